@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# Installs everything a fresh Debian 12 machine needs to build and test the
+# project: cross compilers, Wine, test peers, fonts, and a static libcurl for
+# both Windows architectures. Idempotent and quiet when there is nothing to do.
+set -euo pipefail
+
+CURL_CACHE_ROOT="${CURL_CACHE_ROOT:-$HOME/.cache/webinstaller}"
+PACKAGES=(
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
+  libz-mingw-w64-dev googletest cmake ninja-build
+  wine64 wine xvfb xauth imagemagick xdotool
+  fonts-wine fonts-liberation fonts-wqy-microhei libfreetype6 libfontconfig1 libxrender1
+  dpkg-dev nginx aria2 openssl python3 clang libclang-rt-14-dev zip
+)
+
+log() { echo "setup: $*"; }
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+missing_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  echo "${missing[@]:-}"
+}
+
+ensure_deb_src() {
+  local src=/etc/apt/sources.list.d/debian-src.sources
+  [ -f "$src" ] && return 0
+  log "adding deb-src entries"
+  sed -e 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | as_root tee "$src" >/dev/null
+  APT_UPDATED=0
+}
+
+APT_UPDATED=1
+ensure_packages() {
+  local missing
+  missing=$(missing_packages)
+  [ -z "$missing" ] && [ "$APT_UPDATED" = 1 ] && return 0
+  log "installing: ${missing:-(package lists only)}"
+  as_root apt-get update -qq >/dev/null
+  if [ -n "$missing" ]; then
+    # Keep package scripts from starting system services (nginx would claim port 80).
+    local policy=/usr/sbin/policy-rc.d created_policy=0
+    if [ ! -e "$policy" ]; then
+      printf '#!/bin/sh\nexit 101\n' | as_root tee "$policy" >/dev/null
+      as_root chmod +x "$policy"
+      created_policy=1
+    fi
+    # shellcheck disable=SC2086
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    if [ "$created_policy" = 1 ]; then as_root rm -f "$policy"; fi
+  fi
+}
+
+curl_source_dir() {
+  echo "$CURL_CACHE_ROOT/src/curl-$1"
+}
+
+build_curl() {
+  local version=$1 upstream=$2 arch=$3 prefix build toolchain
+  prefix="$CURL_CACHE_ROOT/curl-$version-$arch"
+  [ -f "$prefix/.complete" ] && return 0
+  log "building static libcurl $version for $arch (a few minutes, once)"
+  build="$CURL_CACHE_ROOT/build/curl-$version-$arch"
+  mkdir -p "$CURL_CACHE_ROOT/build"
+  toolchain="$(cd "$(dirname "$0")/.." && pwd)/cmake/toolchain-$arch.cmake"
+  rm -rf "$build" "$prefix"
+  cmake -S "$(curl_source_dir "$upstream")" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DCMAKE_C_FLAGS="-ffunction-sections -fdata-sections" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBUILD_SHARED_LIBS=OFF -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DHTTP_ONLY=ON \
+    -DBUILD_CURL_EXE=ON -DBUILD_TESTING=OFF -DCURL_USE_LIBSSH2=OFF -DUSE_LIBIDN2=OFF \
+    -DCURL_ZLIB=OFF -DENABLE_MANUAL=OFF -DCURL_DISABLE_LDAP=ON -DCURL_USE_LIBPSL=OFF \
+    >"$build.log" 2>&1 || { tail -30 "$build.log" >&2; exit 1; }
+  cmake --build "$build" --target install -j"$(nproc)" >>"$build.log" 2>&1 || { tail -30 "$build.log" >&2; exit 1; }
+  touch "$prefix/.complete"
+}
+
+# Stable names for the build files: curl-<arch> points at the current build.
+link_curl() {
+  local version=$1 arch=$2
+  ln -sfn "$CURL_CACHE_ROOT/curl-$version-$arch" "$CURL_CACHE_ROOT/curl-$arch"
+}
+
+fetch_curl_source() {
+  local full=$1 upstream=$2 dir
+  dir=$(curl_source_dir "$upstream")
+  [ -d "$dir" ] && return 0
+  log "fetching Debian's curl $full source"
+  mkdir -p "$CURL_CACHE_ROOT/src"
+  (cd "$CURL_CACHE_ROOT/src" && apt-get source -qq "curl=$full" >/dev/null 2>&1) || {
+    echo "setup: apt-get source curl=$full failed" >&2; exit 1; }
+  [ -d "$dir" ] || { echo "setup: curl source not found at $dir" >&2; exit 1; }
+}
+
+main() {
+  ensure_deb_src
+  ensure_packages
+  # The candidate version names the cache, so a Debian security update rebuilds it.
+  local full upstream
+  full=$(apt-cache policy curl | awk '/Candidate:/{print $2}')
+  upstream=${full#*:}
+  upstream=${upstream%-*}
+  fetch_curl_source "$full" "$upstream"
+  local version=${full//:/_}
+  for arch in x86_64 i686; do
+    build_curl "$version" "$upstream" "$arch"
+    link_curl "$version" "$arch"
+  done
+}
+
+main "$@"

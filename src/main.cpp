@@ -1,0 +1,26 @@
+// setup.exe: the web installer. Size budget: the shipped i686 build stays
+// under 1 MiB, self-contained (static runtime, no DLLs beside it).
+#include "platform/windows_api.h"
+#include "startup/launch_modes.h"
+
+namespace {
+
+// Only System32 may supply DLLs loaded at run time: a planted DLL in the
+// download folder must never be picked up.
+void HardenProcess() {
+  using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+  const auto set_default = reinterpret_cast<SetDefaultDllDirectoriesFunction>(
+      reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (set_default != nullptr) (void)set_default(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  (void)::SetDllDirectoryW(L"");  // also drops the current folder on older systems
+  (void)::HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
+  HardenProcess();
+  const startup::LaunchModeBodies bodies;  // mode bodies join with the pipeline and the wizard
+  return startup::RunEntry(instance, command_line, bodies);
+}

@@ -1,0 +1,26 @@
+// Conversions between UTF-16 (user text, paths, registry values) and 8-bit
+// text (keys, URLs, JSON). All conversions of the program live here.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+[[nodiscard]] std::wstring Utf8ToWide(std::string_view text);
+[[nodiscard]] std::string WideToUtf8(std::wstring_view text);
+
+// The thread's ANSI code page: keys of the parameter text and other 8-bit
+// identifiers that must match what the system itself would produce.
+[[nodiscard]] std::wstring AnsiToWide(std::string_view text);
+[[nodiscard]] std::string WideToAnsi(std::wstring_view text);
+
+// Longest prefix of `text` of at most `max_bytes` bytes that does not end
+// inside a UTF-8 sequence.
+[[nodiscard]] std::string_view Utf8PrefixAtCharBoundary(std::string_view text, size_t max_bytes);
+
+// Lower-cases ASCII letters only; locale-independent.
+[[nodiscard]] std::string AsciiLower(std::string_view text);
+[[nodiscard]] std::wstring AsciiLower(std::wstring_view text);
+
+}  // namespace platform

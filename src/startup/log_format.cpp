@@ -1,0 +1,120 @@
+#include "startup/log_format.h"
+
+#include "platform/text.h"
+#include "platform/windows_api.h"
+
+namespace startup {
+namespace {
+
+std::wstring NarrowToWide(std::string_view text) {
+  if (text.empty()) return {};
+  const int length = static_cast<int>(std::min<size_t>(text.size(), 1u << 30));
+  if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0) > 0) {
+    return platform::Utf8ToWide(text);
+  }
+  return platform::AnsiToWide(text);
+}
+
+struct Spec {
+  bool left = false;
+  bool zero = false;
+  size_t width = 0;
+  wchar_t conversion = 0;
+};
+
+std::wstring Digits(uint64_t value, unsigned base, bool upper) {
+  const wchar_t* digits = upper ? L"0123456789ABCDEF" : L"0123456789abcdef";
+  std::wstring text;
+  do {
+    text.insert(text.begin(), digits[value % base]);
+    value /= base;
+  } while (value != 0);
+  return text;
+}
+
+std::wstring Pad(std::wstring text, const Spec& spec, bool numeric) {
+  if (text.size() >= spec.width) return text;
+  const size_t fill = spec.width - text.size();
+  if (spec.left) return text + std::wstring(fill, L' ');
+  if (spec.zero && numeric) {
+    const size_t sign = (!text.empty() && text[0] == L'-') ? 1 : 0;
+    return text.insert(sign, fill, L'0');
+  }
+  return std::wstring(fill, L' ') + text;
+}
+
+std::wstring Convert(const Spec& spec, const LogArg* arg) {
+  if (arg == nullptr) return L"<?>";
+  const bool is_text = arg->kind() == LogArg::Kind::Wide || arg->kind() == LogArg::Kind::Narrow;
+  switch (spec.conversion) {
+    case L's':
+    case L'S':
+      if (!is_text) return L"<?>";
+      return Pad(arg->kind() == LogArg::Kind::Wide ? std::wstring(arg->wide())
+                                                    : NarrowToWide(arg->narrow()),
+                 spec, false);
+    case L'd':
+    case L'i': {
+      if (is_text) return L"<?>";
+      const int64_t value = arg->as_signed();
+      const uint64_t magnitude =
+          value < 0 ? ~static_cast<uint64_t>(value) + 1 : static_cast<uint64_t>(value);
+      return Pad((value < 0 ? L"-" : L"") + Digits(magnitude, 10, false), spec, true);
+    }
+    case L'u':
+      if (is_text) return L"<?>";
+      return Pad(Digits(arg->as_unsigned(), 10, false), spec, true);
+    case L'x':
+    case L'X':
+      if (is_text) return L"<?>";
+      return Pad(Digits(arg->as_unsigned(), 16, spec.conversion == L'X'), spec, true);
+    default:
+      return L"<?>";
+  }
+}
+
+}  // namespace
+
+std::wstring FormatLogText(std::string_view format, std::initializer_list<LogArg> args) {
+  const std::wstring wide_format = NarrowToWide(format);
+  std::wstring out;
+  const LogArg* next = args.begin();
+  auto take = [&]() -> const LogArg* { return next != args.end() ? next++ : nullptr; };
+
+  for (size_t i = 0; i < wide_format.size(); ++i) {
+    const wchar_t c = wide_format[i];
+    if (c != L'%') {
+      out += c;
+      continue;
+    }
+    if (i + 1 < wide_format.size() && wide_format[i + 1] == L'%') {
+      out += L'%';
+      ++i;
+      continue;
+    }
+    Spec spec;
+    size_t j = i + 1;
+    for (; j < wide_format.size() && (wide_format[j] == L'-' || wide_format[j] == L'0'); ++j) {
+      (wide_format[j] == L'-' ? spec.left : spec.zero) = true;
+    }
+    for (; j < wide_format.size() && wide_format[j] >= L'0' && wide_format[j] <= L'9'; ++j) {
+      spec.width = std::min<size_t>(spec.width * 10 + (wide_format[j] - L'0'), 256);
+    }
+    // Length modifiers only say how wide the C argument was; ours carry their type.
+    while (j < wide_format.size() &&
+           (wide_format[j] == L'l' || wide_format[j] == L'h' || wide_format[j] == L'I' ||
+            wide_format[j] == L'6' || wide_format[j] == L'4')) {
+      ++j;
+    }
+    if (j >= wide_format.size()) {
+      out += wide_format.substr(i);
+      break;
+    }
+    spec.conversion = wide_format[j];
+    out += Convert(spec, take());
+    i = j;
+  }
+  return out;
+}
+
+}  // namespace startup

@@ -1,0 +1,98 @@
+#include "startup/product_presence.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/system_paths.h"
+#include "platform/text.h"
+#include "test_support.h"
+
+namespace {
+
+using platform::RegistryView;
+using test_support::BackgroundProcess;
+using test_support::TempFolder;
+using test_support::TestRegistryKey;
+
+// A copy of the fake product under a name no other process has.
+class FakeProduct {
+ public:
+  explicit FakeProduct(const std::wstring& arguments) {
+    name_ = test_support::UniqueName(L"Product_") + L".exe";
+    const std::wstring source =
+        test_support::PathFromEnvironment("WEBINSTALLER_FIXTURE_DIR") + L"\\fake_product.exe";
+    copied_ = test_support::CopyOneFile(source, folder_.File(name_));
+    process_ = std::make_unique<BackgroundProcess>(folder_.File(name_), arguments);
+  }
+  [[nodiscard]] const std::wstring& name() const { return name_; }
+  [[nodiscard]] bool ok() const { return copied_ && process_->IsRunning(); }
+  [[nodiscard]] const BackgroundProcess& process() const { return *process_; }
+
+  // Waits until the product's window exists (it is created after start).
+  [[nodiscard]] bool WaitForWindow(const std::wstring& caption) const {
+    for (int i = 0; i < 100; ++i) {
+      if (::FindWindowW(nullptr, caption.c_str()) != nullptr) return true;
+      ::Sleep(50);
+    }
+    return false;
+  }
+
+ private:
+  TempFolder folder_;
+  std::wstring name_;
+  bool copied_ = false;
+  std::unique_ptr<BackgroundProcess> process_;
+};
+
+TEST(ProductPresenceTest, RunningCheckMatchesExactFileNamesOnly) {
+  FakeProduct product(L"sleep 20000");
+  ASSERT_TRUE(product.ok());
+  EXPECT_TRUE(startup::IsProductRunning(product.name()));
+  EXPECT_TRUE(startup::IsProductRunning(L"nothing.exe,," + product.name()));
+  EXPECT_FALSE(startup::IsProductRunning(platform::AsciiLower(product.name())));
+  EXPECT_FALSE(startup::IsProductRunning(L" " + product.name()));
+  EXPECT_FALSE(startup::IsProductRunning(L""));
+}
+
+TEST(ProductPresenceTest, EndingTheProductWaitsUntilItIsGone) {
+  FakeProduct product(L"sleep 60000");
+  ASSERT_TRUE(product.ok());
+  EXPECT_TRUE(startup::EndProductProcesses(L"unrelated.exe," + product.name()));
+  EXPECT_EQ(product.process().WaitForExit(0).value_or(0), 9u);
+  EXPECT_FALSE(startup::IsProductRunning(product.name()));
+  // Nothing to end is a success at once.
+  EXPECT_TRUE(startup::EndProductProcesses(product.name(), 0));
+}
+
+TEST(ProductPresenceTest, AskingToCloseReachesTheProductWindow) {
+  const std::wstring caption = test_support::UniqueName(L"Fake product window ");
+  FakeProduct product(L"window " + caption);
+  ASSERT_TRUE(product.ok());
+  ASSERT_TRUE(product.WaitForWindow(caption));
+  EXPECT_TRUE(startup::AskProductToClose(product.name()));
+  EXPECT_EQ(product.process().WaitForExit(1000).value_or(0), 7u);  // closed itself, not ended
+}
+
+TEST(ProductPresenceTest, SubkeySearchUsesContainsAndBothViews) {
+  const std::wstring root = test_support::UniqueName(L"Uninstall_");
+  TestRegistryKey only64(root, RegistryView::Bits64);
+  only64.CreateSubkey(L"{GUID}_PhotoStudio_2.1");
+  only64.CreateSubkey(L"Another");
+  const std::wstring path = only64.path();
+
+  EXPECT_EQ(startup::FindProductSubkey(path, L"PhotoStudio", RegistryView::Bits64).value_or(L""),
+            L"{GUID}_PhotoStudio_2.1");
+  EXPECT_FALSE(startup::FindProductSubkey(path, L"photostudio", RegistryView::Bits64));
+  EXPECT_FALSE(startup::FindProductSubkey(path, L"PhotoStudio", RegistryView::Bits32));
+  // An empty name matches the first subkey.
+  EXPECT_TRUE(startup::FindProductSubkey(path, L"", RegistryView::Bits64).has_value());
+
+  EXPECT_TRUE(startup::IsProductInstalled(path, L"PhotoStudio"));  // found in the 64-bit view
+  EXPECT_FALSE(startup::IsProductInstalled(path, L"Missing"));
+  EXPECT_FALSE(startup::IsProductInstalled(path + L"\\NoSuchKey", L""));
+
+  TestRegistryKey only32(root + L"_32", RegistryView::Bits32);
+  only32.CreateSubkey(L"PhotoStudio");
+  EXPECT_TRUE(startup::IsProductInstalled(only32.path(), L"PhotoStudio"));
+}
+
+}  // namespace
