@@ -15,7 +15,7 @@ std::wstring NarrowToWide(std::string_view text) {
   return platform::AnsiToWide(text);
 }
 
-struct Spec {
+struct Directive {
   bool left = false;
   bool zero = false;
   size_t width = 0;
@@ -32,42 +32,42 @@ std::wstring Digits(uint64_t value, unsigned base, bool upper) {
   return text;
 }
 
-std::wstring Pad(std::wstring text, const Spec& spec, bool numeric) {
-  if (text.size() >= spec.width) return text;
-  const size_t fill = spec.width - text.size();
-  if (spec.left) return text + std::wstring(fill, L' ');
-  if (spec.zero && numeric) {
+std::wstring Pad(std::wstring text, const Directive& directive, bool numeric) {
+  if (text.size() >= directive.width) return text;
+  const size_t fill = directive.width - text.size();
+  if (directive.left) return text + std::wstring(fill, L' ');
+  if (directive.zero && numeric) {
     const size_t sign = (!text.empty() && text[0] == L'-') ? 1 : 0;
     return text.insert(sign, fill, L'0');
   }
   return std::wstring(fill, L' ') + text;
 }
 
-std::wstring Convert(const Spec& spec, const LogArg* arg) {
+std::wstring Convert(const Directive& directive, const LogArg* arg) {
   if (arg == nullptr) return L"<?>";
   const bool is_text = arg->kind() == LogArg::Kind::Wide || arg->kind() == LogArg::Kind::Narrow;
-  switch (spec.conversion) {
+  switch (directive.conversion) {
     case L's':
     case L'S':
       if (!is_text) return L"<?>";
       return Pad(arg->kind() == LogArg::Kind::Wide ? std::wstring(arg->wide())
                                                     : NarrowToWide(arg->narrow()),
-                 spec, false);
+                 directive, false);
     case L'd':
     case L'i': {
       if (is_text) return L"<?>";
       const int64_t value = arg->as_signed();
       const uint64_t magnitude =
           value < 0 ? ~static_cast<uint64_t>(value) + 1 : static_cast<uint64_t>(value);
-      return Pad((value < 0 ? L"-" : L"") + Digits(magnitude, 10, false), spec, true);
+      return Pad((value < 0 ? L"-" : L"") + Digits(magnitude, 10, false), directive, true);
     }
     case L'u':
       if (is_text) return L"<?>";
-      return Pad(Digits(arg->as_unsigned(), 10, false), spec, true);
+      return Pad(Digits(arg->as_unsigned(), 10, false), directive, true);
     case L'x':
     case L'X':
       if (is_text) return L"<?>";
-      return Pad(Digits(arg->as_unsigned(), 16, spec.conversion == L'X'), spec, true);
+      return Pad(Digits(arg->as_unsigned(), 16, directive.conversion == L'X'), directive, true);
     default:
       return L"<?>";
   }
@@ -92,13 +92,13 @@ std::wstring FormatLogText(std::string_view format, std::initializer_list<LogArg
       ++i;
       continue;
     }
-    Spec spec;
+    Directive directive;
     size_t j = i + 1;
     for (; j < wide_format.size() && (wide_format[j] == L'-' || wide_format[j] == L'0'); ++j) {
-      (wide_format[j] == L'-' ? spec.left : spec.zero) = true;
+      (wide_format[j] == L'-' ? directive.left : directive.zero) = true;
     }
     for (; j < wide_format.size() && wide_format[j] >= L'0' && wide_format[j] <= L'9'; ++j) {
-      spec.width = std::min<size_t>(spec.width * 10 + (wide_format[j] - L'0'), 256);
+      directive.width = std::min<size_t>(directive.width * 10 + (wide_format[j] - L'0'), 256);
     }
     // Length modifiers only say how wide the C argument was; ours carry their type.
     while (j < wide_format.size() &&
@@ -110,7 +110,7 @@ std::wstring FormatLogText(std::string_view format, std::initializer_list<LogArg
       out += wide_format.substr(i);
       break;
     }
-    spec.conversion = wide_format[j];
+    directive.conversion = wide_format[j];
     out += Convert(spec, take());
     i = j;
   }
