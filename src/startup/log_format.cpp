@@ -111,7 +111,7 @@ std::wstring FormatLogText(std::string_view format, std::initializer_list<LogArg
       break;
     }
     directive.conversion = wide_format[j];
-    out += Convert(spec, take());
+    out += Convert(directive, take());
     i = j;
   }
   return out;
