@@ -21,8 +21,15 @@ std::wstring WithoutExeSuffix(const std::wstring& name) {
 
 void LaunchParameters::Parse(const wchar_t* command_line) {
   if (command_line == nullptr) return;
-  const std::wstring text = std::wstring(command_line) + std::wstring(kSeparator);
-  Log("ParseCmdLine param=%s\n", text.substr(0, text.size() - kSeparator.size()));
+  std::wstring given = command_line;
+  Log("ParseCmdLine param=%s\n", given);
+  // Launchers that pass the text as one argument (a shell needs quotes around
+  // the bars) wrap it in quotes; those are not part of the first key.
+  if (given.size() >= 2 && given.front() == L'"' && given.back() == L'"' &&
+      given.find(L'"', 1) == given.size() - 1) {
+    given = given.substr(1, given.size() - 2);
+  }
+  const std::wstring text = given + std::wstring(kSeparator);
 
   size_t start = 0;
   for (size_t found; (found = text.find(kSeparator, start)) != std::wstring::npos;

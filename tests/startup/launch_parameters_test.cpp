@@ -22,6 +22,8 @@ TEST(LaunchParametersTest, SplitsOnlyAtTheFullSeparatorAndFirstKeyWins) {
       {L" |||  ||| ", {}, 0},
       {L"", {}, 0},
       {L"URL=http://x/?a=b&c=d |||  ||| N=\u7b80", {{"URL", L"http://x/?a=b&c=d"}, {"N", L"\u7b80"}}, 2},
+      {L"\"INSTALL_TYPE=1 ||| B=2\"", {{"INSTALL_TYPE", L"1"}, {"B", L"2"}}, 2},
+      {L"\"A=1\" ||| B=\"2\"", {{"\"A", L"1\""}, {"B", L"\"2\""}}, 2},
       {L"A=1 ||| ||| N=2", {{"A", L"1"}, {"||| N", L"2"}}, 2},
   };
   for (const Case& c : cases) {
