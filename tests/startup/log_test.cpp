@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/system_paths.h"
 #include "platform/text.h"
 #include "test_support.h"
 
@@ -116,6 +117,16 @@ TEST(LogTest, UnwritableLogIsASilentNoOp) {
   const startup::DiagnosticLog nowhere(folder.File(L"missing\\folder\\x.log"));
   nowhere.Write("nothing %d\n", {2});
   SUCCEED();
+}
+
+TEST(LogTest, DebugLogWritesItsTextLiterallyBesideTheExecutable) {
+  const std::wstring path = platform::ExecutableFolder() + L"log.txt";
+  ::DeleteFileW(path.c_str());
+  startup::DebugLog(L"C:\\Program Files\\App\\app.exe,%d %s");
+  const std::string text = test_support::ReadBytes(path);
+  ::DeleteFileW(path.c_str());
+  EXPECT_EQ(text.rfind("MyLogInfo: ", 0), 0u) << text;
+  EXPECT_NE(text.find(" \r\n C:\\Program Files\\App\\app.exe,%d %s"), std::string::npos) << text;
 }
 
 }  // namespace
