@@ -1,6 +1,8 @@
 #include "install/setup_log.h"
 
+#include "platform/system_paths.h"
 #include "platform/unique_resource.h"
+#include "startup/product_config.h"
 
 namespace install {
 
@@ -17,6 +19,12 @@ std::wstring SetupLogLocation(bool write_log_switch, const std::wstring& temp_fo
   probe.Reset();
   ::DeleteFileW(path.c_str());
   return path;
+}
+
+std::wstring SetupLogLocationFromConfig(bool write_log_switch) {
+  if (!write_log_switch) return {};
+  return SetupLogLocation(true, platform::TempFolder(),
+                          startup::Config().GetForEdition("SetupLogName"));
 }
 
 void RemoveSetupLog(const std::wstring& path) {

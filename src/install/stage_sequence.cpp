@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "startup/log.h"
+#include "startup/product_config.h"
 
 namespace install {
 
@@ -20,6 +21,10 @@ DWORD StageIntervalFromText(const std::wstring& text) {
   }
   if (digits == 0 || negative || value < 1) return kDefaultStageIntervalMs;
   return static_cast<DWORD>(value);
+}
+
+DWORD StageIntervalFromConfig() {
+  return StageIntervalFromText(startup::Config().Get("InstallIntervalTime"));
 }
 
 StageSequence::StageSequence(IPipelineView& view, DWORD interval_ms)

@@ -27,6 +27,9 @@ inline constexpr DWORD kMaxStageIntervalMs = 600000;
 // or absurdly large gives the default.
 [[nodiscard]] DWORD StageIntervalFromText(const std::wstring& text);
 
+// The same for the configured InstallIntervalTime.
+[[nodiscard]] DWORD StageIntervalFromConfig();
+
 class StageSequence {
  public:
   StageSequence(IPipelineView& view, DWORD interval_ms);

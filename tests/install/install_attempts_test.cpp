@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fixture_installer.h"
+#include "install/installed_version.h"
 #include "install/result_codes.h"
 #include "install/setup_log.h"
 
@@ -11,6 +12,7 @@ namespace {
 using install::InstallEnd;
 using install_test::FixtureInstaller;
 using install_test::RecordingView;
+using test_support::TestRegistryKey;
 
 install::InstallAttemptsInputs InputsFor(const FixtureInstaller& installer) {
   install::InstallAttemptsInputs inputs;
@@ -126,6 +128,56 @@ TEST(InstallAttemptsTest, QuitRequestEndsTheAttemptsAndIsPostedAgain) {
   EXPECT_EQ(message.wParam, 3u);
   // Let the left-over installer finish before its folder goes away.
   EXPECT_TRUE(install_test::WaitUntilNoFixtureInstallerRuns());
+}
+
+}  // namespace
+
+namespace {
+
+std::wstring g_watched_log;
+bool g_saw_partial_log = false;
+void CALLBACK WatchSetupLog(HWND, UINT, UINT_PTR, DWORD) {
+  const std::string bytes = test_support::ReadBytes(g_watched_log);
+  if (bytes.find("Log opened.") != std::string::npos &&
+      bytes.find("Log closed.") == std::string::npos) {
+    g_saw_partial_log = true;
+  }
+}
+
+TEST(InstallAttemptsTest, FixtureRegistersTheProductAndWritesItsLogAsItGoes) {
+  FixtureInstaller installer;
+  TestRegistryKey address(test_support::UniqueName(L"Uninst"), platform::RegistryView::Bits64);
+  installer.Configure({{"duration_ms", L"1500"},
+                       {"registry_address", address.path()},
+                       {"registry_key", L"Foo3.0_is1"},
+                       {"registry_view", L"64"},
+                       {"display_name", L"Foo 3.1.2"},
+                       {"display_version", L"3.1.2"}});
+  RecordingView view;
+  const std::atomic<bool> cancel{false};
+  const auto inputs = InputsFor(installer);
+  g_watched_log = inputs.setup_log_path;
+  g_saw_partial_log = false;
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, WatchSetupLog);
+  const install::InstallOutcome outcome = install::RunInstallAttempts(inputs, view, cancel);
+  ::KillTimer(nullptr, timer);
+  ASSERT_EQ(outcome.end, InstallEnd::Succeeded);
+  EXPECT_TRUE(g_saw_partial_log);
+
+  install::UninstallSettings settings;
+  settings.registry_address = address.path();
+  settings.registry_name = L"Foo";
+  settings.display_name_value = L"DisplayName";
+  settings.uninstall_value = L"UninstallString";
+  EXPECT_EQ(install::InstalledVersion(settings), " 3.1.2");
+  EXPECT_EQ(install::InstallMode(0, " 3.1.2", settings), install::kInstallModeReinstall);
+  const std::wstring key = address.path() + L"\\Foo3.0_is1";
+  EXPECT_EQ(install::ReadUninstallValue(key, L"InstallLocation"),
+            installer.folder().File(L"Product Dir"));
+  EXPECT_EQ(install::ReadUninstallValue(key, L"DisplayVersion"), L"3.1.2");
+  // Written in the 64-bit view only.
+  EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, key, platform::RegistryView::Bits32)
+                   .IsValid());
 }
 
 }  // namespace

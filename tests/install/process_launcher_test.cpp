@@ -49,6 +49,23 @@ TEST(ProcessLauncherTest, RunAndWaitReturnsTheExitCodeAndPassesTheExactCommandLi
   EXPECT_EQ(runs[0], L"\"" + installer.path() + L"\"" + parameters);
 }
 
+TEST(ProcessLauncherTest, InstallerHeldOpenAgainstWritersAndDeletionStillStarts) {
+  FixtureInstaller installer;
+  // The verified file stays open from the digest check to the last attempt.
+  platform::UniqueHandle held(::CreateFileW(installer.path().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held.IsValid());
+  const std::wstring parameters = L" /DIR=\"" + installer.folder().File(L"P") + L"\" ";
+  EXPECT_EQ(install::RunAndWait(installer.path(), parameters).code, 0);
+  EXPECT_EQ(installer.Runs().size(), 1u);
+  // Meanwhile nobody can swap the file.
+  platform::UniqueHandle writer(::CreateFileW(installer.path().c_str(), GENERIC_WRITE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_FALSE(writer.IsValid());
+  EXPECT_FALSE(::DeleteFileW(installer.path().c_str()));
+}
+
 TEST(ProcessLauncherTest, MissingOrRelativeProgramGives998) {
   test_support::TempFolder folder;
   const install::ProcessRun missing = install::RunAndWait(folder.File(L"absent.exe"), L" /X ");

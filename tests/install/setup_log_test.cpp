@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/system_paths.h"
+#include "startup/launch_parameters.h"
+#include "startup/product_config.h"
 #include "test_support.h"
 
 namespace {
@@ -44,6 +47,26 @@ TEST(SetupLogTest, HugeLogIsReadOnlyFromItsEndWithoutAPartialLine) {
   EXPECT_EQ(tail.back(), "line number 4999");
   EXPECT_LE(tail.size(), install::kSetupLogTailBytes / 16);
   EXPECT_EQ(tail.front().rfind("line number ", 0), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SetupLogTest, ConfiguredNameFollowsTheEdition) {
+  test_support::TempFolder folder;
+  ASSERT_TRUE(test_support::WriteBytes(
+      folder.File(L"InitConfigure.ini"),
+      "[Product]\r\nSetupLogName=Plain.log\r\nSetupLogNameVexa=Vexa.log\r\n"));
+  startup::Config().Clear();
+  startup::Config().LoadProduct(folder.File(L"InitConfigure.ini"));
+  startup::Parameters().Clear();
+  EXPECT_EQ(platform::FileNameOf(install::SetupLogLocationFromConfig(true)), L"Plain.log");
+  EXPECT_EQ(install::SetupLogLocationFromConfig(false), L"");
+  startup::Parameters().Parse(L"DOWNLOAD_VERSION=vexa_trial");
+  EXPECT_EQ(platform::FileNameOf(install::SetupLogLocationFromConfig(true)), L"Vexa.log");
+  startup::Config().Clear();
+  startup::Parameters().Clear();
 }
 
 }  // namespace
