@@ -66,8 +66,25 @@ void RecordingView::TipText(const std::wstring& text) {
   tips_.push_back(text);
 }
 
-void RecordingView::SwitchPage(install::WizardPage) {}
-void RecordingView::Failure(install::WizardPage, int32_t) {}
+void RecordingView::SwitchPage(install::WizardPage page) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  pages_.push_back(page);
+}
+
+void RecordingView::Failure(install::WizardPage page, int32_t code) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  failures_.push_back(std::to_string(static_cast<int>(page)) + ":" + std::to_string(code));
+}
+
+std::vector<install::WizardPage> RecordingView::pages() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return pages_;
+}
+
+std::vector<std::string> RecordingView::failures() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return failures_;
+}
 
 std::vector<int> RecordingView::stages() const {
   std::lock_guard<std::mutex> lock(mutex_);

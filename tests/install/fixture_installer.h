@@ -50,12 +50,17 @@ class RecordingView final : public install::IPipelineView {
   [[nodiscard]] std::vector<int> stages() const;
   [[nodiscard]] std::vector<int> progress() const;
   [[nodiscard]] std::vector<std::wstring> tips() const;
+  [[nodiscard]] std::vector<install::WizardPage> pages() const;
+  // Failure pages as "page:code".
+  [[nodiscard]] std::vector<std::string> failures() const;
 
  private:
   mutable std::mutex mutex_;
   std::vector<int> stages_;
   std::vector<int> progress_;
   std::vector<std::wstring> tips_;
+  std::vector<install::WizardPage> pages_;
+  std::vector<std::string> failures_;
 };
 
 }  // namespace install_test
