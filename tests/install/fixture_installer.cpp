@@ -1,5 +1,7 @@
 #include "fixture_installer.h"
 
+#include <gtest/gtest.h>
+
 #include "platform/text.h"
 
 namespace install_test {
@@ -19,7 +21,9 @@ bool WaitUntilNoFixtureInstallerRuns() {
 }
 
 FixtureInstaller::FixtureInstaller() : path_(folder_.File(L"product_setup.exe")) {
-  (void)test_support::CopyOneFile(FixturePath(L"fake_installer.exe"), path_);
+  if (!test_support::CopyOneFile(FixturePath(L"fake_installer.exe"), path_)) {
+    ADD_FAILURE() << "fake_installer.exe not found: is WEBINSTALLER_FIXTURE_DIR set?";
+  }
   ::SetEnvironmentVariableW(L"FAKE_INSTALLER_CONFIG", folder_.File(L"fixture.cfg").c_str());
   Configure({});
 }
