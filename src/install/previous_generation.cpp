@@ -75,6 +75,9 @@ UninstallEnd UninstallPreviousGeneration(const UninstallSettings& settings, IPip
       startup::Log("Uninstall return=%d\n", run.code);
       break;
   }
+  // A refused or failed uninstall keeps its entry: waiting for it to go
+  // would only delay the install.
+  if (run.end == WaitEnd::Exited && run.code != 0) return UninstallEnd::Failed;
   return WaitForEntryToGo(key, settings, cancel, bounds);
 }
 

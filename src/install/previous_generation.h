@@ -25,6 +25,7 @@ enum class UninstallEnd {
   Removed,        // the uninstaller ran and its entry is gone
   Unusable,       // the registered command names no program (logged)
   NotStarted,     // the uninstaller could not be started (logged)
+  Failed,         // it ended with a non-zero code (logged); the install goes on
   TimedOut,       // a bound ran out (logged); the install goes on
   Cancelled,      // the cancel flag was set while waiting
   QuitRequested,  // WM_QUIT arrived (posted again)

@@ -153,6 +153,21 @@ TEST(PreviousGenerationTest, BoundsRunOutAndTheInstallGoesOn) {
   }
 }
 
+TEST(PreviousGenerationTest, FailedUninstallerIsLoggedAndNotWaitedFor) {
+  PreviousGeneration old({{"uninstall_exit_code", L"4"}});
+  ASSERT_TRUE(old.installed());
+  RecordingView view;
+  const std::atomic<bool> cancel{false};
+  // With an entry bound of a minute, only the early return keeps this short.
+  const ULONGLONG start = ::GetTickCount64();
+  EXPECT_EQ(install::UninstallPreviousGeneration(SettingsFor(old.address()), view, L"U", cancel,
+                                                 Short(20000, 60000)),
+            UninstallEnd::Failed);
+  EXPECT_LT(::GetTickCount64() - start, 30000u);
+  EXPECT_FALSE(old.UninstallString().empty());
+  EXPECT_EQ(old.UninstallRuns().size(), 1u);
+}
+
 TEST(PreviousGenerationTest, CancelEndsTheEntryWait) {
   PreviousGeneration old({{"uninstall_detach", L"1"}, {"uninstall_delay_ms", L"1500"}});
   ASSERT_TRUE(old.installed());
@@ -182,11 +197,12 @@ TEST(PreviousGenerationTest, UnquotedMalformedAndMissingUninstallers) {
   EXPECT_EQ(run(), UninstallEnd::NotStarted);
   ASSERT_TRUE(key.WriteString(L"UninstallString", L"unins000.exe"));  // never the search path
   EXPECT_EQ(run(), UninstallEnd::NotStarted);
-  // An unquoted full path is started as it is; this program leaves the entry.
-  const std::wstring program = folder.File(L"sleeper.exe");
+  // An unquoted full path is started as it is: this program does not know
+  // " /S " and ends with 1, which is reported without waiting for the entry.
+  const std::wstring program = folder.File(L"other.exe");
   ASSERT_TRUE(test_support::CopyOneFile(install_test::FixturePath(L"fake_product.exe"), program));
   ASSERT_TRUE(key.WriteString(L"UninstallString", program));
-  EXPECT_EQ(run(), UninstallEnd::TimedOut);
+  EXPECT_EQ(run(), UninstallEnd::Failed);
 }
 
 }  // namespace
