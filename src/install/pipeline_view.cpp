@@ -4,7 +4,9 @@
 
 namespace install {
 
-void HeadlessPipelineView::Progress(int percent) { startup::Log("Progress=%d%%\n", percent); }
+void HeadlessPipelineView::Progress(int percent) {
+  if (last_percent_.exchange(percent) != percent) startup::Log("Progress=%d%%\n", percent);
+}
 
 void HeadlessPipelineView::Stage(int percent) { startup::Log("InstallStage=%d%%\n", percent); }
 

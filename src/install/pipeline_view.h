@@ -4,6 +4,7 @@
 // implementation, which only logs.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -33,7 +34,8 @@ class IPipelineView {
   virtual void Failure(WizardPage page, int32_t code) = 0;
 };
 
-// For runs without a window: every call becomes one log line.
+// For runs without a window: every call becomes one log line (transfer
+// progress only when the percentage changes, so the log is not flooded).
 class HeadlessPipelineView final : public IPipelineView {
  public:
   void Progress(int percent) override;
@@ -41,6 +43,9 @@ class HeadlessPipelineView final : public IPipelineView {
   void TipText(const std::wstring& text) override;
   void SwitchPage(WizardPage page) override;
   void Failure(WizardPage page, int32_t code) override;
+
+ private:
+  std::atomic<int> last_percent_{-1};  // written by whichever thread reports progress
 };
 
 }  // namespace install

@@ -85,10 +85,13 @@ TEST(HeadlessPipelineViewTest, EveryCallBecomesALogLine) {
   const size_t before = test_support::ReadBytes(log).size();
   view.Stage(33);
   view.Progress(12);
+  view.Progress(12);
   view.TipText(L"Installing...");
   view.SwitchPage(install::WizardPage::Finish);
   view.Failure(install::WizardPage::InstallFailure, 6001);
   const std::string added = test_support::ReadBytes(log).substr(before);
+  // The repeated percentage is logged once.
+  EXPECT_EQ(added.find("Progress=12%"), added.rfind("Progress=12%"));
   for (const char* expected : {"InstallStage=33%", "Progress=12%", "Tip=Installing...",
                                "SwitchPage=4", "Failure page=3 code=6001"}) {
     EXPECT_NE(added.find(expected), std::string::npos) << expected;
