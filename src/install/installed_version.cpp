@@ -24,7 +24,7 @@ UninstallSettings UninstallSettingsFromConfig() {
   const startup::ProductConfig& config = startup::Config();
   UninstallSettings settings;
   settings.registry_address = config.Get("RegistryAddress");
-  settings.registry_name = config.Get("RegistryName");
+  settings.registry_name = config.GetForEdition("RegistryName");  // the VEXA edition has its own
   settings.display_name_value = config.Get("DisplayName");
   settings.uninstall_value = config.Get("UninstallKey");
   settings.uninstall_parameters = config.Get("UninstallParamStr");

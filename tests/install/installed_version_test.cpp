@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "startup/launch_parameters.h"
+#include "startup/product_config.h"
 #include "test_support.h"
 
 namespace {
@@ -84,6 +86,30 @@ TEST(InstalledVersionTest, InstallModeFromStatusPresenceAndExactVersion) {
   EXPECT_EQ(install::InstallMode(0, " 3.1.2A", settings), install::kInstallModeUpdate);
   EXPECT_EQ(install::InstallMode(0, "3.1.2a", settings), install::kInstallModeUpdate);
   EXPECT_EQ(install::InstallMode(-1, " 3.1.2a", settings), install::kInstallModeLoading);
+}
+
+TEST(InstalledVersionTest, SettingsFromConfigurationFollowTheEdition) {
+  test_support::TempFolder folder;
+  ASSERT_TRUE(test_support::WriteBytes(
+      folder.File(L"InitConfigure.ini"),
+      "[Product]\r\nRegistryAddress=SOFTWARE\\U\r\nRegistryName=Plain\r\n"
+      "RegistryNameVexa=Vexa\r\nDisplayName=DN\r\nUninstallKey=US\r\n"
+      "UninstallParamStr=/S\r\n"));
+  startup::Config().Clear();
+  startup::Config().LoadProduct(folder.File(L"InitConfigure.ini"));
+  startup::Parameters().Clear();
+  UninstallSettings settings = install::UninstallSettingsFromConfig();
+  EXPECT_EQ(settings.registry_address, L"SOFTWARE\\U");
+  EXPECT_EQ(settings.registry_name, L"Plain");
+  EXPECT_EQ(settings.display_name_value, L"DN");
+  EXPECT_EQ(settings.uninstall_value, L"US");
+  EXPECT_EQ(settings.uninstall_parameters, L"/S");
+  startup::Parameters().Parse(L"DOWNLOAD_VERSION=vexa");
+  settings = install::UninstallSettingsFromConfig();
+  EXPECT_EQ(settings.registry_name, L"Vexa");
+  EXPECT_EQ(settings.display_name_value, L"DN");
+  startup::Config().Clear();
+  startup::Parameters().Clear();
 }
 
 }  // namespace
