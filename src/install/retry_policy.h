@@ -1,0 +1,67 @@
+// What the failure pages do, as plain decisions: what "try again" resumes or
+// restarts, which offline installer page opens, the step lines shown, and
+// the restart request. The pages themselves only carry these out.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "install/pipeline_view.h"
+#include "startup/system_probes.h"
+
+namespace install {
+
+enum class RetryAction {
+  ResumeTransfer,   // the ranges on disk are kept: resume the same downloader
+  ReturnToHome,     // the release query failed: back to the home page, which asks again
+  RestartPipeline,  // run the whole pipeline again
+};
+
+// The download failure page's retry for its last code.
+[[nodiscard]] RetryAction RetryActionFor(int32_t last_error_code);
+
+enum class AfterResume { Install, TransferFailure, DigestFailure };
+
+struct ResumeDecision {
+  AfterResume next = AfterResume::Install;
+  int32_t failure_code = 0;  // the download failure page's code when not Install
+};
+
+// After a resumed transfer returned `resume_code`: install a verified file,
+// or show the download failure page again.
+[[nodiscard]] ResumeDecision DecideAfterResume(int32_t resume_code, bool digest_matches);
+
+// Only web pages are opened: the server's download address must not be able
+// to make the shell run a local program or document.
+[[nodiscard]] bool IsOpenableWebAddress(const std::wstring& url);
+
+// The page that the "offline installer" button opens, nullopt when it does
+// nothing. `release_status` 0 means the release query succeeded.
+[[nodiscard]] std::optional<std::wstring> OfflineLinkFor(WizardPage page, int release_status,
+                                                         const std::wstring& configured_offline_url,
+                                                         const std::string& first_download_url);
+
+// Opens a web address in the default browser; tests substitute a recorder.
+using UrlOpener = std::function<bool(const std::wstring& url)>;
+[[nodiscard]] UrlOpener ShellUrlOpener();
+
+// Opens the link when there is one and it is a web address; false otherwise.
+[[nodiscard]] bool OpenOfflineLink(WizardPage page, int release_status,
+                                   const std::wstring& configured_offline_url,
+                                   const std::string& first_download_url,
+                                   const UrlOpener& opener = ShellUrlOpener());
+
+// The three step lines of the install failure page from a "+"-separated
+// text: the first gets a bullet, the next two an indent; lines without a
+// piece are hidden (nullopt). Further pieces are ignored.
+[[nodiscard]] std::array<std::optional<std::wstring>, 3> FailureStepLines(
+    const std::wstring& steps);
+
+// The install failure page's restart button.
+[[nodiscard]] bool RequestRestart(
+    const startup::ExitWindowsCall& exit_windows = startup::SystemExitWindows());
+
+}  // namespace install
