@@ -71,7 +71,7 @@ wine_start_display() {
 # wine_start_server: a persistent server, primed with all stdio on /dev/null so
 # Wine's background services never hold a caller's pipe open.
 wine_start_server() {
-  "$WINESERVER" -p
+  "$WINESERVER" -p 2>/dev/null || true  # already running for this prefix: reuse it
   "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
