@@ -54,5 +54,22 @@ TEST(EventReportTest, ADeadEndpointOnlyCostsTheBoundedWait) {
   EXPECT_TRUE(EventReporter::SendBody("", "uid=x", kReportWaitMs));
 }
 
+// setup.exe itself: the entry point posts one report at the end of the run.
+TEST(EventReportTest, TheProgramReportsItsRunOnce) {
+  REQUIRE_FIXTURE();
+  test_support::SetupSandbox sandbox;
+  sandbox.WriteConfig(L"InitConfigure.ini",
+                      "[Product]\nUpdateEventUrl=" + net_test::HttpBase() + "/report?key=entry\n");
+  const test_support::ProcessResult result = sandbox.Run(
+      L"INSTALL_TYPE=1 ||| GUID=test-guid ||| EXENAME=Setup.42[ab].exe ||| PRODUCT_VERSION=3.0");
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exit_code, 1u);
+  const auto recorded = net_test::Recorded("entry");
+  ASSERT_EQ(recorded.size(), 1u);
+  EXPECT_EQ(recorded[0].second,
+            "uid=test-guid&url=42[ab]&downloader_num=3.0&install_start_downloader=false"
+            "&install_finish_downloader=false");
+}
+
 }  // namespace
 }  // namespace net
