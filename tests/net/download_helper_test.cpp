@@ -195,6 +195,20 @@ TEST_F(DownloadTest, StopKeepsTheTemporaryFileAndResumeFinishesIt) {
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
+// Closing the program while it downloads: the transfer stops, every thread
+// is joined, and the quit request is still there for the outer loop.
+TEST_F(DownloadTest, AQuitRequestStopsTheDownloadAndIsKept) {
+  CDownloadHelper helper;
+  // The quit arrives through the message pump while the ranges run.
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(3); });
+  EXPECT_EQ(Fetch(helper, FileUrl("mid.bin", "rate=200000"), 2), kDownloadStopped);
+  ::KillTimer(nullptr, timer);
+  MSG message;
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 3u);
+  EXPECT_TRUE(platform::FileExists(helper.tempPath()));
+}
+
 TEST_F(DownloadTest, ATakenTargetIsReplacedOrNumberedWhenInUse) {
   ASSERT_TRUE(test_support::WriteBytes(target_, "old installer"));
   {
