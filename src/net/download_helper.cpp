@@ -11,6 +11,8 @@ namespace net {
 namespace {
 
 constexpr DWORD kProgressIntervalMs = 800;
+// Each connection is a thread and a socket: more than this helps no server.
+constexpr int32_t kMaxConnections = 100;
 // Receive buffers shrink as connections grow so the process stays small
 // (measured: 8 connections of 512 KiB pass 32 MiB of working set); never
 // below 128 KiB, where a connection's throughput starts to drop.
@@ -35,7 +37,7 @@ std::wstring FolderOf(const std::wstring& path) {
 }  // namespace
 
 CDownloadHelper::~CDownloadHelper() {
-  StopDownload();
+  stop_requested_ = true;  // not a user stop: nothing to log
   if (worker_.joinable()) worker_.join();
   if (watchdog_.joinable()) watchdog_.join();
 }
@@ -133,6 +135,10 @@ void CDownloadHelper::WorkerBody() {
   if (thread_count_ < 1) {
     result_ = kDownloadBadThreadCount;
     return;
+  }
+  if (thread_count_ > kMaxConnections) {
+    startup::Log("StartDownload: %d connections asked, %d used\n", thread_count_, kMaxConnections);
+    thread_count_ = kMaxConnections;
   }
   if (!resuming_ || ranges_.empty()) {
     const int32_t prepared = PrepareTempFile();

@@ -99,6 +99,15 @@ TEST_F(DownloadTest, FetchesByteExactWithAnyConnectionCount) {
   }
 }
 
+TEST_F(DownloadTest, ConnectionCountsOutsideTheRange) {
+  CDownloadHelper none;
+  EXPECT_EQ(Fetch(none, FileUrl("ten.bin"), 0), kDownloadBadThreadCount);
+  EXPECT_FALSE(platform::FileExists(target_));
+  CDownloadHelper many;  // capped, not thousands of threads
+  EXPECT_EQ(Fetch(many, FileUrl("small.bin"), 5000), kDownloadOk);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
+}
+
 TEST_F(DownloadTest, ServersThatMisanswerRangesFallBackToOneConnection) {
   for (const char* fault : {"norange=1", "badrange=1", "badtotal=1"}) {
     CDownloadHelper helper;
