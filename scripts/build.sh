@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Configures and builds both architectures: x86_64 (tests) and i686 (shipped).
+# Configuring every time is cheap and picks up new source folders.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for preset in x86_64 i686; do
-  if [ ! -f "build/$preset/build.ninja" ]; then
-    cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" >/dev/null
+  if ! cmake --build --preset "$preset" >"build/$preset/build.log" 2>&1; then
+    grep -vE '^\[[0-9]+/[0-9]+\]' "build/$preset/build.log" | tail -60 >&2
+    echo "build: $preset failed (full output in build/$preset/build.log)" >&2
+    exit 1
   fi
-  cmake --build --preset "$preset" -- -k 0 | grep -vE '^\[[0-9]+/[0-9]+\]' || true
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "build: $preset failed" >&2; exit 1; }
 done
