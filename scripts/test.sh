@@ -17,5 +17,6 @@ wine_start_server
 
 status=0
 ctest --test-dir build/x86_64 --output-on-failure -j2 </dev/null || status=$?
+bash scripts/fuzz_json.sh || status=1
 ls -l build/i686/dist/setup.exe | awk '{print "i686 setup.exe: " $5 " bytes"}'
 exit $status

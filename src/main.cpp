@@ -1,7 +1,10 @@
 // setup.exe: the web installer. Size budget: the shipped i686 build stays
 // under 1 MiB, self-contained (static runtime, no DLLs beside it).
+#include "net/event_reporter.h"
+#include "net/http_client.h"
 #include "platform/windows_api.h"
 #include "startup/launch_modes.h"
+#include "startup/launch_parameters.h"
 
 namespace {
 
@@ -21,6 +24,13 @@ void HardenProcess() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   HardenProcess();
-  const startup::LaunchModeBodies bodies;  // mode bodies join with the pipeline and the wizard
+  net::InitializeTransfers();  // libcurl's global state, once, before any other thread
+  startup::LaunchModeBodies bodies;  // the other mode bodies join with the pipeline and the wizard
+  bodies.run_started = [] { net::Reporter().MarkStartTime(); };
+  bodies.run_ended = [] {
+    net::Reporter().SetIdentity(startup::Parameters().Get("exeNumber"),
+                                startup::Parameters().Get("PRODUCT_VERSION"));
+    (void)net::Reporter().SendReport();  // waits at most about ten seconds
+  };
   return startup::RunEntry(instance, command_line, bodies);
 }

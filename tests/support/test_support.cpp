@@ -158,6 +158,17 @@ SetupSandbox::SetupSandbox() {
        {L"InitConfigure.ini", L"LanguageTransfor.ini", L"English.ini", L"Chinese.ini"}) {
     (void)CopyOneFile(dist + name, folder_.File(name));
   }
+  // Test traffic stays on loopback: the run report of a sandboxed run goes to
+  // a closed local port instead of the sample configuration's endpoint.
+  const std::wstring config = folder_.File(L"InitConfigure.ini");
+  std::string text = ReadBytes(config);
+  const size_t key = text.find("\nUpdateEventUrl=");
+  if (key != std::string::npos) {
+    const size_t end = text.find('\n', key + 1);
+    text.replace(key + 1, (end == std::string::npos ? text.size() : end) - key - 1,
+                 "UpdateEventUrl=http://127.0.0.1:9/event");
+    (void)WriteBytes(config, text);
+  }
 }
 
 void SetupSandbox::WriteConfig(const std::wstring& name, const std::string& bytes) const {

@@ -1,0 +1,326 @@
+#include "net/download_helper.h"
+
+#include <system_error>
+
+#include "net/http_client.h"
+#include "net/range_transfer.h"
+#include "platform/signal.h"
+#include "startup/log.h"
+
+namespace net {
+namespace {
+
+constexpr DWORD kProgressIntervalMs = 800;
+// Above this many connections each gets the smallest receive buffer that
+// keeps its speed, so memory stays bounded.
+constexpr int32_t kLargeBufferConnections = 16;
+constexpr long kSmallReceiveBuffer = 128 * 1024;
+
+bool IsSharingOrAccessError(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_LOCK_VIOLATION;
+}
+
+bool IsNameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
+
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+CDownloadHelper::~CDownloadHelper() {
+  StopDownload();
+  if (worker_.joinable()) worker_.join();
+  if (watchdog_.joinable()) watchdog_.join();
+}
+
+std::vector<std::pair<int64_t, int64_t>> CDownloadHelper::SplitRanges(int64_t length,
+                                                                      int32_t thread_count) {
+  std::vector<std::pair<int64_t, int64_t>> parts;
+  if (length <= 0 || thread_count < 1) return parts;
+  const int64_t block = length / thread_count;
+  for (int32_t i = 0; i < thread_count; ++i) {
+    const int64_t first = i * block;
+    const int64_t last = i == thread_count - 1 ? length - 1 : (i + 1) * block - 1;
+    parts.emplace_back(first, last);
+  }
+  return parts;
+}
+
+std::wstring CDownloadHelper::NumberedName(const std::wstring& path, int number) {
+  const size_t dot = path.rfind(L'.');
+  const size_t slash = path.find_last_of(L"\\/");
+  // The dot must belong to the file name: "C:\a.b\setup" has no extension.
+  if (dot == std::wstring::npos || dot == 0 || (slash != std::wstring::npos && dot < slash + 2)) {
+    return std::wstring();
+  }
+  if (number == 0) return path;
+  return path.substr(0, dot) + L"(" + std::to_wstring(number) + L")" + path.substr(dot);
+}
+
+void CDownloadHelper::StopDownload() {
+  startup::Log("[TERNWELL]user stop download file\n");
+  stop_requested_ = true;
+}
+
+void CDownloadHelper::RecordWriteError(DWORD error) {
+  DWORD expected = 0;
+  (void)write_error_.compare_exchange_strong(expected, error);
+}
+
+int32_t CDownloadHelper::StartDownload(const std::string& url, const std::wstring& local_path,
+                                       const std::string& user_agent, int32_t thread_count,
+                                       DownloadProgressCallback callback, void* context) {
+  url_ = url;
+  local_path_ = local_path;
+  user_agent_ = user_agent;
+  temp_path_ = local_path + L".temp";
+  thread_count_ = thread_count;
+  progress_callback_ = callback;
+  progress_context_ = context;
+  InitializeTransfers();
+  return Run(false);
+}
+
+int32_t CDownloadHelper::ResumeTransfer() { return Run(true); }
+
+int32_t CDownloadHelper::Run(bool resuming) {
+  result_ = kDownloadOk;
+  resuming_ = resuming;
+  stop_requested_ = false;
+  write_error_ = 0;
+  ResetTransferWatch();
+
+  platform::Signal finished;
+  try {
+    worker_ = std::thread([this, &finished] {
+      platform::SignalOnExit signal_finished(finished);
+      try {
+        WorkerBody();
+      } catch (...) {
+        result_ = kDownloadNoWorker;  // out of memory inside the worker
+      }
+    });
+  } catch (const std::system_error&) {
+    return kDownloadNoWorker;
+  }
+  const WatchdogSettings settings{thread_count_, stall_limit_seconds_, 1024};
+  try {
+    watchdog_ = std::thread([settings, &finished] { (void)RunStallWatchdog(settings, finished.Handle()); });
+  } catch (const std::system_error&) {
+    startup::Log("StartDownload: no watchdog thread; the transfer runs unwatched\n");
+  }
+  // A quit request while the download runs stops it; the threads are still joined.
+  if (finished.WaitPumping() != platform::WaitOutcome::Signalled) StopDownload();
+  worker_.join();
+  if (watchdog_.joinable()) watchdog_.join();
+  started_ = true;
+  return result_;
+}
+
+void CDownloadHelper::WorkerBody() {
+  startup::Log("StartDownload Start download url=%S\n", url_);
+  if (stop_requested_) {
+    result_ = kDownloadStopped;
+    return;
+  }
+  if (thread_count_ < 1) {
+    result_ = kDownloadBadThreadCount;
+    return;
+  }
+  if (!resuming_ || ranges_.empty()) {
+    const int32_t prepared = PrepareTempFile();
+    if (prepared != kDownloadOk) {
+      result_ = prepared;
+      return;
+    }
+  }
+  file_.Reset(::CreateFileW(temp_path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file_.IsValid()) {
+    startup::Log("Open file error\n");
+    result_ = kDownloadOpenFailed;
+    return;
+  }
+  for (auto& range : ranges_) range->file = file_.Get();
+  result_ = TransferRanges();
+  // Every range thread has been joined: the file may close now.
+  for (auto& range : ranges_) range->file = nullptr;
+  file_.Reset();
+  if (result_ == kDownloadOk) result_ = RenameFinishedFile();
+}
+
+int32_t CDownloadHelper::PrepareTempFile() {
+  if (stop_requested_) return kDownloadStopped;
+  const SizeProbe probe = ProbeFileSize(url_, user_agent_, &stop_requested_);
+  if (stop_requested_) return kDownloadStopped;
+  if (probe.size <= 0) {
+    startup::Log("get the filesize error...\n");
+    return probe.made_handle ? kSizeProbeBand + probe.code : kDownloadNoProbeHandle;
+  }
+  remote_file_len_ = probe.size;
+
+  ULARGE_INTEGER free_bytes{};
+  const std::wstring folder = FolderOf(temp_path_);
+  if (::GetDiskFreeSpaceExW(folder.empty() ? nullptr : folder.c_str(), &free_bytes, nullptr, nullptr) &&
+      free_bytes.QuadPart < static_cast<uint64_t>(remote_file_len_)) {
+    startup::Log("Create file error: %lld bytes needed, %llu free\n",
+                 static_cast<long long>(remote_file_len_),
+                 static_cast<unsigned long long>(free_bytes.QuadPart));
+    return kDownloadTempFileFailed;
+  }
+
+  platform::UniqueHandle file(::CreateFileW(temp_path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
+    startup::Log("Create file error,%d (system error %u)\n", -2, ::GetLastError());
+    return kDownloadTempFileFailed;
+  }
+  LARGE_INTEGER end{};
+  end.QuadPart = remote_file_len_;
+  int failure = 0;
+  if (!::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN)) {
+    failure = -3;
+  } else if (!::SetEndOfFile(file.Get())) {
+    failure = -4;
+  }
+  if (failure != 0) {
+    const DWORD error = ::GetLastError();
+    file.Reset();
+    (void)::DeleteFileW(temp_path_.c_str());  // ours, and it must not stay behind large
+    startup::Log("Create file error,%d (system error %u)\n", failure, error);
+    return kDownloadTempFileFailed;
+  }
+  file.Reset();
+
+  ranges_.clear();
+  whole_file_ = false;
+  for (const auto& [first, last] : SplitRanges(remote_file_len_, thread_count_)) {
+    auto range = std::make_unique<DownloadRange>();
+    range->next = first;
+    range->last = last;
+    range->owner = this;
+    ranges_.push_back(std::move(range));
+  }
+  return kDownloadOk;
+}
+
+int32_t CDownloadHelper::TransferRanges() {
+  // At most three rounds: the ranges; one connection for the whole file after
+  // the server refused them; that one again from byte 0 if it refused a resume.
+  for (int round = 0; round < 3; ++round) {
+    RangeRequest request;
+    request.url = url_;
+    request.user_agent = user_agent_;
+    request.tls = TlsSettingsFromConfig();
+    request.connect_timeout_seconds = connect_timeout_seconds_;
+    request.expected_total = remote_file_len_;
+    request.buffer_bytes =
+        static_cast<int32_t>(ranges_.size()) > kLargeBufferConnections ? kSmallReceiveBuffer : kReceiveBufferBytes;
+
+    const size_t count = ranges_.size();
+    std::vector<int32_t> codes(count, kDownloadOk);
+    std::vector<std::thread> threads;
+    threads.reserve(count);
+    std::atomic<size_t> running{count};
+    platform::Signal all_done;
+    if (count == 0) all_done.Set();
+    for (size_t i = 0; i < count; ++i) {
+      DownloadRange* range = ranges_[i].get();
+      RangeRequest own = request;
+      own.send_range = !(whole_file_ && range->next.load() == 0);
+      try {
+        threads.emplace_back([own, range, &codes, i, &running, &all_done] {
+          codes[i] = RunRangeTransfer(own, *range);
+          if (--running == 0) all_done.Set();
+        });
+      } catch (const std::system_error&) {
+        codes[i] = kDownloadNoWorker;
+        if (--running == 0) all_done.Set();
+      }
+    }
+    // Thread handles are not waited on directly, so any number of connections works.
+    while (::WaitForSingleObject(all_done.Handle(), kProgressIntervalMs) == WAIT_TIMEOUT) {
+      ReportProgress();
+      if (stop_requested_) break;  // the transfers see the flag in their progress callback
+    }
+    for (std::thread& thread : threads) thread.join();
+    ReportProgress();
+    startup::Log("WAIT_OBJECT_O m_remoteFileLen:%I64d\n", static_cast<long long>(remote_file_len_));
+
+    if (stop_requested_) return kDownloadStopped;
+    if (const DWORD error = write_error_.load(); error != 0) {
+      startup::Log("Write file error,%u\n", error);
+      return kDownloadTempFileFailed;
+    }
+    bool rejected = false;
+    int32_t outcome = kDownloadOk;
+    for (const int32_t code : codes) {
+      if (code == kRangeAnswerRejected) rejected = true;
+      else if (code != kDownloadOk) outcome = code;
+    }
+    if (!rejected) return outcome;
+    if (!whole_file_) {
+      startup::Log("The server did not answer the ranges as asked; one connection fetches the whole file\n");
+      whole_file_ = true;
+      ranges_.resize(1);
+      ranges_[0]->next = 0;
+      ranges_[0]->last = remote_file_len_ - 1;
+      continue;
+    }
+    if (ranges_[0]->next.load() > 0) {
+      startup::Log("The server refused to resume; the whole file is fetched again\n");
+      ranges_[0]->next = 0;
+      continue;
+    }
+    break;
+  }
+  startup::Log("The server's answer differs from the probed length %lld\n",
+               static_cast<long long>(remote_file_len_));
+  return kDownloadServerDisagrees;
+}
+
+void CDownloadHelper::ReportProgress() {
+  if (progress_callback_ == nullptr) return;
+  DownloadProgress progress;
+  int64_t remaining = 0;
+  for (const auto& range : ranges_) {
+    remaining += range->Remaining();
+    progress.speed += range->speed.load();
+  }
+  progress.total = remote_file_len_;
+  progress.downloaded = remote_file_len_ - remaining;
+  if (progress.downloaded < 0 || progress.downloaded > remote_file_len_) return;
+  try {
+    progress_callback_(progress_context_, &progress);
+  } catch (...) {
+    // The caller's callback must not take the worker down.
+  }
+}
+
+int32_t CDownloadHelper::RenameFinishedFile() {
+  if (NumberedName(local_path_, 0).empty()) {
+    startup::Log("Rename error: the target has no extension\n");
+    return kDownloadRenameFailed;
+  }
+  if (::MoveFileExW(temp_path_.c_str(), local_path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    final_path_ = local_path_;
+    return kDownloadOk;
+  }
+  DWORD error = ::GetLastError();
+  // Only a target in use moves us to a numbered name; nothing is deleted.
+  for (int i = 1; i <= 99 && (IsSharingOrAccessError(error) || IsNameTaken(error)); ++i) {
+    const std::wstring candidate = NumberedName(local_path_, i);
+    if (::MoveFileExW(temp_path_.c_str(), candidate.c_str(), 0)) {
+      final_path_ = candidate;
+      return kDownloadOk;
+    }
+    error = ::GetLastError();
+  }
+  startup::Log("Rename error,%u\n", error);
+  return kDownloadRenameFailed;
+}
+
+}  // namespace net

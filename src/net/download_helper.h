@@ -1,0 +1,121 @@
+// The segmented downloader: one file over several parallel ranged GETs into
+// a pre-sized temporary file beside the target, then renamed to the target.
+// Start and resume block the calling (UI) thread while it pumps messages.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/speed_watchdog.h"
+#include "platform/unique_resource.h"
+
+namespace net {
+
+// Outcome of a start or resume; never reused.
+enum DownloadResult : int32_t {
+  kDownloadOk = 0,
+  kDownloadBadThreadCount = 2,
+  kDownloadNoWorker = 3,
+  kDownloadNoProbeHandle = 4,
+  kDownloadTempFileFailed = 5,  // also: not enough free space, or a write failed
+  kDownloadOpenFailed = 6,
+  kDownloadNoRangeHandle = 7,
+  kDownloadRenameFailed = 8,
+  kDownloadStopped = 9,
+  kDownloadServerDisagrees = 10,  // ranges refused and the whole file's length differs
+  // 200 + c: size probe failed; 300 + c: a range failed; 399: a range ended short.
+};
+
+struct DownloadProgress {
+  int64_t downloaded = 0;
+  int64_t total = 0;
+  int64_t speed = 0;  // bytes per second, summed over the connections
+};
+// Called on the download worker thread, never on the UI thread.
+using DownloadProgressCallback = void (*)(void* context, const DownloadProgress* progress);
+
+class CDownloadHelper;
+
+struct DownloadRange {
+  HANDLE file = nullptr;          // the shared temporary file (owned by the helper)
+  std::atomic<int64_t> next{0};   // written under the download lock by the range's thread
+  int64_t last = -1;              // inclusive
+  CDownloadHelper* owner = nullptr;
+  std::atomic<int64_t> speed{0};  // written by the range's thread
+
+  [[nodiscard]] bool IsComplete() const { return next.load() > last; }
+  [[nodiscard]] int64_t Remaining() const { return IsComplete() ? 0 : last - next.load() + 1; }
+};
+
+class CDownloadHelper {
+ public:
+  CDownloadHelper() = default;
+  ~CDownloadHelper();  // stops and joins anything still running
+  CDownloadHelper(const CDownloadHelper&) = delete;
+  CDownloadHelper& operator=(const CDownloadHelper&) = delete;
+
+  [[nodiscard]] int32_t StartDownload(const std::string& url, const std::wstring& local_path,
+                                      const std::string& user_agent, int32_t thread_count,
+                                      DownloadProgressCallback callback, void* context);
+  // Continues the ranges of an earlier start on its temporary file.
+  [[nodiscard]] int32_t ResumeTransfer();
+  // Any thread; does not wait.
+  void StopDownload();
+
+  // The name the file finally got (the target, or a numbered twin of it).
+  [[nodiscard]] const std::wstring& finalPath() const { return final_path_; }
+  [[nodiscard]] const std::wstring& tempPath() const { return temp_path_; }
+  [[nodiscard]] int64_t remoteFileLen() const { return remote_file_len_; }
+  [[nodiscard]] int32_t result() const { return result_; }
+
+  // Tuning for tests: a short stall limit and connect time-out.
+  void SetStallLimitSeconds(int seconds) { stall_limit_seconds_ = seconds; }
+  void SetConnectTimeoutSeconds(long seconds) { connect_timeout_seconds_ = seconds; }
+
+  // The ranges a start creates for a file of `length` bytes.
+  [[nodiscard]] static std::vector<std::pair<int64_t, int64_t>> SplitRanges(int64_t length,
+                                                                            int32_t thread_count);
+  // "<stem>(i)<extension>"; empty when the path has no usable extension dot.
+  [[nodiscard]] static std::wstring NumberedName(const std::wstring& path, int number);
+
+  // For the range transfers (implementation details).
+  [[nodiscard]] bool IsStopRequested() const { return stop_requested_.load(); }
+  void RecordWriteError(DWORD error);
+
+ private:
+  int32_t Run(bool resuming);
+  void WorkerBody();
+  [[nodiscard]] int32_t PrepareTempFile();
+  [[nodiscard]] int32_t TransferRanges();
+  [[nodiscard]] int32_t TransferWholeFile();
+  void ReportProgress();
+  [[nodiscard]] int32_t RenameFinishedFile();
+
+  std::string url_;
+  std::wstring local_path_;
+  std::wstring final_path_;
+  std::string user_agent_;
+  std::wstring temp_path_;
+  int32_t result_ = 0;
+  int32_t thread_count_ = 1;
+  std::vector<std::unique_ptr<DownloadRange>> ranges_;
+  DownloadProgressCallback progress_callback_ = nullptr;
+  void* progress_context_ = nullptr;
+  bool resuming_ = false;
+  bool started_ = false;
+  bool whole_file_ = false;  // the server ignored ranges: one connection from now on
+  int64_t remote_file_len_ = 0;
+  std::atomic<bool> stop_requested_{false};  // written by StopDownload (any thread)
+  std::atomic<DWORD> write_error_{0};        // written by range threads
+  platform::UniqueHandle file_;
+  int stall_limit_seconds_ = 120;
+  long connect_timeout_seconds_ = 30;
+  std::thread worker_;
+  std::thread watchdog_;
+};
+
+}  // namespace net

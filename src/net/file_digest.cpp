@@ -1,0 +1,110 @@
+#include "net/file_digest.h"
+
+// clang-format off
+#include "platform/windows_api.h"
+#include <wincrypt.h>
+// clang-format on
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/text.h"
+#include "platform/unique_resource.h"
+#include "startup/log.h"
+
+namespace net {
+namespace {
+
+constexpr DWORD kChunkBytes = 1024 * 1024;
+
+struct CryptProviderTraits {
+  using Handle = HCRYPTPROV;
+  static Handle Null() { return 0; }
+  static bool IsValid(Handle h) { return h != 0; }
+  static void Close(Handle h) {
+    if (!::CryptReleaseContext(h, 0)) startup::Log("CryptReleaseContext go wrong\n");
+  }
+};
+struct CryptHashTraits {
+  using Handle = HCRYPTHASH;
+  static Handle Null() { return 0; }
+  static bool IsValid(Handle h) { return h != 0; }
+  static void Close(Handle h) {
+    if (!::CryptDestroyHash(h)) startup::Log("CryptDestroyHash go wrong\n");
+  }
+};
+using CryptProvider = platform::UniqueResource<CryptProviderTraits>;
+using CryptHash = platform::UniqueResource<CryptHashTraits>;
+
+}  // namespace
+
+std::string FileMd5Hex(const std::wstring& path) {
+  platform::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file.IsValid()) {
+    startup::Log("CreateFile go wrong \n");
+    return std::string();
+  }
+  CryptProvider provider;
+  if (!::CryptAcquireContextW(provider.Receive(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+    startup::Log("CryptAcquireContext go wrong\n");
+    return std::string();
+  }
+  CryptHash hash;
+  if (!::CryptCreateHash(provider.Get(), CALG_MD5, 0, 0, hash.Receive())) {
+    startup::Log("CryptCreateHash go wrong\n");
+    return std::string();
+  }
+  std::vector<BYTE> buffer;
+  try {
+    buffer.resize(kChunkBytes);
+  } catch (...) {
+    startup::Log("lpReadFileBuffer allocation failed\n");
+    return std::string();
+  }
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(file.Get(), buffer.data(), kChunkBytes, &read, nullptr)) {
+      startup::Log("ReadFile go wrong\n");
+      return std::string();
+    }
+    if (read == 0) break;
+    if (!::CryptHashData(hash.Get(), buffer.data(), read, 0)) {
+      startup::Log("CryptHashData go wrong\n");
+      return std::string();
+    }
+  }
+  BYTE digest[16];
+  DWORD digest_length = sizeof digest;
+  if (!::CryptGetHashParam(hash.Get(), HP_HASHVAL, digest, &digest_length, 0) || digest_length != 16) {
+    startup::Log("get length wrong\n");
+    return std::string();
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (const BYTE b : digest) {
+    text.push_back(kHex[b >> 4]);
+    text.push_back(kHex[b & 0x0F]);
+  }
+  return text;
+}
+
+std::wstring FormatSizeText(int64_t bytes) {
+  double value = static_cast<double>(bytes);
+  const char* unit = "B";
+  if (bytes > 1073741824LL) {
+    value = static_cast<double>(bytes) / 1073741824.0;
+    unit = "GB";
+  } else if (bytes > 1048576LL) {
+    value = static_cast<double>(bytes) / 1048576.0;
+    unit = "MB";
+  } else if (bytes > 1024) {
+    value = static_cast<double>(bytes) / 1024.0;
+    unit = "KB";
+  }
+  char text[64];
+  (void)std::snprintf(text, sizeof text, "%.2f%s", value, unit);
+  return platform::AnsiToWide(text);
+}
+
+}  // namespace net

@@ -1,0 +1,282 @@
+#include "net/http_client.h"
+
+#include <mutex>
+
+#include "net/curl_handle.h"
+#include "platform/system_paths.h"
+#include "platform/text.h"
+#include "platform/windows_api.h"
+#include "startup/log.h"
+#include "startup/product_config.h"
+
+namespace net {
+namespace {
+
+constexpr long kTransferTimeoutSeconds = 120;
+constexpr long kMaxRedirects = 5;
+
+int ProgressAbort(void* cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
+  const auto* flag = static_cast<const std::atomic<bool>*>(cancel);
+  return flag != nullptr && flag->load() ? 1 : 0;
+}
+
+bool IsAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsAsciiSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsAsciiSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// WinINet, loaded from System32 by full path when the fetch needs it.
+class WinInet {
+ public:
+  using Handle = void*;
+  WinInet() : module_(platform::LoadSystemLibrary(L"wininet.dll")) {
+    if (!module_) return;
+    open_ = Lookup<OpenFunction>("InternetOpenW");
+    open_url_ = Lookup<OpenUrlFunction>("InternetOpenUrlW");
+    read_ = Lookup<ReadFunction>("InternetReadFile");
+    close_ = Lookup<CloseFunction>("InternetCloseHandle");
+  }
+  [[nodiscard]] bool IsUsable() const {
+    return open_ != nullptr && open_url_ != nullptr && read_ != nullptr && close_ != nullptr;
+  }
+
+  // Reads the whole body; false on any failure or past `cap` bytes.
+  [[nodiscard]] bool Fetch(const std::wstring& url, DWORD flags, size_t cap, std::string& body) const {
+    Handle session = open_(L"Wendlebox-Agent/1.0", 0, nullptr, nullptr, 0);
+    if (session == nullptr) return false;
+    Handle request = open_url_(session, url.c_str(), nullptr, 0, flags, 0);
+    bool ok = request != nullptr;
+    if (ok) {
+      char buffer[4096];
+      for (;;) {
+        DWORD read = 0;
+        if (!read_(request, buffer, sizeof buffer, &read) || read == 0) break;
+        if (body.size() + read > cap) {
+          ok = false;
+          break;
+        }
+        body.append(buffer, read);
+      }
+      close_(request);
+    }
+    close_(session);
+    return ok;
+  }
+
+ private:
+  using OpenFunction = Handle(WINAPI*)(LPCWSTR, DWORD, LPCWSTR, LPCWSTR, DWORD);
+  using OpenUrlFunction = Handle(WINAPI*)(Handle, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR);
+  using ReadFunction = BOOL(WINAPI*)(Handle, void*, DWORD, DWORD*);
+  using CloseFunction = BOOL(WINAPI*)(Handle);
+
+  template <class Function>
+  Function Lookup(const char* name) const {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module_.Get(), name)));
+  }
+
+  platform::UniqueModule module_;
+  OpenFunction open_ = nullptr;
+  OpenUrlFunction open_url_ = nullptr;
+  ReadFunction read_ = nullptr;
+  CloseFunction close_ = nullptr;
+};
+
+}  // namespace
+
+void ApplyTransferSafety(CURL* easy, const TlsSettings& tls) {
+  (void)curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  (void)curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  (void)curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  (void)curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+  if (tls.skip_verification) {
+    (void)curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+    (void)curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+    return;
+  }
+  (void)curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+  (void)curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+  // Revocation servers are often unreachable behind firewalls: check when possible.
+  (void)curl_easy_setopt(easy, CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+  if (!tls.ca_file.empty()) {
+    (void)curl_easy_setopt(easy, CURLOPT_CAINFO, platform::WideToAnsi(tls.ca_file).c_str());
+  }
+}
+
+size_t AppendToBodySink(char* data, size_t size, size_t count, void* sink) noexcept {
+  try {
+    auto* target = static_cast<BodySink*>(sink);
+    const size_t bytes = size * count;
+    if (target == nullptr || target->body == nullptr) return 0;
+    if (bytes > target->cap || target->body->size() > target->cap - bytes) return 0;
+    target->body->append(data, bytes);
+    return bytes;
+  } catch (...) {
+    return 0;  // out of memory: libcurl ends the transfer with a write error
+  }
+}
+
+void AbortWhenSet(CURL* easy, const std::atomic<bool>* cancel) {
+  (void)curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &ProgressAbort);
+  (void)curl_easy_setopt(easy, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(cancel));
+  (void)curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+}
+
+TlsSettings TlsSettingsFromConfig() {
+  TlsSettings tls;
+  tls.skip_verification = startup::Config().IsOn("SkipCertificateCheck");
+  tls.ca_file = startup::Config().Get("CaFile");
+  const bool relative = !tls.ca_file.empty() && tls.ca_file.find(L':') == std::wstring::npos &&
+                        tls.ca_file[0] != L'\\' && tls.ca_file[0] != L'/';
+  if (relative) tls.ca_file = platform::ExecutableFolder() + tls.ca_file;
+  return tls;
+}
+
+void InitializeTransfers() {
+  static std::once_flag once;
+  std::call_once(once, [] { (void)curl_global_init(CURL_GLOBAL_ALL); });
+}
+
+std::string EncodeFormValue(std::string_view value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(value.size());
+  for (const char ch : value) {
+    const auto byte = static_cast<unsigned char>(ch);
+    const bool special = ch == '&' || ch == '=' || ch == '+' || ch == '%' || ch == '#' ||
+                         byte < 0x20 || byte == 0x7F;
+    if (!special) {
+      out.push_back(ch);
+      continue;
+    }
+    out.push_back('%');
+    out.push_back(kHex[byte >> 4]);
+    out.push_back(kHex[byte & 0x0F]);
+  }
+  return out;
+}
+
+std::string BuildFormFields(const std::map<std::string, std::string>& fields) {
+  std::string body;
+  for (const auto& [key, value] : fields) {
+    if (value.empty()) continue;
+    body += key + "=" + EncodeFormValue(value) + "&";
+  }
+  if (!body.empty()) body.pop_back();
+  return body;
+}
+
+int PostForm(const PostRequest& request, std::string& reply) {
+  InitializeTransfers();
+  startup::Log("PostData Start download url=%S param=%S\n", request.url, request.fields);
+  CurlEasy easy(curl_easy_init());
+  if (!easy) return kNoTransferHandle;
+  BodySink sink{&reply, request.reply_cap};
+  CURL* e = easy.get();
+  (void)curl_easy_setopt(e, CURLOPT_POST, 1L);
+  (void)curl_easy_setopt(e, CURLOPT_POSTFIELDS, request.fields.c_str());
+  (void)curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.fields.size()));
+  (void)curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
+  (void)curl_easy_setopt(e, CURLOPT_DNS_CACHE_TIMEOUT, 86400L);
+  (void)curl_easy_setopt(e, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
+  (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kTransferTimeoutSeconds);
+  ApplyTransferSafety(e, TlsSettingsFromConfig());
+  (void)curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
+  (void)curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &AppendToBodySink);
+  (void)curl_easy_setopt(e, CURLOPT_WRITEDATA, &sink);
+  if (!request.user_agent.empty()) (void)curl_easy_setopt(e, CURLOPT_USERAGENT, request.user_agent.c_str());
+  AbortWhenSet(e, request.cancel);
+  const CURLcode code = curl_easy_perform(e);
+  easy.reset();
+  startup::Log("PostData end\n");
+  return static_cast<int>(code);
+}
+
+SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
+                        const std::atomic<bool>* cancel) {
+  InitializeTransfers();
+  startup::Log("GetDownloadFileSize Start\n");
+  SizeProbe probe;
+  CurlEasy easy(curl_easy_init());
+  if (!easy) {
+    probe.made_handle = false;
+    return probe;
+  }
+  CURL* e = easy.get();
+  (void)curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+  (void)curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, "GET");
+  (void)curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+  (void)curl_easy_setopt(e, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
+  ApplyTransferSafety(e, TlsSettingsFromConfig());
+  (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kTransferTimeoutSeconds);
+  (void)curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+  (void)curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
+  // An error page's length is not the file's length.
+  (void)curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
+  if (!user_agent.empty()) (void)curl_easy_setopt(e, CURLOPT_USERAGENT, user_agent.c_str());
+  AbortWhenSet(e, cancel);
+  probe.code = static_cast<int>(curl_easy_perform(e));
+  if (probe.code == CURLE_OK) {
+    long status = 0;
+    curl_off_t length = -1;
+    (void)curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
+    const bool have_length = curl_easy_getinfo(e, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK;
+    if (status >= 200 && status < 300 && have_length && length > 0) {
+      probe.size = static_cast<int64_t>(length);
+      startup::Log("GetDownloadFileSize success, file size=%lld\n", static_cast<long long>(probe.size));
+      return probe;
+    }
+  }
+  startup::Log("GetDownloadFileSize failed ,lastCode=%d\n", probe.code);
+  return probe;
+}
+
+int64_t GetDownloadFileSize(const std::string& url, const std::string& user_agent) {
+  return ProbeFileSize(url, user_agent).size;
+}
+
+bool IsSecureVersionUrl(std::string_view url) {
+  return url.substr(0, 8) == "https://" || url.substr(0, 8) == "HTTPS://";
+}
+
+std::string ParseVersionFile(std::string_view body) {
+  while (!body.empty()) {
+    const size_t end = body.find('\n');
+    std::string_view line = body.substr(0, end);
+    body = end == std::string_view::npos ? std::string_view() : body.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    std::string key;
+    for (const char ch : Trim(line.substr(0, equals))) {
+      if (!IsAsciiSpace(ch)) key.push_back(ch);
+    }
+    if (platform::AsciiLower(key) != "productversion") continue;
+    std::string_view value = Trim(line.substr(equals + 1));
+    if (value.size() >= 2 && ((value.front() == '"' && value.back() == '"') ||
+                              (value.front() == '\'' && value.back() == '\''))) {
+      value = value.substr(1, value.size() - 2);
+    }
+    return std::string(value);
+  }
+  return std::string();
+}
+
+std::string FetchProductVersion(const std::string& url) {
+  if (url.empty()) return std::string();
+  const std::wstring wide_url = platform::Utf8ToWide(url);
+  if (wide_url.empty()) return std::string();
+  const WinInet inet;
+  if (!inet.IsUsable()) return std::string();
+  constexpr DWORD kReload = 0x80000000;        // INTERNET_FLAG_RELOAD
+  constexpr DWORD kPragmaNoCache = 0x00000100;  // INTERNET_FLAG_PRAGMA_NOCACHE
+  constexpr DWORD kSecure = 0x00800000;         // INTERNET_FLAG_SECURE
+  const DWORD flags = kReload | kPragmaNoCache | (IsSecureVersionUrl(url) ? kSecure : 0);
+  std::string body;
+  if (!inet.Fetch(wide_url, flags, kVersionFileCap, body) || body.empty()) return std::string();
+  return ParseVersionFile(body);
+}
+
+}  // namespace net

@@ -1,0 +1,189 @@
+#include "net/range_transfer.h"
+
+#include "net/curl_handle.h"
+#include "net/speed_watchdog.h"
+#include "startup/log.h"
+#include "startup/my_lock.h"
+
+namespace net {
+namespace {
+
+constexpr size_t kMaxHeaderValue = 128;
+
+struct TransferState {
+  DownloadRange* range = nullptr;
+  CURL* easy = nullptr;
+  int64_t requested_first = 0;
+  int64_t expected_total = 0;
+  bool ranged = true;
+  bool checked = false;
+  bool rejected = false;
+  std::string content_range;  // of the latest response (a redirect starts a new one)
+};
+
+bool ParseNumber(std::string_view& text, int64_t& value) {
+  size_t i = 0;
+  value = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+    const int digit = text[i] - '0';
+    if (value > (INT64_MAX - digit) / 10) return false;
+    value = value * 10 + digit;
+    ++i;
+  }
+  if (i == 0) return false;
+  text.remove_prefix(i);
+  return true;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != prefix[i]) return false;
+  }
+  return true;
+}
+
+size_t CaptureHeader(char* data, size_t size, size_t count, void* user) noexcept {
+  const size_t bytes = size * count;
+  try {
+    auto* state = static_cast<TransferState*>(user);
+    std::string_view line(data, bytes);
+    if (StartsWithIgnoringCase(line, "http/")) {
+      state->content_range.clear();
+    } else if (StartsWithIgnoringCase(line, "content-range:")) {
+      line.remove_prefix(14);
+      while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+      while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' ')) {
+        line.remove_suffix(1);
+      }
+      state->content_range.assign(line.substr(0, kMaxHeaderValue));
+    }
+  } catch (...) {
+    // Out of memory: the missing header makes the answer fail its check.
+  }
+  return bytes;
+}
+
+// A ranged request must be answered with exactly that range of a file of the
+// probed length; a whole-file request with the whole file. Anything else
+// (an error page, a server that ignores Range, a changed file) is refused
+// before a byte of it is written.
+bool AnswerMatches(const TransferState& state) {
+  long status = 0;
+  (void)curl_easy_getinfo(state.easy, CURLINFO_RESPONSE_CODE, &status);
+  if (state.ranged) {
+    int64_t first = 0, last = 0, total = 0;
+    return status == 206 && ParseContentRange(state.content_range, first, last, total) &&
+           first == state.requested_first && last == state.range->last &&
+           total == state.expected_total;
+  }
+  curl_off_t length = -1;
+  (void)curl_easy_getinfo(state.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+  return status == 200 && (length < 0 || length == state.expected_total);
+}
+
+size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
+  try {
+    auto* state = static_cast<TransferState*>(user);
+    DownloadRange& range = *state->range;
+    const size_t bytes = size * count;
+    if (range.file == nullptr || range.owner == nullptr) return 0;
+    if (IsStalled() || range.owner->IsStopRequested()) return 0;
+    if (!state->checked) {
+      state->checked = true;
+      if (!AnswerMatches(*state)) {
+        state->rejected = true;
+        return 0;
+      }
+    }
+    curl_off_t speed = 0;
+    (void)curl_easy_getinfo(state->easy, CURLINFO_SPEED_DOWNLOAD_T, &speed);
+    range.speed = static_cast<int64_t>(speed);
+
+    startup::ScopedLock lock(startup::DownloadLock());
+    const int64_t next = range.next.load();
+    const int64_t room = range.last - next + 1;
+    // More than the range asked for: keep what belongs to it, end the transfer.
+    const size_t to_write = room <= 0 ? 0 : (static_cast<int64_t>(bytes) > room ? static_cast<size_t>(room) : bytes);
+    if (to_write > 0) {
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(static_cast<uint64_t>(next) & 0xFFFFFFFFu);
+      at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(next) >> 32);
+      DWORD written = 0;
+      if (!::WriteFile(range.file, data, static_cast<DWORD>(to_write), &written, &at) ||
+          written != to_write) {
+        const DWORD error = ::GetLastError();
+        range.owner->RecordWriteError(error != 0 ? error : ERROR_WRITE_FAULT);
+        return 0;
+      }
+      range.next = next + static_cast<int64_t>(to_write);
+    }
+    AddSpeedSampleLocked(static_cast<int64_t>(speed));
+    return to_write;
+  } catch (...) {
+    return 0;
+  }
+}
+
+int StopOrStall(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
+  const auto* range = static_cast<const DownloadRange*>(user);
+  return (IsStalled() || range->owner->IsStopRequested()) ? 1 : 0;
+}
+
+}  // namespace
+
+bool ParseContentRange(std::string_view value, int64_t& first, int64_t& last, int64_t& total) {
+  if (!StartsWithIgnoringCase(value, "bytes ")) return false;
+  value.remove_prefix(6);
+  if (!ParseNumber(value, first) || value.empty() || value.front() != '-') return false;
+  value.remove_prefix(1);
+  if (!ParseNumber(value, last) || value.empty() || value.front() != '/') return false;
+  value.remove_prefix(1);
+  return ParseNumber(value, total) && value.empty() && first <= last && last < total;
+}
+
+int32_t RunRangeTransfer(const RangeRequest& request, DownloadRange& range) {
+  if (range.IsComplete() || range.owner == nullptr) return kDownloadOk;
+  CurlEasy easy(curl_easy_init());
+  if (!easy) return kDownloadNoRangeHandle;
+  if (range.owner->IsStopRequested()) return kDownloadStopped;
+
+  TransferState state;
+  state.range = &range;
+  state.easy = easy.get();
+  state.requested_first = range.next.load();
+  state.expected_total = request.expected_total;
+  state.ranged = request.send_range;
+  const std::string range_text = std::to_string(state.requested_first) + "-" + std::to_string(range.last);
+
+  CURL* e = easy.get();
+  (void)curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
+  (void)curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &WriteRange);
+  (void)curl_easy_setopt(e, CURLOPT_WRITEDATA, &state);
+  ApplyTransferSafety(e, request.tls);
+  (void)curl_easy_setopt(e, CURLOPT_BUFFERSIZE, request.buffer_bytes);
+  if (state.ranged) (void)curl_easy_setopt(e, CURLOPT_RANGE, range_text.c_str());
+  if (!request.user_agent.empty()) (void)curl_easy_setopt(e, CURLOPT_USERAGENT, request.user_agent.c_str());
+  (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, request.connect_timeout_seconds);
+  (void)curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);  // an error page is never written
+  (void)curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+  (void)curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
+  (void)curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CaptureHeader);
+  (void)curl_easy_setopt(e, CURLOPT_HEADERDATA, &state);
+  (void)curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &StopOrStall);
+  (void)curl_easy_setopt(e, CURLOPT_XFERINFODATA, &range);
+  (void)curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+
+  const CURLcode code = curl_easy_perform(e);
+  easy.reset();
+  if (state.rejected) return kRangeAnswerRejected;
+  if (range.owner->IsStopRequested()) return kDownloadStopped;
+  if (IsStalled()) return kRangeBand + CURLE_WRITE_ERROR;
+  if (code == CURLE_ABORTED_BY_CALLBACK) return kRangeBand + CURLE_WRITE_ERROR;
+  if (code != CURLE_OK) return kRangeBand + static_cast<int32_t>(code);
+  return range.IsComplete() ? kDownloadOk : kShortRange;
+}
+
+}  // namespace net

@@ -1,0 +1,183 @@
+#include "net/release_client.h"
+
+#include <random>
+
+#include "net/http_client.h"
+#include "net/json.h"
+#include "net/worker_thread.h"
+#include "platform/text.h"
+#include "platform/windows_api.h"
+#include "startup/launch_parameters.h"
+#include "startup/log.h"
+#include "startup/product_config.h"
+#include "startup/system_probes.h"
+
+namespace net {
+namespace {
+
+// Required members of "data", in the order they are checked, with the status
+// and log line of their absence.
+struct RequiredMember {
+  const char* name;
+  int32_t status;
+  const char* log_line;
+};
+constexpr RequiredMember kRequiredMembers[] = {
+    {"md5", kReleaseNoMd5, "StartPost Error parse md5\n"},
+    {"killSwitch", kReleaseNoKillSwitch, "StartPost Error parse kill switch\n"},
+    {"WriteLogSwitch", kReleaseNoWriteLogSwitch, "StartPost Error parse write log switch\n"},
+    {"curNum", kReleaseNoCurNum, "StartPost Error parse latest version\n"},
+    {"download", kReleaseNoDownload, "StartPost Error parse downloadUrl\n"},
+    {"download2", kReleaseNoDownload2, "StartPost Error parse downloadUrl2\n"},
+    {"download3", kReleaseNoDownload3, "StartPost Error parse downloadUrl3\n"},
+};
+
+std::string StringOrEmpty(const JsonItem* object, const char* name) {
+  const char* value = JsonDocument::StringMember(object, name);
+  return value != nullptr ? std::string(value) : std::string();
+}
+
+std::string ConfigAnsi(const std::string& key) {
+  return platform::WideToAnsi(startup::Config().Get(key));
+}
+
+unsigned RetryTag() {
+  static std::minstd_rand generator(static_cast<unsigned>(::GetTickCount64()));
+  return static_cast<unsigned>(generator() % 1000);
+}
+
+}  // namespace
+
+bool ShouldProbeDownloadUrl(const std::string& url) {
+  const size_t slash = url.find('/');
+  return !url.empty() && slash != std::string::npos && slash >= 1;
+}
+
+std::string DownloadFileName(const std::string& url) {
+  const size_t slash = url.rfind('/');
+  return slash == std::string::npos ? std::string() : url.substr(slash + 1);
+}
+
+int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info) {
+  startup::Log("Json parse Data Start\n");
+  size_t start = 0;
+  while (start < body.size() && static_cast<unsigned char>(body[start]) >= 1 &&
+         static_cast<unsigned char>(body[start]) <= 32) {
+    ++start;
+  }
+  JsonDocument document;
+  if (!document.Parse(std::string_view(body).substr(start))) {
+    startup::Log("StartPost Error parse root\n");
+    return kReleaseNotJson;
+  }
+  const JsonItem* data = JsonGetObjectItem(&document.root(), "data");
+  if (data == nullptr) {
+    startup::Log("StartPost Error parse data\n");
+    return kReleaseNoData;
+  }
+  for (const RequiredMember& member : kRequiredMembers) {
+    if (JsonDocument::StringMember(data, member.name) == nullptr) {
+      startup::Log(member.log_line);
+      return member.status;
+    }
+  }
+  info.tuijian = StringOrEmpty(data, "tuijian");
+  info.url = StringOrEmpty(data, "url");
+  info.referNumber = StringOrEmpty(data, "referNumber");
+  info.testid = StringOrEmpty(data, "testid");
+  info.md5 = StringOrEmpty(data, "md5");
+  info.downloadUrl[0] = StringOrEmpty(data, "download");
+  info.downloadUrl[1] = StringOrEmpty(data, "download2");
+  info.downloadUrl[2] = StringOrEmpty(data, "download3");
+  info.killSwitch = StringOrEmpty(data, "killSwitch") == "true";
+  info.writeLogSwitch = StringOrEmpty(data, "WriteLogSwitch") == "true";
+  return kReleaseOk;
+}
+
+void CReleaseClient::StartPost() {
+  info_.productVersion = FetchProductVersion(version_url_);
+  info_.requestUrl = service_url_ + "?" + post_fields_;
+  std::string body;
+  PostRequest request{service_url_, post_fields_, info_.userAgent, kReleaseReplyCap, &cancel_};
+  const int code = PostForm(request, body);
+  info_.response = body;
+  if (code != 0) {
+    startup::Log("StartPost error,code=%d\n", code);
+    info_.status = kReleasePostBand + code;
+    return;
+  }
+  if (body.empty()) {
+    startup::Log("StartPost Error response empty\n");
+    info_.status = kReleaseEmptyReply;
+    return;
+  }
+  const int32_t status = ReadReleaseReply(body, info_);
+  if (status != kReleaseOk) {
+    info_.status = status;
+    return;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!ShouldProbeDownloadUrl(info_.downloadUrl[i])) continue;
+    info_.fileSize[i] = ProbeFileSize(info_.downloadUrl[i], info_.userAgent, &cancel_).size;
+    info_.fileName[i] = DownloadFileName(info_.downloadUrl[i]);
+  }
+  info_.status = kReleaseOk;
+  startup::Log("Json parse Data end\n");
+}
+
+ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url,
+                                             const ReleaseParameters& parameters,
+                                             const std::string& version_url,
+                                             const std::string& user_agent) {
+  service_url_ = service_url;
+  version_url_ = version_url;
+  InitializeTransfers();
+  post_fields_ = BuildFormFields(parameters);
+  info_.userAgent = user_agent;
+  const std::string base = post_fields_;
+  for (int attempt = 1; attempt <= kReleaseAttempts; ++attempt) {
+    info_.status = kReleaseNoWorker;
+    const WorkerOutcome outcome =
+        RunOnWorkerPumping([this] { StartPost(); }, [this] { cancel_ = true; });
+    if (outcome == WorkerOutcome::NotStarted || info_.status == kReleaseOk || cancel_) break;
+    post_fields_ = base + "&tmpTime_=" + std::to_string(RetryTag());
+  }
+  return info_;
+}
+
+ReleaseParameters BuildReleaseParameters(const std::string& language) {
+  const std::string version = platform::WideToAnsi(startup::Parameters().Get("DOWNLOAD_VERSION"));
+  startup::Log("the DOWNLOAD_VESION read result is :%s.\n", version);
+  ReleaseParameters parameters;
+  parameters["pid"] = platform::WideToAnsi(startup::Config().GetForEdition("ProductID"));
+  parameters["version"] = version;
+  parameters["tid"] = ConfigAnsi("RecommendProductID");
+  parameters["lang"] = language;
+  parameters["exeNumber"] = platform::WideToAnsi(startup::Parameters().Get("exeNumber"));
+  parameters["pcVersion"] = startup::EditionWord();
+  return parameters;
+}
+
+void CompleteFromConfiguration(ReleaseInfo& info) {
+  info.status = kReleaseOk;
+  info.downloadUrl[0] = ConfigAnsi("DownloadUrl");
+  info.fileSize[0] = GetDownloadFileSize(info.downloadUrl[0], info.userAgent);
+  info.md5 = ConfigAnsi("URLMD5");
+  info.fileName[0] = ConfigAnsi("fileRealName");
+}
+
+ReleaseInfo CheckReleaseFromConfiguration(const std::string& language) {
+  const ReleaseParameters parameters = BuildReleaseParameters(language);
+  const std::string service_url =
+      platform::WideToAnsi(startup::Config().GetForEdition("DownloadInfoUrl"));
+  ReleaseInfo info;
+  {
+    CReleaseClient client;
+    info = client.QueryReleaseInfo(service_url, parameters, ConfigAnsi("UpdateIni"), std::string());
+  }
+  // The probe may wait up to its time-out: never on the UI thread.
+  (void)RunOnWorkerPumping([&info] { CompleteFromConfiguration(info); });
+  return info;
+}
+
+}  // namespace net

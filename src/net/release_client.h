@@ -1,0 +1,103 @@
+// The release-info query: a form POST to the release service, its JSON reply
+// turned into a ReleaseInfo, and the version file beside it. The query runs
+// on a worker thread per attempt while the calling UI thread keeps pumping.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace net {
+
+// Status codes of a query (besides 100 + libcurl code for a failed POST).
+enum ReleaseStatus : int32_t {
+  kReleaseNotQueried = -1,
+  kReleaseOk = 0,
+  kReleaseNoWorker = 1,
+  kReleaseEmptyReply = 2,
+  kReleaseNotJson = 3,
+  kReleaseNoData = 4,
+  kReleaseNoMd5 = 5,
+  kReleaseNoDownload = 6,
+  kReleaseNoKillSwitch = 7,
+  kReleaseNoWriteLogSwitch = 8,
+  kReleaseNoCurNum = 9,
+  kReleaseNoDownload2 = 10,
+  kReleaseNoDownload3 = 11,
+};
+
+// One release answer; a plain value that the pages copy.
+struct ReleaseInfo {
+  int32_t status = kReleaseNotQueried;
+  bool killSwitch = false;
+  bool writeLogSwitch = true;
+  int64_t fileSize[3] = {0, 0, 0};
+  std::string fileName[3];
+  std::string md5;
+  std::string downloadUrl[3];
+  std::string tuijian;
+  std::string referNumber;
+  std::string url;
+  std::string productVersion;
+  std::string userAgent;
+  std::string testid;
+  std::string requestUrl;
+  std::string response;
+};
+
+// Ordered by key (ascending bytes): the POST body lists them in that order.
+using ReleaseParameters = std::map<std::string, std::string>;
+
+inline constexpr int kReleaseAttempts = 3;
+
+class CReleaseClient {
+ public:
+  CReleaseClient() = default;
+  CReleaseClient(const CReleaseClient&) = delete;
+  CReleaseClient& operator=(const CReleaseClient&) = delete;
+
+  // Up to three attempts, each on its own worker thread while this thread
+  // pumps its window messages. A quit request cancels the transfer in flight.
+  [[nodiscard]] ReleaseInfo QueryReleaseInfo(const std::string& service_url,
+                                             const ReleaseParameters& parameters,
+                                             const std::string& version_url,
+                                             const std::string& user_agent);
+
+  // One attempt; the worker's body. Writes info_.
+  void StartPost();
+
+  [[nodiscard]] const std::string& post_fields() const { return post_fields_; }
+
+ private:
+  std::string service_url_;
+  std::string version_url_;
+  std::string post_fields_;
+  ReleaseInfo info_;
+  std::atomic<bool> cancel_{false};  // written by the UI thread on quit
+};
+
+// Reads the reply into `info` (the members of "data"); returns the status.
+// Probes nothing.
+[[nodiscard]] int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info);
+
+// The text after the last "/" of a download URL, when the URL is probed at
+// all (its first "/" stands at index 1 or later).
+[[nodiscard]] bool ShouldProbeDownloadUrl(const std::string& url);
+[[nodiscard]] std::string DownloadFileName(const std::string& url);
+
+// The home page's request: pid, version, tid, lang, exeNumber, pcVersion from
+// the configuration, the launch parameters and the language chosen.
+[[nodiscard]] ReleaseParameters BuildReleaseParameters(const std::string& language);
+
+// What the configuration decides over the reply: status 0, the first
+// download URL with its size (probed here: call it on a worker thread), MD5
+// and file name. The reply's killSwitch is kept.
+void CompleteFromConfiguration(ReleaseInfo& info);
+
+// The whole check as the home page runs it and as the pipeline runs it when
+// it starts without a release record: request, query, completion. The
+// completion's size probe runs on a worker thread too.
+[[nodiscard]] ReleaseInfo CheckReleaseFromConfiguration(const std::string& language);
+
+}  // namespace net

@@ -1,0 +1,90 @@
+#include "net/speed_watchdog.h"
+
+#include <atomic>
+#include <vector>
+
+#include "startup/log.h"
+#include "startup/my_lock.h"
+
+namespace net {
+namespace {
+
+constexpr size_t kSampleListCap = 1000;
+
+// Guarded by startup::DownloadLock().
+std::vector<int64_t>& Samples() {
+  static std::vector<int64_t> samples;
+  return samples;
+}
+
+// Set by the watchdog only; cleared by the starter before the watchdog runs.
+std::atomic<bool> g_stalled{false};
+
+}  // namespace
+
+void ResetTransferWatch() {
+  startup::ScopedLock lock(startup::DownloadLock());
+  Samples().clear();
+  g_stalled = false;
+}
+
+void AddSpeedSampleLocked(int64_t bytes_per_second) {
+  try {
+    Samples().push_back(bytes_per_second);
+  } catch (...) {
+    // Out of memory: a lost sample only delays the judgement.
+  }
+}
+
+bool IsStalled() { return g_stalled.load(); }
+
+size_t SpeedSampleCount() {
+  startup::ScopedLock lock(startup::DownloadLock());
+  return Samples().size();
+}
+
+bool RunStallWatchdog(const WatchdogSettings& settings, HANDLE finished) {
+  const size_t window = settings.window < 1 ? 1 : static_cast<size_t>(settings.window);
+  int bad_seconds = 0;
+  size_t previous_count = 0;
+  for (;;) {
+    if (::WaitForSingleObject(finished, 1000) != WAIT_TIMEOUT) return false;
+    size_t count = 0;
+    int64_t average = 0;
+    {
+      startup::ScopedLock lock(startup::DownloadLock());
+      std::vector<int64_t>& samples = Samples();
+      count = samples.size();
+      if (count != previous_count && count >= window) {
+        int64_t sum = 0;
+        for (size_t i = count - window; i < count; ++i) sum += samples[i];
+        average = sum / static_cast<int64_t>(window);
+      }
+      if (count > kSampleListCap) samples.erase(samples.begin(), samples.end() - static_cast<ptrdiff_t>(window));
+    }
+    if (count == previous_count) {
+      // Nothing arrived in the last second: a silent connection counts too,
+      // also before the first samples exist.
+      ++bad_seconds;
+    } else if (count >= window) {
+      if (average >= settings.min_bytes_per_second) {
+        bad_seconds = 0;
+      } else {
+        ++bad_seconds;
+        startup::Log("%s %d time:%d,size:%I64d\n", "CDownloadHelper::CalcSpeedPro", 471, bad_seconds,
+                     static_cast<long long>(average));
+      }
+    } else {
+      bad_seconds = 0;  // data flows, too few samples to judge its speed yet
+    }
+    previous_count = count > kSampleListCap ? window : count;
+    if (bad_seconds > settings.stall_limit_seconds) {
+      g_stalled = true;
+      startup::Log("%s %d download mini size timeout:%d\n", "CDownloadHelper::CalcSpeedPro", 443,
+                   bad_seconds);
+      return true;
+    }
+  }
+}
+
+}  // namespace net

@@ -1,0 +1,302 @@
+// The segmented downloader against real servers (the Python fixture with its
+// scripted faults, and nginx): every outcome is either a byte-exact file or a
+// clear code with nothing lost and nothing wrong written.
+#include "net/download_helper.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+
+#include "net/file_digest.h"
+#include "net_fixture.h"
+#include "platform/file_io.h"
+#include "platform/text.h"
+#include "platform/unique_resource.h"
+
+namespace net {
+namespace {
+
+using net_test::DataBytes;
+using net_test::HttpBase;
+using net_test::NginxBase;
+using test_support::ReadBytes;
+using test_support::TempFolder;
+
+std::string FileUrl(const std::string& name, const std::string& query = "") {
+  return HttpBase() + "/files/" + name + (query.empty() ? "" : "?" + query);
+}
+
+// A callback that runs a test's lambda on each report.
+struct ProgressProbe {
+  std::function<void(const DownloadProgress&)> on_report;
+  std::atomic<int> reports{0};
+  DownloadProgress last;
+  static void Callback(void* context, const DownloadProgress* progress) {
+    auto* self = static_cast<ProgressProbe*>(context);
+    ++self->reports;
+    self->last = *progress;
+    if (self->on_report) self->on_report(*progress);
+  }
+};
+
+TEST(DownloadRangesTest, SplitsTheFileIntoRanges) {
+  using Parts = std::vector<std::pair<int64_t, int64_t>>;
+  EXPECT_EQ(CDownloadHelper::SplitRanges(100, 1), (Parts{{0, 99}}));
+  EXPECT_EQ(CDownloadHelper::SplitRanges(10, 3), (Parts{{0, 2}, {3, 5}, {6, 9}}));
+  // Shorter than the thread count: empty ranges first, the last carries it all.
+  EXPECT_EQ(CDownloadHelper::SplitRanges(2, 4), (Parts{{0, -1}, {0, -1}, {0, -1}, {0, 1}}));
+  const Parts big = CDownloadHelper::SplitRanges(4294967297LL, 2);
+  EXPECT_EQ(big, (Parts{{0, 2147483647LL}, {2147483648LL, 4294967296LL}}));
+  EXPECT_TRUE(CDownloadHelper::SplitRanges(0, 3).empty());
+  EXPECT_TRUE(CDownloadHelper::SplitRanges(10, 0).empty());
+}
+
+TEST(DownloadRangesTest, NumbersNamesBeforeTheExtension) {
+  EXPECT_EQ(CDownloadHelper::NumberedName(L"C:\\d\\setup.exe", 0), L"C:\\d\\setup.exe");
+  EXPECT_EQ(CDownloadHelper::NumberedName(L"C:\\d\\setup.exe", 2), L"C:\\d\\setup(2).exe");
+  EXPECT_EQ(CDownloadHelper::NumberedName(L"C:\\d\\a.b.exe", 1), L"C:\\d\\a.b(1).exe");
+  EXPECT_EQ(CDownloadHelper::NumberedName(L"C:\\d.x\\setup", 1), L"");  // the dot is the folder's
+  EXPECT_EQ(CDownloadHelper::NumberedName(L"C:\\d\\.exe", 1), L"");
+  EXPECT_EQ(CDownloadHelper::NumberedName(L".exe", 1), L"");
+}
+
+class DownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!net_test::FixtureAvailable()) GTEST_SKIP() << "run through net_fixture.sh";
+  }
+  // Downloads `url` to "<folder>\setup.exe" and returns the result.
+  int32_t Fetch(CDownloadHelper& helper, const std::string& url, int32_t threads,
+                ProgressProbe* probe = nullptr) {
+    return helper.StartDownload(url, target_, "test-agent", threads, probe ? &ProgressProbe::Callback : nullptr,
+                                probe);
+  }
+  TempFolder folder_;
+  std::wstring target_ = folder_.File(L"setup.exe");
+};
+
+TEST_F(DownloadTest, FetchesByteExactWithAnyConnectionCount) {
+  const struct {
+    std::string base;
+    const char* name;
+    int32_t threads;
+  } cases[] = {
+      {HttpBase(), "mid.bin", 1},  {HttpBase(), "mid.bin", 3},   {HttpBase(), "mid.bin", 8},
+      {HttpBase(), "ten.bin", 3},  {HttpBase(), "ten.bin", 16},  {NginxBase(), "mid.bin", 4},
+      {NginxBase(), "small.bin", 100},  // more connections than one wait can cover
+  };
+  for (const auto& c : cases) {
+    const std::string url = c.base == NginxBase() ? c.base + "/" + c.name : c.base + "/files/" + c.name;
+    CDownloadHelper helper;
+    ProgressProbe probe;
+    ASSERT_EQ(Fetch(helper, url, c.threads, &probe), kDownloadOk) << url << " x" << c.threads;
+    EXPECT_EQ(helper.finalPath(), target_);
+    EXPECT_EQ(ReadBytes(target_), DataBytes(c.name)) << url << " x" << c.threads;
+    EXPECT_FALSE(platform::FileExists(helper.tempPath()));
+    EXPECT_GE(probe.reports.load(), 1);
+    EXPECT_EQ(probe.last.downloaded, probe.last.total);
+  }
+}
+
+TEST_F(DownloadTest, ServersThatMisanswerRangesFallBackToOneConnection) {
+  for (const char* fault : {"norange=1", "badrange=1", "badtotal=1"}) {
+    CDownloadHelper helper;
+    ASSERT_EQ(Fetch(helper, FileUrl("mid.bin", fault), 4), kDownloadOk) << fault;
+    EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin")) << fault;
+  }
+}
+
+TEST_F(DownloadTest, LengthProblemsEndWithClearCodes) {
+  const struct {
+    std::string query;
+    int32_t result;
+  } cases[] = {
+      {"nolength=1", 200},          // the probe learns no length
+      {"status=404", 222},          // the probe gets an error page
+      {"probelength=5000&probetoken=" + platform::WideToAnsi(test_support::UniqueName(L"p")),
+       kDownloadServerDisagrees},  // the probe's length is not the file's
+      {"rangestatus=500", 322},     // the ranges get error pages
+  };
+  for (const auto& c : cases) {
+    CDownloadHelper helper;
+    EXPECT_EQ(Fetch(helper, FileUrl("small.bin", c.query), 3), c.result) << c.query;
+    EXPECT_FALSE(platform::FileExists(target_)) << c.query;
+    // An error page is never written: the temporary file holds only zeros or file bytes.
+    const std::string temp = ReadBytes(helper.tempPath());
+    EXPECT_EQ(temp.find("<html>"), std::string::npos) << c.query;
+  }
+}
+
+TEST_F(DownloadTest, ADroppedConnectionResumesToAnExactFile) {
+  CDownloadHelper helper;
+  const int32_t first = Fetch(helper, FileUrl("mid.bin", "drop=70000&droptoken=" +
+                                                          platform::WideToAnsi(test_support::UniqueName(L"d"))), 4);
+  EXPECT_GE(first, 300);
+  EXPECT_LE(first, 399);
+  EXPECT_FALSE(platform::FileExists(target_));
+  EXPECT_TRUE(platform::FileExists(helper.tempPath()));
+  EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+}
+
+TEST_F(DownloadTest, APersistentDropKeepsFailingInTheRangeBand) {
+  CDownloadHelper helper;
+  const int32_t result = Fetch(helper, FileUrl("small.bin", "drop=1000"), 2);
+  EXPECT_GE(result, 300);
+  EXPECT_LE(result, 399);
+  const int32_t again = helper.ResumeTransfer();
+  EXPECT_GE(again, 300);
+  EXPECT_LE(again, 399);
+  EXPECT_FALSE(platform::FileExists(target_));
+}
+
+TEST_F(DownloadTest, StalledAndSilentConnectionsEndWithTheStallCodeThenResume) {
+  for (const char* fault : {"stall=1&stalltoken=", "silent=1&silenttoken="}) {
+    CDownloadHelper helper;
+    helper.SetStallLimitSeconds(2);
+    const std::string token = platform::WideToAnsi(test_support::UniqueName(L"s"));
+    EXPECT_EQ(Fetch(helper, FileUrl("small.bin", fault + token), 3), 323) << fault;
+    EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk) << fault;
+    EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin")) << fault;
+  }
+}
+
+TEST_F(DownloadTest, SlowDripCompletesAboveTheFloorAndStallsBelowIt) {
+  {
+    CDownloadHelper helper;
+    helper.SetStallLimitSeconds(2);
+    EXPECT_EQ(Fetch(helper, FileUrl("drip.bin", "drip=400"), 1), kDownloadOk);  // 4000 B/s
+    EXPECT_EQ(ReadBytes(target_), DataBytes("drip.bin"));
+  }
+  CDownloadHelper slow;
+  slow.SetStallLimitSeconds(2);
+  EXPECT_EQ(Fetch(slow, FileUrl("drip.bin", "drip=30"), 1), 323);  // 300 B/s
+}
+
+TEST_F(DownloadTest, RateLimitedConnectionsStillGiveAnExactFile) {
+  CDownloadHelper helper;
+  ASSERT_EQ(Fetch(helper, FileUrl("mid.bin", "rate=1000000"), 4), kDownloadOk);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+  CDownloadHelper limited;  // nginx: 256 KiB/s per connection
+  ASSERT_EQ(Fetch(limited, NginxBase() + "/limited/mid.bin", 8), kDownloadOk);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+}
+
+TEST_F(DownloadTest, StopKeepsTheTemporaryFileAndResumeFinishesIt) {
+  CDownloadHelper helper;
+  ProgressProbe probe;
+  probe.on_report = [&helper](const DownloadProgress&) { helper.StopDownload(); };
+  EXPECT_EQ(Fetch(helper, FileUrl("mid.bin", "rate=400000"), 4, &probe), kDownloadStopped);
+  EXPECT_FALSE(platform::FileExists(target_));
+  EXPECT_TRUE(platform::FileExists(helper.tempPath()));
+  probe.on_report = nullptr;
+  EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+}
+
+TEST_F(DownloadTest, ATakenTargetIsReplacedOrNumberedWhenInUse) {
+  ASSERT_TRUE(test_support::WriteBytes(target_, "old installer"));
+  {
+    CDownloadHelper helper;
+    ASSERT_EQ(Fetch(helper, FileUrl("ten.bin"), 1), kDownloadOk);
+    EXPECT_EQ(helper.finalPath(), target_);
+    EXPECT_EQ(ReadBytes(target_), DataBytes("ten.bin"));
+  }
+  // In use by someone else (no delete sharing): the next free numbered name.
+  ASSERT_TRUE(test_support::WriteBytes(folder_.File(L"setup(1).exe"), "someone else's"));
+  platform::UniqueHandle in_use(::CreateFileW(target_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(in_use.IsValid());
+  CDownloadHelper helper;
+  ASSERT_EQ(Fetch(helper, FileUrl("small.bin"), 2), kDownloadOk);
+  EXPECT_EQ(helper.finalPath(), folder_.File(L"setup(2).exe"));
+  EXPECT_EQ(ReadBytes(helper.finalPath()), DataBytes("small.bin"));
+  in_use.Reset();
+  EXPECT_EQ(ReadBytes(target_), DataBytes("ten.bin"));  // nothing it did not create is touched
+  EXPECT_EQ(ReadBytes(folder_.File(L"setup(1).exe")), "someone else's");
+}
+
+TEST_F(DownloadTest, ATargetWithoutExtensionKeepsTheTemporaryFile) {
+  CDownloadHelper helper;
+  const std::wstring target = folder_.File(L"setup");
+  EXPECT_EQ(helper.StartDownload(FileUrl("ten.bin"), target, "", 1, nullptr, nullptr), kDownloadRenameFailed);
+  EXPECT_EQ(ReadBytes(target + L".temp"), DataBytes("ten.bin"));
+}
+
+TEST_F(DownloadTest, AReadOnlyFolderFailsWithTheTemporaryFileCode) {
+  const std::wstring folder = net_test::FixtureFolder("WEBINSTALLER_NET_READONLY_DIR");
+  if (folder.empty()) GTEST_SKIP() << "no read-only folder";
+  CDownloadHelper helper;
+  EXPECT_EQ(helper.StartDownload(FileUrl("ten.bin"), folder + L"setup.exe", "", 2, nullptr, nullptr),
+            kDownloadTempFileFailed);
+  EXPECT_FALSE(platform::FileExists(folder + L"setup.exe.temp"));
+}
+
+TEST_F(DownloadTest, AFullDiskFailsEarlyOrCleanly) {
+  const std::wstring folder = net_test::FixtureFolder("WEBINSTALLER_NET_SMALL_DIR");
+  if (folder.empty()) GTEST_SKIP() << "no small volume (needs root to mount one)";
+  // Larger than the volume: refused before anything large is made.
+  CDownloadHelper early;
+  EXPECT_EQ(early.StartDownload(FileUrl("mid.bin"), folder + L"setup.exe", "", 4, nullptr, nullptr),
+            kDownloadTempFileFailed);
+  EXPECT_FALSE(platform::FileExists(folder + L"setup.exe.temp"));
+
+  // Fits when it starts, then someone else fills the volume: the write fails.
+  const std::wstring filler = folder + L"filler.bin";
+  CDownloadHelper late;
+  ProgressProbe probe;
+  probe.on_report = [&filler](const DownloadProgress&) {
+    if (!platform::FileExists(filler)) (void)test_support::WriteBytes(filler, std::string(1000 * 1024, 'f'));
+  };
+  EXPECT_EQ(late.StartDownload(FileUrl("small.bin", "rate=40000"), folder + L"setup.exe", "", 1,
+                               &ProgressProbe::Callback, &probe),
+            kDownloadTempFileFailed);
+  EXPECT_FALSE(platform::FileExists(folder + L"setup.exe"));
+  ::DeleteFileW(filler.c_str());
+  ::DeleteFileW((folder + L"setup.exe.temp").c_str());
+}
+
+TEST_F(DownloadTest, CertificatesAreCheckedOnEveryTransfer) {
+  const net_test::ScopedConfig config({{"CaFile", net_test::TestCaFile()}});
+  {
+    CDownloadHelper helper;
+    ASSERT_EQ(Fetch(helper, net_test::HttpsBase("https") + "/files/small.bin", 3), kDownloadOk);
+    EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
+  }
+  ::DeleteFileW(target_.c_str());
+  for (const char* kind : {"untrusted", "wronghost"}) {
+    CDownloadHelper helper;
+    const int32_t result = Fetch(helper, net_test::HttpsBase(kind) + "/files/small.bin", 3);
+    EXPECT_TRUE(result == 235 || result == 260) << kind << " gave " << result;
+    EXPECT_FALSE(platform::FileExists(target_));
+    EXPECT_FALSE(platform::FileExists(helper.tempPath()));
+  }
+}
+
+TEST_F(DownloadTest, AFileOverFourGibibytes) {
+  CDownloadHelper helper;
+  ASSERT_EQ(Fetch(helper, NginxBase() + "/big4g.bin", 4), kDownloadOk);
+  platform::UniqueHandle file(::CreateFileW(target_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file.IsValid());
+  LARGE_INTEGER size{};
+  ASSERT_TRUE(::GetFileSizeEx(file.Get(), &size));
+  EXPECT_EQ(size.QuadPart, 4294967297LL);
+  const auto read_at = [&file](int64_t offset, DWORD count) {
+    std::string bytes(count, '\0');
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFF);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    (void)::ReadFile(file.Get(), bytes.data(), count, &read, &at);
+    bytes.resize(read);
+    return bytes;
+  };
+  EXPECT_EQ(read_at(0, 5), "first");
+  EXPECT_EQ(read_at(4294967296LL - 6, 5), "cross");
+  EXPECT_EQ(read_at(4294967296LL, 1), "!");
+}
+
+}  // namespace
+}  // namespace net

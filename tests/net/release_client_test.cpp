@@ -1,0 +1,202 @@
+// The release query against the scripted release endpoint: request body and
+// retries, every status of the reply check, the fields it keeps, the version
+// file, and the completion from the configuration.
+#include "net/release_client.h"
+
+#include <gtest/gtest.h>
+
+#include "net/http_client.h"
+#include "net_fixture.h"
+#include "platform/windows_api.h"
+#include "platform/text.h"
+#include "startup/launch_parameters.h"
+#include "startup/system_probes.h"
+
+namespace net {
+namespace {
+
+using net_test::HttpBase;
+
+std::string Reply(const std::string& data_members) { return "{\"data\":{" + data_members + "}}"; }
+
+const std::string kAllMembers =
+    R"("md5":"ABC123","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
+    R"("download":"","download2":"","download3":"")";
+
+struct StatusCase {
+  const char* name;
+  std::string reply;
+  int32_t status;
+};
+
+TEST(ReleaseReplyTest, ChecksTheMembersInOrder) {
+  const StatusCase cases[] = {
+      {"complete", Reply(kAllMembers), kReleaseOk},
+      {"leading whitespace", " \r\n\t" + Reply(kAllMembers), kReleaseOk},
+      {"garbage", "<html>oops</html>", kReleaseNotJson},
+      {"truncated", Reply(kAllMembers).substr(0, 40), kReleaseNotJson},
+      {"no data", R"({"Data2":{}})", kReleaseNoData},
+      {"capital names", R"({"DATA":{"MD5":"a","KILLSWITCH":"x","writelogswitch":"y","CURNUM":"1","DOWNLOAD":"","DOWNLOAD2":"","DOWNLOAD3":""}})", kReleaseOk},
+      {"md5 missing", Reply(R"("killSwitch":"false")"), kReleaseNoMd5},
+      {"md5 a number", Reply(R"("md5":5,"killSwitch":"false")"), kReleaseNoMd5},
+      {"kill switch literal", Reply(R"("md5":"a","killSwitch":true)"), kReleaseNoKillSwitch},
+      {"write log missing", Reply(R"("md5":"a","killSwitch":"true")"), kReleaseNoWriteLogSwitch},
+      {"curNum a number", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":5)"), kReleaseNoCurNum},
+      {"download missing", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5")"), kReleaseNoDownload},
+      {"download2 null", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":null)"), kReleaseNoDownload2},
+      {"download3 array", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":"","download3":[])"), kReleaseNoDownload3},
+      {"too deep", std::string(100, '[') + std::string(100, ']'), kReleaseNotJson},
+  };
+  for (const StatusCase& c : cases) {
+    ReleaseInfo info;
+    EXPECT_EQ(ReadReleaseReply(c.reply, info), c.status) << c.name;
+  }
+}
+
+TEST(ReleaseReplyTest, KeepsTheFieldsOfTheReply) {
+  ReleaseInfo info;
+  ASSERT_EQ(ReadReleaseReply(Reply(R"("md5":"ABC","killSwitch":"true","WriteLogSwitch":"True","curNum":"5",)"
+                                   R"("download":"http://h/a/setup.exe","download2":"d2","download3":"d3",)"
+                                   R"("tuijian":"http://h/c.exe","url":"http://h/ads","referNumber":"77","testid":9)"),
+                             info),
+            kReleaseOk);
+  EXPECT_EQ(info.md5, "ABC");
+  EXPECT_TRUE(info.killSwitch);
+  EXPECT_FALSE(info.writeLogSwitch);  // exactly "true" counts
+  EXPECT_EQ(info.downloadUrl[0], "http://h/a/setup.exe");
+  EXPECT_EQ(info.downloadUrl[1], "d2");
+  EXPECT_EQ(info.downloadUrl[2], "d3");
+  EXPECT_EQ(info.tuijian, "http://h/c.exe");
+  EXPECT_EQ(info.url, "http://h/ads");
+  EXPECT_EQ(info.referNumber, "77");
+  EXPECT_EQ(info.testid, "");  // not a string
+}
+
+TEST(ReleaseReplyTest, ProbesOnlyUrlsWithASlashAfterTheFirstCharacter) {
+  EXPECT_TRUE(ShouldProbeDownloadUrl("http://h/a.exe"));
+  EXPECT_TRUE(ShouldProbeDownloadUrl("a/"));
+  EXPECT_FALSE(ShouldProbeDownloadUrl("/a.exe"));
+  EXPECT_FALSE(ShouldProbeDownloadUrl("noslash"));
+  EXPECT_FALSE(ShouldProbeDownloadUrl(""));
+  EXPECT_EQ(DownloadFileName("http://h/a/setup.exe"), "setup.exe");
+  EXPECT_EQ(DownloadFileName("http://h/a/"), "");
+}
+
+TEST(ReleaseQueryTest, AcceptedReplyIsProbedAndKeepsItsKillSwitch) {
+  REQUIRE_FIXTURE();
+  const std::string file = HttpBase() + "/files/small.bin";
+  net_test::ScriptReply("query_ok", Reply(R"("md5":"abc","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
+                                          R"("download":")" + file + R"(","download2":"/rooted.exe","download3":"")"));
+  net_test::ScriptReply("query_ok_version", "ProductVersion=3.2.1\n");
+  CReleaseClient client;
+  const ReleaseInfo info =
+      client.QueryReleaseInfo(HttpBase() + "/release?key=query_ok", {{"pid", "7"}, {"lang", "en&x=1"}},
+                              HttpBase() + "/scripted?key=query_ok_version", "");
+  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_FALSE(info.killSwitch);
+  EXPECT_EQ(info.fileSize[0], 100 * 1024 + 7);
+  EXPECT_EQ(info.fileName[0], "small.bin");
+  EXPECT_EQ(info.fileSize[1], 0);  // "/rooted.exe" is neither probed nor named
+  EXPECT_EQ(info.fileName[1], "");
+  EXPECT_EQ(info.productVersion, "3.2.1");
+  EXPECT_EQ(info.requestUrl, HttpBase() + "/release?key=query_ok?lang=en%26x%3D1&pid=7");
+  const auto recorded = net_test::Recorded("query_ok");
+  ASSERT_EQ(recorded.size(), 1u);
+  EXPECT_EQ(recorded[0].second, "lang=en%26x%3D1&pid=7");  // a value cannot add a field
+}
+
+TEST(ReleaseQueryTest, ThreeAttemptsWithARetryTagThenTheBandCode) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("query_404", "<html>gone</html>", "&status=404");
+  CReleaseClient client;
+  const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_404", {}, "", "");
+  EXPECT_EQ(info.status, 122);
+  const auto recorded = net_test::Recorded("query_404");
+  ASSERT_EQ(recorded.size(), 3u);
+  EXPECT_EQ(recorded[0].second, "");  // all values empty: an empty body
+  for (size_t i = 1; i < 3; ++i) {
+    const std::string& body = recorded[i].second;
+    ASSERT_EQ(body.rfind("&tmpTime_=", 0), 0u) << body;
+    const int tag = std::stoi(body.substr(10));
+    EXPECT_TRUE(tag >= 0 && tag <= 999) << body;
+  }
+}
+
+TEST(ReleaseQueryTest, RecoversOnTheThirdAttempt) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("query_flaky", Reply(kAllMembers), "&fail=2");
+  CReleaseClient client;
+  const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_flaky", {{"a", "1"}}, "", "");
+  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_EQ(net_test::Recorded("query_flaky").size(), 3u);
+}
+
+TEST(ReleaseQueryTest, StatusesOfBrokenReplies) {
+  REQUIRE_FIXTURE();
+  const struct {
+    const char* key;
+    std::string body;
+    std::string options;
+    int32_t status;
+  } cases[] = {
+      {"broken_empty", "", "", kReleaseEmptyReply},
+      {"broken_garbage", "\x01\x02garbage", "", kReleaseNotJson},
+      {"broken_type", Reply(R"("md5":"a","killSwitch":true)"), "", kReleaseNoKillSwitch},
+      {"broken_500", "x", "&status=500", 122},
+      {"broken_big", std::string(kReleaseReplyCap + 10, ' '), "", 123},
+  };
+  for (const auto& c : cases) {
+    net_test::ScriptReply(c.key, c.body, c.options);
+    CReleaseClient client;
+    EXPECT_EQ(client.QueryReleaseInfo(HttpBase() + "/release?key=" + c.key, {}, "", "").status, c.status) << c.key;
+  }
+  CReleaseClient unreachable;
+  EXPECT_EQ(unreachable.QueryReleaseInfo("http://127.0.0.1:1/release", {}, "", "").status, 107);
+}
+
+// The UI thread keeps dispatching while the query waits for a slow server.
+TEST(ReleaseQueryTest, PumpsMessagesWhileWaiting) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("query_slow", Reply(kAllMembers), "&delay=1");
+  static int ticks = 0;
+  ticks = 0;
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) { ++ticks; });
+  CReleaseClient client;
+  const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_slow", {}, "", "");
+  ::KillTimer(nullptr, timer);
+  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_GT(ticks, 0);
+}
+
+TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("check", Reply(R"("md5":"fromreply","killSwitch":"true","WriteLogSwitch":"false","curNum":"5",)"
+                                       R"("download":"","download2":"alt2","download3":"")"));
+  const net_test::ScopedConfig config({
+      {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check")},
+      {"ProductID", L"11"},
+      {"RecommendProductID", L"22"},
+      {"DownloadUrl", platform::AnsiToWide(HttpBase() + "/files/mid.bin")},
+      {"URLMD5", L"configmd5"},
+      {"fileRealName", L"Product_setup.exe"},
+  });
+  startup::Parameters().Clear();
+  startup::Parameters().Parse(L"DOWNLOAD_VERSION=trial ||| exeNumber=123");
+  const ReleaseInfo info = CheckReleaseFromConfiguration("English");
+  startup::Parameters().Clear();
+  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_TRUE(info.killSwitch);  // the reply's value, not forced
+  EXPECT_FALSE(info.writeLogSwitch);
+  EXPECT_EQ(info.downloadUrl[0], HttpBase() + "/files/mid.bin");
+  EXPECT_EQ(info.fileSize[0], 3 * 1024 * 1024 + 13);
+  EXPECT_EQ(info.md5, "configmd5");
+  EXPECT_EQ(info.fileName[0], "Product_setup.exe");
+  EXPECT_EQ(info.downloadUrl[1], "alt2");
+  const auto recorded = net_test::Recorded("check");
+  ASSERT_EQ(recorded.size(), 1u);
+  EXPECT_EQ(recorded[0].second,
+            "exeNumber=123&lang=English&pcVersion=" + std::string(startup::EditionWord()) + "&pid=11&tid=22&version=trial");
+}
+
+}  // namespace
+}  // namespace net

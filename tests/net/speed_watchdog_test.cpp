@@ -1,0 +1,63 @@
+// The stall watchdog with samples written by the test in place of range
+// transfers. Each case runs a few one-second judgement cycles.
+#include "net/speed_watchdog.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "platform/signal.h"
+#include "startup/my_lock.h"
+
+namespace net {
+namespace {
+
+// Feeds `per_second` samples of `speed` once a second for `seconds` (0: no
+// samples at all) while the watchdog runs; returns whether it stalled.
+bool RunWith(int window, int limit, int seconds, int64_t speed, int per_second) {
+  ResetTransferWatch();
+  platform::Signal finished;
+  std::atomic<bool> stalled{false};
+  std::thread watchdog([&] { stalled = RunStallWatchdog({window, limit, 1024}, finished.Handle()); });
+  for (int s = 0; s < seconds && !stalled; ++s) {
+    {
+      startup::ScopedLock lock(startup::DownloadLock());
+      for (int i = 0; i < per_second; ++i) AddSpeedSampleLocked(speed);
+    }
+    ::Sleep(1000);
+  }
+  finished.Set();
+  watchdog.join();
+  EXPECT_EQ(IsStalled(), stalled.load());
+  return stalled;
+}
+
+TEST(StallWatchdogTest, SilenceCountsEvenBeforeTheFirstSamples) {
+  // Nothing ever arrives: after more than `limit` silent seconds the flag is set.
+  EXPECT_TRUE(RunWith(3, 1, 4, 0, 0));
+}
+
+TEST(StallWatchdogTest, AverageOfTheNewestSamplesDecides) {
+  EXPECT_FALSE(RunWith(2, 1, 4, 1024, 4));  // exactly the floor resets the count
+  EXPECT_TRUE(RunWith(2, 1, 5, 1023, 4));   // one below it does not
+}
+
+TEST(StallWatchdogTest, KeepsTheSampleListBounded) {
+  ResetTransferWatch();
+  platform::Signal finished;
+  std::thread watchdog([&] { (void)RunStallWatchdog({4, 120, 1024}, finished.Handle()); });
+  {
+    startup::ScopedLock lock(startup::DownloadLock());
+    for (int i = 0; i < 5000; ++i) AddSpeedSampleLocked(100000);
+  }
+  ::Sleep(1500);
+  EXPECT_LE(SpeedSampleCount(), 1000u);
+  finished.Set();
+  watchdog.join();
+  EXPECT_FALSE(IsStalled());
+  ResetTransferWatch();
+}
+
+}  // namespace
+}  // namespace net
