@@ -108,7 +108,7 @@ uint64_t CDownloadPipeline::LargestCandidateSize() const {
   return largest > 0 ? static_cast<uint64_t>(largest) : 0;
 }
 
-bool CDownloadPipeline::LoadRelease() {
+bool CDownloadPipeline::loadRelease() {
   release_ = release_source_ ? release_source_() : net::ReleaseInfo{};
   if (release_.status != net::kReleaseNotQueried) return release_.status == net::kReleaseOk;
   // No record (unattended, or the home page never asked): ask now, exactly as
@@ -134,7 +134,7 @@ PipelineResult CDownloadPipeline::run() {
   ReleaseVerifiedFile();
   transfers_.clear();
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
-  if (!LoadRelease()) return DownloadFailure(kReleaseFailureBand + release_.status);
+  if (!loadRelease()) return DownloadFailure(kReleaseFailureBand + release_.status);
   if (CancelRequested("after the release query")) return Result(PipelineEnd::Cancelled);
 
   if (!silent_ && hooks_.show_ads) {
@@ -303,7 +303,9 @@ bool CDownloadPipeline::digestMatches(const std::wstring& path) {
     return false;
   }
   if (!MakeRunFolder()) return false;
-  const std::wstring copy = run_folder_ + file_name_;
+  const std::wstring name = platform::FileNameOf(path);
+  if (name.empty()) return false;
+  const std::wstring copy = run_folder_ + name;
   (void)::DeleteFileW(copy.c_str());
   if (!::CopyFileW(path.c_str(), copy.c_str(), TRUE)) {
     startup::Log("Cannot copy %s for the digest check: %d\n", path,

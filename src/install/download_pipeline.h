@@ -83,6 +83,9 @@ class CDownloadPipeline {
   // digest or install attempt starts; a running installer is left to finish.
   void cancel();
 
+  // Takes the home page's record; without one (status -1) asks the release
+  // server as the home page would. False when there is no usable release.
+  [[nodiscard]] bool loadRelease();
   // The installer's file name, the download target, whether a verified copy
   // was found, and the byte count 100 % stands for.
   void prepareFiles();
@@ -124,7 +127,6 @@ class CDownloadPipeline {
   static void OnProgress(void* context, const net::DownloadProgress* progress);
   void ReportProgress(const net::DownloadProgress& progress);
 
-  [[nodiscard]] bool LoadRelease();
   [[nodiscard]] int32_t Transfer(const std::string& url, bool new_downloader);
   [[nodiscard]] int32_t FirstSource();
   PipelineResult VerifyAndInstall();
