@@ -38,6 +38,7 @@ class WinInet {
     open_url_ = Lookup<OpenUrlFunction>("InternetOpenUrlW");
     read_ = Lookup<ReadFunction>("InternetReadFile");
     close_ = Lookup<CloseFunction>("InternetCloseHandle");
+    set_option_ = Lookup<SetOptionFunction>("InternetSetOptionW");
   }
   [[nodiscard]] bool IsUsable() const {
     return open_ != nullptr && open_url_ != nullptr && read_ != nullptr && close_ != nullptr;
@@ -47,6 +48,13 @@ class WinInet {
   [[nodiscard]] bool Fetch(const std::wstring& url, DWORD flags, size_t cap, std::string& body) const {
     Handle session = open_(L"Wendlebox-Agent/1.0", 0, nullptr, nullptr, 0);
     if (session == nullptr) return false;
+    // Bounded like every other transfer: the query's worker must end.
+    if (set_option_ != nullptr) {
+      DWORD timeout_ms = kVersionFetchTimeoutMs;
+      for (const DWORD option : {kConnectTimeoutOption, kSendTimeoutOption, kReceiveTimeoutOption}) {
+        (void)set_option_(session, option, &timeout_ms, sizeof timeout_ms);
+      }
+    }
     Handle request = open_url_(session, url.c_str(), nullptr, 0, flags, 0);
     bool ok = request != nullptr;
     if (ok) {
@@ -71,6 +79,11 @@ class WinInet {
   using OpenUrlFunction = Handle(WINAPI*)(Handle, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR);
   using ReadFunction = BOOL(WINAPI*)(Handle, void*, DWORD, DWORD*);
   using CloseFunction = BOOL(WINAPI*)(Handle);
+  using SetOptionFunction = BOOL(WINAPI*)(Handle, DWORD, void*, DWORD);
+  static constexpr DWORD kConnectTimeoutOption = 2;  // INTERNET_OPTION_CONNECT_TIMEOUT
+  static constexpr DWORD kSendTimeoutOption = 5;     // INTERNET_OPTION_SEND_TIMEOUT
+  static constexpr DWORD kReceiveTimeoutOption = 6;  // INTERNET_OPTION_RECEIVE_TIMEOUT
+  static constexpr DWORD kVersionFetchTimeoutMs = 30000;
 
   template <class Function>
   Function Lookup(const char* name) const {
@@ -82,6 +95,7 @@ class WinInet {
   OpenUrlFunction open_url_ = nullptr;
   ReadFunction read_ = nullptr;
   CloseFunction close_ = nullptr;
+  SetOptionFunction set_option_ = nullptr;
 };
 
 }  // namespace

@@ -19,6 +19,7 @@ inline constexpr int32_t kRangeAnswerRejected = -1;
 
 struct RangeRequest {
   std::string url;
+  std::wstring temp_path;  // the pre-sized temporary file
   std::string user_agent;
   TlsSettings tls;
   long connect_timeout_seconds = 30;
@@ -29,7 +30,7 @@ struct RangeRequest {
 
 // Runs the transfer for `range` until it is complete, fails, or the stop or
 // stall flag ends it. Returns 0, kDownloadStopped, kDownloadNoRangeHandle,
-// kRangeAnswerRejected, 300 + libcurl code, 323 after a stall, or 399 when
+// kDownloadOpenFailed, kRangeAnswerRejected, 300 + libcurl code, 323 after a stall, or 399 when
 // the answer ended short of the range.
 [[nodiscard]] int32_t RunRangeTransfer(const RangeRequest& request, DownloadRange& range);
 

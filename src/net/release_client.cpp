@@ -158,10 +158,10 @@ ReleaseParameters BuildReleaseParameters(const std::string& language) {
   return parameters;
 }
 
-void CompleteFromConfiguration(ReleaseInfo& info) {
+void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel) {
   info.status = kReleaseOk;
   info.downloadUrl[0] = ConfigAnsi("DownloadUrl");
-  info.fileSize[0] = GetDownloadFileSize(info.downloadUrl[0], info.userAgent);
+  info.fileSize[0] = ProbeFileSize(info.downloadUrl[0], info.userAgent, cancel).size;
   info.md5 = ConfigAnsi("URLMD5");
   info.fileName[0] = ConfigAnsi("fileRealName");
 }
@@ -176,7 +176,9 @@ ReleaseInfo CheckReleaseFromConfiguration(const std::string& language) {
     info = client.QueryReleaseInfo(service_url, parameters, ConfigAnsi("UpdateIni"), std::string());
   }
   // The probe may wait up to its time-out: never on the UI thread.
-  (void)RunOnWorkerPumping([&info] { CompleteFromConfiguration(info); });
+  std::atomic<bool> cancel{false};  // written by this (UI) thread on quit
+  (void)RunOnWorkerPumping([&info, &cancel] { CompleteFromConfiguration(info, &cancel); },
+                           [&cancel] { cancel = true; });
   return info;
 }
 

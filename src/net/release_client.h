@@ -93,7 +93,7 @@ class CReleaseClient {
 // What the configuration decides over the reply: status 0, the first
 // download URL with its size (probed here: call it on a worker thread), MD5
 // and file name. The reply's killSwitch is kept.
-void CompleteFromConfiguration(ReleaseInfo& info);
+void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel = nullptr);
 
 // The whole check as the home page runs it and as the pipeline runs it when
 // it starts without a release record: request, query, completion. The

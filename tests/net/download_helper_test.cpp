@@ -99,6 +99,15 @@ TEST_F(DownloadTest, FetchesByteExactWithAnyConnectionCount) {
   }
 }
 
+TEST_F(DownloadTest, ConnectionCountsOutsideTheRange) {
+  CDownloadHelper none;
+  EXPECT_EQ(Fetch(none, FileUrl("ten.bin"), 0), kDownloadBadThreadCount);
+  EXPECT_FALSE(platform::FileExists(target_));
+  CDownloadHelper many;  // capped, not thousands of threads
+  EXPECT_EQ(Fetch(many, FileUrl("small.bin"), 5000), kDownloadOk);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
+}
+
 TEST_F(DownloadTest, ServersThatMisanswerRangesFallBackToOneConnection) {
   for (const char* fault : {"norange=1", "badrange=1", "badtotal=1"}) {
     CDownloadHelper helper;
@@ -193,6 +202,20 @@ TEST_F(DownloadTest, StopKeepsTheTemporaryFileAndResumeFinishesIt) {
   probe.on_report = nullptr;
   EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk);
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+}
+
+// Closing the program while it downloads: the transfer stops, every thread
+// is joined, and the quit request is still there for the outer loop.
+TEST_F(DownloadTest, AQuitRequestStopsTheDownloadAndIsKept) {
+  CDownloadHelper helper;
+  // The quit arrives through the message pump while the ranges run.
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(3); });
+  EXPECT_EQ(Fetch(helper, FileUrl("mid.bin", "rate=200000"), 2), kDownloadStopped);
+  ::KillTimer(nullptr, timer);
+  MSG message;
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 3u);
+  EXPECT_TRUE(platform::FileExists(helper.tempPath()));
 }
 
 TEST_F(DownloadTest, ATakenTargetIsReplacedOrNumberedWhenInUse) {

@@ -168,6 +168,20 @@ TEST(ReleaseQueryTest, PumpsMessagesWhileWaiting) {
   EXPECT_GT(ticks, 0);
 }
 
+TEST(ReleaseQueryTest, AQuitRequestCancelsTheQueryAndIsKept) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("query_quit", Reply(kAllMembers), "&delay=5");
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(4); });
+  CReleaseClient client;
+  const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_quit", {}, "", "");
+  ::KillTimer(nullptr, timer);
+  EXPECT_EQ(info.status, 142);  // aborted by the cancel flag, no further attempts
+  MSG message;
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 4u);
+  EXPECT_EQ(net_test::Recorded("query_quit").size(), 1u);
+}
+
 TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
   REQUIRE_FIXTURE();
   net_test::ScriptReply("check", Reply(R"("md5":"fromreply","killSwitch":"true","WriteLogSwitch":"false","curNum":"5",)"

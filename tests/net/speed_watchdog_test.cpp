@@ -13,19 +13,21 @@
 namespace net {
 namespace {
 
-// Feeds `per_second` samples of `speed` once a second for `seconds` (0: no
-// samples at all) while the watchdog runs; returns whether it stalled.
+// Feeds `per_second` samples of `speed` a second, spread over the second, for
+// `seconds` (0 per second: no samples at all) while the watchdog runs;
+// returns whether it stalled.
 bool RunWith(int window, int limit, int seconds, int64_t speed, int per_second) {
   ResetTransferWatch();
   platform::Signal finished;
   std::atomic<bool> stalled{false};
   std::thread watchdog([&] { stalled = RunStallWatchdog({window, limit, 1024}, finished.Handle()); });
-  for (int s = 0; s < seconds && !stalled; ++s) {
-    {
+  const int steps = per_second > 0 ? per_second : 1;
+  for (int step = 0; step < seconds * steps && !stalled; ++step) {
+    if (per_second > 0) {
       startup::ScopedLock lock(startup::DownloadLock());
-      for (int i = 0; i < per_second; ++i) AddSpeedSampleLocked(speed);
+      AddSpeedSampleLocked(speed);
     }
-    ::Sleep(1000);
+    ::Sleep(1000 / steps);
   }
   finished.Set();
   watchdog.join();

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# Download benchmark on loopback nginx with a 256 MiB file, in one run:
+#  1. capped (limit_rate 4m per connection), 8 connections: ours vs aria2c -x8 -s8
+#  2. uncapped: ours with 1 and 8 connections vs curl.exe (same libcurl source,
+#     same Wine) and native curl to /dev/null (the machine's ceiling)
+#  3. digest: our MD5 vs md5sum
+#  4. peak working set of our download process
+# Prints figures and ratios; asserts nothing. Ours and curl.exe are timed
+# in-process (curl's time_total), aria2c, native curl and md5sum natively.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$(pwd)
+size_mib=${BENCH_SIZE_MIB:-256}
+
+bash scripts/build.sh >/dev/null
+# shellcheck source=scripts/wine_env.sh
+source scripts/wine_env.sh
+wine_prepare_prefix "$root/build/x86_64/wineprefix"
+wine_start_server || true  # one may already run for this prefix
+
+work=$(mktemp -d /tmp/webinstaller-bench.XXXXXX)
+chmod 755 "$work"
+nginx_pid=""
+cleanup() {
+  set +e
+  [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null && wait "$nginx_pid" 2>/dev/null
+  rm -rf "$work"
+  wine_stop_all
+}
+trap cleanup EXIT
+
+mkdir -p "$work/data" "$work/out" "$work/nginx"
+head -c "$((size_mib * 1024 * 1024))" /dev/urandom >"$work/data/file.bin"
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()')
+cat >"$work/nginx.conf" <<CONF
+worker_processes 2;
+daemon off;
+pid $work/nginx/nginx.pid;
+error_log $work/nginx/error.log;
+$( [ "$(id -u)" = 0 ] && echo "user root;" )
+events { worker_connections 256; }
+http {
+  access_log off;
+  sendfile on;
+  client_body_temp_path $work/nginx/body;
+  proxy_temp_path $work/nginx/proxy;
+  fastcgi_temp_path $work/nginx/fastcgi;
+  uwsgi_temp_path $work/nginx/uwsgi;
+  scgi_temp_path $work/nginx/scgi;
+  server {
+    listen 127.0.0.1:$port;
+    root $work/data;
+    location /capped/ { alias $work/data/; limit_rate 4m; }
+  }
+}
+CONF
+nginx -c "$work/nginx.conf" -e "$work/nginx/error.log" &
+nginx_pid=$!
+for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
+
+base="http://127.0.0.1:$port"
+bench_exe="$root/build/x86_64/tests/download_bench.exe"
+curl_exe="$HOME/.cache/webinstaller/curl-x86_64/bin/curl.exe"
+target_win=$(winepath_of "$work/out")\\setup.exe
+bytes=$((size_mib * 1024 * 1024))
+
+mib_per_s() { python3 -c "print(f'{$bytes / 1048576 / $1:.1f}')"; }
+ratio() { python3 -c "print(f'{$1 / $2:.3f}')"; }
+field() { tr -d '\r' | sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
+now() { date +%s.%N; }
+# The fastest of three runs of a command that prints seconds: single loopback
+# runs vary with the page cache and write-back.
+best_of_3() {
+  local a b c
+  a=$("$@"); b=$("$@"); c=$("$@")
+  python3 -c "print(min($a, $b, $c))"
+}
+curl_exe_seconds() {
+  rm -f "$work/out/"*
+  "$WINE64" "$curl_exe" -s -o "$(winepath_of "$work/out")\\curl.bin" -w '%{time_total}' "$1" </dev/null 2>/dev/null
+  cmp -s "$work/out/curl.bin" "$work/data/file.bin" || { echo "bench: curl.exe file differs" >&2; exit 1; }
+}
+native_curl_seconds() { curl -s -o /dev/null -w '%{time_total}' "$1"; }
+
+ours() {  # <url> <connections> -> seconds (peak working set into $work/peak)
+  rm -f "$work/out/"*
+  local line
+  line=$("$WINE64" "$bench_exe" download "$1" "$target_win" "$2" </dev/null 2>/dev/null)
+  [ "$(echo "$line" | field result)" = 0 ] || { echo "bench: our download failed: $line" >&2; exit 1; }
+  cmp -s "$work/out/setup.exe" "$work/data/file.bin" || { echo "bench: our file differs" >&2; exit 1; }
+  echo "$line" | field peak_working_set >"$work/peak"
+  echo "$line" | field seconds
+}
+
+echo "download benchmark: ${size_mib} MiB over loopback nginx ($(nproc) cores)"
+
+# 1. capped
+cap_mib=4
+t_ours_capped=$(ours "$base/capped/file.bin" 8)
+rm -f "$work/out/"*
+start=$(now)
+aria2c -q -x8 -s8 -k1M --file-allocation=none --allow-overwrite=true -d "$work/out" -o aria.bin "$base/capped/file.bin"
+t_aria=$(python3 -c "print($(now) - $start)")
+echo "1. capped, limit_rate ${cap_mib}m per connection, 8 connections:"
+echo "   ours      $(mib_per_s "$t_ours_capped") MiB/s   aria2c $(mib_per_s "$t_aria") MiB/s"
+echo "   ours / (8 x cap) = $(ratio "$(mib_per_s "$t_ours_capped")" $((8 * cap_mib)))   (target >= 0.95)"
+echo "   ours / aria2c    = $(ratio "$t_aria" "$t_ours_capped")"
+
+# 2. uncapped
+t_ours1=$(best_of_3 ours "$base/file.bin" 1)
+t_ours8=$(best_of_3 ours "$base/file.bin" 8)
+peak8=$(cat "$work/peak")
+t_curl_exe=$(best_of_3 curl_exe_seconds "$base/file.bin")
+t_native=$(best_of_3 native_curl_seconds "$base/file.bin")
+echo "2. uncapped (best of three runs each):"
+echo "   ours x1 $(mib_per_s "$t_ours1") MiB/s   ours x8 $(mib_per_s "$t_ours8") MiB/s   curl.exe $(mib_per_s "$t_curl_exe") MiB/s   native curl $(mib_per_s "$t_native") MiB/s"
+echo "   ours x1 / curl.exe = $(ratio "$t_curl_exe" "$t_ours1")   ours x8 / curl.exe = $(ratio "$t_curl_exe" "$t_ours8")   (target >= 1.0)"
+echo "   ours x8 / native curl (ceiling) = $(ratio "$t_native" "$t_ours8")"
+
+# 3. digest
+md5_line=$("$WINE64" "$bench_exe" md5 "$(winepath_of "$work/data/file.bin")" </dev/null 2>/dev/null)
+t_md5_ours=$(echo "$md5_line" | field seconds)
+start=$(now)
+native_md5=$(md5sum "$work/data/file.bin" | cut -d' ' -f1)
+t_md5sum=$(python3 -c "print($(now) - $start)")
+[ "$(echo "$md5_line" | field md5)" = "$native_md5" ] || { echo "bench: digests differ" >&2; exit 1; }
+echo "3. digest: ours $(mib_per_s "$t_md5_ours") MiB/s   md5sum $(mib_per_s "$t_md5sum") MiB/s   ours / md5sum = $(ratio "$t_md5sum" "$t_md5_ours")   (target >= 0.8)"
+
+# 4. memory
+echo "4. peak working set of the download process (8 connections): $(python3 -c "print(f'{$peak8 / 1048576:.1f}')") MiB   (target <= 32)"
