@@ -73,9 +73,19 @@ TEST(PipelineEndToEndTest, UpdateRemovesThePreviousGenerationAndShowsTheFinishPa
 
   scene.InstallerSucceeds();
   install_test::RecordingView view;
-  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false);
+  // The ads page cannot be shown: cosmetic, the install goes on.
+  std::string ads_url;
+  install::PipelineHooks hooks;
+  hooks.show_ads = [&](const std::string& url) {
+    ads_url = url;
+    return false;
+  };
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.url = "http://127.0.0.1:9/ads";
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false, hooks);
   const install::PipelineResult result = pipeline.run();
   EXPECT_EQ(result.end, PipelineEnd::Installed);
+  EXPECT_EQ(ads_url, record.url);
   EXPECT_TRUE(install::ReadUninstallValue(old_key, L"UninstallString").empty());
   EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
   EXPECT_EQ(view.pages(), (std::vector<WizardPage>{WizardPage::Progress, WizardPage::Finish}));
@@ -123,6 +133,28 @@ TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop)
   EXPECT_EQ(scene.ReleaseRequests(), 1u);  // counted afresh since the new answer
   EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
   EXPECT_EQ(pipeline.releaseInfo().downloadUrl[1], scene.GoodUrl());
+}
+
+TEST(PipelineEndToEndTest, TemporaryFileFailureStartsOverOnceThenFails) {
+  REQUIRE_FIXTURE();
+  const std::wstring read_only = net_test::FixtureFolder("WEBINSTALLER_NET_READONLY_DIR");
+  if (read_only.empty()) GTEST_SKIP() << "no read-only folder in this fixture";
+  Scene scene;
+  InProcess stores(scene);
+  startup::Parameters().Clear();
+  startup::Parameters().Insert("DOWNLOAD_VERSION", scene.version());
+  startup::Parameters().Insert("EXEDIR", read_only);  // the download target cannot be created
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.downloadUrl[1] = scene.GoodUrl();  // not an alternate for a local failure
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  const install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
+  EXPECT_EQ(result.failure_code, 3005);
+  EXPECT_TRUE(pipeline.transfers().empty());
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  EXPECT_EQ(view.failures(), std::vector<std::string>{"2:3005"});
 }
 
 CDownloadPipeline* g_cancel_target = nullptr;  // UI thread only
