@@ -11,6 +11,7 @@
 #include "install/stage_sequence.h"
 #include "net/event_reporter.h"
 #include "net/file_digest.h"
+#include "net/worker_thread.h"
 #include "platform/system_paths.h"
 #include "platform/text.h"
 #include "startup/launch_parameters.h"
@@ -307,23 +308,29 @@ bool CDownloadPipeline::digestMatches(const std::wstring& path) {
   if (name.empty()) return false;
   const std::wstring copy = run_folder_ + name;
   (void)::DeleteFileW(copy.c_str());
-  if (!::CopyFileW(path.c_str(), copy.c_str(), TRUE)) {
-    startup::Log("Cannot copy %s for the digest check: %d\n", path,
-                 static_cast<int>(::GetLastError()));
-    return false;
-  }
-  verified_path_ = copy;
-  // Held open from here until the install attempts end: shared for reading
-  // only, so nobody can change, replace or delete the file we check and run.
-  verified_file_.Reset(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!verified_file_.IsValid()) {
-    startup::Log("Cannot hold %s open: %d\n", copy, static_cast<int>(::GetLastError()));
-    ReleaseVerifiedFile();
-    return false;
-  }
-  const std::string digest = net::FileMd5Hex(copy);
-  const bool match = !digest.empty() && digest == platform::AsciiLower(release_.md5);
+  // Copying and hashing a large installer takes seconds: off the UI thread,
+  // which keeps dispatching its messages meanwhile.
+  std::string digest;
+  verified_path_ = copy;  // removed again unless it matches
+  const auto check = [&] {
+    if (!::CopyFileW(path.c_str(), copy.c_str(), TRUE)) {
+      startup::Log("Cannot copy %s for the digest check: %d\n", path,
+                   static_cast<int>(::GetLastError()));
+      return;
+    }
+    // Held open from here until the install attempts end: shared for reading
+    // only, so nobody can change, replace or delete the file we check and run.
+    verified_file_.Reset(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!verified_file_.IsValid()) {
+      startup::Log("Cannot hold %s open: %d\n", copy, static_cast<int>(::GetLastError()));
+      return;
+    }
+    digest = net::FileMd5Hex(copy);
+  };
+  if (net::RunOnWorkerPumping(check) == net::WorkerOutcome::NotStarted) check();
+  const bool match = verified_file_.IsValid() && !digest.empty() &&
+                     digest == platform::AsciiLower(release_.md5);
   startup::Log("Digest of %s: %s, expected %s\n", path, digest, release_.md5);
   if (!match) {
     ReleaseVerifiedFile();
