@@ -41,7 +41,8 @@ using DownloadProgressCallback = void (*)(void* context, const DownloadProgress*
 class CDownloadHelper;
 
 struct DownloadRange {
-  HANDLE file = nullptr;          // the shared temporary file (owned by the helper)
+  HANDLE file = nullptr;          // the temporary file while a run uses it (owned by the helper;
+                                  // each transfer writes through its own handle on it)
   std::atomic<int64_t> next{0};   // written under the download lock by the range's thread
   int64_t last = -1;              // inclusive
   CDownloadHelper* owner = nullptr;

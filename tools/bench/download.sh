@@ -85,7 +85,8 @@ native_curl_seconds() { curl -s -o /dev/null -w '%{time_total}' "$1"; }
 ours() {  # <url> <connections> -> seconds (peak working set into $work/peak)
   rm -f "$work/out/"*
   local line
-  line=$("$WINE64" "$bench_exe" download "$1" "$target_win" "$2" </dev/null 2>/dev/null)
+  # Run from the scratch folder: the program writes its log into the current folder.
+  line=$(cd "$work" && "$WINE64" "$bench_exe" download "$1" "$target_win" "$2" </dev/null 2>/dev/null)
   [ "$(echo "$line" | field result)" = 0 ] || { echo "bench: our download failed: $line" >&2; exit 1; }
   cmp -s "$work/out/setup.exe" "$work/data/file.bin" || { echo "bench: our file differs" >&2; exit 1; }
   echo "$line" | field peak_working_set >"$work/peak"
@@ -118,7 +119,7 @@ echo "   ours x1 / curl.exe = $(ratio "$t_curl_exe" "$t_ours1")   ours x8 / curl
 echo "   ours x8 / native curl (ceiling) = $(ratio "$t_native" "$t_ours8")"
 
 # 3. digest
-md5_line=$("$WINE64" "$bench_exe" md5 "$(winepath_of "$work/data/file.bin")" </dev/null 2>/dev/null)
+md5_line=$(cd "$work" && "$WINE64" "$bench_exe" md5 "$(winepath_of "$work/data/file.bin")" </dev/null 2>/dev/null)
 t_md5_ours=$(echo "$md5_line" | field seconds)
 start=$(now)
 native_md5=$(md5sum "$work/data/file.bin" | cut -d' ' -f1)
