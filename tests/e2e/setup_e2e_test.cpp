@@ -150,6 +150,22 @@ TEST(SetupEndToEndTest, InstallerFailingEveryAttemptEndsIn6000Band) {
   EXPECT_TRUE(Contains(reports[0], "install_finish_downloader=false"));
 }
 
+TEST(SetupEndToEndTest, UnusableDefaultFolderIsAClearFailureAndNothingRuns) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  scene.InstallerSucceeds();
+  // A relative base folder would install wherever the installer happens to run.
+  scene.WriteConfig({{"InstallProgramFilesPath", "relative\\folder"}});
+  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exit_code, kUnattendedExit);
+  const std::string log = scene.Log();
+  EXPECT_TRUE(Contains(log, "Install folder refused")) << log;
+  EXPECT_TRUE(Contains(log, "SwitchInstallErrorPage=6997")) << log;
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  EXPECT_EQ(scene.InstalledVersion(), "");
+}
+
 TEST(SetupEndToEndTest, RunningProductMeansNoUnattendedInstall) {
   REQUIRE_FIXTURE();
   Scene scene;
