@@ -22,7 +22,6 @@
 namespace install {
 namespace {
 
-constexpr int kFirstSourceAttempts = 2;
 constexpr int kDigestRedownloads = 3;
 constexpr int kRunFolderTries = 100;
 // Our own folder below the user's temporary folder for the verified copies.
@@ -89,11 +88,6 @@ bool CDownloadPipeline::CancelRequested(const char* where) const {
   if (!cancel_.load()) return false;
   startup::Log("Pipeline cancelled %s\n", where);
   return true;
-}
-
-PipelineResult CDownloadPipeline::Cancelled(const char* where) {
-  startup::Log("Pipeline cancelled %s\n", where);
-  return Result(PipelineEnd::Cancelled);
 }
 
 PipelineResult CDownloadPipeline::DownloadFailure(int32_t code) {

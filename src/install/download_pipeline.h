@@ -131,7 +131,6 @@ class CDownloadPipeline {
   [[nodiscard]] int32_t FirstSource();
   PipelineResult VerifyAndInstall();
   PipelineResult DownloadFailure(int32_t code);
-  PipelineResult Cancelled(const char* where);
   [[nodiscard]] bool CancelRequested(const char* where) const;
   [[nodiscard]] InstallStepInputs StepInputs(const std::wstring& command_line,
                                              const std::wstring& setup_log) const;
