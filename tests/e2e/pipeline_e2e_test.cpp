@@ -157,6 +157,34 @@ TEST(PipelineEndToEndTest, TemporaryFileFailureStartsOverOnceThenFails) {
   EXPECT_EQ(view.failures(), std::vector<std::string>{"2:3005"});
 }
 
+TEST(PipelineEndToEndTest, InstallAgainVerifiesTheDownloadAgainAndRunsIt) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  scene.InstallerSucceeds(L"5,5,5,5,0");  // four failures, then it works
+  install_test::RecordingView view;
+  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false);
+  install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::InstallFailure);
+  EXPECT_EQ(result.failure_code, 6005);
+  EXPECT_EQ(scene.installer().Runs().size(), 4u);
+  EXPECT_TRUE(pipeline.verifiedPath().empty());  // let go after the last attempt
+
+  // A download changed behind our back is not installed again.
+  ASSERT_TRUE(test_support::WriteBytes(scene.DownloadTarget(), "tampered"));
+  result = pipeline.InstallAgain();
+  EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
+  EXPECT_EQ(result.failure_code, 4000);
+  EXPECT_EQ(scene.installer().Runs().size(), 4u);
+
+  ASSERT_TRUE(test_support::WriteBytes(scene.DownloadTarget(), scene.installer_bytes()));
+  result = pipeline.InstallAgain();
+  EXPECT_EQ(result.end, PipelineEnd::Installed);
+  EXPECT_EQ(scene.installer().Runs().size(), 5u);
+  EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
+  EXPECT_EQ(view.failures(), (std::vector<std::string>{"3:6005", "2:4000"}));
+}
+
 CDownloadPipeline* g_cancel_target = nullptr;  // UI thread only
 
 void CALLBACK CancelOnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
