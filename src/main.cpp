@@ -1,5 +1,6 @@
 // setup.exe: the web installer. Size budget: the shipped i686 build stays
 // under 1 MiB, self-contained (static runtime, no DLLs beside it).
+#include "install/unattended_modes.h"
 #include "net/event_reporter.h"
 #include "net/http_client.h"
 #include "platform/windows_api.h"
@@ -25,7 +26,13 @@ void HardenProcess() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   HardenProcess();
   net::InitializeTransfers();  // libcurl's global state, once, before any other thread
-  startup::LaunchModeBodies bodies;  // the other mode bodies join with the pipeline and the wizard
+  startup::LaunchModeBodies bodies;  // the wizard's body joins with the window layer
+  bodies.companion_fetch = [](const std::string& url, const std::wstring& target) {
+    (void)install::RunCompanionFetch(startup::Parameters().Get("REFERNUMBER"), url, target);
+  };
+  bodies.unattended_install = [](startup::StartupContext& context) {
+    (void)install::RunUnattendedInstall(context.language);
+  };
   bodies.run_started = [] { net::Reporter().MarkStartTime(); };
   bodies.run_ended = [] {
     net::Reporter().SetIdentity(startup::Parameters().Get("exeNumber"),

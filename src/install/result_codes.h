@@ -25,6 +25,11 @@ inline constexpr int32_t kInstallFailureBand = 6000;   // + installer result
 [[nodiscard]] constexpr bool IsTimeOut(int32_t code) {
   return code == 128 || code == 228 || code == 328;
 }
+// Nobody answered at the address (connection refused): the source is down,
+// as unreachable as one whose name does not resolve.
+[[nodiscard]] constexpr bool IsConnectFailure(int32_t code) {
+  return code == 107 || code == 207 || code == 307;
+}
 // A ranged connection failed: the ranges on disk are kept and can be resumed.
 [[nodiscard]] constexpr bool IsRangeFailure(int32_t code) { return code >= 300 && code <= 399; }
 

@@ -1,0 +1,52 @@
+#include "install/default_install_folder.h"
+
+#include "platform/windows_api.h"
+#include "startup/product_config.h"
+
+#include <shlobj.h>
+
+namespace install {
+namespace {
+
+void AppendPiece(std::wstring& folder, const std::wstring& piece) {
+  size_t first = 0;
+  size_t last = piece.size();
+  while (first < last && (piece[first] == L'\\' || piece[first] == L'/')) ++first;
+  while (last > first && (piece[last - 1] == L'\\' || piece[last - 1] == L'/')) --last;
+  if (first == last) return;
+  if (!folder.empty() && folder.back() != L'\\') folder += L'\\';
+  folder.append(piece, first, last - first);
+}
+
+}  // namespace
+
+std::wstring JoinInstallFolder(const InstallFolderParts& parts) {
+  std::wstring folder = parts.base;
+  // A drive root ("C:\") keeps its backslash; any other base loses a trailing one.
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  AppendPiece(folder, parts.product_folder);
+  AppendPiece(folder, parts.extent_folder);
+  return folder;
+}
+
+std::wstring ProgramFilesFolder() {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path))) {
+    return {};
+  }
+  return path;
+}
+
+InstallFolderParts InstallFolderPartsFromConfig() {
+  const startup::ProductConfig& config = startup::Config();
+  InstallFolderParts parts;
+  parts.base = config.IsOn("BProgramFilesPath") ? config.Get("InstallProgramFilesPath")
+                                                : ProgramFilesFolder();
+  parts.product_folder = config.GetForEdition("InstallPath");
+  parts.extent_folder = config.GetForEdition("ProductExtentPath");
+  return parts;
+}
+
+std::wstring DefaultInstallFolder() { return JoinInstallFolder(InstallFolderPartsFromConfig()); }
+
+}  // namespace install

@@ -1,0 +1,61 @@
+#include "install/unattended_modes.h"
+
+#include "install/companion_launch.h"
+#include "install/default_install_folder.h"
+#include "net/download_helper.h"
+#include "platform/text.h"
+#include "startup/log.h"
+
+namespace install {
+namespace {
+
+constexpr int32_t kCompanionConnections = 3;
+
+const char* EndName(PipelineEnd end) {
+  switch (end) {
+    case PipelineEnd::Installed: return "installed";
+    case PipelineEnd::DownloadFailure: return "download failure";
+    case PipelineEnd::InstallFailure: return "install failure";
+    case PipelineEnd::Cancelled: return "cancelled";
+    case PipelineEnd::QuitRequested: return "quit requested";
+    case PipelineEnd::ReturnToHome: return "back to the home page";
+    case PipelineEnd::NothingToResume: return "nothing to resume";
+  }
+  return "unknown";
+}
+
+}  // namespace
+
+OptionMap UnattendedOptions(const std::string& language) {
+  return {{"DIR", DefaultInstallFolder()}, {"LANG", platform::AnsiToWide(language)}};
+}
+
+PipelineResult RunUnattendedInstall(const std::string& language) {
+  HeadlessPipelineView view;
+  CDownloadPipeline pipeline(ReleaseSource(), UnattendedOptions(language), view, true);
+  const PipelineResult result = pipeline.run();
+  startup::Log("Unattended install ended: %s, code %d\n", EndName(result.end), result.failure_code);
+  return result;
+}
+
+CompanionFetchEnd RunCompanionFetch(const std::wstring& refer_number, const std::string& url,
+                                    const std::wstring& target) {
+  // The refer number is part of the file name, the address goes to libcurl.
+  if (!CompanionFetchParameters(refer_number, platform::AnsiToWide(url))) {
+    return CompanionFetchEnd::Refused;
+  }
+  net::CDownloadHelper downloader;
+  const int32_t code =
+      downloader.StartDownload(url, target, std::string(), kCompanionConnections, nullptr, nullptr);
+  if (code != 0) {
+    startup::Log("CompanionFetch: download of %s failed with %d\n", url, code);
+    return CompanionFetchEnd::DownloadFailed;
+  }
+  startup::Log("CompanionFetch: %s downloaded to %s\n", url, downloader.finalPath());
+  if (StartFetchedCompanion(downloader.finalPath()) != CompanionStart::Started) {
+    return CompanionFetchEnd::StartFailed;
+  }
+  return CompanionFetchEnd::Started;
+}
+
+}  // namespace install

@@ -1,0 +1,239 @@
+// The download and install worker as the wizard drives it (a window-side
+// view, the home page's record, the retry methods), against the fixture
+// server, the fixture installer and the registry.
+#include "install/download_pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include "e2e_scene.h"
+#include "install/process_launcher.h"
+#include "net_fixture.h"
+#include "platform/file_io.h"
+#include "platform/text.h"
+#include "startup/launch_parameters.h"
+#include "startup/product_config.h"
+
+namespace {
+
+using e2e_test::Contains;
+using e2e_test::Scene;
+using install::CDownloadPipeline;
+using install::PipelineEnd;
+using install::WizardPage;
+
+// The process-wide stores as the wizard leaves them before the download page.
+class InProcess {
+ public:
+  explicit InProcess(const Scene& scene, const std::map<std::string, std::string>& config = {}) {
+    scene.LoadConfigHere(config);
+    startup::Config().LoadLanguageTransfer(scene.sandbox().folder().File(L"LanguageTransfor.ini"));
+    startup::Strings().Load(scene.sandbox().folder().File(L"English.ini"));
+    startup::Parameters().Clear();
+    startup::Parameters().Insert("DOWNLOAD_VERSION", scene.version());
+    startup::Parameters().Insert("EXEDIR", scene.sandbox().folder().path());
+    startup::Parameters().Insert("GUID", L"e2e-guid");
+  }
+  ~InProcess() {
+    startup::Parameters().Clear();
+    startup::Config().Clear();
+  }
+  InProcess(const InProcess&) = delete;
+  InProcess& operator=(const InProcess&) = delete;
+};
+
+// What the home page would hand over after its release query.
+net::ReleaseInfo HomePageRecord(const Scene& scene) {
+  net::ReleaseInfo info;
+  info.status = 0;
+  info.downloadUrl[0] = scene.GoodUrl();
+  info.fileSize[0] = static_cast<int64_t>(scene.installer_bytes().size());
+  info.md5 = scene.md5();
+  return info;
+}
+
+install::OptionMap Options(const Scene& scene) {
+  return {{"DIR", scene.InstallFolder()}, {"LANG", L"English"}, {"recommendChk", L"false"}};
+}
+
+TEST(PipelineEndToEndTest, UpdateRemovesThePreviousGenerationAndShowsTheFinishPage) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  // The previous generation, installed by the same fixture program.
+  test_support::TempFolder old_folder;
+  scene.installer().Configure({{"registry_address", scene.registry_address()},
+                               {"registry_key", scene.RegistryName() + L" 2.0_is1"},
+                               {"registry_view", L"64"},
+                               {"display_name", scene.RegistryName() + L" 2.5"}});
+  const auto old_run =
+      install::RunAndWait(scene.installer().path(), L" /DIR=\"" + old_folder.File(L"Old") + L"\" ");
+  ASSERT_EQ(old_run.code, 0);
+  const std::wstring old_key = scene.registry_address() + L"\\" + scene.RegistryName() + L" 2.0_is1";
+  ASSERT_FALSE(install::ReadUninstallValue(old_key, L"UninstallString").empty());
+
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  // The ads page cannot be shown: cosmetic, the install goes on.
+  std::string ads_url;
+  install::PipelineHooks hooks;
+  hooks.show_ads = [&](const std::string& url) {
+    ads_url = url;
+    return false;
+  };
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.url = "http://127.0.0.1:9/ads";
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false, hooks);
+  const install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::Installed);
+  EXPECT_EQ(ads_url, record.url);
+  EXPECT_TRUE(install::ReadUninstallValue(old_key, L"UninstallString").empty());
+  EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
+  EXPECT_EQ(view.pages(), (std::vector<WizardPage>{WizardPage::Progress, WizardPage::Finish}));
+  EXPECT_TRUE(view.failures().empty());
+  // The transfer reaches 100 %; the uninstall then starts its bar at 0 %.
+  const std::vector<int> progress = view.progress();
+  EXPECT_NE(std::find(progress.begin(), progress.end(), 100), progress.end());
+  EXPECT_EQ(progress.back(), 0);
+  const auto tips = view.tips();
+  ASSERT_GE(tips.size(), 3u);
+  EXPECT_EQ(tips.front().rfind(L"Downloading:", 0), 0u);
+  EXPECT_NE(std::find(tips.begin(), tips.end(), L"Removing the previous version..."), tips.end());
+  EXPECT_EQ(tips.back(), L"Installing...");
+  const auto runs = scene.installer().Runs();
+  ASSERT_EQ(runs.size(), 2u);  // the old generation, then the update
+  EXPECT_NE(runs[1].find(L" /NORESTART /DIR=\"" + scene.InstallFolder() + L"\" /LANG=en GUID=e2e-guid "),
+            std::wstring::npos);
+  // The verified copy is gone once the attempts are over; the download stays.
+  EXPECT_FALSE(platform::FileExists(pipeline.verifiedPath()));
+  EXPECT_TRUE(platform::FileExists(scene.DownloadTarget()));
+}
+
+TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene, {{"DownloadUrl", ""}});
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  CDownloadPipeline pipeline(install::ReleaseSource(), Options(scene), view, false);
+  // The answer names no download: nothing to do but report 999.
+  install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
+  EXPECT_EQ(result.failure_code, 999);
+  EXPECT_EQ(pipeline.lastErrorCode(), 999);
+  EXPECT_EQ(scene.ReleaseRequests(), 1u);
+  // Try again goes back to the home page instead of failing on the same record.
+  result = pipeline.Retry();
+  EXPECT_EQ(result.end, PipelineEnd::ReturnToHome);
+  EXPECT_EQ(scene.ReleaseRequests(), 1u);
+  EXPECT_EQ(view.pages().back(), WizardPage::Home);
+
+  // Once the server names a download, running again asks once more and installs.
+  scene.ScriptRelease(scene.GoodUrl());
+  result = pipeline.RunAgain();
+  EXPECT_EQ(scene.ReleaseRequests(), 1u);  // counted afresh since the new answer
+  EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+  EXPECT_EQ(pipeline.releaseInfo().downloadUrl[1], scene.GoodUrl());
+}
+
+TEST(PipelineEndToEndTest, TemporaryFileFailureStartsOverOnceThenFails) {
+  REQUIRE_FIXTURE();
+  const std::wstring read_only = net_test::FixtureFolder("WEBINSTALLER_NET_READONLY_DIR");
+  if (read_only.empty()) GTEST_SKIP() << "no read-only folder in this fixture";
+  Scene scene;
+  InProcess stores(scene);
+  startup::Parameters().Clear();
+  startup::Parameters().Insert("DOWNLOAD_VERSION", scene.version());
+  startup::Parameters().Insert("EXEDIR", read_only);  // the download target cannot be created
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.downloadUrl[1] = scene.GoodUrl();  // not an alternate for a local failure
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  const install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
+  EXPECT_EQ(result.failure_code, 3005);
+  EXPECT_TRUE(pipeline.transfers().empty());
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  EXPECT_EQ(view.failures(), std::vector<std::string>{"2:3005"});
+}
+
+TEST(PipelineEndToEndTest, InstallAgainVerifiesTheDownloadAgainAndRunsIt) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  scene.InstallerSucceeds(L"5,5,5,5,0");  // four failures, then it works
+  install_test::RecordingView view;
+  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false);
+  install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::InstallFailure);
+  EXPECT_EQ(result.failure_code, 6005);
+  EXPECT_EQ(scene.installer().Runs().size(), 4u);
+  EXPECT_TRUE(pipeline.verifiedPath().empty());  // let go after the last attempt
+
+  // A download changed behind our back is not installed again.
+  ASSERT_TRUE(test_support::WriteBytes(scene.DownloadTarget(), "tampered"));
+  result = pipeline.InstallAgain();
+  EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
+  EXPECT_EQ(result.failure_code, 4000);
+  EXPECT_EQ(scene.installer().Runs().size(), 4u);
+
+  ASSERT_TRUE(test_support::WriteBytes(scene.DownloadTarget(), scene.installer_bytes()));
+  result = pipeline.InstallAgain();
+  EXPECT_EQ(result.end, PipelineEnd::Installed);
+  EXPECT_EQ(scene.installer().Runs().size(), 5u);
+  EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
+  EXPECT_EQ(view.failures(), (std::vector<std::string>{"3:6005", "2:4000"}));
+}
+
+CDownloadPipeline* g_cancel_target = nullptr;  // UI thread only
+
+void CALLBACK CancelOnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+  ::KillTimer(nullptr, timer);
+  if (g_cancel_target != nullptr) g_cancel_target->cancel();
+}
+
+TEST(PipelineEndToEndTest, CancelDuringTheDownloadStartsNothingFurther) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.downloadUrl[0] = scene.GoodUrl("?rate=40000");  // several seconds
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  g_cancel_target = &pipeline;
+  // The user's quit arrives through the UI thread's messages during the transfer.
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, &CancelOnTimer);
+  ASSERT_NE(timer, 0u);
+  const install::PipelineResult result = pipeline.run();
+  g_cancel_target = nullptr;
+  EXPECT_EQ(result.end, PipelineEnd::Cancelled);
+  EXPECT_TRUE(view.failures().empty());
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  EXPECT_EQ(scene.InstalledVersion(), "");
+}
+
+TEST(PipelineEndToEndTest, RetryAfterARangeFailureResumesTheKeptRanges) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene, {{"DownloadThreadCount", "4"}});
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  net::ReleaseInfo record = HomePageRecord(scene);
+  // Every ranged answer breaks off after 90000 bytes: only continuing the
+  // ranges on disk ever gets the whole file.
+  record.downloadUrl[0] = scene.GoodUrl("?drop=90000");
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  install::PipelineResult result = pipeline.run();
+  ASSERT_EQ(result.end, PipelineEnd::DownloadFailure);
+  EXPECT_EQ(result.failure_code / 100, 33) << result.failure_code;
+  for (int retry = 0; retry < 5 && result.end == PipelineEnd::DownloadFailure; ++retry) {
+    EXPECT_EQ(pipeline.lastErrorCode() / 100, 33);
+    result = pipeline.Retry();
+  }
+  EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+  EXPECT_EQ(test_support::ReadBytes(scene.DownloadTarget()), scene.installer_bytes());
+  EXPECT_EQ(view.failures().front().substr(0, 4), "2:33");
+}
+
+}  // namespace
