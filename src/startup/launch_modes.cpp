@@ -57,7 +57,7 @@ int RunUnattended(StartupContext& context, const LaunchModeBodies& bodies) {
     Log("Unattended: the product is running; nothing to do\n");
     return kExitUnattended;
   }
-  if (IsProductInstalled(Config().Get("RegistryAddress"), Config().Get("RegistryName"))) {
+  if (IsProductInstalled(Config().Get("RegistryAddress"), Config().GetForEdition("RegistryName"))) {
     Log("Unattended: the product is installed; nothing to do\n");
     return kExitUnattended;
   }

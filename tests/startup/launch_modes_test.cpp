@@ -162,3 +162,20 @@ TEST_F(SetupProcessTest, RunsWithoutAWritableLog) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SetupProcessTest, VexaEditionLooksForItsOwnInstalledProduct) {
+  test_support::TestRegistryKey uninstall(test_support::UniqueName(L"Vexa_"),
+                                          platform::RegistryView::Bits32);
+  uninstall.CreateSubkey(L"VexaPhotoStudio_3");
+  const std::string path(uninstall.path().begin(), uninstall.path().end());
+  sandbox_.WriteConfig(L"InitConfigure.ini", "[Product]\nRegistryAddress=" + path +
+                                                 "\nRegistryName=BrimvalePhotoStudio\n"
+                                                 "RegistryNameVexa=VexaPhotoStudio\n"
+                                                 "DownloadInfoUrl=http://127.0.0.1:9/\n");
+  ASSERT_TRUE(sandbox_.Run(L"INSTALL_TYPE=1 ||| DOWNLOAD_VERSION=vexa").finished);
+  EXPECT_NE(sandbox_.MainLog().find("the product is installed"), std::string::npos);
+}
+
+}  // namespace

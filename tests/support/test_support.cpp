@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 
@@ -158,17 +159,17 @@ SetupSandbox::SetupSandbox() {
        {L"InitConfigure.ini", L"LanguageTransfor.ini", L"English.ini", L"Chinese.ini"}) {
     (void)CopyOneFile(dist + name, folder_.File(name));
   }
-  // Test traffic stays on loopback: the run report of a sandboxed run goes to
-  // a closed local port instead of the sample configuration's endpoint.
+  // Test traffic stays on loopback: every address of the sample
+  // configuration (release service, report, downloads) points at a closed
+  // local port instead of the sample hosts.
   const std::wstring config = folder_.File(L"InitConfigure.ini");
   std::string text = ReadBytes(config);
-  const size_t key = text.find("\nUpdateEventUrl=");
-  if (key != std::string::npos) {
-    const size_t end = text.find('\n', key + 1);
-    text.replace(key + 1, (end == std::string::npos ? text.size() : end) - key - 1,
-                 "UpdateEventUrl=http://127.0.0.1:9/event");
-    (void)WriteBytes(config, text);
+  for (size_t at = 0; (at = text.find("=http", at)) != std::string::npos;) {
+    const size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+    text.replace(at + 1, end - at - 1, "http://127.0.0.1:9/");
+    at += 1;
   }
+  (void)WriteBytes(config, text);
 }
 
 void SetupSandbox::WriteConfig(const std::wstring& name, const std::string& bytes) const {
