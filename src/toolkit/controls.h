@@ -199,6 +199,9 @@ class WebBrowser : public Control {
   explicit WebBrowser(std::wstring class_name = L"WebBrowser");
   [[nodiscard]] bool WantsNativeWindow() const override { return true; }
   [[nodiscard]] const std::wstring& home_page() const { return home_page_; }
+  // How long a navigation may neither complete nor fail before the handler
+  // hears of an error.
+  [[nodiscard]] DWORD navigate_timeout_ms() const { return navigate_timeout_ms_; }
   [[nodiscard]] std::optional<std::wstring> GetAttribute(std::wstring_view name) const override;
 
  protected:
@@ -207,6 +210,7 @@ class WebBrowser : public Control {
  private:
   std::wstring home_page_;
   std::wstring clsid_;
+  DWORD navigate_timeout_ms_ = 15000;
 };
 
 }  // namespace toolkit

@@ -17,6 +17,10 @@ constexpr wchar_t kClassName[] = L"ToolkitWindow";
 constexpr UINT kCloseMessage = WM_APP + 0x301;
 constexpr UINT kRunQueuedMessage = WM_APP + 0x302;
 constexpr UINT kMaxDropDownItems = 1000;
+// Watches pending browser navigations: a native timer id outside the
+// program's range (below 0x10000) and far above the control timers' ids.
+constexpr UINT kBrowserWatchTimer = 0xFFFF0;
+constexpr UINT kBrowserWatchPeriodMs = 100;
 
 FatalErrorHandler& FatalHandler() {
   static FatalErrorHandler handler;
@@ -259,7 +263,7 @@ void Window::CreateNativeChildren() {
       ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(core_->resources().Font(edit->font_, core_->dpi())), FALSE);
       ::SetWindowSubclass(edit->native, EditProc, 1, reinterpret_cast<DWORD_PTR>(this));
     } else if (auto* browser = dynamic_cast<WebBrowser*>(control); browser != nullptr && !browser->name().empty()) {
-      browsers_[browser->name()] = std::make_unique<HostedBrowser>(hwnd, nullptr);
+      browsers_[browser->name()] = std::make_unique<HostedBrowser>(hwnd, nullptr, browser->navigate_timeout_ms());
     }
   }
 }
@@ -403,7 +407,8 @@ bool Window::SetBrowserEventHandler(const std::wstring& name, IWebBrowserEvents*
 void Window::Navigate(const std::wstring& name, const std::wstring& url) {
   PostToUiThread([this, name, url] {
     auto found = browsers_.find(name);
-    if (found != browsers_.end()) (void)found->second->Navigate(url);
+    if (found == browsers_.end()) return;
+    if (found->second->Navigate(url)) ::SetTimer(hwnd_.load(), kBrowserWatchTimer, kBrowserWatchPeriodMs, nullptr);
   });
 }
 
@@ -644,6 +649,12 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       return reinterpret_cast<LRESULT>(edit_brush_.Get());
     }
     case WM_TIMER: {
+      if (wparam == kBrowserWatchTimer) {
+        bool pending = false;
+        for (auto& [name, browser] : browsers_) pending = browser->CheckTimeout() || pending;
+        if (!pending) ::KillTimer(hwnd, kBrowserWatchTimer);
+        return 0;
+      }
       auto found = control_timers_.find(static_cast<UINT>(wparam));
       if (found != control_timers_.end()) {
         // Control timers are one-shot; the control schedules the next tick.
