@@ -135,3 +135,28 @@ TEST(PaintingTest, PartialRepaintTouchesOnlyTheDirtyRectangle) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PaintingEffectsTest, MaskFadeRoundedCornersBordersAndDestination) {
+  auto window = OpenWindow(OpenTestSkin(L"gallery"), L"all_classes.xml", 96);
+  ASSERT_TRUE(window);
+  const toolkit::RenderedImage image = window->Render();
+  auto rect = [&](const wchar_t* name) { return window->FindControl(name)->rect(); };
+  const Rect masked = rect(L"masked");
+  EXPECT_TRUE(ColorNear(image.At(masked.left + 1, masked.top + 1), {255, 255, 255})) << "mask colour not transparent";
+  EXPECT_TRUE(ColorNear(image.At(masked.left + 16, masked.top + 16), {0, 0, 0}));
+  // Red (200,30,30) at half strength over white.
+  EXPECT_TRUE(ColorNear(image.At(rect(L"faded").left + 16, rect(L"faded").top + 16), {227, 142, 142}, 6));
+  const Rect rounded = rect(L"rounded");
+  EXPECT_TRUE(ColorNear(image.At(rounded.left, rounded.top), {255, 255, 255})) << "corner not rounded";
+  EXPECT_TRUE(ColorNear(image.At(rounded.left + 16, rounded.top + 16), {0, 0, 255}));
+  const Rect bordered = rect(L"bordered");
+  EXPECT_TRUE(ColorNear(image.At(bordered.left + 1, bordered.top + 10), {255, 0, 0}));
+  EXPECT_TRUE(ColorNear(image.At(bordered.left + 3, bordered.top + 10), {255, 255, 255}));
+  const Rect placed = rect(L"placed");
+  EXPECT_TRUE(ColorNear(image.At(placed.left + 4, placed.top + 4), {255, 255, 255}));
+  EXPECT_TRUE(ColorNear(image.At(placed.left + 16, placed.top + 16), {200, 30, 30}));
+}
+
+}  // namespace
