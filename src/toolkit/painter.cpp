@@ -204,24 +204,38 @@ Size Painter::MeasureTextWithFont(const std::wstring& text, HFONT font_handle, i
   return {text.empty() ? 0 : static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top)};
 }
 
+// One Graphics object serves the whole paint: its clip follows the DC's
+// (making a new Graphics per control costs more than the drawing).
 void Painter::PushClip(const Rect& rect) {
+  // Made before the first clip: some GDI+ versions keep the DC's clip as it
+  // was when the Graphics was made and never widen it again.
+  (void)Graphics();
   saved_states_.push_back(::SaveDC(dc_));
-  const RECT r = ToDevice(rect);
-  ::IntersectClipRect(dc_, r.left, r.top, r.right, r.bottom);
-  if (graphics_) {
-    graphics_->Flush(Gdiplus::FlushIntentionSync);
-    graphics_.reset();  // the next Graphics picks up the DC's new clip
+  RECT r = ToDevice(rect);
+  if (!clips_.empty()) {
+    const RECT& outer = clips_.back();
+    r = {std::max(r.left, outer.left), std::max(r.top, outer.top), std::min(r.right, outer.right),
+         std::min(r.bottom, outer.bottom)};
+    if (r.right < r.left) r.right = r.left;
+    if (r.bottom < r.top) r.bottom = r.top;
   }
+  clips_.push_back(r);
+  ::IntersectClipRect(dc_, r.left, r.top, r.right, r.bottom);
+  if (graphics_) graphics_->SetClip(Gdiplus::Rect(r.left, r.top, r.right - r.left, r.bottom - r.top));
 }
 
 void Painter::PopClip() {
   if (saved_states_.empty()) return;
-  if (graphics_) {
-    graphics_->Flush(Gdiplus::FlushIntentionSync);
-    graphics_.reset();
-  }
   ::RestoreDC(dc_, saved_states_.back());
   saved_states_.pop_back();
+  clips_.pop_back();
+  if (!graphics_) return;
+  if (clips_.empty()) {
+    graphics_->ResetClip();
+  } else {
+    const RECT& c = clips_.back();
+    graphics_->SetClip(Gdiplus::Rect(c.left, c.top, c.right - c.left, c.bottom - c.top));
+  }
 }
 
 }  // namespace toolkit

@@ -69,6 +69,7 @@ class Painter {
   Point origin_;
   std::unique_ptr<Gdiplus::Graphics> graphics_;  // made on first use
   std::vector<int> saved_states_;
+  std::vector<RECT> clips_;  // device rectangles, each within the one before
 };
 
 // Measures text for layout, outside any paint (a private memory DC).

@@ -19,4 +19,7 @@ for run in 1 2 3; do
 done
 skinview=$(stat -c %s build/i686/tools/skinview.exe)
 baseline=$(stat -c %s build/i686/tools/size_baseline.exe)
-echo "i686 skinview.exe: $skinview bytes; bare program: $baseline bytes; toolkit adds $((skinview - baseline)) bytes"
+setup=$(stat -c %s build/i686/dist/setup.exe)
+with_toolkit=$(stat -c %s build/i686/tools/setup_with_toolkit.exe)
+echo "i686 skinview.exe: $skinview bytes; bare program: $baseline bytes (difference $((skinview - baseline)))"
+echo "i686 setup.exe: $setup bytes; with the toolkit linked in and used: $with_toolkit bytes; toolkit adds $((with_toolkit - setup)) bytes"
