@@ -41,6 +41,30 @@ UINT DrawTextFormat(TextFlags flags) {
   return format;
 }
 
+// The frame as a premultiplied 32-bit DIB, made once per image.
+HBITMAP GdiFrame(const DecodedImage& image, size_t frame) {
+  if (image.gdi_frames.size() != image.frames.size()) image.gdi_frames.resize(image.frames.size());
+  UniqueGdiObject& slot = image.gdi_frames[frame];
+  if (slot) return static_cast<HBITMAP>(slot.Get());
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), image.width, -image.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  UniqueGdiObject dib(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!dib || bits == nullptr) return nullptr;
+  Gdiplus::BitmapData data;
+  Gdiplus::Rect all(0, 0, image.width, image.height);
+  if (image.frames[frame]->LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) != Gdiplus::Ok)
+    return nullptr;
+  for (int y = 0; y < image.height; ++y) {
+    memcpy(static_cast<uint8_t*>(bits) + static_cast<size_t>(y) * image.width * 4,
+           static_cast<const uint8_t*>(data.Scan0) + static_cast<ptrdiff_t>(y) * data.Stride,
+           static_cast<size_t>(image.width) * 4);
+  }
+  image.frames[frame]->UnlockBits(&data);
+  slot = std::move(dib);
+  return static_cast<HBITMAP>(slot.Get());
+}
+
 }  // namespace
 
 Painter::Painter(HDC dc, int dpi, SkinResources& resources, Point origin)
@@ -154,10 +178,16 @@ bool Painter::DrawImage(const ImageDescription& description, const Rect& rect, s
     return true;
   }
   // Corners keep their size (scaled for DPI); edges stretch one way; the
-  // centre stretches both ways unless it is a hole. Nearest-neighbour
-  // sampling keeps each piece from bleeding into its neighbour's pixels,
-  // which some GDI+ versions do despite the clamped wrap mode.
-  g.SetInterpolationMode(Gdiplus::InterpolationModeNearestNeighbor);
+  // centre stretches both ways unless it is a hole. The pieces are copied
+  // with GDI from a premultiplied bitmap: each copy samples only its own
+  // source rectangle, so no seams or bleeding at piece edges.
+  const size_t frame_index = std::min(frame, image->frames.size() - 1);
+  HBITMAP pieces = GdiFrame(*image, frame_index);
+  UniqueMemoryDc source_dc(::CreateCompatibleDC(dc_));
+  if (pieces == nullptr || !source_dc) return false;
+  g.Flush(Gdiplus::FlushIntentionSync);
+  ScopedSelectObject select(source_dc.Get(), pieces);
+  const BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(description.fade), AC_SRC_ALPHA};
   const Edges d = ScaleBy(c, dpi_);
   const int dw = t.right - t.left;
   const int dh = t.bottom - t.top;
@@ -170,8 +200,10 @@ bool Painter::DrawImage(const ImageDescription& description, const Rect& rect, s
   for (int row = 0; row < 3; ++row) {
     for (int column = 0; column < 3; ++column) {
       if (row == 1 && column == 1 && description.hole) continue;
-      blit(xs[column], ys[row], xs[column + 1] - xs[column], ys[row + 1] - ys[row], sxs[column], sys[row],
-           sxs[column + 1] - sxs[column], sys[row + 1] - sys[row]);
+      const int w = xs[column + 1] - xs[column], h = ys[row + 1] - ys[row];
+      const int source_w = sxs[column + 1] - sxs[column], source_h = sys[row + 1] - sys[row];
+      if (w <= 0 || h <= 0 || source_w <= 0 || source_h <= 0) continue;
+      ::AlphaBlend(dc_, xs[column], ys[row], w, h, source_dc.Get(), sxs[column], sys[row], source_w, source_h, blend);
     }
   }
   return true;

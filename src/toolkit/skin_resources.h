@@ -35,6 +35,9 @@ struct DecodedImage {
   int height = 0;
   std::vector<std::unique_ptr<Gdiplus::Bitmap>> frames;
   std::vector<int> delays_ms;  // one per frame
+  // The frames as premultiplied GDI bitmaps, made on first use by the
+  // painter for exact piecewise copies (nine-slice).
+  mutable std::vector<UniqueGdiObject> gdi_frames;
   DecodedImage();
   ~DecodedImage();
 };

@@ -45,6 +45,15 @@ TEST(PaintingTest, ColoursImagesAndNineSliceEdgesAt96And144Dpi) {
     EXPECT_TRUE(ColorNear(image.At(nine.left + corner + 1, nine.top + nine.height() / 2), {40, 120, 220}, 12));
     EXPECT_TRUE(ColorNear(image.At(nine.left + nine.width() / 2, nine.top + corner - 1), {10, 10, 10}));
     EXPECT_TRUE(ColorNear(image.At(nine.right - 1, nine.bottom - 1), {10, 10, 10}));
+    // No seam between the stretched centre and the right and bottom edges.
+    for (int x = nine.left; x < nine.right; ++x) {
+      const uint32_t p = image.At(x, nine.top + nine.height() / 2);
+      EXPECT_FALSE(ColorNear(p, {255, 255, 255})) << "seam at x=" << x - nine.left << " dpi " << dpi;
+    }
+    for (int y = nine.top; y < nine.bottom; ++y) {
+      const uint32_t p = image.At(nine.left + nine.width() / 2, y);
+      EXPECT_FALSE(ColorNear(p, {255, 255, 255})) << "seam at y=" << y - nine.top << " dpi " << dpi;
+    }
     EXPECT_TRUE(ColorNear(at(Centre(nine)), {40, 120, 220}));
 
     // PNG alpha blends over white; JPEG and BMP decode; the GIF shows frame 0.

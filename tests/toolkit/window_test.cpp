@@ -330,3 +330,37 @@ TEST(FatalErrorTest, AMainWindowThatCannotBeBuiltReportsAndEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs in the 144-DPI prefix (see dpi144_wrapper.sh); elsewhere it has
+// nothing to check and says so.
+TEST(WindowDpiTest, TheRealWindowScalesLayoutImagesAndFontsWithItsDpi) {
+  const char* expected_text = std::getenv("WEBINSTALLER_EXPECT_DPI");
+  if (expected_text == nullptr) GTEST_SKIP() << "runs in the 144-DPI prefix only";
+  const int expected = std::atoi(expected_text);
+  (void)toolkit::EnableDpiAwareness();
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"main.xml", {}));
+  window.ShowModeless();
+  ::UpdateWindow(window.hwnd());
+  PumpFor(100);
+  ASSERT_EQ(toolkit::DpiOfWindow(window.hwnd()), expected);
+  RECT client;
+  ::GetClientRect(window.hwnd(), &client);
+  EXPECT_EQ(client.right, 400 * expected / 96);
+  EXPECT_EQ(client.bottom, 300 * expected / 96);
+  EXPECT_EQ(window.FindControl(L"red")->rect(), (toolkit::Rect{15, 15, 90, 75}));
+  const toolkit::RenderedImage shot = Screenshot(window.hwnd(), ScreenshotPath(L"gallery_144dpi"));
+  EXPECT_TRUE(toolkit_test::ColorNear(shot.At(52, 45), {255, 0, 0}));
+  const toolkit::Rect nine = window.FindControl(L"nine")->rect();
+  EXPECT_TRUE(toolkit_test::ColorNear(shot.At(nine.left + 5, nine.top + 30), {10, 10, 10}));
+  EXPECT_TRUE(toolkit_test::ColorNear(shot.At(nine.left + 7, nine.top + 30), {40, 120, 220}, 12));
+  // The native edit uses the description's 12-pixel font scaled to 18.
+  auto* edit = dynamic_cast<toolkit::Edit*>(window.FindControl(L"edit"));
+  LOGFONTW font{};
+  ASSERT_NE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(edit->native, WM_GETFONT, 0, 0)), sizeof(font), &font), 0);
+  EXPECT_EQ(font.lfHeight, -18);
+}
+
+}  // namespace
