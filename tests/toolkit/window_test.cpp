@@ -179,6 +179,56 @@ TEST_F(WindowTest, RealMouseClicksRaiseNotificationsAndRealKeysMoveFocus) {
   EXPECT_TRUE(PumpUntil([&] { return window_.Saw(L"click", L"nine"); }));
 }
 
+TEST_F(WindowTest, DraggingTheCaptionMovesTheWindowAndTheWheelScrolls) {
+  RECT before;
+  ::GetWindowRect(window_.hwnd(), &before);
+  POINT start{200, 8};
+  ::ClientToScreen(window_.hwnd(), &start);
+  EXPECT_EQ(::SendMessageW(window_.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(start.x, start.y)), HTCAPTION);
+  POINT over_button = ScreenPointOf(window_, L"nine");
+  EXPECT_EQ(::SendMessageW(window_.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(over_button.x, over_button.y)), HTCLIENT);
+  // The drag runs the system's move loop on this thread, so the input comes
+  // from another thread while this one pumps.
+  std::thread user([start] {
+    ::SetCursorPos(start.x, start.y);
+    INPUT press{};
+    press.type = INPUT_MOUSE;
+    press.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    ::SendInput(1, &press, sizeof(press));
+    ::Sleep(100);
+    for (int step = 1; step <= 5; ++step) {
+      ::SetCursorPos(start.x + 8 * step, start.y + 6 * step);
+      INPUT move{};
+      move.type = INPUT_MOUSE;
+      move.mi.dwFlags = MOUSEEVENTF_MOVE;
+      ::SendInput(1, &move, sizeof(move));
+      ::Sleep(30);
+    }
+    INPUT release{};
+    release.type = INPUT_MOUSE;
+    release.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(1, &release, sizeof(release));
+  });
+  PumpFor(600);
+  user.join();
+  EXPECT_TRUE(PumpUntil([&] {
+    RECT now;
+    ::GetWindowRect(window_.hwnd(), &now);
+    return now.left == before.left + 40 && now.top == before.top + 30;
+  })) << "the window did not follow the caption drag";
+
+  // A real wheel turn over the overflowing list scrolls it.
+  const int first_top = window_.FindControl(L"s0")->rect().top;
+  const POINT over = ScreenPointOf(window_, L"s0");
+  ::SetCursorPos(over.x, over.y);
+  INPUT wheel{};
+  wheel.type = INPUT_MOUSE;
+  wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
+  wheel.mi.mouseData = static_cast<DWORD>(-WHEEL_DELTA);
+  ::SendInput(1, &wheel, sizeof(wheel));
+  EXPECT_TRUE(PumpUntil([&] { return window_.FindControl(L"s0")->rect().top < first_top; }));
+}
+
 TEST_F(WindowTest, TypingGoesToTheNativeEditAndRaisesTextChanged) {
   ClickAt(ScreenPointOf(window_, L"edit"));
   EXPECT_TRUE(PumpUntil([&] { return window_.core().focused() == window_.FindControl(L"edit"); }));
