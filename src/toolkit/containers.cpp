@@ -109,8 +109,44 @@ void Container::PaintChildren(Painter& painter, const Rect& dirty) {
   }
 }
 
+bool Container::Overflows() const {
+  return vertical_scroll_ && content_extent_ > InnerRect().height() && InnerRect().height() > 0;
+}
+
+Rect Container::ScrollTrack() const {
+  return {rect_.right - Scale(kScrollBarWidth), InnerRect().top, rect_.right, InnerRect().bottom};
+}
+
+bool Container::HandleEvent(const UiEvent& event) {
+  if (!Overflows()) return Control::HandleEvent(event);
+  const int room = InnerRect().height();
+  switch (event.type) {
+    case UiEventType::kButtonDown:
+      dragging_thumb_ = true;
+      drag_start_y_ = event.point.y;
+      drag_start_offset_ = scroll_offset();
+      return true;
+    case UiEventType::kMouseMove:
+      if (dragging_thumb_) {
+        // The thumb moves with the pointer: its travel maps onto the content's.
+        const int thumb = std::max(Scale(16), room * room / content_extent_);
+        const int travel = std::max(1, room - thumb);
+        const int wanted = drag_start_offset_ +
+                           static_cast<int>(static_cast<long long>(event.point.y - drag_start_y_) * (content_extent_ - room) / travel);
+        (void)ScrollBy(scroll_offset() - wanted);
+      }
+      return true;
+    case UiEventType::kButtonUp:
+      dragging_thumb_ = false;
+      return true;
+    default:
+      return Control::HandleEvent(event);
+  }
+}
+
 Control* Container::HitTest(Point point) {
   if (!visible() || !rect_.Contains(point)) return nullptr;
+  if (Overflows() && ScrollTrack().Contains(point)) return this;
   for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
     if ((*it)->is_float()) {
       if (Control* hit = (*it)->HitTest(point)) return hit;

@@ -15,6 +15,7 @@ class Container : public Control {
   void Arrange(const Rect& rect) override;
   [[nodiscard]] Control* HitTest(Point point) override;
   bool ScrollBy(int delta) override;
+  bool HandleEvent(const UiEvent& event) override;
   [[nodiscard]] std::optional<std::wstring> GetAttribute(std::wstring_view name) const override;
 
   [[nodiscard]] int scroll_offset() const { return scroll_offset_; }
@@ -38,7 +39,12 @@ class Container : public Control {
 
  private:
   void ClampScroll();
+  [[nodiscard]] bool Overflows() const;
+  [[nodiscard]] Rect ScrollTrack() const;
   bool vertical_scroll_ = false;
+  bool dragging_thumb_ = false;
+  int drag_start_y_ = 0;
+  int drag_start_offset_ = 0;
   int scroll_offset_ = 0;
   int content_extent_ = 0;
 };

@@ -607,7 +607,37 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
       ::ScreenToClient(hwnd, &p);
       core_->LayoutIfNeeded();
+      // The description's size box: borders of the client that resize the window.
+      const Edges box = ScaleBy(core_->description().size_box, core_->dpi());
+      const Size client = core_->client_size();
+      if (!::IsZoomed(hwnd) && (box.left | box.top | box.right | box.bottom) != 0) {
+        const bool left = p.x < box.left, right = p.x >= client.cx - box.right;
+        const bool top = p.y < box.top, bottom = p.y >= client.cy - box.bottom;
+        if (top && left) return HTTOPLEFT;
+        if (top && right) return HTTOPRIGHT;
+        if (bottom && left) return HTBOTTOMLEFT;
+        if (bottom && right) return HTBOTTOMRIGHT;
+        if (left) return HTLEFT;
+        if (right) return HTRIGHT;
+        if (top) return HTTOP;
+        if (bottom) return HTBOTTOM;
+      }
       return core_->IsCaption({p.x, p.y}) ? HTCAPTION : HTCLIENT;
+    }
+    case WM_GETMINMAXINFO: {
+      if (core_ == nullptr) break;
+      auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+      RECT frame{0, 0, 0, 0};
+      ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
+      const int extra_x = frame.right - frame.left, extra_y = frame.bottom - frame.top;
+      const Size min = core_->description().min_size;
+      const Size max = core_->description().max_size;
+      if (min.cx > 0) info->ptMinTrackSize.x = ScaleBy(min.cx, core_->dpi()) + extra_x;
+      if (min.cy > 0) info->ptMinTrackSize.y = ScaleBy(min.cy, core_->dpi()) + extra_y;
+      if (max.cx > 0) info->ptMaxTrackSize.x = ScaleBy(max.cx, core_->dpi()) + extra_x;
+      if (max.cy > 0) info->ptMaxTrackSize.y = ScaleBy(max.cy, core_->dpi()) + extra_y;
+      return 0;
     }
     case WM_GETDLGCODE:
       return DLGC_WANTALLKEYS;

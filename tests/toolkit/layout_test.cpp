@@ -142,6 +142,18 @@ TEST(LayoutTest, TileTabListTreeAndScrollingContainers) {
   EXPECT_EQ(RectOf(*window, L"s7").bottom, RectOf(*window, L"scroller").bottom);
   for (int i = 0; i < 20; ++i) window->Wheel({first.left + 5, first.top + 5}, WHEEL_DELTA);
   EXPECT_EQ(RectOf(*window, L"s0"), first);
+  // Dragging the thumb down the whole track shows the end of the content.
+  const Rect scroller = RectOf(*window, L"scroller");
+  const toolkit::Point thumb{scroller.right - 2, scroller.top + 5};
+  EXPECT_EQ(window->ControlAt(thumb), window->FindControl(L"scroller"));
+  window->ButtonDown(thumb);
+  window->MouseMove({thumb.x, scroller.bottom + 50});
+  window->ButtonUp({thumb.x, scroller.bottom + 50});
+  EXPECT_EQ(RectOf(*window, L"s7").bottom, scroller.bottom);
+  window->ButtonDown({thumb.x, scroller.bottom - 3});
+  window->MouseMove({thumb.x, scroller.top - 500});
+  window->ButtonUp({thumb.x, scroller.top - 500});
+  EXPECT_EQ(RectOf(*window, L"s0"), first);
 }
 
 TEST(LayoutTest, EveryClassOfTheContractIsRegisteredAndBuilds) {

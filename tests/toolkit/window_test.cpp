@@ -285,6 +285,34 @@ TEST_F(WindowTest, TimersResizeAndPostedClose) {
   EXPECT_TRUE(PumpUntil([&] { return window_.hwnd() == nullptr; }));
 }
 
+TEST(ResizableWindowTest, SizeBoxBordersResizeWithinTheMinimumAndMaximum) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"basic"), L"main.xml", {}));
+  window.ShowModeless();
+  RECT client;
+  ::GetClientRect(window.hwnd(), &client);
+  struct Case {
+    int x, y;
+    LRESULT expected;
+  } cases[] = {
+      {1, 1, HTTOPLEFT},   {150, 1, HTTOP},     {client.right - 1, 1, HTTOPRIGHT},
+      {1, 100, HTLEFT},    {client.right - 2, 100, HTRIGHT},
+      {1, client.bottom - 1, HTBOTTOMLEFT},    {150, client.bottom - 2, HTBOTTOM},
+      {client.right - 1, client.bottom - 1, HTBOTTOMRIGHT},
+      {150, 15, HTCAPTION}, {150, 150, HTCLIENT},
+  };
+  for (const Case& c : cases) {
+    POINT p{c.x, c.y};
+    ::ClientToScreen(window.hwnd(), &p);
+    EXPECT_EQ(::SendMessageW(window.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), c.expected) << c.x << "," << c.y;
+  }
+  const int dpi = toolkit::DpiOfWindow(window.hwnd());
+  MINMAXINFO info{};
+  ::SendMessageW(window.hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, 200 * dpi / 96);  // a pop-up has no frame to add
+  EXPECT_EQ(info.ptMaxTrackSize.y, 400 * dpi / 96);
+}
+
 TEST(ModalWindowTest, DisablesTheOwnerAndReturnsTheCloseCode) {
   RecordingWindow owner;
   ASSERT_TRUE(owner.Create(OpenTestSkin(L"basic"), L"main.xml", {}));
