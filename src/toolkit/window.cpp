@@ -457,8 +457,8 @@ int Window::DropDown(Control* control, const std::vector<std::wstring>& items, i
   return chosen - 1;
 }
 
-void Window::UpdateTooltip() {
-  Control* hot = core_->hot();
+void Window::UpdateTooltip(Point point) {
+  Control* hot = point.x < 0 ? nullptr : core_->TooltipAt(point);
   if (tooltip_ == nullptr || hot == tooltip_for_) return;
   tooltip_for_ = hot;
   TOOLINFOW info{};
@@ -472,6 +472,10 @@ void Window::UpdateTooltip() {
   info.rect = RECT{hot->rect().left, hot->rect().top, hot->rect().right, hot->rect().bottom};
   info.lpszText = text.data();
   ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  // The move that brought the pointer here came before the tool existed:
+  // hand it over so the tooltip's delay starts now.
+  MSG move{hwnd_.load(), WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y), static_cast<DWORD>(::GetMessageTime()), {}};
+  ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
 }
 
 void Window::OnPaint() {
@@ -562,13 +566,13 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
         tracking_mouse_ = ::TrackMouseEvent(&track) != FALSE;
       }
       core_->MouseMove(PointFromLParam(lparam));
-      UpdateTooltip();
+      UpdateTooltip(PointFromLParam(lparam));
       return 0;
     }
     case WM_MOUSELEAVE:
       tracking_mouse_ = false;
       core_->MouseLeave();
-      UpdateTooltip();
+      UpdateTooltip({-1, -1});
       return 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:

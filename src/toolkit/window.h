@@ -109,7 +109,7 @@ class Window {
   void CreateNativeChildren();
   void PlaceNativeChildren();
   void ApplyDpi(int dpi);
-  void UpdateTooltip();
+  void UpdateTooltip(Point point);
   void RunQueued();
   void ShowFocus(Control* control);
   int DropDown(Control* control, const std::vector<std::wstring>& items, int current);

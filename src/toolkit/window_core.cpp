@@ -126,6 +126,24 @@ RenderedImage WindowCore::Render() {
 
 Control* WindowCore::ControlAt(Point point) const { return root()->HitTest(point); }
 
+Control* WindowCore::TooltipAt(Point point) const {
+  Control* found = nullptr;
+  Control* control = root();
+  while (control != nullptr) {
+    if (!control->tooltip().empty()) found = control;
+    Control* next = nullptr;
+    for (size_t i = control->child_count(); i-- > 0;) {
+      Control* child = control->child(i);
+      if (child->visible() && child->rect().Contains(point)) {
+        next = child;
+        break;
+      }
+    }
+    control = next;
+  }
+  return found;
+}
+
 void WindowCore::MouseMove(Point point) {
   LayoutIfNeeded();
   Control* target = pushed_ != nullptr ? pushed_ : ControlAt(point);

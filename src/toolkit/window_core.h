@@ -76,6 +76,9 @@ class WindowCore : public ControlHost {
   void SetFocus(Control* control);
   bool MoveFocus(bool backward);
   [[nodiscard]] Control* ControlAt(Point point) const;
+  // The deepest visible control at `point` that has a tooltip, whether or
+  // not it takes mouse input (plain labels carry tooltips too).
+  [[nodiscard]] Control* TooltipAt(Point point) const;
 
   // Operations of the program.
   [[nodiscard]] Control* FindControl(std::wstring_view name) const;

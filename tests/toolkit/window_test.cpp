@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+
 #include <thread>
 
 #include "skin_test_support.h"
@@ -227,6 +229,28 @@ TEST_F(WindowTest, DraggingTheCaptionMovesTheWindowAndTheWheelScrolls) {
   wheel.mi.mouseData = static_cast<DWORD>(-WHEEL_DELTA);
   ::SendInput(1, &wheel, sizeof(wheel));
   EXPECT_TRUE(PumpUntil([&] { return window_.FindControl(L"s0")->rect().top < first_top; }));
+}
+
+TEST_F(WindowTest, TooltipsShowOverTheirControlsAndGifsAnimate) {
+  const POINT over = ScreenPointOf(window_, L"ellipsis");
+  std::thread user([over] {
+    ::SetCursorPos(over.x, over.y);
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE;
+    ::SendInput(1, &move, sizeof(move));
+  });
+  user.join();
+  auto tooltip_shown = [] {
+    for (HWND tip = ::FindWindowW(TOOLTIPS_CLASSW, nullptr); tip != nullptr;
+         tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) {
+      if (::IsWindowVisible(tip)) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(PumpUntil(tooltip_shown)) << "no tooltip over the label";
+  // The GIF's frames advance on their own timers.
+  EXPECT_TRUE(PumpUntil([&] { return window_.FindControl(L"spinner")->image_frame_ != 0; }));
 }
 
 TEST_F(WindowTest, TypingGoesToTheNativeEditAndRaisesTextChanged) {
