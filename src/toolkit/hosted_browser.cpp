@@ -1,0 +1,372 @@
+#include "toolkit/hosted_browser.h"
+
+#include <exdispid.h>
+#include <ole2.h>
+
+#include "toolkit/log.h"
+
+namespace toolkit {
+
+// The browser's site: client site, in-place site and frame, document host
+// and event sink in one reference-counted object. It lives as long as the
+// browser holds it; HostedBrowser detaches it on destruction.
+class BrowserSite final : public IOleClientSite,
+                          public IOleInPlaceSite,
+                          public IOleInPlaceFrame,
+                          public IDocHostUIHandler,
+                          public DWebBrowserEvents2 {
+ public:
+  BrowserSite(HostedBrowser* owner, HWND parent) : owner_(owner), parent_(parent) {}
+
+  [[nodiscard]] bool Start() {
+    if (FAILED(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IWebBrowser2,
+                                  reinterpret_cast<void**>(&browser_))))
+      return false;
+    if (FAILED(browser_->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole_)))) return false;
+    if (FAILED(ole_->SetClientSite(static_cast<IOleClientSite*>(this)))) return false;
+    RECT r = ToRect();
+    if (FAILED(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, parent_, &r)))
+      return false;
+    IConnectionPointContainer* container = nullptr;
+    if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
+      if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &connection_))) {
+        if (FAILED(connection_->Advise(static_cast<DWebBrowserEvents2*>(this), &cookie_))) cookie_ = 0;
+      }
+      container->Release();
+    }
+    (void)browser_->put_Silent(VARIANT_TRUE);  // no script-error or security boxes over the window
+    return true;
+  }
+
+  // Undoes Start in reverse order; the browser lets go of this site.
+  void Stop() {
+    owner_ = nullptr;
+    if (connection_ != nullptr) {
+      if (cookie_ != 0) connection_->Unadvise(cookie_);
+      connection_->Release();
+      connection_ = nullptr;
+    }
+    if (ole_ != nullptr) {
+      ole_->DoVerb(OLEIVERB_HIDE, nullptr, static_cast<IOleClientSite*>(this), 0, parent_, nullptr);
+      ole_->Close(OLECLOSE_NOSAVE);
+      ole_->SetClientSite(nullptr);
+      ole_->Release();
+      ole_ = nullptr;
+    }
+    if (browser_ != nullptr) {
+      browser_->Release();
+      browser_ = nullptr;
+    }
+  }
+
+  HRESULT Navigate(const std::wstring& url) {
+    if (browser_ == nullptr) return E_FAIL;
+    VARIANT empty;
+    ::VariantInit(&empty);
+    BSTR text = ::SysAllocString(url.c_str());
+    const HRESULT result = browser_->Navigate(text, &empty, &empty, &empty, &empty);
+    ::SysFreeString(text);
+    return result;
+  }
+
+  void Place(const Rect& rect, bool visible) {
+    rect_ = rect;
+    if (browser_ == nullptr) return;
+    IOleInPlaceObject* in_place = nullptr;
+    if (SUCCEEDED(browser_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&in_place)))) {
+      RECT r = ToRect();
+      in_place->SetObjectRects(&r, &r);
+      in_place->Release();
+    }
+    (void)browser_->put_Visible(visible ? VARIANT_TRUE : VARIANT_FALSE);
+  }
+
+  // IUnknown.
+  STDMETHODIMP QueryInterface(REFIID id, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    *out = nullptr;
+    if (id == IID_IUnknown || id == IID_IOleClientSite) *out = static_cast<IOleClientSite*>(this);
+    else if (id == IID_IOleWindow || id == IID_IOleInPlaceSite) *out = static_cast<IOleInPlaceSite*>(this);
+    else if (id == IID_IOleInPlaceUIWindow || id == IID_IOleInPlaceFrame) *out = static_cast<IOleInPlaceFrame*>(this);
+    else if (id == IID_IDocHostUIHandler) *out = static_cast<IDocHostUIHandler*>(this);
+    else if (id == IID_IDispatch || id == DIID_DWebBrowserEvents2) *out = static_cast<DWebBrowserEvents2*>(this);
+    else return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&references_)); }
+  STDMETHODIMP_(ULONG) Release() override {
+    const LONG left = ::InterlockedDecrement(&references_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+  }
+
+  // IOleClientSite.
+  STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
+    if (moniker != nullptr) *moniker = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetContainer(IOleContainer** container) override {
+    if (container != nullptr) *container = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP ShowObject() override { return S_OK; }
+  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  // IOleWindow (shared by the in-place site and the frame).
+  STDMETHODIMP GetWindow(HWND* window) override {
+    if (window == nullptr) return E_POINTER;
+    *window = parent_;
+    return S_OK;
+  }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+  // IOleInPlaceSite.
+  STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+  STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+  STDMETHODIMP OnUIActivate() override { return S_OK; }
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
+                                LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+    if (frame != nullptr) {
+      *frame = static_cast<IOleInPlaceFrame*>(this);
+      AddRef();
+    }
+    if (document != nullptr) *document = nullptr;
+    if (position != nullptr) *position = ToRect();
+    if (clip != nullptr) *clip = ToRect();
+    if (info != nullptr) {
+      info->fMDIApp = FALSE;
+      info->hwndFrame = parent_;
+      info->haccel = nullptr;
+      info->cAccelEntries = 0;
+    }
+    return S_OK;
+  }
+  STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+  STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+  STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+  STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+  STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+  STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+
+  // IOleInPlaceUIWindow and IOleInPlaceFrame.
+  STDMETHODIMP GetBorder(LPRECT) override { return E_NOTIMPL; }
+  STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return E_NOTIMPL; }
+  STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return E_NOTIMPL; }
+  STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+  STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+  STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+  STDMETHODIMP RemoveMenus(HMENU) override { return E_NOTIMPL; }
+  STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
+  // Shared by the frame and the document host.
+  STDMETHODIMP EnableModeless(BOOL enable) override {
+    IWebBrowserEvents* h = Handler();
+    return h != nullptr ? h->EnableModeless(enable) : S_OK;
+  }
+  STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+  // IDocHostUIHandler: the program's handler answers, else the defaults.
+  STDMETHODIMP ShowContextMenu(DWORD id, POINT* point, IUnknown* target, IDispatch* object) override {
+    IWebBrowserEvents* h = Handler();
+    return h != nullptr ? h->ShowContextMenu(id, point, target, object) : S_OK;
+  }
+  STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override {
+    IWebBrowserEvents* h = Handler();
+    return h != nullptr ? h->GetHostInfo(info) : E_NOTIMPL;
+  }
+  STDMETHODIMP ShowUI(DWORD id, IOleInPlaceActiveObject* active, IOleCommandTarget* target, IOleInPlaceFrame* frame,
+                      IOleInPlaceUIWindow* document) override {
+    IWebBrowserEvents* h = Handler();
+    return h != nullptr ? h->ShowUI(id, active, target, frame, document) : S_FALSE;
+  }
+  STDMETHODIMP HideUI() override { return Handler() ? Handler()->HideUI() : S_OK; }
+  STDMETHODIMP UpdateUI() override { return Handler() ? Handler()->UpdateUI() : S_OK; }
+  STDMETHODIMP OnDocWindowActivate(BOOL activate) override {
+    return Handler() ? Handler()->OnDocWindowActivate(activate) : S_OK;
+  }
+  STDMETHODIMP OnFrameWindowActivate(BOOL activate) override {
+    return Handler() ? Handler()->OnFrameWindowActivate(activate) : S_OK;
+  }
+  STDMETHODIMP ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frame) override {
+    return Handler() ? Handler()->ResizeBorder(border, window, frame) : S_OK;
+  }
+  STDMETHODIMP TranslateAccelerator(LPMSG msg, const GUID* group, DWORD id) override {
+    return Handler() ? Handler()->TranslateAccelerator(msg, group, id) : S_FALSE;
+  }
+  STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD reserved) override {
+    if (Handler()) return Handler()->GetOptionKeyPath(key, reserved);
+    if (key != nullptr) *key = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetDropTarget(IDropTarget* drop_target, IDropTarget** result) override {
+    if (Handler()) return Handler()->GetDropTarget(drop_target, result);
+    if (result != nullptr) *result = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetExternal(IDispatch** dispatch) override {
+    if (Handler()) return Handler()->GetExternal(dispatch);
+    if (dispatch != nullptr) *dispatch = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP TranslateUrl(DWORD translate, OLECHAR* url_in, OLECHAR** url_out) override {
+    if (Handler()) return Handler()->TranslateUrl(translate, url_in, url_out);
+    if (url_out != nullptr) *url_out = nullptr;
+    return S_FALSE;
+  }
+  STDMETHODIMP FilterDataObject(IDataObject* object, IDataObject** result) override {
+    if (Handler()) return Handler()->FilterDataObject(object, result);
+    if (result != nullptr) *result = nullptr;
+    return S_FALSE;
+  }
+
+  // IDispatch: the browser's events.
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count != nullptr) *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info != nullptr) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
+    IWebBrowserEvents* h = Handler();
+    if (params == nullptr) return S_OK;
+    VARIANTARG* a = params->rgvarg;
+    const UINT n = params->cArgs;
+    switch (id) {
+      case DISPID_BEFORENAVIGATE2:
+        if (n == 7 && h != nullptr) h->BeforeNavigate2(a[6].pdispVal, a[5].pvarVal, a[4].pvarVal, a[3].pvarVal, a[2].pvarVal, a[1].pvarVal, a[0].pboolVal);
+        break;
+      case DISPID_NAVIGATEERROR:
+        if (owner_ != nullptr) owner_->NavigationEnded();
+        if (n == 5 && h != nullptr) h->NavigateError(a[4].pdispVal, a[3].pvarVal, a[2].pvarVal, a[1].pvarVal, a[0].pboolVal);
+        break;
+      case DISPID_NAVIGATECOMPLETE2:
+        if (owner_ != nullptr) owner_->NavigationEnded();
+        if (n == 2 && h != nullptr) h->NavigateComplete2(a[1].pdispVal, a[0].pvarVal);
+        break;
+      case DISPID_DOCUMENTCOMPLETE:
+        // Frames complete too; only the top-level document is reported.
+        if (n == 2 && h != nullptr && IsTopLevel(a[1].pdispVal)) h->DocumentComplete(a[1].pdispVal, a[0].pvarVal);
+        break;
+      case DISPID_NEWWINDOW3:
+        if (n == 5 && h != nullptr) h->NewWindow3(a[4].ppdispVal, a[3].pboolVal, static_cast<DWORD>(a[2].lVal), a[1].bstrVal, a[0].bstrVal);
+        break;
+      case DISPID_COMMANDSTATECHANGE:
+        if (n == 2 && h != nullptr) h->CommandStateChange(a[1].lVal, a[0].boolVal);
+        break;
+      default:
+        break;
+    }
+    return S_OK;
+  }
+
+ private:
+  ~BrowserSite() = default;
+
+  [[nodiscard]] IWebBrowserEvents* Handler() const { return owner_ != nullptr ? owner_->handler() : nullptr; }
+
+  [[nodiscard]] bool IsTopLevel(IDispatch* dispatch) const {
+    if (dispatch == nullptr || browser_ == nullptr) return false;
+    IUnknown* a = nullptr;
+    IUnknown* b = nullptr;
+    dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a));
+    browser_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b));
+    const bool same = a != nullptr && a == b;
+    if (a != nullptr) a->Release();
+    if (b != nullptr) b->Release();
+    return same;
+  }
+
+  [[nodiscard]] RECT ToRect() const { return RECT{rect_.left, rect_.top, rect_.right, rect_.bottom}; }
+
+  LONG references_ = 1;
+  HostedBrowser* owner_;
+  HWND parent_;
+  Rect rect_;
+  IWebBrowser2* browser_ = nullptr;
+  IOleObject* ole_ = nullptr;
+  IConnectionPoint* connection_ = nullptr;
+  DWORD cookie_ = 0;
+};
+
+HostedBrowser::HostedBrowser(HWND parent, IWebBrowserEvents* handler, DWORD timeout_ms)
+    : parent_(parent), handler_(handler), timeout_ms_(timeout_ms) {
+  // In-place activation needs OLE on this (the UI) thread; balanced below.
+  const HRESULT ole = ::OleInitialize(nullptr);
+  ole_initialized_ = SUCCEEDED(ole);
+  if (!ole_initialized_) return;
+  auto* site = new BrowserSite(this, parent_);
+  if (site->Start()) {
+    site_ = site;
+    return;
+  }
+  site->Stop();
+  site->Release();
+  LogOnce(L"browser-missing", L"web browser: no browser engine can be created; navigation will fail");
+}
+
+HostedBrowser::~HostedBrowser() {
+  if (site_ != nullptr) {
+    site_->Stop();
+    site_->Release();
+    site_ = nullptr;
+  }
+  if (ole_initialized_) ::OleUninitialize();
+}
+
+void HostedBrowser::SetHandler(IWebBrowserEvents* handler) { handler_ = handler; }
+
+void HostedBrowser::Place(const Rect& rect, bool visible) {
+  if (site_ != nullptr) site_->Place(rect, visible);
+}
+
+bool HostedBrowser::Navigate(const std::wstring& url) {
+  if (site_ == nullptr) {
+    ReportFailure(url, kNoEngine);
+    return false;
+  }
+  pending_ = true;
+  pending_url_ = url;
+  pending_since_ = ::GetTickCount64();
+  const HRESULT result = site_->Navigate(url);
+  if (FAILED(result)) {
+    pending_ = false;
+    ReportFailure(url, static_cast<long>(result));
+    return false;
+  }
+  return true;
+}
+
+void HostedBrowser::NavigationEnded() { pending_ = false; }
+
+bool HostedBrowser::CheckTimeout() {
+  if (!pending_) return false;
+  if (::GetTickCount64() - pending_since_ < timeout_ms_) return true;
+  pending_ = false;
+  LogLine(L"web browser: navigation to " + pending_url_ + L" neither completed nor failed in time");
+  ReportFailure(pending_url_, kTimedOut);
+  return false;
+}
+
+void HostedBrowser::ReportFailure(const std::wstring& url, long status) {
+  if (handler_ == nullptr) return;
+  VARIANT url_variant;
+  ::VariantInit(&url_variant);
+  url_variant.vt = VT_BSTR;
+  url_variant.bstrVal = ::SysAllocString(url.c_str());
+  VARIANT frame;
+  ::VariantInit(&frame);
+  VARIANT status_variant;
+  ::VariantInit(&status_variant);
+  status_variant.vt = VT_I4;
+  status_variant.lVal = status;
+  VARIANT_BOOL cancel = VARIANT_FALSE;
+  handler_->NavigateError(nullptr, &url_variant, &frame, &status_variant, &cancel);
+  ::VariantClear(&url_variant);
+}
+
+}  // namespace toolkit

@@ -1,0 +1,55 @@
+// The native side of a WebBrowser control: the system's browser object
+// hosted through a minimal OLE in-place site with the document-host
+// interface and a navigation event sink. Where no browser engine answers
+// (the object cannot be made, or a navigation neither completes nor fails
+// within its time limit) the handler hears of a navigation error.
+#pragma once
+
+#include <string>
+
+#include "platform/windows_api.h"
+#include "toolkit/geometry.h"
+#include "toolkit/web_browser_events.h"
+
+namespace toolkit {
+
+class BrowserSite;
+
+class HostedBrowser {
+ public:
+  // Status reported when a navigation neither completes nor fails in time.
+  static constexpr long kTimedOut = 408;
+  // Status reported when no browser object can be made.
+  static constexpr long kNoEngine = static_cast<long>(0x80040154);  // REGDB_E_CLASSNOTREG
+
+  HostedBrowser(HWND parent, IWebBrowserEvents* handler, DWORD timeout_ms);
+  ~HostedBrowser();
+  HostedBrowser(const HostedBrowser&) = delete;
+  HostedBrowser& operator=(const HostedBrowser&) = delete;
+
+  void SetHandler(IWebBrowserEvents* handler);
+  [[nodiscard]] IWebBrowserEvents* handler() const { return handler_; }
+  void Place(const Rect& rect, bool visible);
+  // Starts a navigation; false (and the handler told) when it cannot start.
+  bool Navigate(const std::wstring& url);
+  [[nodiscard]] bool has_engine() const { return site_ != nullptr; }
+  // Called periodically by the window: reports navigations past their time.
+  // True while a navigation is still pending.
+  bool CheckTimeout();
+
+  // From the site: a navigation ended (completed or failed).
+  void NavigationEnded();
+
+ private:
+  void ReportFailure(const std::wstring& url, long status);
+  HWND parent_;
+  IWebBrowserEvents* handler_;
+  DWORD timeout_ms_;
+  BrowserSite* site_ = nullptr;  // COM object; this holds one reference
+  bool ole_initialized_ = false;
+  std::wstring pending_url_;
+  ULONGLONG pending_since_ = 0;
+  bool pending_ = false;
+};
+
+}  // namespace toolkit

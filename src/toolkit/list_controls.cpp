@@ -1,0 +1,269 @@
+#include "toolkit/list_controls.h"
+
+namespace toolkit {
+namespace {
+
+constexpr Argb kSelectedBackground = 0xFFCCE4F7;
+constexpr Argb kHotBackground = 0xFFE5F1FB;
+constexpr int kTreeIndent = 16;
+
+// A child node's own height, or one default row for other controls.
+int ChildHeight(Control& child, Size available) {
+  const int measured = child.Measure(available).cy;
+  return measured > 0 ? measured : child.Scale(22);
+}
+
+bool IsHeader(const Control* control) { return control->class_name() == L"ListHeader"; }
+
+}  // namespace
+
+List::List(std::wstring class_name) : LinearLayout(std::move(class_name), Axis::kVertical) {}
+
+bool List::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
+  if (name == L"itemheight") item_height_ = std::max(0, ParseInt(value).value_or(0));
+  else if (name == L"header" || name == L"itemfont" || name == L"itemtextcolor" || name == L"itemselectedbkcolor" ||
+           name == L"itemhotbkcolor" || name == L"itemalign" || name == L"itemshowhtml") {}
+  else return LinearLayout::ApplyAttribute(name, value);
+  return true;
+}
+
+int List::ElementCount() const {
+  int count = 0;
+  for (const auto& child : children_) count += IsHeader(child.get()) ? 0 : 1;
+  return count;
+}
+
+Control* List::Element(int index) const {
+  for (const auto& child : children_) {
+    if (IsHeader(child.get())) continue;
+    if (index-- == 0) return child.get();
+  }
+  return nullptr;
+}
+
+int List::IndexOf(const Control* element) const {
+  int index = 0;
+  for (const auto& child : children_) {
+    if (IsHeader(child.get())) continue;
+    if (child.get() == element) return index;
+    ++index;
+  }
+  return -1;
+}
+
+bool List::SelectItem(int index, bool notify) {
+  Control* element = Element(index);
+  if (element == nullptr) return false;
+  if (index == selected_) return true;
+  if (Control* previous = Element(selected_)) previous->SetSelected(false, false);
+  selected_ = index;
+  element->SetSelected(true, false);
+  ScrollIntoView(element);
+  if (notify) Notify(L"itemselect", index);
+  return true;
+}
+
+std::optional<std::wstring> List::GetAttribute(std::wstring_view name) const {
+  if (name == L"index" || name == L"cursel") return std::to_wstring(selected_);
+  if (name == L"count") return std::to_wstring(ElementCount());
+  return LinearLayout::GetAttribute(name);
+}
+
+bool List::HandleEvent(const UiEvent& event) {
+  if (event.type == UiEventType::kKeyDown && (event.key == VK_DOWN || event.key == VK_UP)) {
+    (void)SelectItem(std::max(0, selected_ + (event.key == VK_DOWN ? 1 : -1)), true);
+    return true;
+  }
+  return LinearLayout::HandleEvent(event);
+}
+
+List* OwningList(Control* element) {
+  for (Control* c = element->parent(); c != nullptr; c = c->parent()) {
+    if (auto* list = dynamic_cast<List*>(c)) return list;
+  }
+  return nullptr;
+}
+
+ListLabelElement::ListLabelElement(std::wstring class_name) : Label(std::move(class_name)) {}
+
+void ListLabelElement::SetSelected(bool selected, bool notify) {
+  (void)notify;
+  if (selected == selected_) return;
+  selected_ = selected;
+  Invalidate();
+}
+
+void ListLabelElement::Activate() {
+  if (List* list = OwningList(this)) (void)list->SelectItem(list->IndexOf(this), true);
+}
+
+void ListLabelElement::PaintBackground(Painter& painter) {
+  Label::PaintBackground(painter);
+  if (selected_) painter.FillRect(rect_, kSelectedBackground);
+  else if (state_ & kStateHot) painter.FillRect(rect_, kHotBackground);
+}
+
+ListContainerElement::ListContainerElement(std::wstring class_name)
+    : LinearLayout(std::move(class_name), Axis::kHorizontal) {}
+
+void ListContainerElement::SetSelected(bool selected, bool notify) {
+  (void)notify;
+  if (selected == selected_) return;
+  selected_ = selected;
+  Invalidate();
+}
+
+void ListContainerElement::Activate() {
+  if (List* list = OwningList(this)) (void)list->SelectItem(list->IndexOf(this), true);
+}
+
+Control* ListContainerElement::HitTest(Point point) {
+  Control* hit = LinearLayout::HitTest(point);
+  // Plain labels inside an element do not swallow the element's click.
+  if (hit != nullptr && hit != this && !hit->IsFocusable() && dynamic_cast<Label*>(hit) != nullptr &&
+      !hit->TakesMouse())
+    return this;
+  if (hit == nullptr && rect_.Contains(point) && visible()) return this;
+  return hit;
+}
+
+void ListContainerElement::PaintBackground(Painter& painter) {
+  LinearLayout::PaintBackground(painter);
+  if (selected_) painter.FillRect(rect_, kSelectedBackground);
+  else if (state_ & kStateHot) painter.FillRect(rect_, kHotBackground);
+}
+
+TreeNode::TreeNode() : Container(L"TreeNode") {}
+
+bool TreeNode::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
+  if (name == L"expanded" || name == L"expand") SetExpanded(ParseBool(value).value_or(true));
+  else if (name == L"itemheight") row_height_ = std::clamp(ParseInt(value).value_or(22), 1, 1000);
+  else if (name == L"folderattr" || name == L"itemattr" || name == L"checkboxattr" || name == L"dottedline") {}
+  else return Container::ApplyAttribute(name, value);
+  NeedLayout();
+  return true;
+}
+
+std::optional<std::wstring> TreeNode::GetAttribute(std::wstring_view name) const {
+  if (name == L"expanded") return expanded_ ? L"true" : L"false";
+  return Container::GetAttribute(name);
+}
+
+int TreeNode::Depth() const {
+  int depth = 0;
+  for (Control* c = parent(); c != nullptr && dynamic_cast<TreeNode*>(c) != nullptr; c = c->parent()) ++depth;
+  return depth;
+}
+
+Rect TreeNode::RowRect() const { return {rect_.left, rect_.top, rect_.right, rect_.top + Scale(row_height_)}; }
+
+void TreeNode::SetExpanded(bool expanded) {
+  if (expanded == expanded_) return;
+  expanded_ = expanded;
+  for (auto& child : children_) child->SetVisible(expanded_);
+  NeedLayout();
+  Invalidate();
+}
+
+Size TreeNode::Measure(Size available) {
+  int height = Scale(row_height_);
+  if (expanded_) {
+    for (auto& child : children_) {
+      if (child->visible()) height += ChildHeight(*child, available);
+    }
+  }
+  return {0, height};
+}
+
+int TreeNode::ArrangeChildren(const Rect& inner) {
+  int top = inner.top + Scale(row_height_);
+  for (auto& child : children_) {
+    if (!child->visible()) continue;
+    const int height = ChildHeight(*child, {inner.width(), 0});
+    child->Arrange({inner.left, top, inner.right, top + height});
+    top += height;
+  }
+  return top - inner.top;
+}
+
+Control* TreeNode::HitTest(Point point) {
+  if (!visible() || !rect_.Contains(point)) return nullptr;
+  if (RowRect().Contains(point)) return this;
+  return Container::HitTest(point);
+}
+
+bool TreeNode::HandleEvent(const UiEvent& event) {
+  if (event.type == UiEventType::kButtonUp && IsEnabledInTree() && (state_ & kStatePushed)) {
+    SetStateFlag(kStatePushed, false);
+    const int expander_right = rect_.left + Scale(kTreeIndent * (Depth() + 1));
+    if (!children_.empty() && event.point.x < expander_right) {
+      SetExpanded(!expanded_);
+    } else {
+      SetSelected(true, true);
+    }
+    return true;
+  }
+  if (event.type == UiEventType::kKeyDown && (event.key == VK_LEFT || event.key == VK_RIGHT)) {
+    SetExpanded(event.key == VK_RIGHT);
+    return true;
+  }
+  return Control::HandleEvent(event);
+}
+
+void TreeNode::SetSelected(bool selected, bool notify) {
+  if (selected == selected_) return;
+  selected_ = selected;
+  Invalidate();
+  if (selected && notify) {
+    for (Control* c = parent(); c != nullptr; c = c->parent()) {
+      if (auto* tree = dynamic_cast<TreeView*>(c)) {
+        tree->NodeSelected(this);
+        break;
+      }
+    }
+  }
+}
+
+void TreeNode::PaintBackground(Painter& painter) {
+  Container::PaintBackground(painter);
+  if (selected_) painter.FillRect(RowRect(), kSelectedBackground);
+  else if (state_ & kStateHot) painter.FillRect(RowRect(), kHotBackground);
+}
+
+void TreeNode::PaintText(Painter& painter) {
+  const Rect row = RowRect();
+  const int indent = painter.Scale(kTreeIndent * Depth());
+  if (!children_.empty()) {
+    // A plus or minus sign as the expander.
+    const int size = painter.Scale(8);
+    const int cx = row.left + indent + painter.Scale(kTreeIndent) / 2;
+    const int cy = row.top + row.height() / 2;
+    const Argb color = CurrentTextColor();
+    painter.FillRect({cx - size / 2, cy, cx + size / 2, cy + std::max(1, painter.Scale(1))}, color);
+    if (!expanded_) painter.FillRect({cx, cy - size / 2, cx + std::max(1, painter.Scale(1)), cy + size / 2}, color);
+  }
+  Rect text_rect = row;
+  text_rect.left += indent + painter.Scale(kTreeIndent);
+  painter.DrawText(DisplayText(), text_rect, font_, CurrentTextColor(), TextFlags::kEndEllipsis);
+}
+
+void TreeNode::PaintChildren(Painter& painter, const Rect& dirty) {
+  for (auto& child : children_) {
+    if (child->visible()) child->Paint(painter, dirty);
+  }
+}
+
+TreeView::TreeView(std::wstring class_name) : LinearLayout(std::move(class_name), Axis::kVertical) {}
+
+void TreeView::NodeSelected(TreeNode* node) {
+  if (selected_ != nullptr && selected_ != node) selected_->SetSelected(false, false);
+  selected_ = node;
+  Notify(L"itemselect", 0, node->text());
+}
+
+std::optional<std::wstring> TreeView::GetAttribute(std::wstring_view name) const {
+  if (name == L"text" && selected_ != nullptr) return selected_->text();
+  return LinearLayout::GetAttribute(name);
+}
+
+}  // namespace toolkit

@@ -1,0 +1,97 @@
+// What one window's controls share: the skin archive, decoded images (GDI+),
+// the description's fonts per DPI, per-class default attributes, named
+// images and language texts.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/windows_api.h"
+#include "toolkit/attribute_values.h"
+#include "toolkit/gdi_owners.h"
+
+namespace Gdiplus {
+class Bitmap;
+}
+
+namespace toolkit {
+
+class ZipArchive;
+
+struct FontDescription {
+  std::wstring face = L"Tahoma";
+  int size = 12;  // pixels at 96 DPI
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+};
+
+// A decoded image: one frame, or the frames of an animated GIF, each
+// converted to premultiplied 32-bit pixels for fast drawing.
+struct DecodedImage {
+  int width = 0;
+  int height = 0;
+  std::vector<std::unique_ptr<Gdiplus::Bitmap>> frames;
+  std::vector<int> delays_ms;  // one per frame
+  // The frames as premultiplied GDI bitmaps, made on first use by the
+  // painter for exact piecewise copies (nine-slice).
+  mutable std::vector<UniqueGdiObject> gdi_frames;
+  DecodedImage();
+  ~DecodedImage();
+};
+
+class SkinResources {
+ public:
+  static constexpr int kMaxImageSide = 8192;
+  static constexpr long long kMaxImagePixels = 16ll << 20;
+
+  explicit SkinResources(std::shared_ptr<const ZipArchive> archive);
+  ~SkinResources();
+  SkinResources(const SkinResources&) = delete;
+  SkinResources& operator=(const SkinResources&) = delete;
+
+  [[nodiscard]] const ZipArchive* archive() const { return archive_.get(); }
+
+  // The image named by `description` (with its mask applied), decoded once;
+  // nullptr when missing or undecodable (logged once per file).
+  [[nodiscard]] const DecodedImage* Image(const ImageDescription& description);
+
+  void AddFont(int id, const FontDescription& font, bool is_default);
+  // The font for `id` (the default font for unknown ids) at `dpi`.
+  [[nodiscard]] HFONT Font(int id, int dpi);
+  // The same font with extra bold, italic or underline (label mark-up).
+  [[nodiscard]] HFONT FontVariant(int id, int dpi, bool bold, bool italic, bool underline);
+  [[nodiscard]] const FontDescription& FontInfo(int id) const;
+
+  void SetDefaultAttributes(const std::wstring& class_name, const std::wstring& attributes);
+  [[nodiscard]] const std::wstring* DefaultAttributes(const std::wstring& class_name) const;
+
+  void AddNamedImage(const std::wstring& name, const std::wstring& description);
+  // The description of a named <Image>, or nullptr.
+  [[nodiscard]] const std::wstring* NamedImage(const std::wstring& name) const;
+
+  void AddLanguageText(const std::wstring& id, const std::wstring& text);
+  // Replaces "%[id]" with the language text of that id.
+  [[nodiscard]] std::wstring Translate(const std::wstring& text) const;
+
+ private:
+  std::shared_ptr<const ZipArchive> archive_;
+  std::map<std::wstring, std::unique_ptr<DecodedImage>> images_;  // null: failed once
+  std::map<int, FontDescription> fonts_;
+  int default_font_ = -1;
+  std::map<std::pair<int, int>, UniqueGdiObject> font_cache_;  // (id, dpi * 8 + style bits)
+  std::map<std::wstring, std::wstring> defaults_;
+  std::map<std::wstring, std::wstring> named_images_;
+  std::map<std::wstring, std::wstring> language_;
+};
+
+// Width and height from an image file's header, read without decoding it.
+struct ImageHeader {
+  int width = 0;
+  int height = 0;
+};
+[[nodiscard]] bool ReadImageHeader(const std::string& bytes, ImageHeader* header);
+
+}  // namespace toolkit

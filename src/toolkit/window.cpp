@@ -1,0 +1,740 @@
+#include "toolkit/window.h"
+
+#include <commctrl.h>
+
+#include "toolkit/containers.h"
+#include "toolkit/controls.h"
+#include "toolkit/dpi.h"
+#include "toolkit/hosted_browser.h"
+#include "toolkit/log.h"
+#include "toolkit/skin_resources.h"
+#include "toolkit/zip_archive.h"
+
+namespace toolkit {
+namespace {
+
+constexpr wchar_t kClassName[] = L"ToolkitWindow";
+constexpr UINT kCloseMessage = WM_APP + 0x301;
+constexpr UINT kRunQueuedMessage = WM_APP + 0x302;
+constexpr UINT kMaxDropDownItems = 1000;
+// Watches pending browser navigations: a native timer id outside the
+// program's range (below 0x10000) and far above the control timers' ids.
+constexpr UINT kBrowserWatchTimer = 0xFFFF0;
+constexpr UINT kBrowserWatchPeriodMs = 100;
+
+FatalErrorHandler& FatalHandler() {
+  static FatalErrorHandler handler;
+  return handler;
+}
+
+Point PointFromLParam(LPARAM lparam) {
+  return {static_cast<int>(static_cast<short>(LOWORD(lparam))), static_cast<int>(static_cast<short>(HIWORD(lparam)))};
+}
+
+bool RegisterWindowClass(WNDPROC procedure) {
+  static const bool registered = [procedure] {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof(window_class);
+    window_class.style = CS_DBLCLKS;
+    window_class.lpfnWndProc = procedure;
+    window_class.hInstance = ::GetModuleHandleW(nullptr);
+    window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    window_class.lpszClassName = kClassName;
+    return ::RegisterClassExW(&window_class) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  }();
+  return registered;
+}
+
+// Picks the icon image nearest to `size` from an .ico file's bytes.
+HICON IconFromIcoBytes(const std::string& bytes, int size) {
+  if (bytes.size() < 6 || bytes[0] != 0 || bytes[1] != 0 || bytes[2] != 1 || bytes[3] != 0) return nullptr;
+  const int count = static_cast<uint8_t>(bytes[4]) | (static_cast<uint8_t>(bytes[5]) << 8);
+  int best = -1;
+  int best_distance = 1 << 30;
+  for (int i = 0; i < count && 6 + 16 * (i + 1) <= static_cast<int>(bytes.size()); ++i) {
+    const int width = static_cast<uint8_t>(bytes[6 + 16 * i]) == 0 ? 256 : static_cast<uint8_t>(bytes[6 + 16 * i]);
+    const int distance = std::abs(width - size);
+    if (distance < best_distance) {
+      best_distance = distance;
+      best = i;
+    }
+  }
+  if (best < 0) return nullptr;
+  const size_t entry = 6 + 16 * static_cast<size_t>(best);
+  auto le32 = [&](size_t at) {
+    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) | (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 2])) << 16) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24);
+  };
+  const uint32_t length = le32(entry + 8);
+  const uint32_t offset = le32(entry + 12);
+  if (length == 0 || offset > bytes.size() || length > bytes.size() - offset) return nullptr;
+  return ::CreateIconFromResourceEx(reinterpret_cast<PBYTE>(const_cast<char*>(bytes.data() + offset)), length, TRUE,
+                                    0x00030000, size, size, LR_DEFAULTCOLOR);
+}
+
+}  // namespace
+
+void SetFatalErrorHandler(FatalErrorHandler handler) { FatalHandler() = std::move(handler); }
+
+void ReportFatalError(const std::wstring& message) {
+  LogLine(L"fatal: " + message);
+  if (FatalHandler()) {
+    FatalHandler()(message);
+    return;
+  }
+  ::MessageBoxW(nullptr, message.c_str(), L"Error", MB_OK | MB_ICONERROR);
+  ::ExitProcess(1);
+}
+
+// The window's ControlHost: connects the core's requests to the native window.
+class Window::Host : public WindowCore {
+ public:
+  Host(Window& window, std::unique_ptr<WindowDescription> description, int dpi)
+      : WindowCore(std::move(description), dpi), window_(window) {}
+
+  [[nodiscard]] HWND native_window() const override { return window_.hwnd(); }
+
+  void SetControlTimer(Control* control, UINT id, UINT elapse_ms) override {
+    for (auto& [native, target] : window_.control_timers_) {
+      if (target.first == control && target.second == id) {
+        ::SetTimer(window_.hwnd(), native, elapse_ms, nullptr);
+        return;
+      }
+    }
+    const UINT native = window_.next_timer_id_++;
+    window_.control_timers_[native] = {control, id};
+    ::SetTimer(window_.hwnd(), native, elapse_ms, nullptr);
+  }
+
+  void KillControlTimer(Control* control, UINT id) override {
+    for (auto it = window_.control_timers_.begin(); it != window_.control_timers_.end(); ++it) {
+      if (it->second.first == control && it->second.second == id) {
+        ::KillTimer(window_.hwnd(), it->first);
+        window_.control_timers_.erase(it);
+        return;
+      }
+    }
+  }
+
+  void ControlRemoved(Control* control) override {
+    WindowCore::ControlRemoved(control);
+    for (auto it = window_.control_timers_.begin(); it != window_.control_timers_.end();) {
+      if (it->second.first == control) {
+        if (window_.hwnd() != nullptr) ::KillTimer(window_.hwnd(), it->first);
+        it = window_.control_timers_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    if (window_.tooltip_for_ == control) window_.tooltip_for_ = nullptr;
+  }
+
+  int ShowDropDown(Control* control, const std::vector<std::wstring>& items, int current) override {
+    return window_.DropDown(control, items, current);
+  }
+
+ protected:
+  void OnInvalidate(const Rect& rect) override {
+    if (window_.hwnd() == nullptr) return;
+    RECT r{rect.left, rect.top, rect.right, rect.bottom};
+    ::InvalidateRect(window_.hwnd(), &r, FALSE);
+  }
+  void OnFocusChanged(Control* focused) override { window_.ShowFocus(focused); }
+
+ private:
+  Window& window_;
+};
+
+Window::Window() = default;
+
+WindowCore& Window::core() { return *core_; }
+
+Control* Window::FindControl(std::wstring_view name) const { return core_->FindControl(name); }
+
+Window::~Window() {
+  browsers_.clear();
+  if (HWND hwnd = hwnd_.load()) {
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    ::DestroyWindow(hwnd);
+  }
+}
+
+bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
+                    const WindowOptions& options, std::wstring* error) {
+  DescriptionResult built = BuildWindowDescription(archive, description_file);
+  if (!built.description) {
+    if (error != nullptr) *error = built.error;
+    return false;
+  }
+  if (!RegisterWindowClass(StaticProc)) {
+    if (error != nullptr) *error = L"the window class cannot be registered";
+    return false;
+  }
+  const std::wstring title = options.caption.empty() ? built.description->title : options.caption;
+  core_ = std::make_unique<Host>(*this, std::move(built.description), 96);
+  core_->SetNotificationSink([this](const Notification& notification) { OnNotify(notification); });
+  owner_ = options.owner;
+  HWND hwnd = ::CreateWindowExW(options.ex_style, kClassName, title.c_str(), options.style & ~WS_VISIBLE, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, options.owner, nullptr,
+                                ::GetModuleHandleW(nullptr), this);
+  if (hwnd == nullptr) {
+    if (error != nullptr) *error = L"the native window cannot be created (" + std::to_wstring(::GetLastError()) + L")";
+    core_.reset();
+    return false;
+  }
+  if (!options.icon.empty()) {
+    std::string bytes;
+    if (archive->Read(options.icon, &bytes) == ZipError::kNone) {
+      big_icon_.icon = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXICON));
+      small_icon_.icon = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXSMICON));
+      if (big_icon_.icon) ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.icon));
+      if (small_icon_.icon) ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.icon));
+    }
+    if (!big_icon_.icon) LogOnce(L"icon:" + options.icon, L"window icon \"" + options.icon + L"\" cannot be loaded");
+  }
+  ApplyDpi(DpiOfWindow(hwnd));
+  CreateNativeChildren();
+  CenterOnOwner();
+  INITCOMMONCONTROLSEX init{sizeof(init), ICC_WIN95_CLASSES};
+  ::InitCommonControlsEx(&init);
+  tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                               ::GetModuleHandleW(nullptr), nullptr);
+  return true;
+}
+
+bool Window::CreateOrExit(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
+                          const WindowOptions& options) {
+  std::wstring error;
+  if (archive == nullptr || archive->members().empty()) {
+    error = L"The skin archive is missing or damaged.";
+  } else if (Create(std::move(archive), description_file, options, &error)) {
+    return true;
+  }
+  ReportFatalError(L"The window \"" + description_file + L"\" cannot be shown:\n" + error);
+  return false;
+}
+
+void Window::ApplyDpi(int dpi) {
+  core_->SetDpi(dpi);
+  const Size client = core_->PreferredClientSize();
+  RECT outer{0, 0, client.cx, client.cy};
+  HWND hwnd = hwnd_.load();
+  ::AdjustWindowRectEx(&outer, static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
+  ::SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  edit_fonts_.clear();
+  for (Control* control : [&] {
+         std::vector<Control*> all, pending{core_->root()};
+         while (!pending.empty()) {
+           Control* c = pending.back();
+           pending.pop_back();
+           all.push_back(c);
+           for (size_t i = 0; i < c->child_count(); ++i) pending.push_back(c->child(i));
+         }
+         return all;
+       }()) {
+    auto* edit = dynamic_cast<Edit*>(control);
+    if (edit != nullptr && edit->native != nullptr) {
+      ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(core_->resources().Font(edit->font_, dpi)), TRUE);
+    }
+  }
+}
+
+void Window::CreateNativeChildren() {
+  HWND hwnd = hwnd_.load();
+  std::vector<Control*> pending{core_->root()};
+  int id = 100;
+  while (!pending.empty()) {
+    Control* control = pending.back();
+    pending.pop_back();
+    for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
+    if (auto* edit = dynamic_cast<Edit*>(control)) {
+      DWORD style = WS_CHILD | ES_AUTOHSCROLL;
+      if (edit->password()) style |= ES_PASSWORD;
+      if (edit->read_only()) style |= ES_READONLY;
+      if (edit->multi_line()) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
+      edit->native = ::CreateWindowExW(0, L"EDIT", edit->text().c_str(), style, 0, 0, 0, 0, hwnd,
+                                       reinterpret_cast<HMENU>(static_cast<intptr_t>(id++)), ::GetModuleHandleW(nullptr), nullptr);
+      if (edit->native == nullptr) continue;
+      ::SendMessageW(edit->native, EM_SETLIMITTEXT, static_cast<WPARAM>(edit->max_chars()), 0);
+      ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(core_->resources().Font(edit->font_, core_->dpi())), FALSE);
+      ::SetWindowSubclass(edit->native, EditProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    } else if (auto* browser = dynamic_cast<WebBrowser*>(control); browser != nullptr && !browser->name().empty()) {
+      browsers_[browser->name()] = std::make_unique<HostedBrowser>(hwnd, nullptr, browser->navigate_timeout_ms());
+    }
+  }
+}
+
+void Window::PlaceNativeChildren() {
+  std::vector<Control*> pending{core_->root()};
+  while (!pending.empty()) {
+    Control* control = pending.back();
+    pending.pop_back();
+    for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
+    if (auto* edit = dynamic_cast<Edit*>(control); edit != nullptr && edit->native != nullptr) {
+      const int inset = edit->Scale(std::max(edit->border_size_, 1)) + edit->Scale(2);
+      Rect r = edit->rect().Deflate({inset, inset, inset, inset});
+      if (!edit->multi_line()) {
+        // Single-line edits sit vertically centred on their font's height.
+        const int line = core_->resources().FontInfo(edit->font_).size;
+        const int height = std::min(r.height(), edit->Scale(line + 4));
+        r.top += (r.height() - height) / 2;
+        r.bottom = r.top + height;
+      }
+      ::SetWindowPos(edit->native, nullptr, r.left, r.top, r.width(), r.height(),
+                     SWP_NOZORDER | SWP_NOACTIVATE | (edit->IsVisibleInTree() ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+      ::EnableWindow(edit->native, edit->IsEnabledInTree());
+    } else if (auto* browser = dynamic_cast<WebBrowser*>(control)) {
+      auto found = browsers_.find(browser->name());
+      if (found != browsers_.end()) found->second->Place(browser->rect(), browser->IsVisibleInTree());
+    }
+  }
+}
+
+void Window::ShowModeless() {
+  HWND hwnd = hwnd_.load();
+  if (hwnd == nullptr) return;
+  ::ShowWindow(hwnd, SW_SHOW);
+  ::UpdateWindow(hwnd);
+  if (!window_init_sent_) {
+    window_init_sent_ = true;
+    core_->Notify({L"windowinit", nullptr, L"", 0, L""});
+  }
+}
+
+int Window::RunModal() {
+  HWND hwnd = hwnd_.load();
+  if (hwnd == nullptr) return -1;
+  const bool disable_owner = owner_ != nullptr && ::IsWindowEnabled(owner_);
+  if (disable_owner) ::EnableWindow(owner_, FALSE);
+  ShowModeless();
+  in_modal_loop_ = true;
+  MSG msg;
+  while (!closed_) {
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      // Someone asked the thread to quit: leave the loop and pass it on.
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (got < 0) break;
+    if (msg.hwnd == hwnd || ::IsChild(hwnd, msg.hwnd)) {
+      if (PreTranslateMessage(&msg)) continue;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+  in_modal_loop_ = false;
+  if (disable_owner) ::EnableWindow(owner_, TRUE);
+  return close_code_;
+}
+
+void Window::Close(int code) {
+  if (HWND hwnd = hwnd_.load()) ::PostMessageW(hwnd, kCloseMessage, static_cast<WPARAM>(code), 0);
+}
+
+void Window::Hide() {
+  if (HWND hwnd = hwnd_.load()) ::ShowWindow(hwnd, SW_HIDE);
+}
+
+void Window::CenterOnOwner() {
+  HWND hwnd = hwnd_.load();
+  RECT window, area;
+  ::GetWindowRect(hwnd, &window);
+  if (owner_ != nullptr && ::IsWindowVisible(owner_)) {
+    ::GetWindowRect(owner_, &area);
+  } else {
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  }
+  const int width = window.right - window.left, height = window.bottom - window.top;
+  const int x = area.left + (area.right - area.left - width) / 2;
+  const int y = area.top + (area.bottom - area.top - height) / 2;
+  ::SetWindowPos(hwnd, nullptr, std::max<int>(x, area.left), std::max<int>(y, area.top), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Window::Resize(int width, int height) {
+  if (HWND hwnd = hwnd_.load())
+    ::SetWindowPos(hwnd, nullptr, 0, 0, std::max(1, width), std::max(1, height), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool Window::SetTimer(UINT id, UINT elapse_ms) {
+  HWND hwnd = hwnd_.load();
+  return hwnd != nullptr && id < 0x10000 && ::SetTimer(hwnd, id, elapse_ms, nullptr) != 0;
+}
+
+void Window::KillTimer(UINT id) {
+  if (HWND hwnd = hwnd_.load()) ::KillTimer(hwnd, id);
+}
+
+bool Window::SetAttribute(std::wstring_view name, std::wstring_view attribute, const std::wstring& value) {
+  const bool done = core_->SetAttribute(name, attribute, value);
+  if (done && (attribute == L"visible" || attribute == L"enabled" || attribute == L"text")) PlaceNativeChildren();
+  return done;
+}
+
+bool Window::SelectItem(std::wstring_view name, int index) {
+  const bool done = core_->SelectItem(name, index);
+  if (done) {
+    core_->LayoutIfNeeded();
+    PlaceNativeChildren();
+  }
+  return done;
+}
+
+std::optional<std::wstring> Window::ReadState(std::wstring_view name, std::wstring_view attribute) const {
+  return core_->ReadState(name, attribute);
+}
+
+bool Window::FillCombo(std::wstring_view name, const std::vector<std::wstring>& items, const std::wstring& selected_text) {
+  return core_->FillCombo(name, items, selected_text);
+}
+
+void Window::SetControlHandler(const std::wstring& name, NotificationHandler handler) {
+  core_->SetControlHandler(name, std::move(handler));
+}
+
+bool Window::SetBrowserEventHandler(const std::wstring& name, IWebBrowserEvents* handler) {
+  auto found = browsers_.find(name);
+  if (found == browsers_.end()) return false;
+  found->second->SetHandler(handler);
+  return true;
+}
+
+void Window::Navigate(const std::wstring& name, const std::wstring& url) {
+  PostToUiThread([this, name, url] {
+    auto found = browsers_.find(name);
+    if (found == browsers_.end()) return;
+    if (found->second->Navigate(url)) ::SetTimer(hwnd_.load(), kBrowserWatchTimer, kBrowserWatchPeriodMs, nullptr);
+  });
+}
+
+void Window::PostToUiThread(std::function<void()> work) {
+  HWND hwnd = hwnd_.load();
+  if (hwnd == nullptr) return;
+  {
+    std::lock_guard<std::mutex> guard(queue_lock_);
+    if (queue_.size() >= 10000) return;  // a runaway producer must not exhaust memory
+    queue_.push_back(std::move(work));
+  }
+  ::PostMessageW(hwnd, kRunQueuedMessage, 0, 0);
+}
+
+void Window::RunQueued() {
+  for (;;) {
+    std::function<void()> work;
+    {
+      std::lock_guard<std::mutex> guard(queue_lock_);
+      if (queue_.empty()) return;
+      work = std::move(queue_.front());
+      queue_.pop_front();
+    }
+    work();
+  }
+}
+
+void Window::ShowFocus(Control* control) {
+  auto* edit = dynamic_cast<Edit*>(control);
+  HWND target = edit != nullptr && edit->native != nullptr ? edit->native : hwnd_.load();
+  if (target != nullptr && ::GetFocus() != target && ::IsWindowVisible(hwnd_.load())) ::SetFocus(target);
+}
+
+int Window::DropDown(Control* control, const std::vector<std::wstring>& items, int current) {
+  HMENU menu = ::CreatePopupMenu();
+  if (menu == nullptr) return -1;
+  const UINT count = std::min<UINT>(static_cast<UINT>(items.size()), kMaxDropDownItems);
+  for (UINT i = 0; i < count; ++i) {
+    ::AppendMenuW(menu, MF_STRING | (static_cast<int>(i) == current ? MF_CHECKED : 0), i + 1, items[i].c_str());
+  }
+  POINT corner{control->rect().left, control->rect().bottom};
+  ::ClientToScreen(hwnd_.load(), &corner);
+  const int chosen = static_cast<int>(
+      ::TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_NONOTIFY, corner.x, corner.y, hwnd_.load(), nullptr));
+  ::DestroyMenu(menu);
+  return chosen - 1;
+}
+
+void Window::UpdateTooltip(Point point) {
+  Control* hot = point.x < 0 ? nullptr : core_->TooltipAt(point);
+  if (tooltip_ == nullptr || hot == tooltip_for_) return;
+  tooltip_for_ = hot;
+  TOOLINFOW info{};
+  info.cbSize = sizeof(info);
+  info.hwnd = hwnd_.load();
+  info.uId = 1;
+  ::SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  if (hot == nullptr || hot->tooltip().empty()) return;
+  std::wstring text = hot->tooltip();
+  info.uFlags = TTF_SUBCLASS;
+  info.rect = RECT{hot->rect().left, hot->rect().top, hot->rect().right, hot->rect().bottom};
+  info.lpszText = text.data();
+  ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  // The move that brought the pointer here came before the tool existed:
+  // hand it over so the tooltip's delay starts now.
+  MSG move{hwnd_.load(), WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y), static_cast<DWORD>(::GetMessageTime()), {}};
+  ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
+}
+
+void Window::OnPaint() {
+  HWND hwnd = hwnd_.load();
+  PAINTSTRUCT paint;
+  HDC dc = ::BeginPaint(hwnd, &paint);
+  if (dc == nullptr) return;
+  core_->LayoutIfNeeded();
+  PlaceNativeChildren();
+  const Size client = core_->client_size();
+  if (!back_buffer_ || back_buffer_size_.cx < client.cx || back_buffer_size_.cy < client.cy) {
+    back_dc_.Reset(::CreateCompatibleDC(dc));
+    back_buffer_.Reset(::CreateCompatibleBitmap(dc, std::max(1, client.cx), std::max(1, client.cy)));
+    back_buffer_size_ = client;
+  }
+  const Rect dirty{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right, paint.rcPaint.bottom};
+  if (back_dc_ && back_buffer_ && !dirty.empty()) {
+    ScopedSelectObject select(back_dc_.Get(), back_buffer_.Get());
+    {
+      ScopedSaveDc saved(back_dc_.Get());
+      ::IntersectClipRect(back_dc_.Get(), dirty.left, dirty.top, dirty.right, dirty.bottom);
+      RECT r{dirty.left, dirty.top, dirty.right, dirty.bottom};
+      ::FillRect(back_dc_.Get(), &r, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+      core_->Paint(back_dc_.Get(), dirty, {});
+    }
+    ::BitBlt(dc, dirty.left, dirty.top, dirty.width(), dirty.height(), back_dc_.Get(), dirty.left, dirty.top, SRCCOPY);
+  }
+  (void)core_->TakeDirty();
+  ::EndPaint(hwnd, &paint);
+}
+
+LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* created = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+    created->hwnd_.store(hwnd);
+  }
+  auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr) return ::DefWindowProcW(hwnd, message, wparam, lparam);
+  return self->HandleMessage(message, wparam, lparam);
+}
+
+LRESULT CALLBACK Window::EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR data) {
+  (void)id;
+  auto* self = reinterpret_cast<Window*>(data);
+  if (message == WM_KEYDOWN && self != nullptr && self->core_ != nullptr) {
+    const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+    if (wparam == VK_TAB) {
+      (void)self->core_->KeyDown(VK_TAB, shift);
+      return 0;
+    }
+    if (wparam == VK_RETURN && (::GetWindowLongPtrW(hwnd, GWL_STYLE) & ES_MULTILINE) == 0) {
+      (void)self->core_->KeyDown(VK_RETURN, false);
+      return 0;
+    }
+    if (wparam == VK_ESCAPE) {
+      ::PostMessageW(self->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
+      return 0;
+    }
+  }
+  if (message == WM_CHAR && (wparam == L'\t' || wparam == 27 ||
+                             (wparam == L'\r' && (::GetWindowLongPtrW(hwnd, GWL_STYLE) & ES_MULTILINE) == 0)))
+    return 0;  // no beep for keys handled above
+  if (message == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, EditProc, 1);
+  return ::DefSubclassProc(hwnd, message, wparam, lparam);
+}
+
+LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+  HWND hwnd = hwnd_.load();
+  LRESULT result = 0;
+  if (core_ != nullptr && OnMessage(message, wparam, lparam, &result)) return result;
+  switch (message) {
+    case WM_PAINT:
+      OnPaint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SIZE:
+      if (wparam != SIZE_MINIMIZED) {
+        core_->Resize({LOWORD(lparam), HIWORD(lparam)});
+        core_->LayoutIfNeeded();
+        PlaceNativeChildren();
+      }
+      return 0;
+    case WM_MOUSEMOVE: {
+      if (!tracking_mouse_) {
+        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd, 0};
+        tracking_mouse_ = ::TrackMouseEvent(&track) != FALSE;
+      }
+      core_->MouseMove(PointFromLParam(lparam));
+      UpdateTooltip(PointFromLParam(lparam));
+      return 0;
+    }
+    case WM_MOUSELEAVE:
+      tracking_mouse_ = false;
+      core_->MouseLeave();
+      UpdateTooltip({-1, -1});
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      ::SetCapture(hwnd);
+      core_->ButtonDown(PointFromLParam(lparam));
+      if (core_->focused() == nullptr || dynamic_cast<Edit*>(core_->focused()) == nullptr) ::SetFocus(hwnd);
+      return 0;
+    case WM_LBUTTONUP:
+      // The core sees the release before the capture goes: releasing first
+      // would report a lost capture and cancel the click.
+      core_->ButtonUp(PointFromLParam(lparam));
+      if (::GetCapture() == hwnd) ::ReleaseCapture();
+      return 0;
+    case WM_CAPTURECHANGED:
+      if (core_->pushed() != nullptr && reinterpret_cast<HWND>(lparam) != hwnd) core_->ButtonUp({-1, -1});
+      return 0;
+    case WM_MOUSEWHEEL: {
+      POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+      ::ScreenToClient(hwnd, &p);
+      core_->Wheel({p.x, p.y}, GET_WHEEL_DELTA_WPARAM(wparam));
+      return 0;
+    }
+    case WM_SETCURSOR:
+      if (LOWORD(lparam) == HTCLIENT) {
+        POINT p;
+        ::GetCursorPos(&p);
+        ::ScreenToClient(hwnd, &p);
+        HCURSOR cursor = core_->CursorAt({p.x, p.y});
+        ::SetCursor(cursor != nullptr ? cursor : ::LoadCursorW(nullptr, IDC_ARROW));
+        return TRUE;
+      }
+      break;
+    case WM_NCHITTEST: {
+      const LRESULT hit = ::DefWindowProcW(hwnd, message, wparam, lparam);
+      if (hit != HTCLIENT) return hit;
+      POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+      ::ScreenToClient(hwnd, &p);
+      core_->LayoutIfNeeded();
+      // The description's size box: borders of the client that resize the window.
+      const Edges box = ScaleBy(core_->description().size_box, core_->dpi());
+      const Size client = core_->client_size();
+      if (!::IsZoomed(hwnd) && (box.left | box.top | box.right | box.bottom) != 0) {
+        const bool left = p.x < box.left, right = p.x >= client.cx - box.right;
+        const bool top = p.y < box.top, bottom = p.y >= client.cy - box.bottom;
+        if (top && left) return HTTOPLEFT;
+        if (top && right) return HTTOPRIGHT;
+        if (bottom && left) return HTBOTTOMLEFT;
+        if (bottom && right) return HTBOTTOMRIGHT;
+        if (left) return HTLEFT;
+        if (right) return HTRIGHT;
+        if (top) return HTTOP;
+        if (bottom) return HTBOTTOM;
+      }
+      return core_->IsCaption({p.x, p.y}) ? HTCAPTION : HTCLIENT;
+    }
+    case WM_GETMINMAXINFO: {
+      if (core_ == nullptr) break;
+      auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
+      RECT frame{0, 0, 0, 0};
+      ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
+      const int extra_x = frame.right - frame.left, extra_y = frame.bottom - frame.top;
+      const Size min = core_->description().min_size;
+      const Size max = core_->description().max_size;
+      if (min.cx > 0) info->ptMinTrackSize.x = ScaleBy(min.cx, core_->dpi()) + extra_x;
+      if (min.cy > 0) info->ptMinTrackSize.y = ScaleBy(min.cy, core_->dpi()) + extra_y;
+      if (max.cx > 0) info->ptMaxTrackSize.x = ScaleBy(max.cx, core_->dpi()) + extra_x;
+      if (max.cy > 0) info->ptMaxTrackSize.y = ScaleBy(max.cy, core_->dpi()) + extra_y;
+      return 0;
+    }
+    case WM_GETDLGCODE:
+      return DLGC_WANTALLKEYS;
+    case WM_KEYDOWN: {
+      const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+      if (wparam == VK_ESCAPE) {
+        ::PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return 0;
+      }
+      if (core_->KeyDown(static_cast<int>(wparam), shift)) return 0;
+      break;
+    }
+    case WM_COMMAND: {
+      const HWND child = reinterpret_cast<HWND>(lparam);
+      if (child == nullptr) break;
+      std::vector<Control*> pending{core_->root()};
+      while (!pending.empty()) {
+        Control* control = pending.back();
+        pending.pop_back();
+        for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
+        auto* edit = dynamic_cast<Edit*>(control);
+        if (edit == nullptr || edit->native != child) continue;
+        if (HIWORD(wparam) == EN_CHANGE) {
+          const int length = ::GetWindowTextLengthW(child);
+          std::wstring text(static_cast<size_t>(std::max(0, length)) + 1, L'\0');
+          text.resize(static_cast<size_t>(std::max(0, ::GetWindowTextW(child, text.data(), length + 1))));
+          edit->TextChangedByUser(text);
+        } else if (HIWORD(wparam) == EN_SETFOCUS) {
+          core_->SetFocus(edit);
+        }
+        return 0;
+      }
+      break;
+    }
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC: {
+      if (!edit_brush_) edit_brush_.Reset(::CreateSolidBrush(RGB(255, 255, 255)));
+      ::SetBkColor(reinterpret_cast<HDC>(wparam), RGB(255, 255, 255));
+      return reinterpret_cast<LRESULT>(edit_brush_.Get());
+    }
+    case WM_TIMER: {
+      if (wparam == kBrowserWatchTimer) {
+        bool pending = false;
+        for (auto& [name, browser] : browsers_) pending = browser->CheckTimeout() || pending;
+        if (!pending) ::KillTimer(hwnd, kBrowserWatchTimer);
+        return 0;
+      }
+      auto found = control_timers_.find(static_cast<UINT>(wparam));
+      if (found != control_timers_.end()) {
+        // Control timers are one-shot; the control schedules the next tick.
+        ::KillTimer(hwnd, found->first);
+        auto [control, id] = found->second;
+        control_timers_.erase(found);
+        control->OnTimer(id);
+        return 0;
+      }
+      core_->Notify({L"timer", nullptr, L"", static_cast<int>(wparam), L""});
+      return 0;
+    }
+    case 0x02E0: {  // WM_DPICHANGED
+      const auto* suggested = reinterpret_cast<const RECT*>(lparam);
+      core_->SetDpi(HIWORD(wparam));
+      ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      ApplyDpi(HIWORD(wparam));
+      return 0;
+    }
+    case kCloseMessage:
+      close_code_ = static_cast<int>(wparam);
+      closed_ = true;
+      // The owner comes back before this window goes, so activation returns to it.
+      if (owner_ != nullptr) ::EnableWindow(owner_, TRUE);
+      ::DestroyWindow(hwnd);
+      return 0;
+    case kRunQueuedMessage:
+      RunQueued();
+      return 0;
+    case WM_CLOSE:
+      Close(IDCANCEL);
+      return 0;
+    case WM_NCDESTROY: {
+      browsers_.clear();
+      closed_ = true;
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      hwnd_.store(nullptr);
+      std::lock_guard<std::mutex> guard(queue_lock_);
+      queue_.clear();
+      break;
+    }
+    default:
+      break;
+  }
+  return ::DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+}  // namespace toolkit

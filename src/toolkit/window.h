@@ -1,0 +1,149 @@
+// A native top-level window showing one window description: double-buffered
+// painting of the invalidated region only, mouse and keyboard input, caption
+// dragging, native EDIT children for Edit controls, a drop-down for combo
+// boxes, tooltips, timers, modeless or modal runs, and the control
+// operations the program uses. Work from other threads reaches the window
+// only as owned closures posted to its thread.
+#pragma once
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "toolkit/gdi_owners.h"
+#include "toolkit/web_browser_events.h"
+#include "toolkit/window_core.h"
+
+namespace toolkit {
+
+class ZipArchive;
+class HostedBrowser;
+
+// What happens when a main window cannot be built. The default shows an
+// error box and ends the process with exit code 1; tests replace it.
+using FatalErrorHandler = std::function<void(const std::wstring& message)>;
+void SetFatalErrorHandler(FatalErrorHandler handler);
+void ReportFatalError(const std::wstring& message);
+
+struct WindowOptions {
+  HWND owner = nullptr;
+  std::wstring caption;            // the description's title when empty
+  DWORD style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
+  DWORD ex_style = 0;
+  std::wstring icon;               // .ico file in the skin archive; none when empty
+};
+
+class Window {
+ public:
+  Window();
+  virtual ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  // Builds the description and creates the (hidden) native window. False
+  // with `error` set when the description cannot be built.
+  [[nodiscard]] bool Create(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
+                            const WindowOptions& options, std::wstring* error = nullptr);
+  // The same for a main window: on failure the fatal-error handler runs
+  // (by default the process ends with exit code 1).
+  [[nodiscard]] bool CreateOrExit(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
+                                  const WindowOptions& options);
+
+  [[nodiscard]] HWND hwnd() const { return hwnd_.load(); }
+  [[nodiscard]] WindowCore& core();
+  [[nodiscard]] bool is_created() const { return core_ != nullptr && hwnd() != nullptr; }
+
+  void ShowModeless();
+  // Shows the window, disables its owner and pumps messages until the window
+  // closes; answers the close code. A WM_QUIT seen meanwhile is re-posted.
+  int RunModal();
+  // Posts the close: the window closes when the message is handled.
+  void Close(int code);
+  void Hide();
+  void CenterOnOwner();
+  // Outer size in pixels; the top-left corner stays.
+  void Resize(int width, int height);
+  bool SetTimer(UINT id, UINT elapse_ms);
+  void KillTimer(UINT id);
+
+  // Control operations (names; absence is no error).
+  [[nodiscard]] Control* FindControl(std::wstring_view name) const;
+  bool SetAttribute(std::wstring_view name, std::wstring_view attribute, const std::wstring& value);
+  bool SelectItem(std::wstring_view name, int index);
+  [[nodiscard]] std::optional<std::wstring> ReadState(std::wstring_view name, std::wstring_view attribute) const;
+  bool FillCombo(std::wstring_view name, const std::vector<std::wstring>& items, const std::wstring& selected_text);
+  void SetControlHandler(const std::wstring& name, NotificationHandler handler);
+
+  // Web browser controls. The handler is not owned and must outlive the
+  // window. Navigate may be called from any thread.
+  bool SetBrowserEventHandler(const std::wstring& name, IWebBrowserEvents* handler);
+  void Navigate(const std::wstring& name, const std::wstring& url);
+
+  // Runs `work` on the window's thread (from any thread); dropped if the
+  // window is gone first.
+  void PostToUiThread(std::function<void()> work);
+
+ protected:
+  // Window-wide notifications ("windowinit", "click", …).
+  virtual void OnNotify(const Notification& notification) { (void)notification; }
+  // Every message first; true when handled (then `result` is returned).
+  virtual bool OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* result) {
+    (void)message, (void)wparam, (void)lparam, (void)result;
+    return false;
+  }
+  // Messages of the modal loop before dispatch; true consumes the message.
+  virtual bool PreTranslateMessage(MSG* msg) { (void)msg; return false; }
+
+ private:
+  class Host;
+  friend class Host;
+  static LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+  static LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR data);
+  void OnPaint();
+  void CreateNativeChildren();
+  void PlaceNativeChildren();
+  void ApplyDpi(int dpi);
+  void UpdateTooltip(Point point);
+  void RunQueued();
+  void ShowFocus(Control* control);
+  int DropDown(Control* control, const std::vector<std::wstring>& items, int current);
+
+  std::unique_ptr<Host> core_;
+  std::atomic<HWND> hwnd_{nullptr};
+  HWND owner_ = nullptr;
+  HWND tooltip_ = nullptr;
+  Control* tooltip_for_ = nullptr;
+  UniqueGdiObject back_buffer_;
+  Size back_buffer_size_;
+  UniqueMemoryDc back_dc_;
+  UniqueGdiObject edit_brush_;
+  std::vector<UniqueGdiObject> edit_fonts_;
+  struct IconOwner {
+    HICON icon = nullptr;
+    ~IconOwner() {
+      if (icon != nullptr) ::DestroyIcon(icon);
+    }
+  };
+  IconOwner big_icon_;
+  IconOwner small_icon_;
+  std::map<UINT, std::pair<Control*, UINT>> control_timers_;  // native id -> (control, its id)
+  UINT next_timer_id_ = 0x10000;
+  std::map<std::wstring, std::unique_ptr<HostedBrowser>> browsers_;
+  bool tracking_mouse_ = false;
+  bool closed_ = false;
+  int close_code_ = 0;
+  bool in_modal_loop_ = false;
+  bool window_init_sent_ = false;
+
+  // Closures from other threads; the UI thread drains them.
+  std::mutex queue_lock_;
+  std::deque<std::function<void()>> queue_;
+};
+
+}  // namespace toolkit

@@ -1,0 +1,468 @@
+// A real top-level window on the test display, driven by real input
+// (SendInput inside Wine); one screenshot per test skin goes to the build
+// folder for reviewers.
+#include "toolkit/window.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <thread>
+
+#include "skin_test_support.h"
+#include "toolkit/controls.h"
+#include "toolkit/dpi.h"
+
+namespace {
+
+using toolkit::Notification;
+using toolkit_test::OpenTestSkin;
+
+// Dispatches messages until `done` or the bound passes (a bound, not a timing check).
+bool PumpUntil(const std::function<bool()>& done, DWORD bound_ms = 5000) {
+  const ULONGLONG end = ::GetTickCount64() + bound_ms;
+  while (!done()) {
+    if (::GetTickCount64() > end) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+  }
+  return true;
+}
+
+void PumpFor(DWORD ms) { (void)PumpUntil([] { return false; }, ms); }
+
+class RecordingWindow : public toolkit::Window {
+ public:
+  std::vector<Notification> seen;
+  std::vector<UINT> messages;
+  [[nodiscard]] bool Saw(const std::wstring& type, const std::wstring& name) const {
+    for (const auto& n : seen) {
+      if (n.type == type && n.sender_name == name) return true;
+    }
+    return false;
+  }
+
+ protected:
+  void OnNotify(const Notification& notification) override {
+    Notification copy = notification;
+    copy.sender = nullptr;  // the control may be gone when the test looks
+    seen.push_back(copy);
+  }
+};
+
+POINT ScreenPointOf(toolkit::Window& window, const wchar_t* name) {
+  const toolkit::Rect r = window.FindControl(name)->rect();
+  POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  ::ClientToScreen(window.hwnd(), &p);
+  return p;
+}
+
+void ClickAt(POINT p) {
+  // The cursor is placed first; the buttons then act where it is, as a
+  // user's click would.
+  ::SetCursorPos(p.x, p.y);
+  INPUT inputs[3] = {};
+  inputs[0].type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE;
+  inputs[1].type = INPUT_MOUSE;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  inputs[2].type = INPUT_MOUSE;
+  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  ::SendInput(3, inputs, sizeof(INPUT));
+}
+
+void PressKey(WORD key, bool shift = false) {
+  std::vector<INPUT> inputs;
+  auto add = [&](WORD vk, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = flags;
+    inputs.push_back(input);
+  };
+  if (shift) add(VK_SHIFT, 0);
+  add(key, 0);
+  add(key, KEYEVENTF_KEYUP);
+  if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
+  ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// Copies the window's client area as the screen shows it and writes a BMP.
+toolkit::RenderedImage Screenshot(HWND hwnd, const std::wstring& file) {
+  RECT client;
+  ::GetClientRect(hwnd, &client);
+  toolkit::RenderedImage image;
+  image.width = client.right;
+  image.height = client.bottom;
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), image.width, -image.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC window_dc = ::GetDC(hwnd);
+  toolkit::UniqueGdiObject bitmap(::CreateDIBSection(window_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  toolkit::UniqueMemoryDc dc(::CreateCompatibleDC(window_dc));
+  {
+    toolkit::ScopedSelectObject select(dc.Get(), bitmap.Get());
+    ::BitBlt(dc.Get(), 0, 0, image.width, image.height, window_dc, 0, 0, SRCCOPY);
+    ::GdiFlush();
+  }
+  ::ReleaseDC(hwnd, window_dc);
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  image.pixels.assign(pixels, pixels + static_cast<size_t>(image.width) * image.height);
+  // GDI leaves the alpha byte zero; viewers would show those pixels as holes.
+  for (uint32_t& pixel : image.pixels) pixel |= 0xFF000000u;
+  ::CreateDirectoryW(file.substr(0, file.rfind(L'\\')).c_str(), nullptr);
+  BITMAPFILEHEADER header{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+  const DWORD body = static_cast<DWORD>(image.pixels.size() * 4);
+  header.bfSize = header.bfOffBits + body;
+  std::string bytes(reinterpret_cast<const char*>(&header), sizeof(header));
+  bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof(info.bmiHeader));
+  bytes.append(reinterpret_cast<const char*>(image.pixels.data()), body);
+  EXPECT_TRUE(test_support::WriteBytes(file, bytes));
+  return image;
+}
+
+std::wstring ScreenshotPath(const std::wstring& name) {
+  return test_support::PathFromEnvironment("WEBINSTALLER_FIXTURE_DIR") + L"\\screenshots\\" + name + L".bmp";
+}
+
+class WindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    (void)toolkit::EnableDpiAwareness();
+    toolkit::WindowOptions options;
+    options.icon = L"images/app.ico";
+    std::wstring error;
+    ASSERT_TRUE(window_.Create(OpenTestSkin(L"gallery"), L"main.xml", options, &error)) << testing::PrintToString(error);
+    window_.ShowModeless();
+    ::SetForegroundWindow(window_.hwnd());
+    ::UpdateWindow(window_.hwnd());
+    PumpFor(100);
+  }
+  RecordingWindow window_;
+};
+
+TEST_F(WindowTest, ShowsTheDescriptionAtItsSizeWithIconAndWindowInit) {
+  RECT client;
+  ::GetClientRect(window_.hwnd(), &client);
+  const int dpi = toolkit::DpiOfWindow(window_.hwnd());
+  EXPECT_EQ(client.right, 400 * dpi / 96);
+  EXPECT_EQ(client.bottom, 300 * dpi / 96);
+  EXPECT_NE(::SendMessageW(window_.hwnd(), WM_GETICON, ICON_BIG, 0), 0);
+  ASSERT_FALSE(window_.seen.empty());
+  EXPECT_EQ(window_.seen.front().type, L"windowinit");
+  // What the screen shows is what the render path draws.
+  const toolkit::RenderedImage shot = Screenshot(window_.hwnd(), ScreenshotPath(L"gallery"));
+  const toolkit::Rect red = window_.FindControl(L"red")->rect();
+  EXPECT_TRUE(toolkit_test::ColorNear(shot.At((red.left + red.right) / 2, (red.top + red.bottom) / 2), {255, 0, 0}));
+  EXPECT_NE(::FindWindowExW(window_.hwnd(), nullptr, L"EDIT", nullptr), nullptr);
+}
+
+TEST_F(WindowTest, RealMouseClicksRaiseNotificationsAndRealKeysMoveFocus) {
+  ClickAt(ScreenPointOf(window_, L"nine"));
+  EXPECT_TRUE(PumpUntil([&] { return window_.Saw(L"click", L"nine"); }));
+  ClickAt(ScreenPointOf(window_, L"opt2"));
+  EXPECT_TRUE(PumpUntil([&] { return window_.Saw(L"selectchanged", L"opt2"); }));
+  EXPECT_EQ(window_.ReadState(L"opt1", L"selected"), L"false");
+  // Tab from the button to the first option, Space selects it.
+  window_.core().SetFocus(window_.FindControl(L"nine"));
+  ::SetFocus(window_.hwnd());
+  PressKey(VK_TAB);
+  EXPECT_TRUE(PumpUntil([&] { return window_.core().focused() == window_.FindControl(L"opt1"); }));
+  PressKey(VK_SPACE);
+  EXPECT_TRUE(PumpUntil([&] { return window_.ReadState(L"opt1", L"selected") == L"true"; }));
+  PressKey(VK_TAB, true);
+  EXPECT_TRUE(PumpUntil([&] { return window_.core().focused() == window_.FindControl(L"nine"); }));
+  window_.seen.clear();
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return window_.Saw(L"click", L"nine"); }));
+}
+
+TEST_F(WindowTest, DraggingTheCaptionMovesTheWindowAndTheWheelScrolls) {
+  RECT before;
+  ::GetWindowRect(window_.hwnd(), &before);
+  POINT start{200, 8};
+  ::ClientToScreen(window_.hwnd(), &start);
+  EXPECT_EQ(::SendMessageW(window_.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(start.x, start.y)), HTCAPTION);
+  POINT over_button = ScreenPointOf(window_, L"nine");
+  EXPECT_EQ(::SendMessageW(window_.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(over_button.x, over_button.y)), HTCLIENT);
+  // The drag runs the system's move loop on this thread, so the input comes
+  // from another thread while this one pumps.
+  std::thread user([start] {
+    ::SetCursorPos(start.x, start.y);
+    INPUT press{};
+    press.type = INPUT_MOUSE;
+    press.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    ::SendInput(1, &press, sizeof(press));
+    ::Sleep(100);
+    for (int step = 1; step <= 5; ++step) {
+      ::SetCursorPos(start.x + 8 * step, start.y + 6 * step);
+      INPUT move{};
+      move.type = INPUT_MOUSE;
+      move.mi.dwFlags = MOUSEEVENTF_MOVE;
+      ::SendInput(1, &move, sizeof(move));
+      ::Sleep(30);
+    }
+    INPUT release{};
+    release.type = INPUT_MOUSE;
+    release.mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(1, &release, sizeof(release));
+  });
+  PumpFor(600);
+  user.join();
+  EXPECT_TRUE(PumpUntil([&] {
+    RECT now;
+    ::GetWindowRect(window_.hwnd(), &now);
+    return now.left == before.left + 40 && now.top == before.top + 30;
+  })) << "the window did not follow the caption drag";
+
+  // A real wheel turn over the overflowing list scrolls it.
+  const int first_top = window_.FindControl(L"s0")->rect().top;
+  const POINT over = ScreenPointOf(window_, L"s0");
+  ::SetCursorPos(over.x, over.y);
+  INPUT wheel{};
+  wheel.type = INPUT_MOUSE;
+  wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
+  wheel.mi.mouseData = static_cast<DWORD>(-WHEEL_DELTA);
+  ::SendInput(1, &wheel, sizeof(wheel));
+  EXPECT_TRUE(PumpUntil([&] { return window_.FindControl(L"s0")->rect().top < first_top; }));
+}
+
+TEST_F(WindowTest, TooltipsShowOverTheirControlsAndGifsAnimate) {
+  const POINT over = ScreenPointOf(window_, L"ellipsis");
+  std::thread user([over] {
+    ::SetCursorPos(over.x, over.y);
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE;
+    ::SendInput(1, &move, sizeof(move));
+  });
+  user.join();
+  auto tooltip_shown = [] {
+    for (HWND tip = ::FindWindowW(TOOLTIPS_CLASSW, nullptr); tip != nullptr;
+         tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) {
+      if (::IsWindowVisible(tip)) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(PumpUntil(tooltip_shown)) << "no tooltip over the label";
+  // The GIF's frames advance on their own timers.
+  EXPECT_TRUE(PumpUntil([&] { return window_.FindControl(L"spinner")->image_frame_ != 0; }));
+}
+
+TEST_F(WindowTest, TypingGoesToTheNativeEditAndRaisesTextChanged) {
+  ClickAt(ScreenPointOf(window_, L"edit"));
+  EXPECT_TRUE(PumpUntil([&] { return window_.core().focused() == window_.FindControl(L"edit"); }));
+  auto* edit = dynamic_cast<toolkit::Edit*>(window_.FindControl(L"edit"));
+  ::SendMessageW(edit->native, EM_SETSEL, 100, 100);
+  PressKey('X');
+  EXPECT_TRUE(PumpUntil([&] { return window_.Saw(L"textchanged", L"edit"); }));
+  EXPECT_EQ(window_.ReadState(L"edit", L"text"), L"typedx");
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return window_.Saw(L"return", L"edit"); }));
+  ASSERT_TRUE(window_.SetAttribute(L"edit", L"text", L"set by program"));
+  EXPECT_EQ(window_.ReadState(L"edit", L"text"), L"set by program");
+}
+
+TEST_F(WindowTest, LinkClicksCarryIndexAndTarget) {
+  auto* links = dynamic_cast<toolkit::Label*>(window_.FindControl(L"links"));
+  ASSERT_EQ(links->link_rects().size(), 2u);
+  const toolkit::Rect r = links->link_rects()[1].second;
+  POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  ::ClientToScreen(window_.hwnd(), &p);
+  ClickAt(p);
+  ASSERT_TRUE(PumpUntil([&] { return window_.Saw(L"link", L"links"); }));
+  for (const auto& n : window_.seen) {
+    if (n.type == L"link") {
+      EXPECT_EQ(n.index, 1);
+      EXPECT_EQ(n.text, L"privacy");
+    }
+  }
+}
+
+TEST_F(WindowTest, TimersResizeAndPostedClose) {
+  ASSERT_TRUE(window_.SetTimer(5, 10));
+  EXPECT_TRUE(PumpUntil([&] {
+    for (const auto& n : window_.seen) {
+      if (n.type == L"timer" && n.index == 5) return true;
+    }
+    return false;
+  }));
+  window_.KillTimer(5);
+  RECT before, after;
+  ::GetWindowRect(window_.hwnd(), &before);
+  window_.Resize(500, 350);
+  ::GetWindowRect(window_.hwnd(), &after);
+  EXPECT_EQ(after.left, before.left);
+  EXPECT_EQ(after.top, before.top);
+  EXPECT_EQ(after.right - after.left, 500);
+  EXPECT_EQ(window_.FindControl(L"root")->rect().width(), [&] {
+    RECT c;
+    ::GetClientRect(window_.hwnd(), &c);
+    return static_cast<int>(c.right);
+  }());
+  window_.Close(3);
+  EXPECT_NE(window_.hwnd(), nullptr) << "the close is posted, not done at once";
+  EXPECT_TRUE(PumpUntil([&] { return window_.hwnd() == nullptr; }));
+}
+
+TEST(ResizableWindowTest, SizeBoxBordersResizeWithinTheMinimumAndMaximum) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"basic"), L"main.xml", {}));
+  window.ShowModeless();
+  RECT client;
+  ::GetClientRect(window.hwnd(), &client);
+  struct Case {
+    int x, y;
+    LRESULT expected;
+  } cases[] = {
+      {1, 1, HTTOPLEFT},   {150, 1, HTTOP},     {client.right - 1, 1, HTTOPRIGHT},
+      {1, 100, HTLEFT},    {client.right - 2, 100, HTRIGHT},
+      {1, client.bottom - 1, HTBOTTOMLEFT},    {150, client.bottom - 2, HTBOTTOM},
+      {client.right - 1, client.bottom - 1, HTBOTTOMRIGHT},
+      {150, 15, HTCAPTION}, {150, 150, HTCLIENT},
+  };
+  for (const Case& c : cases) {
+    POINT p{c.x, c.y};
+    ::ClientToScreen(window.hwnd(), &p);
+    EXPECT_EQ(::SendMessageW(window.hwnd(), WM_NCHITTEST, 0, MAKELPARAM(p.x, p.y)), c.expected) << c.x << "," << c.y;
+  }
+  const int dpi = toolkit::DpiOfWindow(window.hwnd());
+  MINMAXINFO info{};
+  ::SendMessageW(window.hwnd(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(info.ptMinTrackSize.x, 200 * dpi / 96);  // a pop-up has no frame to add
+  EXPECT_EQ(info.ptMaxTrackSize.y, 400 * dpi / 96);
+}
+
+TEST(ModalWindowTest, DisablesTheOwnerAndReturnsTheCloseCode) {
+  RecordingWindow owner;
+  ASSERT_TRUE(owner.Create(OpenTestSkin(L"basic"), L"main.xml", {}));
+  owner.ShowModeless();
+  RecordingWindow dialog;
+  toolkit::WindowOptions options;
+  options.owner = owner.hwnd();
+  ASSERT_TRUE(dialog.Create(OpenTestSkin(L"basic"), L"main.xml", options));
+  bool owner_disabled_meanwhile = false;
+  dialog.SetControlHandler(L"ok", [&](const Notification&) { dialog.Close(7); });
+  std::thread clicker([&] {
+    // From another thread, as a worker would: the closure runs on the UI thread.
+    dialog.PostToUiThread([&] {
+      owner_disabled_meanwhile = !::IsWindowEnabled(owner.hwnd());
+      ClickAt(ScreenPointOf(dialog, L"ok"));
+    });
+  });
+  const int code = dialog.RunModal();
+  clicker.join();
+  EXPECT_EQ(code, 7);
+  EXPECT_TRUE(owner_disabled_meanwhile);
+  EXPECT_TRUE(::IsWindowEnabled(owner.hwnd()));
+  (void)Screenshot(owner.hwnd(), ScreenshotPath(L"basic"));
+}
+
+class RecordingBrowserEvents : public toolkit::IWebBrowserEvents {
+ public:
+  std::vector<std::wstring> errors;
+  std::vector<std::wstring> completed;
+  std::vector<DWORD> threads;
+  void NavigateError(IDispatch*, VARIANT* url, VARIANT*, VARIANT*, VARIANT_BOOL*) override {
+    threads.push_back(::GetCurrentThreadId());
+    errors.push_back(url != nullptr && url->vt == VT_BSTR ? url->bstrVal : L"");
+  }
+  void NavigateComplete2(IDispatch*, VARIANT* url) override {
+    threads.push_back(::GetCurrentThreadId());
+    completed.push_back(url != nullptr && url->vt == VT_BSTR ? url->bstrVal : L"");
+  }
+  [[nodiscard]] bool Heard(const std::wstring& url) const {
+    return std::find(errors.begin(), errors.end(), url) != errors.end() ||
+           std::find(completed.begin(), completed.end(), url) != completed.end();
+  }
+};
+
+TEST(BrowserWindowTest, NavigationFromAWorkerRunsOnTheUiThreadAndFailuresReachTheHandler) {
+  RecordingBrowserEvents events;
+  {
+    RecordingWindow window;
+    ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"all_classes.xml", {}));
+    window.ShowModeless();
+    EXPECT_TRUE(window.SetBrowserEventHandler(L"browser", &events));
+    EXPECT_FALSE(window.SetBrowserEventHandler(L"no-such-browser", &events));
+    std::thread worker([&] {
+      window.Navigate(L"browser", L"about:blank");
+      window.Navigate(L"browser", L"http://127.0.0.1:1/ads");
+    });
+    worker.join();
+    // Nothing listens on port 1: the engine reports the error, or, where
+    // there is no engine, the time limit does.
+    EXPECT_TRUE(PumpUntil([&] {
+      return std::find(events.errors.begin(), events.errors.end(), L"http://127.0.0.1:1/ads") != events.errors.end();
+    }));
+    for (DWORD thread : events.threads) EXPECT_EQ(thread, ::GetCurrentThreadId());
+    (void)Screenshot(window.hwnd(), ScreenshotPath(L"all_classes"));
+  }
+  // The window and its browser are gone; late events have nowhere to go.
+  const size_t heard = events.errors.size() + events.completed.size();
+  PumpFor(200);
+  EXPECT_EQ(events.errors.size() + events.completed.size(), heard);
+  // Made and destroyed repeatedly: reference counts balance (no crash, no leak of the site).
+  for (int i = 0; i < 5; ++i) {
+    RecordingWindow window;
+    ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"all_classes.xml", {}));
+    window.ShowModeless();
+    window.Navigate(L"browser", L"about:blank");
+    PumpFor(20);
+  }
+}
+
+TEST(FatalErrorTest, AMainWindowThatCannotBeBuiltReportsAndEnds) {
+  std::vector<std::wstring> reported;
+  toolkit::SetFatalErrorHandler([&](const std::wstring& message) { reported.push_back(message); });
+  auto empty = std::make_shared<toolkit::ZipArchive>();
+  RecordingWindow no_archive;
+  EXPECT_FALSE(no_archive.CreateOrExit(empty, L"install.xml", {}));
+  RecordingWindow no_description;
+  EXPECT_FALSE(no_description.CreateOrExit(OpenTestSkin(L"basic"), L"install.xml", {}));
+  toolkit::SetFatalErrorHandler(nullptr);
+  ASSERT_EQ(reported.size(), 2u);
+  EXPECT_NE(reported[0].find(L"missing or damaged"), std::wstring::npos);
+  EXPECT_NE(reported[1].find(L"install.xml"), std::wstring::npos);
+  EXPECT_EQ(no_description.hwnd(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Runs in the 144-DPI prefix (see dpi144_wrapper.sh); elsewhere it has
+// nothing to check and says so.
+TEST(WindowDpiTest, TheRealWindowScalesLayoutImagesAndFontsWithItsDpi) {
+  const char* expected_text = std::getenv("WEBINSTALLER_EXPECT_DPI");
+  if (expected_text == nullptr) GTEST_SKIP() << "runs in the 144-DPI prefix only";
+  const int expected = std::atoi(expected_text);
+  (void)toolkit::EnableDpiAwareness();
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"main.xml", {}));
+  window.ShowModeless();
+  ::UpdateWindow(window.hwnd());
+  PumpFor(100);
+  ASSERT_EQ(toolkit::DpiOfWindow(window.hwnd()), expected);
+  RECT client;
+  ::GetClientRect(window.hwnd(), &client);
+  EXPECT_EQ(client.right, 400 * expected / 96);
+  EXPECT_EQ(client.bottom, 300 * expected / 96);
+  EXPECT_EQ(window.FindControl(L"red")->rect(), (toolkit::Rect{15, 15, 90, 75}));
+  const toolkit::RenderedImage shot = Screenshot(window.hwnd(), ScreenshotPath(L"gallery_144dpi"));
+  EXPECT_TRUE(toolkit_test::ColorNear(shot.At(52, 45), {255, 0, 0}));
+  const toolkit::Rect nine = window.FindControl(L"nine")->rect();
+  EXPECT_TRUE(toolkit_test::ColorNear(shot.At(nine.left + 5, nine.top + 30), {10, 10, 10}));
+  EXPECT_TRUE(toolkit_test::ColorNear(shot.At(nine.left + 7, nine.top + 30), {40, 120, 220}, 12));
+  // The native edit uses the description's 12-pixel font scaled to 18.
+  auto* edit = dynamic_cast<toolkit::Edit*>(window.FindControl(L"edit"));
+  LOGFONTW font{};
+  ASSERT_NE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(edit->native, WM_GETFONT, 0, 0)), sizeof(font), &font), 0);
+  EXPECT_EQ(font.lfHeight, -18);
+}
+
+}  // namespace
