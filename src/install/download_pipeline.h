@@ -131,7 +131,10 @@ class CDownloadPipeline {
   [[nodiscard]] int32_t FirstSource();
   PipelineResult VerifyAndInstall();
   PipelineResult DownloadFailure(int32_t code);
-  [[nodiscard]] bool CancelRequested(const char* where) const;
+  // True after cancel or once a quit request is pending (a wait inside a
+  // transfer or the digest check saw it and posted it again).
+  [[nodiscard]] bool CancelRequested(const char* where);
+  [[nodiscard]] PipelineResult Stopped() const;
   [[nodiscard]] InstallStepInputs StepInputs(const std::wstring& command_line,
                                              const std::wstring& setup_log) const;
   [[nodiscard]] std::wstring PlayerDownloadUrl() const;
@@ -166,6 +169,7 @@ class CDownloadPipeline {
   platform::UniqueHandle verified_file_;
 
   std::atomic<bool> cancel_{false};          // written by cancel (UI thread)
+  bool quit_ = false;                        // a quit request stopped the run
   std::atomic<uint64_t> bytes_done_{0};      // written by the UI thread
   std::atomic<uint64_t> bytes_total_{0};     // written by the UI thread
   std::vector<TransferRecord> transfers_;

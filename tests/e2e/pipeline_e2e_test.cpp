@@ -213,6 +213,53 @@ TEST(PipelineEndToEndTest, CancelDuringTheDownloadStartsNothingFurther) {
   EXPECT_EQ(scene.InstalledVersion(), "");
 }
 
+TEST(PipelineEndToEndTest, QuitDuringTheDownloadEndsTheRunAndLeavesTheQuitQueued) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.downloadUrl[0] = scene.GoodUrl("?rate=40000");  // several seconds
+  record.downloadUrl[1] = scene.GoodUrl();                // never an alternate for a quit
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  // The window closes while the transfer runs: its wait sees the quit request.
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    ::PostQuitMessage(7);
+  });
+  ASSERT_NE(timer, 0u);
+  const install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::QuitRequested);
+  EXPECT_TRUE(view.failures().empty());  // no failure page for a closing window
+  EXPECT_TRUE(pipeline.transfers().empty());
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  // The quit is still there for the application's own loop.
+  MSG message;
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 7u);
+}
+
+TEST(PipelineEndToEndTest, FailedReleaseQueryShowsItsCodeAndTransfersNothing) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.status = 2;
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  const install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
+  EXPECT_EQ(result.failure_code, 1002);
+  EXPECT_EQ(pipeline.lastErrorCode(), 1002);
+  EXPECT_EQ(view.failures(), std::vector<std::string>{"2:1002"});
+  EXPECT_TRUE(pipeline.transfers().empty());
+  EXPECT_EQ(scene.ReleaseRequests(), 0u);  // the home page's answer stands
+  EXPECT_FALSE(platform::FileExists(scene.DownloadTarget()));
+  EXPECT_TRUE(scene.installer().Runs().empty());
+}
+
 TEST(PipelineEndToEndTest, RetryAfterARangeFailureResumesTheKeptRanges) {
   REQUIRE_FIXTURE();
   Scene scene;
