@@ -70,6 +70,15 @@ std::wstring CDownloadPipeline::InstallerFileName(const std::wstring& product_na
   return name;
 }
 
+std::string CDownloadPipeline::UserAgentText(const std::wstring& product_name,
+                                             const std::wstring& download_version) {
+  std::string text = platform::WideToAnsi(L"win_" + product_name + L"_" + download_version);
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+  }
+  return text;
+}
+
 int32_t CDownloadPipeline::ThreadCountFromText(const std::wstring& text) {
   if (text.empty() || text.size() > 3) return 1;
   int32_t value = 0;
@@ -149,8 +158,8 @@ PipelineResult CDownloadPipeline::run() {
 
   startup::Log("check exists Start\n");
   thread_count_ = ThreadCountFromText(startup::Config().Get("DownloadThreadCount"));
-  user_agent_ = platform::WideToAnsi(L"win_" + startup::Config().Get("ProductName") + L"_" +
-                                     startup::Parameters().Get("DOWNLOAD_VERSION"));
+  user_agent_ = UserAgentText(startup::Config().Get("ProductName"),
+                              startup::Parameters().Get("DOWNLOAD_VERSION"));
   prepareFiles();
   if (!need_download_) return install();
   startup::Log("check exists end\n");

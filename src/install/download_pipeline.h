@@ -120,6 +120,10 @@ class CDownloadPipeline {
   [[nodiscard]] static std::wstring InstallerFileName(const std::wstring& product_name,
                                                       const std::wstring& download_version,
                                                       bool vexa);
+  // "win_<product>_<DOWNLOAD_VERSION>" for the User-Agent header: control
+  // characters from the command line cannot start another header line.
+  [[nodiscard]] static std::string UserAgentText(const std::wstring& product_name,
+                                                 const std::wstring& download_version);
   // DownloadThreadCount: 1 to 100, anything else 1.
   [[nodiscard]] static int32_t ThreadCountFromText(const std::wstring& text);
 
