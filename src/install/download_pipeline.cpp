@@ -12,6 +12,7 @@
 #include "net/event_reporter.h"
 #include "net/file_digest.h"
 #include "net/worker_thread.h"
+#include "platform/message_pump.h"
 #include "platform/system_paths.h"
 #include "platform/text.h"
 #include "startup/launch_parameters.h"
@@ -69,6 +70,15 @@ std::wstring CDownloadPipeline::InstallerFileName(const std::wstring& product_na
   return name;
 }
 
+std::string CDownloadPipeline::UserAgentText(const std::wstring& product_name,
+                                             const std::wstring& download_version) {
+  std::string text = platform::WideToAnsi(L"win_" + product_name + L"_" + download_version);
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
+  }
+  return text;
+}
+
 int32_t CDownloadPipeline::ThreadCountFromText(const std::wstring& text) {
   if (text.empty() || text.size() > 3) return 1;
   int32_t value = 0;
@@ -84,10 +94,19 @@ void CDownloadPipeline::cancel() {
   if (downloader_) downloader_->StopDownload();
 }
 
-bool CDownloadPipeline::CancelRequested(const char* where) const {
+bool CDownloadPipeline::CancelRequested(const char* where) {
+  if (!cancel_.load() && platform::QuitRequestPending()) {
+    // The application is closing: nothing further may start.
+    quit_ = true;
+    cancel_ = true;
+  }
   if (!cancel_.load()) return false;
-  startup::Log("Pipeline cancelled %s\n", where);
+  startup::Log("Pipeline %s %s\n", quit_ ? "stopped by a quit request" : "cancelled", where);
   return true;
+}
+
+PipelineResult CDownloadPipeline::Stopped() const {
+  return Result(quit_ ? PipelineEnd::QuitRequested : PipelineEnd::Cancelled);
 }
 
 PipelineResult CDownloadPipeline::DownloadFailure(int32_t code) {
@@ -130,7 +149,7 @@ PipelineResult CDownloadPipeline::run() {
   transfers_.clear();
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
   if (!loadRelease()) return DownloadFailure(kReleaseFailureBand + release_.status);
-  if (CancelRequested("after the release query")) return Result(PipelineEnd::Cancelled);
+  if (CancelRequested("after the release query")) return Stopped();
 
   if (!silent_ && hooks_.show_ads) {
     startup::Log("load h5 Start\n");
@@ -139,17 +158,17 @@ PipelineResult CDownloadPipeline::run() {
 
   startup::Log("check exists Start\n");
   thread_count_ = ThreadCountFromText(startup::Config().Get("DownloadThreadCount"));
-  user_agent_ = platform::WideToAnsi(L"win_" + startup::Config().Get("ProductName") + L"_" +
-                                     startup::Parameters().Get("DOWNLOAD_VERSION"));
+  user_agent_ = UserAgentText(startup::Config().Get("ProductName"),
+                              startup::Parameters().Get("DOWNLOAD_VERSION"));
   prepareFiles();
   if (!need_download_) return install();
   startup::Log("check exists end\n");
-  if (CancelRequested("before the download")) return Result(PipelineEnd::Cancelled);
+  if (CancelRequested("before the download")) return Stopped();
 
   startup::Log("CDownloadHelper start\n");
   int32_t code = FirstSource();
-  if (code != 0 && !cancel_.load()) code = tryAlternateSources(code);
-  if (CancelRequested("after the download")) return Result(PipelineEnd::Cancelled);
+  if (code != 0 && !CancelRequested("after the first source")) code = tryAlternateSources(code);
+  if (CancelRequested("after the download")) return Stopped();
   if (code != 0) return DownloadFailure(kTransferFailureBand + code);
   return VerifyAndInstall();
 }
@@ -181,7 +200,7 @@ int32_t CDownloadPipeline::FirstSource() {
   while (first_source_ < 2 && release_.downloadUrl[first_source_].empty()) ++first_source_;
   const std::string url = release_.downloadUrl[first_source_];
   int32_t code = Transfer(url, true);
-  if (code == 0 || cancel_.load()) return code;
+  if (code == 0 || CancelRequested("after the first transfer")) return code;
   if (IsRangeFailure(code)) {
     // The ranges on disk are good: continue them rather than start over.
     startup::Log("First source failed with %d: resuming\n", code);
@@ -200,11 +219,11 @@ int32_t CDownloadPipeline::FirstSource() {
 }
 
 int32_t CDownloadPipeline::tryAlternateSources(int32_t code) {
-  if (code == 0 || cancel_.load()) return code;
+  if (code == 0 || CancelRequested("before the alternate sources")) return code;
   if (IsResolveFailure(code) && !startup::CheckInternet()) return code;
   for (int i = first_source_ + 1; i <= 2; ++i) {
     if (!IsResolveFailure(code) && !IsTimeOut(code) && !IsConnectFailure(code)) break;
-    if (cancel_.load()) break;
+    if (CancelRequested("before an alternate source")) break;
     const std::string& url = release_.downloadUrl[i];
     if (url.empty()) continue;  // an empty alternate is no source
     startup::Log("Trying alternate source %d after %d\n", i, code);
@@ -217,14 +236,14 @@ PipelineResult CDownloadPipeline::VerifyAndInstall() {
   int redownloads = 0;
   bool matches = digestMatches(downloaded_path_);
   while (!matches && redownloads < kDigestRedownloads) {
-    if (CancelRequested("after the digest check")) return Result(PipelineEnd::Cancelled);
+    if (CancelRequested("after the digest check")) return Stopped();
     ++redownloads;
     startup::Log("Digest mismatch: download %d again from %s\n", redownloads, transfer_url_);
     if (Transfer(transfer_url_, true) != 0) continue;
-    if (CancelRequested("after the download")) return Result(PipelineEnd::Cancelled);
+    if (CancelRequested("after the download")) return Stopped();
     matches = digestMatches(downloaded_path_);
   }
-  if (CancelRequested("after the digest check")) return Result(PipelineEnd::Cancelled);
+  if (CancelRequested("after the digest check")) return Stopped();
   if (!matches) return DownloadFailure(kDigestMismatch);
   bytes_done_ += LargestCandidateSize();
   return install();
@@ -378,6 +397,8 @@ PipelineResult CDownloadPipeline::install() {
     view_.Failure(WizardPage::InstallFailure, code);
     return Result(PipelineEnd::InstallFailure, code);
   }
+  // The player query and the digest check pump messages: a quit may be waiting.
+  if (CancelRequested("before the install step")) return Stopped();
   const InstallStepResult step =
       RunInstallStep(StepInputs(command_line.text, setup_log), view_, cancel_);
   // The last attempt is over: the copy may go (a retry verifies it again).
@@ -390,7 +411,7 @@ PipelineResult CDownloadPipeline::install() {
     case InstallStepEnd::Failed:
       return Result(PipelineEnd::InstallFailure, step.failure_code);
     case InstallStepEnd::Cancelled:
-      return Result(PipelineEnd::Cancelled);
+      return Stopped();
     case InstallStepEnd::QuitRequested:
       return Result(PipelineEnd::QuitRequested);
   }
@@ -414,16 +435,17 @@ PipelineResult CDownloadPipeline::ResumeTransfer() {
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
   if (!downloader_) return Result(PipelineEnd::NothingToResume);
   cancel_ = false;
+  quit_ = false;
   const uint64_t started = ::GetTickCount64();
   const int32_t code = downloader_->ResumeTransfer();
-  if (CancelRequested("after the resumed download")) return Result(PipelineEnd::Cancelled);
+  if (CancelRequested("after the resumed download")) return Stopped();
   bool matches = false;
   if (code == 0) {
     downloaded_path_ = downloader_->finalPath();
     transfers_.push_back({transfer_url_, downloader_->remoteFileLen(), ::GetTickCount64() - started});
     matches = digestMatches(downloaded_path_);
   }
-  if (CancelRequested("after the digest check")) return Result(PipelineEnd::Cancelled);
+  if (CancelRequested("after the digest check")) return Stopped();
   const ResumeDecision decision = DecideAfterResume(code, matches);
   if (decision.next != AfterResume::Install) return DownloadFailure(decision.failure_code);
   bytes_done_ += LargestCandidateSize();
@@ -432,11 +454,13 @@ PipelineResult CDownloadPipeline::ResumeTransfer() {
 
 PipelineResult CDownloadPipeline::RunAgain() {
   cancel_ = false;
+  quit_ = false;
   return run();
 }
 
 PipelineResult CDownloadPipeline::InstallAgain() {
   cancel_ = false;
+  quit_ = false;
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
   // The copy was let go after the last attempt: verify the source again.
   if (!verified_file_.IsValid() && (source_path_.empty() || !digestMatches(source_path_))) {

@@ -120,6 +120,10 @@ class CDownloadPipeline {
   [[nodiscard]] static std::wstring InstallerFileName(const std::wstring& product_name,
                                                       const std::wstring& download_version,
                                                       bool vexa);
+  // "win_<product>_<DOWNLOAD_VERSION>" for the User-Agent header: control
+  // characters from the command line cannot start another header line.
+  [[nodiscard]] static std::string UserAgentText(const std::wstring& product_name,
+                                                 const std::wstring& download_version);
   // DownloadThreadCount: 1 to 100, anything else 1.
   [[nodiscard]] static int32_t ThreadCountFromText(const std::wstring& text);
 
@@ -131,7 +135,10 @@ class CDownloadPipeline {
   [[nodiscard]] int32_t FirstSource();
   PipelineResult VerifyAndInstall();
   PipelineResult DownloadFailure(int32_t code);
-  [[nodiscard]] bool CancelRequested(const char* where) const;
+  // True after cancel or once a quit request is pending (a wait inside a
+  // transfer or the digest check saw it and posted it again).
+  [[nodiscard]] bool CancelRequested(const char* where);
+  [[nodiscard]] PipelineResult Stopped() const;
   [[nodiscard]] InstallStepInputs StepInputs(const std::wstring& command_line,
                                              const std::wstring& setup_log) const;
   [[nodiscard]] std::wstring PlayerDownloadUrl() const;
@@ -166,6 +173,7 @@ class CDownloadPipeline {
   platform::UniqueHandle verified_file_;
 
   std::atomic<bool> cancel_{false};          // written by cancel (UI thread)
+  bool quit_ = false;                        // a quit request stopped the run
   std::atomic<uint64_t> bytes_done_{0};      // written by the UI thread
   std::atomic<uint64_t> bytes_total_{0};     // written by the UI thread
   std::vector<TransferRecord> transfers_;

@@ -31,6 +31,11 @@ bool DispatchPendingMessages() {
   return true;
 }
 
+bool QuitRequestPending() {
+  MSG message;
+  return ::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+}
+
 WaitOutcome WaitWithMessages(HANDLE handle, DWORD timeout_ms) {
   const bool unbounded = timeout_ms == INFINITE;
   const ULONGLONG deadline = unbounded ? 0 : ::GetTickCount64() + timeout_ms;

@@ -23,6 +23,10 @@ enum class WaitOutcome {
 // was among them; it is posted again so the caller's own loop sees it.
 [[nodiscard]] bool DispatchPendingMessages();
 
+// True while a quit request waits in this thread's queue (it stays there):
+// a wait that saw it and posted it again may have returned a plain result.
+[[nodiscard]] bool QuitRequestPending();
+
 // Waits for `handle` (may be null: then only the time-out ends the wait)
 // while dispatching this thread's messages. `timeout_ms` may be INFINITE.
 [[nodiscard]] WaitOutcome WaitWithMessages(HANDLE handle, DWORD timeout_ms);

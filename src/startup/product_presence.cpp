@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/message_pump.h"
 #include "platform/process_list.h"
 #include "platform/system_paths.h"
 #include "platform/unique_resource.h"
@@ -53,12 +54,16 @@ platform::UniqueHandle OpenConfirmed(DWORD id, DWORD access,
   return process;
 }
 
+// Called from the window's handlers: the window keeps working meanwhile, and
+// a quit request ends the wait (posted again for the outer loop).
 bool WaitUntilGone(const std::vector<std::wstring>& names, DWORD wait_ms) {
   const ULONGLONG deadline = ::GetTickCount64() + wait_ms;
   for (;;) {
     if (ProductProcessIds(names).empty()) return true;
     if (::GetTickCount64() >= deadline) return false;
-    ::Sleep(kPollMs);
+    if (platform::WaitWithMessages(nullptr, kPollMs) == platform::WaitOutcome::Closing) {
+      return ProductProcessIds(names).empty();
+    }
   }
 }
 

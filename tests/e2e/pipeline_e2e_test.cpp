@@ -9,6 +9,7 @@
 #include "install/process_launcher.h"
 #include "net_fixture.h"
 #include "platform/file_io.h"
+#include "platform/process_list.h"
 #include "platform/text.h"
 #include "startup/launch_parameters.h"
 #include "startup/product_config.h"
@@ -211,6 +212,91 @@ TEST(PipelineEndToEndTest, CancelDuringTheDownloadStartsNothingFurther) {
   EXPECT_TRUE(view.failures().empty());
   EXPECT_TRUE(scene.installer().Runs().empty());
   EXPECT_EQ(scene.InstalledVersion(), "");
+}
+
+TEST(PipelineEndToEndTest, QuitDuringTheDownloadEndsTheRunAndLeavesTheQuitQueued) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.downloadUrl[0] = scene.GoodUrl("?rate=40000");  // several seconds
+  record.downloadUrl[1] = scene.GoodUrl();                // never an alternate for a quit
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  // The window closes while the transfer runs: its wait sees the quit request.
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    ::PostQuitMessage(7);
+  });
+  ASSERT_NE(timer, 0u);
+  const install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::QuitRequested);
+  EXPECT_TRUE(view.failures().empty());  // no failure page for a closing window
+  EXPECT_TRUE(pipeline.transfers().empty());
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  // The quit is still there for the application's own loop.
+  MSG message;
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 7u);
+}
+
+TEST(PipelineEndToEndTest, QuitBeforeTheInstallStepStartsNoInstaller) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  scene.InstallerSucceeds();
+  // A verified copy is on disk: the run goes from the digest check straight
+  // to the install step.
+  ASSERT_TRUE(test_support::WriteBytes(scene.DownloadTarget(), scene.installer_bytes()));
+  install_test::RecordingView view;
+  install::PipelineHooks hooks;
+  hooks.show_ads = [](const std::string&) {
+    ::PostQuitMessage(8);  // the window closes while the ads page loads
+    return true;
+  };
+  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false,
+                             hooks);
+  const install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::QuitRequested);
+  EXPECT_FALSE(pipeline.needDownload());  // the digest check ran, pumping, and saw the quit
+  // An installer started now would still be listed, or would have finished
+  // and recorded its run: wait until no process has its name, then look.
+  const std::wstring installer_name = scene.InstallerFileName();
+  const auto installer_listed = [&] {
+    bool listed = false;
+    (void)platform::ForEachProcess([&](const platform::ProcessEntry& process) {
+      listed = process.exe_name == installer_name;
+      return listed ? platform::Walk::Stop : platform::Walk::Continue;
+    });
+    return listed;
+  };
+  for (int i = 0; i < 200 && installer_listed(); ++i) ::Sleep(50);
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  EXPECT_TRUE(view.failures().empty());
+  MSG message;
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 8u);
+}
+
+TEST(PipelineEndToEndTest, FailedReleaseQueryShowsItsCodeAndTransfersNothing) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.status = 2;
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  const install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
+  EXPECT_EQ(result.failure_code, 1002);
+  EXPECT_EQ(pipeline.lastErrorCode(), 1002);
+  EXPECT_EQ(view.failures(), std::vector<std::string>{"2:1002"});
+  EXPECT_TRUE(pipeline.transfers().empty());
+  EXPECT_EQ(scene.ReleaseRequests(), 0u);  // the home page's answer stands
+  EXPECT_FALSE(platform::FileExists(scene.DownloadTarget()));
+  EXPECT_TRUE(scene.installer().Runs().empty());
 }
 
 TEST(PipelineEndToEndTest, RetryAfterARangeFailureResumesTheKeptRanges) {

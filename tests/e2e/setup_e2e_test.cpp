@@ -184,6 +184,11 @@ TEST(SetupEndToEndTest, RunningProductMeansNoUnattendedInstall) {
   EXPECT_TRUE(scene.installer().Runs().empty());
   EXPECT_FALSE(platform::FileExists(scene.DownloadTarget()));
   EXPECT_TRUE(Contains(scene.Log(), "product is running")) << scene.Log();
+  // The run report leaves on this early return too.
+  const auto reports = scene.Reports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(Contains(reports[0], "install_start_downloader=false&install_finish_downloader=false"))
+      << reports[0];
 }
 
 TEST(SetupEndToEndTest, CompanionFetchDownloadsAndStartsTheCompanionUnattended) {

@@ -34,6 +34,14 @@ TEST(DownloadPipelineTest, InstallerFileNameKeepsToItsFolder) {
   EXPECT_EQ(CDownloadPipeline::InstallerFileName(L"..", L"1", false).substr(0, 2), L"_.");
 }
 
+TEST(DownloadPipelineTest, UserAgentCannotCarryAnotherHeaderLine) {
+  EXPECT_EQ(CDownloadPipeline::UserAgentText(L"PhotoStudio", L"5.1"), "win_PhotoStudio_5.1");
+  EXPECT_EQ(CDownloadPipeline::UserAgentText(L"PhotoStudio", L""), "win_PhotoStudio_");
+  EXPECT_EQ(CDownloadPipeline::UserAgentText(L"PhotoStudio", L"5\r\nCookie: x=1"),
+            "win_PhotoStudio_5__Cookie: x=1");
+  EXPECT_EQ(CDownloadPipeline::UserAgentText(L"P\x7f", L"\t1"), "win_P___1");
+}
+
 TEST(DownloadPipelineTest, ThreadCountFromConfigurationText) {
   const struct {
     const wchar_t* text;

@@ -177,6 +177,26 @@ TEST(PreviousGenerationTest, CancelEndsTheEntryWait) {
   EXPECT_TRUE(old.WaitForEntryToGo());
 }
 
+TEST(PreviousGenerationTest, QuitRequestEndsTheWaitAndIsPostedAgain) {
+  PreviousGeneration old({{"uninstall_detach", L"1"}, {"uninstall_delay_ms", L"1500"}});
+  ASSERT_TRUE(old.installed());
+  RecordingView view;
+  const std::atomic<bool> cancel{false};
+  // The window closes while the old entry is still registered.
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    ::PostQuitMessage(9);
+  });
+  ASSERT_NE(timer, 0u);
+  EXPECT_EQ(install::UninstallPreviousGeneration(SettingsFor(old.address()), view, L"U", cancel,
+                                                 Short(20000, 20000)),
+            UninstallEnd::QuitRequested);
+  MSG message;
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 9u);
+  EXPECT_TRUE(old.WaitForEntryToGo());
+}
+
 TEST(PreviousGenerationTest, UnquotedMalformedAndMissingUninstallers) {
   TestRegistryKey address(test_support::UniqueName(L"Uninst"), RegistryView::Bits32);
   address.CreateSubkey(L"Foo 2.0_is1");

@@ -72,6 +72,26 @@ TEST(ProductPresenceTest, AskingToCloseReachesTheProductWindow) {
   EXPECT_EQ(product.process().WaitForExit(1000).value_or(0), 7u);  // closed itself, not ended
 }
 
+bool g_timer_ran = false;  // test thread only
+
+TEST(ProductPresenceTest, WaitingForTheProductKeepsMessagesFlowingAndEndsOnQuit) {
+  FakeProduct product(L"sleep 30000");  // no window: asking to close changes nothing
+  ASSERT_TRUE(product.ok());
+  g_timer_ran = false;
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    g_timer_ran = true;
+    ::PostQuitMessage(11);
+  });
+  ASSERT_NE(timer, 0u);
+  EXPECT_FALSE(startup::AskProductToClose(product.name(), 20000));
+  EXPECT_TRUE(g_timer_ran);  // dispatched during the wait, not after it
+  MSG message;
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 11u);
+  EXPECT_TRUE(startup::IsProductRunning(product.name()));
+}
+
 TEST(ProductPresenceTest, SubkeySearchUsesContainsAndBothViews) {
   const std::wstring root = test_support::UniqueName(L"Uninstall_");
   TestRegistryKey only64(root, RegistryView::Bits64);
