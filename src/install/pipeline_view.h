@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace install {
@@ -35,7 +36,8 @@ class IPipelineView {
 };
 
 // For runs without a window: every call becomes one log line (transfer
-// progress only when the percentage changes, so the log is not flooded).
+// progress only when the percentage changes and repeated tips at most every
+// ten seconds, so the log is not flooded).
 class HeadlessPipelineView final : public IPipelineView {
  public:
   void Progress(int percent) override;
@@ -45,7 +47,11 @@ class HeadlessPipelineView final : public IPipelineView {
   void Failure(WizardPage page, int32_t code) override;
 
  private:
+  static constexpr unsigned long long kTipLogIntervalMs = 10000;
   std::atomic<int> last_percent_{-1};  // written by whichever thread reports progress
+  std::mutex tip_mutex_;               // tips come from the UI and the download worker
+  std::wstring last_tip_label_;
+  unsigned long long last_tip_logged_ = 0;
 };
 
 }  // namespace install

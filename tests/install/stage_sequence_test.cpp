@@ -87,11 +87,17 @@ TEST(HeadlessPipelineViewTest, EveryCallBecomesALogLine) {
   view.Progress(12);
   view.Progress(12);
   view.TipText(L"Installing...");
+  view.TipText(L"Downloading:1.00MB/9.00MB");
+  view.TipText(L"Downloading:2.00MB/9.00MB");  // same label within ten seconds
+  view.TipText(L"Installing...");              // the label changed again
   view.SwitchPage(install::WizardPage::Finish);
   view.Failure(install::WizardPage::InstallFailure, 6001);
   const std::string added = test_support::ReadBytes(log).substr(before);
-  // The repeated percentage is logged once.
+  // The repeated percentage and the repeated transfer tip are logged once.
   EXPECT_EQ(added.find("Progress=12%"), added.rfind("Progress=12%"));
+  EXPECT_NE(added.find("Tip=Downloading:1.00MB"), std::string::npos);
+  EXPECT_EQ(added.find("Tip=Downloading:2.00MB"), std::string::npos);
+  EXPECT_NE(added.find("Tip=Installing..."), added.rfind("Tip=Installing..."));
   for (const char* expected : {"InstallStage=33%", "Progress=12%", "Tip=Installing...",
                                "SwitchPage=4", "Failure page=3 code=6001"}) {
     EXPECT_NE(added.find(expected), std::string::npos) << expected;
