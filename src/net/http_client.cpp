@@ -40,10 +40,11 @@ class WinInet {
     close_ = Lookup<CloseFunction>("InternetCloseHandle");
     set_option_ = Lookup<SetOptionFunction>("InternetSetOptionW");
     query_available_ = Lookup<QueryAvailableFunction>("InternetQueryDataAvailable");
+    query_info_ = Lookup<QueryInfoFunction>("HttpQueryInfoW");
   }
   [[nodiscard]] bool IsUsable() const {
     return open_ != nullptr && open_url_ != nullptr && read_ != nullptr && close_ != nullptr &&
-           query_available_ != nullptr;
+           query_available_ != nullptr && query_info_ != nullptr;
   }
 
   // Reads the whole body; false on any failure, past `cap` bytes, once `cancel`
@@ -72,16 +73,33 @@ class WinInet {
         }
         // Only what has arrived: a full-buffer read waits for all of it, and
         // the cancel and the deadline are looked at between reads.
+        // A failed call is a cut body, not its end: a partial file must not be parsed.
         DWORD available = 0;
-        if (!query_available_(request, &available, 0, 0) || available == 0) break;
+        if (!query_available_(request, &available, 0, 0)) {
+          ok = false;
+          break;
+        }
+        if (available == 0) break;
         DWORD read = 0;
         const DWORD wanted = available < sizeof buffer ? available : static_cast<DWORD>(sizeof buffer);
-        if (!read_(request, buffer, wanted, &read) || read == 0) break;
+        if (!read_(request, buffer, wanted, &read)) {
+          ok = false;
+          break;
+        }
+        if (read == 0) break;
         if (body.size() + read > cap) {
           ok = false;
           break;
         }
         body.append(buffer, read);
+      }
+      // Only a successful answer counts, and only whole: a connection closed
+      // early reads as an ordinary end.
+      DWORD status = 0;
+      DWORD length = 0;
+      if (ok && (!QueryNumber(request, kStatusCodeQuery, status) || status / 100 != 2 ||
+                 (QueryNumber(request, kContentLengthQuery, length) && length != body.size()))) {
+        ok = false;
       }
       close_(request);
     }
@@ -96,11 +114,22 @@ class WinInet {
   using CloseFunction = BOOL(WINAPI*)(Handle);
   using SetOptionFunction = BOOL(WINAPI*)(Handle, DWORD, void*, DWORD);
   using QueryAvailableFunction = BOOL(WINAPI*)(Handle, DWORD*, DWORD, DWORD_PTR);
+  using QueryInfoFunction = BOOL(WINAPI*)(Handle, DWORD, void*, DWORD*, DWORD*);
   static constexpr DWORD kConnectTimeoutOption = 2;  // INTERNET_OPTION_CONNECT_TIMEOUT
   static constexpr DWORD kSendTimeoutOption = 5;     // INTERNET_OPTION_SEND_TIMEOUT
   static constexpr DWORD kReceiveTimeoutOption = 6;  // INTERNET_OPTION_RECEIVE_TIMEOUT
   static constexpr DWORD kVersionFetchTimeoutMs = 30000;
   static constexpr ULONGLONG kVersionFetchLimitMs = 60000;
+  static constexpr DWORD kContentLengthQuery = 5;  // HTTP_QUERY_CONTENT_LENGTH
+  static constexpr DWORD kStatusCodeQuery = 19;    // HTTP_QUERY_STATUS_CODE
+  static constexpr DWORD kAsNumber = 0x20000000;   // HTTP_QUERY_FLAG_NUMBER
+
+  // A numeric header of the answer; false when absent.
+  bool QueryNumber(Handle request, DWORD query, DWORD& value) const {
+    DWORD size = sizeof value;
+    value = 0;
+    return query_info_(request, query | kAsNumber, &value, &size, nullptr) != FALSE;
+  }
 
   template <class Function>
   Function Lookup(const char* name) const {
@@ -114,6 +143,7 @@ class WinInet {
   CloseFunction close_ = nullptr;
   SetOptionFunction set_option_ = nullptr;
   QueryAvailableFunction query_available_ = nullptr;
+  QueryInfoFunction query_info_ = nullptr;
 };
 
 }  // namespace
