@@ -98,6 +98,11 @@ int32_t CDownloadHelper::Run(bool resuming) {
   stop_requested_ = false;
   write_error_ = 0;
   ResetTransferWatch();
+  // Settled before any thread starts: the watchdog's window and the worker both read it.
+  if (thread_count_ > kMaxConnections) {
+    startup::Log("StartDownload: %d connections asked, %d used\n", thread_count_, kMaxConnections);
+    thread_count_ = kMaxConnections;
+  }
 
   platform::Signal finished;
   try {
@@ -114,7 +119,13 @@ int32_t CDownloadHelper::Run(bool resuming) {
   }
   const WatchdogSettings settings{thread_count_, stall_limit_seconds_, 1024};
   try {
-    watchdog_ = std::thread([settings, &finished] { (void)RunStallWatchdog(settings, finished.Handle()); });
+    watchdog_ = std::thread([settings, &finished] {
+      try {
+        (void)RunStallWatchdog(settings, finished.Handle());
+      } catch (...) {
+        // Out of memory while logging: the download runs on unwatched.
+      }
+    });
   } catch (const std::system_error&) {
     startup::Log("StartDownload: no watchdog thread; the transfer runs unwatched\n");
   }
@@ -135,10 +146,6 @@ void CDownloadHelper::WorkerBody() {
   if (thread_count_ < 1) {
     result_ = kDownloadBadThreadCount;
     return;
-  }
-  if (thread_count_ > kMaxConnections) {
-    startup::Log("StartDownload: %d connections asked, %d used\n", thread_count_, kMaxConnections);
-    thread_count_ = kMaxConnections;
   }
   if (!resuming_ || ranges_.empty()) {
     const int32_t prepared = PrepareTempFile();
@@ -174,8 +181,14 @@ int32_t CDownloadHelper::PrepareTempFile() {
 
   ULARGE_INTEGER free_bytes{};
   const std::wstring folder = FolderOf(temp_path_);
-  if (::GetDiskFreeSpaceExW(folder.empty() ? nullptr : folder.c_str(), &free_bytes, nullptr, nullptr) &&
-      free_bytes.QuadPart < static_cast<uint64_t>(remote_file_len_)) {
+  const bool know_free =
+      ::GetDiskFreeSpaceExW(folder.empty() ? nullptr : folder.c_str(), &free_bytes, nullptr, nullptr) != FALSE;
+  // A temporary file of an earlier run is truncated below: its room counts as free.
+  WIN32_FILE_ATTRIBUTE_DATA earlier{};
+  if (know_free && ::GetFileAttributesExW(temp_path_.c_str(), GetFileExInfoStandard, &earlier)) {
+    free_bytes.QuadPart += (static_cast<uint64_t>(earlier.nFileSizeHigh) << 32) | earlier.nFileSizeLow;
+  }
+  if (know_free && free_bytes.QuadPart < static_cast<uint64_t>(remote_file_len_)) {
     startup::Log("Create file error: %lld bytes needed, %llu free\n",
                  static_cast<long long>(remote_file_len_),
                  static_cast<unsigned long long>(free_bytes.QuadPart));
@@ -243,7 +256,11 @@ int32_t CDownloadHelper::TransferRanges() {
       own.send_range = !(whole_file_ && range->next.load() == 0);
       try {
         threads.emplace_back([own, range, &codes, i, &running, &all_done] {
-          codes[i] = RunRangeTransfer(own, *range);
+          try {
+            codes[i] = RunRangeTransfer(own, *range);
+          } catch (...) {
+            codes[i] = kDownloadNoWorker;  // out of memory; nothing may leave a thread entry
+          }
           if (--running == 0) all_done.Set();
         });
       } catch (const std::system_error&) {

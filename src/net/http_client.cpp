@@ -39,13 +39,20 @@ class WinInet {
     read_ = Lookup<ReadFunction>("InternetReadFile");
     close_ = Lookup<CloseFunction>("InternetCloseHandle");
     set_option_ = Lookup<SetOptionFunction>("InternetSetOptionW");
+    query_available_ = Lookup<QueryAvailableFunction>("InternetQueryDataAvailable");
+    query_info_ = Lookup<QueryInfoFunction>("HttpQueryInfoW");
   }
   [[nodiscard]] bool IsUsable() const {
-    return open_ != nullptr && open_url_ != nullptr && read_ != nullptr && close_ != nullptr;
+    return open_ != nullptr && open_url_ != nullptr && read_ != nullptr && close_ != nullptr &&
+           query_available_ != nullptr && query_info_ != nullptr;
   }
 
-  // Reads the whole body; false on any failure or past `cap` bytes.
-  [[nodiscard]] bool Fetch(const std::wstring& url, DWORD flags, size_t cap, std::string& body) const {
+  // Reads the whole body; false on any failure, past `cap` bytes, once `cancel`
+  // is set, or when the whole fetch takes longer than its overall limit (a
+  // server that drips a byte per read time-out would hold the worker for days).
+  [[nodiscard]] bool Fetch(const std::wstring& url, DWORD flags, size_t cap, const std::atomic<bool>* cancel,
+                           std::string& body) const {
+    const ULONGLONG deadline = ::GetTickCount64() + kVersionFetchLimitMs;
     Handle session = open_(L"Wendlebox-Agent/1.0", 0, nullptr, nullptr, 0);
     if (session == nullptr) return false;
     // Bounded like every other transfer: the query's worker must end.
@@ -60,13 +67,39 @@ class WinInet {
     if (ok) {
       char buffer[4096];
       for (;;) {
+        if ((cancel != nullptr && cancel->load()) || ::GetTickCount64() > deadline) {
+          ok = false;
+          break;
+        }
+        // Only what has arrived: a full-buffer read waits for all of it, and
+        // the cancel and the deadline are looked at between reads.
+        // A failed call is a cut body, not its end: a partial file must not be parsed.
+        DWORD available = 0;
+        if (!query_available_(request, &available, 0, 0)) {
+          ok = false;
+          break;
+        }
+        if (available == 0) break;
         DWORD read = 0;
-        if (!read_(request, buffer, sizeof buffer, &read) || read == 0) break;
+        const DWORD wanted = available < sizeof buffer ? available : static_cast<DWORD>(sizeof buffer);
+        if (!read_(request, buffer, wanted, &read)) {
+          ok = false;
+          break;
+        }
+        if (read == 0) break;
         if (body.size() + read > cap) {
           ok = false;
           break;
         }
         body.append(buffer, read);
+      }
+      // Only a successful answer counts, and only whole: a connection closed
+      // early reads as an ordinary end.
+      DWORD status = 0;
+      DWORD length = 0;
+      if (ok && (!QueryNumber(request, kStatusCodeQuery, status) || status / 100 != 2 ||
+                 (QueryNumber(request, kContentLengthQuery, length) && length != body.size()))) {
+        ok = false;
       }
       close_(request);
     }
@@ -80,10 +113,23 @@ class WinInet {
   using ReadFunction = BOOL(WINAPI*)(Handle, void*, DWORD, DWORD*);
   using CloseFunction = BOOL(WINAPI*)(Handle);
   using SetOptionFunction = BOOL(WINAPI*)(Handle, DWORD, void*, DWORD);
+  using QueryAvailableFunction = BOOL(WINAPI*)(Handle, DWORD*, DWORD, DWORD_PTR);
+  using QueryInfoFunction = BOOL(WINAPI*)(Handle, DWORD, void*, DWORD*, DWORD*);
   static constexpr DWORD kConnectTimeoutOption = 2;  // INTERNET_OPTION_CONNECT_TIMEOUT
   static constexpr DWORD kSendTimeoutOption = 5;     // INTERNET_OPTION_SEND_TIMEOUT
   static constexpr DWORD kReceiveTimeoutOption = 6;  // INTERNET_OPTION_RECEIVE_TIMEOUT
   static constexpr DWORD kVersionFetchTimeoutMs = 30000;
+  static constexpr ULONGLONG kVersionFetchLimitMs = 60000;
+  static constexpr DWORD kContentLengthQuery = 5;  // HTTP_QUERY_CONTENT_LENGTH
+  static constexpr DWORD kStatusCodeQuery = 19;    // HTTP_QUERY_STATUS_CODE
+  static constexpr DWORD kAsNumber = 0x20000000;   // HTTP_QUERY_FLAG_NUMBER
+
+  // A numeric header of the answer; false when absent.
+  bool QueryNumber(Handle request, DWORD query, DWORD& value) const {
+    DWORD size = sizeof value;
+    value = 0;
+    return query_info_(request, query | kAsNumber, &value, &size, nullptr) != FALSE;
+  }
 
   template <class Function>
   Function Lookup(const char* name) const {
@@ -96,6 +142,8 @@ class WinInet {
   ReadFunction read_ = nullptr;
   CloseFunction close_ = nullptr;
   SetOptionFunction set_option_ = nullptr;
+  QueryAvailableFunction query_available_ = nullptr;
+  QueryInfoFunction query_info_ = nullptr;
 };
 
 }  // namespace
@@ -278,7 +326,7 @@ std::string ParseVersionFile(std::string_view body) {
   return std::string();
 }
 
-std::string FetchProductVersion(const std::string& url) {
+std::string FetchProductVersion(const std::string& url, const std::atomic<bool>* cancel) {
   if (url.empty()) return std::string();
   const std::wstring wide_url = platform::Utf8ToWide(url);
   if (wide_url.empty()) return std::string();
@@ -289,7 +337,7 @@ std::string FetchProductVersion(const std::string& url) {
   constexpr DWORD kSecure = 0x00800000;         // INTERNET_FLAG_SECURE
   const DWORD flags = kReload | kPragmaNoCache | (IsSecureVersionUrl(url) ? kSecure : 0);
   std::string body;
-  if (!inet.Fetch(wide_url, flags, kVersionFileCap, body) || body.empty()) return std::string();
+  if (!inet.Fetch(wide_url, flags, kVersionFileCap, cancel, body) || body.empty()) return std::string();
   return ParseVersionFile(body);
 }
 

@@ -63,8 +63,10 @@ struct SizeProbe {
 // The plain form: the length, or 0.
 [[nodiscard]] int64_t GetDownloadFileSize(const std::string& url, const std::string& user_agent);
 
-// The version file through WinINet, parsed; empty on any failure.
-[[nodiscard]] std::string FetchProductVersion(const std::string& url);
+// The version file through WinINet, parsed; empty on any failure, also when
+// `cancel` is set while it reads.
+[[nodiscard]] std::string FetchProductVersion(const std::string& url,
+                                              const std::atomic<bool>* cancel = nullptr);
 // Exactly "https://" or "HTTPS://" asks WinINet for a secure request.
 [[nodiscard]] bool IsSecureVersionUrl(std::string_view url);
 // The value of the first "productversion" line of a key=value text.

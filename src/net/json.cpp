@@ -182,6 +182,20 @@ void ParseNumber(JsonItem* item, Cursor& c) {
 
 JsonItem* NewItem() { return new (std::nothrow) JsonItem(); }
 
+// A fresh item linked behind `last` (or as the first child of `parent`); null without memory.
+JsonItem* AppendChild(JsonItem* parent, JsonItem*& last) {
+  JsonItem* item = NewItem();
+  if (item == nullptr) return nullptr;
+  if (last == nullptr) {
+    parent->child = item;
+  } else {
+    last->next = item;
+    item->prev = last;
+  }
+  last = item;
+  return item;
+}
+
 bool ParseValue(JsonItem* item, Cursor& c, int depth);
 
 bool ParseArray(JsonItem* item, Cursor& c, int depth) {
@@ -194,15 +208,8 @@ bool ParseArray(JsonItem* item, Cursor& c, int depth) {
   }
   JsonItem* last = nullptr;
   for (;;) {
-    JsonItem* element = NewItem();
+    JsonItem* element = AppendChild(item, last);
     if (element == nullptr) return false;
-    if (last == nullptr) {
-      item->child = element;
-    } else {
-      last->next = element;
-      element->prev = last;
-    }
-    last = element;
     SkipWhitespace(c);
     if (!ParseValue(element, c, depth)) return false;
     SkipWhitespace(c);
@@ -227,15 +234,8 @@ bool ParseObject(JsonItem* item, Cursor& c, int depth) {
   }
   JsonItem* last = nullptr;
   for (;;) {
-    JsonItem* member = NewItem();
+    JsonItem* member = AppendChild(item, last);
     if (member == nullptr) return false;
-    if (last == nullptr) {
-      item->child = member;
-    } else {
-      last->next = member;
-      member->prev = last;
-    }
-    last = member;
     SkipWhitespace(c);
     member->name = ParseStringText(c);
     if (member->name == nullptr) return false;
@@ -343,8 +343,10 @@ JsonDocument::JsonDocument() : root_(new JsonItem()) {}
 JsonDocument::~JsonDocument() { JsonDelete(root_); }
 
 bool JsonDocument::Parse(std::string_view text) {
+  // Allocated first: if that throws, root_ still owns a valid tree.
+  JsonItem* fresh = new JsonItem();
   JsonDelete(root_);
-  root_ = new JsonItem();
+  root_ = fresh;
   return JsonParse(root_, text) != nullptr;
 }
 

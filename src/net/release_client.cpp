@@ -95,7 +95,7 @@ int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info) {
 }
 
 void CReleaseClient::StartPost() {
-  info_.productVersion = FetchProductVersion(version_url_);
+  info_.productVersion = FetchProductVersion(version_url_, &cancel_);
   info_.requestUrl = service_url_ + "?" + post_fields_;
   std::string body;
   PostRequest request{service_url_, post_fields_, info_.userAgent, kReleaseReplyCap, &cancel_};

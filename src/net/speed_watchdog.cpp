@@ -1,5 +1,6 @@
 #include "net/speed_watchdog.h"
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -44,7 +45,9 @@ size_t SpeedSampleCount() {
 }
 
 bool RunStallWatchdog(const WatchdogSettings& settings, HANDLE finished) {
-  const size_t window = settings.window < 1 ? 1 : static_cast<size_t>(settings.window);
+  // Never wider than what the trimmed list keeps, or the trim would reach before its start.
+  constexpr int kWidestWindow = static_cast<int>(kSampleListCap / 2);
+  const size_t window = static_cast<size_t>(std::clamp(settings.window, 1, kWidestWindow));
   int bad_seconds = 0;
   size_t previous_count = 0;
   for (;;) {

@@ -137,6 +137,16 @@ TEST_F(DownloadTest, LengthProblemsEndWithClearCodes) {
   }
 }
 
+// Any volume has less room than an exabyte: refused before the file is made.
+TEST_F(DownloadTest, AClaimBeyondTheFreeSpaceFailsEarly) {
+  CDownloadHelper helper;
+  const std::string query = "probelength=1152921504606846976&probetoken=" +
+                            platform::WideToAnsi(test_support::UniqueName(L"f"));
+  EXPECT_EQ(Fetch(helper, FileUrl("small.bin", query), 4), kDownloadTempFileFailed);
+  EXPECT_FALSE(platform::FileExists(helper.tempPath()));
+  EXPECT_FALSE(platform::FileExists(target_));
+}
+
 TEST_F(DownloadTest, ADroppedConnectionResumesToAnExactFile) {
   CDownloadHelper helper;
   const int32_t first = Fetch(helper, FileUrl("mid.bin", "drop=70000&droptoken=" +
@@ -204,6 +214,20 @@ TEST_F(DownloadTest, StopKeepsTheTemporaryFileAndResumeFinishesIt) {
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
+// A stop must end a connection that sends nothing at all, long before the
+// stall limit would.
+TEST_F(DownloadTest, AStopEndsASilentConnection) {
+  CDownloadHelper helper;
+  ProgressProbe probe;
+  probe.on_report = [&helper](const DownloadProgress&) { helper.StopDownload(); };
+  const std::string token = platform::WideToAnsi(test_support::UniqueName(L"q"));
+  EXPECT_EQ(Fetch(helper, FileUrl("small.bin", "silent=1&silenttoken=" + token), 1, &probe), kDownloadStopped);
+  EXPECT_FALSE(platform::FileExists(target_));
+  probe.on_report = nullptr;
+  EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
+}
+
 // Closing the program while it downloads: the transfer stops, every thread
 // is joined, and the quit request is still there for the outer loop.
 TEST_F(DownloadTest, AQuitRequestStopsTheDownloadAndIsKept) {
@@ -265,6 +289,14 @@ TEST_F(DownloadTest, AFullDiskFailsEarlyOrCleanly) {
             kDownloadTempFileFailed);
   EXPECT_FALSE(platform::FileExists(folder + L"setup.exe.temp"));
 
+  // A full-size temporary file of an earlier run is replaced, not counted
+  // against the room: a retry on a nearly full volume still fits.
+  ASSERT_TRUE(test_support::WriteBytes(folder + L"setup.exe.temp", std::string(950 * 1024, 't')));
+  CDownloadHelper again;
+  EXPECT_EQ(again.StartDownload(FileUrl("small.bin"), folder + L"setup.exe", "", 2, nullptr, nullptr), kDownloadOk);
+  EXPECT_EQ(ReadBytes(folder + L"setup.exe"), DataBytes("small.bin"));
+  ::DeleteFileW((folder + L"setup.exe").c_str());
+
   // Fits when it starts, then someone else fills the volume: the write fails.
   const std::wstring filler = folder + L"filler.bin";
   CDownloadHelper late;
@@ -319,6 +351,8 @@ TEST_F(DownloadTest, AFileOverFourGibibytes) {
   EXPECT_EQ(read_at(0, 5), "first");
   EXPECT_EQ(read_at(4294967296LL - 6, 5), "cross");
   EXPECT_EQ(read_at(4294967296LL, 1), "!");
+  // The digest reads past the 32-bit line too (known answer of the marked sparse file).
+  EXPECT_EQ(FileMd5Hex(target_), "cbf6ea0073bce5a05b8e9b63321ff53b");
 }
 
 }  // namespace

@@ -70,6 +70,12 @@ TEST(VersionFileTest, FetchesThroughTheSystemHttpStack) {
   net_test::ScriptReply("version_big", std::string(kVersionFileCap + 1, 'x'));
   EXPECT_EQ(FetchProductVersion(HttpBase() + "/scripted?key=version_big"), "");
   EXPECT_EQ(FetchProductVersion("http://127.0.0.1:1/none.ini"), "");
+  // Cut inside the value: a partial file must not give a shorter version.
+  net_test::ScriptReply("version_cut", "ProductVersion=7.10.2\r\n[More]\r\n", "&cut=19");
+  EXPECT_EQ(FetchProductVersion(HttpBase() + "/scripted?key=version_cut"), "");
+  // An error page is not the version file, whatever it says.
+  net_test::ScriptReply("version_404", "ProductVersion=6.6\r\n", "&status=404");
+  EXPECT_EQ(FetchProductVersion(HttpBase() + "/scripted?key=version_404"), "");
 }
 
 TEST(PostFormTest, PostsTheBodyAndReportsBandCodes) {

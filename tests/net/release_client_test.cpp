@@ -182,6 +182,23 @@ TEST(ReleaseQueryTest, AQuitRequestCancelsTheQueryAndIsKept) {
   EXPECT_EQ(net_test::Recorded("query_quit").size(), 1u);
 }
 
+// A version file that trickles in (ten bytes a second: minutes for the
+// whole) must not hold the quit: the cancel reaches the fetch between reads.
+TEST(ReleaseQueryTest, AQuitRequestEndsATricklingVersionFile) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("query_trickle", Reply(kAllMembers));
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(5); });
+  CReleaseClient client;
+  const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_trickle", {},
+                                                   HttpBase() + "/files/drip.bin?drip=1", "");
+  ::KillTimer(nullptr, timer);
+  EXPECT_EQ(info.status, 142);
+  EXPECT_EQ(info.productVersion, "");
+  MSG message;
+  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(message.wParam, 5u);
+}
+
 TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
   REQUIRE_FIXTURE();
   net_test::ScriptReply("check", Reply(R"("md5":"fromreply","killSwitch":"true","WriteLogSwitch":"false","curNum":"5",)"

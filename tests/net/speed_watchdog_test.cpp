@@ -46,18 +46,22 @@ TEST(StallWatchdogTest, AverageOfTheNewestSamplesDecides) {
 }
 
 TEST(StallWatchdogTest, KeepsTheSampleListBounded) {
-  ResetTransferWatch();
-  platform::Signal finished;
-  std::thread watchdog([&] { (void)RunStallWatchdog({4, 120, 1024}, finished.Handle()); });
-  {
-    startup::ScopedLock lock(startup::DownloadLock());
-    for (int i = 0; i < 5000; ++i) AddSpeedSampleLocked(100000);
+  // A window wider than the trimmed list (a caller asking for thousands of
+  // connections) must not make the trim reach before the list's start.
+  for (const int window : {4, 5000}) {
+    ResetTransferWatch();
+    platform::Signal finished;
+    std::thread watchdog([&] { (void)RunStallWatchdog({window, 120, 1024}, finished.Handle()); });
+    {
+      startup::ScopedLock lock(startup::DownloadLock());
+      for (int i = 0; i < 2000; ++i) AddSpeedSampleLocked(100000);
+    }
+    ::Sleep(1500);
+    EXPECT_LE(SpeedSampleCount(), 1000u) << window;
+    finished.Set();
+    watchdog.join();
+    EXPECT_FALSE(IsStalled()) << window;
   }
-  ::Sleep(1500);
-  EXPECT_LE(SpeedSampleCount(), 1000u);
-  finished.Set();
-  watchdog.join();
-  EXPECT_FALSE(IsStalled());
   ResetTransferWatch();
 }
 
