@@ -425,8 +425,21 @@ bool Combo::HandleEvent(const UiEvent& event) {
 
 void Combo::Activate() {
   if (host() == nullptr || items_.empty()) return;
-  const int chosen = host()->ShowDropDown(this, items_, selected_);
-  if (chosen >= 0) (void)SelectItem(chosen, true);
+  (void)host()->OpenDropDown(this, items_, selected_);  // without a native window there is nothing to drop
+}
+
+bool Combo::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
+  if (name == L"itemcount") {
+    drop_rows_ = std::clamp(ParseInt(value).value_or(drop_rows_), 1, 100);
+    return true;
+  }
+  if (name == L"dropboxsize") {
+    // "width,height": a height limits the list (0 keeps the row count).
+    const auto comma = value.find(L',');
+    if (comma != std::wstring::npos) drop_height_ = std::clamp(ParseInt(value.substr(comma + 1)).value_or(0), 0, 4000);
+    return true;
+  }
+  return Label::ApplyAttribute(name, value);
 }
 
 void Combo::PaintText(Painter& painter) {

@@ -152,13 +152,20 @@ class Combo : public Label {
   bool SelectItem(int index, bool notify);
   [[nodiscard]] int selected() const { return selected_; }
   [[nodiscard]] const std::vector<std::wstring>& items() const { return items_; }
+  // The drop-down list's limits: at most `drop_rows` rows, and at most
+  // `drop_height` unscaled pixels when that is not 0.
+  [[nodiscard]] int drop_rows() const { return drop_rows_; }
+  [[nodiscard]] int drop_height() const { return drop_height_; }
 
  protected:
+  bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;
   void PaintText(Painter& painter) override;
 
  private:
   std::vector<std::wstring> items_;
   int selected_ = -1;
+  int drop_rows_ = 10;
+  int drop_height_ = 0;
 };
 
 class GifAnim : public Control {

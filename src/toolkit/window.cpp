@@ -5,6 +5,7 @@
 #include "toolkit/containers.h"
 #include "toolkit/controls.h"
 #include "toolkit/dpi.h"
+#include "toolkit/drop_down_list.h"
 #include "toolkit/hosted_browser.h"
 #include "toolkit/log.h"
 #include "toolkit/skin_resources.h"
@@ -16,7 +17,8 @@ namespace {
 constexpr wchar_t kClassName[] = L"ToolkitWindow";
 constexpr UINT kCloseMessage = WM_APP + 0x301;
 constexpr UINT kRunQueuedMessage = WM_APP + 0x302;
-constexpr UINT kMaxDropDownItems = 1000;
+constexpr UINT kDropDownDoneMessage = WM_APP + 0x303;
+constexpr size_t kMaxDropDownItems = 10000;
 // Watches pending browser navigations: a native timer id outside the
 // program's range (below 0x10000) and far above the control timers' ids.
 constexpr UINT kBrowserWatchTimer = 0xFFFF0;
@@ -128,10 +130,11 @@ class Window::Host : public WindowCore {
       }
     }
     if (window_.tooltip_for_ == control) window_.tooltip_for_ = nullptr;
+    if (window_.drop_down_for_ == control) window_.CloseDropDown();
   }
 
-  int ShowDropDown(Control* control, const std::vector<std::wstring>& items, int current) override {
-    return window_.DropDown(control, items, current);
+  bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current) override {
+    return window_.OpenDropDown(control, items, current);
   }
 
  protected:
@@ -337,6 +340,7 @@ void Window::Close(int code) {
 }
 
 void Window::Hide() {
+  CloseDropDown();
   if (HWND hwnd = hwnd_.load()) ::ShowWindow(hwnd, SW_HIDE);
 }
 
@@ -442,19 +446,60 @@ void Window::ShowFocus(Control* control) {
   if (target != nullptr && ::GetFocus() != target && ::IsWindowVisible(hwnd_.load())) ::SetFocus(target);
 }
 
-int Window::DropDown(Control* control, const std::vector<std::wstring>& items, int current) {
-  HMENU menu = ::CreatePopupMenu();
-  if (menu == nullptr) return -1;
-  const UINT count = std::min<UINT>(static_cast<UINT>(items.size()), kMaxDropDownItems);
-  for (UINT i = 0; i < count; ++i) {
-    ::AppendMenuW(menu, MF_STRING | (static_cast<int>(i) == current ? MF_CHECKED : 0), i + 1, items[i].c_str());
+bool Window::OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current) {
+  auto* combo = dynamic_cast<Combo*>(control);
+  HWND hwnd = hwnd_.load();
+  if (combo == nullptr || hwnd == nullptr || items.empty()) return false;
+  // A second activation while the list is open closes it, as a click on an open combo does.
+  if (drop_down_ != nullptr) {
+    CloseDropDown();
+    return false;
   }
-  POINT corner{control->rect().left, control->rect().bottom};
-  ::ClientToScreen(hwnd_.load(), &corner);
-  const int chosen = static_cast<int>(
-      ::TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_NONOTIFY, corner.x, corner.y, hwnd_.load(), nullptr));
-  ::DestroyMenu(menu);
-  return chosen - 1;
+  const int dpi = core_->dpi();
+  DropDownList::Look look;
+  look.dpi = dpi;
+  look.font = core_->resources().Font(combo->font_, dpi);
+  TEXTMETRICW metrics{};
+  HDC dc = ::GetDC(hwnd);
+  {
+    ScopedSelectObject select(dc, look.font);
+    ::GetTextMetricsW(dc, &metrics);
+  }
+  ::ReleaseDC(hwnd, dc);
+  look.row_height = metrics.tmHeight + ScaleBy(6, dpi);
+  look.visible_rows = combo->drop_rows();
+  if (combo->drop_height() > 0) {
+    look.visible_rows = std::max(1, std::min(look.visible_rows, ScaleBy(combo->drop_height(), dpi) / look.row_height));
+  }
+  std::vector<std::wstring> shown(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), kMaxDropDownItems)));
+  auto list = std::make_unique<DropDownList>(std::move(shown), current, look);
+  RECT anchor{combo->rect().left, combo->rect().top, combo->rect().right, combo->rect().bottom};
+  ::MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&anchor), 2);
+  const UINT generation = ++drop_down_generation_;
+  // The list ends inside its own message handling: the answer comes back
+  // as a posted message, so the list is never destroyed under its own feet.
+  if (!list->Open(hwnd, anchor, [hwnd, generation](int chosen) {
+        ::PostMessageW(hwnd, kDropDownDoneMessage, generation, static_cast<LPARAM>(chosen));
+      })) {
+    LogLine(L"the drop-down list of a combo box cannot be shown (" + std::to_wstring(::GetLastError()) + L")");
+    return false;
+  }
+  drop_down_ = std::move(list);
+  drop_down_for_ = combo;
+  return true;
+}
+
+void Window::CloseDropDown() {
+  ++drop_down_generation_;  // an answer already posted is stale now
+  drop_down_.reset();
+  drop_down_for_ = nullptr;
+}
+
+void Window::DropDownDone(UINT generation, int chosen) {
+  if (generation != drop_down_generation_ || drop_down_ == nullptr) return;
+  Combo* combo = drop_down_for_;
+  CloseDropDown();
+  if (combo != nullptr && chosen >= 0) (void)combo->SelectItem(chosen, true);
 }
 
 void Window::UpdateTooltip(Point point) {
@@ -553,7 +598,15 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       return 0;
     case WM_ERASEBKGND:
       return 1;
+    case WM_ACTIVATE:
+      // The list floats over this window only while the user works in it.
+      if (LOWORD(wparam) == WA_INACTIVE) CloseDropDown();
+      break;
+    case WM_MOVE:
+      CloseDropDown();  // it would be left hanging where the combo was
+      break;
     case WM_SIZE:
+      CloseDropDown();
       if (wparam != SIZE_MINIMIZED) {
         core_->Resize({LOWORD(lparam), HIWORD(lparam)});
         core_->LayoutIfNeeded();
@@ -590,6 +643,10 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       if (core_->pushed() != nullptr && reinterpret_cast<HWND>(lparam) != hwnd) core_->ButtonUp({-1, -1});
       return 0;
     case WM_MOUSEWHEEL: {
+      if (drop_down_ != nullptr) {
+        drop_down_->Wheel(GET_WHEEL_DELTA_WPARAM(wparam));
+        return 0;
+      }
       POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
       ::ScreenToClient(hwnd, &p);
       core_->Wheel({p.x, p.y}, GET_WHEEL_DELTA_WPARAM(wparam));
@@ -646,6 +703,8 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
     case WM_GETDLGCODE:
       return DLGC_WANTALLKEYS;
     case WM_KEYDOWN: {
+      // The open list has the keys first: Esc closes it, not the window.
+      if (drop_down_ != nullptr && drop_down_->KeyDown(static_cast<UINT>(wparam))) return 0;
       const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
       if (wparam == VK_ESCAPE) {
         ::PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -654,6 +713,15 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       if (core_->KeyDown(static_cast<int>(wparam), shift)) return 0;
       break;
     }
+    case WM_CHAR:
+      if (drop_down_ != nullptr && drop_down_->Char(static_cast<wchar_t>(wparam))) return 0;
+      break;
+    case WM_SYSKEYDOWN:
+      CloseDropDown();
+      break;
+    case kDropDownDoneMessage:
+      DropDownDone(static_cast<UINT>(wparam), static_cast<int>(lparam));
+      return 0;
     case WM_COMMAND: {
       const HWND child = reinterpret_cast<HWND>(lparam);
       if (child == nullptr) break;
@@ -712,6 +780,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
     case kCloseMessage:
       close_code_ = static_cast<int>(wparam);
       closed_ = true;
+      CloseDropDown();
       // The owner comes back before this window goes, so activation returns to it.
       if (owner_ != nullptr) ::EnableWindow(owner_, TRUE);
       ::DestroyWindow(hwnd);
@@ -723,6 +792,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       Close(IDCANCEL);
       return 0;
     case WM_NCDESTROY: {
+      CloseDropDown();
       browsers_.clear();
       closed_ = true;
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);

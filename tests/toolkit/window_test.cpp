@@ -12,6 +12,7 @@
 #include "skin_test_support.h"
 #include "toolkit/controls.h"
 #include "toolkit/dpi.h"
+#include "toolkit/drop_down_list.h"
 
 namespace {
 
@@ -265,6 +266,155 @@ TEST_F(WindowTest, TypingGoesToTheNativeEditAndRaisesTextChanged) {
   EXPECT_TRUE(PumpUntil([&] { return window_.Saw(L"return", L"edit"); }));
   ASSERT_TRUE(window_.SetAttribute(L"edit", L"text", L"set by program"));
   EXPECT_EQ(window_.ReadState(L"edit", L"text"), L"set by program");
+}
+
+// The combo's list as the screen has it: a visible pop-up owned by the window.
+HWND VisibleDropDown(HWND owner) {
+  for (HWND popup = ::FindWindowW(L"ToolkitDropDown", nullptr); popup != nullptr;
+       popup = ::FindWindowExW(nullptr, popup, L"ToolkitDropDown", nullptr)) {
+    if (::IsWindowVisible(popup) && ::GetWindow(popup, GW_OWNER) == owner) return popup;
+  }
+  return nullptr;
+}
+
+int CountSeen(const RecordingWindow& window, const std::wstring& type) {
+  int count = 0;
+  for (const auto& n : window.seen) count += n.type == type ? 1 : 0;
+  return count;
+}
+
+TEST_F(WindowTest, TheComboDropsARealListChosenByMouseOrKeyboard) {
+  HWND host = window_.hwnd();
+  // A click drops the list below the combo; the window stays active.
+  ClickAt(ScreenPointOf(window_, L"combo"));
+  ASSERT_TRUE(PumpUntil([&] { return VisibleDropDown(host) != nullptr; }));
+  HWND popup = VisibleDropDown(host);
+  EXPECT_EQ(::GetActiveWindow(), host);
+  EXPECT_EQ(::GetWindowLongPtrW(popup, GWL_STYLE) & WS_POPUP, WS_POPUP);
+  RECT list, combo_rect;
+  ::GetWindowRect(popup, &list);
+  const toolkit::Rect combo = window_.FindControl(L"combo")->rect();
+  combo_rect = {combo.left, combo.top, combo.right, combo.bottom};
+  ::MapWindowPoints(host, nullptr, reinterpret_cast<POINT*>(&combo_rect), 2);
+  EXPECT_EQ(list.top, combo_rect.bottom);
+  EXPECT_EQ(list.left, combo_rect.left);
+  ASSERT_NE(window_.drop_down(), nullptr);
+  EXPECT_EQ(window_.drop_down()->shown_rows(), 3);
+  // Hovering the third row makes it hot; clicking it chooses it, once.
+  RECT client;
+  ::GetClientRect(popup, &client);
+  const int row = client.bottom / 3;
+  POINT third{client.right / 2, 2 * row + row / 2};
+  ::ClientToScreen(popup, &third);
+  ::SetCursorPos(third.x, third.y);
+  INPUT move{};
+  move.type = INPUT_MOUSE;
+  move.mi.dwFlags = MOUSEEVENTF_MOVE;
+  ::SendInput(1, &move, sizeof(move));
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr && window_.drop_down()->hot() == 2; }));
+  window_.seen.clear();
+  ClickAt(third);
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() == nullptr && VisibleDropDown(host) == nullptr; }));
+  PumpFor(100);
+  EXPECT_EQ(CountSeen(window_, L"itemselect"), 1);
+  EXPECT_EQ(window_.ReadState(L"combo", L"index"), L"2");
+  for (const auto& n : window_.seen) {
+    if (n.type == L"itemselect") {
+      EXPECT_EQ(n.index, 2);
+    }
+  }
+
+  // Keyboard: Space opens, Up moves, Enter chooses. The pointer waits
+  // away from where the list opens, so only keys move its hot row.
+  const POINT away = ScreenPointOf(window_, L"red");
+  ::SetCursorPos(away.x, away.y);
+  ASSERT_EQ(window_.core().focused(), window_.FindControl(L"combo"));
+  window_.seen.clear();
+  PressKey(VK_SPACE);
+  ASSERT_TRUE(PumpUntil([&] { return VisibleDropDown(host) != nullptr; }));
+  PressKey(VK_UP);
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr && window_.drop_down()->hot() == 1; }));
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return window_.ReadState(L"combo", L"index") == L"1"; }));
+  EXPECT_EQ(window_.drop_down(), nullptr);
+  // A first letter picks the item; Esc closes the list without a choice
+  // and leaves the window open.
+  PressKey(VK_SPACE);
+  ASSERT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr; }));
+  PressKey('E');
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr && window_.drop_down()->hot() == 0; }));
+  PressKey(VK_ESCAPE);
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() == nullptr; }));
+  PumpFor(100);
+  EXPECT_NE(window_.hwnd(), nullptr) << "Esc closed the window, not only the list";
+  EXPECT_EQ(window_.ReadState(L"combo", L"index"), L"1");
+  EXPECT_EQ(CountSeen(window_, L"itemselect"), 1);
+}
+
+TEST_F(WindowTest, TheComboListClosesOnOutsideClicksMovesAndLostActivationAndScrollsLongLists) {
+  HWND host = window_.hwnd();
+  auto open = [&] {
+    ClickAt(ScreenPointOf(window_, L"combo"));
+    return PumpUntil([&] { return VisibleDropDown(host) != nullptr; });
+  };
+  ASSERT_TRUE(open());
+  window_.seen.clear();
+  // A click elsewhere in the window closes the list and is not a click on the button.
+  ClickAt(ScreenPointOf(window_, L"nine"));
+  EXPECT_TRUE(PumpUntil([&] { return VisibleDropDown(host) == nullptr; }));
+  PumpFor(100);
+  EXPECT_EQ(window_.drop_down(), nullptr);
+  EXPECT_EQ(CountSeen(window_, L"itemselect"), 0);
+  EXPECT_FALSE(window_.Saw(L"click", L"nine"));
+  // Moving the window closes it.
+  ASSERT_TRUE(open());
+  RECT where;
+  ::GetWindowRect(host, &where);
+  ::SetWindowPos(host, nullptr, where.left + 10, where.top + 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_TRUE(PumpUntil([&] { return VisibleDropDown(host) == nullptr && window_.drop_down() == nullptr; }));
+  // Another window taking activation closes it.
+  ASSERT_TRUE(open());
+  {
+    RecordingWindow other;
+    ASSERT_TRUE(other.Create(OpenTestSkin(L"basic"), L"main.xml", {}));
+    other.ShowModeless();
+    ::SetForegroundWindow(other.hwnd());
+    EXPECT_TRUE(PumpUntil([&] { return VisibleDropDown(host) == nullptr && window_.drop_down() == nullptr; }));
+  }
+  ::SetForegroundWindow(host);
+  PumpFor(100);
+  EXPECT_EQ(CountSeen(window_, L"itemselect"), 0);
+
+  // Twenty items in a list limited to four rows: it scrolls, by keys and by the wheel.
+  std::vector<std::wstring> items;
+  for (int i = 0; i < 20; ++i) items.push_back(L"Choice " + std::to_wstring(i));
+  ASSERT_TRUE(window_.FillCombo(L"combo", items, L"Choice 0"));
+  ASSERT_TRUE(window_.SetAttribute(L"combo", L"itemcount", L"4"));
+  ASSERT_TRUE(open());
+  ASSERT_NE(window_.drop_down(), nullptr);
+  EXPECT_EQ(window_.drop_down()->shown_rows(), 4);
+  RECT client;
+  ::GetClientRect(VisibleDropDown(host), &client);
+  EXPECT_LT(client.bottom, 4 * 30 * toolkit::DpiOfWindow(host) / 96) << "the list is limited to four rows";
+  PressKey(VK_END);
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr && window_.drop_down()->top() == 16; }));
+  const POINT over = [&] {
+    // The scroll strip: the pointer over it makes no row hot.
+    RECT r;
+    ::GetWindowRect(VisibleDropDown(host), &r);
+    return POINT{r.right - 4, (r.top + r.bottom) / 2};
+  }();
+  ::SetCursorPos(over.x, over.y);
+  INPUT wheel{};
+  wheel.type = INPUT_MOUSE;
+  wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
+  wheel.mi.mouseData = static_cast<DWORD>(WHEEL_DELTA);
+  ::SendInput(1, &wheel, sizeof(wheel));
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr && window_.drop_down()->top() < 16; }));
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return window_.ReadState(L"combo", L"index") == L"19"; }));
+  PumpFor(100);
+  EXPECT_EQ(CountSeen(window_, L"itemselect"), 1);
 }
 
 TEST_F(WindowTest, LinkClicksCarryIndexAndTarget) {
