@@ -1,6 +1,7 @@
 #include "toolkit/window.h"
 
 #include <commctrl.h>
+#include <richedit.h>
 
 #include "toolkit/containers.h"
 #include "toolkit/controls.h"
@@ -8,6 +9,7 @@
 #include "toolkit/drop_down_list.h"
 #include "toolkit/hosted_browser.h"
 #include "toolkit/log.h"
+#include "toolkit/rich_edit_library.h"
 #include "toolkit/skin_resources.h"
 #include "toolkit/zip_archive.h"
 
@@ -27,6 +29,26 @@ constexpr UINT kBrowserWatchPeriodMs = 100;
 FatalErrorHandler& FatalHandler() {
   static FatalErrorHandler handler;
   return handler;
+}
+
+COLORREF ColorRefOf(Argb color) { return RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF); }
+
+// Font, colours, wrapping and limit of a rich edit child (a plain EDIT gets
+// its colours from WM_CTLCOLOREDIT instead).
+void ApplyRichEditLook(HWND native, const Edit& edit, HFONT font) {
+  ::SendMessageW(native, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_COLOR;
+  format.crTextColor = ColorRefOf(edit.text_color_);
+  // The default format colours what the user types; SCF_ALL what is there.
+  ::SendMessageW(native, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  ::SendMessageW(native, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  ::SendMessageW(native, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorRefOf(edit.native_bk_color())));
+  // A null target device wraps at the window's width; 1 means no wrapping.
+  ::SendMessageW(native, EM_SETTARGETDEVICE, 0, edit.multi_line() && edit.word_wrap() ? 0 : 1);
+  ::SendMessageW(native, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(edit.max_chars()));
+  ::InvalidateRect(native, nullptr, TRUE);
 }
 
 Point PointFromLParam(LPARAM lparam) {
@@ -240,8 +262,12 @@ void Window::ApplyDpi(int dpi) {
          return all;
        }()) {
     auto* edit = dynamic_cast<Edit*>(control);
-    if (edit != nullptr && edit->native != nullptr) {
-      ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(core_->resources().Font(edit->font_, dpi)), TRUE);
+    if (edit == nullptr || edit->native == nullptr) continue;
+    HFONT font = core_->resources().Font(edit->font_, dpi);
+    if (edit->rich() && SystemRichEditClass().rich()) {
+      ApplyRichEditLook(edit->native, *edit, font);
+    } else {
+      ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
   }
 }
@@ -255,15 +281,33 @@ void Window::CreateNativeChildren() {
     pending.pop_back();
     for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
     if (auto* edit = dynamic_cast<Edit*>(control)) {
-      DWORD style = WS_CHILD | ES_AUTOHSCROLL;
+      const bool rich = edit->rich() && SystemRichEditClass().rich();
+      DWORD style = WS_CHILD;
       if (edit->password()) style |= ES_PASSWORD;
       if (edit->read_only()) style |= ES_READONLY;
-      if (edit->multi_line()) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
-      edit->native = ::CreateWindowExW(0, L"EDIT", edit->text().c_str(), style, 0, 0, 0, 0, hwnd,
-                                       reinterpret_cast<HMENU>(static_cast<intptr_t>(id++)), ::GetModuleHandleW(nullptr), nullptr);
-      if (edit->native == nullptr) continue;
-      ::SendMessageW(edit->native, EM_SETLIMITTEXT, static_cast<WPARAM>(edit->max_chars()), 0);
-      ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(core_->resources().Font(edit->font_, core_->dpi())), FALSE);
+      if (edit->multi_line()) {
+        style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
+        // A multi-line EDIT wraps unless it scrolls sideways.
+        if (!edit->word_wrap()) style |= ES_AUTOHSCROLL | WS_HSCROLL;
+      } else {
+        style |= ES_AUTOHSCROLL;
+      }
+      edit->native = ::CreateWindowExW(0, rich ? SystemRichEditClass().window_class : L"EDIT", edit->text().c_str(), style,
+                                       0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<intptr_t>(id++)),
+                                       ::GetModuleHandleW(nullptr), nullptr);
+      if (edit->native == nullptr) {
+        LogLine(L"the native edit of \"" + edit->name() + L"\" cannot be made (" + std::to_wstring(::GetLastError()) + L")");
+        continue;
+      }
+      HFONT font = core_->resources().Font(edit->font_, core_->dpi());
+      if (rich) {
+        // Rich edits report changes only when asked to.
+        ::SendMessageW(edit->native, EM_SETEVENTMASK, 0, ENM_CHANGE);
+        ApplyRichEditLook(edit->native, *edit, font);
+      } else {
+        ::SendMessageW(edit->native, EM_SETLIMITTEXT, static_cast<WPARAM>(edit->max_chars()), 0);
+        ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+      }
       ::SetWindowSubclass(edit->native, EditProc, 1, reinterpret_cast<DWORD_PTR>(this));
     } else if (auto* browser = dynamic_cast<WebBrowser*>(control); browser != nullptr && !browser->name().empty()) {
       browsers_[browser->name()] = std::make_unique<HostedBrowser>(hwnd, nullptr, browser->navigate_timeout_ms());
@@ -438,6 +482,18 @@ void Window::RunQueued() {
     }
     work();
   }
+}
+
+const Edit* Window::EditOfNative(HWND native) const {
+  std::vector<Control*> pending{core_->root()};
+  while (!pending.empty()) {
+    Control* control = pending.back();
+    pending.pop_back();
+    for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
+    auto* edit = dynamic_cast<Edit*>(control);
+    if (edit != nullptr && edit->native == native) return edit;
+  }
+  return nullptr;
 }
 
 void Window::ShowFocus(Control* control) {
@@ -746,8 +802,15 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
     }
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC: {
-      if (!edit_brush_) edit_brush_.Reset(::CreateSolidBrush(RGB(255, 255, 255)));
-      ::SetBkColor(reinterpret_cast<HDC>(wparam), RGB(255, 255, 255));
+      // The description's text and background colours for plain edits.
+      const Edit* edit = EditOfNative(reinterpret_cast<HWND>(lparam));
+      const COLORREF back = ColorRefOf(edit != nullptr ? edit->native_bk_color() : 0xFFFFFFFF);
+      if (!edit_brush_ || edit_brush_color_ != back) {
+        edit_brush_.Reset(::CreateSolidBrush(back));
+        edit_brush_color_ = back;
+      }
+      ::SetBkColor(reinterpret_cast<HDC>(wparam), back);
+      if (edit != nullptr) ::SetTextColor(reinterpret_cast<HDC>(wparam), ColorRefOf(edit->text_color_));
       return reinterpret_cast<LRESULT>(edit_brush_.Get());
     }
     case WM_TIMER: {

@@ -25,6 +25,7 @@ class ZipArchive;
 class HostedBrowser;
 class DropDownList;
 class Combo;
+class Edit;
 
 // What happens when a main window cannot be built. The default shows an
 // error box and ends the process with exit code 1; tests replace it.
@@ -114,6 +115,7 @@ class Window {
   void UpdateTooltip(Point point);
   void RunQueued();
   void ShowFocus(Control* control);
+  [[nodiscard]] const Edit* EditOfNative(HWND native) const;
   bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current);
   void CloseDropDown();
   void DropDownDone(UINT generation, int chosen);
@@ -133,6 +135,7 @@ class Window {
   Size back_buffer_size_;
   UniqueMemoryDc back_dc_;
   UniqueGdiObject edit_brush_;
+  COLORREF edit_brush_color_ = 0;
   std::vector<UniqueGdiObject> edit_fonts_;
   struct IconOwner {
     HICON icon = nullptr;

@@ -6,13 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <richedit.h>
 
 #include <thread>
 
+#include "platform/system_paths.h"
 #include "skin_test_support.h"
 #include "toolkit/controls.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
+#include "toolkit/rich_edit_library.h"
 
 namespace {
 
@@ -415,6 +418,100 @@ TEST_F(WindowTest, TheComboListClosesOnOutsideClicksMovesAndLostActivationAndScr
   EXPECT_TRUE(PumpUntil([&] { return window_.ReadState(L"combo", L"index") == L"19"; }));
   PumpFor(100);
   EXPECT_EQ(CountSeen(window_, L"itemselect"), 1);
+}
+
+TEST(RichEditLibraryTest, PrefersTheNewestLibraryAndFallsBackToThePlainEdit) {
+  struct Case {
+    bool msftedit, riched20;
+    const wchar_t* expected;
+  } cases[] = {{true, true, L"RICHEDIT50W"}, {false, true, L"RichEdit20W"}, {false, false, L"EDIT"}};
+  for (const Case& c : cases) {
+    std::vector<std::wstring> tried;
+    const toolkit::RichEditClass picked = toolkit::PickRichEditClass([&](const std::wstring& library) {
+      tried.push_back(library);
+      return library == L"msftedit.dll" ? c.msftedit : c.riched20;
+    });
+    EXPECT_STREQ(picked.window_class, c.expected);
+    EXPECT_EQ(picked.rich(), c.msftedit || c.riched20);
+    EXPECT_EQ(tried.front(), L"msftedit.dll");
+  }
+  // The older library alone, for real: it loads from System32 and its class works.
+  const toolkit::RichEditClass older = toolkit::PickRichEditClass([](const std::wstring& library) {
+    if (library != L"riched20.dll") return false;
+    platform::UniqueModule module = platform::LoadSystemLibrary(library);
+    const bool loaded = module.IsValid();
+    (void)module.Release();  // the class must outlive this call
+    return loaded;
+  });
+  ASSERT_STREQ(older.window_class, L"RichEdit20W");
+  HWND probe = ::CreateWindowExW(0, older.window_class, L"probe", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(probe, nullptr);
+  ::DestroyWindow(probe);
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(hwnd, name, 64);
+  return name;
+}
+
+TEST(RichEditWindowTest, RichEditsAreNativeRichEditsWithTheDescriptionsLook) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"rich.xml", {}));
+  window.ShowModeless();
+  ::SetForegroundWindow(window.hwnd());
+  ::UpdateWindow(window.hwnd());
+  PumpFor(100);
+  const toolkit::RichEditClass& system = toolkit::SystemRichEditClass();
+  ASSERT_TRUE(system.rich()) << "the rich edit libraries are part of Wine";
+  auto* notes = dynamic_cast<toolkit::Edit*>(window.FindControl(L"notes"));
+  auto* licence = dynamic_cast<toolkit::Edit*>(window.FindControl(L"licence"));
+  auto* nowrap = dynamic_cast<toolkit::Edit*>(window.FindControl(L"nowrap"));
+  ASSERT_TRUE(notes && licence && nowrap && notes->native && licence->native && nowrap->native);
+  for (HWND native : {notes->native, licence->native, nowrap->native}) {
+    EXPECT_EQ(::CompareStringOrdinal(ClassOf(native).c_str(), -1, system.window_class, -1, TRUE), CSTR_EQUAL)
+        << testing::PrintToString(ClassOf(native));
+  }
+  // Text, read-only and multi-line as described.
+  EXPECT_EQ(window.ReadState(L"licence", L"text"), L"Read only");
+  EXPECT_NE(::GetWindowLongPtrW(licence->native, GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_EQ(::GetWindowLongPtrW(notes->native, GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_NE(::GetWindowLongPtrW(notes->native, GWL_STYLE) & ES_MULTILINE, 0);
+  // Word wrap: the long note takes several lines; the unwrapped one stays one.
+  EXPECT_GT(::SendMessageW(notes->native, EM_GETLINECOUNT, 0, 0), 1);
+  EXPECT_EQ(::SendMessageW(nowrap->native, EM_GETLINECOUNT, 0, 0), 1);
+  // The description's font (16 px bold) and text colour.
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof(format);
+  ::SendMessageW(notes->native, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  EXPECT_EQ(format.crTextColor, RGB(0, 0, 0xC0));
+  EXPECT_EQ(format.dwEffects & CFE_AUTOCOLOR, 0u);
+  EXPECT_NE(format.dwEffects & CFE_BOLD, 0u);
+  EXPECT_EQ(std::wstring(format.szFaceName), L"Tahoma");
+  // ...and its background, as the screen shows it (the edit's bottom-left corner is clear of text).
+  const toolkit::Rect r = notes->rect();
+  const toolkit::RenderedImage shot = Screenshot(window.hwnd(), ScreenshotPath(L"rich"));
+  EXPECT_TRUE(toolkit_test::ColorNear(shot.At(r.left + 6, r.bottom - 6), {255, 255, 0xC0}));
+  // Real typing raises textchanged; the read-only one takes none.
+  ClickAt(ScreenPointOf(window, L"notes"));
+  EXPECT_TRUE(PumpUntil([&] { return window.core().focused() == notes; }));
+  ::SendMessageW(notes->native, EM_SETSEL, 0, -1);
+  PressKey('Q');
+  EXPECT_TRUE(PumpUntil([&] { return window.Saw(L"textchanged", L"notes"); }));
+  EXPECT_EQ(window.ReadState(L"notes", L"text"), L"q");
+  ClickAt(ScreenPointOf(window, L"licence"));
+  PumpUntil([&] { return ::GetFocus() == licence->native; });
+  PressKey('Z');
+  PumpFor(150);
+  EXPECT_EQ(window.ReadState(L"licence", L"text"), L"Read only");
+  EXPECT_FALSE(window.Saw(L"textchanged", L"licence"));
+  // The program sets text without a textchanged of its own.
+  window.seen.clear();
+  ASSERT_TRUE(window.SetAttribute(L"notes", L"text", L"from the program"));
+  PumpFor(50);
+  EXPECT_EQ(window.ReadState(L"notes", L"text"), L"from the program");
+  EXPECT_FALSE(window.Saw(L"textchanged", L"notes"));
 }
 
 TEST_F(WindowTest, LinkClicksCarryIndexAndTarget) {
