@@ -1,6 +1,8 @@
 // A real top-level window on the test display, driven by real input
 // (SendInput inside Wine); one screenshot per test skin goes to the build
 // folder for reviewers.
+#include <winsock2.h>
+
 #include "toolkit/window.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@
 #include "toolkit/controls.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
+#include "toolkit/hosted_browser.h"
 #include "toolkit/rich_edit_library.h"
 
 namespace {
@@ -612,11 +615,13 @@ TEST(ModalWindowTest, DisablesTheOwnerAndReturnsTheCloseCode) {
 class RecordingBrowserEvents : public toolkit::IWebBrowserEvents {
  public:
   std::vector<std::wstring> errors;
+  std::vector<long> statuses;  // one per error
   std::vector<std::wstring> completed;
   std::vector<DWORD> threads;
-  void NavigateError(IDispatch*, VARIANT* url, VARIANT*, VARIANT*, VARIANT_BOOL*) override {
+  void NavigateError(IDispatch*, VARIANT* url, VARIANT*, VARIANT* status, VARIANT_BOOL*) override {
     threads.push_back(::GetCurrentThreadId());
     errors.push_back(url != nullptr && url->vt == VT_BSTR ? url->bstrVal : L"");
+    statuses.push_back(status != nullptr && status->vt == VT_I4 ? status->lVal : 0);
   }
   void NavigateComplete2(IDispatch*, VARIANT* url) override {
     threads.push_back(::GetCurrentThreadId());
@@ -661,6 +666,116 @@ TEST(BrowserWindowTest, NavigationFromAWorkerRunsOnTheUiThreadAndFailuresReachTh
     window.Navigate(L"browser", L"about:blank");
     PumpFor(20);
   }
+}
+
+// A loopback listener that takes connections and never answers.
+class SilentServer {
+ public:
+  SilentServer() {
+    WSADATA data;
+    started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    if (socket_ != INVALID_SOCKET && ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        ::listen(socket_, 8) == 0 && ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+      port_ = ntohs(address.sin_port);
+  }
+  ~SilentServer() {
+    if (socket_ != INVALID_SOCKET) ::closesocket(socket_);
+    if (started_) ::WSACleanup();
+  }
+  [[nodiscard]] int port() const { return port_; }
+
+ private:
+  bool started_ = false;
+  SOCKET socket_ = INVALID_SOCKET;
+  int port_ = 0;
+};
+
+// Which path told the handler of a failure, from the toolkit's log line for `url`.
+std::wstring FailurePath(const toolkit_test::LogCapture& log, const std::wstring& url) {
+  std::wstring path;
+  for (const auto& line : log.lines()) {
+    if (line.find(L"navigation to " + url + L" ") == std::wstring::npos) continue;
+    if (line.find(L"reported by the browser engine") != std::wstring::npos) path += L"engine;";
+    if (line.find(L"reported by the time limit") != std::wstring::npos) path += L"time limit;";
+    if (line.find(L"no browser engine") != std::wstring::npos) path += L"no engine;";
+  }
+  return path;
+}
+
+TEST(BrowserWindowTest, EngineAnswersAndSilenceEachReachTheHandlerOnceAndTheLogNamesThePath) {
+  toolkit_test::LogCapture log;
+  RecordingBrowserEvents events;
+  SilentServer silent;
+  ASSERT_NE(silent.port(), 0);
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"all_classes.xml", {}));  // time limit 1000 ms
+  window.ShowModeless();
+  ASSERT_TRUE(window.SetBrowserEventHandler(L"browser", &events));
+  auto errors_for = [&](const std::wstring& url) {
+    std::vector<long> found;
+    for (size_t i = 0; i < events.errors.size(); ++i) {
+      if (events.errors[i] == url) found.push_back(events.statuses[i]);
+    }
+    return found;
+  };
+  const std::wstring refused = L"http://127.0.0.1:1/refused";
+  const std::wstring unanswered = L"http://127.0.0.1:" + std::to_wstring(silent.port()) + L"/silent";
+  for (const std::wstring& url : {refused, unanswered}) {
+    window.Navigate(L"browser", url);
+    EXPECT_TRUE(PumpUntil([&] { return !errors_for(url).empty(); })) << testing::PrintToString(url);
+    // Past the time limit: a failure the engine reported is not reported again.
+    PumpFor(1500);
+    const std::vector<long> statuses = errors_for(url);
+    ASSERT_EQ(statuses.size(), 1u) << testing::PrintToString(url);
+    // Wine's engine answers a refused connection itself; a server that
+    // never answers leaves only the time limit.
+    const std::wstring path = FailurePath(log, url);
+    if (url == refused) {
+      EXPECT_EQ(path, L"engine;");
+      EXPECT_NE(statuses[0], toolkit::HostedBrowser::kTimedOut);
+    } else {
+      EXPECT_EQ(path, L"time limit;");
+      EXPECT_EQ(statuses[0], toolkit::HostedBrowser::kTimedOut);
+    }
+  }
+}
+
+TEST(BrowserWindowTest, AnEarlierNavigationEndingKeepsTheWatchAndALateEngineAnswerIsNotReportedTwice) {
+  SilentServer silent;
+  ASSERT_NE(silent.port(), 0);
+  const std::wstring first = L"http://127.0.0.1:" + std::to_wstring(silent.port()) + L"/first";
+  const std::wstring second = L"http://127.0.0.1:" + std::to_wstring(silent.port()) + L"/second";
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"basic"), L"main.xml", {}));
+  RecordingBrowserEvents events;
+  {
+    toolkit::HostedBrowser browser(window.hwnd(), &events, 60000);
+    ASSERT_TRUE(browser.has_engine());
+    ASSERT_TRUE(browser.Navigate(first));
+    ASSERT_TRUE(browser.Navigate(second));
+    // The site reports the first one complete (the engine's URL has a slash added)...
+    browser.NavigationEnded(first + L"/");
+    EXPECT_TRUE(browser.CheckTimeout()) << "the second navigation is still watched";
+    browser.NavigationEnded(L"HTTP://127.0.0.1:" + std::to_wstring(silent.port()) + L"/SECOND");
+    EXPECT_FALSE(browser.CheckTimeout());
+  }
+  {
+    toolkit::HostedBrowser browser(window.hwnd(), &events, 0);
+    ASSERT_TRUE(browser.Navigate(second));
+    EXPECT_FALSE(browser.CheckTimeout());
+    ASSERT_EQ(events.statuses, std::vector<long>{toolkit::HostedBrowser::kTimedOut});
+    // The engine's own answer arriving after the time limit spoke is dropped.
+    EXPECT_FALSE(browser.EngineReportedError(second, static_cast<long>(0x800C0008)));
+    ASSERT_TRUE(browser.Navigate(first));
+    EXPECT_TRUE(browser.EngineReportedError(first, static_cast<long>(0x800C0008)));
+    EXPECT_FALSE(browser.CheckTimeout()) << "the engine's answer ended the watch";
+  }
+  EXPECT_EQ(events.errors.size(), 1u) << "the site forwards to the handler only what the browser passes on";
 }
 
 TEST(FatalErrorTest, AMainWindowThatCannotBeBuiltReportsAndEnds) {
