@@ -44,10 +44,11 @@ class ControlHost {
   virtual void SetControlTimer(Control* control, UINT id, UINT elapse_ms) { (void)control, (void)id, (void)elapse_ms; }
   virtual void KillControlTimer(Control* control, UINT id) { (void)control, (void)id; }
   virtual void ControlRemoved(Control* control) { (void)control; }
-  // Drop-down of a combo box: the chosen index or -1.
-  [[nodiscard]] virtual int ShowDropDown(Control* control, const std::vector<std::wstring>& items, int current) {
-    (void)control, (void)items;
-    return current;
+  // Opens the drop-down list of a combo box; the choice comes back later
+  // through Combo::SelectItem. False when the host has no list to show.
+  virtual bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current) {
+    (void)control, (void)items, (void)current;
+    return false;
   }
   [[nodiscard]] virtual Control* root() const = 0;
 };

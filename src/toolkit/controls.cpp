@@ -343,13 +343,17 @@ void ScrollBar::PaintStatusImages(Painter& painter) {
 
 // ---- Edit --------------------------------------------------------------------
 
-Edit::Edit(std::wstring class_name) : Label(std::move(class_name)) {}
+Edit::Edit(std::wstring class_name) : Label(std::move(class_name)), rich_(this->class_name().ends_with(L"RichEdit")) {
+  // Rich text is usually longer than a field's 255 characters (a licence).
+  if (rich_) max_chars_ = 1 << 20;
+}
 
 bool Edit::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
   if (name == L"password") password_ = ParseBool(value).value_or(false);
   else if (name == L"readonly") read_only_ = ParseBool(value).value_or(false);
   else if (name == L"maxchar") max_chars_ = std::clamp(ParseInt(value).value_or(255), 1, 1 << 20);
   else if (name == L"nativebkcolor") native_bk_color_ = ParseColor(value).value_or(native_bk_color_);
+  else if (name == L"wordwrap") word_wrap_ = ParseBool(value).value_or(true);
   else if (name == L"numberonly" || name == L"rich" || name == L"vscrollbar" || name == L"autovscroll" ||
            name == L"wantreturn" || name == L"wantctrlreturn" || name == L"transparent" || name == L"autohscroll") {}
   else return Label::ApplyAttribute(name, value);
@@ -425,8 +429,21 @@ bool Combo::HandleEvent(const UiEvent& event) {
 
 void Combo::Activate() {
   if (host() == nullptr || items_.empty()) return;
-  const int chosen = host()->ShowDropDown(this, items_, selected_);
-  if (chosen >= 0) (void)SelectItem(chosen, true);
+  (void)host()->OpenDropDown(this, items_, selected_);  // without a native window there is nothing to drop
+}
+
+bool Combo::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
+  if (name == L"itemcount") {
+    drop_rows_ = std::clamp(ParseInt(value).value_or(drop_rows_), 1, 100);
+    return true;
+  }
+  if (name == L"dropboxsize") {
+    // "width,height": a height limits the list (0 keeps the row count).
+    const auto comma = value.find(L',');
+    if (comma != std::wstring::npos) drop_height_ = std::clamp(ParseInt(value.substr(comma + 1)).value_or(0), 0, 4000);
+    return true;
+  }
+  return Label::ApplyAttribute(name, value);
 }
 
 void Combo::PaintText(Painter& painter) {

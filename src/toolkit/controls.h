@@ -107,8 +107,9 @@ class ScrollBar : public Progress {
   void PaintStatusImages(Painter& painter) override;
 };
 
-// Edit and RichEdit: the text lives in a native EDIT child while a window
-// shows the control; without one (render-only) the control paints it.
+// Edit and RichEdit: the text lives in a native child while a window shows
+// the control (an EDIT, or for RichEdit the system's rich edit); without one
+// (render-only) the control paints it.
 class Edit : public Label {
  public:
   explicit Edit(std::wstring class_name = L"Edit");
@@ -119,6 +120,10 @@ class Edit : public Label {
   [[nodiscard]] bool multi_line() const { return HasFlag(text_flags_, TextFlags::kMultiLine); }
   [[nodiscard]] int max_chars() const { return max_chars_; }
   [[nodiscard]] Argb native_bk_color() const { return native_bk_color_; }
+  // RichEdit and ExtendRichEdit ask for the system's rich edit.
+  [[nodiscard]] bool rich() const { return rich_; }
+  // Multi-line text wraps at the control's width unless wordwrap="false".
+  [[nodiscard]] bool word_wrap() const { return word_wrap_; }
   // The native child, set by the host.
   HWND native = nullptr;
   void SetText(const std::wstring& text) override;
@@ -132,6 +137,8 @@ class Edit : public Label {
  private:
   bool password_ = false;
   bool read_only_ = false;
+  bool rich_;
+  bool word_wrap_ = true;
   int max_chars_ = 255;
   Argb native_bk_color_ = 0xFFFFFFFF;
 };
@@ -152,13 +159,20 @@ class Combo : public Label {
   bool SelectItem(int index, bool notify);
   [[nodiscard]] int selected() const { return selected_; }
   [[nodiscard]] const std::vector<std::wstring>& items() const { return items_; }
+  // The drop-down list's limits: at most `drop_rows` rows, and at most
+  // `drop_height` unscaled pixels when that is not 0.
+  [[nodiscard]] int drop_rows() const { return drop_rows_; }
+  [[nodiscard]] int drop_height() const { return drop_height_; }
 
  protected:
+  bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;
   void PaintText(Painter& painter) override;
 
  private:
   std::vector<std::wstring> items_;
   int selected_ = -1;
+  int drop_rows_ = 10;
+  int drop_height_ = 0;
 };
 
 class GifAnim : public Control {

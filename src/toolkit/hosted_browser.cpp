@@ -3,6 +3,8 @@
 #include <exdispid.h>
 #include <ole2.h>
 
+#include <cwchar>
+
 #include "toolkit/log.h"
 
 namespace toolkit {
@@ -240,13 +242,16 @@ class BrowserSite final : public IOleClientSite,
       case DISPID_BEFORENAVIGATE2:
         if (n == 7 && h != nullptr) h->BeforeNavigate2(a[6].pdispVal, a[5].pvarVal, a[4].pvarVal, a[3].pvarVal, a[2].pvarVal, a[1].pvarVal, a[0].pboolVal);
         break;
-      case DISPID_NAVIGATEERROR:
-        if (owner_ != nullptr) owner_->NavigationEnded();
-        if (n == 5 && h != nullptr) h->NavigateError(a[4].pdispVal, a[3].pvarVal, a[2].pvarVal, a[1].pvarVal, a[0].pboolVal);
+      case DISPID_NAVIGATEERROR: {
+        if (n != 5) break;
+        const bool report = owner_ == nullptr || owner_->EngineReportedError(TextOf(a[3].pvarVal), StatusOf(a[1].pvarVal));
+        if (report && h != nullptr) h->NavigateError(a[4].pdispVal, a[3].pvarVal, a[2].pvarVal, a[1].pvarVal, a[0].pboolVal);
         break;
+      }
       case DISPID_NAVIGATECOMPLETE2:
-        if (owner_ != nullptr) owner_->NavigationEnded();
-        if (n == 2 && h != nullptr) h->NavigateComplete2(a[1].pdispVal, a[0].pvarVal);
+        if (n != 2) break;
+        if (owner_ != nullptr) owner_->NavigationEnded(TextOf(a[0].pvarVal));
+        if (h != nullptr) h->NavigateComplete2(a[1].pdispVal, a[0].pvarVal);
         break;
       case DISPID_DOCUMENTCOMPLETE:
         // Frames complete too; only the top-level document is reported.
@@ -268,6 +273,20 @@ class BrowserSite final : public IOleClientSite,
   ~BrowserSite() = default;
 
   [[nodiscard]] IWebBrowserEvents* Handler() const { return owner_ != nullptr ? owner_->handler() : nullptr; }
+
+  // Event arguments arrive as references to variants.
+  [[nodiscard]] static std::wstring TextOf(const VARIANT* value) {
+    if (value == nullptr) return {};
+    if (value->vt == VT_BSTR && value->bstrVal != nullptr) return value->bstrVal;
+    if (value->vt == (VT_BYREF | VT_VARIANT)) return TextOf(value->pvarVal);
+    return {};
+  }
+  [[nodiscard]] static long StatusOf(const VARIANT* value) {
+    if (value == nullptr) return 0;
+    if (value->vt == VT_I4) return value->lVal;
+    if (value->vt == (VT_BYREF | VT_VARIANT)) return StatusOf(value->pvarVal);
+    return 0;
+  }
 
   [[nodiscard]] bool IsTopLevel(IDispatch* dispatch) const {
     if (dispatch == nullptr || browser_ == nullptr) return false;
@@ -324,30 +343,76 @@ void HostedBrowser::Place(const Rect& rect, bool visible) {
   if (site_ != nullptr) site_->Place(rect, visible);
 }
 
+namespace {
+
+std::wstring HexStatus(long status) {
+  wchar_t text[16];
+  (void)std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(status));
+  return text;
+}
+
+// The engine may hand a URL back with a trailing slash or in another case.
+bool SameUrl(std::wstring a, std::wstring b) {
+  if (!a.empty() && a.back() == L'/') a.pop_back();
+  if (!b.empty() && b.back() == L'/') b.pop_back();
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
+}  // namespace
+
 bool HostedBrowser::Navigate(const std::wstring& url) {
   if (site_ == nullptr) {
+    LogLine(L"web browser: navigation to " + url + L" failed: no browser engine (reported at once)");
     ReportFailure(url, kNoEngine);
     return false;
   }
   pending_ = true;
   pending_url_ = url;
   pending_since_ = ::GetTickCount64();
+  ++outstanding_;
+  timed_out_url_.clear();
   const HRESULT result = site_->Navigate(url);
   if (FAILED(result)) {
     pending_ = false;
+    outstanding_ = 0;
+    LogLine(L"web browser: navigation to " + url + L" could not start (" + HexStatus(result) + L")");
     ReportFailure(url, static_cast<long>(result));
     return false;
   }
   return true;
 }
 
-void HostedBrowser::NavigationEnded() { pending_ = false; }
+void HostedBrowser::NavigationEnded(const std::wstring& url) {
+  // An earlier navigation ending must not end the watch over the latest one.
+  if (outstanding_ > 1 && !SameUrl(url, pending_url_)) {
+    --outstanding_;
+    return;
+  }
+  outstanding_ = 0;
+  pending_ = false;
+}
+
+bool HostedBrowser::EngineReportedError(const std::wstring& url, long status) {
+  if (!timed_out_url_.empty() && SameUrl(url, timed_out_url_)) {
+    LogLine(L"web browser: the engine's failure of " + url + L" (" + HexStatus(status) +
+            L") came after the time limit had reported it; not reported twice");
+    timed_out_url_.clear();
+    return false;
+  }
+  NavigationEnded(url);
+  LogLine(L"web browser: navigation to " + url + L" failed, reported by the browser engine (" + HexStatus(status) + L")");
+  return true;
+}
 
 bool HostedBrowser::CheckTimeout() {
   if (!pending_) return false;
   if (::GetTickCount64() - pending_since_ < timeout_ms_) return true;
   pending_ = false;
-  LogLine(L"web browser: navigation to " + pending_url_ + L" neither completed nor failed in time");
+  outstanding_ = 0;
+  timed_out_url_ = pending_url_;
+  LogLine(L"web browser: navigation to " + pending_url_ + L" neither completed nor failed within " +
+          std::to_wstring(timeout_ms_) + L" ms; reported by the time limit");
   ReportFailure(pending_url_, kTimedOut);
   return false;
 }

@@ -2,7 +2,9 @@
 // hosted through a minimal OLE in-place site with the document-host
 // interface and a navigation event sink. Where no browser engine answers
 // (the object cannot be made, or a navigation neither completes nor fails
-// within its time limit) the handler hears of a navigation error.
+// within its time limit) the handler hears of a navigation error. Each
+// failure reaches the handler once, and the log says which path told it:
+// the engine's own answer, the time limit, or no engine at all.
 #pragma once
 
 #include <string>
@@ -37,8 +39,11 @@ class HostedBrowser {
   // True while a navigation is still pending.
   bool CheckTimeout();
 
-  // From the site: a navigation ended (completed or failed).
-  void NavigationEnded();
+  // From the site: a navigation to `url` completed.
+  void NavigationEnded(const std::wstring& url);
+  // From the site: the engine reported a failure; true when the handler is
+  // to hear of it (not when the time limit already reported this URL).
+  [[nodiscard]] bool EngineReportedError(const std::wstring& url, long status);
 
  private:
   void ReportFailure(const std::wstring& url, long status);
@@ -50,6 +55,8 @@ class HostedBrowser {
   std::wstring pending_url_;
   ULONGLONG pending_since_ = 0;
   bool pending_ = false;
+  int outstanding_ = 0;          // navigations started and not yet ended
+  std::wstring timed_out_url_;  // the last one the time limit reported
 };
 
 }  // namespace toolkit

@@ -1,12 +1,15 @@
 #include "toolkit/window.h"
 
 #include <commctrl.h>
+#include <richedit.h>
 
 #include "toolkit/containers.h"
 #include "toolkit/controls.h"
 #include "toolkit/dpi.h"
+#include "toolkit/drop_down_list.h"
 #include "toolkit/hosted_browser.h"
 #include "toolkit/log.h"
+#include "toolkit/rich_edit_library.h"
 #include "toolkit/skin_resources.h"
 #include "toolkit/zip_archive.h"
 
@@ -16,7 +19,8 @@ namespace {
 constexpr wchar_t kClassName[] = L"ToolkitWindow";
 constexpr UINT kCloseMessage = WM_APP + 0x301;
 constexpr UINT kRunQueuedMessage = WM_APP + 0x302;
-constexpr UINT kMaxDropDownItems = 1000;
+constexpr UINT kDropDownDoneMessage = WM_APP + 0x303;
+constexpr size_t kMaxDropDownItems = 10000;
 // Watches pending browser navigations: a native timer id outside the
 // program's range (below 0x10000) and far above the control timers' ids.
 constexpr UINT kBrowserWatchTimer = 0xFFFF0;
@@ -25,6 +29,26 @@ constexpr UINT kBrowserWatchPeriodMs = 100;
 FatalErrorHandler& FatalHandler() {
   static FatalErrorHandler handler;
   return handler;
+}
+
+COLORREF ColorRefOf(Argb color) { return RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF); }
+
+// Font, colours, wrapping and limit of a rich edit child (a plain EDIT gets
+// its colours from WM_CTLCOLOREDIT instead).
+void ApplyRichEditLook(HWND native, const Edit& edit, HFONT font) {
+  ::SendMessageW(native, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof(format);
+  format.dwMask = CFM_COLOR;
+  format.crTextColor = ColorRefOf(edit.text_color_);
+  // The default format colours what the user types; SCF_ALL what is there.
+  ::SendMessageW(native, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  ::SendMessageW(native, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+  ::SendMessageW(native, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorRefOf(edit.native_bk_color())));
+  // A null target device wraps at the window's width; 1 means no wrapping.
+  ::SendMessageW(native, EM_SETTARGETDEVICE, 0, edit.multi_line() && edit.word_wrap() ? 0 : 1);
+  ::SendMessageW(native, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(edit.max_chars()));
+  ::InvalidateRect(native, nullptr, TRUE);
 }
 
 Point PointFromLParam(LPARAM lparam) {
@@ -128,10 +152,11 @@ class Window::Host : public WindowCore {
       }
     }
     if (window_.tooltip_for_ == control) window_.tooltip_for_ = nullptr;
+    if (window_.drop_down_for_ == control) window_.CloseDropDown();
   }
 
-  int ShowDropDown(Control* control, const std::vector<std::wstring>& items, int current) override {
-    return window_.DropDown(control, items, current);
+  bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current) override {
+    return window_.OpenDropDown(control, items, current);
   }
 
  protected:
@@ -237,8 +262,12 @@ void Window::ApplyDpi(int dpi) {
          return all;
        }()) {
     auto* edit = dynamic_cast<Edit*>(control);
-    if (edit != nullptr && edit->native != nullptr) {
-      ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(core_->resources().Font(edit->font_, dpi)), TRUE);
+    if (edit == nullptr || edit->native == nullptr) continue;
+    HFONT font = core_->resources().Font(edit->font_, dpi);
+    if (edit->rich() && SystemRichEditClass().rich()) {
+      ApplyRichEditLook(edit->native, *edit, font);
+    } else {
+      ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
   }
 }
@@ -252,15 +281,33 @@ void Window::CreateNativeChildren() {
     pending.pop_back();
     for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
     if (auto* edit = dynamic_cast<Edit*>(control)) {
-      DWORD style = WS_CHILD | ES_AUTOHSCROLL;
+      const bool rich = edit->rich() && SystemRichEditClass().rich();
+      DWORD style = WS_CHILD;
       if (edit->password()) style |= ES_PASSWORD;
       if (edit->read_only()) style |= ES_READONLY;
-      if (edit->multi_line()) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
-      edit->native = ::CreateWindowExW(0, L"EDIT", edit->text().c_str(), style, 0, 0, 0, 0, hwnd,
-                                       reinterpret_cast<HMENU>(static_cast<intptr_t>(id++)), ::GetModuleHandleW(nullptr), nullptr);
-      if (edit->native == nullptr) continue;
-      ::SendMessageW(edit->native, EM_SETLIMITTEXT, static_cast<WPARAM>(edit->max_chars()), 0);
-      ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(core_->resources().Font(edit->font_, core_->dpi())), FALSE);
+      if (edit->multi_line()) {
+        style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
+        // A multi-line EDIT wraps unless it scrolls sideways.
+        if (!edit->word_wrap()) style |= ES_AUTOHSCROLL | WS_HSCROLL;
+      } else {
+        style |= ES_AUTOHSCROLL;
+      }
+      edit->native = ::CreateWindowExW(0, rich ? SystemRichEditClass().window_class : L"EDIT", edit->text().c_str(), style,
+                                       0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<intptr_t>(id++)),
+                                       ::GetModuleHandleW(nullptr), nullptr);
+      if (edit->native == nullptr) {
+        LogLine(L"the native edit of \"" + edit->name() + L"\" cannot be made (" + std::to_wstring(::GetLastError()) + L")");
+        continue;
+      }
+      HFONT font = core_->resources().Font(edit->font_, core_->dpi());
+      if (rich) {
+        // Rich edits report changes only when asked to.
+        ::SendMessageW(edit->native, EM_SETEVENTMASK, 0, ENM_CHANGE);
+        ApplyRichEditLook(edit->native, *edit, font);
+      } else {
+        ::SendMessageW(edit->native, EM_SETLIMITTEXT, static_cast<WPARAM>(edit->max_chars()), 0);
+        ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+      }
       ::SetWindowSubclass(edit->native, EditProc, 1, reinterpret_cast<DWORD_PTR>(this));
     } else if (auto* browser = dynamic_cast<WebBrowser*>(control); browser != nullptr && !browser->name().empty()) {
       browsers_[browser->name()] = std::make_unique<HostedBrowser>(hwnd, nullptr, browser->navigate_timeout_ms());
@@ -337,6 +384,7 @@ void Window::Close(int code) {
 }
 
 void Window::Hide() {
+  CloseDropDown();
   if (HWND hwnd = hwnd_.load()) ::ShowWindow(hwnd, SW_HIDE);
 }
 
@@ -436,25 +484,78 @@ void Window::RunQueued() {
   }
 }
 
+const Edit* Window::EditOfNative(HWND native) const {
+  std::vector<Control*> pending{core_->root()};
+  while (!pending.empty()) {
+    Control* control = pending.back();
+    pending.pop_back();
+    for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
+    auto* edit = dynamic_cast<Edit*>(control);
+    if (edit != nullptr && edit->native == native) return edit;
+  }
+  return nullptr;
+}
+
 void Window::ShowFocus(Control* control) {
   auto* edit = dynamic_cast<Edit*>(control);
   HWND target = edit != nullptr && edit->native != nullptr ? edit->native : hwnd_.load();
   if (target != nullptr && ::GetFocus() != target && ::IsWindowVisible(hwnd_.load())) ::SetFocus(target);
 }
 
-int Window::DropDown(Control* control, const std::vector<std::wstring>& items, int current) {
-  HMENU menu = ::CreatePopupMenu();
-  if (menu == nullptr) return -1;
-  const UINT count = std::min<UINT>(static_cast<UINT>(items.size()), kMaxDropDownItems);
-  for (UINT i = 0; i < count; ++i) {
-    ::AppendMenuW(menu, MF_STRING | (static_cast<int>(i) == current ? MF_CHECKED : 0), i + 1, items[i].c_str());
+bool Window::OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current) {
+  auto* combo = dynamic_cast<Combo*>(control);
+  HWND hwnd = hwnd_.load();
+  if (combo == nullptr || hwnd == nullptr || items.empty()) return false;
+  // A second activation while the list is open closes it, as a click on an open combo does.
+  if (drop_down_ != nullptr) {
+    CloseDropDown();
+    return false;
   }
-  POINT corner{control->rect().left, control->rect().bottom};
-  ::ClientToScreen(hwnd_.load(), &corner);
-  const int chosen = static_cast<int>(
-      ::TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_NONOTIFY, corner.x, corner.y, hwnd_.load(), nullptr));
-  ::DestroyMenu(menu);
-  return chosen - 1;
+  const int dpi = core_->dpi();
+  DropDownList::Look look;
+  look.dpi = dpi;
+  look.font = core_->resources().Font(combo->font_, dpi);
+  TEXTMETRICW metrics{};
+  HDC dc = ::GetDC(hwnd);
+  {
+    ScopedSelectObject select(dc, look.font);
+    ::GetTextMetricsW(dc, &metrics);
+  }
+  ::ReleaseDC(hwnd, dc);
+  look.row_height = metrics.tmHeight + ScaleBy(6, dpi);
+  look.visible_rows = combo->drop_rows();
+  if (combo->drop_height() > 0) {
+    look.visible_rows = std::max(1, std::min(look.visible_rows, ScaleBy(combo->drop_height(), dpi) / look.row_height));
+  }
+  std::vector<std::wstring> shown(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), kMaxDropDownItems)));
+  auto list = std::make_unique<DropDownList>(std::move(shown), current, look);
+  RECT anchor{combo->rect().left, combo->rect().top, combo->rect().right, combo->rect().bottom};
+  ::MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&anchor), 2);
+  const UINT generation = ++drop_down_generation_;
+  // The list ends inside its own message handling: the answer comes back
+  // as a posted message, so the list is never destroyed under its own feet.
+  if (!list->Open(hwnd, anchor, [hwnd, generation](int chosen) {
+        ::PostMessageW(hwnd, kDropDownDoneMessage, generation, static_cast<LPARAM>(chosen));
+      })) {
+    LogLine(L"the drop-down list of a combo box cannot be shown (" + std::to_wstring(::GetLastError()) + L")");
+    return false;
+  }
+  drop_down_ = std::move(list);
+  drop_down_for_ = combo;
+  return true;
+}
+
+void Window::CloseDropDown() {
+  ++drop_down_generation_;  // an answer already posted is stale now
+  drop_down_.reset();
+  drop_down_for_ = nullptr;
+}
+
+void Window::DropDownDone(UINT generation, int chosen) {
+  if (generation != drop_down_generation_ || drop_down_ == nullptr) return;
+  Combo* combo = drop_down_for_;
+  CloseDropDown();
+  if (combo != nullptr && chosen >= 0) (void)combo->SelectItem(chosen, true);
 }
 
 void Window::UpdateTooltip(Point point) {
@@ -553,7 +654,15 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       return 0;
     case WM_ERASEBKGND:
       return 1;
+    case WM_ACTIVATE:
+      // The list floats over this window only while the user works in it.
+      if (LOWORD(wparam) == WA_INACTIVE) CloseDropDown();
+      break;
+    case WM_MOVE:
+      CloseDropDown();  // it would be left hanging where the combo was
+      break;
     case WM_SIZE:
+      CloseDropDown();
       if (wparam != SIZE_MINIMIZED) {
         core_->Resize({LOWORD(lparam), HIWORD(lparam)});
         core_->LayoutIfNeeded();
@@ -590,6 +699,10 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       if (core_->pushed() != nullptr && reinterpret_cast<HWND>(lparam) != hwnd) core_->ButtonUp({-1, -1});
       return 0;
     case WM_MOUSEWHEEL: {
+      if (drop_down_ != nullptr) {
+        drop_down_->Wheel(GET_WHEEL_DELTA_WPARAM(wparam));
+        return 0;
+      }
       POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
       ::ScreenToClient(hwnd, &p);
       core_->Wheel({p.x, p.y}, GET_WHEEL_DELTA_WPARAM(wparam));
@@ -646,6 +759,8 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
     case WM_GETDLGCODE:
       return DLGC_WANTALLKEYS;
     case WM_KEYDOWN: {
+      // The open list has the keys first: Esc closes it, not the window.
+      if (drop_down_ != nullptr && drop_down_->KeyDown(static_cast<UINT>(wparam))) return 0;
       const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
       if (wparam == VK_ESCAPE) {
         ::PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -654,6 +769,15 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       if (core_->KeyDown(static_cast<int>(wparam), shift)) return 0;
       break;
     }
+    case WM_CHAR:
+      if (drop_down_ != nullptr && drop_down_->Char(static_cast<wchar_t>(wparam))) return 0;
+      break;
+    case WM_SYSKEYDOWN:
+      CloseDropDown();
+      break;
+    case kDropDownDoneMessage:
+      DropDownDone(static_cast<UINT>(wparam), static_cast<int>(lparam));
+      return 0;
     case WM_COMMAND: {
       const HWND child = reinterpret_cast<HWND>(lparam);
       if (child == nullptr) break;
@@ -678,8 +802,15 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
     }
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC: {
-      if (!edit_brush_) edit_brush_.Reset(::CreateSolidBrush(RGB(255, 255, 255)));
-      ::SetBkColor(reinterpret_cast<HDC>(wparam), RGB(255, 255, 255));
+      // The description's text and background colours for plain edits.
+      const Edit* edit = EditOfNative(reinterpret_cast<HWND>(lparam));
+      const COLORREF back = ColorRefOf(edit != nullptr ? edit->native_bk_color() : 0xFFFFFFFF);
+      if (!edit_brush_ || edit_brush_color_ != back) {
+        edit_brush_.Reset(::CreateSolidBrush(back));
+        edit_brush_color_ = back;
+      }
+      ::SetBkColor(reinterpret_cast<HDC>(wparam), back);
+      if (edit != nullptr) ::SetTextColor(reinterpret_cast<HDC>(wparam), ColorRefOf(edit->text_color_));
       return reinterpret_cast<LRESULT>(edit_brush_.Get());
     }
     case WM_TIMER: {
@@ -712,6 +843,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
     case kCloseMessage:
       close_code_ = static_cast<int>(wparam);
       closed_ = true;
+      CloseDropDown();
       // The owner comes back before this window goes, so activation returns to it.
       if (owner_ != nullptr) ::EnableWindow(owner_, TRUE);
       ::DestroyWindow(hwnd);
@@ -723,6 +855,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       Close(IDCANCEL);
       return 0;
     case WM_NCDESTROY: {
+      CloseDropDown();
       browsers_.clear();
       closed_ = true;
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);

@@ -23,6 +23,9 @@ namespace toolkit {
 
 class ZipArchive;
 class HostedBrowser;
+class DropDownList;
+class Combo;
+class Edit;
 
 // What happens when a main window cannot be built. The default shows an
 // error box and ends the process with exit code 1; tests replace it.
@@ -112,7 +115,16 @@ class Window {
   void UpdateTooltip(Point point);
   void RunQueued();
   void ShowFocus(Control* control);
-  int DropDown(Control* control, const std::vector<std::wstring>& items, int current);
+  [[nodiscard]] const Edit* EditOfNative(HWND native) const;
+  bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current);
+  void CloseDropDown();
+  void DropDownDone(UINT generation, int chosen);
+
+ public:
+  // The open drop-down list of a combo box, or null.
+  [[nodiscard]] DropDownList* drop_down() const { return drop_down_.get(); }
+
+ private:
 
   std::unique_ptr<Host> core_;
   std::atomic<HWND> hwnd_{nullptr};
@@ -123,6 +135,7 @@ class Window {
   Size back_buffer_size_;
   UniqueMemoryDc back_dc_;
   UniqueGdiObject edit_brush_;
+  COLORREF edit_brush_color_ = 0;
   std::vector<UniqueGdiObject> edit_fonts_;
   struct IconOwner {
     HICON icon = nullptr;
@@ -135,6 +148,9 @@ class Window {
   std::map<UINT, std::pair<Control*, UINT>> control_timers_;  // native id -> (control, its id)
   UINT next_timer_id_ = 0x10000;
   std::map<std::wstring, std::unique_ptr<HostedBrowser>> browsers_;
+  std::unique_ptr<DropDownList> drop_down_;
+  Combo* drop_down_for_ = nullptr;
+  UINT drop_down_generation_ = 0;  // tells a late answer of a closed list apart
   bool tracking_mouse_ = false;
   bool closed_ = false;
   int close_code_ = 0;

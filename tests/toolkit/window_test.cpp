@@ -1,17 +1,24 @@
 // A real top-level window on the test display, driven by real input
 // (SendInput inside Wine); one screenshot per test skin goes to the build
 // folder for reviewers.
+#include <winsock2.h>
+
 #include "toolkit/window.h"
 
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <richedit.h>
 
 #include <thread>
 
+#include "platform/system_paths.h"
 #include "skin_test_support.h"
 #include "toolkit/controls.h"
 #include "toolkit/dpi.h"
+#include "toolkit/drop_down_list.h"
+#include "toolkit/hosted_browser.h"
+#include "toolkit/rich_edit_library.h"
 
 namespace {
 
@@ -267,6 +274,249 @@ TEST_F(WindowTest, TypingGoesToTheNativeEditAndRaisesTextChanged) {
   EXPECT_EQ(window_.ReadState(L"edit", L"text"), L"set by program");
 }
 
+// The combo's list as the screen has it: a visible pop-up owned by the window.
+HWND VisibleDropDown(HWND owner) {
+  for (HWND popup = ::FindWindowW(L"ToolkitDropDown", nullptr); popup != nullptr;
+       popup = ::FindWindowExW(nullptr, popup, L"ToolkitDropDown", nullptr)) {
+    if (::IsWindowVisible(popup) && ::GetWindow(popup, GW_OWNER) == owner) return popup;
+  }
+  return nullptr;
+}
+
+int CountSeen(const RecordingWindow& window, const std::wstring& type) {
+  int count = 0;
+  for (const auto& n : window.seen) count += n.type == type ? 1 : 0;
+  return count;
+}
+
+TEST_F(WindowTest, TheComboDropsARealListChosenByMouseOrKeyboard) {
+  HWND host = window_.hwnd();
+  // A click drops the list below the combo; the window stays active.
+  ClickAt(ScreenPointOf(window_, L"combo"));
+  ASSERT_TRUE(PumpUntil([&] { return VisibleDropDown(host) != nullptr; }));
+  HWND popup = VisibleDropDown(host);
+  EXPECT_EQ(::GetActiveWindow(), host);
+  EXPECT_EQ(::GetWindowLongPtrW(popup, GWL_STYLE) & WS_POPUP, WS_POPUP);
+  RECT list, combo_rect;
+  ::GetWindowRect(popup, &list);
+  const toolkit::Rect combo = window_.FindControl(L"combo")->rect();
+  combo_rect = {combo.left, combo.top, combo.right, combo.bottom};
+  ::MapWindowPoints(host, nullptr, reinterpret_cast<POINT*>(&combo_rect), 2);
+  EXPECT_EQ(list.top, combo_rect.bottom);
+  EXPECT_EQ(list.left, combo_rect.left);
+  ASSERT_NE(window_.drop_down(), nullptr);
+  EXPECT_EQ(window_.drop_down()->shown_rows(), 3);
+  // Hovering the third row makes it hot; clicking it chooses it, once.
+  RECT client;
+  ::GetClientRect(popup, &client);
+  const int row = client.bottom / 3;
+  POINT third{client.right / 2, 2 * row + row / 2};
+  ::ClientToScreen(popup, &third);
+  ::SetCursorPos(third.x, third.y);
+  INPUT move{};
+  move.type = INPUT_MOUSE;
+  move.mi.dwFlags = MOUSEEVENTF_MOVE;
+  ::SendInput(1, &move, sizeof(move));
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr && window_.drop_down()->hot() == 2; }));
+  window_.seen.clear();
+  ClickAt(third);
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() == nullptr && VisibleDropDown(host) == nullptr; }));
+  PumpFor(100);
+  EXPECT_EQ(CountSeen(window_, L"itemselect"), 1);
+  EXPECT_EQ(window_.ReadState(L"combo", L"index"), L"2");
+  for (const auto& n : window_.seen) {
+    if (n.type == L"itemselect") {
+      EXPECT_EQ(n.index, 2);
+    }
+  }
+
+  // Keyboard: Space opens, Up moves, Enter chooses. The pointer waits
+  // away from where the list opens, so only keys move its hot row.
+  const POINT away = ScreenPointOf(window_, L"red");
+  ::SetCursorPos(away.x, away.y);
+  ASSERT_EQ(window_.core().focused(), window_.FindControl(L"combo"));
+  window_.seen.clear();
+  PressKey(VK_SPACE);
+  ASSERT_TRUE(PumpUntil([&] { return VisibleDropDown(host) != nullptr; }));
+  PressKey(VK_UP);
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr && window_.drop_down()->hot() == 1; }));
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return window_.ReadState(L"combo", L"index") == L"1"; }));
+  EXPECT_EQ(window_.drop_down(), nullptr);
+  // A first letter picks the item; Esc closes the list without a choice
+  // and leaves the window open.
+  PressKey(VK_SPACE);
+  ASSERT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr; }));
+  PressKey('E');
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr && window_.drop_down()->hot() == 0; }));
+  PressKey(VK_ESCAPE);
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() == nullptr; }));
+  PumpFor(100);
+  EXPECT_NE(window_.hwnd(), nullptr) << "Esc closed the window, not only the list";
+  EXPECT_EQ(window_.ReadState(L"combo", L"index"), L"1");
+  EXPECT_EQ(CountSeen(window_, L"itemselect"), 1);
+}
+
+TEST_F(WindowTest, TheComboListClosesOnOutsideClicksMovesAndLostActivationAndScrollsLongLists) {
+  HWND host = window_.hwnd();
+  auto open = [&] {
+    ClickAt(ScreenPointOf(window_, L"combo"));
+    return PumpUntil([&] { return VisibleDropDown(host) != nullptr; });
+  };
+  ASSERT_TRUE(open());
+  window_.seen.clear();
+  // A click elsewhere in the window closes the list and is not a click on the button.
+  ClickAt(ScreenPointOf(window_, L"nine"));
+  EXPECT_TRUE(PumpUntil([&] { return VisibleDropDown(host) == nullptr; }));
+  PumpFor(100);
+  EXPECT_EQ(window_.drop_down(), nullptr);
+  EXPECT_EQ(CountSeen(window_, L"itemselect"), 0);
+  EXPECT_FALSE(window_.Saw(L"click", L"nine"));
+  // Moving the window closes it.
+  ASSERT_TRUE(open());
+  RECT where;
+  ::GetWindowRect(host, &where);
+  ::SetWindowPos(host, nullptr, where.left + 10, where.top + 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_TRUE(PumpUntil([&] { return VisibleDropDown(host) == nullptr && window_.drop_down() == nullptr; }));
+  // Another window taking activation closes it.
+  ASSERT_TRUE(open());
+  {
+    RecordingWindow other;
+    ASSERT_TRUE(other.Create(OpenTestSkin(L"basic"), L"main.xml", {}));
+    other.ShowModeless();
+    ::SetForegroundWindow(other.hwnd());
+    EXPECT_TRUE(PumpUntil([&] { return VisibleDropDown(host) == nullptr && window_.drop_down() == nullptr; }));
+  }
+  ::SetForegroundWindow(host);
+  PumpFor(100);
+  EXPECT_EQ(CountSeen(window_, L"itemselect"), 0);
+
+  // Twenty items in a list limited to four rows: it scrolls, by keys and by the wheel.
+  std::vector<std::wstring> items;
+  for (int i = 0; i < 20; ++i) items.push_back(L"Choice " + std::to_wstring(i));
+  ASSERT_TRUE(window_.FillCombo(L"combo", items, L"Choice 0"));
+  ASSERT_TRUE(window_.SetAttribute(L"combo", L"itemcount", L"4"));
+  ASSERT_TRUE(open());
+  ASSERT_NE(window_.drop_down(), nullptr);
+  EXPECT_EQ(window_.drop_down()->shown_rows(), 4);
+  RECT client;
+  ::GetClientRect(VisibleDropDown(host), &client);
+  EXPECT_LT(client.bottom, 4 * 30 * toolkit::DpiOfWindow(host) / 96) << "the list is limited to four rows";
+  PressKey(VK_END);
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr && window_.drop_down()->top() == 16; }));
+  const POINT over = [&] {
+    // The scroll strip: the pointer over it makes no row hot.
+    RECT r;
+    ::GetWindowRect(VisibleDropDown(host), &r);
+    return POINT{r.right - 4, (r.top + r.bottom) / 2};
+  }();
+  ::SetCursorPos(over.x, over.y);
+  INPUT wheel{};
+  wheel.type = INPUT_MOUSE;
+  wheel.mi.dwFlags = MOUSEEVENTF_WHEEL;
+  wheel.mi.mouseData = static_cast<DWORD>(WHEEL_DELTA);
+  ::SendInput(1, &wheel, sizeof(wheel));
+  EXPECT_TRUE(PumpUntil([&] { return window_.drop_down() != nullptr && window_.drop_down()->top() < 16; }));
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return window_.ReadState(L"combo", L"index") == L"19"; }));
+  PumpFor(100);
+  EXPECT_EQ(CountSeen(window_, L"itemselect"), 1);
+}
+
+TEST(RichEditLibraryTest, PrefersTheNewestLibraryAndFallsBackToThePlainEdit) {
+  struct Case {
+    bool msftedit, riched20;
+    const wchar_t* expected;
+  } cases[] = {{true, true, L"RICHEDIT50W"}, {false, true, L"RichEdit20W"}, {false, false, L"EDIT"}};
+  for (const Case& c : cases) {
+    std::vector<std::wstring> tried;
+    const toolkit::RichEditClass picked = toolkit::PickRichEditClass([&](const std::wstring& library) {
+      tried.push_back(library);
+      return library == L"msftedit.dll" ? c.msftedit : c.riched20;
+    });
+    EXPECT_STREQ(picked.window_class, c.expected);
+    EXPECT_EQ(picked.rich(), c.msftedit || c.riched20);
+    EXPECT_EQ(tried.front(), L"msftedit.dll");
+  }
+  // The older library alone, for real: it loads from System32 and its class works.
+  const toolkit::RichEditClass older = toolkit::PickRichEditClass([](const std::wstring& library) {
+    if (library != L"riched20.dll") return false;
+    platform::UniqueModule module = platform::LoadSystemLibrary(library);
+    const bool loaded = module.IsValid();
+    (void)module.Release();  // the class must outlive this call
+    return loaded;
+  });
+  ASSERT_STREQ(older.window_class, L"RichEdit20W");
+  HWND probe = ::CreateWindowExW(0, older.window_class, L"probe", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr,
+                                 ::GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(probe, nullptr);
+  ::DestroyWindow(probe);
+}
+
+std::wstring ClassOf(HWND hwnd) {
+  wchar_t name[64] = {};
+  ::GetClassNameW(hwnd, name, 64);
+  return name;
+}
+
+TEST(RichEditWindowTest, RichEditsAreNativeRichEditsWithTheDescriptionsLook) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"rich.xml", {}));
+  window.ShowModeless();
+  ::SetForegroundWindow(window.hwnd());
+  ::UpdateWindow(window.hwnd());
+  PumpFor(100);
+  const toolkit::RichEditClass& system = toolkit::SystemRichEditClass();
+  ASSERT_TRUE(system.rich()) << "the rich edit libraries are part of Wine";
+  auto* notes = dynamic_cast<toolkit::Edit*>(window.FindControl(L"notes"));
+  auto* licence = dynamic_cast<toolkit::Edit*>(window.FindControl(L"licence"));
+  auto* nowrap = dynamic_cast<toolkit::Edit*>(window.FindControl(L"nowrap"));
+  ASSERT_TRUE(notes && licence && nowrap && notes->native && licence->native && nowrap->native);
+  for (HWND native : {notes->native, licence->native, nowrap->native}) {
+    EXPECT_EQ(::CompareStringOrdinal(ClassOf(native).c_str(), -1, system.window_class, -1, TRUE), CSTR_EQUAL)
+        << testing::PrintToString(ClassOf(native));
+  }
+  // Text, read-only and multi-line as described.
+  EXPECT_EQ(window.ReadState(L"licence", L"text"), L"Read only");
+  EXPECT_NE(::GetWindowLongPtrW(licence->native, GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_EQ(::GetWindowLongPtrW(notes->native, GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_NE(::GetWindowLongPtrW(notes->native, GWL_STYLE) & ES_MULTILINE, 0);
+  // Word wrap: the long note takes several lines; the unwrapped one stays one.
+  EXPECT_GT(::SendMessageW(notes->native, EM_GETLINECOUNT, 0, 0), 1);
+  EXPECT_EQ(::SendMessageW(nowrap->native, EM_GETLINECOUNT, 0, 0), 1);
+  // The description's font (16 px bold) and text colour.
+  CHARFORMAT2W format{};
+  format.cbSize = sizeof(format);
+  ::SendMessageW(notes->native, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  EXPECT_EQ(format.crTextColor, RGB(0, 0, 0xC0));
+  EXPECT_EQ(format.dwEffects & CFE_AUTOCOLOR, 0u);
+  EXPECT_NE(format.dwEffects & CFE_BOLD, 0u);
+  EXPECT_EQ(std::wstring(format.szFaceName), L"Tahoma");
+  // ...and its background, as the screen shows it (the edit's bottom-left corner is clear of text).
+  const toolkit::Rect r = notes->rect();
+  const toolkit::RenderedImage shot = Screenshot(window.hwnd(), ScreenshotPath(L"rich"));
+  EXPECT_TRUE(toolkit_test::ColorNear(shot.At(r.left + 6, r.bottom - 6), {255, 255, 0xC0}));
+  // Real typing raises textchanged; the read-only one takes none.
+  ClickAt(ScreenPointOf(window, L"notes"));
+  EXPECT_TRUE(PumpUntil([&] { return window.core().focused() == notes; }));
+  ::SendMessageW(notes->native, EM_SETSEL, 0, -1);
+  PressKey('Q');
+  EXPECT_TRUE(PumpUntil([&] { return window.Saw(L"textchanged", L"notes"); }));
+  EXPECT_EQ(window.ReadState(L"notes", L"text"), L"q");
+  ClickAt(ScreenPointOf(window, L"licence"));
+  PumpUntil([&] { return ::GetFocus() == licence->native; });
+  PressKey('Z');
+  PumpFor(150);
+  EXPECT_EQ(window.ReadState(L"licence", L"text"), L"Read only");
+  EXPECT_FALSE(window.Saw(L"textchanged", L"licence"));
+  // The program sets text without a textchanged of its own.
+  window.seen.clear();
+  ASSERT_TRUE(window.SetAttribute(L"notes", L"text", L"from the program"));
+  PumpFor(50);
+  EXPECT_EQ(window.ReadState(L"notes", L"text"), L"from the program");
+  EXPECT_FALSE(window.Saw(L"textchanged", L"notes"));
+}
+
 TEST_F(WindowTest, LinkClicksCarryIndexAndTarget) {
   auto* links = dynamic_cast<toolkit::Label*>(window_.FindControl(L"links"));
   ASSERT_EQ(links->link_rects().size(), 2u);
@@ -365,11 +615,13 @@ TEST(ModalWindowTest, DisablesTheOwnerAndReturnsTheCloseCode) {
 class RecordingBrowserEvents : public toolkit::IWebBrowserEvents {
  public:
   std::vector<std::wstring> errors;
+  std::vector<long> statuses;  // one per error
   std::vector<std::wstring> completed;
   std::vector<DWORD> threads;
-  void NavigateError(IDispatch*, VARIANT* url, VARIANT*, VARIANT*, VARIANT_BOOL*) override {
+  void NavigateError(IDispatch*, VARIANT* url, VARIANT*, VARIANT* status, VARIANT_BOOL*) override {
     threads.push_back(::GetCurrentThreadId());
     errors.push_back(url != nullptr && url->vt == VT_BSTR ? url->bstrVal : L"");
+    statuses.push_back(status != nullptr && status->vt == VT_I4 ? status->lVal : 0);
   }
   void NavigateComplete2(IDispatch*, VARIANT* url) override {
     threads.push_back(::GetCurrentThreadId());
@@ -414,6 +666,116 @@ TEST(BrowserWindowTest, NavigationFromAWorkerRunsOnTheUiThreadAndFailuresReachTh
     window.Navigate(L"browser", L"about:blank");
     PumpFor(20);
   }
+}
+
+// A loopback listener that takes connections and never answers.
+class SilentServer {
+ public:
+  SilentServer() {
+    WSADATA data;
+    started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    if (socket_ != INVALID_SOCKET && ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        ::listen(socket_, 8) == 0 && ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+      port_ = ntohs(address.sin_port);
+  }
+  ~SilentServer() {
+    if (socket_ != INVALID_SOCKET) ::closesocket(socket_);
+    if (started_) ::WSACleanup();
+  }
+  [[nodiscard]] int port() const { return port_; }
+
+ private:
+  bool started_ = false;
+  SOCKET socket_ = INVALID_SOCKET;
+  int port_ = 0;
+};
+
+// Which path told the handler of a failure, from the toolkit's log line for `url`.
+std::wstring FailurePath(const toolkit_test::LogCapture& log, const std::wstring& url) {
+  std::wstring path;
+  for (const auto& line : log.lines()) {
+    if (line.find(L"navigation to " + url + L" ") == std::wstring::npos) continue;
+    if (line.find(L"reported by the browser engine") != std::wstring::npos) path += L"engine;";
+    if (line.find(L"reported by the time limit") != std::wstring::npos) path += L"time limit;";
+    if (line.find(L"no browser engine") != std::wstring::npos) path += L"no engine;";
+  }
+  return path;
+}
+
+TEST(BrowserWindowTest, EngineAnswersAndSilenceEachReachTheHandlerOnceAndTheLogNamesThePath) {
+  toolkit_test::LogCapture log;
+  RecordingBrowserEvents events;
+  SilentServer silent;
+  ASSERT_NE(silent.port(), 0);
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"all_classes.xml", {}));  // time limit 1000 ms
+  window.ShowModeless();
+  ASSERT_TRUE(window.SetBrowserEventHandler(L"browser", &events));
+  auto errors_for = [&](const std::wstring& url) {
+    std::vector<long> found;
+    for (size_t i = 0; i < events.errors.size(); ++i) {
+      if (events.errors[i] == url) found.push_back(events.statuses[i]);
+    }
+    return found;
+  };
+  const std::wstring refused = L"http://127.0.0.1:1/refused";
+  const std::wstring unanswered = L"http://127.0.0.1:" + std::to_wstring(silent.port()) + L"/silent";
+  for (const std::wstring& url : {refused, unanswered}) {
+    window.Navigate(L"browser", url);
+    EXPECT_TRUE(PumpUntil([&] { return !errors_for(url).empty(); })) << testing::PrintToString(url);
+    // Past the time limit: a failure the engine reported is not reported again.
+    PumpFor(1500);
+    const std::vector<long> statuses = errors_for(url);
+    ASSERT_EQ(statuses.size(), 1u) << testing::PrintToString(url);
+    // Wine's engine answers a refused connection itself; a server that
+    // never answers leaves only the time limit.
+    const std::wstring path = FailurePath(log, url);
+    if (url == refused) {
+      EXPECT_EQ(path, L"engine;");
+      EXPECT_NE(statuses[0], toolkit::HostedBrowser::kTimedOut);
+    } else {
+      EXPECT_EQ(path, L"time limit;");
+      EXPECT_EQ(statuses[0], toolkit::HostedBrowser::kTimedOut);
+    }
+  }
+}
+
+TEST(BrowserWindowTest, AnEarlierNavigationEndingKeepsTheWatchAndALateEngineAnswerIsNotReportedTwice) {
+  SilentServer silent;
+  ASSERT_NE(silent.port(), 0);
+  const std::wstring first = L"http://127.0.0.1:" + std::to_wstring(silent.port()) + L"/first";
+  const std::wstring second = L"http://127.0.0.1:" + std::to_wstring(silent.port()) + L"/second";
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"basic"), L"main.xml", {}));
+  RecordingBrowserEvents events;
+  {
+    toolkit::HostedBrowser browser(window.hwnd(), &events, 60000);
+    ASSERT_TRUE(browser.has_engine());
+    ASSERT_TRUE(browser.Navigate(first));
+    ASSERT_TRUE(browser.Navigate(second));
+    // The site reports the first one complete (the engine's URL has a slash added)...
+    browser.NavigationEnded(first + L"/");
+    EXPECT_TRUE(browser.CheckTimeout()) << "the second navigation is still watched";
+    browser.NavigationEnded(L"HTTP://127.0.0.1:" + std::to_wstring(silent.port()) + L"/SECOND");
+    EXPECT_FALSE(browser.CheckTimeout());
+  }
+  {
+    toolkit::HostedBrowser browser(window.hwnd(), &events, 0);
+    ASSERT_TRUE(browser.Navigate(second));
+    EXPECT_FALSE(browser.CheckTimeout());
+    ASSERT_EQ(events.statuses, std::vector<long>{toolkit::HostedBrowser::kTimedOut});
+    // The engine's own answer arriving after the time limit spoke is dropped.
+    EXPECT_FALSE(browser.EngineReportedError(second, static_cast<long>(0x800C0008)));
+    ASSERT_TRUE(browser.Navigate(first));
+    EXPECT_TRUE(browser.EngineReportedError(first, static_cast<long>(0x800C0008)));
+    EXPECT_FALSE(browser.CheckTimeout()) << "the engine's answer ended the watch";
+  }
+  EXPECT_EQ(events.errors.size(), 1u) << "the site forwards to the handler only what the browser passes on";
 }
 
 TEST(FatalErrorTest, AMainWindowThatCannotBeBuiltReportsAndEnds) {
