@@ -14,25 +14,6 @@ using install_test::FixtureInstaller;
 using install_test::FixturePath;
 
 constexpr UINT kPing = WM_APP + 7;
-int g_pings = 0;
-
-LRESULT CALLBACK CountingProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == kPing) {
-    ++g_pings;
-    return 0;
-  }
-  return ::DefWindowProcW(window, message, w, l);
-}
-
-HWND MakeMessageWindow() {
-  WNDCLASSW window_class{};
-  window_class.lpfnWndProc = CountingProcedure;
-  window_class.hInstance = ::GetModuleHandleW(nullptr);
-  window_class.lpszClassName = L"LauncherTestWindow";
-  ::RegisterClassW(&window_class);
-  return ::CreateWindowW(L"LauncherTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                         window_class.hInstance, nullptr);
-}
 
 TEST(ProcessLauncherTest, RunAndWaitReturnsTheExitCodeAndPassesTheExactCommandLine) {
   FixtureInstaller installer;
@@ -82,12 +63,12 @@ TEST(ProcessLauncherTest, LaunchDetachedReturnsStillActiveAtOnce) {
 }
 
 TEST(ProcessLauncherTest, MessagesAreDispatchedWhileTheInstallerRuns) {
-  HWND window = MakeMessageWindow();
-  ASSERT_NE(window, nullptr);
-  g_pings = 0;
+  test_support::CountingWindow pings(kPing);
+  ASSERT_NE(pings.hwnd(), nullptr);
+  HWND window = pings.hwnd();
   // Posted before the wait and from a thread during it: all must be handled
   // by the time the wait returns (each wake drains the whole queue).
-  for (int i = 0; i < 20; ++i) ::PostMessageW(window, kPing, 0, 0);
+  for (int i = 0; i < 20; ++i) pings.Post();
   std::thread poster([window] {
     for (int i = 0; i < 10; ++i) {
       ::PostMessageW(window, kPing, 0, 0);
@@ -99,8 +80,7 @@ TEST(ProcessLauncherTest, MessagesAreDispatchedWhileTheInstallerRuns) {
   poster.join();
   EXPECT_EQ(run.end, WaitEnd::Exited);
   EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(g_pings, 30);
-  ::DestroyWindow(window);
+  EXPECT_EQ(pings.count(), 30);
 }
 
 TEST(ProcessLauncherTest, QuitRequestEndsTheWaitAndIsPostedAgain) {

@@ -5,36 +5,18 @@
 #include <thread>
 
 #include "platform/signal.h"
+#include "test_support.h"
 
 namespace {
 
 using platform::WaitOutcome;
 
 constexpr UINT kPing = WM_APP + 1;
-int g_pings = 0;
-
-LRESULT CALLBACK CountingProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == kPing) {
-    ++g_pings;
-    return 0;
-  }
-  return ::DefWindowProcW(window, message, w, l);
-}
-
-HWND MakeMessageWindow() {
-  WNDCLASSW window_class{};
-  window_class.lpfnWndProc = CountingProcedure;
-  window_class.hInstance = ::GetModuleHandleW(nullptr);
-  window_class.lpszClassName = L"PumpTestWindow";
-  ::RegisterClassW(&window_class);
-  return ::CreateWindowW(L"PumpTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                         window_class.hInstance, nullptr);
-}
 
 TEST(MessagePumpTest, DispatchesMessagesWhileWaitingAndWakesOnSignal) {
-  HWND window = MakeMessageWindow();
-  ASSERT_NE(window, nullptr);
-  g_pings = 0;
+  test_support::CountingWindow pings(kPing);
+  ASSERT_NE(pings.hwnd(), nullptr);
+  HWND window = pings.hwnd();
   platform::Signal done;
   std::thread worker([&] {
     for (int i = 0; i < 5; ++i) {
@@ -46,8 +28,7 @@ TEST(MessagePumpTest, DispatchesMessagesWhileWaitingAndWakesOnSignal) {
   EXPECT_EQ(done.WaitPumping(10000), WaitOutcome::Signalled);
   worker.join();
   EXPECT_TRUE(platform::DispatchPendingMessages());
-  EXPECT_EQ(g_pings, 5);
-  ::DestroyWindow(window);
+  EXPECT_EQ(pings.count(), 5);
 }
 
 TEST(MessagePumpTest, QuitIsReportedAndPostedAgainNotSwallowed) {
@@ -88,16 +69,14 @@ bool SwallowPing(MSG& message) {
 }
 
 TEST(MessagePumpTest, PreTranslatorSeesMessagesFirst) {
-  HWND window = MakeMessageWindow();
-  g_pings = 0;
+  test_support::CountingWindow pings(kPing);
   g_pre_translated = false;
   platform::SetMessagePreTranslator(SwallowPing);
-  ::PostMessageW(window, kPing, 0, 0);
+  pings.Post();
   EXPECT_TRUE(platform::DispatchPendingMessages());
   platform::SetMessagePreTranslator(nullptr);
   EXPECT_TRUE(g_pre_translated);
-  EXPECT_EQ(g_pings, 0);
-  ::DestroyWindow(window);
+  EXPECT_EQ(pings.count(), 0);
 }
 
 }  // namespace

@@ -42,6 +42,31 @@ std::wstring UniqueName(const std::wstring& prefix) {
          std::to_wstring(::GetTickCount64() % 100000) + L"_" + std::to_wstring(++counter);
 }
 
+CountingWindow::CountingWindow(UINT message) : message_(message) {
+  static const bool registered = [] {
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = Procedure;
+    window_class.hInstance = ::GetModuleHandleW(nullptr);
+    window_class.lpszClassName = L"TestCountingWindow";
+    return ::RegisterClassW(&window_class) != 0;
+  }();
+  (void)registered;
+  window_ = ::CreateWindowW(L"TestCountingWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                            ::GetModuleHandleW(nullptr), nullptr);
+  ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+CountingWindow::~CountingWindow() { ::DestroyWindow(window_); }
+
+LRESULT CALLBACK CountingWindow::Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  auto* self = reinterpret_cast<CountingWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self != nullptr && message == self->message_) {
+    ++self->count_;
+    return 0;
+  }
+  return ::DefWindowProcW(window, message, w, l);
+}
+
 TempFolder::TempFolder() {
   path_ = platform::TempFolder() + UniqueName(L"wit_") + L"\\";
   ::CreateDirectoryW(path_.c_str(), nullptr);

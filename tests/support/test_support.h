@@ -45,6 +45,26 @@ class TestRegistryKey {
   platform::RegistryView view_;
 };
 
+// A message-only window that counts the `message` messages dispatched to it,
+// to see whether a wait keeps dispatching.
+class CountingWindow {
+ public:
+  explicit CountingWindow(UINT message);
+  ~CountingWindow();
+  CountingWindow(const CountingWindow&) = delete;
+  CountingWindow& operator=(const CountingWindow&) = delete;
+
+  [[nodiscard]] HWND hwnd() const { return window_; }
+  [[nodiscard]] int count() const { return count_; }
+  void Post() const { ::PostMessageW(window_, message_, 0, 0); }
+
+ private:
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l);
+  UINT message_;
+  int count_ = 0;  // written on the thread that owns the window
+  HWND window_ = nullptr;
+};
+
 // A unique text for names of keys, mutexes and files.
 [[nodiscard]] std::wstring UniqueName(const std::wstring& prefix);
 
