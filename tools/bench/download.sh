@@ -15,6 +15,8 @@ size_mib=${BENCH_SIZE_MIB:-256}
 bash scripts/build.sh >/dev/null
 # shellcheck source=scripts/wine_env.sh
 source scripts/wine_env.sh
+# shellcheck source=tests/fixtures/nginx_conf.sh
+source tests/fixtures/nginx_conf.sh
 wine_prepare_prefix "$root/build/x86_64/wineprefix"
 wine_start_server || true  # one may already run for this prefix
 
@@ -32,28 +34,7 @@ trap cleanup EXIT
 mkdir -p "$work/data" "$work/out" "$work/nginx"
 head -c "$((size_mib * 1024 * 1024))" /dev/urandom >"$work/data/file.bin"
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()')
-cat >"$work/nginx.conf" <<CONF
-worker_processes 2;
-daemon off;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-$( [ "$(id -u)" = 0 ] && echo "user root;" )
-events { worker_connections 256; }
-http {
-  access_log off;
-  sendfile on;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  server {
-    listen 127.0.0.1:$port;
-    root $work/data;
-    location /capped/ { alias $work/data/; limit_rate 4m; }
-  }
-}
-CONF
+write_nginx_conf "$work" "$port" 2 "location /capped/ { alias $work/data/; limit_rate 4m; }"
 nginx -c "$work/nginx.conf" -e "$work/nginx/error.log" &
 nginx_pid=$!
 for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
