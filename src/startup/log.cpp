@@ -42,7 +42,7 @@ std::wstring LogTimeStamp(const SYSTEMTIME& time) {
   static const wchar_t* const kWeekdays[] = {L"Sunday",   L"Monday", L"Tuesday", L"Wednesday",
                                              L"Thursday", L"Friday", L"Saturday"};
   std::wstring stamp = L"\t[";
-  stamp += std::to_wstring(time.wYear) + L"." + TwoDigits(time.wMonth) + L"." +
+  stamp += platform::DecimalText(time.wYear) + L"." + TwoDigits(time.wMonth) + L"." +
            TwoDigits(time.wDay) + L" " + TwoDigits(time.wHour) + L":" + TwoDigits(time.wMinute) +
            L":" + TwoDigits(time.wSecond) + L" " + kWeekdays[time.wDayOfWeek % 7] + L"]";
   return stamp;
@@ -68,9 +68,9 @@ const DiagnosticLog& MainLog() {
 void DebugLog(const std::wstring& text) {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
-  const std::wstring head = L"MyLogInfo: " + std::to_wstring(now.wHour) + L":" +
-                            std::to_wstring(now.wMinute) + L":" + std::to_wstring(now.wSecond) +
-                            L":" + std::to_wstring(now.wMilliseconds) + L" \n ";
+  const std::wstring head = L"MyLogInfo: " + platform::DecimalText(now.wHour) + L":" +
+                            platform::DecimalText(now.wMinute) + L":" + platform::DecimalText(now.wSecond) +
+                            L":" + platform::DecimalText(now.wMilliseconds) + L" \n ";
   (void)platform::AppendToFile(platform::ExecutableFolder() + L"log.txt",
                                platform::WideToUtf8(WithCrLf(head + text)));
   ::OutputDebugStringW(text.c_str());
