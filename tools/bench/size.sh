@@ -69,9 +69,12 @@ for line in lines[start:]:
     name = os.path.basename(lib)
     if name.endswith(".obj"):
         name = "(objects of the program)"
+    elif ".ltrans" in name:
+        name = "(our code, optimised at link time)"
     by_lib[name] += size
     by_section[section] += size
-    by_object[os.path.basename(lib) + ":" + (origin.split("(")[1].rstrip(")") if "(" in origin else os.path.basename(origin))] += size
+    member = origin.split("(")[1].rstrip(")") if "(" in origin else ""
+    by_object[name + (":" + member if member else "")] += size
 
 def show(title, counter, n):
     total = sum(counter.values())
