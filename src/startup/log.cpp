@@ -16,13 +16,12 @@ std::wstring TwoDigits(unsigned value) {
 }
 
 // A cut must not separate the halves of a surrogate pair.
-std::wstring CutAtCharacter(std::wstring text, size_t max_units) {
-  if (text.size() <= max_units) return text;
+void CutAtCharacter(std::wstring& text, size_t max_units) {
+  if (text.size() <= max_units) return;
   size_t end = max_units - kCutMark.size();
   if (end > 0 && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF) --end;
   text.resize(end);
   text += kCutMark;
-  return text;
 }
 
 // Text-mode line ends: every lone "\n" becomes "\r\n".
@@ -49,7 +48,8 @@ std::wstring LogTimeStamp(const SYSTEMTIME& time) {
 }
 
 void DiagnosticLog::Write(std::string_view format, std::initializer_list<LogArg> args) const {
-  std::wstring line = CutAtCharacter(FormatLogText(format, args), kMaxLogMessageUnits);
+  std::wstring line = FormatLogText(format, args);
+  CutAtCharacter(line, kMaxLogMessageUnits);
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   line += LogTimeStamp(now);
