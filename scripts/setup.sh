@@ -60,22 +60,48 @@ curl_source_dir() {
   echo "$CURL_CACHE_ROOT/src/curl-$1"
 }
 
+# What the product uses of libcurl: HTTP and HTTPS over Schannel (with a CA
+# file), redirects, ranges, proxies from the environment with Basic auth,
+# IPv6, progress callbacks and time-outs. Everything else is switched off to
+# keep the shipped program small. The product never asks for another
+# authentication scheme than Basic (curl's default), reads no cookies, netrc
+# or dates and logs no curl error strings. libcurl formats with its own
+# printf; the C runtime's sscanf and sprintf (for the odd float) do for the
+# rest, instead of MinGW's 90 KB C99 stdio.
+CURL_C_FLAGS="-ffunction-sections -fdata-sections -D__USE_MINGW_ANSI_STDIO=0"
+CURL_OPTIONS=(
+  -DBUILD_SHARED_LIBS=OFF -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DHTTP_ONLY=ON
+  -DBUILD_CURL_EXE=ON -DBUILD_TESTING=OFF -DCURL_USE_LIBSSH2=OFF -DUSE_LIBIDN2=OFF
+  -DCURL_ZLIB=OFF -DENABLE_MANUAL=OFF -DCURL_DISABLE_LDAP=ON -DCURL_USE_LIBPSL=OFF
+  -DCURL_DISABLE_COOKIES=ON -DCURL_DISABLE_MIME=ON -DCURL_DISABLE_NETRC=ON
+  -DCURL_DISABLE_DOH=ON -DCURL_DISABLE_ALTSVC=ON -DCURL_DISABLE_HSTS=ON
+  -DCURL_DISABLE_VERBOSE_STRINGS=ON -DCURL_DISABLE_GETOPTIONS=ON -DCURL_DISABLE_PARSEDATE=ON
+  -DCURL_DISABLE_SHUFFLE_DNS=ON -DCURL_DISABLE_PROGRESS_METER=ON -DCURL_DISABLE_CRYPTO_AUTH=ON
+  -DCURL_DISABLE_NTLM=ON -DENABLE_UNIX_SOCKETS=OFF
+)
+
+# A short name of the option set: a changed set builds into a new folder.
+curl_options_tag() {
+  printf '%s\n' "$CURL_C_FLAGS" "${CURL_OPTIONS[@]}" | sha256sum | cut -c1-8
+}
+
+curl_prefix() {
+  echo "$CURL_CACHE_ROOT/curl-$1-$2-$(curl_options_tag)"
+}
+
 build_curl() {
   local version=$1 upstream=$2 arch=$3 prefix build toolchain
-  prefix="$CURL_CACHE_ROOT/curl-$version-$arch"
+  prefix=$(curl_prefix "$version" "$arch")
   [ -f "$prefix/.complete" ] && return 0
   log "building static libcurl $version for $arch (a few minutes, once)"
-  build="$CURL_CACHE_ROOT/build/curl-$version-$arch"
+  build="$CURL_CACHE_ROOT/build/$(basename "$prefix")"
   mkdir -p "$CURL_CACHE_ROOT/build"
   toolchain="$(cd "$(dirname "$0")/.." && pwd)/cmake/toolchain-$arch.cmake"
   rm -rf "$build" "$prefix"
   cmake -S "$(curl_source_dir "$upstream")" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel \
-    -DCMAKE_C_FLAGS="-ffunction-sections -fdata-sections" \
-    -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DBUILD_SHARED_LIBS=OFF -DCURL_USE_SCHANNEL=ON -DCURL_USE_OPENSSL=OFF -DHTTP_ONLY=ON \
-    -DBUILD_CURL_EXE=ON -DBUILD_TESTING=OFF -DCURL_USE_LIBSSH2=OFF -DUSE_LIBIDN2=OFF \
-    -DCURL_ZLIB=OFF -DENABLE_MANUAL=OFF -DCURL_DISABLE_LDAP=ON -DCURL_USE_LIBPSL=OFF \
+    -DCMAKE_C_FLAGS="$CURL_C_FLAGS" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" "${CURL_OPTIONS[@]}" \
     >"$build.log" 2>&1 || { tail -30 "$build.log" >&2; exit 1; }
   cmake --build "$build" --target install -j"$(nproc)" >>"$build.log" 2>&1 || { tail -30 "$build.log" >&2; exit 1; }
   touch "$prefix/.complete"
@@ -84,7 +110,7 @@ build_curl() {
 # Stable names for the build files: curl-<arch> points at the current build.
 link_curl() {
   local version=$1 arch=$2
-  ln -sfn "$CURL_CACHE_ROOT/curl-$version-$arch" "$CURL_CACHE_ROOT/curl-$arch"
+  ln -sfn "$(curl_prefix "$version" "$arch")" "$CURL_CACHE_ROOT/curl-$arch"
 }
 
 fetch_curl_source() {

@@ -290,10 +290,10 @@ bool CDownloadPipeline::MakeRunFolder() {
   if (temp.empty()) return false;
   const std::wstring parent = temp + kRunFolderParent;
   (void)::CreateDirectoryW(parent.c_str(), nullptr);  // usually there from an earlier run
-  const std::wstring stem = parent + L"\\run-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                            std::to_wstring(::GetTickCount64());
+  const std::wstring stem = parent + L"\\run-" + platform::DecimalText(::GetCurrentProcessId()) + L"-" +
+                            platform::DecimalText(::GetTickCount64());
   for (int i = 0; i < kRunFolderTries; ++i) {
-    const std::wstring candidate = stem + L"-" + std::to_wstring(i);
+    const std::wstring candidate = stem + L"-" + platform::DecimalText(i);
     // A folder made now, by us: nothing in it can be someone else's.
     if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
       run_folder_ = candidate + L"\\";

@@ -5,6 +5,7 @@
 #include "net/http_client.h"
 #include "net/range_transfer.h"
 #include "platform/signal.h"
+#include "platform/text.h"
 #include "startup/log.h"
 
 namespace net {
@@ -63,7 +64,7 @@ std::wstring CDownloadHelper::NumberedName(const std::wstring& path, int number)
     return std::wstring();
   }
   if (number == 0) return path;
-  return path.substr(0, dot) + L"(" + std::to_wstring(number) + L")" + path.substr(dot);
+  return path.substr(0, dot) + L"(" + platform::DecimalText(number) + L")" + path.substr(dot);
 }
 
 void CDownloadHelper::StopDownload() {

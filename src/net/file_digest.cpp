@@ -5,7 +5,7 @@
 #include <wincrypt.h>
 // clang-format on
 
-#include <cstdio>
+#include <cmath>
 #include <vector>
 
 #include "platform/text.h"
@@ -102,9 +102,15 @@ std::wstring FormatSizeText(int64_t bytes) {
     value = static_cast<double>(bytes) / 1024.0;
     unit = "KB";
   }
-  char text[64];
-  (void)std::snprintf(text, sizeof text, "%.2f%s", value, unit);
-  return platform::AnsiToWide(text);
+  // Two decimals rounded as printf's "%.2f" would (half to even; value * 100
+  // is exact here), without bringing MinGW's printf into the program.
+  const double scaled = value * 100.0;
+  auto hundredths = static_cast<int64_t>(std::floor(scaled));
+  const double fraction = scaled - static_cast<double>(hundredths);
+  if (fraction > 0.5 || (fraction == 0.5 && hundredths % 2 != 0)) ++hundredths;
+  std::string fractional = std::to_string(hundredths % 100);
+  if (fractional.size() < 2) fractional.insert(0, 1, '0');
+  return platform::AnsiToWide(std::to_string(hundredths / 100) + "." + fractional + unit);
 }
 
 }  // namespace net

@@ -94,7 +94,7 @@ LaunchMode ModeFromInstallType(const std::wstring& install_type) {
 
 std::wstring CompanionTargetPath(const std::wstring& temp_folder, int64_t seconds,
                                  const std::wstring& refer_number) {
-  return temp_folder + std::to_wstring(seconds) + L"." + refer_number + L".exe";
+  return temp_folder + platform::DecimalText(seconds) + L"." + refer_number + L".exe";
 }
 
 void PrepareRun(StartupContext& context, const std::wstring& config_folder) {

@@ -16,13 +16,12 @@ std::wstring TwoDigits(unsigned value) {
 }
 
 // A cut must not separate the halves of a surrogate pair.
-std::wstring CutAtCharacter(std::wstring text, size_t max_units) {
-  if (text.size() <= max_units) return text;
+void CutAtCharacter(std::wstring& text, size_t max_units) {
+  if (text.size() <= max_units) return;
   size_t end = max_units - kCutMark.size();
   if (end > 0 && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF) --end;
   text.resize(end);
   text += kCutMark;
-  return text;
 }
 
 // Text-mode line ends: every lone "\n" becomes "\r\n".
@@ -42,14 +41,15 @@ std::wstring LogTimeStamp(const SYSTEMTIME& time) {
   static const wchar_t* const kWeekdays[] = {L"Sunday",   L"Monday", L"Tuesday", L"Wednesday",
                                              L"Thursday", L"Friday", L"Saturday"};
   std::wstring stamp = L"\t[";
-  stamp += std::to_wstring(time.wYear) + L"." + TwoDigits(time.wMonth) + L"." +
+  stamp += platform::DecimalText(time.wYear) + L"." + TwoDigits(time.wMonth) + L"." +
            TwoDigits(time.wDay) + L" " + TwoDigits(time.wHour) + L":" + TwoDigits(time.wMinute) +
            L":" + TwoDigits(time.wSecond) + L" " + kWeekdays[time.wDayOfWeek % 7] + L"]";
   return stamp;
 }
 
 void DiagnosticLog::Write(std::string_view format, std::initializer_list<LogArg> args) const {
-  std::wstring line = CutAtCharacter(FormatLogText(format, args), kMaxLogMessageUnits);
+  std::wstring line = FormatLogText(format, args);
+  CutAtCharacter(line, kMaxLogMessageUnits);
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   line += LogTimeStamp(now);
@@ -68,9 +68,9 @@ const DiagnosticLog& MainLog() {
 void DebugLog(const std::wstring& text) {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
-  const std::wstring head = L"MyLogInfo: " + std::to_wstring(now.wHour) + L":" +
-                            std::to_wstring(now.wMinute) + L":" + std::to_wstring(now.wSecond) +
-                            L":" + std::to_wstring(now.wMilliseconds) + L" \n ";
+  const std::wstring head = L"MyLogInfo: " + platform::DecimalText(now.wHour) + L":" +
+                            platform::DecimalText(now.wMinute) + L":" + platform::DecimalText(now.wSecond) +
+                            L":" + platform::DecimalText(now.wMilliseconds) + L" \n ";
   (void)platform::AppendToFile(platform::ExecutableFolder() + L"log.txt",
                                platform::WideToUtf8(WithCrLf(head + text)));
   ::OutputDebugStringW(text.c_str());

@@ -1,7 +1,6 @@
 #include "startup/system_probes.h"
 
 #include <atomic>
-#include <cstdio>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -39,10 +38,10 @@ bool UserSidText(std::wstring& sid_text) {
   if (!::IsValidSid(sid)) return false;
 
   const SID_IDENTIFIER_AUTHORITY* authority = ::GetSidIdentifierAuthority(sid);
-  std::wstring text = L"S-1-" + std::to_wstring(authority->Value[5]);
+  std::wstring text = L"S-1-" + platform::DecimalText(authority->Value[5]);
   const UCHAR count = *::GetSidSubAuthorityCount(sid);
   if (count >= 16) return false;
-  for (UCHAR i = 0; i < count; ++i) text += L"-" + std::to_wstring(*::GetSidSubAuthority(sid, i));
+  for (UCHAR i = 0; i < count; ++i) text += L"-" + platform::DecimalText(*::GetSidSubAuthority(sid, i));
   sid_text = text;
   return true;
 }
@@ -52,12 +51,24 @@ std::wstring MachineGuidKeyPath() {
                                       : L"SOFTWARE\\Brimvale\\DownLoadInstall\\";
 }
 
+// By hand rather than with snprintf, which would bring MinGW's printf
+// (about 25 KB with its float conversion) into the shipped program.
 std::string FormatGuid(const GUID& guid) {
-  char text[64];
-  std::snprintf(text, sizeof(text), "%08lX-%04X-%04x-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0],
-                guid.Data4[1], guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5],
-                guid.Data4[6], guid.Data4[7]);
+  std::string text;
+  auto hex = [&text](unsigned long value, int digits, bool upper) {
+    const char* digit_set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+    for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) text.push_back(digit_set[(value >> shift) & 0xF]);
+  };
+  hex(guid.Data1, 8, true);
+  text.push_back('-');
+  hex(guid.Data2, 4, true);
+  text.push_back('-');
+  hex(guid.Data3, 4, false);  // lower case: the stored machine ids have always had it
+  text.push_back('-');
+  for (int i = 0; i < 8; ++i) {
+    if (i == 2) text.push_back('-');
+    hex(guid.Data4[i], 2, true);
+  }
   return text;
 }
 

@@ -1,5 +1,7 @@
 #include "toolkit/containers.h"
 
+#include "platform/text.h"
+
 namespace toolkit {
 namespace {
 
@@ -23,7 +25,7 @@ bool Container::ApplyAttribute(std::wstring_view name, const std::wstring& value
 }
 
 std::optional<std::wstring> Container::GetAttribute(std::wstring_view name) const {
-  if (name == L"scrollpos") return std::to_wstring(scroll_offset_);
+  if (name == L"scrollpos") return platform::DecimalText(scroll_offset_);
   return Control::GetAttribute(name);
 }
 
@@ -295,7 +297,7 @@ bool TabLayout::SelectItem(int index) {
 }
 
 std::optional<std::wstring> TabLayout::GetAttribute(std::wstring_view name) const {
-  if (name == L"index" || name == L"selectedid") return std::to_wstring(selected_);
+  if (name == L"index" || name == L"selectedid") return platform::DecimalText(selected_);
   return Container::GetAttribute(name);
 }
 

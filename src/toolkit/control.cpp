@@ -1,5 +1,6 @@
 #include "toolkit/control.h"
 
+#include "platform/text.h"
 #include "toolkit/log.h"
 #include "toolkit/skin_resources.h"
 
@@ -162,8 +163,8 @@ std::optional<std::wstring> Control::GetAttribute(std::wstring_view name) const 
   if (name == L"visible") return BoolText(visible_);
   if (name == L"enabled") return BoolText(enabled_);
   if (name == L"selected") return BoolText(IsSelected());
-  if (name == L"width") return std::to_wstring(fixed_width_);
-  if (name == L"height") return std::to_wstring(fixed_height_);
+  if (name == L"width") return platform::DecimalText(fixed_width_);
+  if (name == L"height") return platform::DecimalText(fixed_height_);
   if (name == L"bkimage") return bk_image_.file;
   return std::nullopt;
 }

@@ -1,12 +1,13 @@
 #include "toolkit/controls.h"
 
+#include "platform/text.h"
 #include "toolkit/containers.h"
 #include "toolkit/skin_resources.h"
 
 namespace toolkit {
 namespace {
 
-std::wstring IntText(int value) { return std::to_wstring(value); }
+std::wstring IntText(int value) { return platform::DecimalText(value); }
 
 }  // namespace
 
@@ -498,22 +499,60 @@ void GifAnim::OnTimer(UINT id) {
 
 // ---- DateTime ----------------------------------------------------------------
 
+// The date is written and read by hand: the C runtime's wide printf and scanf
+// would add about 25 KB to the shipped program for these two lines.
+namespace {
+
+std::wstring PaddedDecimal(unsigned value, size_t width) {
+  std::wstring text = platform::DecimalText(value);
+  if (text.size() < width) text.insert(0, width - text.size(), L'0');
+  return text;
+}
+
+// Reads up to `max_digits` digits after optional blanks, like scanf's %Nu.
+bool ReadNumber(std::wstring_view& text, size_t max_digits, unsigned& value) {
+  while (!text.empty() && (text.front() == L' ' || (text.front() >= L'\t' && text.front() <= L'\r'))) {
+    text.remove_prefix(1);
+  }
+  size_t digits = 0;
+  value = 0;
+  while (digits < max_digits && digits < text.size() && text[digits] >= L'0' && text[digits] <= L'9') {
+    value = value * 10 + static_cast<unsigned>(text[digits] - L'0');
+    ++digits;
+  }
+  text.remove_prefix(digits);
+  return digits > 0;
+}
+
+// "YYYY-M-D" with one to four year digits and one or two for month and day;
+// anything after the day is ignored.
+bool ParseDate(std::wstring_view text, unsigned& year, unsigned& month, unsigned& day) {
+  auto dash = [&text] {
+    if (text.empty() || text.front() != L'-') return false;
+    text.remove_prefix(1);
+    return true;
+  };
+  return ReadNumber(text, 4, year) && dash() && ReadNumber(text, 2, month) && dash() &&
+         ReadNumber(text, 2, day);
+}
+
+}  // namespace
+
 DateTime::DateTime() : Label(L"DateTime") {
   ::GetLocalTime(&date_);
   Show();
 }
 
 void DateTime::Show() {
-  wchar_t buffer[16];
-  swprintf(buffer, 16, L"%04u-%02u-%02u", date_.wYear, date_.wMonth, date_.wDay);
-  Label::SetText(buffer);
+  Label::SetText(PaddedDecimal(date_.wYear, 4) + L"-" + PaddedDecimal(date_.wMonth, 2) + L"-" +
+                 PaddedDecimal(date_.wDay, 2));
 }
 
 bool DateTime::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
   if (name == L"value" || name == L"text") {
     SYSTEMTIME t = date_;
     unsigned year = 0, month = 0, day = 0;
-    if (swscanf(value.c_str(), L"%4u-%2u-%2u", &year, &month, &day) == 3 && year >= 1601 && month >= 1 &&
+    if (ParseDate(value, year, month, day) && year >= 1601 && month >= 1 &&
         month <= 12 && day >= 1 && day <= 31) {
       t.wYear = static_cast<WORD>(year);
       t.wMonth = static_cast<WORD>(month);

@@ -1,5 +1,7 @@
 #include "toolkit/list_controls.h"
 
+#include "platform/text.h"
+
 namespace toolkit {
 namespace {
 
@@ -64,8 +66,8 @@ bool List::SelectItem(int index, bool notify) {
 }
 
 std::optional<std::wstring> List::GetAttribute(std::wstring_view name) const {
-  if (name == L"index" || name == L"cursel") return std::to_wstring(selected_);
-  if (name == L"count") return std::to_wstring(ElementCount());
+  if (name == L"index" || name == L"cursel") return platform::DecimalText(selected_);
+  if (name == L"count") return platform::DecimalText(ElementCount());
   return LinearLayout::GetAttribute(name);
 }
 

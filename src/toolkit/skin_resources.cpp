@@ -1,5 +1,6 @@
 #include "toolkit/skin_resources.h"
 
+#include "platform/text.h"
 #include "toolkit/gdiplus_session.h"
 #include "toolkit/geometry.h"
 #include "toolkit/log.h"
@@ -89,8 +90,8 @@ std::unique_ptr<DecodedImage> Decode(const std::string& bytes, const ImageDescri
       header.height > SkinResources::kMaxImageSide ||
       static_cast<long long>(header.width) * header.height > SkinResources::kMaxImagePixels) {
     LogOnce(L"image-size:" + description.file,
-            L"image \"" + description.file + L"\" refused: " + std::to_wstring(header.width) + L"x" +
-                std::to_wstring(header.height) + L" pixels is beyond the bound");
+            L"image \"" + description.file + L"\" refused: " + platform::DecimalText(header.width) + L"x" +
+                platform::DecimalText(header.height) + L" pixels is beyond the bound");
     return nullptr;
   }
   if (!EnsureGdiplus()) return nullptr;
@@ -185,7 +186,7 @@ SkinResources::~SkinResources() = default;
 const DecodedImage* SkinResources::Image(const ImageDescription& description) {
   if (description.file.empty()) return nullptr;
   std::wstring key = ZipArchive::NormalizeName(description.file);
-  if (description.mask) key += L"|" + std::to_wstring(*description.mask);
+  if (description.mask) key += L"|" + platform::DecimalText(*description.mask);
   auto found = images_.find(key);
   if (found != images_.end()) return found->second.get();
   std::unique_ptr<DecodedImage> image;

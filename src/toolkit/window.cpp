@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include "platform/text.h"
 #include "toolkit/containers.h"
 #include "toolkit/controls.h"
 #include "toolkit/dpi.h"
@@ -204,7 +205,7 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, options.owner, nullptr,
                                 ::GetModuleHandleW(nullptr), this);
   if (hwnd == nullptr) {
-    if (error != nullptr) *error = L"the native window cannot be created (" + std::to_wstring(::GetLastError()) + L")";
+    if (error != nullptr) *error = L"the native window cannot be created (" + platform::DecimalText(::GetLastError()) + L")";
     core_.reset();
     return false;
   }

@@ -1,5 +1,6 @@
 #include "toolkit/window_description.h"
 
+#include "platform/text.h"
 #include "toolkit/containers.h"
 #include "toolkit/control_registry.h"
 #include "toolkit/controls.h"
@@ -27,7 +28,7 @@ class Builder {
     std::unique_ptr<XmlElement> document = Load(file_name, &result.error);
     if (!document) return result;
     if (document->name != L"Window") {
-      result.error = file_name + L" line " + std::to_wstring(document->line) + L": the root element must be <Window>, not <" +
+      result.error = file_name + L" line " + platform::DecimalText(document->line) + L": the root element must be <Window>, not <" +
                      document->name + L">";
       return result;
     }
@@ -121,7 +122,7 @@ class Builder {
   void IncludeFile(const std::wstring& source, Control& parent, const std::wstring& from, int include_depth) {
     if (include_depth >= limits_.max_include_depth) {
       LogOnce(L"include-depth:" + source, from + L": includes nested more than " +
-                                              std::to_wstring(limits_.max_include_depth) + L" deep, \"" + source + L"\" skipped");
+                                              platform::DecimalText(limits_.max_include_depth) + L" deep, \"" + source + L"\" skipped");
       return;
     }
     std::wstring error;
@@ -155,7 +156,7 @@ class Builder {
       const std::wstring* named = name.ends_with(L"image") ? resources_->NamedImage(value) : nullptr;
       if (!control.SetAttribute(name, named != nullptr ? *named : value)) {
         LogOnce(L"attribute:" + control.class_name() + L":" + name,
-                file_name + L" line " + std::to_wstring(line) + L": <" + control.class_name() + L"> has no attribute \"" +
+                file_name + L" line " + platform::DecimalText(line) + L": <" + control.class_name() + L"> has no attribute \"" +
                     name + L"\"; ignored");
       }
     }
@@ -168,13 +169,13 @@ class Builder {
     }
     std::unique_ptr<Control> control = CreateControl(element.name);
     if (!control) {
-      LogOnce(L"class:" + element.name, file_name + L" line " + std::to_wstring(element.line) + L": unknown class <" +
+      LogOnce(L"class:" + element.name, file_name + L" line " + platform::DecimalText(element.line) + L": unknown class <" +
                                             element.name + L">; skipped");
       return;
     }
     if (++control_count_ > limits_.max_controls) {
-      error_ = file_name + L" line " + std::to_wstring(element.line) + L": more than " +
-               std::to_wstring(limits_.max_controls) + L" controls";
+      error_ = file_name + L" line " + platform::DecimalText(element.line) + L": more than " +
+               platform::DecimalText(limits_.max_controls) + L" controls";
       return;
     }
     if (const std::wstring* defaults = resources_->DefaultAttributes(element.name)) {
@@ -185,7 +186,7 @@ class Builder {
     if (raw->AcceptsChildren()) {
       BuildChildren(element, *raw, file_name, include_depth);
     } else if (!element.children.empty()) {
-      LogOnce(L"children:" + element.name, file_name + L" line " + std::to_wstring(element.line) + L": <" +
+      LogOnce(L"children:" + element.name, file_name + L" line " + platform::DecimalText(element.line) + L": <" +
                                                element.name + L"> holds no children; its children are skipped");
     }
     if (auto* child_layout = dynamic_cast<ChildLayout*>(raw); child_layout && !child_layout->xml_file().empty()) {

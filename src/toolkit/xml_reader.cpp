@@ -23,7 +23,7 @@ class Parser {
     XmlResult result;
     if (!ParseDocument()) {
       result.error_line = LineAt(error_at_);
-      result.error = L"line " + std::to_wstring(result.error_line) + L": " + error_;
+      result.error = L"line " + platform::DecimalText(result.error_line) + L": " + error_;
       return result;
     }
     result.root = std::move(root_);
@@ -291,7 +291,7 @@ const std::wstring* XmlElement::Attribute(std::wstring_view attribute_name) cons
 XmlResult ParseXml(std::string_view bytes, const XmlLimits& limits) {
   if (bytes.size() > limits.max_bytes) {
     XmlResult result;
-    result.error = L"line 1: description larger than " + std::to_wstring(limits.max_bytes) + L" bytes";
+    result.error = L"line 1: description larger than " + platform::DecimalText(limits.max_bytes) + L" bytes";
     result.error_line = 1;
     return result;
   }

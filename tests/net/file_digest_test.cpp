@@ -47,6 +47,9 @@ TEST(SizeTextTest, ChoosesTheUnitAtEachBoundary) {
       {1048576, L"1024.00KB"}, {1048577, L"1.00MB"},     {1073741824, L"1024.00MB"},
       {1073741825, L"1.00GB"}, {1536, L"1.50KB"},        {-5, L"-5.00B"},
       {4294967297LL, L"4.00GB"},
+      // Exact halves round to even, as "%.2f" does; just below a unit rounds up.
+      {1152, L"1.12KB"},       {1408, L"1.38KB"},        {1048575, L"1024.00KB"},
+      {1034, L"1.01KB"},       {1588592, L"1.51MB"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatSizeText(c.bytes), c.text) << c.bytes;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "toolkit/attribute_values.h"
+#include "toolkit/controls.h"
 #include "toolkit/markup.h"
 
 namespace {
@@ -88,6 +89,26 @@ TEST(MarkupTest, SplitsLinksColoursAndStylesIntoRuns) {
   EXPECT_NE(PlainText(ParseMarkup(deep)).find(L'x'), std::wstring::npos);
   EXPECT_FALSE(HasMarkup(L"no tags {here}"));
   EXPECT_TRUE(HasMarkup(L"{a x}y{/a}"));
+}
+
+TEST(DateTimeValueTest, ReadsAndWritesIsoDates) {
+  struct Case {
+    const wchar_t* value;
+    const wchar_t* shown;  // what the control holds afterwards
+  } cases[] = {
+      {L"2024-02-29", L"2024-02-29"}, {L"2023-7-4", L"2023-07-04"},   {L" 1999- 12- 31", L"1999-12-31"},
+      {L"1601-01-01", L"1601-01-01"}, {L"2020-01-05T10:00", L"2020-01-05"},
+      // Refused: the previous date stays.
+      {L"1600-12-31", L"2020-01-05"}, {L"2023-13-01", L"2020-01-05"}, {L"2023-02-30", L"2020-01-05"},
+      {L"2023/01/01", L"2020-01-05"}, {L"12345-01-01", L"2020-01-05"}, {L"", L"2020-01-05"},
+      {L"2023-0-10", L"2020-01-05"},  {L"2023-1", L"2020-01-05"},
+  };
+  DateTime date;
+  ASSERT_TRUE(date.SetAttribute(L"value", L"2020-01-05"));
+  for (const Case& c : cases) {
+    (void)date.SetAttribute(L"value", c.value);
+    EXPECT_EQ(date.GetAttribute(L"value"), std::wstring(c.shown)) << testing::PrintToString(std::wstring(c.value));
+  }
 }
 
 }  // namespace
