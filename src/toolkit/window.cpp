@@ -705,7 +705,16 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       }
       POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
       ::ScreenToClient(hwnd, &p);
-      core_->Wheel({p.x, p.y}, GET_WHEEL_DELTA_WPARAM(wparam));
+      // Shift turns the wheel sideways, as in most programs.
+      core_->Wheel({p.x, p.y}, GET_WHEEL_DELTA_WPARAM(wparam), (GET_KEYSTATE_WPARAM(wparam) & MK_SHIFT) != 0);
+      return 0;
+    }
+    case WM_MOUSEHWHEEL: {
+      if (drop_down_ != nullptr) return 0;
+      POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+      ::ScreenToClient(hwnd, &p);
+      // A tilt to the right (positive) shows what lies to the right.
+      core_->Wheel({p.x, p.y}, -GET_WHEEL_DELTA_WPARAM(wparam), true);
       return 0;
     }
     case WM_SETCURSOR:

@@ -183,10 +183,11 @@ void WindowCore::DoubleClick(Point point) {
   ButtonDown(point);
 }
 
-void WindowCore::Wheel(Point point, int delta) {
+void WindowCore::Wheel(Point point, int delta, bool sideways) {
   LayoutIfNeeded();
+  const int pixels = delta * ScaleBy(40, dpi_) / WHEEL_DELTA;
   for (Control* c = ControlAt(point); c != nullptr; c = c->parent()) {
-    if (c->ScrollBy(delta * ScaleBy(40, dpi_) / WHEEL_DELTA)) return;
+    if (sideways ? c->ScrollSideways(pixels) : c->ScrollBy(pixels)) return;
   }
 }
 
