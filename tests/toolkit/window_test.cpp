@@ -826,6 +826,57 @@ TEST(WindowDpiTest, TheRealWindowScalesLayoutImagesAndFontsWithItsDpi) {
   LOGFONTW font{};
   ASSERT_NE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(edit->native, WM_GETFONT, 0, 0)), sizeof(font), &font), 0);
   EXPECT_EQ(font.lfHeight, -18);
+
+  // The combo's list: rows as tall as the scaled font's line plus scaled
+  // padding, placed under the combo, and the pointer's rows match the drawn ones.
+  HFONT scaled = ::CreateFontW(-18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                               CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Tahoma");
+  TEXTMETRICW metrics{};
+  HDC screen = ::GetDC(nullptr);
+  {
+    toolkit::ScopedSelectObject select(screen, scaled);
+    ::GetTextMetricsW(screen, &metrics);
+  }
+  ::ReleaseDC(nullptr, screen);
+  ::DeleteObject(scaled);
+  const int row = metrics.tmHeight + 9;
+  ASSERT_GT(metrics.tmHeight, 18);
+  HWND host = window.hwnd();
+  ::SetForegroundWindow(host);
+  ClickAt(ScreenPointOf(window, L"combo"));
+  ASSERT_TRUE(PumpUntil([&] { return VisibleDropDown(host) != nullptr; }));
+  HWND popup = VisibleDropDown(host);
+  RECT list, list_client;
+  ::GetWindowRect(popup, &list);
+  ::GetClientRect(popup, &list_client);
+  toolkit::Rect combo = window.FindControl(L"combo")->rect();
+  RECT combo_rect{combo.left, combo.top, combo.right, combo.bottom};
+  ::MapWindowPoints(host, nullptr, reinterpret_cast<POINT*>(&combo_rect), 2);
+  EXPECT_EQ(combo.width(), 150);
+  EXPECT_EQ(list.top, combo_rect.bottom);
+  EXPECT_EQ(list.left, combo_rect.left);
+  EXPECT_GE(list.right - list.left, 150);
+  ASSERT_NE(window.drop_down(), nullptr);
+  EXPECT_EQ(window.drop_down()->shown_rows(), 3);
+  EXPECT_EQ(list_client.bottom, 3 * row);
+  const toolkit::RenderedImage list_shot = Screenshot(popup, ScreenshotPath(L"combo_list_144dpi"));
+  (void)list_shot;
+  // The pointer in the lower part of each scaled row makes that row hot.
+  for (int index : {1, 2, 0}) {
+    POINT point{list_client.right / 2, index * row + row - 3};
+    ::ClientToScreen(popup, &point);
+    ::SetCursorPos(point.x, point.y);
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE;
+    ::SendInput(1, &move, sizeof(move));
+    EXPECT_TRUE(PumpUntil([&] { return window.drop_down() != nullptr && window.drop_down()->hot() == index; }))
+        << "row " << index;
+  }
+  POINT third{list_client.right / 2, 2 * row + 3};
+  ::ClientToScreen(popup, &third);
+  ClickAt(third);
+  EXPECT_TRUE(PumpUntil([&] { return window.drop_down() == nullptr && window.ReadState(L"combo", L"index") == L"2"; }));
 }
 
 // Runs in both test entries: at 96 DPI in the shared prefix, at 144 in the
