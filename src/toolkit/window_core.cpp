@@ -167,7 +167,12 @@ void WindowCore::ButtonDown(Point point) {
   Control* target = ControlAt(point);
   if (target == nullptr || !target->IsEnabledInTree()) return;
   if (target != hot_) MouseMove(point);
-  if (target->IsFocusable()) SetFocus(target);
+  // A press inside a tree focuses the tree: its keys act on the node.
+  Control* focus = target;
+  if (!focus->IsFocusable() && dynamic_cast<TreeNode*>(focus) != nullptr) {
+    while (focus != nullptr && !focus->IsFocusable()) focus = focus->parent();
+  }
+  if (focus != nullptr && focus->IsFocusable()) SetFocus(focus);
   pushed_ = target;
   target->HandleEvent({UiEventType::kButtonDown, point});
 }

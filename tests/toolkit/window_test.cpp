@@ -829,16 +829,16 @@ TEST(WindowDpiTest, TheRealWindowScalesLayoutImagesAndFontsWithItsDpi) {
 
   // The combo's list: rows as tall as the scaled font's line plus scaled
   // padding, placed under the combo, and the pointer's rows match the drawn ones.
-  HFONT scaled = ::CreateFontW(-18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Tahoma");
+  toolkit::UniqueGdiObject scaled(::CreateFontW(-18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
+                                               L"Tahoma"));
   TEXTMETRICW metrics{};
   HDC screen = ::GetDC(nullptr);
   {
-    toolkit::ScopedSelectObject select(screen, scaled);
+    toolkit::ScopedSelectObject select(screen, scaled.Get());
     ::GetTextMetricsW(screen, &metrics);
   }
   ::ReleaseDC(nullptr, screen);
-  ::DeleteObject(scaled);
   const int row = metrics.tmHeight + 9;
   ASSERT_GT(metrics.tmHeight, 18);
   HWND host = window.hwnd();
@@ -877,6 +877,37 @@ TEST(WindowDpiTest, TheRealWindowScalesLayoutImagesAndFontsWithItsDpi) {
   ::ClientToScreen(popup, &third);
   ClickAt(third);
   EXPECT_TRUE(PumpUntil([&] { return window.drop_down() == nullptr && window.ReadState(L"combo", L"index") == L"2"; }));
+}
+
+TEST(TreeWindowTest, RealClicksAndKeysSelectAndOpenNodes) {
+  (void)toolkit::EnableDpiAwareness();
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"tree.xml", {}));
+  window.ShowModeless();
+  ::SetForegroundWindow(window.hwnd());
+  ::UpdateWindow(window.hwnd());
+  PumpFor(100);
+  // A click on a node's text selects it; the keys then walk the tree.
+  const toolkit::Rect deep = window.FindControl(L"a1x")->rect();
+  POINT text{deep.left + deep.width() / 2, deep.top + deep.height() / 2};
+  ::ClientToScreen(window.hwnd(), &text);
+  ClickAt(text);
+  ASSERT_TRUE(PumpUntil([&] { return window.ReadState(L"tree", L"index") == L"2"; }));
+  EXPECT_TRUE(window.Saw(L"itemselect", L"tree"));
+  PressKey(VK_DOWN);
+  EXPECT_TRUE(PumpUntil([&] { return window.ReadState(L"tree", L"text") == L"Alpha two"; }));
+  PressKey(VK_UP);
+  PressKey(VK_LEFT);
+  EXPECT_TRUE(PumpUntil([&] { return window.ReadState(L"tree", L"index") == L"1"; }));
+  PressKey(VK_LEFT);
+  EXPECT_TRUE(PumpUntil([&] { return window.ReadState(L"a1", L"expanded") == L"false"; }));
+  EXPECT_FALSE(window.FindControl(L"a1x")->visible());
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return window.ReadState(L"a1", L"expanded") == L"true"; }));
+  int selections = 0;
+  for (const auto& n : window.seen) selections += n.type == L"itemselect" ? 1 : 0;
+  EXPECT_EQ(selections, 4);
+  (void)Screenshot(window.hwnd(), ScreenshotPath(L"tree"));
 }
 
 // Runs in both test entries: at 96 DPI in the shared prefix, at 144 in the
