@@ -291,6 +291,7 @@ int LinearLayout::ArrangeChildren(const Rect& inner) {
   }
   int remaining = std::max(0, along_room - fixed_total);
   int cursor = vertical ? inner.top : inner.left;
+  int height = 0;  // a row's extent down the page, for its vertical scrolling
   for (Item& item : items) {
     int along = vertical ? item.preferred.cy : item.preferred.cx;
     if (along > 0) {
@@ -318,10 +319,11 @@ int LinearLayout::ArrangeChildren(const Rect& inner) {
       slot.left = cursor + item.margin.left;
       slot.right = slot.left + along;
       cursor = slot.right + item.margin.right + child_padding();
+      height = std::max(height, slot.bottom + item.margin.bottom - inner.top);
     }
     item.control->Arrange(slot);
   }
-  return cursor - child_padding() - (vertical ? inner.top : inner.left);
+  return vertical ? cursor - child_padding() - inner.top : height;
 }
 
 int LinearLayout::MeasureContentWidth(const Rect& inner) {

@@ -276,6 +276,15 @@ TEST(LayoutTest, ContainersScrollSidewaysByWheelThumbAndTrackAndStayInRangeOnRes
     EXPECT_EQ(both_box->scroll_offset(), 0);
     EXPECT_EQ(both_box->hscroll_offset(), px(500) - px(200));
 
+    // A row with both bars scrolls down only by what lies below it: its
+    // children fit its height, so a plain wheel turn moves nothing.
+    ASSERT_TRUE(window->SetAttribute(L"wide", L"vscrollbar", L"true"));
+    window->LayoutIfNeeded();
+    window->Wheel(over, -WHEEL_DELTA);
+    EXPECT_EQ(wide_box->scroll_offset(), 0);
+    EXPECT_EQ(wide_box->content_extent(), px(50));
+    EXPECT_NE(window->ControlAt({wide.right - 1, wide.top + px(10)}), wide_box) << "no vertical bar";
+
     // Content narrower than the view: no bar, Shift+wheel moves nothing.
     const Rect n0 = RectOf(*window, L"n0");
     window->Wheel({n0.left + 5, n0.top + 5}, -WHEEL_DELTA, true);
