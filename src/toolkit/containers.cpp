@@ -15,8 +15,9 @@ Container::Container(std::wstring class_name) : Control(std::move(class_name)) {
 bool Container::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
   if (name == L"inset") inset_ = ParseEdges(value).value_or(Edges{});
   else if (name == L"childpadding") child_padding_ = std::max(0, ParseInt(value).value_or(0));
-  else if (name == L"vscrollbar") vertical_scroll_ = ParseBool(value).value_or(false);
-  else if (name == L"hscrollbar" || name == L"childalign" || name == L"childvalign" || name == L"scrollstepsize") {
+  else if (name == L"vscrollbar") Bar(Axis::kVertical).enabled = ParseBool(value).value_or(false);
+  else if (name == L"hscrollbar") Bar(Axis::kHorizontal).enabled = ParseBool(value).value_or(false);
+  else if (name == L"childalign" || name == L"childvalign" || name == L"scrollstepsize") {
   } else {
     return Control::ApplyAttribute(name, value);
   }
@@ -25,7 +26,8 @@ bool Container::ApplyAttribute(std::wstring_view name, const std::wstring& value
 }
 
 std::optional<std::wstring> Container::GetAttribute(std::wstring_view name) const {
-  if (name == L"scrollpos") return platform::DecimalText(scroll_offset_);
+  if (name == L"scrollpos") return platform::DecimalText(scroll_offset());
+  if (name == L"hscrollpos") return platform::DecimalText(hscroll_offset());
   return Control::GetAttribute(name);
 }
 
@@ -33,18 +35,57 @@ Rect Container::InnerRect() const { return rect_.Deflate(host() ? ScaleBy(inset_
 
 void Container::Arrange(const Rect& rect) {
   Control::Arrange(rect);
+  Relayout();
+}
+
+void Container::Relayout() {
+  ScrollState& vertical = Bar(Axis::kVertical);
+  ScrollState& horizontal = Bar(Axis::kHorizontal);
   const Rect inner = InnerRect();
-  content_extent_ = ArrangeChildren(inner.Offset(0, -scroll_offset_));
-  const int before = scroll_offset_;
-  ClampScroll();
-  if (before != scroll_offset_) content_extent_ = ArrangeChildren(inner.Offset(0, -scroll_offset_));
+  // Sideways, the children get the width they ask for when it exceeds the view.
+  const int width = horizontal.enabled ? std::max(inner.width(), MeasureContentWidth(inner)) : inner.width();
+  // A second pass only when the offsets had to come back into range.
+  for (int pass = 0; pass < 2; ++pass) {
+    Rect area = inner.Offset(-horizontal.offset, -vertical.offset);
+    area.right = area.left + width;
+    vertical.extent = ArrangeChildren(area);
+    horizontal.extent = width;
+    for (auto& child : children_) {
+      if (!child->visible() || child->is_float()) continue;
+      const Edges margin = ScaleBy(child->padding(), host() ? host()->dpi() : 96);
+      horizontal.extent = std::max(horizontal.extent, child->rect().right + margin.right - area.left);
+    }
+    if (!ClampScroll()) break;
+  }
   ArrangeFloatChildren();
 }
 
-void Container::ClampScroll() {
-  const int room = InnerRect().height();
-  const int max_offset = vertical_scroll_ ? std::max(0, content_extent_ - room) : 0;
-  scroll_offset_ = std::clamp(scroll_offset_, 0, max_offset);
+int Container::ViewLength(Axis axis) const {
+  const Rect inner = InnerRect();
+  return axis == Axis::kVertical ? inner.height() : inner.width();
+}
+
+bool Container::ClampScroll() {
+  bool moved = false;
+  for (Axis axis : {Axis::kVertical, Axis::kHorizontal}) {
+    ScrollState& bar = Bar(axis);
+    const int max_offset = bar.enabled ? std::max(0, bar.extent - ViewLength(axis)) : 0;
+    const int clamped = std::clamp(bar.offset, 0, max_offset);
+    moved = moved || clamped != bar.offset;
+    bar.offset = clamped;
+  }
+  return moved;
+}
+
+int Container::MeasureContentWidth(const Rect& inner) {
+  int width = 0;
+  for (auto& child : children_) {
+    if (!child->visible() || child->is_float()) continue;
+    const Edges margin = ScaleBy(child->padding(), host() ? host()->dpi() : 96);
+    const int cx = child->Measure({inner.width() - margin.left - margin.right, inner.height()}).cx;
+    if (cx > 0) width = std::max(width, child->ClampWidth(cx) + margin.left + margin.right);
+  }
+  return width;
 }
 
 int Container::ArrangeChildren(const Rect& inner) {
@@ -68,27 +109,65 @@ void Container::ArrangeFloatChildren() {
   }
 }
 
-bool Container::ScrollBy(int delta) {
-  if (!vertical_scroll_) return false;
-  const int before = scroll_offset_;
-  scroll_offset_ -= delta;
-  ClampScroll();
-  if (before == scroll_offset_) return false;
-  const Rect inner = InnerRect();
-  content_extent_ = ArrangeChildren(inner.Offset(0, -scroll_offset_));
-  ArrangeFloatChildren();
+bool Container::ScrollAxisBy(Axis axis, int delta) {
+  ScrollState& bar = Bar(axis);
+  if (!bar.enabled) return false;
+  const int before = bar.offset;
+  bar.offset -= delta;
+  (void)ClampScroll();
+  if (before == bar.offset) return false;
+  Relayout();
   Invalidate();
   return true;
 }
 
+bool Container::ScrollBy(int delta) { return ScrollAxisBy(Axis::kVertical, delta); }
+
+bool Container::ScrollSideways(int delta) { return ScrollAxisBy(Axis::kHorizontal, delta); }
+
 void Container::ScrollIntoView(const Control* child) {
-  if (!vertical_scroll_ || child == nullptr) return;
+  if (child == nullptr) return;
   const Rect inner = InnerRect();
   const Rect r = child->rect();
-  int delta = 0;
-  if (r.top < inner.top) delta = inner.top - r.top;
-  else if (r.bottom > inner.bottom) delta = inner.bottom - r.bottom;
-  if (delta != 0) (void)ScrollBy(delta);
+  if (vertical_scroll()) {
+    if (r.top < inner.top) (void)ScrollAxisBy(Axis::kVertical, inner.top - r.top);
+    else if (r.bottom > inner.bottom) (void)ScrollAxisBy(Axis::kVertical, inner.bottom - r.bottom);
+  }
+  if (Bar(Axis::kHorizontal).enabled) {
+    const Rect moved = child->rect();
+    if (moved.left < inner.left) (void)ScrollAxisBy(Axis::kHorizontal, inner.left - moved.left);
+    else if (moved.right > inner.right) (void)ScrollAxisBy(Axis::kHorizontal, inner.right - moved.right);
+  }
+}
+
+bool Container::Overflows(Axis axis) const {
+  const ScrollState& bar = Bar(axis);
+  const int view = ViewLength(axis);
+  return bar.enabled && view > 0 && bar.extent > view;
+}
+
+Rect Container::ScrollTrack(Axis axis) const {
+  const Rect inner = InnerRect();
+  const int width = Scale(kScrollBarWidth);
+  // Where both bars show, each stops short of the corner the other one uses.
+  if (axis == Axis::kVertical) {
+    const int bottom = Overflows(Axis::kHorizontal) ? std::max(inner.top, inner.bottom - width) : inner.bottom;
+    return {rect_.right - width, inner.top, rect_.right, bottom};
+  }
+  const int right = Overflows(Axis::kVertical) ? std::max(inner.left, inner.right - width) : inner.right;
+  return {inner.left, rect_.bottom - width, right, rect_.bottom};
+}
+
+Container::Thumb Container::ThumbOf(Axis axis) const {
+  const ScrollState& bar = Bar(axis);
+  const Rect track = ScrollTrack(axis);
+  const int track_length = axis == Axis::kVertical ? track.height() : track.width();
+  const int view = ViewLength(axis);
+  const int length = std::min(track_length, std::max(Scale(16), static_cast<int>(static_cast<long long>(track_length) * view /
+                                                                                  std::max(1, bar.extent))));
+  const int travel = std::max(0, track_length - length);
+  const int start = static_cast<int>(static_cast<long long>(travel) * bar.offset / std::max(1, bar.extent - view));
+  return {(axis == Axis::kVertical ? track.top : track.left) + start, length};
 }
 
 void Container::PaintChildren(Painter& painter, const Rect& dirty) {
@@ -102,53 +181,67 @@ void Container::PaintChildren(Painter& painter, const Rect& dirty) {
   for (auto& child : children_) {
     if (child->is_float()) child->Paint(painter, dirty);
   }
-  const int room = inner.height();
-  if (vertical_scroll_ && content_extent_ > room && room > 0) {
-    const int width = painter.Scale(kScrollBarWidth);
-    const int thumb = std::max(painter.Scale(16), room * room / content_extent_);
-    const int top = inner.top + (room - thumb) * scroll_offset_ / std::max(1, content_extent_ - room);
-    painter.FillRect({rect_.right - width, top, rect_.right, top + thumb}, kScrollThumb, width / 2);
+  for (Axis axis : {Axis::kVertical, Axis::kHorizontal}) {
+    if (!Overflows(axis)) continue;
+    const Rect track = ScrollTrack(axis);
+    const Thumb thumb = ThumbOf(axis);
+    const Rect shape = axis == Axis::kVertical ? Rect{track.left, thumb.start, track.right, thumb.start + thumb.length}
+                                               : Rect{thumb.start, track.top, thumb.start + thumb.length, track.bottom};
+    painter.FillRect(shape, kScrollThumb, Scale(kScrollBarWidth) / 2);
   }
-}
-
-bool Container::Overflows() const {
-  return vertical_scroll_ && content_extent_ > InnerRect().height() && InnerRect().height() > 0;
-}
-
-Rect Container::ScrollTrack() const {
-  return {rect_.right - Scale(kScrollBarWidth), InnerRect().top, rect_.right, InnerRect().bottom};
 }
 
 bool Container::HandleEvent(const UiEvent& event) {
-  if (!Overflows()) return Control::HandleEvent(event);
-  const int room = InnerRect().height();
   switch (event.type) {
     case UiEventType::kButtonDown:
-      dragging_thumb_ = true;
-      drag_start_y_ = event.point.y;
-      drag_start_offset_ = scroll_offset();
-      return true;
+      for (Axis axis : {Axis::kVertical, Axis::kHorizontal}) {
+        if (!Overflows(axis) || !ScrollTrack(axis).Contains(event.point)) continue;
+        const int along = axis == Axis::kVertical ? event.point.y : event.point.x;
+        const Thumb thumb = ThumbOf(axis);
+        if (along < thumb.start || along >= thumb.start + thumb.length) {
+          // A press on the track beside the thumb pages towards the pointer.
+          const int page = std::max(1, ViewLength(axis) - Scale(16));
+          (void)ScrollAxisBy(axis, along < thumb.start ? page : -page);
+          return true;
+        }
+        dragging_thumb_ = true;
+        drag_axis_ = axis;
+        drag_start_ = along;
+        drag_start_offset_ = Bar(axis).offset;
+        return true;
+      }
+      break;
     case UiEventType::kMouseMove:
       if (dragging_thumb_) {
         // The thumb moves with the pointer: its travel maps onto the content's.
-        const int thumb = std::max(Scale(16), room * room / content_extent_);
-        const int travel = std::max(1, room - thumb);
-        const int wanted = drag_start_offset_ +
-                           static_cast<int>(static_cast<long long>(event.point.y - drag_start_y_) * (content_extent_ - room) / travel);
-        (void)ScrollBy(scroll_offset() - wanted);
+        const ScrollState& bar = Bar(drag_axis_);
+        const Rect track = ScrollTrack(drag_axis_);
+        const int track_length = drag_axis_ == Axis::kVertical ? track.height() : track.width();
+        const int travel = std::max(1, track_length - ThumbOf(drag_axis_).length);
+        const int moved = (drag_axis_ == Axis::kVertical ? event.point.y : event.point.x) - drag_start_;
+        const int wanted = drag_start_offset_ + static_cast<int>(static_cast<long long>(moved) *
+                                                                 (bar.extent - ViewLength(drag_axis_)) / travel);
+        (void)ScrollAxisBy(drag_axis_, bar.offset - wanted);
+        return true;
       }
-      return true;
+      break;
     case UiEventType::kButtonUp:
-      dragging_thumb_ = false;
-      return true;
+      if (dragging_thumb_) {
+        dragging_thumb_ = false;
+        return true;
+      }
+      break;
     default:
-      return Control::HandleEvent(event);
+      break;
   }
+  return Control::HandleEvent(event);
 }
 
 Control* Container::HitTest(Point point) {
   if (!visible() || !rect_.Contains(point)) return nullptr;
-  if (Overflows() && ScrollTrack().Contains(point)) return this;
+  for (Axis axis : {Axis::kVertical, Axis::kHorizontal}) {
+    if (Overflows(axis) && ScrollTrack(axis).Contains(point)) return this;
+  }
   for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
     if ((*it)->is_float()) {
       if (Control* hit = (*it)->HitTest(point)) return hit;
@@ -200,6 +293,7 @@ int LinearLayout::ArrangeChildren(const Rect& inner) {
   }
   int remaining = std::max(0, along_room - fixed_total);
   int cursor = vertical ? inner.top : inner.left;
+  int height = 0;  // a row's extent down the page, for its vertical scrolling
   for (Item& item : items) {
     int along = vertical ? item.preferred.cy : item.preferred.cx;
     if (along > 0) {
@@ -227,10 +321,26 @@ int LinearLayout::ArrangeChildren(const Rect& inner) {
       slot.left = cursor + item.margin.left;
       slot.right = slot.left + along;
       cursor = slot.right + item.margin.right + child_padding();
+      height = std::max(height, slot.bottom + item.margin.bottom - inner.top);
     }
     item.control->Arrange(slot);
   }
-  return cursor - child_padding() - (vertical ? inner.top : inner.left);
+  return vertical ? cursor - child_padding() - inner.top : height;
+}
+
+int LinearLayout::MeasureContentWidth(const Rect& inner) {
+  if (axis_ == Axis::kVertical) return Container::MeasureContentWidth(inner);
+  const int dpi = host() ? host()->dpi() : 96;
+  int width = 0;
+  int count = 0;
+  for (auto& child : children_) {
+    if (!child->visible() || child->is_float()) continue;
+    const Edges margin = ScaleBy(child->padding(), dpi);
+    const int cx = child->Measure({inner.width(), inner.height() - margin.top - margin.bottom}).cx;
+    width += (cx > 0 ? child->ClampWidth(cx) : 0) + margin.left + margin.right;
+    ++count;
+  }
+  return width + child_padding() * std::max(0, count - 1);
 }
 
 TileLayout::TileLayout() : Container(L"TileLayout") {}

@@ -8,6 +8,8 @@
 
 namespace toolkit {
 
+enum class Axis { kVertical, kHorizontal };
+
 class Container : public Control {
  public:
   explicit Container(std::wstring class_name = L"Container");
@@ -15,11 +17,14 @@ class Container : public Control {
   void Arrange(const Rect& rect) override;
   [[nodiscard]] Control* HitTest(Point point) override;
   bool ScrollBy(int delta) override;
+  bool ScrollSideways(int delta) override;
   bool HandleEvent(const UiEvent& event) override;
   [[nodiscard]] std::optional<std::wstring> GetAttribute(std::wstring_view name) const override;
 
-  [[nodiscard]] int scroll_offset() const { return scroll_offset_; }
-  [[nodiscard]] int content_extent() const { return content_extent_; }
+  [[nodiscard]] int scroll_offset() const { return Bar(Axis::kVertical).offset; }
+  [[nodiscard]] int content_extent() const { return Bar(Axis::kVertical).extent; }
+  [[nodiscard]] int hscroll_offset() const { return Bar(Axis::kHorizontal).offset; }
+  [[nodiscard]] int content_width() const { return Bar(Axis::kHorizontal).extent; }
   [[nodiscard]] Rect InnerRect() const;
   // Scrolls so that `child` is in view.
   void ScrollIntoView(const Control* child);
@@ -28,28 +33,45 @@ class Container : public Control {
   bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;
   void PaintChildren(Painter& painter, const Rect& dirty) override;
   // Places the children (not the float ones) within `inner`, already
-  // shifted by the scroll offset; returns the extent along the scroll axis.
+  // shifted by the scroll offsets; returns the extent along the scroll axis.
   virtual int ArrangeChildren(const Rect& inner);
+  // The width the children want side by side or stacked, for containers
+  // that scroll sideways: they are laid out at least this wide.
+  [[nodiscard]] virtual int MeasureContentWidth(const Rect& inner);
   void ArrangeFloatChildren();
-  [[nodiscard]] bool vertical_scroll() const { return vertical_scroll_; }
+  [[nodiscard]] bool vertical_scroll() const { return Bar(Axis::kVertical).enabled; }
   [[nodiscard]] int child_padding() const { return Scale(child_padding_); }
 
   Edges inset_;
   int child_padding_ = 0;
 
  private:
-  void ClampScroll();
-  [[nodiscard]] bool Overflows() const;
-  [[nodiscard]] Rect ScrollTrack() const;
-  bool vertical_scroll_ = false;
+  // One scroll bar's state; the same code serves both axes.
+  struct ScrollState {
+    bool enabled = false;
+    int offset = 0;  // pixels of content scrolled out before the view
+    int extent = 0;  // pixels of content along the axis
+  };
+  struct Thumb {
+    int start = 0;
+    int length = 0;
+  };
+  [[nodiscard]] ScrollState& Bar(Axis axis) { return scroll_[axis == Axis::kVertical ? 0 : 1]; }
+  [[nodiscard]] const ScrollState& Bar(Axis axis) const { return scroll_[axis == Axis::kVertical ? 0 : 1]; }
+  void Relayout();
+  // True when the offsets had to move back into range.
+  bool ClampScroll();
+  bool ScrollAxisBy(Axis axis, int delta);
+  [[nodiscard]] int ViewLength(Axis axis) const;
+  [[nodiscard]] bool Overflows(Axis axis) const;
+  [[nodiscard]] Rect ScrollTrack(Axis axis) const;
+  [[nodiscard]] Thumb ThumbOf(Axis axis) const;
+  ScrollState scroll_[2];
   bool dragging_thumb_ = false;
-  int drag_start_y_ = 0;
+  Axis drag_axis_ = Axis::kVertical;
+  int drag_start_ = 0;
   int drag_start_offset_ = 0;
-  int scroll_offset_ = 0;
-  int content_extent_ = 0;
 };
-
-enum class Axis { kVertical, kHorizontal };
 
 class LinearLayout : public Container {
  public:
@@ -57,6 +79,7 @@ class LinearLayout : public Container {
 
  protected:
   int ArrangeChildren(const Rect& inner) override;
+  [[nodiscard]] int MeasureContentWidth(const Rect& inner) override;
 
  private:
   Axis axis_;

@@ -169,6 +169,8 @@ class Control {
   virtual void OnTimer(UINT id) { (void)id; }
   // Wheel scrolling; true when the control moved.
   virtual bool ScrollBy(int delta) { (void)delta; return false; }
+  // Sideways scrolling (Shift+wheel, tilt wheel); positive shows what lies left.
+  virtual bool ScrollSideways(int delta) { (void)delta; return false; }
 
   // Native child window (Edit, WebBrowser); the host creates it.
   [[nodiscard]] virtual bool WantsNativeWindow() const { return false; }

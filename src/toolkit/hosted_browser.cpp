@@ -5,6 +5,7 @@
 
 #include <cwchar>
 
+#include "platform/text.h"
 #include "toolkit/log.h"
 
 namespace toolkit {
@@ -412,7 +413,7 @@ bool HostedBrowser::CheckTimeout() {
   outstanding_ = 0;
   timed_out_url_ = pending_url_;
   LogLine(L"web browser: navigation to " + pending_url_ + L" neither completed nor failed within " +
-          std::to_wstring(timeout_ms_) + L" ms; reported by the time limit");
+          platform::DecimalText(timeout_ms_) + L" ms; reported by the time limit");
   ReportFailure(pending_url_, kTimedOut);
   return false;
 }

@@ -1,5 +1,7 @@
 #include "toolkit/list_controls.h"
 
+#include <algorithm>
+
 #include "platform/text.h"
 
 namespace toolkit {
@@ -159,12 +161,26 @@ int TreeNode::Depth() const {
 
 Rect TreeNode::RowRect() const { return {rect_.left, rect_.top, rect_.right, rect_.top + Scale(row_height_)}; }
 
+TreeView* TreeNode::Tree() const {
+  for (Control* c = parent(); c != nullptr; c = c->parent()) {
+    if (auto* tree = dynamic_cast<TreeView*>(c)) return tree;
+  }
+  return nullptr;
+}
+
+void TreeNode::FinishBuild() {
+  for (auto& child : children_) child->SetVisible(expanded_);
+}
+
 void TreeNode::SetExpanded(bool expanded) {
   if (expanded == expanded_) return;
   expanded_ = expanded;
   for (auto& child : children_) child->SetVisible(expanded_);
   NeedLayout();
   Invalidate();
+  if (!expanded_) {
+    if (TreeView* tree = Tree()) tree->NodeCollapsed(this);
+  }
 }
 
 Size TreeNode::Measure(Size available) {
@@ -205,10 +221,6 @@ bool TreeNode::HandleEvent(const UiEvent& event) {
     }
     return true;
   }
-  if (event.type == UiEventType::kKeyDown && (event.key == VK_LEFT || event.key == VK_RIGHT)) {
-    SetExpanded(event.key == VK_RIGHT);
-    return true;
-  }
   return Control::HandleEvent(event);
 }
 
@@ -217,12 +229,7 @@ void TreeNode::SetSelected(bool selected, bool notify) {
   selected_ = selected;
   Invalidate();
   if (selected && notify) {
-    for (Control* c = parent(); c != nullptr; c = c->parent()) {
-      if (auto* tree = dynamic_cast<TreeView*>(c)) {
-        tree->NodeSelected(this);
-        break;
-      }
-    }
+    if (TreeView* tree = Tree()) tree->NodeSelected(this);
   }
 }
 
@@ -260,11 +267,93 @@ TreeView::TreeView(std::wstring class_name) : LinearLayout(std::move(class_name)
 void TreeView::NodeSelected(TreeNode* node) {
   if (selected_ != nullptr && selected_ != node) selected_->SetSelected(false, false);
   selected_ = node;
-  Notify(L"itemselect", 0, node->text());
+  const std::vector<TreeNode*> all = Nodes(false);
+  const auto found = std::find(all.begin(), all.end(), node);
+  Notify(L"itemselect", found == all.end() ? -1 : static_cast<int>(found - all.begin()), node->text());
+}
+
+void TreeView::NodeCollapsed(TreeNode* node) {
+  for (Control* c = selected_ != nullptr ? selected_->parent() : nullptr; c != nullptr && c != this; c = c->parent()) {
+    if (c == node) {
+      Select(node);
+      return;
+    }
+  }
+}
+
+void TreeView::Select(TreeNode* node) {
+  if (node == nullptr || node == selected_) return;
+  node->SetSelected(true, true);
+  ScrollIntoView(node);
+}
+
+std::vector<TreeNode*> TreeView::Nodes(bool shown_only) const {
+  std::vector<TreeNode*> nodes;
+  // Depth-first with an explicit stack: descriptions bound the nesting, but
+  // the walk should not lean on that.
+  std::vector<Control*> pending;
+  for (size_t i = child_count(); i-- > 0;) pending.push_back(child(i));
+  while (!pending.empty()) {
+    Control* control = pending.back();
+    pending.pop_back();
+    auto* node = dynamic_cast<TreeNode*>(control);
+    if (node == nullptr) continue;
+    nodes.push_back(node);
+    if (shown_only && !node->expanded()) continue;
+    for (size_t i = node->child_count(); i-- > 0;) pending.push_back(node->child(i));
+  }
+  return nodes;
+}
+
+bool TreeView::HandleEvent(const UiEvent& event) {
+  if (event.type != UiEventType::kKeyDown || !IsEnabledInTree()) return LinearLayout::HandleEvent(event);
+  const std::vector<TreeNode*> shown = Nodes(true);
+  if (shown.empty()) return false;
+  const auto at = std::find(shown.begin(), shown.end(), selected_);
+  const int index = at == shown.end() ? -1 : static_cast<int>(at - shown.begin());
+  const int last = static_cast<int>(shown.size()) - 1;
+  TreeNode* node = index >= 0 ? shown[index] : nullptr;
+  switch (event.key) {
+    case VK_DOWN:
+      Select(shown[std::min(index + 1, last)]);
+      return true;
+    case VK_UP:
+      Select(shown[std::max(index - 1, 0)]);
+      return true;
+    case VK_HOME:
+      Select(shown.front());
+      return true;
+    case VK_END:
+      Select(shown.back());
+      return true;
+    case VK_RIGHT:
+      // Opens a closed node; on an open one, steps to its first child.
+      if (node == nullptr) Select(shown.front());
+      else if (!node->expanded()) node->SetExpanded(true);
+      else if (node->child_count() > 0 && index < last) Select(shown[index + 1]);
+      return true;
+    case VK_LEFT:
+      // Closes an open node; on a closed one or a leaf, steps to its parent.
+      if (node == nullptr) Select(shown.front());
+      else if (node->expanded() && node->child_count() > 0) node->SetExpanded(false);
+      else if (auto* parent_node = dynamic_cast<TreeNode*>(node->parent())) Select(parent_node);
+      return true;
+    case VK_RETURN:
+    case VK_SPACE:
+      if (node != nullptr && node->child_count() > 0) node->SetExpanded(!node->expanded());
+      return node != nullptr;
+    default:
+      return LinearLayout::HandleEvent(event);
+  }
 }
 
 std::optional<std::wstring> TreeView::GetAttribute(std::wstring_view name) const {
   if (name == L"text" && selected_ != nullptr) return selected_->text();
+  if (name == L"index") {
+    if (selected_ == nullptr) return L"-1";
+    const std::vector<TreeNode*> all = Nodes(false);
+    return platform::DecimalText(std::find(all.begin(), all.end(), selected_) - all.begin());
+  }
   return LinearLayout::GetAttribute(name);
 }
 

@@ -297,7 +297,7 @@ void Window::CreateNativeChildren() {
                                        0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<intptr_t>(id++)),
                                        ::GetModuleHandleW(nullptr), nullptr);
       if (edit->native == nullptr) {
-        LogLine(L"the native edit of \"" + edit->name() + L"\" cannot be made (" + std::to_wstring(::GetLastError()) + L")");
+        LogLine(L"the native edit of \"" + edit->name() + L"\" cannot be made (" + platform::DecimalText(::GetLastError()) + L")");
         continue;
       }
       HFONT font = core_->resources().Font(edit->font_, core_->dpi());
@@ -538,7 +538,7 @@ bool Window::OpenDropDown(Control* control, const std::vector<std::wstring>& ite
   if (!list->Open(hwnd, anchor, [hwnd, generation](int chosen) {
         ::PostMessageW(hwnd, kDropDownDoneMessage, generation, static_cast<LPARAM>(chosen));
       })) {
-    LogLine(L"the drop-down list of a combo box cannot be shown (" + std::to_wstring(::GetLastError()) + L")");
+    LogLine(L"the drop-down list of a combo box cannot be shown (" + platform::DecimalText(::GetLastError()) + L")");
     return false;
   }
   drop_down_ = std::move(list);
@@ -706,7 +706,16 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       }
       POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
       ::ScreenToClient(hwnd, &p);
-      core_->Wheel({p.x, p.y}, GET_WHEEL_DELTA_WPARAM(wparam));
+      // Shift turns the wheel sideways, as in most programs.
+      core_->Wheel({p.x, p.y}, GET_WHEEL_DELTA_WPARAM(wparam), (GET_KEYSTATE_WPARAM(wparam) & MK_SHIFT) != 0);
+      return 0;
+    }
+    case WM_MOUSEHWHEEL: {
+      if (drop_down_ != nullptr) return 0;
+      POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+      ::ScreenToClient(hwnd, &p);
+      // A tilt to the right (positive) shows what lies to the right.
+      core_->Wheel({p.x, p.y}, -GET_WHEEL_DELTA_WPARAM(wparam), true);
       return 0;
     }
     case WM_SETCURSOR:

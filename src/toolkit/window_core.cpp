@@ -167,7 +167,12 @@ void WindowCore::ButtonDown(Point point) {
   Control* target = ControlAt(point);
   if (target == nullptr || !target->IsEnabledInTree()) return;
   if (target != hot_) MouseMove(point);
-  if (target->IsFocusable()) SetFocus(target);
+  // A press inside a tree focuses the tree: its keys act on the node.
+  Control* focus = target;
+  if (!focus->IsFocusable() && dynamic_cast<TreeNode*>(focus) != nullptr) {
+    while (focus != nullptr && !focus->IsFocusable()) focus = focus->parent();
+  }
+  if (focus != nullptr && focus->IsFocusable()) SetFocus(focus);
   pushed_ = target;
   target->HandleEvent({UiEventType::kButtonDown, point});
 }
@@ -183,10 +188,11 @@ void WindowCore::DoubleClick(Point point) {
   ButtonDown(point);
 }
 
-void WindowCore::Wheel(Point point, int delta) {
+void WindowCore::Wheel(Point point, int delta, bool sideways) {
   LayoutIfNeeded();
+  const int pixels = delta * ScaleBy(40, dpi_) / WHEEL_DELTA;
   for (Control* c = ControlAt(point); c != nullptr; c = c->parent()) {
-    if (c->ScrollBy(delta * ScaleBy(40, dpi_) / WHEEL_DELTA)) return;
+    if (sideways ? c->ScrollSideways(pixels) : c->ScrollBy(pixels)) return;
   }
 }
 

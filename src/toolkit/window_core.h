@@ -65,7 +65,8 @@ class WindowCore : public ControlHost {
   void ButtonDown(Point point);
   void ButtonUp(Point point);
   void DoubleClick(Point point);
-  void Wheel(Point point, int delta);
+  // `sideways` for Shift+wheel and the tilt wheel (delta as for Shift+wheel).
+  void Wheel(Point point, int delta, bool sideways = false);
   // True when the key was used (Tab, Enter, Space, arrows on the focus).
   bool KeyDown(int virtual_key, bool shift);
   [[nodiscard]] bool IsCaption(Point point) const;

@@ -4,6 +4,7 @@
 #include "toolkit/containers.h"
 #include "toolkit/control_registry.h"
 #include "toolkit/controls.h"
+#include "toolkit/list_controls.h"
 #include "toolkit/log.h"
 #include "toolkit/xml_reader.h"
 #include "toolkit/zip_archive.h"
@@ -194,6 +195,7 @@ class Builder {
     }
     if (auto* combo = dynamic_cast<Combo*>(raw)) combo->FinishBuild();
     if (auto* tab = dynamic_cast<TabLayout*>(raw)) tab->FinishBuild();
+    if (auto* node = dynamic_cast<TreeNode*>(raw)) node->FinishBuild();
   }
 
   std::shared_ptr<const ZipArchive> archive_;

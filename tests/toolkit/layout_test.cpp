@@ -156,6 +156,143 @@ TEST(LayoutTest, TileTabListTreeAndScrollingContainers) {
   EXPECT_EQ(RectOf(*window, L"s0"), first);
 }
 
+TEST(LayoutTest, ContainersScrollSidewaysByWheelThumbAndTrackAndStayInRangeOnResize) {
+  auto archive = OpenTestSkin(L"gallery");
+  for (int dpi : {96, 144}) {
+    SCOPED_TRACE(dpi);
+    const auto px = [dpi](int value) { return value * dpi / 96; };
+    auto window = OpenWindow(archive, L"scrolling.xml", dpi);
+    ASSERT_TRUE(window);
+    window->LayoutIfNeeded();
+    auto* wide_box = dynamic_cast<toolkit::Container*>(window->FindControl(L"wide"));
+    ASSERT_NE(wide_box, nullptr);
+    const Rect wide = RectOf(*window, L"wide");
+    EXPECT_EQ(wide, (Rect{px(10), px(10), px(290), px(60)}));
+    // The row keeps its fixed widths past the view instead of squeezing them.
+    EXPECT_EQ(RectOf(*window, L"w4"), (Rect{px(410), px(10), px(510), px(60)}));
+    EXPECT_EQ(wide_box->content_width(), px(500));
+    const int max_offset = px(500) - px(280);
+
+    // Shift+wheel: one notch moves 40 (scaled) pixels; far past either end stops there.
+    const toolkit::Point over{px(50), px(30)};
+    window->Wheel(over, -WHEEL_DELTA, true);
+    EXPECT_EQ(RectOf(*window, L"w0").left, px(10) - px(40));
+    EXPECT_EQ(window->ReadState(L"wide", L"hscrollpos"), std::optional<std::wstring>(std::to_wstring(px(40))));
+    EXPECT_EQ(wide_box->scroll_offset(), 0) << "the vertical offset stays";
+    for (int i = 0; i < 30; ++i) window->Wheel(over, -WHEEL_DELTA, true);
+    EXPECT_EQ(wide_box->hscroll_offset(), max_offset);
+    EXPECT_EQ(RectOf(*window, L"w4").right, wide.right);
+    for (int i = 0; i < 30; ++i) window->Wheel(over, WHEEL_DELTA, true);
+    EXPECT_EQ(RectOf(*window, L"w0"), (Rect{px(10), px(10), px(110), px(60)}));
+    // A plain wheel turn does not move a container that only scrolls sideways.
+    window->Wheel(over, -WHEEL_DELTA);
+    EXPECT_EQ(wide_box->hscroll_offset(), 0);
+
+    // The bar lies along the bottom edge; its thumb follows the pointer.
+    const int bar = px(6);
+    const toolkit::Point thumb{wide.left + px(20), wide.bottom - bar / 2};
+    EXPECT_EQ(window->ControlAt(thumb), wide_box);
+    EXPECT_NE(window->ControlAt({thumb.x, wide.bottom - bar - 2}), wide_box);
+    window->ButtonDown(thumb);
+    window->MouseMove({wide.right + px(300), thumb.y});
+    window->ButtonUp({wide.right + px(300), thumb.y});
+    EXPECT_EQ(wide_box->hscroll_offset(), max_offset);
+    window->ButtonDown({wide.right - px(10), thumb.y});
+    window->MouseMove({wide.left - px(300), thumb.y + px(40)});
+    window->ButtonUp({wide.left - px(300), thumb.y + px(40)});
+    EXPECT_EQ(wide_box->hscroll_offset(), 0);
+    // Half the thumb's travel shows half the hidden content.
+    const int thumb_length = std::max(px(16), px(280) * px(280) / px(500));
+    const int travel = px(280) - thumb_length;
+    window->ButtonDown(thumb);
+    window->MouseMove({thumb.x + travel / 2, thumb.y});
+    window->ButtonUp({thumb.x + travel / 2, thumb.y});
+    EXPECT_NEAR(wide_box->hscroll_offset(), max_offset / 2, 2);
+    // A press on the track beside the thumb pages towards it.
+    window->ButtonDown({wide.left + 1, thumb.y});
+    window->ButtonUp({wide.left + 1, thumb.y});
+    EXPECT_EQ(wide_box->hscroll_offset(), 0);
+    window->ButtonDown({wide.right - 2, thumb.y});
+    window->ButtonUp({wide.right - 2, thumb.y});
+    EXPECT_EQ(wide_box->hscroll_offset(), std::min(max_offset, px(280) - px(16)));
+
+    // Pixels: the thumb is drawn over the content at the bottom, the rest of the track is not.
+    for (int i = 0; i < 30; ++i) window->Wheel(over, WHEEL_DELTA, true);
+    {
+      const toolkit::RenderedImage image = window->Render();
+      EXPECT_TRUE(toolkit_test::ColorNear(image.At(wide.left + px(20), wide.bottom - bar / 2), {191, 64, 64}, 6));
+      EXPECT_TRUE(toolkit_test::ColorNear(image.At(wide.right - px(20), wide.bottom - bar / 2), {0, 0, 255}));
+      EXPECT_TRUE(toolkit_test::ColorNear(image.At(wide.left + px(20), wide.bottom - bar - 2), {255, 0, 0}));
+    }
+    for (int i = 0; i < 30; ++i) window->Wheel(over, -WHEEL_DELTA, true);
+    {
+      const toolkit::RenderedImage image = window->Render();
+      EXPECT_TRUE(toolkit_test::ColorNear(image.At(wide.left + px(20), wide.bottom - bar / 2), {0, 0, 255}));
+      EXPECT_TRUE(toolkit_test::ColorNear(image.At(wide.right - px(20), wide.bottom - bar / 2), {64, 191, 191}, 6));
+    }
+
+    // Resizing keeps the offset in range: wider shows more and scrolls back,
+    // wide enough for everything shows all without a bar.
+    window->Resize({px(400), px(200)});
+    window->LayoutIfNeeded();
+    EXPECT_EQ(wide_box->hscroll_offset(), px(500) - px(380));
+    EXPECT_EQ(RectOf(*window, L"w4").right, RectOf(*window, L"wide").right);
+    window->Resize({px(600), px(200)});
+    window->LayoutIfNeeded();
+    EXPECT_EQ(wide_box->hscroll_offset(), 0);
+    EXPECT_EQ(RectOf(*window, L"w0").left, px(10));
+    EXPECT_NE(window->ControlAt({px(20), RectOf(*window, L"wide").bottom - 1}), wide_box);
+    window->Resize({px(300), px(200)});
+    window->LayoutIfNeeded();
+
+    // Both ways at once: the axes move independently, each bar stops short of the corner.
+    auto* both_box = dynamic_cast<toolkit::Container*>(window->FindControl(L"both"));
+    ASSERT_NE(both_box, nullptr);
+    const Rect both = RectOf(*window, L"both");
+    EXPECT_EQ(both, (Rect{px(10), px(70), px(210), px(150)}));
+    EXPECT_EQ(RectOf(*window, L"b1").width(), px(500)) << "a stretched child spans the content's width";
+    EXPECT_EQ(RectOf(*window, L"b2").width(), px(300));
+    const toolkit::Point inside{both.left + px(30), both.top + px(30)};
+    window->Wheel(inside, -WHEEL_DELTA);
+    EXPECT_EQ(both_box->scroll_offset(), px(40));
+    EXPECT_EQ(both_box->hscroll_offset(), 0);
+    window->Wheel(inside, -WHEEL_DELTA, true);
+    EXPECT_EQ(both_box->scroll_offset(), px(40));
+    EXPECT_EQ(both_box->hscroll_offset(), px(40));
+    EXPECT_EQ(RectOf(*window, L"b0").left, both.left - px(40));
+    EXPECT_EQ(RectOf(*window, L"b0").top, both.top - px(40));
+    for (int i = 0; i < 30; ++i) {
+      window->Wheel(inside, -WHEEL_DELTA);
+      window->Wheel(inside, -WHEEL_DELTA, true);
+    }
+    EXPECT_EQ(both_box->scroll_offset(), px(180) - px(80));
+    EXPECT_EQ(both_box->hscroll_offset(), px(500) - px(200));
+    EXPECT_EQ(window->ControlAt({both.right - bar / 2, both.bottom - bar - 2}), both_box);
+    EXPECT_EQ(window->ControlAt({both.right - bar - 2, both.bottom - bar / 2}), both_box);
+    // Dragging the vertical thumb back to the top leaves the sideways offset alone.
+    window->ButtonDown({both.right - bar / 2, both.bottom - bar - 3});
+    window->MouseMove({both.right - bar / 2, both.top - px(200)});
+    window->ButtonUp({both.right - bar / 2, both.top - px(200)});
+    EXPECT_EQ(both_box->scroll_offset(), 0);
+    EXPECT_EQ(both_box->hscroll_offset(), px(500) - px(200));
+
+    // A row with both bars scrolls down only by what lies below it: its
+    // children fit its height, so a plain wheel turn moves nothing.
+    ASSERT_TRUE(window->SetAttribute(L"wide", L"vscrollbar", L"true"));
+    window->LayoutIfNeeded();
+    window->Wheel(over, -WHEEL_DELTA);
+    EXPECT_EQ(wide_box->scroll_offset(), 0);
+    EXPECT_EQ(wide_box->content_extent(), px(50));
+    EXPECT_NE(window->ControlAt({wide.right - 1, wide.top + px(10)}), wide_box) << "no vertical bar";
+
+    // Content narrower than the view: no bar, Shift+wheel moves nothing.
+    const Rect n0 = RectOf(*window, L"n0");
+    window->Wheel({n0.left + 5, n0.top + 5}, -WHEEL_DELTA, true);
+    EXPECT_EQ(RectOf(*window, L"n0"), n0);
+    EXPECT_EQ(window->ReadState(L"narrow", L"hscrollpos"), std::optional<std::wstring>(L"0"));
+  }
+}
+
 TEST(LayoutTest, EveryClassOfTheContractIsRegisteredAndBuilds) {
   const wchar_t* contract[] = {L"Control", L"Container", L"VerticalLayout", L"HorizontalLayout", L"VBox", L"HBox",
                                L"TileLayout", L"TabLayout", L"ChildLayout", L"Label", L"Text", L"Button", L"Option",

@@ -2,6 +2,7 @@
 
 #include "skin_test_support.h"
 #include "toolkit/controls.h"
+#include "toolkit/list_controls.h"
 
 namespace {
 
@@ -194,6 +195,139 @@ TEST_F(WindowCoreTest, TreeNodesCollapseAndSelect) {
   EXPECT_TRUE(node->IsSelected());
   ASSERT_FALSE(seen_.empty());
   EXPECT_EQ(seen_.back(), (Recorded{L"itemselect", L"tree", 0, L"Root"}));
+}
+
+// Dark (text or expander) pixels of one row between two x positions.
+int DarkPixels(const toolkit::RenderedImage& image, int top, int height, int from_x, int to_x) {
+  int count = 0;
+  for (int y = top; y < top + height; ++y) {
+    for (int x = from_x; x < to_x; ++x) count += (image.At(x, y) & 0xFF) < 128 ? 1 : 0;
+  }
+  return count;
+}
+
+TEST(TreeViewTest, ClicksAndKeysOpenCloseAndSelectNodesWithIndentedRowsAt96And144Dpi) {
+  auto archive = OpenTestSkin(L"gallery");
+  for (int dpi : {96, 144}) {
+    SCOPED_TRACE(dpi);
+    const auto px = [dpi](int value) { return value * dpi / 96; };
+    auto window = OpenWindow(archive, L"tree.xml", dpi);
+    ASSERT_TRUE(window);
+    std::vector<Recorded> seen;
+    window->SetNotificationSink([&seen](const Notification& n) {
+      if (n.type == L"itemselect") seen.push_back({n.type, n.sender_name, n.index, n.text});
+    });
+    window->LayoutIfNeeded();
+    auto* tree = dynamic_cast<toolkit::TreeView*>(window->FindControl(L"tree"));
+    ASSERT_NE(tree, nullptr);
+    const auto row_of = [&](const wchar_t* name) { return window->FindControl(name)->rect(); };
+    const Rect a = row_of(L"a");
+    const int row = px(20);
+    // Rows stack in order; the closed node hides its child and takes one row.
+    EXPECT_EQ(a.top, px(10));
+    EXPECT_EQ(row_of(L"a1").top, a.top + row);
+    EXPECT_EQ(row_of(L"a1x").top, a.top + 2 * row);
+    EXPECT_EQ(row_of(L"a2").top, a.top + 3 * row);
+    EXPECT_EQ(row_of(L"b").top, a.top + 4 * row);
+    EXPECT_FALSE(window->FindControl(L"b1")->visible());
+    EXPECT_EQ(row_of(L"c").top, a.top + 5 * row);
+
+    // Indentation: each level moves the expander and the text one step right.
+    {
+      const toolkit::RenderedImage image = window->Render();
+      const int step = px(16);
+      const Rect a1 = row_of(L"a1");
+      const Rect deep = row_of(L"a1x");
+      EXPECT_EQ(DarkPixels(image, a1.top, row, a1.left, a1.left + step), 0);
+      EXPECT_GT(DarkPixels(image, a1.top, row, a1.left + step, a1.left + 2 * step), 0) << "the expander";
+      EXPECT_GT(DarkPixels(image, a1.top, row, a1.left + 2 * step, a1.right), 0) << "the text";
+      EXPECT_EQ(DarkPixels(image, deep.top, row, deep.left, deep.left + 3 * step - 1), 0) << "a leaf has no expander";
+      EXPECT_GT(DarkPixels(image, deep.top, row, deep.left + 3 * step, deep.right), 0);
+      EXPECT_GT(DarkPixels(image, a.top, row, a.left, a.left + step), 0);
+    }
+
+    // A click on the expander opens the closed node and moves the rows under it.
+    const Rect b = row_of(L"b");
+    window->ButtonDown({b.left + px(8), b.top + row / 2});
+    window->ButtonUp({b.left + px(8), b.top + row / 2});
+    EXPECT_EQ(window->ReadState(L"b", L"expanded"), L"true");
+    window->LayoutIfNeeded();
+    EXPECT_TRUE(window->FindControl(L"b1")->visible());
+    EXPECT_TRUE(seen.empty()) << "opening is not selecting";
+
+    // A click on the text selects, raises itemselect with the position from the
+    // top among all nodes, and gives the tree the keys.
+    const Rect deep = row_of(L"a1x");
+    window->ButtonDown({deep.left + px(60), deep.top + row / 2});
+    window->ButtonUp({deep.left + px(60), deep.top + row / 2});
+    EXPECT_EQ(window->focused(), tree);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen.back(), (Recorded{L"itemselect", L"tree", 2, L"Deep"}));
+    EXPECT_EQ(window->CurrentIndex(L"tree"), 2);
+    EXPECT_EQ(window->ReadState(L"tree", L"text"), L"Deep");
+
+    struct Step {
+      int key;
+      const wchar_t* selected;
+      int index;
+      const wchar_t* opened;  // a node whose state the key sets, or nullptr
+      bool open;
+    } steps[] = {
+        {VK_DOWN, L"a2", 3, nullptr, false},
+        {VK_UP, L"a1x", 2, nullptr, false},
+        {VK_LEFT, L"a1", 1, nullptr, false},     // a leaf steps to its parent
+        {VK_LEFT, L"a1", 1, L"a1", false},       // an open node closes
+        {VK_DOWN, L"a2", 3, nullptr, false},     // the closed node's child is skipped
+        {VK_UP, L"a1", 1, nullptr, false},
+        {VK_RIGHT, L"a1", 1, L"a1", true},       // a closed node opens
+        {VK_RIGHT, L"a1x", 2, nullptr, false},   // an open node steps into its first child
+        {VK_HOME, L"a", 0, nullptr, false},
+        {VK_END, L"c", 6, nullptr, false},
+        {VK_UP, L"b1", 5, nullptr, false},
+        {VK_UP, L"b", 4, nullptr, false},
+        {VK_RETURN, L"b", 4, L"b", false},
+        {VK_SPACE, L"b", 4, L"b", true},
+        {VK_DOWN, L"b1", 5, nullptr, false},
+        {VK_DOWN, L"c", 6, nullptr, false},
+        {VK_DOWN, L"c", 6, nullptr, false},       // the last row stays
+    };
+    for (const Step& step : steps) {
+      SCOPED_TRACE(testing::PrintToString(std::wstring(step.selected)) + " after key " + std::to_string(step.key));
+      EXPECT_TRUE(window->KeyDown(step.key, false));
+      window->LayoutIfNeeded();
+      EXPECT_TRUE(window->FindControl(step.selected)->IsSelected());
+      EXPECT_EQ(tree->selected(), window->FindControl(step.selected));
+      EXPECT_EQ(window->CurrentIndex(L"tree"), step.index);
+      EXPECT_EQ(seen.back(), (Recorded{L"itemselect", L"tree", step.index, window->FindControl(step.selected)->text()}));
+      if (step.opened != nullptr) {
+        EXPECT_EQ(window->ReadState(step.opened, L"expanded"), step.open ? L"true" : L"false");
+      }
+      // The selected row is always in view: the short view scrolls to it.
+      const Rect selected = window->FindControl(step.selected)->rect();
+      EXPECT_GE(selected.top, tree->rect().top);
+      EXPECT_LE(selected.top + row, tree->rect().bottom);
+    }
+    // One selection at a time.
+    int selected_count = 0;
+    for (const wchar_t* name : {L"a", L"a1", L"a1x", L"a2", L"b", L"b1", L"c"}) {
+      selected_count += window->FindControl(name)->IsSelected() ? 1 : 0;
+    }
+    EXPECT_EQ(selected_count, 1);
+
+    // Closing a node over the selection moves the selection to that node.
+    for (int i = 0; i < 6; ++i) (void)window->KeyDown(VK_UP, false);
+    (void)window->KeyDown(VK_DOWN, false);
+    (void)window->KeyDown(VK_DOWN, false);
+    ASSERT_EQ(tree->selected(), window->FindControl(L"a1x"));
+    window->LayoutIfNeeded();
+    const Rect a_now = row_of(L"a");
+    window->ButtonDown({a_now.left + px(8), a_now.top + row / 2});
+    window->ButtonUp({a_now.left + px(8), a_now.top + row / 2});
+    EXPECT_EQ(window->ReadState(L"a", L"expanded"), L"false");
+    EXPECT_EQ(tree->selected(), window->FindControl(L"a"));
+    EXPECT_EQ(seen.back(), (Recorded{L"itemselect", L"tree", 0, L"Alpha"}));
+    EXPECT_FALSE(window->FindControl(L"a1x")->IsSelected());
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "platform/system_paths.h"
 #include "skin_test_support.h"
+#include "toolkit/containers.h"
 #include "toolkit/controls.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
@@ -825,6 +826,169 @@ TEST(WindowDpiTest, TheRealWindowScalesLayoutImagesAndFontsWithItsDpi) {
   LOGFONTW font{};
   ASSERT_NE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(edit->native, WM_GETFONT, 0, 0)), sizeof(font), &font), 0);
   EXPECT_EQ(font.lfHeight, -18);
+
+  // The combo's list: rows as tall as the scaled font's line plus scaled
+  // padding, placed under the combo, and the pointer's rows match the drawn ones.
+  toolkit::UniqueGdiObject scaled(::CreateFontW(-18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
+                                               L"Tahoma"));
+  TEXTMETRICW metrics{};
+  HDC screen = ::GetDC(nullptr);
+  {
+    toolkit::ScopedSelectObject select(screen, scaled.Get());
+    ::GetTextMetricsW(screen, &metrics);
+  }
+  ::ReleaseDC(nullptr, screen);
+  const int row = metrics.tmHeight + 9;
+  ASSERT_GT(metrics.tmHeight, 18);
+  HWND host = window.hwnd();
+  ::SetForegroundWindow(host);
+  ClickAt(ScreenPointOf(window, L"combo"));
+  ASSERT_TRUE(PumpUntil([&] { return VisibleDropDown(host) != nullptr; }));
+  HWND popup = VisibleDropDown(host);
+  RECT list, list_client;
+  ::GetWindowRect(popup, &list);
+  ::GetClientRect(popup, &list_client);
+  toolkit::Rect combo = window.FindControl(L"combo")->rect();
+  RECT combo_rect{combo.left, combo.top, combo.right, combo.bottom};
+  ::MapWindowPoints(host, nullptr, reinterpret_cast<POINT*>(&combo_rect), 2);
+  EXPECT_EQ(combo.width(), 150);
+  EXPECT_EQ(list.top, combo_rect.bottom);
+  EXPECT_EQ(list.left, combo_rect.left);
+  EXPECT_GE(list.right - list.left, 150);
+  ASSERT_NE(window.drop_down(), nullptr);
+  EXPECT_EQ(window.drop_down()->shown_rows(), 3);
+  EXPECT_EQ(list_client.bottom, 3 * row);
+  const toolkit::RenderedImage list_shot = Screenshot(popup, ScreenshotPath(L"combo_list_144dpi"));
+  (void)list_shot;
+  // The pointer in the lower part of each scaled row makes that row hot.
+  for (int index : {1, 2, 0}) {
+    POINT point{list_client.right / 2, index * row + row - 3};
+    ::ClientToScreen(popup, &point);
+    ::SetCursorPos(point.x, point.y);
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dwFlags = MOUSEEVENTF_MOVE;
+    ::SendInput(1, &move, sizeof(move));
+    EXPECT_TRUE(PumpUntil([&] { return window.drop_down() != nullptr && window.drop_down()->hot() == index; }))
+        << "row " << index;
+  }
+  POINT third{list_client.right / 2, 2 * row + 3};
+  ::ClientToScreen(popup, &third);
+  ClickAt(third);
+  EXPECT_TRUE(PumpUntil([&] { return window.drop_down() == nullptr && window.ReadState(L"combo", L"index") == L"2"; }));
+}
+
+TEST(TreeWindowTest, RealClicksAndKeysSelectAndOpenNodes) {
+  (void)toolkit::EnableDpiAwareness();
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"tree.xml", {}));
+  window.ShowModeless();
+  ::SetForegroundWindow(window.hwnd());
+  ::UpdateWindow(window.hwnd());
+  PumpFor(100);
+  // A click on a node's text selects it; the keys then walk the tree.
+  const toolkit::Rect deep = window.FindControl(L"a1x")->rect();
+  POINT text{deep.left + deep.width() / 2, deep.top + deep.height() / 2};
+  ::ClientToScreen(window.hwnd(), &text);
+  ClickAt(text);
+  ASSERT_TRUE(PumpUntil([&] { return window.ReadState(L"tree", L"index") == L"2"; }));
+  EXPECT_TRUE(window.Saw(L"itemselect", L"tree"));
+  PressKey(VK_DOWN);
+  EXPECT_TRUE(PumpUntil([&] { return window.ReadState(L"tree", L"text") == L"Alpha two"; }));
+  PressKey(VK_UP);
+  PressKey(VK_LEFT);
+  EXPECT_TRUE(PumpUntil([&] { return window.ReadState(L"tree", L"index") == L"1"; }));
+  PressKey(VK_LEFT);
+  EXPECT_TRUE(PumpUntil([&] { return window.ReadState(L"a1", L"expanded") == L"false"; }));
+  EXPECT_FALSE(window.FindControl(L"a1x")->visible());
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return window.ReadState(L"a1", L"expanded") == L"true"; }));
+  int selections = 0;
+  for (const auto& n : window.seen) selections += n.type == L"itemselect" ? 1 : 0;
+  EXPECT_EQ(selections, 4);
+  (void)Screenshot(window.hwnd(), ScreenshotPath(L"tree"));
+}
+
+// Runs in both test entries: at 96 DPI in the shared prefix, at 144 in the
+// second one. Real wheel, tilt-wheel and mouse input scroll a container sideways.
+TEST(WindowDpiTest, RealShiftWheelTiltWheelAndThumbDragsScrollSideways) {
+  (void)toolkit::EnableDpiAwareness();
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"scrolling.xml", {}));
+  window.ShowModeless();
+  ::SetForegroundWindow(window.hwnd());
+  ::UpdateWindow(window.hwnd());
+  PumpFor(100);
+  const int dpi = toolkit::DpiOfWindow(window.hwnd());
+  if (const char* expected = std::getenv("WEBINSTALLER_EXPECT_DPI")) {
+    ASSERT_EQ(dpi, std::atoi(expected));
+  }
+  const auto px = [dpi](int value) { return value * dpi / 96; };
+  auto* wide = dynamic_cast<toolkit::Container*>(window.FindControl(L"wide"));
+  ASSERT_NE(wide, nullptr);
+  const int max_offset = px(500) - px(280);
+  const POINT over = ScreenPointOf(window, L"w0");
+  ::SetCursorPos(over.x, over.y);
+  INPUT move{};
+  move.type = INPUT_MOUSE;
+  move.mi.dwFlags = MOUSEEVENTF_MOVE;
+  ::SendInput(1, &move, sizeof(move));
+  PumpFor(50);
+
+  // Shift held while the wheel turns towards the user: the row moves left.
+  INPUT shifted[3] = {};
+  shifted[0].type = INPUT_KEYBOARD;
+  shifted[0].ki.wVk = VK_SHIFT;
+  shifted[1].type = INPUT_MOUSE;
+  shifted[1].mi.dwFlags = MOUSEEVENTF_WHEEL;
+  shifted[1].mi.mouseData = static_cast<DWORD>(-WHEEL_DELTA);
+  shifted[2].type = INPUT_KEYBOARD;
+  shifted[2].ki.wVk = VK_SHIFT;
+  shifted[2].ki.dwFlags = KEYEVENTF_KEYUP;
+  ::SendInput(3, shifted, sizeof(INPUT));
+  EXPECT_TRUE(PumpUntil([&] { return wide->hscroll_offset() == px(40); })) << wide->hscroll_offset();
+  EXPECT_EQ(window.FindControl(L"w0")->rect().left, px(10) - px(40));
+
+  // The tilt wheel: right shows more of the right, left goes back. Wine
+  // drops MOUSEEVENTF_HWHEEL from SendInput, so the message the system would
+  // deliver goes straight to the window (screen coordinates, as Windows sends).
+  ::SendMessageW(window.hwnd(), WM_MOUSEHWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(over.x, over.y));
+  EXPECT_EQ(wide->hscroll_offset(), px(80));
+  ::SendMessageW(window.hwnd(), WM_MOUSEHWHEEL, MAKEWPARAM(0, static_cast<WORD>(-3 * WHEEL_DELTA)), MAKELPARAM(over.x, over.y));
+  EXPECT_EQ(wide->hscroll_offset(), 0);
+
+  // The thumb at the bottom edge follows a real drag to the end and back.
+  const toolkit::Rect box = wide->rect();
+  POINT thumb{box.left + px(20), box.bottom - px(3)};
+  POINT far_right{box.right + px(200), thumb.y};
+  ::ClientToScreen(window.hwnd(), &thumb);
+  ::ClientToScreen(window.hwnd(), &far_right);
+  auto drag = [&](POINT from, POINT to) {
+    ::SetCursorPos(from.x, from.y);
+    INPUT inputs[4] = {};
+    inputs[0].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE;
+    inputs[1].type = INPUT_MOUSE;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    ::SendInput(2, inputs, sizeof(INPUT));
+    PumpFor(50);
+    ::SetCursorPos(to.x, to.y);
+    inputs[2].type = INPUT_MOUSE;
+    inputs[2].mi.dwFlags = MOUSEEVENTF_MOVE;
+    inputs[3].type = INPUT_MOUSE;
+    inputs[3].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ::SendInput(2, inputs + 2, sizeof(INPUT));
+  };
+  drag(thumb, far_right);
+  EXPECT_TRUE(PumpUntil([&] { return wide->hscroll_offset() == max_offset; })) << wide->hscroll_offset();
+  EXPECT_TRUE(PumpUntil([&] { return window.core().pushed() == nullptr; }));
+  // A click on the track left of the thumb pages back to the start.
+  ClickAt(thumb);
+  EXPECT_TRUE(PumpUntil([&] { return wide->hscroll_offset() == 0; })) << wide->hscroll_offset();
+  const toolkit::RenderedImage shot =
+      Screenshot(window.hwnd(), ScreenshotPath(dpi == 96 ? L"scrolling" : L"scrolling_144dpi"));
+  (void)shot;
 }
 
 }  // namespace
