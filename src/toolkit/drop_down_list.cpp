@@ -3,26 +3,12 @@
 #include <algorithm>
 
 #include "toolkit/gdi_owners.h"
+#include "toolkit/window_class.h"
 
 namespace toolkit {
 namespace {
 
 constexpr wchar_t kClassName[] = L"ToolkitDropDown";
-
-bool RegisterListClass(WNDPROC procedure) {
-  static const bool registered = [procedure] {
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof(window_class);
-    // The drop shadow is what users expect of a list that floats over the window.
-    window_class.style = CS_DROPSHADOW;
-    window_class.lpfnWndProc = procedure;
-    window_class.hInstance = ::GetModuleHandleW(nullptr);
-    window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    window_class.lpszClassName = kClassName;
-    return ::RegisterClassExW(&window_class) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  return registered;
-}
 
 wchar_t Upper(wchar_t c) {
   return static_cast<wchar_t>(reinterpret_cast<uintptr_t>(::CharUpperW(reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(c)))));
@@ -59,7 +45,11 @@ Size DropDownList::ClientSize(int min_width) const {
 
 bool DropDownList::Open(HWND owner, const RECT& anchor, DoneHandler done) {
   done_ = std::move(done);
-  if (owner == nullptr || items_.empty() || !RegisterListClass(StaticProc)) return false;
+  // The drop shadow is what users expect of a list that floats over the window.
+  if (owner == nullptr || items_.empty() ||
+      !RegisterToolkitWindowClass(kClassName, StaticProc, CS_DROPSHADOW)) {
+    return false;
+  }
   const int border = 1;
   const Size client = ClientSize(anchor.right - anchor.left - 2 * border);
   const int width = client.cx + 2 * border;

@@ -4,6 +4,7 @@
 #include <richedit.h>
 
 #include "platform/text.h"
+#include "toolkit/window_class.h"
 #include "toolkit/containers.h"
 #include "toolkit/controls.h"
 #include "toolkit/dpi.h"
@@ -56,19 +57,6 @@ Point PointFromLParam(LPARAM lparam) {
   return {static_cast<int>(static_cast<short>(LOWORD(lparam))), static_cast<int>(static_cast<short>(HIWORD(lparam)))};
 }
 
-bool RegisterWindowClass(WNDPROC procedure) {
-  static const bool registered = [procedure] {
-    WNDCLASSEXW window_class{};
-    window_class.cbSize = sizeof(window_class);
-    window_class.style = CS_DBLCLKS;
-    window_class.lpfnWndProc = procedure;
-    window_class.hInstance = ::GetModuleHandleW(nullptr);
-    window_class.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    window_class.lpszClassName = kClassName;
-    return ::RegisterClassExW(&window_class) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  return registered;
-}
 
 // Picks the icon image nearest to `size` from an .ico file's bytes.
 HICON IconFromIcoBytes(const std::string& bytes, int size) {
@@ -193,7 +181,7 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
     if (error != nullptr) *error = built.error;
     return false;
   }
-  if (!RegisterWindowClass(StaticProc)) {
+  if (!RegisterToolkitWindowClass(kClassName, StaticProc, CS_DBLCLKS)) {
     if (error != nullptr) *error = L"the window class cannot be registered";
     return false;
   }

@@ -105,4 +105,14 @@ std::vector<std::wstring> RecordingView::tips() const {
   return tips_;
 }
 
+install::UninstallSettings FooSettingsFor(const test_support::TestRegistryKey& address) {
+  install::UninstallSettings settings;
+  settings.registry_address = address.path();
+  settings.registry_name = L"Foo";
+  settings.display_name_value = L"DisplayName";
+  settings.uninstall_value = L"UninstallString";
+  settings.uninstall_parameters = L"/S";
+  return settings;
+}
+
 }  // namespace install_test

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "install/installed_version.h"
 #include "install/pipeline_view.h"
 #include "test_support.h"
 
@@ -62,5 +63,9 @@ class RecordingView final : public install::IPipelineView {
   std::vector<install::WizardPage> pages_;
   std::vector<std::string> failures_;
 };
+
+// Uninstall settings for entries under `address` whose keys start with "Foo"
+// (the fixture installer's test product).
+[[nodiscard]] install::UninstallSettings FooSettingsFor(const test_support::TestRegistryKey& address);
 
 }  // namespace install_test

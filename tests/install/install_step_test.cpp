@@ -14,16 +14,6 @@ using install_test::RecordingView;
 using platform::RegistryView;
 using test_support::TestRegistryKey;
 
-install::UninstallSettings SettingsFor(const TestRegistryKey& address) {
-  install::UninstallSettings settings;
-  settings.registry_address = address.path();
-  settings.registry_name = L"Foo";
-  settings.display_name_value = L"DisplayName";
-  settings.uninstall_value = L"UninstallString";
-  settings.uninstall_parameters = L"/S";
-  return settings;
-}
-
 // An update: the previous generation (32-bit view) is on the machine, the new
 // installer registers the current one (64-bit view).
 class UpdateScene {
@@ -54,7 +44,7 @@ class UpdateScene {
 
   install::InstallStepInputs Inputs() const {
     install::InstallStepInputs inputs;
-    inputs.uninstall = SettingsFor(old_address_);
+    inputs.uninstall = install_test::FooSettingsFor(old_address_);
     inputs.uninstall_bounds.poll_ms = 20;
     inputs.uninstalling_text = L"Uninstalling...";
     inputs.attempts.installer_path = new_->path();
@@ -73,7 +63,7 @@ class UpdateScene {
     return install::ReadUninstallValue(old_address_.path() + L"\\Foo 2.0_is1", L"UninstallString");
   }
   [[nodiscard]] std::string NewVersion() const {
-    return install::InstalledVersion(SettingsFor(new_address_));
+    return install::InstalledVersion(install_test::FooSettingsFor(new_address_));
   }
   [[nodiscard]] std::vector<std::wstring> NewRuns() const { return new_->Runs(); }
 

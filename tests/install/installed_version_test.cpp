@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fixture_installer.h"
 #include "startup/launch_parameters.h"
 #include "startup/product_config.h"
 #include "test_support.h"
@@ -33,16 +34,6 @@ TEST(InstalledVersionTest, VersionIsCutFromTheDisplayNameAtTheNamesLength) {
   }
 }
 
-UninstallSettings SettingsFor(const TestRegistryKey& address) {
-  UninstallSettings settings;
-  settings.registry_address = address.path();
-  settings.registry_name = L"Foo";
-  settings.display_name_value = L"DisplayName";
-  settings.uninstall_value = L"UninstallString";
-  return settings;
-}
-
-
 TEST(InstalledVersionTest, FoundInEitherViewWithThe64BitViewFirst) {
   const std::wstring name = test_support::UniqueName(L"Uninst");
   TestRegistryKey only32(name, RegistryView::Bits32);
@@ -50,14 +41,14 @@ TEST(InstalledVersionTest, FoundInEitherViewWithThe64BitViewFirst) {
   ASSERT_TRUE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, only32.path() + L"\\Foo3.0_is1",
                                           RegistryView::Bits32, KEY_ALL_ACCESS)
                   .WriteString(L"DisplayName", L"Foo 3.1.2"));
-  EXPECT_EQ(install::InstalledVersion(SettingsFor(only32)), " 3.1.2");
+  EXPECT_EQ(install::InstalledVersion(install_test::FooSettingsFor(only32)), " 3.1.2");
 
   TestRegistryKey also64(name, RegistryView::Bits64);
   also64.CreateSubkey(L"Foo3.0_is1");
   ASSERT_TRUE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, also64.path() + L"\\Foo3.0_is1",
                                           RegistryView::Bits64, KEY_ALL_ACCESS)
                   .WriteString(L"DisplayName", L"Foo 4.0"));
-  EXPECT_EQ(install::InstalledVersion(SettingsFor(also64)), " 4.0");
+  EXPECT_EQ(install::InstalledVersion(install_test::FooSettingsFor(also64)), " 4.0");
 }
 
 TEST(InstalledVersionTest, KeyWithABlankBeforeTheSuffixCountsAndOverlongValuesDoNot) {
@@ -66,15 +57,15 @@ TEST(InstalledVersionTest, KeyWithABlankBeforeTheSuffixCountsAndOverlongValuesDo
   const auto key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, address.path() + L"\\Foo 3.0_is1",
                                                RegistryView::Bits32, KEY_ALL_ACCESS);
   ASSERT_TRUE(key.WriteString(L"DisplayName", L"Foo 3.2"));
-  EXPECT_EQ(install::InstalledVersion(SettingsFor(address)), " 3.2");
+  EXPECT_EQ(install::InstalledVersion(install_test::FooSettingsFor(address)), " 3.2");
   ASSERT_TRUE(key.WriteString(L"DisplayName",
                               L"Foo " + std::wstring(install::kMaxUninstallValueUnits, L'9')));
-  EXPECT_EQ(install::InstalledVersion(SettingsFor(address)), "");
+  EXPECT_EQ(install::InstalledVersion(install_test::FooSettingsFor(address)), "");
 }
 
 TEST(InstalledVersionTest, InstallModeFromStatusPresenceAndExactVersion) {
   TestRegistryKey address(test_support::UniqueName(L"Uninst"), RegistryView::Bits32);
-  const UninstallSettings settings = SettingsFor(address);
+  const UninstallSettings settings = install_test::FooSettingsFor(address);
   EXPECT_EQ(install::InstallMode(-1, " 3.1.2", settings), install::kInstallModeLoading);
   EXPECT_EQ(install::InstallMode(0, " 3.1.2", settings), install::kInstallModeInstall);
 

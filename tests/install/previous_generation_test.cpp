@@ -32,16 +32,6 @@ TEST(PreviousGenerationTest, UninstallerPathFromCommandRules) {
   }
 }
 
-install::UninstallSettings SettingsFor(const TestRegistryKey& address) {
-  install::UninstallSettings settings;
-  settings.registry_address = address.path();
-  settings.registry_name = L"Foo";
-  settings.display_name_value = L"DisplayName";
-  settings.uninstall_value = L"UninstallString";
-  settings.uninstall_parameters = L"/S";
-  return settings;
-}
-
 install::UninstallBounds Short(DWORD process_ms, DWORD entry_ms) {
   install::UninstallBounds bounds;
   bounds.process_ms = process_ms;
@@ -97,7 +87,7 @@ TEST(PreviousGenerationTest, NothingRegisteredDoesNothing) {
   address.CreateSubkey(L"Foo3.0_is1");  // the current generation is never removed
   RecordingView view;
   const std::atomic<bool> cancel{false};
-  EXPECT_EQ(install::UninstallPreviousGeneration(SettingsFor(address), view, L"Uninstalling...",
+  EXPECT_EQ(install::UninstallPreviousGeneration(install_test::FooSettingsFor(address), view, L"Uninstalling...",
                                                  cancel, Short(5000, 5000)),
             UninstallEnd::NothingToDo);
   EXPECT_TRUE(view.tips().empty());
@@ -110,7 +100,7 @@ TEST(PreviousGenerationTest, UninstallerRunsWithItsSwitchesAndTheEntryIsGone) {
   ASSERT_EQ(old.UninstallString(), L"\"" + uninstaller + L"\"");
   RecordingView view;
   const std::atomic<bool> cancel{false};
-  EXPECT_EQ(install::UninstallPreviousGeneration(SettingsFor(old.address()), view,
+  EXPECT_EQ(install::UninstallPreviousGeneration(install_test::FooSettingsFor(old.address()), view,
                                                  L"Uninstalling...", cancel, Short(20000, 20000)),
             UninstallEnd::Removed);
   EXPECT_TRUE(old.UninstallString().empty());
@@ -124,7 +114,7 @@ TEST(PreviousGenerationTest, UninstallerThatHandsOverAndExitsIsWaitedForThroughI
   ASSERT_TRUE(old.installed());
   RecordingView view;
   const std::atomic<bool> cancel{false};
-  EXPECT_EQ(install::UninstallPreviousGeneration(SettingsFor(old.address()), view, L"U", cancel,
+  EXPECT_EQ(install::UninstallPreviousGeneration(install_test::FooSettingsFor(old.address()), view, L"U", cancel,
                                                  Short(20000, 20000)),
             UninstallEnd::Removed);
   EXPECT_TRUE(old.UninstallString().empty());
@@ -136,7 +126,7 @@ TEST(PreviousGenerationTest, BoundsRunOutAndTheInstallGoesOn) {
     ASSERT_TRUE(slow.installed());
     RecordingView view;
     const std::atomic<bool> cancel{false};
-    EXPECT_EQ(install::UninstallPreviousGeneration(SettingsFor(slow.address()), view, L"U", cancel,
+    EXPECT_EQ(install::UninstallPreviousGeneration(install_test::FooSettingsFor(slow.address()), view, L"U", cancel,
                                                    Short(200, 20000)),
               UninstallEnd::TimedOut);
     EXPECT_TRUE(slow.WaitForEntryToGo());
@@ -146,7 +136,7 @@ TEST(PreviousGenerationTest, BoundsRunOutAndTheInstallGoesOn) {
     ASSERT_TRUE(handed_over.installed());
     RecordingView view;
     const std::atomic<bool> cancel{false};
-    EXPECT_EQ(install::UninstallPreviousGeneration(SettingsFor(handed_over.address()), view, L"U",
+    EXPECT_EQ(install::UninstallPreviousGeneration(install_test::FooSettingsFor(handed_over.address()), view, L"U",
                                                    cancel, Short(20000, 200)),
               UninstallEnd::TimedOut);
     EXPECT_TRUE(handed_over.WaitForEntryToGo());
@@ -159,7 +149,7 @@ TEST(PreviousGenerationTest, FailedUninstallerIsLoggedAndNotWaitedFor) {
   RecordingView view;
   const std::atomic<bool> cancel{false};
   // Waiting for the entry would end in TimedOut: Failed means it was not waited for.
-  EXPECT_EQ(install::UninstallPreviousGeneration(SettingsFor(old.address()), view, L"U", cancel,
+  EXPECT_EQ(install::UninstallPreviousGeneration(install_test::FooSettingsFor(old.address()), view, L"U", cancel,
                                                  Short(20000, 100)),
             UninstallEnd::Failed);
   EXPECT_FALSE(old.UninstallString().empty());
@@ -171,7 +161,7 @@ TEST(PreviousGenerationTest, CancelEndsTheEntryWait) {
   ASSERT_TRUE(old.installed());
   RecordingView view;
   const std::atomic<bool> cancel{true};
-  EXPECT_EQ(install::UninstallPreviousGeneration(SettingsFor(old.address()), view, L"U", cancel,
+  EXPECT_EQ(install::UninstallPreviousGeneration(install_test::FooSettingsFor(old.address()), view, L"U", cancel,
                                                  Short(20000, 20000)),
             UninstallEnd::Cancelled);
   EXPECT_TRUE(old.WaitForEntryToGo());
@@ -188,7 +178,7 @@ TEST(PreviousGenerationTest, QuitRequestEndsTheWaitAndIsPostedAgain) {
     ::PostQuitMessage(9);
   });
   ASSERT_NE(timer, 0u);
-  EXPECT_EQ(install::UninstallPreviousGeneration(SettingsFor(old.address()), view, L"U", cancel,
+  EXPECT_EQ(install::UninstallPreviousGeneration(install_test::FooSettingsFor(old.address()), view, L"U", cancel,
                                                  Short(20000, 20000)),
             UninstallEnd::QuitRequested);
   MSG message;
@@ -205,7 +195,7 @@ TEST(PreviousGenerationTest, UnquotedMalformedAndMissingUninstallers) {
   RecordingView view;
   const std::atomic<bool> cancel{false};
   const auto run = [&] {
-    return install::UninstallPreviousGeneration(SettingsFor(address), view, L"U", cancel,
+    return install::UninstallPreviousGeneration(install_test::FooSettingsFor(address), view, L"U", cancel,
                                                 Short(5000, 100));
   };
   test_support::TempFolder folder;
