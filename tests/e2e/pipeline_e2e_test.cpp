@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "e2e_scene.h"
 #include "install/process_launcher.h"
 #include "net_fixture.h"
@@ -236,9 +238,7 @@ TEST(PipelineEndToEndTest, QuitDuringTheDownloadEndsTheRunAndLeavesTheQuitQueued
   EXPECT_TRUE(pipeline.transfers().empty());
   EXPECT_TRUE(scene.installer().Runs().empty());
   // The quit is still there for the application's own loop.
-  MSG message;
-  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(message.wParam, 7u);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(7u));
 }
 
 TEST(PipelineEndToEndTest, QuitBeforeTheInstallStepStartsNoInstaller) {
@@ -274,9 +274,7 @@ TEST(PipelineEndToEndTest, QuitBeforeTheInstallStepStartsNoInstaller) {
   for (int i = 0; i < 200 && installer_listed(); ++i) ::Sleep(50);
   EXPECT_TRUE(scene.installer().Runs().empty());
   EXPECT_TRUE(view.failures().empty());
-  MSG message;
-  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(message.wParam, 8u);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(8u));
 }
 
 TEST(PipelineEndToEndTest, FailedReleaseQueryShowsItsCodeAndTransfersNothing) {

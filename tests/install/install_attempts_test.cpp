@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "fixture_installer.h"
 #include "install/installed_version.h"
 #include "install/result_codes.h"
@@ -123,9 +125,7 @@ TEST(InstallAttemptsTest, QuitRequestEndsTheAttemptsAndIsPostedAgain) {
       install::RunInstallAttempts(InputsFor(installer), view, cancel);
   EXPECT_EQ(outcome.end, InstallEnd::QuitRequested);
   EXPECT_EQ(outcome.attempts, 1);
-  MSG message;
-  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(message.wParam, 3u);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(3u));
   // Let the left-over installer finish before its folder goes away.
   EXPECT_TRUE(install_test::WaitUntilNoFixtureInstallerRuns());
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "fixture_installer.h"
 #include "install/process_launcher.h"
 
@@ -181,9 +183,7 @@ TEST(PreviousGenerationTest, QuitRequestEndsTheWaitAndIsPostedAgain) {
   EXPECT_EQ(install::UninstallPreviousGeneration(install_test::FooSettingsFor(old.address()), view, L"U", cancel,
                                                  Short(20000, 20000)),
             UninstallEnd::QuitRequested);
-  MSG message;
-  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(message.wParam, 9u);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(9u));
   EXPECT_TRUE(old.WaitForEntryToGo());
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <thread>
 
 #include "fixture_installer.h"
@@ -88,9 +90,7 @@ TEST(ProcessLauncherTest, QuitRequestEndsTheWaitAndIsPostedAgain) {
   const install::ProcessRun run =
       install::RunAndWait(FixturePath(L"fake_product.exe"), L" sleep 3000");
   EXPECT_EQ(run.end, WaitEnd::QuitRequested);
-  MSG message;
-  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(message.wParam, 5u);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(5u));
 }
 
 TEST(ProcessLauncherTest, BoundedWaitTimesOutWhileTheProcessRuns) {

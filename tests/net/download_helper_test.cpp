@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <atomic>
 #include <functional>
 
@@ -236,9 +238,7 @@ TEST_F(DownloadTest, AQuitRequestStopsTheDownloadAndIsKept) {
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(3); });
   EXPECT_EQ(Fetch(helper, FileUrl("mid.bin", "rate=200000"), 2), kDownloadStopped);
   ::KillTimer(nullptr, timer);
-  MSG message;
-  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(message.wParam, 3u);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(3u));
   EXPECT_TRUE(platform::FileExists(helper.tempPath()));
 }
 

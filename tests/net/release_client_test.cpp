@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "net/http_client.h"
 #include "net_fixture.h"
 #include "platform/windows_api.h"
@@ -176,9 +178,7 @@ TEST(ReleaseQueryTest, AQuitRequestCancelsTheQueryAndIsKept) {
   const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_quit", {}, "", "");
   ::KillTimer(nullptr, timer);
   EXPECT_EQ(info.status, 142);  // aborted by the cancel flag, no further attempts
-  MSG message;
-  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(message.wParam, 4u);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(4u));
   EXPECT_EQ(net_test::Recorded("query_quit").size(), 1u);
 }
 
@@ -194,9 +194,7 @@ TEST(ReleaseQueryTest, AQuitRequestEndsATricklingVersionFile) {
   ::KillTimer(nullptr, timer);
   EXPECT_EQ(info.status, 142);
   EXPECT_EQ(info.productVersion, "");
-  MSG message;
-  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(message.wParam, 5u);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(5u));
 }
 
 TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {

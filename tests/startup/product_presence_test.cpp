@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "platform/system_paths.h"
 #include "platform/text.h"
 #include "test_support.h"
@@ -86,9 +88,7 @@ TEST(ProductPresenceTest, WaitingForTheProductKeepsMessagesFlowingAndEndsOnQuit)
   ASSERT_NE(timer, 0u);
   EXPECT_FALSE(startup::AskProductToClose(product.name(), 20000));
   EXPECT_TRUE(g_timer_ran);  // dispatched during the wait, not after it
-  MSG message;
-  ASSERT_TRUE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
-  EXPECT_EQ(message.wParam, 11u);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(11u));
   EXPECT_TRUE(startup::IsProductRunning(product.name()));
 }
 

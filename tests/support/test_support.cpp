@@ -67,6 +67,12 @@ LRESULT CALLBACK CountingWindow::Procedure(HWND window, UINT message, WPARAM w, 
   return ::DefWindowProcW(window, message, w, l);
 }
 
+std::optional<WPARAM> TakeQueuedQuit() {
+  MSG message;
+  if (!::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) return std::nullopt;
+  return message.wParam;
+}
+
 TempFolder::TempFolder() {
   path_ = platform::TempFolder() + UniqueName(L"wit_") + L"\\";
   ::CreateDirectoryW(path_.c_str(), nullptr);

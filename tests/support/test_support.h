@@ -65,6 +65,10 @@ class CountingWindow {
   HWND window_ = nullptr;
 };
 
+// Removes a WM_QUIT waiting in this thread's queue (a wait that saw it must
+// have posted it again) and returns its exit code; nullopt when none waits.
+[[nodiscard]] std::optional<WPARAM> TakeQueuedQuit();
+
 // A unique text for names of keys, mutexes and files.
 [[nodiscard]] std::wstring UniqueName(const std::wstring& prefix);
 
