@@ -59,7 +59,10 @@ wine_start_display() {
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$n"
+    # Another run may have taken the same number a moment earlier: then our
+    # Xvfb exits and the next number is tried.
     for _ in $(seq 50); do
+      kill -0 "$XVFB_PID" 2>/dev/null || break
       [ -e "/tmp/.X11-unix/X$n" ] && return 0
       sleep 0.1
     done
