@@ -88,7 +88,8 @@ def rsvg(svg_text, output, zoom=None, size=None):
 
 
 def read_png_rgba(path):
-    """Pixels of an 8-bit RGBA, non-interlaced PNG (what rsvg-convert writes), as rows of bytes."""
+    """Pixels of an 8-bit RGB or RGBA, non-interlaced PNG (what rsvg-convert
+    writes), as rows of RGBA bytes."""
     with open(path, "rb") as f:
         data = f.read()
     if data[:8] != b"\x89PNG\r\n\x1a\n":
@@ -103,18 +104,19 @@ def read_png_rgba(path):
             idat += body
         pos += 12 + length
     width, height, depth, colour_type, _, _, interlace = header
-    if depth != 8 or colour_type != 6 or interlace != 0:
-        sys.exit("render_skin: %s is not 8-bit RGBA" % path)
+    if depth != 8 or colour_type not in (2, 6) or interlace != 0:
+        sys.exit("render_skin: %s is not 8-bit RGB or RGBA" % path)
     raw = zlib.decompress(idat)
-    stride = width * 4
+    channels = 4 if colour_type == 6 else 3
+    stride = width * channels
     rows, previous = [], bytearray(stride)
     for y in range(height):
         kind = raw[y * (stride + 1)]
         line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
         for x in range(stride):
-            left = line[x - 4] if x >= 4 else 0
+            left = line[x - channels] if x >= channels else 0
             up = previous[x]
-            corner = previous[x - 4] if x >= 4 else 0
+            corner = previous[x - channels] if x >= channels else 0
             if kind == 1:
                 line[x] = (line[x] + left) & 0xFF
             elif kind == 2:
@@ -126,8 +128,10 @@ def read_png_rgba(path):
                 pa, pb, pc = abs(p - left), abs(p - up), abs(p - corner)
                 predictor = left if pa <= pb and pa <= pc else (up if pb <= pc else corner)
                 line[x] = (line[x] + predictor) & 0xFF
-        rows.append(bytes(line))
         previous = line
+        if channels == 3:
+            line = b"".join(bytes(line[x:x + 3]) + b"\xff" for x in range(0, stride, 3))
+        rows.append(bytes(line))
     return width, height, rows
 
 
