@@ -6,7 +6,6 @@
 
 #include "platform/file_io.h"
 #include "platform/text.h"
-#include "platform/windows_api.h"
 #include "toolkit/log.h"
 
 namespace toolkit {
@@ -56,11 +55,10 @@ const wchar_t* ZipErrorText(ZipError error) {
 }
 
 std::wstring ZipArchive::NormalizeName(std::wstring_view name) {
-  std::wstring key(name);
+  std::wstring key = platform::LowerCase(name);
   std::replace(key.begin(), key.end(), L'\\', L'/');
   size_t first = key.find_first_not_of(L'/');
   key.erase(0, first == std::wstring::npos ? key.size() : first);
-  if (!key.empty()) ::CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
   return key;
 }
 
