@@ -129,6 +129,39 @@ TEST(RobustnessTest, DeepNestingIsBoundedAndTenThousandControlsWork) {
   EXPECT_NE(limited.error.find(L"more than 5000 controls"), std::wstring::npos);
 }
 
+// Includes repeated and nested (100 x 100 files) stop at 256 included files
+// per window, logged once with the element that asked; a smaller byte bound
+// stops them sooner.
+TEST(RobustnessTest, IncludeFanOutStopsAtTheFileAndByteBounds) {
+  auto archive = ArchiveOf({{"main.xml", "<Window size=\"100,100\"><VerticalLayout>\n"
+                                         "<Include source=\"rows.xml\" count=\"100\"/></VerticalLayout></Window>"},
+                            {"rows.xml", "<HorizontalLayout><Include source=\"cell.xml\" count=\"100\"/></HorizontalLayout>"},
+                            {"cell.xml", "<Button/>"}});
+  {
+    LogCapture log;
+    auto window = toolkit_test::OpenWindow(archive, L"main.xml", 96);
+    ASSERT_TRUE(window);
+    // 256 files: 1 row, its 100 cells, the next row, ... and nothing after.
+    EXPECT_LE(window->description().control_count, 260u);
+    int bound_lines = 0;
+    for (const auto& line : log.lines()) bound_lines += line.find(L"more than 256 included files") != std::wstring::npos;
+    EXPECT_EQ(bound_lines, 1);
+    EXPECT_TRUE(log.Contains(L"rows.xml line 1: include of \"cell.xml\" skipped"));
+  }
+  LogCapture log;
+  toolkit::BuildLimits limits;
+  limits.max_parsed_bytes = 400;  // the window's file, one row and a few cells
+  auto built = toolkit::BuildWindowDescription(archive, L"main.xml", limits);
+  ASSERT_TRUE(built.description);
+  EXPECT_GT(built.description->control_count, 10u);
+  EXPECT_LT(built.description->control_count, 40u);
+  EXPECT_TRUE(log.Contains(L"more than 400 bytes of descriptions in one window"));
+  limits.max_parsed_bytes = 50;  // not even the window's own file fits
+  built = toolkit::BuildWindowDescription(archive, L"main.xml", limits);
+  EXPECT_FALSE(built.description);
+  EXPECT_NE(built.error.find(L"main.xml: more than 50 bytes"), std::wstring::npos) << testing::PrintToString(built.error);
+}
+
 TEST(RobustnessTest, IncludesThatIncludeThemselvesStopAtTheBound) {
   LogCapture log;
   auto archive = ArchiveOf({{"main.xml", "<Window size=\"100,100\"><VerticalLayout><Include source=\"loop.xml\"/></VerticalLayout></Window>"},
