@@ -46,8 +46,11 @@ class SkinResources {
  public:
   static constexpr int kMaxImageSide = 8192;
   static constexpr long long kMaxImagePixels = 16ll << 20;
+  // Decoded memory (frames x width x height x 4 bytes) of one image, and by
+  // default of all images of one window: an animation is decorative.
+  static constexpr uint64_t kMaxImageBytes = 64ull << 20;
 
-  explicit SkinResources(std::shared_ptr<const ZipArchive> archive);
+  explicit SkinResources(std::shared_ptr<const ZipArchive> archive, uint64_t max_image_bytes = kMaxImageBytes);
   ~SkinResources();
   SkinResources(const SkinResources&) = delete;
   SkinResources& operator=(const SkinResources&) = delete;
@@ -55,7 +58,8 @@ class SkinResources {
   [[nodiscard]] const ZipArchive* archive() const { return archive_.get(); }
 
   // The image named by `description` (with its mask applied), decoded once;
-  // nullptr when missing or undecodable (logged once per file).
+  // nullptr when missing, undecodable or beyond the memory bounds (logged
+  // once per file).
   [[nodiscard]] const DecodedImage* Image(const ImageDescription& description);
 
   void AddFont(int id, const FontDescription& font, bool is_default);
@@ -79,6 +83,8 @@ class SkinResources {
  private:
   std::shared_ptr<const ZipArchive> archive_;
   std::map<std::wstring, std::unique_ptr<DecodedImage>> images_;  // null: failed once
+  uint64_t max_image_bytes_;
+  uint64_t image_bytes_ = 0;  // decoded so far, all images together
   std::map<int, FontDescription> fonts_;
   int default_font_ = -1;
   std::map<std::pair<int, int>, UniqueGdiObject> font_cache_;  // (id, dpi * 8 + style bits)
@@ -87,10 +93,12 @@ class SkinResources {
   std::map<std::wstring, std::wstring> language_;
 };
 
-// Width and height from an image file's header, read without decoding it.
+// Width, height and frames from an image file's headers, read without
+// decoding it.
 struct ImageHeader {
   int width = 0;
   int height = 0;
+  int frames = 1;  // a GIF's image blocks, counted without decoding them
 };
 [[nodiscard]] bool ReadImageHeader(const std::string& bytes, ImageHeader* header);
 

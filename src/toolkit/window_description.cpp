@@ -24,7 +24,7 @@ class Builder {
   DescriptionResult Build(const std::wstring& file_name) {
     DescriptionResult result;
     auto description = std::make_unique<WindowDescription>();
-    description->resources = std::make_shared<SkinResources>(archive_);
+    description->resources = std::make_shared<SkinResources>(archive_, limits_.max_image_bytes);
     resources_ = description->resources.get();
     std::unique_ptr<XmlElement> document = Load(file_name, &result.error);
     if (!document) return result;
