@@ -247,9 +247,16 @@ SkinResources::SkinResources(std::shared_ptr<const ZipArchive> archive, uint64_t
     : archive_(std::move(archive)), max_image_bytes_(max_image_bytes) {}
 SkinResources::~SkinResources() = default;
 
-const DecodedImage* SkinResources::Image(const ImageDescription& description) {
+const DecodedImage* SkinResources::Image(const ImageDescription& description, int dpi) {
   if (description.file.empty()) return nullptr;
-  const std::wstring& file = description.file;
+  if (dpi >= kHighDpi && archive_ != nullptr) {
+    const std::wstring sharp = DoubleResolutionName(description.file);
+    if (archive_->Contains(sharp)) return Load(sharp, description, 2);
+  }
+  return Load(description.file, description, 1);
+}
+
+const DecodedImage* SkinResources::Load(const std::wstring& file, const ImageDescription& description, int scale) {
   std::wstring key = ZipArchive::NormalizeName(file);
   if (description.mask) key += L"|" + platform::DecimalText(*description.mask);
   auto found = images_.find(key);
@@ -262,11 +269,21 @@ const DecodedImage* SkinResources::Image(const ImageDescription& description) {
     image = Decode(bytes, file, description.mask, max_image_bytes_ - image_bytes_);
   }
   if (image) {
+    image->scale = scale;
     image_bytes_ += DecodedBytes(image->width, image->height, static_cast<UINT>(image->frames.size()));
   }
   const DecodedImage* result = image.get();
   images_.emplace(std::move(key), std::move(image));
   return result;
+}
+
+std::wstring DoubleResolutionName(const std::wstring& file) {
+  const size_t folder_end = file.find_last_of(L"/\\");
+  const size_t dot = file.rfind(L'.');
+  const bool has_extension = dot != std::wstring::npos && (folder_end == std::wstring::npos || dot > folder_end);
+  std::wstring name = file;
+  name.insert(has_extension ? dot : name.size(), L"@2x");
+  return name;
 }
 
 void SkinResources::AddFont(int id, const FontDescription& font, bool is_default) {
