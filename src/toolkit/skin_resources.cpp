@@ -250,8 +250,11 @@ SkinResources::~SkinResources() = default;
 const DecodedImage* SkinResources::Image(const ImageDescription& description, int dpi) {
   if (description.file.empty()) return nullptr;
   if (dpi >= kHighDpi && archive_ != nullptr) {
+    // A variant that cannot be used (damaged, beyond the bounds) leaves the 1x image.
     const std::wstring sharp = DoubleResolutionName(description.file);
-    if (archive_->Contains(sharp)) return Load(sharp, description, 2);
+    if (archive_->Contains(sharp)) {
+      if (const DecodedImage* image = Load(sharp, description, 2)) return image;
+    }
   }
   return Load(description.file, description, 1);
 }

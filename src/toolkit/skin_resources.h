@@ -65,8 +65,9 @@ class SkinResources {
   [[nodiscard]] const ZipArchive* archive() const { return archive_.get(); }
 
   // The image named by `description` (with its mask applied) for a window at
-  // `dpi`, decoded once; nullptr when missing, undecodable or beyond the
-  // memory bounds (logged once per file).
+  // `dpi`, decoded once: from kHighDpi its @2x variant when the skin has a
+  // usable one. nullptr when missing, undecodable or beyond the memory
+  // bounds (logged once per file).
   [[nodiscard]] const DecodedImage* Image(const ImageDescription& description, int dpi = kBaseDpi);
 
   void AddFont(int id, const FontDescription& font, bool is_default);

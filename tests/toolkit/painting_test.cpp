@@ -74,7 +74,7 @@ TEST(PaintingTest, ColoursImagesAndNineSliceEdgesAt96And144Dpi) {
 
 // From 144 DPI an image's "@2x" variant is drawn in the same logical
 // rectangle, with source rectangles and corners still in 1x pixels; below it,
-// and for images without a variant, the 1x image as always.
+// and for images without a usable variant, the 1x image as always.
 TEST(PaintingTest, HighDpiWindowsDrawTheDoubleResolutionVariant) {
   auto archive = OpenTestSkin(L"gallery");
   struct Colours {
@@ -105,6 +105,7 @@ TEST(PaintingTest, HighDpiWindowsDrawTheDoubleResolutionVariant) {
     EXPECT_TRUE(ColorNear(image.At(frame.left + frame.width() / 2, frame.top + frame.height() / 2), expected.centre))
         << dpi;
     EXPECT_TRUE(ColorNear(image.At(rect(L"plain").left + 10, middle), {200, 30, 30})) << dpi;
+    EXPECT_TRUE(ColorNear(image.At(rect(L"fallback").left + 10, middle), {0, 90, 200})) << dpi;
   }
 }
 
