@@ -62,6 +62,7 @@ void Wizard::RunReleaseCheck() {
   window_.KillTimer(kReleaseCheckTimer);
   const bool ok = home_.CheckRelease();  // the window keeps running meanwhile
   window_.KillTimer(kLoadingTextTimer);
+  startup::Log("Release check done: status %d\n", home_.release().status);
   if (quitting()) return;
   if (ok) {
     home_.EnableControls(true);

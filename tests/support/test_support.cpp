@@ -178,14 +178,15 @@ ProcessResult RunProcess(const std::wstring& application, const std::wstring& ar
   return RunChild(application, arguments, working_folder, timeout_ms, false);
 }
 
-BackgroundProcess::BackgroundProcess(const std::wstring& application,
-                                     const std::wstring& arguments) {
+BackgroundProcess::BackgroundProcess(const std::wstring& application, const std::wstring& arguments,
+                                     const std::wstring& working_folder) {
   std::wstring command_line = L"\"" + application + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
   if (::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
-                       nullptr, nullptr, &startup, &info)) {
+                       nullptr, working_folder.empty() ? nullptr : working_folder.c_str(), &startup,
+                       &info)) {
     ::CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;

@@ -97,7 +97,8 @@ struct ProcessResult {
 // A process left running for the test and ended (and waited for) at the end.
 class BackgroundProcess {
  public:
-  BackgroundProcess(const std::wstring& application, const std::wstring& arguments);
+  BackgroundProcess(const std::wstring& application, const std::wstring& arguments,
+                    const std::wstring& working_folder = std::wstring());
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
