@@ -392,6 +392,7 @@ TEST(WizardTest, ClicksDuringARunningPipelineStartNothing) {
   WizardRig rig(stores);
   rig.Ready(Release(2));
   int release_reads = 0;
+  const install::CDownloadPipeline* running = nullptr;
   // The release record is read inside the pipeline's run, on the UI thread:
   // every click that arrives then (a real wait dispatches them) is refused,
   // a queued one as well as one made during the run.
@@ -400,6 +401,7 @@ TEST(WizardTest, ClicksDuringARunningPipelineStartNothing) {
   rig.window.PostToUiThread([&] { rig.window.Click(L"btn_Install"); });
   rig.wizard.progress().Start({{"DIR", L"C:\\Apps"}}, [&] {
     ++release_reads;
+    running = rig.wizard.progress().pipeline();
     rig.window.Click(L"btn_Install");
     rig.window.Click(L"downloadRetry");
     rig.window.Click(L"installRetry");
@@ -409,6 +411,8 @@ TEST(WizardTest, ClicksDuringARunningPipelineStartNothing) {
   pass.reset();
   rig.window.RunPosted();
   EXPECT_EQ(release_reads, 1);
+  // No second pipeline took the running one's place.
+  EXPECT_EQ(rig.wizard.progress().pipeline(), running);
   EXPECT_TRUE(rig.window.dialogs.empty());  // the restart question was never asked
   EXPECT_EQ(rig.shell.restarts, 0);
   EXPECT_EQ(rig.tab(), 2);
