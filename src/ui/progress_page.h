@@ -9,7 +9,6 @@
 
 #include "install/download_pipeline.h"
 #include "ui/ads_carousel.h"
-#include "ui/failure_pages.h"
 #include "ui/finish_page.h"
 #include "ui/general_page.h"
 #include "ui/ui_pipeline_view.h"
@@ -39,7 +38,6 @@ class ProgressPage final : public GeneralPage {
   [[nodiscard]] net::ReleaseInfo release() const;
   [[nodiscard]] bool running() const { return running_; }
   [[nodiscard]] const install::CDownloadPipeline* pipeline() const { return pipeline_.get(); }
-  [[nodiscard]] UiPipelineView& view() { return view_; }
 
  private:
   void PrepareTab();

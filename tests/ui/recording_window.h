@@ -63,8 +63,6 @@ class RecordingWindow final : public ui::IWindowOperations {
   [[nodiscard]] std::wstring Get(const std::wstring& name, const std::wstring& attribute) const {
     return ReadState(name, attribute);
   }
-  [[nodiscard]] bool HasHandler(const std::wstring& name) const { return handlers_.count(name) != 0; }
-  [[nodiscard]] size_t posted() const { return posted_.size(); }
 
  private:
   std::map<std::wstring, std::map<std::wstring, std::wstring>, std::less<>> controls_;

@@ -511,6 +511,18 @@ TEST(HomePageTest, RunningProductIsAskedNotKilledUnlessTheReleaseSaysSo) {
     EXPECT_EQ(rig.wizard.progress().pipeline(), nullptr);
   }
   {
+    // Not installed: the running check is skipped, as nothing is replaced.
+    RunningProduct product;
+    ASSERT_TRUE(product.running());
+    UiStores stores(Keys{{"ProductProcess", product.name()}});
+    WizardRig rig(stores);
+    rig.Ready(Release(2));
+    rig.window.Click(L"btn_Install");
+    EXPECT_TRUE(rig.window.dialogs.empty());
+    EXPECT_TRUE(product.running());
+    EXPECT_NE(rig.wizard.progress().pipeline(), nullptr);
+  }
+  {
     RunningProduct product;
     ASSERT_TRUE(product.running());
     InstalledProduct installed(L"3.0.9");
