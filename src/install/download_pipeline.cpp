@@ -482,6 +482,7 @@ void CDownloadPipeline::ReportProgress(const net::DownloadProgress& progress) {
       done, downloaded, progress.total > 0 ? static_cast<uint64_t>(progress.total) : 0, total);
   if (!percent) return;
   view_.Progress(*percent);
+  view_.TransferBytes(done + downloaded, total);
   view_.TipText(startup::Strings().Get("Downloading") + L":" +
                 net::FormatSizeText(static_cast<int64_t>(done + downloaded)) + L"/" +
                 net::FormatSizeText(static_cast<int64_t>(total)));

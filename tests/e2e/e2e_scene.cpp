@@ -119,11 +119,18 @@ void Scene::LoadConfigHere(const std::map<std::string, std::string>& overrides) 
   startup::Config().LoadProduct(sandbox_.folder().File(L"InitConfigure.ini"));
 }
 
+std::wstring Scene::Parameters(const std::wstring& extra) const {
+  return L"GUID=e2e-guid ||| EXENAME=PhotoStudioSetup.1042.exe ||| PRODUCT_VERSION=5.1 ||| "
+         L"DOWNLOAD_VERSION=" + version_ + L" ||| EXEDIR=" + sandbox_.folder().path() + L" ||| " + extra;
+}
+
 test_support::ProcessResult Scene::RunSetup(const std::wstring& extra, DWORD timeout_ms) const {
-  const std::wstring parameters = L"GUID=e2e-guid ||| EXENAME=PhotoStudioSetup.1042.exe ||| "
-                                  L"PRODUCT_VERSION=5.1 ||| DOWNLOAD_VERSION=" + version_ +
-                                  L" ||| EXEDIR=" + sandbox_.folder().path() + L" ||| " + extra;
-  return sandbox_.Run(parameters, timeout_ms);
+  return sandbox_.Run(Parameters(extra), timeout_ms);
+}
+
+std::unique_ptr<test_support::BackgroundProcess> Scene::StartSetup(const std::wstring& extra) const {
+  return std::make_unique<test_support::BackgroundProcess>(sandbox_.folder().File(L"setup.exe"),
+                                                           Parameters(extra), sandbox_.folder().path());
 }
 
 std::wstring Scene::InstallerFileName() const { return L"PhotoStudio_" + version_ + L"_brimvale.exe"; }

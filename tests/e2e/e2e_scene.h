@@ -44,6 +44,9 @@ class Scene {
   // Runs setup.exe with the scene's identity parameters plus `extra`.
   [[nodiscard]] test_support::ProcessResult RunSetup(const std::wstring& extra,
                                                      DWORD timeout_ms = 120000) const;
+  // The same run left going (the wizard, driven by the test).
+  [[nodiscard]] std::unique_ptr<test_support::BackgroundProcess> StartSetup(
+      const std::wstring& extra) const;
   [[nodiscard]] std::string Log() const { return sandbox_.MainLog(); }
 
   // The name the installer is downloaded under, and where.
@@ -67,6 +70,7 @@ class Scene {
   void InstallerSucceeds(const std::wstring& exit_codes = L"0") const;
 
  private:
+  [[nodiscard]] std::wstring Parameters(const std::wstring& extra) const;
   [[nodiscard]] std::map<std::string, std::string> ConfigKeys(
       const std::map<std::string, std::string>& overrides) const;
 

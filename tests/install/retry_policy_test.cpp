@@ -65,7 +65,8 @@ TEST(RetryPolicyTest, OnlyWebAddressesAreOpened) {
   EXPECT_FALSE(install::OpenOfflineLink(WizardPage::InstallFailure, 1, L"http://h/", "", recorder));
   EXPECT_EQ(opened, std::vector<std::wstring>{L"HTTPS://h/x.exe"});
 
-  for (const wchar_t* bad : {L"http://", L"http://h/a b", L"http://h/\"x", L"javascript:alert(1)",
+  for (const wchar_t* bad : {L"http://", L"http:///etc/x", L"https://?a", L"https://#f",
+                             L"http://\\share\\x", L"http://h/a b", L"http://h/\"x", L"javascript:alert(1)",
                              L"ftp://h/x", L""}) {
     EXPECT_FALSE(install::IsOpenableWebAddress(bad)) << bad;
   }
