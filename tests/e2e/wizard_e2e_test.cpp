@@ -1,5 +1,5 @@
 // setup.exe's wizard as a person drives it: real input on its window (the
-// wizard's test skin, whose controls sit at known points), the fixture
+// shipped skin, whose controls sit at known points), the fixture
 // release server and download server, the fixture installer.
 #include <gtest/gtest.h>
 
@@ -14,11 +14,11 @@ using e2e_test::Contains;
 using e2e_test::Count;
 using e2e_test::Scene;
 
-// Points of the wizard's test skin, in window coordinates at 96 DPI.
-constexpr POINT kInstallButton{400, 215};
-constexpr POINT kFinishCloseButton{765, 60};
-constexpr POINT kDialogOk{135, 158};
-constexpr POINT kDialogClose{265, 158};
+// Points of the shipped skin, in window coordinates at 96 DPI.
+constexpr POINT kInstallButton{400, 307};
+constexpr POINT kFinishCloseButton{779, 20};
+constexpr POINT kStartRunLater{255, 184};  // "StartRunDialog.xml": dismiss on the left
+constexpr POINT kQuitConfirm{250, 184};    // "QuitInstallDialog.xml": confirm on the left
 
 // Waits (polling, bounded) until `done`.
 bool WaitFor(const std::function<bool()>& done, DWORD bound_ms = 60000) {
@@ -94,7 +94,7 @@ TEST(WizardEndToEndTest, InstallThroughTheWindowAndCloseFromTheFinishPage) {
   EXPECT_EQ(Count(log, "CDownloadHelper start"), 1) << log;
   // The finish page's close asks "start now or later"; later ends the run.
   ClickIn(run.window(), kFinishCloseButton);
-  run.Answer(kDialogClose);
+  run.Answer(kStartRunLater);
   EXPECT_EQ(run.process().WaitForExit(30000), std::optional<DWORD>(0));
   EXPECT_TRUE(Contains(scene.Log(), "The wizard has ended"));
 }
@@ -111,7 +111,7 @@ TEST(WizardEndToEndTest, QuitDuringTheDownloadStopsEverythingAndFreesTheNextStar
   ClickIn(run.window(), kInstallButton);
   ASSERT_TRUE(run.LogSays("CDownloadHelper start"));
   ::PostMessageW(run.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-  run.Answer(kDialogOk);  // "Quit"
+  run.Answer(kQuitConfirm);  // "Quit"
   // The process ends while the transfer was on its stack.
   EXPECT_EQ(run.process().WaitForExit(30000), std::optional<DWORD>(0)) << scene.Log();
   const std::string log = scene.Log();
