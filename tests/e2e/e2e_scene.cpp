@@ -97,7 +97,7 @@ std::map<std::string, std::string> Scene::ConfigKeys(
       {"SetupLogName", key_ + ".log"},
       {"InstallIntervalTime", "20"},
       {"UpdateEventUrl", net_test::HttpBase() + "/report?key=" + key_ + "-report"},
-      {"InstallPath", "Brimvale"},
+      {"InstallPath", "Brimvale\\PhotoStudio"},
       {"ProductExtentPath", "PhotoStudio"},
       {"InstallProgramFilesPath", Narrow(program_files_.path())},
       {"BProgramFilesPath", "1"},
