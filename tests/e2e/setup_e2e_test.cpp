@@ -228,4 +228,27 @@ TEST(SetupEndToEndTest, CompanionFetchDownloadsAndStartsTheCompanionUnattended) 
   EXPECT_TRUE(scene.Reports().empty());
 }
 
+// The release may name no refer number: the companion is fetched all the
+// same, its file name holding two points in a row.
+TEST(SetupEndToEndTest, CompanionFetchWithoutReferNumber) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  const auto run = scene.sandbox().Run(L"INSTALL_TYPE=2 ||| REFERNUMBER= ||| RECOMMEND_URL=" +
+                                       platform::Utf8ToWide(scene.GoodUrl()));
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exit_code, kCompanionExit);
+  std::vector<std::wstring> runs;
+  for (int i = 0; i < 200 && runs.empty(); ++i) {
+    runs = scene.installer().Runs();
+    if (runs.empty()) ::Sleep(50);
+  }
+  ASSERT_EQ(runs.size(), 1u) << scene.Log();
+  const RecordedRun recorded = SplitRun(runs[0]);
+  const std::wstring name = platform::FileNameOf(recorded.program);
+  EXPECT_GT(name.size(), 5u);
+  EXPECT_EQ(name.substr(name.size() - 5), L"..exe") << platform::WideToUtf8(name);
+  EXPECT_TRUE(install_test::WaitUntilNoFixtureInstallerRuns());
+  ::DeleteFileW(recorded.program.c_str());
+}
+
 }  // namespace
