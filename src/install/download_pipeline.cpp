@@ -150,6 +150,11 @@ PipelineResult CDownloadPipeline::run() {
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
   if (!loadRelease()) return DownloadFailure(kReleaseFailureBand + release_.status);
   if (CancelRequested("after the release query")) return Stopped();
+  if (release_.md5.empty()) {
+    startup::Log("No expected digest in the release answer or URLMD5: nothing can be verified, "
+                 "nothing is downloaded\n");
+    return DownloadFailure(kNoExpectedDigest);
+  }
 
   if (!silent_ && hooks_.show_ads) {
     startup::Log("load h5 Start\n");

@@ -160,10 +160,17 @@ ReleaseParameters BuildReleaseParameters(const std::string& language) {
 
 void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel) {
   info.status = kReleaseOk;
-  info.downloadUrl[0] = ConfigAnsi("DownloadUrl");
-  info.fileSize[0] = ProbeFileSize(info.downloadUrl[0], info.userAgent, cancel).size;
-  info.md5 = ConfigAnsi("URLMD5");
-  info.fileName[0] = ConfigAnsi("fileRealName");
+  // An empty value leaves the decision to the release server: it must not
+  // erase the reply's download, digest or name.
+  const std::string download_url = ConfigAnsi("DownloadUrl");
+  if (!download_url.empty()) {
+    info.downloadUrl[0] = download_url;
+    info.fileSize[0] = ProbeFileSize(download_url, info.userAgent, cancel).size;
+  }
+  const std::string md5 = ConfigAnsi("URLMD5");
+  if (!md5.empty()) info.md5 = md5;
+  const std::string file_name = ConfigAnsi("fileRealName");
+  if (!file_name.empty()) info.fileName[0] = file_name;
 }
 
 ReleaseInfo CheckReleaseFromConfiguration(const std::string& language) {

@@ -73,6 +73,14 @@ void Scene::ScriptRelease(const std::string& download2, const std::string& downl
   net_test::ScriptReply(key_, body);
 }
 
+void Scene::ScriptReleaseNaming(const std::string& download, const std::string& md5,
+                                const std::string& kill_switch) const {
+  const std::string body = R"({"data":{"md5":")" + md5 + R"(","killSwitch":")" + kill_switch +
+                           R"(","WriteLogSwitch":"true","curNum":"3.1","download":")" + download +
+                           R"(","download2":"","download3":"","url":"","tuijian":"","referNumber":""}})";
+  net_test::ScriptReply(key_, body);
+}
+
 std::map<std::string, std::string> Scene::ConfigKeys(
     const std::map<std::string, std::string>& overrides) const {
   std::map<std::string, std::string> keys = {

@@ -115,6 +115,7 @@ TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop)
   REQUIRE_FIXTURE();
   Scene scene;
   InProcess stores(scene, {{"DownloadUrl", ""}});
+  scene.ScriptReleaseNaming("", scene.md5());
   scene.InstallerSucceeds();
   install_test::RecordingView view;
   CDownloadPipeline pipeline(install::ReleaseSource(), Options(scene), view, false);
@@ -131,11 +132,31 @@ TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop)
   EXPECT_EQ(view.pages().back(), WizardPage::Home);
 
   // Once the server names a download, running again asks once more and installs.
-  scene.ScriptRelease(scene.GoodUrl());
+  scene.ScriptReleaseNaming(scene.GoodUrl(), scene.md5());
   result = pipeline.RunAgain();
   EXPECT_EQ(scene.ReleaseRequests(), 1u);  // counted afresh since the new answer
   EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
-  EXPECT_EQ(pipeline.releaseInfo().downloadUrl[1], scene.GoodUrl());
+  EXPECT_EQ(pipeline.releaseInfo().downloadUrl[0], scene.GoodUrl());
+}
+
+// A deployment that lets the release server decide: empty configuration
+// values keep the server's download, digest and name, and its kill switch.
+TEST(PipelineEndToEndTest, EmptyConfigurationValuesLeaveTheServersAnswer) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene, {{"DownloadUrl", ""}, {"URLMD5", ""}, {"fileRealName", ""}});
+  scene.ScriptReleaseNaming(scene.GoodUrl(), scene.md5(), "false");
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  CDownloadPipeline pipeline(install::ReleaseSource(), Options(scene), view, false);
+  const install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+  EXPECT_EQ(pipeline.releaseInfo().downloadUrl[0], scene.GoodUrl());
+  EXPECT_EQ(pipeline.releaseInfo().md5, scene.md5());
+  EXPECT_EQ(pipeline.releaseInfo().fileName[0], scene.key() + ".exe");
+  EXPECT_FALSE(pipeline.releaseInfo().killSwitch);
+  EXPECT_EQ(pipeline.transfers().size(), 1u);
+  EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
 }
 
 TEST(PipelineEndToEndTest, TemporaryFileFailureStartsOverOnceThenFails) {

@@ -102,6 +102,25 @@ TEST(SetupEndToEndTest, DigestMismatchFailsWith4000AndNeverRunsTheFile) {
   EXPECT_TRUE(Contains(reports[0], "install_start_downloader=true&install_finish_downloader=false"));
 }
 
+// Nothing names a digest: no download could ever be verified, so none is
+// made; the failure is immediate and says why.
+TEST(SetupEndToEndTest, NoExpectedDigestFailsAtOnceWithoutDownloading) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  scene.InstallerSucceeds();
+  scene.WriteConfig({{"URLMD5", ""}});
+  scene.ScriptReleaseNaming(scene.GoodUrl(), "");
+  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exit_code, kUnattendedExit);
+  const std::string log = scene.Log();
+  EXPECT_TRUE(Contains(log, "No expected digest in the release answer or URLMD5")) << log;
+  EXPECT_TRUE(Contains(log, "SwitchDownloadErrorPage=4001")) << log;
+  EXPECT_EQ(Count(log, "StartDownload Start"), 0) << log;
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  EXPECT_EQ(scene.InstalledVersion(), "");
+}
+
 TEST(SetupEndToEndTest, UnreachableFirstSourceFallsBackToTheSecond) {
   REQUIRE_FIXTURE();
   Scene scene;

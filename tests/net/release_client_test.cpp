@@ -227,5 +227,29 @@ TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
             "exeNumber=123&lang=English&pcVersion=" + std::string(startup::EditionWord()) + "&pid=11&tid=22&version=trial");
 }
 
+// Empty configuration values leave the server's answer standing, and a kill
+// switch of "false" stays false through the completion: the running product
+// is then asked to close, not ended.
+TEST(ReleaseCheckTest, EmptyConfigurationValuesKeepTheReply) {
+  REQUIRE_FIXTURE();
+  const std::string file = HttpBase() + "/files/small.bin";
+  net_test::ScriptReply("check_empty", Reply(R"("md5":"fromreply","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
+                                             R"("download":")" + file + R"(","download2":"","download3":"")"));
+  const net_test::ScopedConfig config({
+      {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check_empty")},
+      {"DownloadUrl", L""},
+      {"URLMD5", L""},
+      {"fileRealName", L""},
+  });
+  startup::Parameters().Clear();
+  const ReleaseInfo info = CheckReleaseFromConfiguration("English");
+  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_FALSE(info.killSwitch);
+  EXPECT_EQ(info.downloadUrl[0], file);
+  EXPECT_EQ(info.fileSize[0], 100 * 1024 + 7);
+  EXPECT_EQ(info.md5, "fromreply");
+  EXPECT_EQ(info.fileName[0], "small.bin");
+}
+
 }  // namespace
 }  // namespace net
