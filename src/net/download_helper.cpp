@@ -106,11 +106,12 @@ int32_t CDownloadHelper::Run(bool resuming) {
   }
 
   platform::Signal finished;
+  platform::Signal ranges_started;  // the watchdog's clock starts with the ranges
   try {
-    worker_ = std::thread([this, &finished] {
+    worker_ = std::thread([this, &finished, &ranges_started] {
       platform::SignalOnExit signal_finished(finished);
       try {
-        WorkerBody();
+        WorkerBody(ranges_started);
       } catch (...) {
         result_ = kDownloadNoWorker;  // out of memory inside the worker
       }
@@ -120,9 +121,9 @@ int32_t CDownloadHelper::Run(bool resuming) {
   }
   const WatchdogSettings settings{thread_count_, stall_limit_seconds_, 1024};
   try {
-    watchdog_ = std::thread([settings, &finished] {
+    watchdog_ = std::thread([settings, &finished, &ranges_started] {
       try {
-        (void)RunStallWatchdog(settings, finished.Handle());
+        (void)RunStallWatchdog(settings, ranges_started.Handle(), finished.Handle());
       } catch (...) {
         // Out of memory while logging: the download runs on unwatched.
       }
@@ -138,7 +139,7 @@ int32_t CDownloadHelper::Run(bool resuming) {
   return result_;
 }
 
-void CDownloadHelper::WorkerBody() {
+void CDownloadHelper::WorkerBody(platform::Signal& ranges_started) {
   startup::Log("StartDownload Start download url=%S\n", url_);
   if (stop_requested_) {
     result_ = kDownloadStopped;
@@ -163,7 +164,7 @@ void CDownloadHelper::WorkerBody() {
     return;
   }
   for (auto& range : ranges_) range->file = file_.Get();
-  result_ = TransferRanges();
+  result_ = TransferRanges(ranges_started);
   // Every range thread has been joined: the file may close now.
   for (auto& range : ranges_) range->file = nullptr;
   file_.Reset();
@@ -231,7 +232,8 @@ int32_t CDownloadHelper::PrepareTempFile() {
   return kDownloadOk;
 }
 
-int32_t CDownloadHelper::TransferRanges() {
+int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
+  ranges_started.Set();
   // At most three rounds: the ranges; one connection for the whole file after
   // the server refused them; that one again from byte 0 if it refused a resume.
   for (int round = 0; round < 3; ++round) {

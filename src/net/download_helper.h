@@ -13,6 +13,10 @@
 #include "net/speed_watchdog.h"
 #include "platform/unique_resource.h"
 
+namespace platform {
+class Signal;
+}
+
 namespace net {
 
 // Outcome of a start or resume; never reused.
@@ -89,9 +93,9 @@ class CDownloadHelper {
 
  private:
   int32_t Run(bool resuming);
-  void WorkerBody();
+  void WorkerBody(platform::Signal& ranges_started);
   [[nodiscard]] int32_t PrepareTempFile();
-  [[nodiscard]] int32_t TransferRanges();
+  [[nodiscard]] int32_t TransferRanges(platform::Signal& ranges_started);
   [[nodiscard]] int32_t TransferWholeFile();
   void ReportProgress();
   [[nodiscard]] int32_t RenameFinishedFile();

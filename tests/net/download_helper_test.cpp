@@ -183,6 +183,16 @@ TEST_F(DownloadTest, StalledAndSilentConnectionsEndWithTheStallCodeThenResume) {
   }
 }
 
+// A slow size probe and the pre-sizing of the file send nothing through the
+// ranges: that time is not silence, and the transfer after it completes
+// (the companion fetch has no retry).
+TEST_F(DownloadTest, ASlowSizeProbeIsNotCountedAsSilence) {
+  CDownloadHelper helper;
+  helper.SetStallLimitSeconds(1);
+  ASSERT_EQ(Fetch(helper, FileUrl("small.bin", "probedelay=4"), 3), kDownloadOk);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
+}
+
 TEST_F(DownloadTest, SlowDripCompletesAboveTheFloorAndStallsBelowIt) {
   {
     CDownloadHelper helper;
