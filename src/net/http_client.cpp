@@ -12,6 +12,8 @@
 namespace net {
 namespace {
 
+static_assert(kTransferAborted == CURLE_ABORTED_BY_CALLBACK);
+
 constexpr long kTransferTimeoutSeconds = 120;
 constexpr long kMaxRedirects = 5;
 

@@ -13,6 +13,8 @@ namespace net {
 
 // Codes of our own next to libcurl's CURLcode values.
 inline constexpr int kNoTransferHandle = 99;
+// CURLE_ABORTED_BY_CALLBACK: a cancel flag ended the transfer.
+inline constexpr int kTransferAborted = 42;
 
 // Bands that keep stage and cause in one number.
 inline constexpr int kReleasePostBand = 100;

@@ -197,6 +197,40 @@ TEST(ReleaseQueryTest, AQuitRequestEndsATricklingVersionFile) {
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(5u));
 }
 
+// The version file's server takes the connection and never answers (a
+// connect that takes its full time-out): closing the window ends the wait
+// at once, and the attempt's worker finishes later on its own state, after
+// the client is gone.
+std::string g_hold_key;  // UI thread only
+
+TEST(ReleaseQueryTest, AQuitDuringTheVersionFileConnectEndsTheWaitAtOnce) {
+  REQUIRE_FIXTURE();
+  g_hold_key = platform::WideToAnsi(test_support::UniqueName(L"hold"));
+  net_test::ScriptReply(g_hold_key, Reply(kAllMembers));
+  // The quit comes once the worker waits on the held connection.
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+    if (net_test::Held(g_hold_key) < 1) return;
+    ::KillTimer(nullptr, id);
+    ::PostQuitMessage(6);
+  });
+  ReleaseInfo info;
+  {
+    CReleaseClient client;
+    info = client.QueryReleaseInfo(HttpBase() + "/release?key=" + g_hold_key, {},
+                                   HttpBase() + "/hold?key=" + g_hold_key, "");
+  }
+  ::KillTimer(nullptr, timer);
+  EXPECT_EQ(info.status, 142);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(6u));
+  // The wait ended while the worker was still inside the version fetch.
+  EXPECT_EQ(net_test::Held(g_hold_key), 1);
+  EXPECT_TRUE(net_test::Recorded(g_hold_key).empty());
+  // Let the server answer: the worker goes on without the client, and ends.
+  net_test::ReleaseHold(g_hold_key);
+  for (int i = 0; i < 100 && net_test::Held(g_hold_key) != 0; ++i) ::Sleep(50);
+  EXPECT_EQ(net_test::Held(g_hold_key), 0);
+}
+
 TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
   REQUIRE_FIXTURE();
   net_test::ScriptReply("check", Reply(R"("md5":"fromreply","killSwitch":"true","WriteLogSwitch":"false","curNum":"5",)"
