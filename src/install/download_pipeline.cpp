@@ -142,7 +142,33 @@ bool CDownloadPipeline::loadRelease() {
   return release_.status == net::kReleaseOk;
 }
 
-PipelineResult CDownloadPipeline::run() {
+PipelineResult CDownloadPipeline::Exclusive(const char* what, Body body) {
+  if (running_) {
+    startup::Log("Pipeline: %s refused, a run is in progress\n", what);
+    return Result(PipelineEnd::Refused);
+  }
+  running_ = true;
+  const PipelineResult result = (this->*body)();
+  running_ = false;
+  return result;
+}
+
+PipelineResult CDownloadPipeline::run() { return Exclusive("run", &CDownloadPipeline::Run); }
+PipelineResult CDownloadPipeline::install() {
+  return Exclusive("install", &CDownloadPipeline::Install);
+}
+PipelineResult CDownloadPipeline::Retry() { return Exclusive("Retry", &CDownloadPipeline::RetryLast); }
+PipelineResult CDownloadPipeline::ResumeTransfer() {
+  return Exclusive("ResumeTransfer", &CDownloadPipeline::Resume);
+}
+PipelineResult CDownloadPipeline::RunAgain() {
+  return Exclusive("RunAgain", &CDownloadPipeline::RunFromStart);
+}
+PipelineResult CDownloadPipeline::InstallAgain() {
+  return Exclusive("InstallAgain", &CDownloadPipeline::InstallVerifiedAgain);
+}
+
+PipelineResult CDownloadPipeline::Run() {
   net::Reporter().MarkInstallStarted();
   downloader_.reset();
   ReleaseVerifiedFile();
@@ -166,7 +192,7 @@ PipelineResult CDownloadPipeline::run() {
   user_agent_ = UserAgentText(startup::Config().Get("ProductName"),
                               startup::Parameters().Get("DOWNLOAD_VERSION"));
   prepareFiles();
-  if (!need_download_) return install();
+  if (!need_download_) return Install();
   startup::Log("check exists end\n");
   if (CancelRequested("before the download")) return Stopped();
 
@@ -251,7 +277,7 @@ PipelineResult CDownloadPipeline::VerifyAndInstall() {
   if (CancelRequested("after the digest check")) return Stopped();
   if (!matches) return DownloadFailure(kDigestMismatch);
   bytes_done_ += LargestCandidateSize();
-  return install();
+  return Install();
 }
 
 void CDownloadPipeline::prepareFiles() {
@@ -387,7 +413,7 @@ InstallStepInputs CDownloadPipeline::StepInputs(const std::wstring& command_line
   return inputs;
 }
 
-PipelineResult CDownloadPipeline::install() {
+PipelineResult CDownloadPipeline::Install() {
   if (!verified_file_.IsValid() || verified_path_.empty()) {
     startup::Log("Install: no verified installer\n");
     return DownloadFailure(kDigestMismatch);
@@ -423,20 +449,20 @@ PipelineResult CDownloadPipeline::install() {
   return Result(PipelineEnd::InstallFailure, step.failure_code);
 }
 
-PipelineResult CDownloadPipeline::Retry() {
+PipelineResult CDownloadPipeline::RetryLast() {
   switch (RetryActionFor(last_error_code_)) {
     case RetryAction::ResumeTransfer:
-      return ResumeTransfer();
+      return Resume();
     case RetryAction::ReturnToHome:
       if (!silent_) view_.SwitchPage(WizardPage::Home);
       return Result(PipelineEnd::ReturnToHome);
     case RetryAction::RestartPipeline:
-      return RunAgain();
+      return RunFromStart();
   }
-  return RunAgain();
+  return RunFromStart();
 }
 
-PipelineResult CDownloadPipeline::ResumeTransfer() {
+PipelineResult CDownloadPipeline::Resume() {
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
   if (!downloader_) return Result(PipelineEnd::NothingToResume);
   cancel_ = false;
@@ -454,16 +480,16 @@ PipelineResult CDownloadPipeline::ResumeTransfer() {
   const ResumeDecision decision = DecideAfterResume(code, matches);
   if (decision.next != AfterResume::Install) return DownloadFailure(decision.failure_code);
   bytes_done_ += LargestCandidateSize();
-  return install();
+  return Install();
 }
 
-PipelineResult CDownloadPipeline::RunAgain() {
+PipelineResult CDownloadPipeline::RunFromStart() {
   cancel_ = false;
   quit_ = false;
-  return run();
+  return Run();
 }
 
-PipelineResult CDownloadPipeline::InstallAgain() {
+PipelineResult CDownloadPipeline::InstallVerifiedAgain() {
   cancel_ = false;
   quit_ = false;
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
@@ -471,7 +497,7 @@ PipelineResult CDownloadPipeline::InstallAgain() {
   if (!verified_file_.IsValid() && (source_path_.empty() || !digestMatches(source_path_))) {
     return DownloadFailure(kDigestMismatch);
   }
-  return install();
+  return Install();
 }
 
 void CDownloadPipeline::OnProgress(void* context, const net::DownloadProgress* progress) {

@@ -38,6 +38,7 @@ enum class PipelineEnd {
   QuitRequested,    // the application is closing (WM_QUIT posted again)
   ReturnToHome,     // a retry after a release failure: the home page asks again
   NothingToResume,  // a resume without a transfer to resume
+  Refused,          // asked for while a run is in progress: nothing was started
 };
 
 struct PipelineResult {
@@ -69,6 +70,8 @@ class CDownloadPipeline {
  public:
   // Everything here runs on the UI thread (its waits dispatch messages);
   // `view` may be called from worker threads and must outlive the pipeline.
+  // A handler run during those waits may ask for run, install or a retry
+  // again: that is refused (logged, PipelineEnd::Refused), never nested.
   CDownloadPipeline(ReleaseSource release_source, OptionMap options, IPipelineView& view,
                     bool silent, PipelineHooks hooks = {}, PipelineTuning tuning = {});
   ~CDownloadPipeline();
@@ -128,6 +131,16 @@ class CDownloadPipeline {
   [[nodiscard]] static int32_t ThreadCountFromText(const std::wstring& text);
 
  private:
+  using Body = PipelineResult (CDownloadPipeline::*)();
+  // Runs `body` unless a run is already in progress.
+  PipelineResult Exclusive(const char* what, Body body);
+  PipelineResult Run();
+  PipelineResult Install();
+  PipelineResult RetryLast();
+  PipelineResult Resume();
+  PipelineResult RunFromStart();
+  PipelineResult InstallVerifiedAgain();
+
   static void OnProgress(void* context, const net::DownloadProgress* progress);
   void ReportProgress(const net::DownloadProgress& progress);
 
@@ -172,6 +185,7 @@ class CDownloadPipeline {
   std::wstring source_path_;  // the file the verified copy was made from
   platform::UniqueHandle verified_file_;
 
+  bool running_ = false;                     // UI thread: a public entry point is on the stack
   std::atomic<bool> cancel_{false};          // written by cancel (UI thread)
   bool quit_ = false;                        // a quit request stopped the run
   std::atomic<uint64_t> bytes_done_{0};      // written by the UI thread

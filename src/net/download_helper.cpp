@@ -1,5 +1,6 @@
 #include "net/download_helper.h"
 
+#include <cstdlib>
 #include <system_error>
 
 #include "net/http_client.h"
@@ -38,6 +39,12 @@ std::wstring FolderOf(const std::wstring& path) {
 }  // namespace
 
 CDownloadHelper::~CDownloadHelper() {
+  if (running_) {
+    // Destroyed by a handler inside its own wait: the start or resume below
+    // on the stack would go on with freed state. Owners never do this.
+    startup::Log("CDownloadHelper destroyed while it runs\n");
+    std::abort();
+  }
   stop_requested_ = true;  // not a user stop: nothing to log
   if (worker_.joinable()) worker_.join();
   if (watchdog_.joinable()) watchdog_.join();
@@ -77,9 +84,16 @@ void CDownloadHelper::RecordWriteError(DWORD error) {
   (void)write_error_.compare_exchange_strong(expected, error);
 }
 
+bool CDownloadHelper::RefusedWhileRunning(const char* what) const {
+  if (!running_) return false;
+  startup::Log("CDownloadHelper: %s refused, the download is still running\n", what);
+  return true;
+}
+
 int32_t CDownloadHelper::StartDownload(const std::string& url, const std::wstring& local_path,
                                        const std::string& user_agent, int32_t thread_count,
                                        DownloadProgressCallback callback, void* context) {
+  if (RefusedWhileRunning("StartDownload")) return kDownloadBusy;
   url_ = url;
   local_path_ = local_path;
   user_agent_ = user_agent;
@@ -91,9 +105,13 @@ int32_t CDownloadHelper::StartDownload(const std::string& url, const std::wstrin
   return Run(false);
 }
 
-int32_t CDownloadHelper::ResumeTransfer() { return Run(true); }
+int32_t CDownloadHelper::ResumeTransfer() {
+  if (RefusedWhileRunning("ResumeTransfer")) return kDownloadBusy;
+  return Run(true);
+}
 
 int32_t CDownloadHelper::Run(bool resuming) {
+  running_ = true;
   result_ = kDownloadOk;
   resuming_ = resuming;
   stop_requested_ = false;
@@ -117,6 +135,7 @@ int32_t CDownloadHelper::Run(bool resuming) {
       }
     });
   } catch (const std::system_error&) {
+    running_ = false;
     return kDownloadNoWorker;
   }
   const WatchdogSettings settings{thread_count_, stall_limit_seconds_, 1024};
@@ -136,6 +155,7 @@ int32_t CDownloadHelper::Run(bool resuming) {
   worker_.join();
   if (watchdog_.joinable()) watchdog_.join();
   started_ = true;
+  running_ = false;
   return result_;
 }
 

@@ -14,6 +14,7 @@
 #include "platform/process_list.h"
 #include "platform/text.h"
 #include "startup/launch_parameters.h"
+#include "startup/log.h"
 #include "startup/product_config.h"
 
 namespace {
@@ -235,6 +236,47 @@ TEST(PipelineEndToEndTest, CancelDuringTheDownloadStartsNothingFurther) {
   EXPECT_TRUE(view.failures().empty());
   EXPECT_TRUE(scene.installer().Runs().empty());
   EXPECT_EQ(scene.InstalledVersion(), "");
+}
+
+// A second request posted while the run pumps its messages (a double click,
+// a retry button still enabled): every entry point refuses it and the run in
+// progress goes on undisturbed.
+std::vector<PipelineEnd> g_nested_ends;  // UI thread only
+
+TEST(PipelineEndToEndTest, RequestsDuringARunAreRefusedNotNested) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.downloadUrl[0] = scene.GoodUrl("?rate=40000");  // several seconds
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  g_cancel_target = &pipeline;
+  g_nested_ends.clear();
+  const std::string before = test_support::ReadBytes(startup::MainLog().path());
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    CDownloadPipeline& running = *g_cancel_target;
+    for (const auto entry : {&CDownloadPipeline::run, &CDownloadPipeline::install,
+                             &CDownloadPipeline::Retry, &CDownloadPipeline::ResumeTransfer,
+                             &CDownloadPipeline::RunAgain, &CDownloadPipeline::InstallAgain}) {
+      g_nested_ends.push_back((running.*entry)().end);
+    }
+  });
+  ASSERT_NE(timer, 0u);
+  const install::PipelineResult result = pipeline.run();
+  g_cancel_target = nullptr;
+  EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+  EXPECT_EQ(g_nested_ends, std::vector<PipelineEnd>(6, PipelineEnd::Refused));
+  EXPECT_EQ(pipeline.transfers().size(), 1u);
+  EXPECT_EQ(scene.installer().Runs().size(), 1u);
+  EXPECT_TRUE(view.failures().empty());
+  const std::string log = test_support::ReadBytes(startup::MainLog().path()).substr(before.size());
+  EXPECT_TRUE(Contains(log, "Pipeline: RunAgain refused, a run is in progress"));
+  EXPECT_TRUE(Contains(log, "Pipeline: InstallAgain refused, a run is in progress"));
+  // Once the run is over the same entry points work again.
+  EXPECT_EQ(pipeline.InstallAgain().end, PipelineEnd::Installed);
 }
 
 TEST(PipelineEndToEndTest, QuitDuringTheDownloadEndsTheRunAndLeavesTheQuitQueued) {

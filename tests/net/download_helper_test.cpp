@@ -252,6 +252,31 @@ TEST_F(DownloadTest, AQuitRequestStopsTheDownloadAndIsKept) {
   EXPECT_TRUE(platform::FileExists(helper.tempPath()));
 }
 
+// A handler run by the wait's message pump tries to start or resume the
+// same downloader: refused, and the transfer in progress completes.
+CDownloadHelper* g_busy_helper = nullptr;  // UI thread only
+std::vector<int32_t> g_busy_results;
+
+TEST_F(DownloadTest, AStartOrResumeWhileRunningIsRefused) {
+  CDownloadHelper helper;
+  g_busy_helper = &helper;
+  g_busy_results.clear();
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    g_busy_results.push_back(g_busy_helper->IsRunning() ? 1 : 0);
+    g_busy_results.push_back(
+        g_busy_helper->StartDownload(FileUrl("ten.bin"), L"C:\\elsewhere.exe", "", 1, nullptr, nullptr));
+    g_busy_results.push_back(g_busy_helper->ResumeTransfer());
+  });
+  ASSERT_NE(timer, 0u);
+  EXPECT_EQ(Fetch(helper, FileUrl("mid.bin", "rate=1000000"), 3), kDownloadOk);
+  g_busy_helper = nullptr;
+  EXPECT_EQ(g_busy_results, (std::vector<int32_t>{1, kDownloadBusy, kDownloadBusy}));
+  EXPECT_FALSE(helper.IsRunning());
+  EXPECT_EQ(helper.finalPath(), target_);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+}
+
 TEST_F(DownloadTest, ATakenTargetIsReplacedOrNumberedWhenInUse) {
   ASSERT_TRUE(test_support::WriteBytes(target_, "old installer"));
   {
