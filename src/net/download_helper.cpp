@@ -1,7 +1,6 @@
 #include "net/download_helper.h"
 
 #include <cstdlib>
-#include <system_error>
 
 #include "net/http_client.h"
 #include "net/range_transfer.h"
@@ -134,8 +133,8 @@ int32_t CDownloadHelper::Run(bool resuming) {
         result_ = kDownloadNoWorker;  // out of memory inside the worker
       }
     });
-  } catch (const std::system_error&) {
-    running_ = false;
+  } catch (...) {
+    running_ = false;  // no thread, or no memory for one
     return kDownloadNoWorker;
   }
   const WatchdogSettings settings{thread_count_, stall_limit_seconds_, 1024};
@@ -147,7 +146,7 @@ int32_t CDownloadHelper::Run(bool resuming) {
         // Out of memory while logging: the download runs on unwatched.
       }
     });
-  } catch (const std::system_error&) {
+  } catch (...) {
     startup::Log("StartDownload: no watchdog thread; the transfer runs unwatched\n");
   }
   // A quit request while the download runs stops it; the threads are still joined.
@@ -273,11 +272,12 @@ int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
     std::atomic<size_t> running{count};
     platform::Signal all_done;
     if (count == 0) all_done.Set();
+    bool start_failed = false;
     for (size_t i = 0; i < count; ++i) {
       DownloadRange* range = ranges_[i].get();
-      RangeRequest own = request;
-      own.send_range = !(whole_file_ && range->next.load() == 0);
       try {
+        RangeRequest own = request;
+        own.send_range = !(whole_file_ && range->next.load() == 0);
         threads.emplace_back([own, range, &codes, i, &running, &all_done] {
           try {
             codes[i] = RunRangeTransfer(own, *range);
@@ -286,9 +286,15 @@ int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
           }
           if (--running == 0) all_done.Set();
         });
-      } catch (const std::system_error&) {
-        codes[i] = kDownloadNoWorker;
-        if (--running == 0) all_done.Set();
+      } catch (...) {
+        // No thread or no memory for this range: the ranges already running
+        // are stopped and joined below; their bytes stay for a resume.
+        startup::Log("StartDownload: range %d of %d could not start\n", static_cast<int>(i),
+                     static_cast<int>(count));
+        start_failed = true;
+        stop_requested_ = true;
+        if (running.fetch_sub(count - i) == count - i) all_done.Set();
+        break;
       }
     }
     // Thread handles are not waited on directly, so any number of connections works.
@@ -300,6 +306,7 @@ int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
     ReportProgress();
     startup::Log("WAIT_OBJECT_O m_remoteFileLen:%I64d\n", static_cast<long long>(remote_file_len_));
 
+    if (start_failed) return kDownloadNoWorker;
     if (stop_requested_) return kDownloadStopped;
     if (const DWORD error = write_error_.load(); error != 0) {
       startup::Log("Write file error,%u\n", error);

@@ -23,7 +23,7 @@ namespace net {
 enum DownloadResult : int32_t {
   kDownloadOk = 0,
   kDownloadBadThreadCount = 2,
-  kDownloadNoWorker = 3,
+  kDownloadNoWorker = 3,         // also: a range thread could not start (no thread, no memory)
   kDownloadNoProbeHandle = 4,
   kDownloadTempFileFailed = 5,  // also: not enough free space, or a write failed
   kDownloadOpenFailed = 6,

@@ -10,11 +10,13 @@
 #include <atomic>
 #include <functional>
 
+#include "allocation_faults.h"
 #include "net/file_digest.h"
 #include "net_fixture.h"
 #include "platform/file_io.h"
 #include "platform/text.h"
 #include "platform/unique_resource.h"
+#include "startup/log.h"
 
 namespace net {
 namespace {
@@ -274,6 +276,31 @@ TEST_F(DownloadTest, AStartOrResumeWhileRunningIsRefused) {
   EXPECT_EQ(g_busy_results, (std::vector<int32_t>{1, kDownloadBusy, kDownloadBusy}));
   EXPECT_FALSE(helper.IsRunning());
   EXPECT_EQ(helper.finalPath(), target_);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+}
+
+// Out of memory while the range threads start: the ranges already running
+// are stopped and joined, the start fails with its code, and a resume later
+// finishes the file. The failing allocation is the copy of the URL that
+// each range's thread takes along (a length no other allocation has).
+TEST_F(DownloadTest, NoMemoryWhileTheRangesStartStopsTheOnesRunning) {
+  CDownloadHelper helper;
+  const std::string before = test_support::ReadBytes(startup::MainLog().path());
+  std::string url = FileUrl("mid.bin", "rate=200000&pad=");
+  ASSERT_LT(url.size(), 1000u);
+  url.append(1000 - url.size(), 'p');  // an even length: no wide text has the odd byte count
+  {
+    // The worker copies the URL once for the round, then twice per range.
+    const net_test::FailingAllocations no_memory(url.size() + 1, 5);
+    EXPECT_EQ(Fetch(helper, url, 4), kDownloadNoWorker);
+  }
+  EXPECT_NE(test_support::ReadBytes(startup::MainLog().path())
+                .substr(before.size())
+                .find("range 2 of 4 could not start"),
+            std::string::npos);
+  EXPECT_FALSE(helper.IsRunning());
+  EXPECT_FALSE(platform::FileExists(target_));
+  EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk);
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
