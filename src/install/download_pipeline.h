@@ -19,6 +19,7 @@
 #include "net/download_helper.h"
 #include "net/release_client.h"
 #include "platform/unique_resource.h"
+#include "startup/run_folder.h"
 
 namespace install {
 
@@ -155,7 +156,11 @@ class CDownloadPipeline {
   [[nodiscard]] InstallStepInputs StepInputs(const std::wstring& command_line,
                                              const std::wstring& setup_log) const;
   [[nodiscard]] std::wstring PlayerDownloadUrl() const;
-  [[nodiscard]] bool MakeRunFolder();
+  // The run folder's download subfolder (made now), ending in a backslash;
+  // empty when it cannot be made.
+  [[nodiscard]] std::wstring DownloadFolder();
+  // Deletes a download made in the run folder (the pipeline's end).
+  void RemoveOwnDownload();
   void ReleaseVerifiedFile();
   [[nodiscard]] uint64_t LargestCandidateSize() const;
 
@@ -178,9 +183,10 @@ class CDownloadPipeline {
   std::wstring downloaded_path_; // the name the downloader finally gave the file
   bool need_download_ = false;
 
-  // This run's own folder under the user's temporary folder; the verified
-  // copy lives there, held open so it cannot change before it is run.
-  std::wstring run_folder_;
+  // This run's own private folder: the download when there is no EXEDIR,
+  // the verified copy (held open so it cannot change before it is run) and
+  // the installer's setup log.
+  startup::RunFolder run_folder_;
   std::wstring verified_path_;
   std::wstring source_path_;  // the file the verified copy was made from
   platform::UniqueHandle verified_file_;

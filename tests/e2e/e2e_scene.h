@@ -54,7 +54,9 @@ class Scene {
   [[nodiscard]] std::wstring InstallerFileName() const;
   [[nodiscard]] std::wstring DownloadTarget() const;
   [[nodiscard]] std::wstring InstallFolder() const;
-  [[nodiscard]] std::wstring SetupLogPath() const;
+  // The installer's setup log in the run's own folder, as the recorded
+  // command line names it; empty when it names none.
+  [[nodiscard]] static std::wstring SetupLogPathOf(const std::wstring& command_line);
 
   [[nodiscard]] std::string InstalledVersion() const;
   [[nodiscard]] std::wstring RegistryName() const { return registry_name_; }

@@ -12,6 +12,7 @@
 #include "net_fixture.h"
 #include "platform/file_io.h"
 #include "platform/process_list.h"
+#include "platform/system_paths.h"
 #include "platform/text.h"
 #include "startup/launch_parameters.h"
 #include "startup/log.h"
@@ -157,6 +158,31 @@ TEST(PipelineEndToEndTest, EmptyConfigurationValuesLeaveTheServersAnswer) {
   EXPECT_EQ(pipeline.releaseInfo().fileName[0], scene.key() + ".exe");
   EXPECT_FALSE(pipeline.releaseInfo().killSwitch);
   EXPECT_EQ(pipeline.transfers().size(), 1u);
+  EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
+}
+
+// Without EXEDIR the download goes into the run's own folder, never under a
+// predictable name in the temporary folder, and goes with the pipeline.
+TEST(PipelineEndToEndTest, WithoutExedirTheDownloadStaysInTheRunsOwnFolder) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  startup::Parameters().Clear();
+  startup::Parameters().Insert("DOWNLOAD_VERSION", scene.version());
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  std::wstring downloaded;
+  {
+    CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false);
+    const install::PipelineResult result = pipeline.run();
+    EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+    downloaded = pipeline.installerPath();
+    EXPECT_EQ(downloaded.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u)
+        << platform::WideToUtf8(downloaded);
+    EXPECT_EQ(test_support::ReadBytes(downloaded), scene.installer_bytes());
+    EXPECT_FALSE(platform::FileExists(platform::TempFolder() + scene.InstallerFileName()));
+  }
+  EXPECT_FALSE(platform::FileExists(downloaded));
   EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
 }
 
