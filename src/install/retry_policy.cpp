@@ -15,6 +15,8 @@ RetryAction RetryActionFor(int32_t last_error_code) {
   // (status -1). Running the pipeline again on the same record would only
   // fail the same way, so the home page asks the server again.
   if (c < 2 * kReleaseFailureBand) return RetryAction::ReturnToHome;
+  // No digest to check against: only a fresh answer can bring one.
+  if (c == kNoExpectedDigest) return RetryAction::ReturnToHome;
   return RetryAction::RestartPipeline;
 }
 

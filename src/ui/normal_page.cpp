@@ -198,16 +198,11 @@ void NormalPage::OnLanguageChanged() {
   flow().LanguageChanged();
 }
 
-std::wstring NormalPage::JoinBrowsedFolder(const std::wstring& chosen, const std::wstring& product_folder) {
-  const bool drive_root = chosen.size() == 3 && chosen[2] == L'\\';
-  return drive_root ? chosen + product_folder : chosen + L"\\" + product_folder;
-}
-
 void NormalPage::OnBrowseFolder() {
   const std::wstring chosen = window().BrowseForFolder();
   if (chosen.empty()) return;
   window().SetText(kFolderEdit,
-                   JoinBrowsedFolder(chosen, startup::Config().GetForEdition("ProductExtentPath")));
+                   install::BrowsedInstallFolder(chosen, startup::Config().GetForEdition("ProductExtentPath")));
 }
 
 int NormalPage::ExpandedHeight(int variant) {

@@ -41,10 +41,6 @@ class NormalPage : public GeneralPage {
   // The release query's record; the page counts as ready from now on.
   void SetRelease(const net::ReleaseInfo& release);
 
-  // A folder chosen in the browser joined with the product's folder name:
-  // a drive root ("C:\") takes the name directly.
-  [[nodiscard]] static std::wstring JoinBrowsedFolder(const std::wstring& chosen,
-                                                      const std::wstring& product_folder);
   // Window heights of the expanded custom-install area by variant.
   [[nodiscard]] static int ExpandedHeight(int variant);
 

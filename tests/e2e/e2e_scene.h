@@ -35,6 +35,10 @@ class Scene {
 
   // The release server's answer; download2/3 as given.
   void ScriptRelease(const std::string& download2 = "", const std::string& download3 = "") const;
+  // An answer whose first download and digest are these (either may be
+  // empty), with no alternates and the given kill switch.
+  void ScriptReleaseNaming(const std::string& download, const std::string& md5,
+                           const std::string& kill_switch = "true") const;
 
   // InitConfigure.ini of the sandbox with these keys replaced or added.
   void WriteConfig(const std::map<std::string, std::string>& overrides = {}) const;
@@ -53,7 +57,9 @@ class Scene {
   [[nodiscard]] std::wstring InstallerFileName() const;
   [[nodiscard]] std::wstring DownloadTarget() const;
   [[nodiscard]] std::wstring InstallFolder() const;
-  [[nodiscard]] std::wstring SetupLogPath() const;
+  // The installer's setup log in the run's own folder, as the recorded
+  // command line names it; empty when it names none.
+  [[nodiscard]] static std::wstring SetupLogPathOf(const std::wstring& command_line);
 
   [[nodiscard]] std::string InstalledVersion() const;
   [[nodiscard]] std::wstring RegistryName() const { return registry_name_; }

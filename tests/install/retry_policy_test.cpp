@@ -23,6 +23,8 @@ TEST(RetryPolicyTest, RetryActionForEachBand) {
       {6001, RetryAction::RestartPipeline}, {1002, RetryAction::ReturnToHome},
       {1000, RetryAction::ReturnToHome},   {1999, RetryAction::ReturnToHome},
       {999, RetryAction::ReturnToHome},  // no release record: ask again, not loop
+      {4001, RetryAction::ReturnToHome},  // no digest to check: only a fresh answer helps
+      {4002, RetryAction::RestartPipeline},
   };
   for (const Case& c : cases) EXPECT_EQ(install::RetryActionFor(c.code), c.expected) << c.code;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "install/default_install_folder.h"
 #include "startup/launch_parameters.h"
 #include "startup/product_config.h"
 #include "ui/click_filter.h"
@@ -61,10 +62,11 @@ TEST(NormalPageTest, BrowsedFolderJoinsTheProductFolderOnce) {
       {L"C:\\My Apps", L"Photo Studio", L"C:\\My Apps\\Photo Studio"},
       {L"\\\\server\\share", L"PhotoStudio", L"\\\\server\\share\\PhotoStudio"},
       {L"C:\\", L"", L"C:\\"},
-      {L"C:\\Apps", L"", L"C:\\Apps\\"},
+      {L"C:\\Apps", L"", L"C:\\Apps"},
+      {L"", L"PhotoStudio", L""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ui::NormalPage::JoinBrowsedFolder(c.chosen, c.product), c.expected) << c.chosen;
+    EXPECT_EQ(install::BrowsedInstallFolder(c.chosen, c.product), c.expected) << c.chosen;
   }
   EXPECT_EQ(ui::NormalPage::ExpandedHeight(0), 608);
   EXPECT_EQ(ui::NormalPage::ExpandedHeight(1), 900);
