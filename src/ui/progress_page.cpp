@@ -15,6 +15,7 @@ const char* EndName(install::PipelineEnd end) {
     case install::PipelineEnd::QuitRequested: return "quit requested";
     case install::PipelineEnd::ReturnToHome: return "back to the home page";
     case install::PipelineEnd::NothingToResume: return "nothing to resume";
+    case install::PipelineEnd::Refused: return "refused: another run is in progress";
   }
   return "unknown";
 }
