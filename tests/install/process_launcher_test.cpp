@@ -8,6 +8,7 @@
 
 #include "fixture_installer.h"
 #include "install/result_codes.h"
+#include "startup/log.h"
 
 namespace {
 
@@ -16,6 +17,12 @@ using install_test::FixtureInstaller;
 using install_test::FixturePath;
 
 constexpr UINT kPing = WM_APP + 7;
+
+// The end of the diagnostic log: a launch that fails says why there.
+std::string LogTail() {
+  const std::string log = test_support::ReadBytes(startup::MainLog().path());
+  return log.substr(log.size() > 400 ? log.size() - 400 : 0);
+}
 
 TEST(ProcessLauncherTest, RunAndWaitReturnsTheExitCodeAndPassesTheExactCommandLine) {
   FixtureInstaller installer;
@@ -80,7 +87,7 @@ TEST(ProcessLauncherTest, MessagesAreDispatchedWhileTheInstallerRuns) {
   const install::ProcessRun run =
       install::RunAndWait(FixturePath(L"fake_product.exe"), L" sleep 1500");
   poster.join();
-  EXPECT_EQ(run.end, WaitEnd::Exited);
+  EXPECT_EQ(run.end, WaitEnd::Exited) << LogTail();
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(pings.count(), 30);
 }
@@ -89,7 +96,7 @@ TEST(ProcessLauncherTest, QuitRequestEndsTheWaitAndIsPostedAgain) {
   ::PostQuitMessage(5);
   const install::ProcessRun run =
       install::RunAndWait(FixturePath(L"fake_product.exe"), L" sleep 3000");
-  EXPECT_EQ(run.end, WaitEnd::QuitRequested);
+  EXPECT_EQ(run.end, WaitEnd::QuitRequested) << LogTail();
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(5u));
 }
 
