@@ -13,19 +13,15 @@
 #include "toolkit/log.h"
 #include "toolkit/rich_edit_library.h"
 #include "toolkit/skin_resources.h"
+#include "toolkit/window_messages.h"
 #include "toolkit/zip_archive.h"
 
 namespace toolkit {
 namespace {
 
 constexpr wchar_t kClassName[] = L"ToolkitWindow";
-constexpr UINT kCloseMessage = WM_APP + 0x301;
-constexpr UINT kRunQueuedMessage = WM_APP + 0x302;
-constexpr UINT kDropDownDoneMessage = WM_APP + 0x303;
 constexpr size_t kMaxDropDownItems = 10000;
-// Watches pending browser navigations: a native timer id outside the
-// program's range (below 0x10000) and far above the control timers' ids.
-constexpr UINT kBrowserWatchTimer = 0xFFFF0;
+// How often pending browser navigations are checked against their limit.
 constexpr UINT kBrowserWatchPeriodMs = 100;
 
 FatalErrorHandler& FatalHandler() {
@@ -160,7 +156,7 @@ class Window::Host : public WindowCore {
   Window& window_;
 };
 
-Window::Window() = default;
+Window::Window() : queue_(kRunQueuedMessage) {}
 
 WindowCore& Window::core() { return *core_; }
 
@@ -449,29 +445,7 @@ void Window::Navigate(const std::wstring& name, const std::wstring& url) {
   });
 }
 
-void Window::PostToUiThread(std::function<void()> work) {
-  HWND hwnd = hwnd_.load();
-  if (hwnd == nullptr) return;
-  {
-    std::lock_guard<std::mutex> guard(queue_lock_);
-    if (queue_.size() >= 10000) return;  // a runaway producer must not exhaust memory
-    queue_.push_back(std::move(work));
-  }
-  ::PostMessageW(hwnd, kRunQueuedMessage, 0, 0);
-}
-
-void Window::RunQueued() {
-  for (;;) {
-    std::function<void()> work;
-    {
-      std::lock_guard<std::mutex> guard(queue_lock_);
-      if (queue_.empty()) return;
-      work = std::move(queue_.front());
-      queue_.pop_front();
-    }
-    work();
-  }
-}
+void Window::PostToUiThread(std::function<void()> work) { (void)queue_.Post(std::move(work)); }
 
 const Edit* Window::EditOfNative(HWND native) const {
   std::vector<Control*> pending{core_->root()};
@@ -602,6 +576,7 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
     auto* created = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
     created->hwnd_.store(hwnd);
+    created->queue_.SetWindow(hwnd);
   }
   auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self == nullptr) return ::DefWindowProcW(hwnd, message, wparam, lparam);
@@ -847,7 +822,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       ::DestroyWindow(hwnd);
       return 0;
     case kRunQueuedMessage:
-      RunQueued();
+      queue_.RunPending();
       return 0;
     case WM_CLOSE:
       Close(IDCANCEL);
@@ -858,8 +833,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       closed_ = true;
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       hwnd_.store(nullptr);
-      std::lock_guard<std::mutex> guard(queue_lock_);
-      queue_.clear();
+      queue_.SetWindow(nullptr);
       break;
     }
     default:

@@ -7,15 +7,14 @@
 #pragma once
 
 #include <atomic>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "toolkit/gdi_owners.h"
+#include "toolkit/ui_task_queue.h"
 #include "toolkit/web_browser_events.h"
 #include "toolkit/window_core.h"
 
@@ -113,7 +112,6 @@ class Window {
   void PlaceNativeChildren();
   void ApplyDpi(int dpi);
   void UpdateTooltip(Point point);
-  void RunQueued();
   void ShowFocus(Control* control);
   [[nodiscard]] const Edit* EditOfNative(HWND native) const;
   bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current);
@@ -156,10 +154,7 @@ class Window {
   int close_code_ = 0;
   bool in_modal_loop_ = false;
   bool window_init_sent_ = false;
-
-  // Closures from other threads; the UI thread drains them.
-  std::mutex queue_lock_;
-  std::deque<std::function<void()>> queue_;
+  UiTaskQueue queue_;
 };
 
 }  // namespace toolkit
