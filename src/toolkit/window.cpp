@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "toolkit/window_class.h"
 #include "toolkit/containers.h"
+#include "toolkit/control_timers.h"
 #include "toolkit/controls.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
@@ -105,37 +106,16 @@ class Window::Host : public WindowCore {
   [[nodiscard]] HWND native_window() const override { return window_.hwnd(); }
 
   void SetControlTimer(Control* control, UINT id, UINT elapse_ms) override {
-    for (auto& [native, target] : window_.control_timers_) {
-      if (target.first == control && target.second == id) {
-        ::SetTimer(window_.hwnd(), native, elapse_ms, nullptr);
-        return;
-      }
-    }
-    const UINT native = window_.next_timer_id_++;
-    window_.control_timers_[native] = {control, id};
-    ::SetTimer(window_.hwnd(), native, elapse_ms, nullptr);
+    if (window_.timers_) (void)window_.timers_->Set(control, id, elapse_ms);
   }
 
   void KillControlTimer(Control* control, UINT id) override {
-    for (auto it = window_.control_timers_.begin(); it != window_.control_timers_.end(); ++it) {
-      if (it->second.first == control && it->second.second == id) {
-        ::KillTimer(window_.hwnd(), it->first);
-        window_.control_timers_.erase(it);
-        return;
-      }
-    }
+    if (window_.timers_) window_.timers_->Kill(control, id);
   }
 
   void ControlRemoved(Control* control) override {
     WindowCore::ControlRemoved(control);
-    for (auto it = window_.control_timers_.begin(); it != window_.control_timers_.end();) {
-      if (it->second.first == control) {
-        if (window_.hwnd() != nullptr) ::KillTimer(window_.hwnd(), it->first);
-        it = window_.control_timers_.erase(it);
-      } else {
-        ++it;
-      }
-    }
+    if (window_.timers_) window_.timers_->KillAll(control);
     if (window_.tooltip_for_ == control) window_.tooltip_for_ = nullptr;
     if (window_.drop_down_for_ == control) window_.CloseDropDown();
   }
@@ -164,6 +144,7 @@ Control* Window::FindControl(std::wstring_view name) const { return core_->FindC
 
 Window::~Window() {
   browsers_.clear();
+  timers_.reset();
   if (HWND hwnd = hwnd_.load()) {
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     ::DestroyWindow(hwnd);
@@ -193,6 +174,7 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
     core_.reset();
     return false;
   }
+  timers_ = std::make_unique<ControlTimers>(hwnd, kFirstControlTimer, kLastControlTimer);
   if (!options.icon.empty()) {
     std::string bytes;
     if (archive->Read(options.icon, &bytes) == ZipError::kNone) {
@@ -396,7 +378,7 @@ void Window::Resize(int width, int height) {
 
 bool Window::SetTimer(UINT id, UINT elapse_ms) {
   HWND hwnd = hwnd_.load();
-  return hwnd != nullptr && id < 0x10000 && ::SetTimer(hwnd, id, elapse_ms, nullptr) != 0;
+  return hwnd != nullptr && id < kFirstControlTimer && ::SetTimer(hwnd, id, elapse_ms, nullptr) != 0;
 }
 
 void Window::KillTimer(UINT id) {
@@ -793,15 +775,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
         if (!pending) ::KillTimer(hwnd, kBrowserWatchTimer);
         return 0;
       }
-      auto found = control_timers_.find(static_cast<UINT>(wparam));
-      if (found != control_timers_.end()) {
-        // Control timers are one-shot; the control schedules the next tick.
-        ::KillTimer(hwnd, found->first);
-        auto [control, id] = found->second;
-        control_timers_.erase(found);
-        control->OnTimer(id);
-        return 0;
-      }
+      if (timers_ && timers_->Fire(static_cast<UINT>(wparam))) return 0;
       core_->Notify({L"timer", nullptr, L"", static_cast<int>(wparam), L""});
       return 0;
     }
@@ -830,6 +804,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
     case WM_NCDESTROY: {
       CloseDropDown();
       browsers_.clear();
+      timers_.reset();
       closed_ = true;
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       hwnd_.store(nullptr);

@@ -21,6 +21,7 @@
 namespace toolkit {
 
 class ZipArchive;
+class ControlTimers;
 class HostedBrowser;
 class DropDownList;
 class Combo;
@@ -143,8 +144,7 @@ class Window {
   };
   IconOwner big_icon_;
   IconOwner small_icon_;
-  std::map<UINT, std::pair<Control*, UINT>> control_timers_;  // native id -> (control, its id)
-  UINT next_timer_id_ = 0x10000;
+  std::unique_ptr<ControlTimers> timers_;
   std::map<std::wstring, std::unique_ptr<HostedBrowser>> browsers_;
   std::unique_ptr<DropDownList> drop_down_;
   Combo* drop_down_for_ = nullptr;
