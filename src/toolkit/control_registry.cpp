@@ -1,8 +1,17 @@
 #include "toolkit/control_registry.h"
 
-#include "toolkit/containers.h"
-#include "toolkit/controls.h"
-#include "toolkit/list_controls.h"
+#include "toolkit/button.h"
+#include "toolkit/child_layout.h"
+#include "toolkit/combo.h"
+#include "toolkit/date_time.h"
+#include "toolkit/edit.h"
+#include "toolkit/gif_anim.h"
+#include "toolkit/list.h"
+#include "toolkit/progress.h"
+#include "toolkit/tab_layout.h"
+#include "toolkit/tile_layout.h"
+#include "toolkit/tree_view.h"
+#include "toolkit/web_browser.h"
 
 namespace toolkit {
 namespace {

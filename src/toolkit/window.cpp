@@ -5,15 +5,16 @@
 
 #include "platform/text.h"
 #include "toolkit/window_class.h"
-#include "toolkit/containers.h"
 #include "toolkit/control_timers.h"
-#include "toolkit/controls.h"
+#include "toolkit/combo.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
+#include "toolkit/edit.h"
 #include "toolkit/hosted_browser.h"
 #include "toolkit/log.h"
 #include "toolkit/rich_edit_library.h"
 #include "toolkit/skin_resources.h"
+#include "toolkit/web_browser.h"
 #include "toolkit/window_messages.h"
 #include "toolkit/zip_archive.h"
 

@@ -1,11 +1,13 @@
 #include "toolkit/window_core.h"
 
-#include "toolkit/containers.h"
-#include "toolkit/controls.h"
+#include "toolkit/combo.h"
+#include "toolkit/edit.h"
 #include "toolkit/gdi_owners.h"
-#include "toolkit/list_controls.h"
+#include "toolkit/list.h"
 #include "toolkit/painter.h"
 #include "toolkit/skin_resources.h"
+#include "toolkit/tab_layout.h"
+#include "toolkit/tree_view.h"
 
 namespace toolkit {
 

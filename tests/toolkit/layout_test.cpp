@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "skin_test_support.h"
-#include "toolkit/containers.h"
+#include "toolkit/tab_layout.h"
 #include "toolkit/control_registry.h"
 #include "toolkit/painter.h"
 #include "toolkit/skin_resources.h"

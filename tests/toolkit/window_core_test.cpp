@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "skin_test_support.h"
-#include "toolkit/controls.h"
-#include "toolkit/list_controls.h"
+#include "toolkit/label.h"
+#include "toolkit/tree_view.h"
 
 namespace {
 

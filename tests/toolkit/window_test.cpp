@@ -14,8 +14,9 @@
 
 #include "platform/system_paths.h"
 #include "skin_test_support.h"
-#include "toolkit/containers.h"
-#include "toolkit/controls.h"
+#include "toolkit/container.h"
+#include "toolkit/edit.h"
+#include "toolkit/label.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
 #include "toolkit/hosted_browser.h"

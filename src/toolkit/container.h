@@ -1,7 +1,5 @@
-// Controls that hold and place other controls: Container (children fill
-// it), VerticalLayout/HorizontalLayout (stack with fixed and stretched
-// sizes), TileLayout (grid), TabLayout (one child shown), ChildLayout
-// (children from another description). Overflowing containers scroll.
+// Container: children fill it, float children sit where they say, and
+// content larger than the container scrolls on either axis.
 #pragma once
 
 #include "toolkit/control.h"
@@ -71,59 +69,6 @@ class Container : public Control {
   Axis drag_axis_ = Axis::kVertical;
   int drag_start_ = 0;
   int drag_start_offset_ = 0;
-};
-
-class LinearLayout : public Container {
- public:
-  LinearLayout(std::wstring class_name, Axis axis);
-
- protected:
-  int ArrangeChildren(const Rect& inner) override;
-  [[nodiscard]] int MeasureContentWidth(const Rect& inner) override;
-
- private:
-  Axis axis_;
-};
-
-class TileLayout : public Container {
- public:
-  TileLayout();
-
- protected:
-  bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;
-  int ArrangeChildren(const Rect& inner) override;
-
- private:
-  int columns_ = 0;
-  Size item_size_;
-};
-
-class TabLayout : public Container {
- public:
-  TabLayout();
-  // Shows child `index`; false (and nothing changes) when out of range.
-  bool SelectItem(int index);
-  [[nodiscard]] int selected() const { return selected_; }
-  [[nodiscard]] std::optional<std::wstring> GetAttribute(std::wstring_view name) const override;
-  void FinishBuild();
-
- protected:
-  bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;
-
- private:
-  int selected_ = 0;
-};
-
-class ChildLayout : public Container {
- public:
-  ChildLayout();
-  [[nodiscard]] const std::wstring& xml_file() const { return xml_file_; }
-
- protected:
-  bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;
-
- private:
-  std::wstring xml_file_;
 };
 
 }  // namespace toolkit

@@ -1,0 +1,53 @@
+#include "toolkit/button.h"
+
+namespace toolkit {
+
+Button::Button(std::wstring class_name) : Label(std::move(class_name)) {
+  text_flags_ = text_flags_ | TextFlags::kCenter;
+}
+
+void Button::Activate() { Notify(L"click"); }
+
+Option::Option(std::wstring class_name) : Button(std::move(class_name)), toggles_(this->class_name() == L"CheckBox") {
+  text_flags_ = TextFlags(unsigned(text_flags_) & ~unsigned(TextFlags::kCenter));
+}
+
+bool Option::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
+  if (name == L"group") group_ = value;
+  else if (name == L"selected" || name == L"check") SetSelected(ParseBool(value).value_or(false), false);
+  else return Button::ApplyAttribute(name, value);
+  return true;
+}
+
+void Option::SetSelected(bool selected, bool notify) {
+  if (selected == selected_) return;
+  selected_ = selected;
+  Invalidate();
+  // One option of a group is selected at a time, across the whole window.
+  if (selected_ && !group_.empty() && host() != nullptr && host()->root() != nullptr) {
+    std::vector<Control*> pending{host()->root()};
+    while (!pending.empty()) {
+      Control* control = pending.back();
+      pending.pop_back();
+      for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
+      auto* other = dynamic_cast<Option*>(control);
+      if (other != nullptr && other != this && other->group_ == group_ && other->selected_) {
+        other->selected_ = false;
+        other->Invalidate();
+        if (notify) other->Notify(L"selectchanged");
+      }
+    }
+  }
+  if (notify) Notify(L"selectchanged");
+}
+
+void Option::Activate() {
+  Notify(L"click");
+  if (toggles_ || group_.empty()) {
+    SetSelected(toggles_ ? !selected_ : true, true);
+  } else {
+    SetSelected(true, true);
+  }
+}
+
+}  // namespace toolkit

@@ -1,0 +1,47 @@
+#include "toolkit/edit.h"
+
+namespace toolkit {
+
+Edit::Edit(std::wstring class_name) : Label(std::move(class_name)), rich_(this->class_name().ends_with(L"RichEdit")) {
+  // Rich text is usually longer than a field's 255 characters (a licence).
+  if (rich_) max_chars_ = 1 << 20;
+}
+
+bool Edit::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
+  if (name == L"password") password_ = ParseBool(value).value_or(false);
+  else if (name == L"readonly") read_only_ = ParseBool(value).value_or(false);
+  else if (name == L"maxchar") max_chars_ = std::clamp(ParseInt(value).value_or(255), 1, 1 << 20);
+  else if (name == L"nativebkcolor") native_bk_color_ = ParseColor(value).value_or(native_bk_color_);
+  else if (name == L"wordwrap") word_wrap_ = ParseBool(value).value_or(true);
+  else if (name == L"numberonly" || name == L"rich" || name == L"vscrollbar" || name == L"autovscroll" ||
+           name == L"wantreturn" || name == L"wantctrlreturn" || name == L"transparent" || name == L"autohscroll") {}
+  else return Label::ApplyAttribute(name, value);
+  return true;
+}
+
+void Edit::SetText(const std::wstring& text) {
+  Label::SetText(text);
+  if (native != nullptr) {
+    const int length = ::GetWindowTextLengthW(native);
+    std::wstring current(static_cast<size_t>(std::max(0, length)) + 1, L'\0');
+    current.resize(static_cast<size_t>(std::max(0, ::GetWindowTextW(native, current.data(), length + 1))));
+    if (current != text) ::SetWindowTextW(native, text.c_str());
+  }
+}
+
+void Edit::TextChangedByUser(const std::wstring& text) {
+  if (text == this->text()) return;
+  Label::SetText(text);
+  Notify(L"textchanged");
+}
+
+void Edit::PaintText(Painter& painter) {
+  if (native != nullptr) return;  // the native child draws its own text
+  if (password_) {
+    painter.DrawText(std::wstring(text().size(), L'\x25CF'), TextRect(), font_, CurrentTextColor(), text_flags_);
+    return;
+  }
+  Control::PaintText(painter);
+}
+
+}  // namespace toolkit

@@ -1,0 +1,44 @@
+// Edit fields: a native EDIT child in a window, painted text without one.
+#pragma once
+
+#include "toolkit/label.h"
+
+namespace toolkit {
+
+// Edit and RichEdit: the text lives in a native child while a window shows
+// the control (an EDIT, or for RichEdit the system's rich edit); without one
+// (render-only) the control paints it.
+class Edit : public Label {
+ public:
+  explicit Edit(std::wstring class_name = L"Edit");
+  [[nodiscard]] bool IsFocusable() const override { return true; }
+  [[nodiscard]] bool WantsNativeWindow() const override { return true; }
+  [[nodiscard]] bool password() const { return password_; }
+  [[nodiscard]] bool read_only() const { return read_only_; }
+  [[nodiscard]] bool multi_line() const { return HasFlag(text_flags_, TextFlags::kMultiLine); }
+  [[nodiscard]] int max_chars() const { return max_chars_; }
+  [[nodiscard]] Argb native_bk_color() const { return native_bk_color_; }
+  // RichEdit and ExtendRichEdit ask for the system's rich edit.
+  [[nodiscard]] bool rich() const { return rich_; }
+  // Multi-line text wraps at the control's width unless wordwrap="false".
+  [[nodiscard]] bool word_wrap() const { return word_wrap_; }
+  // The native child, set by the host.
+  HWND native = nullptr;
+  void SetText(const std::wstring& text) override;
+  // The native child's text changed (EN_CHANGE).
+  void TextChangedByUser(const std::wstring& text);
+
+ protected:
+  bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;
+  void PaintText(Painter& painter) override;
+
+ private:
+  bool password_ = false;
+  bool read_only_ = false;
+  bool rich_;
+  bool word_wrap_ = true;
+  int max_chars_ = 255;
+  Argb native_bk_color_ = 0xFFFFFFFF;
+};
+
+}  // namespace toolkit
