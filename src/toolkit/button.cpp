@@ -3,13 +3,13 @@
 namespace toolkit {
 
 Button::Button(std::wstring class_name) : Label(std::move(class_name)) {
-  text_flags_ = text_flags_ | TextFlags::kCenter;
+  style_.text_flags = style_.text_flags | TextFlags::kCenter;
 }
 
 void Button::Activate() { Notify(L"click"); }
 
 Option::Option(std::wstring class_name) : Button(std::move(class_name)), toggles_(this->class_name() == L"CheckBox") {
-  text_flags_ = TextFlags(unsigned(text_flags_) & ~unsigned(TextFlags::kCenter));
+  style_.text_flags = Without(style_.text_flags, TextFlags::kCenter);
 }
 
 bool Option::ApplyAttribute(std::wstring_view name, const std::wstring& value) {

@@ -73,7 +73,7 @@ void Combo::PaintText(Painter& painter) {
     painter.FillRect({cx - arrow / 2 + i, cy - arrow / 4 + i, cx + arrow / 2 - i, cy - arrow / 4 + i + 1}, CurrentTextColor());
   }
   area.right = std::max(area.left, area.right - painter.Scale(18));
-  if (selected_ >= 0) painter.DrawText(items_[static_cast<size_t>(selected_)], area, font_, CurrentTextColor(), text_flags_);
+  if (selected_ >= 0) painter.DrawText(items_[static_cast<size_t>(selected_)], area, style_.font, CurrentTextColor(), style_.text_flags);
 }
 
 }  // namespace toolkit

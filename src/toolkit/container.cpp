@@ -254,7 +254,7 @@ Control* Container::HitTest(Point point) {
       }
     }
   }
-  return TakesMouse() && (bk_color_ != 0 || !bk_image_.empty()) ? this : nullptr;
+  return TakesMouse() && (style_.bk_color != 0 || !style_.bk_image.empty()) ? this : nullptr;
 }
 
 }  // namespace toolkit

@@ -13,6 +13,7 @@
 
 #include "platform/windows_api.h"
 #include "toolkit/attribute_values.h"
+#include "toolkit/control_style.h"
 #include "toolkit/geometry.h"
 #include "toolkit/painter.h"
 
@@ -81,24 +82,6 @@ enum ControlState : unsigned {
   kStateDisabled = 16,
 };
 
-// A per-class table of attribute setters, looked up by name.
-template <class T>
-struct AttributeEntry {
-  const wchar_t* name;
-  void (*apply)(T& control, const std::wstring& value);
-};
-
-template <class T, size_t N>
-bool ApplyFromTable(const AttributeEntry<T> (&table)[N], T& control, std::wstring_view name, const std::wstring& value) {
-  for (const AttributeEntry<T>& entry : table) {
-    if (name == entry.name) {
-      entry.apply(control, value);
-      return true;
-    }
-  }
-  return false;
-}
-
 class Control {
  public:
   explicit Control(std::wstring class_name);
@@ -136,6 +119,7 @@ class Control {
   [[nodiscard]] const Edges& padding() const { return padding_; }  // outer margin, 96-DPI units
   [[nodiscard]] const std::wstring& tooltip() const { return tooltip_; }
   [[nodiscard]] unsigned state() const { return state_; }
+  [[nodiscard]] const ControlStyle& style() const { return style_; }
   void SetStateFlag(unsigned flag, bool on);
   [[nodiscard]] virtual bool IsSelected() const { return false; }
   virtual void SetSelected(bool selected, bool notify) { (void)selected, (void)notify; }
@@ -188,6 +172,8 @@ class Control {
   virtual void PaintText(Painter& painter);
   virtual void PaintBorder(Painter& painter);
   virtual void PaintChildren(Painter& painter, const Rect& dirty);
+  // The frame of an animated background image shown now.
+  [[nodiscard]] virtual size_t BackgroundFrame() const { return 0; }
   [[nodiscard]] Argb CurrentTextColor() const;
   [[nodiscard]] TextFlags TextFormat() const;
   [[nodiscard]] Rect TextRect() const;
@@ -196,35 +182,9 @@ class Control {
   std::vector<std::unique_ptr<Control>> children_;
   Rect rect_;
   unsigned state_ = 0;
-
- public:
-  // Appearance attributes, public for painting helpers of derived classes.
-  Argb bk_color_ = 0;
-  Argb bk_color2_ = 0;
-  Argb border_color_ = 0;
-  Argb focus_border_color_ = 0;
-  Argb text_color_ = 0xFF000000;
-  Argb disabled_text_color_ = 0xFF808080;
-  Argb hot_text_color_ = 0;
-  Argb pushed_text_color_ = 0;
-  Argb focused_text_color_ = 0;
-  Argb selected_text_color_ = 0;
-  int border_size_ = 0;
-  int border_round_ = 0;
-  int font_ = -1;
-  Edges text_padding_;
-  TextFlags text_flags_ = TextFlags::kEndEllipsis;
-  ImageDescription bk_image_;
-  ImageDescription fore_image_;
-  ImageDescription normal_image_;
-  ImageDescription hot_image_;
-  ImageDescription pushed_image_;
-  ImageDescription focused_image_;
-  ImageDescription disabled_image_;
-  ImageDescription selected_image_;
-  ImageDescription selected_hot_image_;
-  ImageDescription selected_pushed_image_;
-  size_t image_frame_ = 0;
+  // Derived classes set their own defaults in their constructors; the
+  // description's attributes do the rest.
+  ControlStyle style_;
 
  private:
   std::wstring class_name_;

@@ -38,7 +38,7 @@ void Edit::TextChangedByUser(const std::wstring& text) {
 void Edit::PaintText(Painter& painter) {
   if (native != nullptr) return;  // the native child draws its own text
   if (password_) {
-    painter.DrawText(std::wstring(text().size(), L'\x25CF'), TextRect(), font_, CurrentTextColor(), text_flags_);
+    painter.DrawText(std::wstring(text().size(), L'\x25CF'), TextRect(), style_.font, CurrentTextColor(), style_.text_flags);
     return;
   }
   Control::PaintText(painter);

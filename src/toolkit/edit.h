@@ -15,7 +15,7 @@ class Edit : public Label {
   [[nodiscard]] bool WantsNativeWindow() const override { return true; }
   [[nodiscard]] bool password() const { return password_; }
   [[nodiscard]] bool read_only() const { return read_only_; }
-  [[nodiscard]] bool multi_line() const { return HasFlag(text_flags_, TextFlags::kMultiLine); }
+  [[nodiscard]] bool multi_line() const { return HasFlag(style_.text_flags, TextFlags::kMultiLine); }
   [[nodiscard]] int max_chars() const { return max_chars_; }
   [[nodiscard]] Argb native_bk_color() const { return native_bk_color_; }
   // RichEdit and ExtendRichEdit ask for the system's rich edit.

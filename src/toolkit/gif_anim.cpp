@@ -21,20 +21,20 @@ bool GifAnim::ApplyAttribute(std::wstring_view name, const std::wstring& value) 
 
 void GifAnim::Schedule(const DecodedImage* image) {
   if (host() == nullptr || image == nullptr || image->frames.size() < 2) return;
-  host()->SetControlTimer(this, 1, static_cast<UINT>(image->delays_ms[image_frame_ % image->delays_ms.size()]));
+  host()->SetControlTimer(this, 1, static_cast<UINT>(image->delays_ms[frame_ % image->delays_ms.size()]));
   running_ = true;
 }
 
 void GifAnim::Paint(Painter& painter, const Rect& dirty) {
   Control::Paint(painter, dirty);
-  if (!running_ && auto_play_) Schedule(painter.resources().Image(bk_image_));
+  if (!running_ && auto_play_) Schedule(painter.resources().Image(style_.bk_image));
 }
 
 void GifAnim::OnTimer(UINT id) {
   if (id != 1 || host() == nullptr) return;
-  const DecodedImage* image = host()->resources().Image(bk_image_);
+  const DecodedImage* image = host()->resources().Image(style_.bk_image);
   if (image == nullptr || image->frames.empty()) return;
-  image_frame_ = (image_frame_ + 1) % image->frames.size();
+  frame_ = (frame_ + 1) % image->frames.size();
   Invalidate();
   Schedule(image);
 }

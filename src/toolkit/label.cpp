@@ -27,8 +27,8 @@ Size Label::Measure(Size available) {
   Size size = Control::Measure(available);
   if (auto_width_ && host() != nullptr) {
     const std::wstring shown = has_markup_ ? PlainText(markup_) : DisplayText();
-    const Size text = MeasureTextForLayout(host()->resources(), host()->dpi(), shown, font_, 0, TextFlags::kNone);
-    const Edges pad = ScaleBy(text_padding_, host()->dpi());
+    const Size text = MeasureTextForLayout(host()->resources(), host()->dpi(), shown, style_.font, 0, TextFlags::kNone);
+    const Edges pad = ScaleBy(style_.text_padding, host()->dpi());
     size.cx = text.cx + pad.left + pad.right;
   }
   return size;
@@ -74,7 +74,7 @@ void Label::PaintText(Painter& painter) {
 void Label::PaintMarkup(Painter& painter) {
   link_rects_.clear();
   const Rect area = TextRect();
-  const bool multi_line = HasFlag(text_flags_, TextFlags::kMultiLine);
+  const bool multi_line = HasFlag(style_.text_flags, TextFlags::kMultiLine);
   const Argb base_color = CurrentTextColor();
   struct Piece {
     const MarkupRun* run;
@@ -85,14 +85,14 @@ void Label::PaintMarkup(Painter& painter) {
   // Break runs into words when wrapping, then lay pieces out into lines.
   std::vector<std::vector<Piece>> lines(1);
   int x = 0;
-  int line_height = painter.MeasureText(L"Ag", font_, 0, TextFlags::kNone).cy;
+  int line_height = painter.MeasureText(L"Ag", style_.font, 0, TextFlags::kNone).cy;
   for (const MarkupRun& run : markup_.runs) {
     if (run.line_break) {
       lines.emplace_back();
       x = 0;
       continue;
     }
-    HFONT font = painter.resources().FontVariant(run.font >= 0 ? run.font : font_, painter.dpi(), run.bold,
+    HFONT font = painter.resources().FontVariant(run.font >= 0 ? run.font : style_.font, painter.dpi(), run.bold,
                                                   run.italic, run.underline);
     size_t pos = 0;
     while (pos < run.text.size()) {
@@ -115,16 +115,16 @@ void Label::PaintMarkup(Painter& painter) {
   }
   const int total_height = line_height * static_cast<int>(lines.size());
   int y = area.top;
-  if (!HasFlag(text_flags_, TextFlags::kTop)) {
-    y = HasFlag(text_flags_, TextFlags::kBottom) ? area.bottom - total_height
+  if (!HasFlag(style_.text_flags, TextFlags::kTop)) {
+    y = HasFlag(style_.text_flags, TextFlags::kBottom) ? area.bottom - total_height
                                                  : area.top + (area.height() - total_height) / 2;
   }
   for (const auto& line : lines) {
     int width = 0;
     for (const Piece& piece : line) width += piece.size.cx;
     int left = area.left;
-    if (HasFlag(text_flags_, TextFlags::kCenter)) left += (area.width() - width) / 2;
-    else if (HasFlag(text_flags_, TextFlags::kRight)) left = area.right - width;
+    if (HasFlag(style_.text_flags, TextFlags::kCenter)) left += (area.width() - width) / 2;
+    else if (HasFlag(style_.text_flags, TextFlags::kRight)) left = area.right - width;
     for (const Piece& piece : line) {
       const Rect r{left, y, std::min(left + piece.size.cx, area.right), y + line_height};
       const Argb color = piece.run->color != 0 ? piece.run->color : base_color;

@@ -5,7 +5,7 @@
 namespace toolkit {
 
 Progress::Progress(std::wstring class_name) : Label(std::move(class_name)) {
-  text_flags_ = text_flags_ | TextFlags::kCenter;
+  style_.text_flags = style_.text_flags | TextFlags::kCenter;
 }
 
 bool Progress::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
@@ -49,13 +49,13 @@ Rect Progress::FillRect() const {
 }
 
 void Progress::PaintStatusImages(Painter& painter) {
-  if (!normal_image_.empty()) (void)painter.DrawImage(normal_image_, rect_);
+  if (!style_.normal_image.empty()) (void)painter.DrawImage(style_.normal_image, rect_);
   const Rect fill = FillRect();
   if (fill.empty()) return;
   painter.FillRect(fill, fore_color_);
-  if (!fore_image_.empty()) {
+  if (!style_.fore_image.empty()) {
     ScopedClip clip(painter, fill);
-    (void)painter.DrawImage(fore_image_, rect_);
+    (void)painter.DrawImage(style_.fore_image, rect_);
   }
 }
 

@@ -133,7 +133,7 @@ void TreeNode::PaintText(Painter& painter) {
   }
   Rect text_rect = row;
   text_rect.left += indent + painter.Scale(kTreeIndent);
-  painter.DrawText(DisplayText(), text_rect, font_, CurrentTextColor(), TextFlags::kEndEllipsis);
+  painter.DrawText(DisplayText(), text_rect, style_.font, CurrentTextColor(), TextFlags::kEndEllipsis);
 }
 
 void TreeNode::PaintChildren(Painter& painter, const Rect& dirty) {

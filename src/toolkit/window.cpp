@@ -40,7 +40,7 @@ void ApplyRichEditLook(HWND native, const Edit& edit, HFONT font) {
   CHARFORMAT2W format{};
   format.cbSize = sizeof(format);
   format.dwMask = CFM_COLOR;
-  format.crTextColor = ColorRefOf(edit.text_color_);
+  format.crTextColor = ColorRefOf(edit.style().text_color);
   // The default format colours what the user types; SCF_ALL what is there.
   ::SendMessageW(native, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
   ::SendMessageW(native, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
@@ -231,7 +231,7 @@ void Window::ApplyDpi(int dpi) {
        }()) {
     auto* edit = dynamic_cast<Edit*>(control);
     if (edit == nullptr || edit->native == nullptr) continue;
-    HFONT font = core_->resources().Font(edit->font_, dpi);
+    HFONT font = core_->resources().Font(edit->style().font, dpi);
     if (edit->rich() && SystemRichEditClass().rich()) {
       ApplyRichEditLook(edit->native, *edit, font);
     } else {
@@ -267,7 +267,7 @@ void Window::CreateNativeChildren() {
         LogLine(L"the native edit of \"" + edit->name() + L"\" cannot be made (" + platform::DecimalText(::GetLastError()) + L")");
         continue;
       }
-      HFONT font = core_->resources().Font(edit->font_, core_->dpi());
+      HFONT font = core_->resources().Font(edit->style().font, core_->dpi());
       if (rich) {
         // Rich edits report changes only when asked to.
         ::SendMessageW(edit->native, EM_SETEVENTMASK, 0, ENM_CHANGE);
@@ -290,11 +290,11 @@ void Window::PlaceNativeChildren() {
     pending.pop_back();
     for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
     if (auto* edit = dynamic_cast<Edit*>(control); edit != nullptr && edit->native != nullptr) {
-      const int inset = edit->Scale(std::max(edit->border_size_, 1)) + edit->Scale(2);
+      const int inset = edit->Scale(std::max(edit->style().border_size, 1)) + edit->Scale(2);
       Rect r = edit->rect().Deflate({inset, inset, inset, inset});
       if (!edit->multi_line()) {
         // Single-line edits sit vertically centred on their font's height.
-        const int line = core_->resources().FontInfo(edit->font_).size;
+        const int line = core_->resources().FontInfo(edit->style().font).size;
         const int height = std::min(r.height(), edit->Scale(line + 4));
         r.top += (r.height() - height) / 2;
         r.bottom = r.top + height;
@@ -460,7 +460,7 @@ bool Window::OpenDropDown(Control* control, const std::vector<std::wstring>& ite
   const int dpi = core_->dpi();
   DropDownList::Look look;
   look.dpi = dpi;
-  look.font = core_->resources().Font(combo->font_, dpi);
+  look.font = core_->resources().Font(combo->style().font, dpi);
   TEXTMETRICW metrics{};
   HDC dc = ::GetDC(hwnd);
   {
@@ -766,7 +766,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
         edit_brush_color_ = back;
       }
       ::SetBkColor(reinterpret_cast<HDC>(wparam), back);
-      if (edit != nullptr) ::SetTextColor(reinterpret_cast<HDC>(wparam), ColorRefOf(edit->text_color_));
+      if (edit != nullptr) ::SetTextColor(reinterpret_cast<HDC>(wparam), ColorRefOf(edit->style().text_color));
       return reinterpret_cast<LRESULT>(edit_brush_.Get());
     }
     case WM_TIMER: {

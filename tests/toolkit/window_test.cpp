@@ -16,6 +16,7 @@
 #include "skin_test_support.h"
 #include "toolkit/container.h"
 #include "toolkit/edit.h"
+#include "toolkit/gif_anim.h"
 #include "toolkit/label.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
@@ -259,7 +260,9 @@ TEST_F(WindowTest, TooltipsShowOverTheirControlsAndGifsAnimate) {
   };
   EXPECT_TRUE(PumpUntil(tooltip_shown)) << "no tooltip over the label";
   // The GIF's frames advance on their own timers.
-  EXPECT_TRUE(PumpUntil([&] { return window_.FindControl(L"spinner")->image_frame_ != 0; }));
+  auto* spinner = dynamic_cast<toolkit::GifAnim*>(window_.FindControl(L"spinner"));
+  ASSERT_NE(spinner, nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return spinner->frame() != 0; }));
 }
 
 TEST_F(WindowTest, TypingGoesToTheNativeEditAndRaisesTextChanged) {
