@@ -8,7 +8,8 @@ Button::Button(std::wstring class_name) : Label(std::move(class_name)) {
 
 void Button::Activate() { Notify(L"click"); }
 
-Option::Option(std::wstring class_name) : Button(std::move(class_name)), toggles_(this->class_name() == L"CheckBox") {
+Option::Option(std::wstring class_name, OptionKind kind)
+    : Button(std::move(class_name)), toggles_(kind == OptionKind::kCheckBox) {
   style_.text_flags = Without(style_.text_flags, TextFlags::kCenter);
 }
 
@@ -25,18 +26,15 @@ void Option::SetSelected(bool selected, bool notify) {
   Invalidate();
   // One option of a group is selected at a time, across the whole window.
   if (selected_ && !group_.empty() && host() != nullptr && host()->root() != nullptr) {
-    std::vector<Control*> pending{host()->root()};
-    while (!pending.empty()) {
-      Control* control = pending.back();
-      pending.pop_back();
-      for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
-      auto* other = dynamic_cast<Option*>(control);
+    WalkTree(*host()->root(), [&](Control& control) {
+      auto* other = dynamic_cast<Option*>(&control);
       if (other != nullptr && other != this && other->group_ == group_ && other->selected_) {
         other->selected_ = false;
         other->Invalidate();
         if (notify) other->Notify(L"selectchanged");
       }
-    }
+      return Walk::kIntoChildren;
+    });
   }
   if (notify) Notify(L"selectchanged");
 }

@@ -13,10 +13,17 @@ class Button : public Label {
   void Activate() override;
 };
 
+// How an option behaves when clicked: a radio option selects itself (and,
+// in a group, no other); a check box toggles.
+enum class OptionKind {
+  kRadio,
+  kCheckBox,
+};
+
 // Option (grouped radio) and CheckBox (toggle).
 class Option : public Button {
  public:
-  explicit Option(std::wstring class_name = L"Option");
+  Option(std::wstring class_name, OptionKind kind);
   [[nodiscard]] bool IsSelected() const override { return selected_; }
   void SetSelected(bool selected, bool notify) override;
   void Activate() override;

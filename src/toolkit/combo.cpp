@@ -46,7 +46,7 @@ bool Combo::HandleEvent(const UiEvent& event) {
 
 void Combo::Activate() {
   if (host() == nullptr || items_.empty()) return;
-  (void)host()->OpenDropDown(this, items_, selected_);  // without a native window there is nothing to drop
+  (void)host()->OpenDropDown(*this);  // without a native window there is nothing to drop
 }
 
 bool Combo::ApplyAttribute(std::wstring_view name, const std::wstring& value) {

@@ -19,6 +19,7 @@ class Combo : public Label {
   void SetItems(std::vector<std::wstring> items);
   // Selects item `index`; false when out of range.
   bool SelectItem(int index, bool notify);
+  bool SelectItem(int index) override { return SelectItem(index, true); }
   [[nodiscard]] int selected() const { return selected_; }
   [[nodiscard]] const std::vector<std::wstring>& items() const { return items_; }
   // The drop-down list's limits: at most `drop_rows` rows, and at most

@@ -34,15 +34,13 @@ void Control::RemoveAllChildren() {
 
 Control* Control::FindByName(std::wstring_view name) {
   if (name.empty()) return nullptr;
-  // Iterative so that deep trees cannot exhaust the stack.
-  std::vector<Control*> pending{this};
-  while (!pending.empty()) {
-    Control* control = pending.back();
-    pending.pop_back();
-    if (control->name_ == name) return control;
-    for (auto it = control->children_.rbegin(); it != control->children_.rend(); ++it) pending.push_back(it->get());
-  }
-  return nullptr;
+  Control* found = nullptr;
+  WalkTree(*this, [&](Control& control) {
+    if (control.name_ != name) return Walk::kIntoChildren;
+    found = &control;
+    return Walk::kStop;
+  });
+  return found;
 }
 
 void Control::AttachHost(ControlHost* host) {
@@ -307,6 +305,18 @@ void Control::Notify(const std::wstring& type, int index, const std::wstring& te
   if (host_ == nullptr) return;
   Notification notification{type, this, name_, index, text};
   host_->Notify(notification);
+}
+
+void WalkTree(Control& root, const std::function<Walk(Control&)>& visit) {
+  std::vector<Control*> pending{&root};
+  while (!pending.empty()) {
+    Control* control = pending.back();
+    pending.pop_back();
+    const Walk next = visit(*control);
+    if (next == Walk::kStop) return;
+    if (next == Walk::kPastChildren) continue;
+    for (size_t i = control->child_count(); i-- > 0;) pending.push_back(control->child(i));
+  }
 }
 
 }  // namespace toolkit

@@ -19,6 +19,7 @@
 
 namespace toolkit {
 
+class Combo;
 class Control;
 class SkinResources;
 
@@ -47,8 +48,8 @@ class ControlHost {
   virtual void ControlRemoved(Control* control) { (void)control; }
   // Opens the drop-down list of a combo box; the choice comes back later
   // through Combo::SelectItem. False when the host has no list to show.
-  virtual bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current) {
-    (void)control, (void)items, (void)current;
+  virtual bool OpenDropDown(Combo& combo) {
+    (void)combo;
     return false;
   }
   [[nodiscard]] virtual Control* root() const = 0;
@@ -123,6 +124,12 @@ class Control {
   void SetStateFlag(unsigned flag, bool on);
   [[nodiscard]] virtual bool IsSelected() const { return false; }
   virtual void SetSelected(bool selected, bool notify) { (void)selected, (void)notify; }
+  // Selects item `index` of a control that has items (tab pages, combo box
+  // and list entries) as the program asks; false when it has none such.
+  virtual bool SelectItem(int index) {
+    (void)index;
+    return false;
+  }
 
   // Layout in device pixels. Measure answers the preferred size (0 in a
   // dimension means "stretch"); Arrange places the control and its children.
@@ -207,5 +214,16 @@ class Control {
   int max_width_ = 0;
   int max_height_ = 0;
 };
+
+// What a tree walk does after visiting a control.
+enum class Walk {
+  kIntoChildren,
+  kPastChildren,
+  kStop,
+};
+
+// Visits `root` and the controls below it, each parent before its children
+// and the children in order, without recursion (deep trees are safe).
+void WalkTree(Control& root, const std::function<Walk(Control&)>& visit);
 
 }  // namespace toolkit

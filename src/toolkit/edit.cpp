@@ -2,9 +2,12 @@
 
 namespace toolkit {
 
-Edit::Edit(std::wstring class_name) : Label(std::move(class_name)), rich_(this->class_name().ends_with(L"RichEdit")) {
-  // Rich text is usually longer than a field's 255 characters (a licence).
-  if (rich_) max_chars_ = 1 << 20;
+Edit::Edit(std::wstring class_name, EditKind kind) : Label(std::move(class_name)), rich_(kind == EditKind::kRich) {
+  if (!rich_) return;
+  // Rich text takes lines, and is usually longer than a field's 255
+  // characters (a licence).
+  style_.text_flags = style_.text_flags | TextFlags::kMultiLine;
+  max_chars_ = 1 << 20;
 }
 
 bool Edit::ApplyAttribute(std::wstring_view name, const std::wstring& value) {

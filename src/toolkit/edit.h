@@ -5,12 +5,18 @@
 
 namespace toolkit {
 
+// Plain text, or rich text in the system's rich edit (multi-line, longer).
+enum class EditKind {
+  kPlain,
+  kRich,
+};
+
 // Edit and RichEdit: the text lives in a native child while a window shows
 // the control (an EDIT, or for RichEdit the system's rich edit); without one
 // (render-only) the control paints it.
 class Edit : public Label {
  public:
-  explicit Edit(std::wstring class_name = L"Edit");
+  Edit(std::wstring class_name, EditKind kind);
   [[nodiscard]] bool IsFocusable() const override { return true; }
   [[nodiscard]] bool WantsNativeWindow() const override { return true; }
   [[nodiscard]] bool password() const { return password_; }
@@ -18,7 +24,7 @@ class Edit : public Label {
   [[nodiscard]] bool multi_line() const { return HasFlag(style_.text_flags, TextFlags::kMultiLine); }
   [[nodiscard]] int max_chars() const { return max_chars_; }
   [[nodiscard]] Argb native_bk_color() const { return native_bk_color_; }
-  // RichEdit and ExtendRichEdit ask for the system's rich edit.
+  // Asks for the system's rich edit (RichEdit, ExtendRichEdit).
   [[nodiscard]] bool rich() const { return rich_; }
   // Multi-line text wraps at the control's width unless wordwrap="false".
   [[nodiscard]] bool word_wrap() const { return word_wrap_; }

@@ -13,6 +13,7 @@ class List : public LinearLayout {
   [[nodiscard]] std::optional<std::wstring> GetAttribute(std::wstring_view name) const override;
   // Element `index` (header not counted); false when out of range.
   bool SelectItem(int index, bool notify);
+  bool SelectItem(int index) override { return SelectItem(index, true); }
   [[nodiscard]] int selected() const { return selected_; }
   [[nodiscard]] int ElementCount() const;
   [[nodiscard]] int IndexOf(const Control* element) const;

@@ -9,7 +9,7 @@ class TabLayout : public Container {
  public:
   TabLayout();
   // Shows child `index`; false (and nothing changes) when out of range.
-  bool SelectItem(int index);
+  bool SelectItem(int index) override;
   [[nodiscard]] int selected() const { return selected_; }
   [[nodiscard]] std::optional<std::wstring> GetAttribute(std::wstring_view name) const override;
   void FinishBuild();

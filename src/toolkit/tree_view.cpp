@@ -169,18 +169,13 @@ void TreeView::Select(TreeNode* node) {
 
 std::vector<TreeNode*> TreeView::Nodes(bool shown_only) const {
   std::vector<TreeNode*> nodes;
-  // Depth-first with an explicit stack: descriptions bound the nesting, but
-  // the walk should not lean on that.
-  std::vector<Control*> pending;
-  for (size_t i = child_count(); i-- > 0;) pending.push_back(child(i));
-  while (!pending.empty()) {
-    Control* control = pending.back();
-    pending.pop_back();
-    auto* node = dynamic_cast<TreeNode*>(control);
-    if (node == nullptr) continue;
-    nodes.push_back(node);
-    if (shown_only && !node->expanded()) continue;
-    for (size_t i = node->child_count(); i-- > 0;) pending.push_back(node->child(i));
+  for (size_t i = 0; i < child_count(); ++i) {
+    WalkTree(*child(i), [&](Control& control) {
+      auto* node = dynamic_cast<TreeNode*>(&control);
+      if (node == nullptr) return Walk::kPastChildren;
+      nodes.push_back(node);
+      return shown_only && !node->expanded() ? Walk::kPastChildren : Walk::kIntoChildren;
+    });
   }
   return nodes;
 }

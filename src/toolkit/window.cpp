@@ -121,9 +121,7 @@ class Window::Host : public WindowCore {
     if (window_.drop_down_for_ == control) window_.CloseDropDown();
   }
 
-  bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current) override {
-    return window_.OpenDropDown(control, items, current);
-  }
+  bool OpenDropDown(Combo& combo) override { return window_.OpenDropDown(combo); }
 
  protected:
   void OnInvalidate(const Rect& rect) override {
@@ -448,10 +446,10 @@ void Window::ShowFocus(Control* control) {
   if (target != nullptr && ::GetFocus() != target && ::IsWindowVisible(hwnd_.load())) ::SetFocus(target);
 }
 
-bool Window::OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current) {
-  auto* combo = dynamic_cast<Combo*>(control);
+bool Window::OpenDropDown(Combo& combo) {
   HWND hwnd = hwnd_.load();
-  if (combo == nullptr || hwnd == nullptr || items.empty()) return false;
+  const std::vector<std::wstring>& items = combo.items();
+  if (hwnd == nullptr || items.empty()) return false;
   // A second activation while the list is open closes it, as a click on an open combo does.
   if (drop_down_ != nullptr) {
     CloseDropDown();
@@ -460,7 +458,7 @@ bool Window::OpenDropDown(Control* control, const std::vector<std::wstring>& ite
   const int dpi = core_->dpi();
   DropDownList::Look look;
   look.dpi = dpi;
-  look.font = core_->resources().Font(combo->style().font, dpi);
+  look.font = core_->resources().Font(combo.style().font, dpi);
   TEXTMETRICW metrics{};
   HDC dc = ::GetDC(hwnd);
   {
@@ -469,13 +467,13 @@ bool Window::OpenDropDown(Control* control, const std::vector<std::wstring>& ite
   }
   ::ReleaseDC(hwnd, dc);
   look.row_height = metrics.tmHeight + ScaleBy(6, dpi);
-  look.visible_rows = combo->drop_rows();
-  if (combo->drop_height() > 0) {
-    look.visible_rows = std::max(1, std::min(look.visible_rows, ScaleBy(combo->drop_height(), dpi) / look.row_height));
+  look.visible_rows = combo.drop_rows();
+  if (combo.drop_height() > 0) {
+    look.visible_rows = std::max(1, std::min(look.visible_rows, ScaleBy(combo.drop_height(), dpi) / look.row_height));
   }
   std::vector<std::wstring> shown(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), kMaxDropDownItems)));
-  auto list = std::make_unique<DropDownList>(std::move(shown), current, look);
-  RECT anchor{combo->rect().left, combo->rect().top, combo->rect().right, combo->rect().bottom};
+  auto list = std::make_unique<DropDownList>(std::move(shown), combo.selected(), look);
+  RECT anchor{combo.rect().left, combo.rect().top, combo.rect().right, combo.rect().bottom};
   ::MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&anchor), 2);
   const UINT generation = ++drop_down_generation_;
   // The list ends inside its own message handling: the answer comes back
@@ -487,7 +485,7 @@ bool Window::OpenDropDown(Control* control, const std::vector<std::wstring>& ite
     return false;
   }
   drop_down_ = std::move(list);
-  drop_down_for_ = combo;
+  drop_down_for_ = &combo;
   return true;
 }
 

@@ -115,7 +115,7 @@ class Window {
   void UpdateTooltip(Point point);
   void ShowFocus(Control* control);
   [[nodiscard]] const Edit* EditOfNative(HWND native) const;
-  bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current);
+  bool OpenDropDown(Combo& combo);
   void CloseDropDown();
   void DropDownDone(UINT generation, int chosen);
 

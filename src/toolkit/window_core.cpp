@@ -232,16 +232,14 @@ void WindowCore::SetFocus(Control* control) {
   OnFocusChanged(focused_);
 }
 
-void WindowCore::CollectFocusable(Control* control, std::vector<Control*>* out) const {
-  if (!control->visible() || !control->enabled()) return;
-  if (control->IsFocusable()) out->push_back(control);
-  for (size_t i = 0; i < control->child_count(); ++i) CollectFocusable(control->child(i), out);
-}
-
 bool WindowCore::MoveFocus(bool backward) {
   LayoutIfNeeded();
   std::vector<Control*> order;
-  CollectFocusable(root(), &order);
+  WalkTree(*root(), [&order](Control& control) {
+    if (!control.visible() || !control.enabled()) return Walk::kPastChildren;
+    if (control.IsFocusable()) order.push_back(&control);
+    return Walk::kIntoChildren;
+  });
   if (order.empty()) return false;
   auto current = std::find(order.begin(), order.end(), focused_);
   size_t index;
@@ -266,10 +264,7 @@ bool WindowCore::SetAttribute(std::wstring_view name, std::wstring_view attribut
 
 bool WindowCore::SelectItem(std::wstring_view name, int index) {
   Control* control = FindControl(name);
-  if (auto* tab = dynamic_cast<TabLayout*>(control)) return tab->SelectItem(index);
-  if (auto* combo = dynamic_cast<Combo*>(control)) return combo->SelectItem(index, true);
-  if (auto* list = dynamic_cast<List*>(control)) return list->SelectItem(index, true);
-  return false;
+  return control != nullptr && control->SelectItem(index);
 }
 
 std::optional<std::wstring> WindowCore::ReadState(std::wstring_view name, std::wstring_view attribute) const {

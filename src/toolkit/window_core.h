@@ -101,8 +101,6 @@ class WindowCore : public ControlHost {
   virtual void OnFocusChanged(Control* focused) { (void)focused; }
 
  private:
-  void CollectFocusable(Control* control, std::vector<Control*>* out) const;
-
   std::unique_ptr<WindowDescription> description_;
   int dpi_;
   Size client_;
