@@ -21,7 +21,9 @@ namespace toolkit {
 
 class Combo;
 class Control;
+class Edit;
 class SkinResources;
+class WebBrowser;
 
 // What a control tells its window: a type ("click", "selectchanged", …), the
 // sender, and for "link" the link's index and target text.
@@ -53,6 +55,16 @@ class ControlHost {
     return false;
   }
   [[nodiscard]] virtual Control* root() const = 0;
+};
+
+// The native child windows a window host makes for the controls that ask.
+class NativeChildren {
+ public:
+  virtual void AddEdit(Edit& edit) = 0;
+  virtual void AddBrowser(WebBrowser& browser) = 0;
+
+ protected:
+  ~NativeChildren() = default;
 };
 
 enum class UiEventType {
@@ -163,8 +175,9 @@ class Control {
   // Sideways scrolling (Shift+wheel, tilt wheel); positive shows what lies left.
   virtual bool ScrollSideways(int delta) { (void)delta; return false; }
 
-  // Native child window (Edit, WebBrowser); the host creates it.
-  [[nodiscard]] virtual bool WantsNativeWindow() const { return false; }
+  // Asks `children` for the native child window this control shows in (Edit,
+  // WebBrowser); a window host asks every control once.
+  virtual void RequestNative(NativeChildren& children) { (void)children; }
 
   void Invalidate();
   void NeedLayout();

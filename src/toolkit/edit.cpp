@@ -1,6 +1,16 @@
 #include "toolkit/edit.h"
 
 namespace toolkit {
+namespace {
+
+std::wstring WindowText(HWND window) {
+  const int length = ::GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(std::max(0, length)) + 1, L'\0');
+  text.resize(static_cast<size_t>(std::max(0, ::GetWindowTextW(window, text.data(), length + 1))));
+  return text;
+}
+
+}  // namespace
 
 Edit::Edit(std::wstring class_name, EditKind kind) : Label(std::move(class_name)), rich_(kind == EditKind::kRich) {
   if (!rich_) return;
@@ -24,22 +34,31 @@ bool Edit::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
 
 void Edit::SetText(const std::wstring& text) {
   Label::SetText(text);
-  if (native != nullptr) {
-    const int length = ::GetWindowTextLengthW(native);
-    std::wstring current(static_cast<size_t>(std::max(0, length)) + 1, L'\0');
-    current.resize(static_cast<size_t>(std::max(0, ::GetWindowTextW(native, current.data(), length + 1))));
-    if (current != text) ::SetWindowTextW(native, text.c_str());
-  }
+  if (native_ != nullptr && WindowText(native_) != text) ::SetWindowTextW(native_, text.c_str());
 }
 
-void Edit::TextChangedByUser(const std::wstring& text) {
-  if (text == this->text()) return;
-  Label::SetText(text);
+std::optional<std::wstring> Edit::GetAttribute(std::wstring_view name) const {
+  if (name == L"text" && native_ != nullptr) return WindowText(native_);
+  return Label::GetAttribute(name);
+}
+
+bool Edit::HandleEvent(const UiEvent& event) {
+  if (event.type == UiEventType::kKeyDown && event.key == VK_RETURN) {
+    Notify(L"return");
+    return true;
+  }
+  return Label::HandleEvent(event);
+}
+
+void Edit::TakeNativeText() {
+  const std::wstring typed = WindowText(native_);
+  if (typed == text()) return;
+  Label::SetText(typed);
   Notify(L"textchanged");
 }
 
 void Edit::PaintText(Painter& painter) {
-  if (native != nullptr) return;  // the native child draws its own text
+  if (native_ != nullptr) return;  // the native child draws its own text
   if (password_) {
     painter.DrawText(std::wstring(text().size(), L'\x25CF'), TextRect(), style_.font, CurrentTextColor(), style_.text_flags);
     return;

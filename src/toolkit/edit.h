@@ -18,7 +18,7 @@ class Edit : public Label {
  public:
   Edit(std::wstring class_name, EditKind kind);
   [[nodiscard]] bool IsFocusable() const override { return true; }
-  [[nodiscard]] bool WantsNativeWindow() const override { return true; }
+  void RequestNative(NativeChildren& children) override { children.AddEdit(*this); }
   [[nodiscard]] bool password() const { return password_; }
   [[nodiscard]] bool read_only() const { return read_only_; }
   [[nodiscard]] bool multi_line() const { return HasFlag(style_.text_flags, TextFlags::kMultiLine); }
@@ -28,11 +28,17 @@ class Edit : public Label {
   [[nodiscard]] bool rich() const { return rich_; }
   // Multi-line text wraps at the control's width unless wordwrap="false".
   [[nodiscard]] bool word_wrap() const { return word_wrap_; }
-  // The native child, set by the host.
-  HWND native = nullptr;
+  // The native child, set by the host that made it (nullptr once it goes).
+  [[nodiscard]] HWND native() const { return native_; }
+  void SetNative(HWND native) { native_ = native; }
   void SetText(const std::wstring& text) override;
-  // The native child's text changed (EN_CHANGE).
-  void TextChangedByUser(const std::wstring& text);
+  // "text" reads the native child when there is one.
+  [[nodiscard]] std::optional<std::wstring> GetAttribute(std::wstring_view name) const override;
+  // Enter raises "return".
+  bool HandleEvent(const UiEvent& event) override;
+  // The native child's text changed (EN_CHANGE): the control takes it and
+  // raises "textchanged".
+  void TakeNativeText();
 
  protected:
   bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;
@@ -45,6 +51,7 @@ class Edit : public Label {
   bool word_wrap_ = true;
   int max_chars_ = 255;
   Argb native_bk_color_ = 0xFFFFFFFF;
+  HWND native_ = nullptr;
 };
 
 }  // namespace toolkit

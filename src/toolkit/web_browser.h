@@ -10,7 +10,7 @@ namespace toolkit {
 class WebBrowser : public Control {
  public:
   explicit WebBrowser(std::wstring class_name = L"WebBrowser");
-  [[nodiscard]] bool WantsNativeWindow() const override { return true; }
+  void RequestNative(NativeChildren& children) override { children.AddBrowser(*this); }
   [[nodiscard]] const std::wstring& home_page() const { return home_page_; }
   // How long a navigation may neither complete nor fail before the handler
   // hears of an error.

@@ -1,7 +1,6 @@
 #include "toolkit/window.h"
 
 #include <commctrl.h>
-#include <richedit.h>
 
 #include "platform/text.h"
 #include "toolkit/window_class.h"
@@ -9,10 +8,9 @@
 #include "toolkit/combo.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
-#include "toolkit/edit.h"
 #include "toolkit/hosted_browser.h"
 #include "toolkit/log.h"
-#include "toolkit/rich_edit_library.h"
+#include "toolkit/native_edits.h"
 #include "toolkit/skin_resources.h"
 #include "toolkit/web_browser.h"
 #include "toolkit/window_messages.h"
@@ -29,26 +27,6 @@ constexpr UINT kBrowserWatchPeriodMs = 100;
 FatalErrorHandler& FatalHandler() {
   static FatalErrorHandler handler;
   return handler;
-}
-
-COLORREF ColorRefOf(Argb color) { return RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF); }
-
-// Font, colours, wrapping and limit of a rich edit child (a plain EDIT gets
-// its colours from WM_CTLCOLOREDIT instead).
-void ApplyRichEditLook(HWND native, const Edit& edit, HFONT font) {
-  ::SendMessageW(native, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  CHARFORMAT2W format{};
-  format.cbSize = sizeof(format);
-  format.dwMask = CFM_COLOR;
-  format.crTextColor = ColorRefOf(edit.style().text_color);
-  // The default format colours what the user types; SCF_ALL what is there.
-  ::SendMessageW(native, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
-  ::SendMessageW(native, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
-  ::SendMessageW(native, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorRefOf(edit.native_bk_color())));
-  // A null target device wraps at the window's width; 1 means no wrapping.
-  ::SendMessageW(native, EM_SETTARGETDEVICE, 0, edit.multi_line() && edit.word_wrap() ? 0 : 1);
-  ::SendMessageW(native, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(edit.max_chars()));
-  ::InvalidateRect(native, nullptr, TRUE);
 }
 
 Point PointFromLParam(LPARAM lparam) {
@@ -98,8 +76,9 @@ void ReportFatalError(const std::wstring& message) {
   ::ExitProcess(1);
 }
 
-// The window's ControlHost: connects the core's requests to the native window.
-class Window::Host : public WindowCore {
+// The window's ControlHost: connects the core's requests to the native
+// window, and makes the native children the controls ask for.
+class Window::Host : public WindowCore, public NativeChildren {
  public:
   Host(Window& window, std::unique_ptr<WindowDescription> description, int dpi)
       : WindowCore(std::move(description), dpi), window_(window) {}
@@ -117,11 +96,21 @@ class Window::Host : public WindowCore {
   void ControlRemoved(Control* control) override {
     WindowCore::ControlRemoved(control);
     if (window_.timers_) window_.timers_->KillAll(control);
+    if (window_.edits_) window_.edits_->Remove(control);
+    std::erase_if(window_.browsers_, [control](const auto& entry) { return entry.second.control == control; });
     if (window_.tooltip_for_ == control) window_.tooltip_for_ = nullptr;
     if (window_.drop_down_for_ == control) window_.CloseDropDown();
   }
 
   bool OpenDropDown(Combo& combo) override { return window_.OpenDropDown(combo); }
+
+  void AddEdit(Edit& edit) override { window_.edits_->Add(edit); }
+
+  void AddBrowser(WebBrowser& browser) override {
+    if (browser.name().empty()) return;
+    window_.browsers_[browser.name()] = {&browser, std::make_unique<HostedBrowser>(window_.hwnd(), nullptr,
+                                                                                  browser.navigate_timeout_ms())};
+  }
 
  protected:
   void OnInvalidate(const Rect& rect) override {
@@ -216,95 +205,20 @@ void Window::ApplyDpi(int dpi) {
                        static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
   ::SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  edit_fonts_.clear();
-  for (Control* control : [&] {
-         std::vector<Control*> all, pending{core_->root()};
-         while (!pending.empty()) {
-           Control* c = pending.back();
-           pending.pop_back();
-           all.push_back(c);
-           for (size_t i = 0; i < c->child_count(); ++i) pending.push_back(c->child(i));
-         }
-         return all;
-       }()) {
-    auto* edit = dynamic_cast<Edit*>(control);
-    if (edit == nullptr || edit->native == nullptr) continue;
-    HFONT font = core_->resources().Font(edit->style().font, dpi);
-    if (edit->rich() && SystemRichEditClass().rich()) {
-      ApplyRichEditLook(edit->native, *edit, font);
-    } else {
-      ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    }
-  }
+  if (edits_) edits_->ApplyFonts();
 }
 
 void Window::CreateNativeChildren() {
-  HWND hwnd = hwnd_.load();
-  std::vector<Control*> pending{core_->root()};
-  int id = 100;
-  while (!pending.empty()) {
-    Control* control = pending.back();
-    pending.pop_back();
-    for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
-    if (auto* edit = dynamic_cast<Edit*>(control)) {
-      const bool rich = edit->rich() && SystemRichEditClass().rich();
-      DWORD style = WS_CHILD;
-      if (edit->password()) style |= ES_PASSWORD;
-      if (edit->read_only()) style |= ES_READONLY;
-      if (edit->multi_line()) {
-        style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
-        // A multi-line EDIT wraps unless it scrolls sideways.
-        if (!edit->word_wrap()) style |= ES_AUTOHSCROLL | WS_HSCROLL;
-      } else {
-        style |= ES_AUTOHSCROLL;
-      }
-      edit->native = ::CreateWindowExW(0, rich ? SystemRichEditClass().window_class : L"EDIT", edit->text().c_str(), style,
-                                       0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<intptr_t>(id++)),
-                                       ::GetModuleHandleW(nullptr), nullptr);
-      if (edit->native == nullptr) {
-        LogLine(L"the native edit of \"" + edit->name() + L"\" cannot be made (" + platform::DecimalText(::GetLastError()) + L")");
-        continue;
-      }
-      HFONT font = core_->resources().Font(edit->style().font, core_->dpi());
-      if (rich) {
-        // Rich edits report changes only when asked to.
-        ::SendMessageW(edit->native, EM_SETEVENTMASK, 0, ENM_CHANGE);
-        ApplyRichEditLook(edit->native, *edit, font);
-      } else {
-        ::SendMessageW(edit->native, EM_SETLIMITTEXT, static_cast<WPARAM>(edit->max_chars()), 0);
-        ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-      }
-      ::SetWindowSubclass(edit->native, EditProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    } else if (auto* browser = dynamic_cast<WebBrowser*>(control); browser != nullptr && !browser->name().empty()) {
-      browsers_[browser->name()] = std::make_unique<HostedBrowser>(hwnd, nullptr, browser->navigate_timeout_ms());
-    }
-  }
+  edits_ = std::make_unique<NativeEdits>(hwnd_.load(), *core_);
+  WalkTree(*core_->root(), [this](Control& control) {
+    control.RequestNative(*core_);
+    return Walk::kIntoChildren;
+  });
 }
 
 void Window::PlaceNativeChildren() {
-  std::vector<Control*> pending{core_->root()};
-  while (!pending.empty()) {
-    Control* control = pending.back();
-    pending.pop_back();
-    for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
-    if (auto* edit = dynamic_cast<Edit*>(control); edit != nullptr && edit->native != nullptr) {
-      const int inset = edit->Scale(std::max(edit->style().border_size, 1)) + edit->Scale(2);
-      Rect r = edit->rect().Deflate({inset, inset, inset, inset});
-      if (!edit->multi_line()) {
-        // Single-line edits sit vertically centred on their font's height.
-        const int line = core_->resources().FontInfo(edit->style().font).size;
-        const int height = std::min(r.height(), edit->Scale(line + 4));
-        r.top += (r.height() - height) / 2;
-        r.bottom = r.top + height;
-      }
-      ::SetWindowPos(edit->native, nullptr, r.left, r.top, r.width(), r.height(),
-                     SWP_NOZORDER | SWP_NOACTIVATE | (edit->IsVisibleInTree() ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
-      ::EnableWindow(edit->native, edit->IsEnabledInTree());
-    } else if (auto* browser = dynamic_cast<WebBrowser*>(control)) {
-      auto found = browsers_.find(browser->name());
-      if (found != browsers_.end()) found->second->Place(browser->rect(), browser->IsVisibleInTree());
-    }
-  }
+  if (edits_) edits_->Place();
+  for (auto& [name, browser] : browsers_) browser.native->Place(browser.control->rect(), browser.control->IsVisibleInTree());
 }
 
 void Window::ShowModeless() {
@@ -414,7 +328,7 @@ void Window::SetControlHandler(const std::wstring& name, NotificationHandler han
 bool Window::SetBrowserEventHandler(const std::wstring& name, IWebBrowserEvents* handler) {
   auto found = browsers_.find(name);
   if (found == browsers_.end()) return false;
-  found->second->SetHandler(handler);
+  found->second.native->SetHandler(handler);
   return true;
 }
 
@@ -422,27 +336,15 @@ void Window::Navigate(const std::wstring& name, const std::wstring& url) {
   PostToUiThread([this, name, url] {
     auto found = browsers_.find(name);
     if (found == browsers_.end()) return;
-    if (found->second->Navigate(url)) ::SetTimer(hwnd_.load(), kBrowserWatchTimer, kBrowserWatchPeriodMs, nullptr);
+    if (found->second.native->Navigate(url)) ::SetTimer(hwnd_.load(), kBrowserWatchTimer, kBrowserWatchPeriodMs, nullptr);
   });
 }
 
 void Window::PostToUiThread(std::function<void()> work) { (void)queue_.Post(std::move(work)); }
 
-const Edit* Window::EditOfNative(HWND native) const {
-  std::vector<Control*> pending{core_->root()};
-  while (!pending.empty()) {
-    Control* control = pending.back();
-    pending.pop_back();
-    for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
-    auto* edit = dynamic_cast<Edit*>(control);
-    if (edit != nullptr && edit->native == native) return edit;
-  }
-  return nullptr;
-}
-
 void Window::ShowFocus(Control* control) {
-  auto* edit = dynamic_cast<Edit*>(control);
-  HWND target = edit != nullptr && edit->native != nullptr ? edit->native : hwnd_.load();
+  HWND native = edits_ != nullptr ? edits_->NativeOf(control) : nullptr;
+  HWND target = native != nullptr ? native : hwnd_.load();
   if (target != nullptr && ::GetFocus() != target && ::IsWindowVisible(hwnd_.load())) ::SetFocus(target);
 }
 
@@ -564,31 +466,6 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
   return self->HandleMessage(message, wparam, lparam);
 }
 
-LRESULT CALLBACK Window::EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR data) {
-  (void)id;
-  auto* self = reinterpret_cast<Window*>(data);
-  if (message == WM_KEYDOWN && self != nullptr && self->core_ != nullptr) {
-    const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
-    if (wparam == VK_TAB) {
-      (void)self->core_->KeyDown(VK_TAB, shift);
-      return 0;
-    }
-    if (wparam == VK_RETURN && (::GetWindowLongPtrW(hwnd, GWL_STYLE) & ES_MULTILINE) == 0) {
-      (void)self->core_->KeyDown(VK_RETURN, false);
-      return 0;
-    }
-    if (wparam == VK_ESCAPE) {
-      ::PostMessageW(self->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
-      return 0;
-    }
-  }
-  if (message == WM_CHAR && (wparam == L'\t' || wparam == 27 ||
-                             (wparam == L'\r' && (::GetWindowLongPtrW(hwnd, GWL_STYLE) & ES_MULTILINE) == 0)))
-    return 0;  // no beep for keys handled above
-  if (message == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, EditProc, 1);
-  return ::DefSubclassProc(hwnd, message, wparam, lparam);
-}
-
 LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexcept {
   HWND hwnd = hwnd_.load();
   LRESULT result = 0;
@@ -632,7 +509,8 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
     case WM_LBUTTONDBLCLK:
       ::SetCapture(hwnd);
       core_->ButtonDown(PointFromLParam(lparam));
-      if (core_->focused() == nullptr || dynamic_cast<Edit*>(core_->focused()) == nullptr) ::SetFocus(hwnd);
+      // A press on a native edit's control leaves the keys with the edit.
+      if (edits_ == nullptr || edits_->NativeOf(core_->focused()) == nullptr) ::SetFocus(hwnd);
       return 0;
     case WM_LBUTTONUP:
       // The core sees the release before the capture goes: releasing first
@@ -732,45 +610,17 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
     case kDropDownDoneMessage:
       DropDownDone(static_cast<UINT>(wparam), static_cast<int>(lparam));
       return 0;
-    case WM_COMMAND: {
-      const HWND child = reinterpret_cast<HWND>(lparam);
-      if (child == nullptr) break;
-      std::vector<Control*> pending{core_->root()};
-      while (!pending.empty()) {
-        Control* control = pending.back();
-        pending.pop_back();
-        for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
-        auto* edit = dynamic_cast<Edit*>(control);
-        if (edit == nullptr || edit->native != child) continue;
-        if (HIWORD(wparam) == EN_CHANGE) {
-          const int length = ::GetWindowTextLengthW(child);
-          std::wstring text(static_cast<size_t>(std::max(0, length)) + 1, L'\0');
-          text.resize(static_cast<size_t>(std::max(0, ::GetWindowTextW(child, text.data(), length + 1))));
-          edit->TextChangedByUser(text);
-        } else if (HIWORD(wparam) == EN_SETFOCUS) {
-          core_->SetFocus(edit);
-        }
-        return 0;
-      }
+    case WM_COMMAND:
+      if (edits_ != nullptr && edits_->OnCommand(wparam, lparam)) return 0;
       break;
-    }
     case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC: {
-      // The description's text and background colours for plain edits.
-      const Edit* edit = EditOfNative(reinterpret_cast<HWND>(lparam));
-      const COLORREF back = ColorRefOf(edit != nullptr ? edit->native_bk_color() : 0xFFFFFFFF);
-      if (!edit_brush_ || edit_brush_color_ != back) {
-        edit_brush_.Reset(::CreateSolidBrush(back));
-        edit_brush_color_ = back;
-      }
-      ::SetBkColor(reinterpret_cast<HDC>(wparam), back);
-      if (edit != nullptr) ::SetTextColor(reinterpret_cast<HDC>(wparam), ColorRefOf(edit->style().text_color));
-      return reinterpret_cast<LRESULT>(edit_brush_.Get());
-    }
+    case WM_CTLCOLORSTATIC:
+      if (edits_ != nullptr) return reinterpret_cast<LRESULT>(edits_->OnColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)));
+      break;
     case WM_TIMER: {
       if (wparam == kBrowserWatchTimer) {
         bool pending = false;
-        for (auto& [name, browser] : browsers_) pending = browser->CheckTimeout() || pending;
+        for (auto& [name, browser] : browsers_) pending = browser.native->CheckTimeout() || pending;
         if (!pending) ::KillTimer(hwnd, kBrowserWatchTimer);
         return 0;
       }
@@ -804,6 +654,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexce
       CloseDropDown();
       browsers_.clear();
       timers_.reset();
+      edits_.reset();
       closed_ = true;
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       hwnd_.store(nullptr);

@@ -25,7 +25,8 @@ class ControlTimers;
 class HostedBrowser;
 class DropDownList;
 class Combo;
-class Edit;
+class NativeEdits;
+class WebBrowser;
 
 // What happens when a main window cannot be built. The default shows an
 // error box and ends the process with exit code 1; tests replace it.
@@ -107,14 +108,12 @@ class Window {
   friend class Host;
   static LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexcept;
-  static LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR data);
   void OnPaint();
   void CreateNativeChildren();
   void PlaceNativeChildren();
   void ApplyDpi(int dpi);
   void UpdateTooltip(Point point);
   void ShowFocus(Control* control);
-  [[nodiscard]] const Edit* EditOfNative(HWND native) const;
   bool OpenDropDown(Combo& combo);
   void CloseDropDown();
   void DropDownDone(UINT generation, int chosen);
@@ -126,6 +125,7 @@ class Window {
  private:
 
   std::unique_ptr<Host> core_;
+  std::unique_ptr<NativeEdits> edits_;  // goes before the controls it points to
   std::atomic<HWND> hwnd_{nullptr};
   HWND owner_ = nullptr;
   HWND tooltip_ = nullptr;
@@ -133,9 +133,6 @@ class Window {
   UniqueGdiObject back_buffer_;
   Size back_buffer_size_;
   UniqueMemoryDc back_dc_;
-  UniqueGdiObject edit_brush_;
-  COLORREF edit_brush_color_ = 0;
-  std::vector<UniqueGdiObject> edit_fonts_;
   struct IconOwner {
     HICON icon = nullptr;
     ~IconOwner() {
@@ -145,7 +142,12 @@ class Window {
   IconOwner big_icon_;
   IconOwner small_icon_;
   std::unique_ptr<ControlTimers> timers_;
-  std::map<std::wstring, std::unique_ptr<HostedBrowser>> browsers_;
+  // The hosted browsers by control name, each with the control it shows in.
+  struct Browser {
+    WebBrowser* control;
+    std::unique_ptr<HostedBrowser> native;
+  };
+  std::map<std::wstring, Browser> browsers_;
   std::unique_ptr<DropDownList> drop_down_;
   Combo* drop_down_for_ = nullptr;
   UINT drop_down_generation_ = 0;  // tells a late answer of a closed list apart

@@ -1,12 +1,10 @@
 #include "toolkit/window_core.h"
 
 #include "toolkit/combo.h"
-#include "toolkit/edit.h"
 #include "toolkit/gdi_owners.h"
-#include "toolkit/list.h"
+#include "toolkit/label.h"
 #include "toolkit/painter.h"
 #include "toolkit/skin_resources.h"
-#include "toolkit/tab_layout.h"
 #include "toolkit/tree_view.h"
 
 namespace toolkit {
@@ -201,10 +199,6 @@ void WindowCore::Wheel(Point point, int delta, bool sideways) {
 bool WindowCore::KeyDown(int virtual_key, bool shift) {
   if (virtual_key == VK_TAB) return MoveFocus(shift);
   if (focused_ == nullptr) return false;
-  if (virtual_key == VK_RETURN && dynamic_cast<Edit*>(focused_) != nullptr) {
-    focused_->Notify(L"return");
-    return true;
-  }
   return focused_->HandleEvent({UiEventType::kKeyDown, {}, virtual_key});
 }
 
@@ -270,12 +264,6 @@ bool WindowCore::SelectItem(std::wstring_view name, int index) {
 std::optional<std::wstring> WindowCore::ReadState(std::wstring_view name, std::wstring_view attribute) const {
   Control* control = FindControl(name);
   if (control == nullptr) return std::nullopt;
-  if (auto* edit = dynamic_cast<Edit*>(control); edit != nullptr && attribute == L"text" && edit->native != nullptr) {
-    const int length = ::GetWindowTextLengthW(edit->native);
-    std::wstring text(static_cast<size_t>(std::max(0, length)) + 1, L'\0');
-    text.resize(static_cast<size_t>(std::max(0, ::GetWindowTextW(edit->native, text.data(), length + 1))));
-    return text;
-  }
   return control->GetAttribute(attribute);
 }
 

@@ -269,7 +269,7 @@ TEST_F(WindowTest, TypingGoesToTheNativeEditAndRaisesTextChanged) {
   ClickAt(ScreenPointOf(window_, L"edit"));
   EXPECT_TRUE(PumpUntil([&] { return window_.core().focused() == window_.FindControl(L"edit"); }));
   auto* edit = dynamic_cast<toolkit::Edit*>(window_.FindControl(L"edit"));
-  ::SendMessageW(edit->native, EM_SETSEL, 100, 100);
+  ::SendMessageW(edit->native(), EM_SETSEL, 100, 100);
   PressKey('X');
   EXPECT_TRUE(PumpUntil([&] { return window_.Saw(L"textchanged", L"edit"); }));
   EXPECT_EQ(window_.ReadState(L"edit", L"text"), L"typedx");
@@ -476,23 +476,23 @@ TEST(RichEditWindowTest, RichEditsAreNativeRichEditsWithTheDescriptionsLook) {
   auto* notes = dynamic_cast<toolkit::Edit*>(window.FindControl(L"notes"));
   auto* licence = dynamic_cast<toolkit::Edit*>(window.FindControl(L"licence"));
   auto* nowrap = dynamic_cast<toolkit::Edit*>(window.FindControl(L"nowrap"));
-  ASSERT_TRUE(notes && licence && nowrap && notes->native && licence->native && nowrap->native);
-  for (HWND native : {notes->native, licence->native, nowrap->native}) {
+  ASSERT_TRUE(notes && licence && nowrap && notes->native() && licence->native() && nowrap->native());
+  for (HWND native : {notes->native(), licence->native(), nowrap->native()}) {
     EXPECT_EQ(::CompareStringOrdinal(ClassOf(native).c_str(), -1, system.window_class, -1, TRUE), CSTR_EQUAL)
         << testing::PrintToString(ClassOf(native));
   }
   // Text, read-only and multi-line as described.
   EXPECT_EQ(window.ReadState(L"licence", L"text"), L"Read only");
-  EXPECT_NE(::GetWindowLongPtrW(licence->native, GWL_STYLE) & ES_READONLY, 0);
-  EXPECT_EQ(::GetWindowLongPtrW(notes->native, GWL_STYLE) & ES_READONLY, 0);
-  EXPECT_NE(::GetWindowLongPtrW(notes->native, GWL_STYLE) & ES_MULTILINE, 0);
+  EXPECT_NE(::GetWindowLongPtrW(licence->native(), GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_EQ(::GetWindowLongPtrW(notes->native(), GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_NE(::GetWindowLongPtrW(notes->native(), GWL_STYLE) & ES_MULTILINE, 0);
   // Word wrap: the long note takes several lines; the unwrapped one stays one.
-  EXPECT_GT(::SendMessageW(notes->native, EM_GETLINECOUNT, 0, 0), 1);
-  EXPECT_EQ(::SendMessageW(nowrap->native, EM_GETLINECOUNT, 0, 0), 1);
+  EXPECT_GT(::SendMessageW(notes->native(), EM_GETLINECOUNT, 0, 0), 1);
+  EXPECT_EQ(::SendMessageW(nowrap->native(), EM_GETLINECOUNT, 0, 0), 1);
   // The description's font (16 px bold) and text colour.
   CHARFORMAT2W format{};
   format.cbSize = sizeof(format);
-  ::SendMessageW(notes->native, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  ::SendMessageW(notes->native(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
   EXPECT_EQ(format.crTextColor, RGB(0, 0, 0xC0));
   EXPECT_EQ(format.dwEffects & CFE_AUTOCOLOR, 0u);
   EXPECT_NE(format.dwEffects & CFE_BOLD, 0u);
@@ -504,12 +504,12 @@ TEST(RichEditWindowTest, RichEditsAreNativeRichEditsWithTheDescriptionsLook) {
   // Real typing raises textchanged; the read-only one takes none.
   ClickAt(ScreenPointOf(window, L"notes"));
   EXPECT_TRUE(PumpUntil([&] { return window.core().focused() == notes; }));
-  ::SendMessageW(notes->native, EM_SETSEL, 0, -1);
+  ::SendMessageW(notes->native(), EM_SETSEL, 0, -1);
   PressKey('Q');
   EXPECT_TRUE(PumpUntil([&] { return window.Saw(L"textchanged", L"notes"); }));
   EXPECT_EQ(window.ReadState(L"notes", L"text"), L"q");
   ClickAt(ScreenPointOf(window, L"licence"));
-  PumpUntil([&] { return ::GetFocus() == licence->native; });
+  PumpUntil([&] { return ::GetFocus() == licence->native(); });
   PressKey('Z');
   PumpFor(150);
   EXPECT_EQ(window.ReadState(L"licence", L"text"), L"Read only");
@@ -828,7 +828,7 @@ TEST(WindowDpiTest, TheRealWindowScalesLayoutImagesAndFontsWithItsDpi) {
   // The native edit uses the description's 12-pixel font scaled to 18.
   auto* edit = dynamic_cast<toolkit::Edit*>(window.FindControl(L"edit"));
   LOGFONTW font{};
-  ASSERT_NE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(edit->native, WM_GETFONT, 0, 0)), sizeof(font), &font), 0);
+  ASSERT_NE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(edit->native(), WM_GETFONT, 0, 0)), sizeof(font), &font), 0);
   EXPECT_EQ(font.lfHeight, -18);
 
   // The combo's list: rows as tall as the scaled font's line plus scaled
