@@ -463,208 +463,213 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
   }
   auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self == nullptr) return ::DefWindowProcW(hwnd, message, wparam, lparam);
-  return self->HandleMessage(message, wparam, lparam);
+  return self->HandleMessage(hwnd, message, wparam, lparam);
 }
 
-LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexcept {
-  HWND hwnd = hwnd_.load();
+// Decodes each message once into its handler; what a handler leaves
+// unanswered goes to the default procedure.
+LRESULT Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
   LRESULT result = 0;
   if (core_ != nullptr && OnMessage(message, wparam, lparam, &result)) return result;
   switch (message) {
-    case WM_PAINT:
-      OnPaint();
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_ACTIVATE:
-      // The list floats over this window only while the user works in it.
-      if (LOWORD(wparam) == WA_INACTIVE) CloseDropDown();
-      break;
-    case WM_MOVE:
-      CloseDropDown();  // it would be left hanging where the combo was
-      break;
-    case WM_SIZE:
-      CloseDropDown();
-      if (wparam != SIZE_MINIMIZED) {
-        core_->Resize({LOWORD(lparam), HIWORD(lparam)});
-        core_->LayoutIfNeeded();
-        PlaceNativeChildren();
-      }
-      return 0;
-    case WM_MOUSEMOVE: {
-      if (!tracking_mouse_) {
-        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd, 0};
-        tracking_mouse_ = ::TrackMouseEvent(&track) != FALSE;
-      }
-      core_->MouseMove(PointFromLParam(lparam));
-      UpdateTooltip(PointFromLParam(lparam));
-      return 0;
-    }
-    case WM_MOUSELEAVE:
-      tracking_mouse_ = false;
-      core_->MouseLeave();
-      UpdateTooltip({-1, -1});
-      return 0;
+    case WM_PAINT: OnPaint(); return 0;
+    case WM_ERASEBKGND: return 1;
+    // The list floats over this window only while the user works in it.
+    case WM_ACTIVATE: if (LOWORD(wparam) == WA_INACTIVE) CloseDropDown(); break;
+    case WM_MOVE: CloseDropDown(); break;  // it would be left hanging where the combo was
+    case WM_SIZE: OnSize(wparam, {LOWORD(lparam), HIWORD(lparam)}); return 0;
+    case WM_MOUSEMOVE: OnMouseMove(PointFromLParam(lparam)); return 0;
+    case WM_MOUSELEAVE: OnMouseLeave(); return 0;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      ::SetCapture(hwnd);
-      core_->ButtonDown(PointFromLParam(lparam));
-      // A press on a native edit's control leaves the keys with the edit.
-      if (edits_ == nullptr || edits_->NativeOf(core_->focused()) == nullptr) ::SetFocus(hwnd);
+    case WM_LBUTTONDBLCLK: OnButtonDown(PointFromLParam(lparam)); return 0;
+    case WM_LBUTTONUP: OnButtonUp(PointFromLParam(lparam)); return 0;
+    case WM_CAPTURECHANGED: OnCaptureChanged(reinterpret_cast<HWND>(lparam)); return 0;
+    case WM_MOUSEWHEEL:
+      OnMouseWheel(PointFromLParam(lparam), GET_WHEEL_DELTA_WPARAM(wparam), (GET_KEYSTATE_WPARAM(wparam) & MK_SHIFT) != 0);
       return 0;
-    case WM_LBUTTONUP:
-      // The core sees the release before the capture goes: releasing first
-      // would report a lost capture and cancel the click.
-      core_->ButtonUp(PointFromLParam(lparam));
-      if (::GetCapture() == hwnd) ::ReleaseCapture();
-      return 0;
-    case WM_CAPTURECHANGED:
-      if (core_->pushed() != nullptr && reinterpret_cast<HWND>(lparam) != hwnd) core_->ButtonUp({-1, -1});
-      return 0;
-    case WM_MOUSEWHEEL: {
-      if (drop_down_ != nullptr) {
-        drop_down_->Wheel(GET_WHEEL_DELTA_WPARAM(wparam));
-        return 0;
-      }
-      POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-      ::ScreenToClient(hwnd, &p);
-      // Shift turns the wheel sideways, as in most programs.
-      core_->Wheel({p.x, p.y}, GET_WHEEL_DELTA_WPARAM(wparam), (GET_KEYSTATE_WPARAM(wparam) & MK_SHIFT) != 0);
-      return 0;
-    }
-    case WM_MOUSEHWHEEL: {
-      if (drop_down_ != nullptr) return 0;
-      POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-      ::ScreenToClient(hwnd, &p);
-      // A tilt to the right (positive) shows what lies to the right.
-      core_->Wheel({p.x, p.y}, -GET_WHEEL_DELTA_WPARAM(wparam), true);
-      return 0;
-    }
+    case WM_MOUSEHWHEEL: OnMouseTilt(PointFromLParam(lparam), GET_WHEEL_DELTA_WPARAM(wparam)); return 0;
     case WM_SETCURSOR:
-      if (LOWORD(lparam) == HTCLIENT) {
-        POINT p;
-        ::GetCursorPos(&p);
-        ::ScreenToClient(hwnd, &p);
-        HCURSOR cursor = core_->CursorAt({p.x, p.y});
-        ::SetCursor(cursor != nullptr ? cursor : ::LoadCursorW(nullptr, IDC_ARROW));
-        return TRUE;
-      }
-      break;
+      if (LOWORD(lparam) != HTCLIENT) break;
+      OnSetCursor();
+      return TRUE;
     case WM_NCHITTEST: {
       const LRESULT hit = ::DefWindowProcW(hwnd, message, wparam, lparam);
-      if (hit != HTCLIENT) return hit;
-      POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-      ::ScreenToClient(hwnd, &p);
-      core_->LayoutIfNeeded();
-      // The description's size box: borders of the client that resize the window.
-      const Edges box = ScaleBy(core_->description().size_box, core_->dpi());
-      const Size client = core_->client_size();
-      if (!::IsZoomed(hwnd) && (box.left | box.top | box.right | box.bottom) != 0) {
-        const bool left = p.x < box.left, right = p.x >= client.cx - box.right;
-        const bool top = p.y < box.top, bottom = p.y >= client.cy - box.bottom;
-        if (top && left) return HTTOPLEFT;
-        if (top && right) return HTTOPRIGHT;
-        if (bottom && left) return HTBOTTOMLEFT;
-        if (bottom && right) return HTBOTTOMRIGHT;
-        if (left) return HTLEFT;
-        if (right) return HTRIGHT;
-        if (top) return HTTOP;
-        if (bottom) return HTBOTTOM;
-      }
-      return core_->IsCaption({p.x, p.y}) ? HTCAPTION : HTCLIENT;
+      return hit == HTCLIENT ? OnHitTest(PointFromLParam(lparam)) : hit;
     }
-    case WM_GETMINMAXINFO: {
-      if (core_ == nullptr) break;
-      auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
-      RECT frame{0, 0, 0, 0};
-      ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
-                           static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
-      const int extra_x = frame.right - frame.left, extra_y = frame.bottom - frame.top;
-      const Size min = core_->description().min_size;
-      const Size max = core_->description().max_size;
-      if (min.cx > 0) info->ptMinTrackSize.x = ScaleBy(min.cx, core_->dpi()) + extra_x;
-      if (min.cy > 0) info->ptMinTrackSize.y = ScaleBy(min.cy, core_->dpi()) + extra_y;
-      if (max.cx > 0) info->ptMaxTrackSize.x = ScaleBy(max.cx, core_->dpi()) + extra_x;
-      if (max.cy > 0) info->ptMaxTrackSize.y = ScaleBy(max.cy, core_->dpi()) + extra_y;
-      return 0;
-    }
-    case WM_GETDLGCODE:
-      return DLGC_WANTALLKEYS;
-    case WM_KEYDOWN: {
-      // The open list has the keys first: Esc closes it, not the window.
-      if (drop_down_ != nullptr && drop_down_->KeyDown(static_cast<UINT>(wparam))) return 0;
-      const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
-      if (wparam == VK_ESCAPE) {
-        ::PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return 0;
-      }
-      if (core_->KeyDown(static_cast<int>(wparam), shift)) return 0;
-      break;
-    }
-    case WM_CHAR:
-      if (drop_down_ != nullptr && drop_down_->Char(static_cast<wchar_t>(wparam))) return 0;
-      break;
-    case WM_SYSKEYDOWN:
-      CloseDropDown();
-      break;
-    case kDropDownDoneMessage:
-      DropDownDone(static_cast<UINT>(wparam), static_cast<int>(lparam));
-      return 0;
-    case WM_COMMAND:
-      if (edits_ != nullptr && edits_->OnCommand(wparam, lparam)) return 0;
-      break;
+    case WM_GETMINMAXINFO: OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam)); return 0;
+    case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
+    case WM_KEYDOWN: if (OnKeyDown(static_cast<UINT>(wparam))) return 0; break;
+    case WM_CHAR: if (drop_down_ != nullptr && drop_down_->Char(static_cast<wchar_t>(wparam))) return 0; break;
+    case WM_SYSKEYDOWN: CloseDropDown(); break;
+    case WM_COMMAND: if (edits_ != nullptr && edits_->OnCommand(wparam, lparam)) return 0; break;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-      if (edits_ != nullptr) return reinterpret_cast<LRESULT>(edits_->OnColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)));
-      break;
-    case WM_TIMER: {
-      if (wparam == kBrowserWatchTimer) {
-        bool pending = false;
-        for (auto& [name, browser] : browsers_) pending = browser.native->CheckTimeout() || pending;
-        if (!pending) ::KillTimer(hwnd, kBrowserWatchTimer);
-        return 0;
-      }
-      if (timers_ && timers_->Fire(static_cast<UINT>(wparam))) return 0;
-      core_->Notify({L"timer", nullptr, L"", static_cast<int>(wparam), L""});
-      return 0;
-    }
-    case 0x02E0: {  // WM_DPICHANGED
-      const auto* suggested = reinterpret_cast<const RECT*>(lparam);
-      core_->SetDpi(HIWORD(wparam));
-      ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-      ApplyDpi(HIWORD(wparam));
-      return 0;
-    }
-    case kCloseMessage:
-      close_code_ = static_cast<int>(wparam);
-      closed_ = true;
-      CloseDropDown();
-      // The owner comes back before this window goes, so activation returns to it.
-      if (owner_ != nullptr) ::EnableWindow(owner_, TRUE);
-      ::DestroyWindow(hwnd);
-      return 0;
-    case kRunQueuedMessage:
-      queue_.RunPending();
-      return 0;
-    case WM_CLOSE:
-      Close(IDCANCEL);
-      return 0;
-    case WM_NCDESTROY: {
-      CloseDropDown();
-      browsers_.clear();
-      timers_.reset();
-      edits_.reset();
-      closed_ = true;
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      hwnd_.store(nullptr);
-      queue_.SetWindow(nullptr);
-      break;
-    }
-    default:
-      break;
+      if (edits_ == nullptr) break;
+      return reinterpret_cast<LRESULT>(edits_->OnColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)));
+    case WM_TIMER: OnTimer(static_cast<UINT>(wparam)); return 0;
+    case kDpiChangedMessage: OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return 0;
+    case WM_CLOSE: Close(IDCANCEL); return 0;
+    case kCloseMessage: OnCloseRequest(static_cast<int>(wparam)); return 0;
+    case kRunQueuedMessage: queue_.RunPending(); return 0;
+    case kDropDownDoneMessage: DropDownDone(static_cast<UINT>(wparam), static_cast<int>(lparam)); return 0;
+    case WM_NCDESTROY: OnNcDestroy(); break;
+    default: break;
   }
   return ::DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+void Window::OnSize(WPARAM kind, Size client) {
+  CloseDropDown();
+  if (kind == SIZE_MINIMIZED) return;
+  core_->Resize(client);
+  core_->LayoutIfNeeded();
+  PlaceNativeChildren();
+}
+
+void Window::OnMouseMove(Point point) {
+  if (!tracking_mouse_) {
+    TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd_.load(), 0};
+    tracking_mouse_ = ::TrackMouseEvent(&track) != FALSE;
+  }
+  core_->MouseMove(point);
+  UpdateTooltip(point);
+}
+
+void Window::OnMouseLeave() {
+  tracking_mouse_ = false;
+  core_->MouseLeave();
+  UpdateTooltip({-1, -1});
+}
+
+void Window::OnButtonDown(Point point) {
+  HWND hwnd = hwnd_.load();
+  ::SetCapture(hwnd);
+  core_->ButtonDown(point);
+  // A press on a native edit's control leaves the keys with the edit.
+  if (edits_ == nullptr || edits_->NativeOf(core_->focused()) == nullptr) ::SetFocus(hwnd);
+}
+
+void Window::OnButtonUp(Point point) {
+  // The core sees the release before the capture goes: releasing first
+  // would report a lost capture and cancel the click.
+  core_->ButtonUp(point);
+  if (::GetCapture() == hwnd_.load()) ::ReleaseCapture();
+}
+
+void Window::OnCaptureChanged(HWND gaining) {
+  if (core_->pushed() != nullptr && gaining != hwnd_.load()) core_->ButtonUp({-1, -1});
+}
+
+void Window::OnMouseWheel(Point screen, int delta, bool shift) {
+  if (drop_down_ != nullptr) {
+    drop_down_->Wheel(delta);
+    return;
+  }
+  // Shift turns the wheel sideways, as in most programs.
+  core_->Wheel(ClientPoint(screen), delta, shift);
+}
+
+void Window::OnMouseTilt(Point screen, int delta) {
+  if (drop_down_ != nullptr) return;
+  // A tilt to the right (positive) shows what lies to the right.
+  core_->Wheel(ClientPoint(screen), -delta, true);
+}
+
+void Window::OnSetCursor() {
+  POINT p;
+  ::GetCursorPos(&p);
+  HCURSOR cursor = core_->CursorAt(ClientPoint({p.x, p.y}));
+  ::SetCursor(cursor != nullptr ? cursor : ::LoadCursorW(nullptr, IDC_ARROW));
+}
+
+LRESULT Window::OnHitTest(Point screen) {
+  const Point p = ClientPoint(screen);
+  core_->LayoutIfNeeded();
+  // The description's size box: borders of the client that resize the window.
+  const Edges box = ScaleBy(core_->description().size_box, core_->dpi());
+  const Size client = core_->client_size();
+  if (!::IsZoomed(hwnd_.load()) && (box.left | box.top | box.right | box.bottom) != 0) {
+    const bool left = p.x < box.left, right = p.x >= client.cx - box.right;
+    const bool top = p.y < box.top, bottom = p.y >= client.cy - box.bottom;
+    if (top && left) return HTTOPLEFT;
+    if (top && right) return HTTOPRIGHT;
+    if (bottom && left) return HTBOTTOMLEFT;
+    if (bottom && right) return HTBOTTOMRIGHT;
+    if (left) return HTLEFT;
+    if (right) return HTRIGHT;
+    if (top) return HTTOP;
+    if (bottom) return HTBOTTOM;
+  }
+  return core_->IsCaption(p) ? HTCAPTION : HTCLIENT;
+}
+
+void Window::OnGetMinMaxInfo(MINMAXINFO& info) {
+  HWND hwnd = hwnd_.load();
+  RECT frame{0, 0, 0, 0};
+  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
+  const int extra_x = frame.right - frame.left, extra_y = frame.bottom - frame.top;
+  const Size min = core_->description().min_size;
+  const Size max = core_->description().max_size;
+  if (min.cx > 0) info.ptMinTrackSize.x = ScaleBy(min.cx, core_->dpi()) + extra_x;
+  if (min.cy > 0) info.ptMinTrackSize.y = ScaleBy(min.cy, core_->dpi()) + extra_y;
+  if (max.cx > 0) info.ptMaxTrackSize.x = ScaleBy(max.cx, core_->dpi()) + extra_x;
+  if (max.cy > 0) info.ptMaxTrackSize.y = ScaleBy(max.cy, core_->dpi()) + extra_y;
+}
+
+bool Window::OnKeyDown(UINT key) {
+  // The open list has the keys first: Esc closes it, not the window.
+  if (drop_down_ != nullptr && drop_down_->KeyDown(key)) return true;
+  if (key == VK_ESCAPE) {
+    ::PostMessageW(hwnd_.load(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    return true;
+  }
+  const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+  return core_->KeyDown(static_cast<int>(key), shift);
+}
+
+void Window::OnTimer(UINT id) {
+  if (id == kBrowserWatchTimer) {
+    bool pending = false;
+    for (auto& [name, browser] : browsers_) pending = browser.native->CheckTimeout() || pending;
+    if (!pending) ::KillTimer(hwnd_.load(), kBrowserWatchTimer);
+    return;
+  }
+  if (timers_ && timers_->Fire(id)) return;
+  core_->Notify({L"timer", nullptr, L"", static_cast<int>(id), L""});
+}
+
+void Window::OnDpiChanged(int dpi, const RECT& suggested) {
+  core_->SetDpi(dpi);
+  ::SetWindowPos(hwnd_.load(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ApplyDpi(dpi);
+}
+
+void Window::OnCloseRequest(int code) {
+  close_code_ = code;
+  closed_ = true;
+  CloseDropDown();
+  // The owner comes back before this window goes, so activation returns to it.
+  if (owner_ != nullptr) ::EnableWindow(owner_, TRUE);
+  ::DestroyWindow(hwnd_.load());
+}
+
+void Window::OnNcDestroy() {
+  CloseDropDown();
+  browsers_.clear();
+  timers_.reset();
+  edits_.reset();
+  closed_ = true;
+  ::SetWindowLongPtrW(hwnd_.load(), GWLP_USERDATA, 0);
+  hwnd_.store(nullptr);
+  queue_.SetWindow(nullptr);
+}
+
+Point Window::ClientPoint(Point screen) const {
+  POINT p{screen.x, screen.y};
+  ::ScreenToClient(hwnd_.load(), &p);
+  return {p.x, p.y};
 }
 
 }  // namespace toolkit

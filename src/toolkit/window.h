@@ -92,6 +92,9 @@ class Window {
   // window is gone first.
   void PostToUiThread(std::function<void()> work);
 
+  // The open drop-down list of a combo box, or null.
+  [[nodiscard]] DropDownList* drop_down() const { return drop_down_.get(); }
+
  protected:
   // Window-wide notifications ("windowinit", "click", …).
   virtual void OnNotify(const Notification& notification) { (void)notification; }
@@ -107,8 +110,26 @@ class Window {
   class Host;
   friend class Host;
   static LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+  LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+  // The messages' handlers (points in client coordinates unless named `screen`).
   void OnPaint();
+  void OnSize(WPARAM kind, Size client);
+  void OnMouseMove(Point point);
+  void OnMouseLeave();
+  void OnButtonDown(Point point);
+  void OnButtonUp(Point point);
+  void OnCaptureChanged(HWND gaining);
+  void OnMouseWheel(Point screen, int delta, bool shift);
+  void OnMouseTilt(Point screen, int delta);
+  void OnSetCursor();
+  [[nodiscard]] LRESULT OnHitTest(Point screen);
+  void OnGetMinMaxInfo(MINMAXINFO& info);
+  bool OnKeyDown(UINT key);
+  void OnTimer(UINT id);
+  void OnDpiChanged(int dpi, const RECT& suggested);
+  void OnCloseRequest(int code);
+  void OnNcDestroy();
+  [[nodiscard]] Point ClientPoint(Point screen) const;
   void CreateNativeChildren();
   void PlaceNativeChildren();
   void ApplyDpi(int dpi);
@@ -117,12 +138,6 @@ class Window {
   bool OpenDropDown(Combo& combo);
   void CloseDropDown();
   void DropDownDone(UINT generation, int chosen);
-
- public:
-  // The open drop-down list of a combo box, or null.
-  [[nodiscard]] DropDownList* drop_down() const { return drop_down_.get(); }
-
- private:
 
   std::unique_ptr<Host> core_;
   std::unique_ptr<NativeEdits> edits_;  // goes before the controls it points to
