@@ -29,6 +29,15 @@ FatalErrorHandler& FatalHandler() {
   return handler;
 }
 
+// A window without a description (before Create, or after it failed): an
+// empty root, so every operation finds nothing and answers so.
+std::unique_ptr<WindowDescription> EmptyDescription() {
+  auto description = std::make_unique<WindowDescription>();
+  description->root = std::make_unique<Control>(L"Window");
+  description->resources = std::make_shared<SkinResources>(nullptr);
+  return description;
+}
+
 Point PointFromLParam(LPARAM lparam) {
   return {static_cast<int>(static_cast<short>(LOWORD(lparam))), static_cast<int>(static_cast<short>(HIWORD(lparam)))};
 }
@@ -124,7 +133,7 @@ class Window::Host : public WindowCore, public NativeChildren {
   Window& window_;
 };
 
-Window::Window() : queue_(kRunQueuedMessage) {}
+Window::Window() : core_(std::make_unique<Host>(*this, EmptyDescription(), 96)), queue_(kRunQueuedMessage) {}
 
 WindowCore& Window::core() { return *core_; }
 
@@ -159,7 +168,7 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
                                 ::GetModuleHandleW(nullptr), this);
   if (hwnd == nullptr) {
     if (error != nullptr) *error = L"the native window cannot be created (" + platform::DecimalText(::GetLastError()) + L")";
-    core_.reset();
+    core_ = std::make_unique<Host>(*this, EmptyDescription(), 96);
     return false;
   }
   timers_ = std::make_unique<ControlTimers>(hwnd, kFirstControlTimer, kLastControlTimer);
@@ -270,6 +279,7 @@ void Window::Hide() {
 
 void Window::CenterOnOwner() {
   HWND hwnd = hwnd_.load();
+  if (hwnd == nullptr) return;
   RECT window, area;
   ::GetWindowRect(hwnd, &window);
   if (owner_ != nullptr && ::IsWindowVisible(owner_)) {
@@ -470,7 +480,7 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
 // unanswered goes to the default procedure.
 LRESULT Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
   LRESULT result = 0;
-  if (core_ != nullptr && OnMessage(message, wparam, lparam, &result)) return result;
+  if (OnMessage(message, wparam, lparam, &result)) return result;
   switch (message) {
     case WM_PAINT: OnPaint(); return 0;
     case WM_ERASEBKGND: return 1;

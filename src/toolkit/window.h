@@ -50,7 +50,8 @@ class Window {
   Window& operator=(const Window&) = delete;
 
   // Builds the description and creates the (hidden) native window. False
-  // with `error` set when the description cannot be built.
+  // with `error` set when the description cannot be built; the window then
+  // has no controls, and every operation answers as for a missing control.
   [[nodiscard]] bool Create(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
                             const WindowOptions& options, std::wstring* error = nullptr);
   // The same for a main window: on failure the fatal-error handler runs
@@ -60,7 +61,7 @@ class Window {
 
   [[nodiscard]] HWND hwnd() const { return hwnd_.load(); }
   [[nodiscard]] WindowCore& core();
-  [[nodiscard]] bool is_created() const { return core_ != nullptr && hwnd() != nullptr; }
+  [[nodiscard]] bool is_created() const { return hwnd() != nullptr; }
 
   void ShowModeless();
   // Shows the window, disables its owner and pumps messages until the window

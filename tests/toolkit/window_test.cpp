@@ -798,6 +798,40 @@ TEST(FatalErrorTest, AMainWindowThatCannotBeBuiltReportsAndEnds) {
   EXPECT_EQ(no_description.hwnd(), nullptr);
 }
 
+TEST(FailedWindowTest, EveryOperationAfterAFailedCreateAnswersWithoutAWindow) {
+  toolkit_test::LogCapture log;
+  RecordingWindow window;
+  std::wstring error;
+  ASSERT_FALSE(window.Create(OpenTestSkin(L"basic"), L"missing.xml", {}, &error));
+  EXPECT_NE(error.find(L"missing.xml"), std::wstring::npos);
+  EXPECT_FALSE(window.is_created());
+  EXPECT_EQ(window.hwnd(), nullptr);
+  EXPECT_EQ(window.FindControl(L"ok"), nullptr);
+  EXPECT_FALSE(window.SetAttribute(L"ok", L"text", L"x"));
+  EXPECT_FALSE(window.SelectItem(L"ok", 0));
+  EXPECT_EQ(window.ReadState(L"ok", L"text"), std::nullopt);
+  EXPECT_FALSE(window.FillCombo(L"ok", {L"a"}, L"a"));
+  window.SetControlHandler(L"ok", [](const Notification&) {});
+  EXPECT_FALSE(window.SetBrowserEventHandler(L"browser", nullptr));
+  window.Navigate(L"browser", L"http://127.0.0.1:1/");
+  bool ran = false;
+  window.PostToUiThread([&ran] { ran = true; });
+  window.ShowModeless();
+  window.CenterOnOwner();
+  window.Resize(100, 100);
+  window.Hide();
+  EXPECT_FALSE(window.SetTimer(1, 10));
+  window.KillTimer(1);
+  EXPECT_EQ(window.RunModal(), -1);
+  window.Close(1);
+  EXPECT_EQ(window.core().FindControl(L"ok"), nullptr);
+  EXPECT_EQ(window.core().focused(), nullptr);
+  EXPECT_EQ(window.drop_down(), nullptr);
+  PumpFor(50);
+  EXPECT_FALSE(ran) << "work for a window that never was is dropped";
+  EXPECT_TRUE(window.seen.empty());
+}
+
 }  // namespace
 
 namespace {
