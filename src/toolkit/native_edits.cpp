@@ -53,7 +53,10 @@ void ApplyRichEditLook(HWND native, const Edit& edit, HFONT font) {
 NativeEdits::NativeEdits(HWND parent, WindowCore& core) : parent_(parent), core_(core) {}
 
 NativeEdits::~NativeEdits() {
-  for (auto& [native, edit] : edits_) edit->SetNative(nullptr);
+  for (auto& [native, child] : edits_) {
+    child.edit->SetNative(nullptr);
+    (void)child.native.Release();  // destroyed with the parent
+  }
 }
 
 void NativeEdits::Add(Edit& edit) {
@@ -66,7 +69,7 @@ void NativeEdits::Add(Edit& edit) {
     LogLine(L"the native edit of \"" + edit.name() + L"\" cannot be made (" + platform::DecimalText(::GetLastError()) + L")");
     return;
   }
-  edits_[native] = &edit;
+  edits_[native] = {&edit, UniqueWindow(native)};
   edit.SetNative(native);
   HFONT font = core_.resources().Font(edit.style().font, core_.dpi());
   if (rich) {
@@ -81,23 +84,19 @@ void NativeEdits::Add(Edit& edit) {
 }
 
 void NativeEdits::Remove(const Control* control) {
-  for (auto it = edits_.begin(); it != edits_.end(); ++it) {
-    if (it->second != control) continue;
-    ::DestroyWindow(it->first);
-    edits_.erase(it);
-    return;
-  }
+  std::erase_if(edits_, [control](const auto& entry) { return entry.second.edit == control; });
 }
 
 HWND NativeEdits::NativeOf(const Control* control) const {
-  for (const auto& [native, edit] : edits_) {
-    if (edit == control) return native;
+  for (const auto& [native, child] : edits_) {
+    if (child.edit == control) return native;
   }
   return nullptr;
 }
 
 void NativeEdits::ApplyFonts() {
-  for (auto& [native, edit] : edits_) {
+  for (auto& [native, child] : edits_) {
+    Edit* edit = child.edit;
     HFONT font = core_.resources().Font(edit->style().font, core_.dpi());
     if (IsRich(*edit)) {
       ApplyRichEditLook(native, *edit, font);
@@ -108,7 +107,8 @@ void NativeEdits::ApplyFonts() {
 }
 
 void NativeEdits::Place() {
-  for (auto& [native, edit] : edits_) {
+  for (auto& [native, child] : edits_) {
+    const Edit* edit = child.edit;
     const int inset = edit->Scale(std::max(edit->style().border_size, 1)) + edit->Scale(2);
     Rect r = edit->rect().Deflate({inset, inset, inset, inset});
     if (!edit->multi_line()) {
@@ -128,9 +128,9 @@ bool NativeEdits::OnCommand(WPARAM wparam, LPARAM lparam) {
   auto found = edits_.find(reinterpret_cast<HWND>(lparam));
   if (found == edits_.end()) return false;
   if (HIWORD(wparam) == EN_CHANGE) {
-    found->second->TakeNativeText();
+    found->second.edit->TakeNativeText();
   } else if (HIWORD(wparam) == EN_SETFOCUS) {
-    core_.SetFocus(found->second);
+    core_.SetFocus(found->second.edit);
   }
   return true;
 }
@@ -138,7 +138,7 @@ bool NativeEdits::OnCommand(WPARAM wparam, LPARAM lparam) {
 HBRUSH NativeEdits::OnColor(HDC dc, HWND child) {
   // The description's text and background colours for plain edits.
   auto found = edits_.find(child);
-  const Edit* edit = found != edits_.end() ? found->second : nullptr;
+  const Edit* edit = found != edits_.end() ? found->second.edit : nullptr;
   const COLORREF back = ColorRefOf(edit != nullptr ? edit->native_bk_color() : 0xFFFFFFFF);
   if (!brush_ || brush_color_ != back) {
     brush_.Reset(::CreateSolidBrush(back));

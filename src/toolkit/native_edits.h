@@ -20,8 +20,8 @@ class WindowCore;
 class NativeEdits {
  public:
   NativeEdits(HWND parent, WindowCore& core);
-  // The native windows go with their parent; the controls paint their own
-  // text again.
+  // The native windows are gone with their parent by then; the controls
+  // paint their own text again.
   ~NativeEdits();
   NativeEdits(const NativeEdits&) = delete;
   NativeEdits& operator=(const NativeEdits&) = delete;
@@ -46,10 +46,15 @@ class NativeEdits {
   static LRESULT CALLBACK KeyProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR data);
   void ApplyFont(Edit& edit);
 
+  struct Child {
+    Edit* edit;
+    UniqueWindow native;  // destroyed when its control goes, else with the parent
+  };
+
   HWND parent_;
   WindowCore& core_;
   int next_id_ = 100;
-  std::map<HWND, Edit*> edits_;
+  std::map<HWND, Child> edits_;
   UniqueGdiObject brush_;
   COLORREF brush_color_ = 0;
 };

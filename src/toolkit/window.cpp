@@ -44,8 +44,8 @@ Point PointFromLParam(LPARAM lparam) {
 
 
 // Picks the icon image nearest to `size` from an .ico file's bytes.
-HICON IconFromIcoBytes(const std::string& bytes, int size) {
-  if (bytes.size() < 6 || bytes[0] != 0 || bytes[1] != 0 || bytes[2] != 1 || bytes[3] != 0) return nullptr;
+UniqueIcon IconFromIcoBytes(const std::string& bytes, int size) {
+  if (bytes.size() < 6 || bytes[0] != 0 || bytes[1] != 0 || bytes[2] != 1 || bytes[3] != 0) return {};
   const int count = static_cast<uint8_t>(bytes[4]) | (static_cast<uint8_t>(bytes[5]) << 8);
   int best = -1;
   int best_distance = 1 << 30;
@@ -57,7 +57,7 @@ HICON IconFromIcoBytes(const std::string& bytes, int size) {
       best = i;
     }
   }
-  if (best < 0) return nullptr;
+  if (best < 0) return {};
   const size_t entry = 6 + 16 * static_cast<size_t>(best);
   auto le32 = [&](size_t at) {
     return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) | (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8) |
@@ -66,9 +66,9 @@ HICON IconFromIcoBytes(const std::string& bytes, int size) {
   };
   const uint32_t length = le32(entry + 8);
   const uint32_t offset = le32(entry + 12);
-  if (length == 0 || offset > bytes.size() || length > bytes.size() - offset) return nullptr;
-  return ::CreateIconFromResourceEx(reinterpret_cast<PBYTE>(const_cast<char*>(bytes.data() + offset)), length, TRUE,
-                                    0x00030000, size, size, LR_DEFAULTCOLOR);
+  if (length == 0 || offset > bytes.size() || length > bytes.size() - offset) return {};
+  return UniqueIcon(::CreateIconFromResourceEx(reinterpret_cast<PBYTE>(const_cast<char*>(bytes.data() + offset)), length,
+                                               TRUE, 0x00030000, size, size, LR_DEFAULTCOLOR));
 }
 
 }  // namespace
@@ -142,10 +142,9 @@ Control* Window::FindControl(std::wstring_view name) const { return core_->FindC
 Window::~Window() {
   browsers_.clear();
   timers_.reset();
-  if (HWND hwnd = hwnd_.load()) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    ::DestroyWindow(hwnd);
-  }
+  // This object goes first: the window's last messages must not reach it.
+  if (window_) ::SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
+  window_.Reset();
 }
 
 bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
@@ -175,12 +174,12 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
   if (!options.icon.empty()) {
     std::string bytes;
     if (archive->Read(options.icon, &bytes) == ZipError::kNone) {
-      big_icon_.icon = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXICON));
-      small_icon_.icon = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXSMICON));
-      if (big_icon_.icon) ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.icon));
-      if (small_icon_.icon) ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.icon));
+      big_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXICON));
+      small_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXSMICON));
+      if (big_icon_) ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.Get()));
+      if (small_icon_) ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.Get()));
     }
-    if (!big_icon_.icon) LogOnce(L"icon:" + options.icon, L"window icon \"" + options.icon + L"\" cannot be loaded");
+    if (!big_icon_) LogOnce(L"icon:" + options.icon, L"window icon \"" + options.icon + L"\" cannot be loaded");
   }
   ApplyDpi(DpiOfWindow(hwnd));
   CreateNativeChildren();
@@ -209,7 +208,7 @@ void Window::ApplyDpi(int dpi) {
   core_->SetDpi(dpi);
   const Size client = core_->PreferredClientSize();
   RECT outer{0, 0, client.cx, client.cy};
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
   ::AdjustWindowRectEx(&outer, static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
   ::SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
@@ -218,7 +217,7 @@ void Window::ApplyDpi(int dpi) {
 }
 
 void Window::CreateNativeChildren() {
-  edits_ = std::make_unique<NativeEdits>(hwnd_.load(), *core_);
+  edits_ = std::make_unique<NativeEdits>(window_.Get(), *core_);
   WalkTree(*core_->root(), [this](Control& control) {
     control.RequestNative(*core_);
     return Walk::kIntoChildren;
@@ -231,7 +230,7 @@ void Window::PlaceNativeChildren() {
 }
 
 void Window::ShowModeless() {
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
   if (hwnd == nullptr) return;
   ::ShowWindow(hwnd, SW_SHOW);
   ::UpdateWindow(hwnd);
@@ -242,7 +241,7 @@ void Window::ShowModeless() {
 }
 
 int Window::RunModal() {
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
   if (hwnd == nullptr) return -1;
   const bool disable_owner = owner_ != nullptr && ::IsWindowEnabled(owner_);
   if (disable_owner) ::EnableWindow(owner_, FALSE);
@@ -269,16 +268,16 @@ int Window::RunModal() {
 }
 
 void Window::Close(int code) {
-  if (HWND hwnd = hwnd_.load()) ::PostMessageW(hwnd, kCloseMessage, static_cast<WPARAM>(code), 0);
+  if (HWND hwnd = window_.Get()) ::PostMessageW(hwnd, kCloseMessage, static_cast<WPARAM>(code), 0);
 }
 
 void Window::Hide() {
   CloseDropDown();
-  if (HWND hwnd = hwnd_.load()) ::ShowWindow(hwnd, SW_HIDE);
+  if (HWND hwnd = window_.Get()) ::ShowWindow(hwnd, SW_HIDE);
 }
 
 void Window::CenterOnOwner() {
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
   if (hwnd == nullptr) return;
   RECT window, area;
   ::GetWindowRect(hwnd, &window);
@@ -295,17 +294,17 @@ void Window::CenterOnOwner() {
 }
 
 void Window::Resize(int width, int height) {
-  if (HWND hwnd = hwnd_.load())
+  if (HWND hwnd = window_.Get())
     ::SetWindowPos(hwnd, nullptr, 0, 0, std::max(1, width), std::max(1, height), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Window::SetTimer(UINT id, UINT elapse_ms) {
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
   return hwnd != nullptr && id < kFirstControlTimer && ::SetTimer(hwnd, id, elapse_ms, nullptr) != 0;
 }
 
 void Window::KillTimer(UINT id) {
-  if (HWND hwnd = hwnd_.load()) ::KillTimer(hwnd, id);
+  if (HWND hwnd = window_.Get()) ::KillTimer(hwnd, id);
 }
 
 bool Window::SetAttribute(std::wstring_view name, std::wstring_view attribute, const std::wstring& value) {
@@ -346,7 +345,7 @@ void Window::Navigate(const std::wstring& name, const std::wstring& url) {
   PostToUiThread([this, name, url] {
     auto found = browsers_.find(name);
     if (found == browsers_.end()) return;
-    if (found->second.native->Navigate(url)) ::SetTimer(hwnd_.load(), kBrowserWatchTimer, kBrowserWatchPeriodMs, nullptr);
+    if (found->second.native->Navigate(url)) ::SetTimer(window_.Get(), kBrowserWatchTimer, kBrowserWatchPeriodMs, nullptr);
   });
 }
 
@@ -354,12 +353,12 @@ void Window::PostToUiThread(std::function<void()> work) { (void)queue_.Post(std:
 
 void Window::ShowFocus(Control* control) {
   HWND native = edits_ != nullptr ? edits_->NativeOf(control) : nullptr;
-  HWND target = native != nullptr ? native : hwnd_.load();
-  if (target != nullptr && ::GetFocus() != target && ::IsWindowVisible(hwnd_.load())) ::SetFocus(target);
+  HWND target = native != nullptr ? native : window_.Get();
+  if (target != nullptr && ::GetFocus() != target && ::IsWindowVisible(window_.Get())) ::SetFocus(target);
 }
 
 bool Window::OpenDropDown(Combo& combo) {
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
   const std::vector<std::wstring>& items = combo.items();
   if (hwnd == nullptr || items.empty()) return false;
   // A second activation while the list is open closes it, as a click on an open combo does.
@@ -372,12 +371,11 @@ bool Window::OpenDropDown(Combo& combo) {
   look.dpi = dpi;
   look.font = core_->resources().Font(combo.style().font, dpi);
   TEXTMETRICW metrics{};
-  HDC dc = ::GetDC(hwnd);
   {
-    ScopedSelectObject select(dc, look.font);
-    ::GetTextMetricsW(dc, &metrics);
+    ScopedWindowDc dc(hwnd);
+    ScopedSelectObject select(dc.Get(), look.font);
+    ::GetTextMetricsW(dc.Get(), &metrics);
   }
-  ::ReleaseDC(hwnd, dc);
   look.row_height = metrics.tmHeight + ScaleBy(6, dpi);
   look.visible_rows = combo.drop_rows();
   if (combo.drop_height() > 0) {
@@ -420,7 +418,7 @@ void Window::UpdateTooltip(Point point) {
   tooltip_for_ = hot;
   TOOLINFOW info{};
   info.cbSize = sizeof(info);
-  info.hwnd = hwnd_.load();
+  info.hwnd = window_.Get();
   info.uId = 1;
   ::SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
   if (hot == nullptr || hot->tooltip().empty()) return;
@@ -431,14 +429,13 @@ void Window::UpdateTooltip(Point point) {
   ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
   // The move that brought the pointer here came before the tool existed:
   // hand it over so the tooltip's delay starts now.
-  MSG move{hwnd_.load(), WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y), static_cast<DWORD>(::GetMessageTime()), {}};
+  MSG move{window_.Get(), WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y), static_cast<DWORD>(::GetMessageTime()), {}};
   ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
 }
 
 void Window::OnPaint() {
-  HWND hwnd = hwnd_.load();
-  PAINTSTRUCT paint;
-  HDC dc = ::BeginPaint(hwnd, &paint);
+  ScopedPaint paint(window_.Get());
+  HDC dc = paint.dc();
   if (dc == nullptr) return;
   core_->LayoutIfNeeded();
   PlaceNativeChildren();
@@ -448,27 +445,26 @@ void Window::OnPaint() {
     back_buffer_.Reset(::CreateCompatibleBitmap(dc, std::max(1, client.cx), std::max(1, client.cy)));
     back_buffer_size_ = client;
   }
-  const Rect dirty{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right, paint.rcPaint.bottom};
+  const RECT& area = paint.area();
+  const Rect dirty{area.left, area.top, area.right, area.bottom};
   if (back_dc_ && back_buffer_ && !dirty.empty()) {
     ScopedSelectObject select(back_dc_.Get(), back_buffer_.Get());
     {
       ScopedSaveDc saved(back_dc_.Get());
       ::IntersectClipRect(back_dc_.Get(), dirty.left, dirty.top, dirty.right, dirty.bottom);
-      RECT r{dirty.left, dirty.top, dirty.right, dirty.bottom};
-      ::FillRect(back_dc_.Get(), &r, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+      ::FillRect(back_dc_.Get(), &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
       core_->Paint(back_dc_.Get(), dirty, {});
     }
     ::BitBlt(dc, dirty.left, dirty.top, dirty.width(), dirty.height(), back_dc_.Get(), dirty.left, dirty.top, SRCCOPY);
   }
   (void)core_->TakeDirty();
-  ::EndPaint(hwnd, &paint);
 }
 
 LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     auto* created = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-    created->hwnd_.store(hwnd);
+    created->window_ = UniqueWindow(hwnd);
     created->queue_.SetWindow(hwnd);
   }
   auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -522,7 +518,7 @@ LRESULT Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     case kCloseMessage: OnCloseRequest(static_cast<int>(wparam)); return 0;
     case kRunQueuedMessage: queue_.RunPending(); return 0;
     case kDropDownDoneMessage: DropDownDone(static_cast<UINT>(wparam), static_cast<int>(lparam)); return 0;
-    case WM_NCDESTROY: OnNcDestroy(); break;
+    case WM_NCDESTROY: OnNcDestroy(hwnd); break;
     default: break;
   }
   return ::DefWindowProcW(hwnd, message, wparam, lparam);
@@ -538,7 +534,7 @@ void Window::OnSize(WPARAM kind, Size client) {
 
 void Window::OnMouseMove(Point point) {
   if (!tracking_mouse_) {
-    TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd_.load(), 0};
+    TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window_.Get(), 0};
     tracking_mouse_ = ::TrackMouseEvent(&track) != FALSE;
   }
   core_->MouseMove(point);
@@ -552,7 +548,7 @@ void Window::OnMouseLeave() {
 }
 
 void Window::OnButtonDown(Point point) {
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
   ::SetCapture(hwnd);
   core_->ButtonDown(point);
   // A press on a native edit's control leaves the keys with the edit.
@@ -563,11 +559,11 @@ void Window::OnButtonUp(Point point) {
   // The core sees the release before the capture goes: releasing first
   // would report a lost capture and cancel the click.
   core_->ButtonUp(point);
-  if (::GetCapture() == hwnd_.load()) ::ReleaseCapture();
+  if (::GetCapture() == window_.Get()) ::ReleaseCapture();
 }
 
 void Window::OnCaptureChanged(HWND gaining) {
-  if (core_->pushed() != nullptr && gaining != hwnd_.load()) core_->ButtonUp({-1, -1});
+  if (core_->pushed() != nullptr && gaining != window_.Get()) core_->ButtonUp({-1, -1});
 }
 
 void Window::OnMouseWheel(Point screen, int delta, bool shift) {
@@ -598,7 +594,7 @@ LRESULT Window::OnHitTest(Point screen) {
   // The description's size box: borders of the client that resize the window.
   const Edges box = ScaleBy(core_->description().size_box, core_->dpi());
   const Size client = core_->client_size();
-  if (!::IsZoomed(hwnd_.load()) && (box.left | box.top | box.right | box.bottom) != 0) {
+  if (!::IsZoomed(window_.Get()) && (box.left | box.top | box.right | box.bottom) != 0) {
     const bool left = p.x < box.left, right = p.x >= client.cx - box.right;
     const bool top = p.y < box.top, bottom = p.y >= client.cy - box.bottom;
     if (top && left) return HTTOPLEFT;
@@ -614,7 +610,7 @@ LRESULT Window::OnHitTest(Point screen) {
 }
 
 void Window::OnGetMinMaxInfo(MINMAXINFO& info) {
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
   RECT frame{0, 0, 0, 0};
   ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
@@ -631,7 +627,7 @@ bool Window::OnKeyDown(UINT key) {
   // The open list has the keys first: Esc closes it, not the window.
   if (drop_down_ != nullptr && drop_down_->KeyDown(key)) return true;
   if (key == VK_ESCAPE) {
-    ::PostMessageW(hwnd_.load(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ::PostMessageW(window_.Get(), WM_SYSCOMMAND, SC_CLOSE, 0);
     return true;
   }
   const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
@@ -642,7 +638,7 @@ void Window::OnTimer(UINT id) {
   if (id == kBrowserWatchTimer) {
     bool pending = false;
     for (auto& [name, browser] : browsers_) pending = browser.native->CheckTimeout() || pending;
-    if (!pending) ::KillTimer(hwnd_.load(), kBrowserWatchTimer);
+    if (!pending) ::KillTimer(window_.Get(), kBrowserWatchTimer);
     return;
   }
   if (timers_ && timers_->Fire(id)) return;
@@ -651,7 +647,7 @@ void Window::OnTimer(UINT id) {
 
 void Window::OnDpiChanged(int dpi, const RECT& suggested) {
   core_->SetDpi(dpi);
-  ::SetWindowPos(hwnd_.load(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+  ::SetWindowPos(window_.Get(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
   ApplyDpi(dpi);
 }
@@ -662,23 +658,26 @@ void Window::OnCloseRequest(int code) {
   CloseDropDown();
   // The owner comes back before this window goes, so activation returns to it.
   if (owner_ != nullptr) ::EnableWindow(owner_, TRUE);
-  ::DestroyWindow(hwnd_.load());
+  // Destroyed now but let go of only at WM_NCDESTROY: hwnd() stays valid
+  // for the messages of the destruction.
+  ::DestroyWindow(window_.Get());
 }
 
-void Window::OnNcDestroy() {
+void Window::OnNcDestroy(HWND hwnd) {
   CloseDropDown();
   browsers_.clear();
   timers_.reset();
   edits_.reset();
   closed_ = true;
-  ::SetWindowLongPtrW(hwnd_.load(), GWLP_USERDATA, 0);
-  hwnd_.store(nullptr);
+  ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  // Destroyed already (closed, or with its owner window): nothing is left to destroy.
+  (void)window_.Release();
   queue_.SetWindow(nullptr);
 }
 
 Point Window::ClientPoint(Point screen) const {
   POINT p{screen.x, screen.y};
-  ::ScreenToClient(hwnd_.load(), &p);
+  ::ScreenToClient(window_.Get(), &p);
   return {p.x, p.y};
 }
 

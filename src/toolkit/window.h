@@ -6,7 +6,6 @@
 // only as owned closures posted to its thread.
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -59,7 +58,8 @@ class Window {
   [[nodiscard]] bool CreateOrExit(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
                                   const WindowOptions& options);
 
-  [[nodiscard]] HWND hwnd() const { return hwnd_.load(); }
+  // The native window (UI thread), from its creation until it is destroyed.
+  [[nodiscard]] HWND hwnd() const { return window_.Get(); }
   [[nodiscard]] WindowCore& core();
   [[nodiscard]] bool is_created() const { return hwnd() != nullptr; }
 
@@ -129,7 +129,7 @@ class Window {
   void OnTimer(UINT id);
   void OnDpiChanged(int dpi, const RECT& suggested);
   void OnCloseRequest(int code);
-  void OnNcDestroy();
+  void OnNcDestroy(HWND hwnd);
   [[nodiscard]] Point ClientPoint(Point screen) const;
   void CreateNativeChildren();
   void PlaceNativeChildren();
@@ -142,21 +142,15 @@ class Window {
 
   std::unique_ptr<Host> core_;
   std::unique_ptr<NativeEdits> edits_;  // goes before the controls it points to
-  std::atomic<HWND> hwnd_{nullptr};
+  UniqueWindow window_;
   HWND owner_ = nullptr;
   HWND tooltip_ = nullptr;
   Control* tooltip_for_ = nullptr;
   UniqueGdiObject back_buffer_;
   Size back_buffer_size_;
   UniqueMemoryDc back_dc_;
-  struct IconOwner {
-    HICON icon = nullptr;
-    ~IconOwner() {
-      if (icon != nullptr) ::DestroyIcon(icon);
-    }
-  };
-  IconOwner big_icon_;
-  IconOwner small_icon_;
+  UniqueIcon big_icon_;
+  UniqueIcon small_icon_;
   std::unique_ptr<ControlTimers> timers_;
   // The hosted browsers by control name, each with the control it shows in.
   struct Browser {

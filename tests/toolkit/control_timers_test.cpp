@@ -5,6 +5,7 @@
 #include "skin_test_support.h"
 #include "toolkit/control.h"
 #include "toolkit/control_timers.h"
+#include "toolkit/gdi_owners.h"
 #include "toolkit/window_messages.h"
 
 namespace {
@@ -25,13 +26,11 @@ class Ticker : public toolkit::Control {
 
 class ControlTimersTest : public testing::Test {
  protected:
-  void SetUp() override {
-    window_ = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr),
-                                nullptr);
-    ASSERT_NE(window_, nullptr);
-  }
-  void TearDown() override { ::DestroyWindow(window_); }
-  HWND window_ = nullptr;
+  void SetUp() override { ASSERT_NE(window_, nullptr); }
+  // A message-only window owns the timers.
+  const toolkit::UniqueWindow owner_{::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                                       ::GetModuleHandleW(nullptr), nullptr)};
+  const HWND window_ = owner_.Get();
 };
 
 TEST_F(ControlTimersTest, AnimationsTickingForDaysKeepReusingTheirTimerIds) {

@@ -111,17 +111,16 @@ toolkit::RenderedImage Screenshot(HWND hwnd, const std::wstring& file) {
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), image.width, -image.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
-  HDC window_dc = ::GetDC(hwnd);
-  toolkit::UniqueGdiObject bitmap(::CreateDIBSection(window_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  toolkit::UniqueMemoryDc dc(::CreateCompatibleDC(window_dc));
   {
+    toolkit::ScopedWindowDc window_dc(hwnd);
+    toolkit::UniqueGdiObject bitmap(::CreateDIBSection(window_dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    toolkit::UniqueMemoryDc dc(::CreateCompatibleDC(window_dc.Get()));
     toolkit::ScopedSelectObject select(dc.Get(), bitmap.Get());
-    ::BitBlt(dc.Get(), 0, 0, image.width, image.height, window_dc, 0, 0, SRCCOPY);
+    ::BitBlt(dc.Get(), 0, 0, image.width, image.height, window_dc.Get(), 0, 0, SRCCOPY);
     ::GdiFlush();
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    image.pixels.assign(pixels, pixels + static_cast<size_t>(image.width) * image.height);
   }
-  ::ReleaseDC(hwnd, window_dc);
-  const auto* pixels = static_cast<const uint32_t*>(bits);
-  image.pixels.assign(pixels, pixels + static_cast<size_t>(image.width) * image.height);
   // GDI leaves the alpha byte zero; viewers would show those pixels as holes.
   for (uint32_t& pixel : image.pixels) pixel |= 0xFF000000u;
   ::CreateDirectoryW(file.substr(0, file.rfind(L'\\')).c_str(), nullptr);
@@ -452,10 +451,9 @@ TEST(RichEditLibraryTest, PrefersTheNewestLibraryAndFallsBackToThePlainEdit) {
     return loaded;
   });
   ASSERT_STREQ(older.window_class, L"RichEdit20W");
-  HWND probe = ::CreateWindowExW(0, older.window_class, L"probe", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr,
-                                 ::GetModuleHandleW(nullptr), nullptr);
-  ASSERT_NE(probe, nullptr);
-  ::DestroyWindow(probe);
+  const toolkit::UniqueWindow probe(::CreateWindowExW(0, older.window_class, L"probe", WS_POPUP, 0, 0, 50, 20, nullptr,
+                                                      nullptr, ::GetModuleHandleW(nullptr), nullptr));
+  EXPECT_TRUE(probe.IsValid());
 }
 
 std::wstring ClassOf(HWND hwnd) {
@@ -871,12 +869,11 @@ TEST(WindowDpiTest, TheRealWindowScalesLayoutImagesAndFontsWithItsDpi) {
                                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
                                                L"Tahoma"));
   TEXTMETRICW metrics{};
-  HDC screen = ::GetDC(nullptr);
   {
-    toolkit::ScopedSelectObject select(screen, scaled.Get());
-    ::GetTextMetricsW(screen, &metrics);
+    toolkit::ScopedWindowDc screen(nullptr);
+    toolkit::ScopedSelectObject select(screen.Get(), scaled.Get());
+    ::GetTextMetricsW(screen.Get(), &metrics);
   }
-  ::ReleaseDC(nullptr, screen);
   const int row = metrics.tmHeight + 9;
   ASSERT_GT(metrics.tmHeight, 18);
   HWND host = window.hwnd();

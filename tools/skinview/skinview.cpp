@@ -8,9 +8,11 @@
 
 #include "platform/file_io.h"
 #include "platform/text.h"
+#include "platform/unique_resource.h"
 #include "platform/windows_api.h"
 // After windows.h, which it needs.
 #include <shellapi.h>
+#include "toolkit/com_owners.h"
 #include "toolkit/dpi.h"
 #include "toolkit/log.h"
 #include "toolkit/window.h"
@@ -46,16 +48,16 @@ class ViewerWindow : public toolkit::Window {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int argc = 0;
-  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+  const platform::UniqueLocalMemory arguments(::CommandLineToArgvW(::GetCommandLineW(), &argc));
+  const auto* argv = static_cast<const LPWSTR*>(arguments.Get());
   if (argv == nullptr || argc < 3) {
     ::MessageBoxW(nullptr, L"usage: skinview skin.zip description.xml", L"skinview", MB_OK | MB_ICONINFORMATION);
     return 2;
   }
   const std::wstring archive_path = argv[1];
   const std::wstring description = argv[2];
-  ::LocalFree(argv);
   (void)toolkit::EnableDpiAwareness();
-  (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const toolkit::ScopedOle ole;  // for the web browsers a description may hold
 
   const size_t slash = archive_path.find_last_of(L"\\/");
   auto window = std::make_unique<ViewerWindow>(
@@ -71,7 +73,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (!window->CreateOrExit(archive, description, options)) return 1;
   const int code = window->RunModal();
   toolkit::SetLogSink(nullptr);
-  window.reset();
-  ::CoUninitialize();
   return code;
 }
