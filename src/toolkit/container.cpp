@@ -60,10 +60,7 @@ void Container::Relayout() {
   ArrangeFloatChildren();
 }
 
-int Container::ViewLength(Axis axis) const {
-  const Rect inner = InnerRect();
-  return axis == Axis::kVertical ? inner.height() : inner.width();
-}
+int Container::ViewLength(Axis axis) const { return AxisView(axis)(InnerRect()).height(); }
 
 bool Container::ClampScroll() {
   bool moved = false;
@@ -147,27 +144,22 @@ bool Container::Overflows(Axis axis) const {
 }
 
 Rect Container::ScrollTrack(Axis axis) const {
-  const Rect inner = InnerRect();
+  const AxisView view(axis);
+  const Rect inner = view(InnerRect());
+  const Rect outer = view(rect_);
   const int width = Scale(kScrollBarWidth);
   // Where both bars show, each stops short of the corner the other one uses.
-  if (axis == Axis::kVertical) {
-    const int bottom = Overflows(Axis::kHorizontal) ? std::max(inner.top, inner.bottom - width) : inner.bottom;
-    return {rect_.right - width, inner.top, rect_.right, bottom};
-  }
-  const int right = Overflows(Axis::kVertical) ? std::max(inner.left, inner.right - width) : inner.right;
-  return {inner.left, rect_.bottom - width, right, rect_.bottom};
+  const Axis other = axis == Axis::kVertical ? Axis::kHorizontal : Axis::kVertical;
+  const int end = Overflows(other) ? std::max(inner.top, inner.bottom - width) : inner.bottom;
+  return view(Rect{outer.right - width, inner.top, outer.right, end});
 }
 
-Container::Thumb Container::ThumbOf(Axis axis) const {
+ThumbSpan Container::ThumbOf(Axis axis) const {
   const ScrollState& bar = Bar(axis);
-  const Rect track = ScrollTrack(axis);
-  const int track_length = axis == Axis::kVertical ? track.height() : track.width();
+  const Rect track = AxisView(axis)(ScrollTrack(axis));
   const int view = ViewLength(axis);
-  const int length = std::min(track_length, std::max(Scale(16), static_cast<int>(static_cast<long long>(track_length) * view /
-                                                                                  std::max(1, bar.extent))));
-  const int travel = std::max(0, track_length - length);
-  const int start = static_cast<int>(static_cast<long long>(travel) * bar.offset / std::max(1, bar.extent - view));
-  return {(axis == Axis::kVertical ? track.top : track.left) + start, length};
+  const ThumbSpan thumb = PlaceThumb(track.height(), Scale(16), view, bar.extent, bar.offset, bar.extent - view);
+  return {track.top + thumb.start, thumb.length};
 }
 
 void Container::PaintChildren(Painter& painter, const Rect& dirty) {
@@ -183,11 +175,11 @@ void Container::PaintChildren(Painter& painter, const Rect& dirty) {
   }
   for (Axis axis : {Axis::kVertical, Axis::kHorizontal}) {
     if (!Overflows(axis)) continue;
-    const Rect track = ScrollTrack(axis);
-    const Thumb thumb = ThumbOf(axis);
-    const Rect shape = axis == Axis::kVertical ? Rect{track.left, thumb.start, track.right, thumb.start + thumb.length}
-                                               : Rect{thumb.start, track.top, thumb.start + thumb.length, track.bottom};
-    painter.FillRect(shape, kScrollThumb, Scale(kScrollBarWidth) / 2);
+    const AxisView view(axis);
+    const Rect track = view(ScrollTrack(axis));
+    const ThumbSpan thumb = ThumbOf(axis);
+    const Rect shape{track.left, thumb.start, track.right, thumb.start + thumb.length};
+    painter.FillRect(view(shape), kScrollThumb, Scale(kScrollBarWidth) / 2);
   }
 }
 
@@ -196,8 +188,8 @@ bool Container::HandleEvent(const UiEvent& event) {
     case UiEventType::kButtonDown:
       for (Axis axis : {Axis::kVertical, Axis::kHorizontal}) {
         if (!Overflows(axis) || !ScrollTrack(axis).Contains(event.point)) continue;
-        const int along = axis == Axis::kVertical ? event.point.y : event.point.x;
-        const Thumb thumb = ThumbOf(axis);
+        const int along = AxisView(axis)(event.point).y;
+        const ThumbSpan thumb = ThumbOf(axis);
         if (along < thumb.start || along >= thumb.start + thumb.length) {
           // A press on the track beside the thumb pages towards the pointer.
           const int page = std::max(1, ViewLength(axis) - Scale(16));
@@ -214,11 +206,10 @@ bool Container::HandleEvent(const UiEvent& event) {
     case UiEventType::kMouseMove:
       if (dragging_thumb_) {
         // The thumb moves with the pointer: its travel maps onto the content's.
+        const AxisView view(drag_axis_);
         const ScrollState& bar = Bar(drag_axis_);
-        const Rect track = ScrollTrack(drag_axis_);
-        const int track_length = drag_axis_ == Axis::kVertical ? track.height() : track.width();
-        const int travel = std::max(1, track_length - ThumbOf(drag_axis_).length);
-        const int moved = (drag_axis_ == Axis::kVertical ? event.point.y : event.point.x) - drag_start_;
+        const int travel = std::max(1, view(ScrollTrack(drag_axis_)).height() - ThumbOf(drag_axis_).length);
+        const int moved = view(event.point).y - drag_start_;
         const int wanted = drag_start_offset_ + static_cast<int>(static_cast<long long>(moved) *
                                                                  (bar.extent - ViewLength(drag_axis_)) / travel);
         (void)ScrollAxisBy(drag_axis_, bar.offset - wanted);

@@ -2,11 +2,11 @@
 // content larger than the container scrolls on either axis.
 #pragma once
 
+#include "toolkit/axis.h"
 #include "toolkit/control.h"
+#include "toolkit/scroll_thumb.h"
 
 namespace toolkit {
-
-enum class Axis { kVertical, kHorizontal };
 
 class Container : public Control {
  public:
@@ -50,10 +50,6 @@ class Container : public Control {
     int offset = 0;  // pixels of content scrolled out before the view
     int extent = 0;  // pixels of content along the axis
   };
-  struct Thumb {
-    int start = 0;
-    int length = 0;
-  };
   [[nodiscard]] ScrollState& Bar(Axis axis) { return scroll_[axis == Axis::kVertical ? 0 : 1]; }
   [[nodiscard]] const ScrollState& Bar(Axis axis) const { return scroll_[axis == Axis::kVertical ? 0 : 1]; }
   void Relayout();
@@ -63,7 +59,8 @@ class Container : public Control {
   [[nodiscard]] int ViewLength(Axis axis) const;
   [[nodiscard]] bool Overflows(Axis axis) const;
   [[nodiscard]] Rect ScrollTrack(Axis axis) const;
-  [[nodiscard]] Thumb ThumbOf(Axis axis) const;
+  // The thumb along the axis, its start in window coordinates.
+  [[nodiscard]] ThumbSpan ThumbOf(Axis axis) const;
   ScrollState scroll_[2];
   bool dragging_thumb_ = false;
   Axis drag_axis_ = Axis::kVertical;

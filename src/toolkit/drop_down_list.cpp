@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "toolkit/gdi_owners.h"
+#include "toolkit/scroll_thumb.h"
 #include "toolkit/window_class.h"
 
 namespace toolkit {
@@ -173,10 +174,9 @@ void DropDownList::Paint(HDC dc, Size size) const {
     RECT track{size.cx - bar, 0, size.cx, size.cy};
     ::FillRect(dc, &track, ::GetSysColorBrush(COLOR_BTNFACE));
     const int count = static_cast<int>(items_.size());
-    const int thumb_height = std::max(ScaleBy(12, look_.dpi), size.cy * shown_rows() / count);
-    const int thumb_top = (size.cy - thumb_height) * top_ / std::max(1, count - shown_rows());
-    RECT thumb{size.cx - bar + 1, thumb_top, size.cx - 1, thumb_top + thumb_height};
-    ::FillRect(dc, &thumb, ::GetSysColorBrush(COLOR_BTNSHADOW));
+    const ThumbSpan thumb = PlaceThumb(size.cy, ScaleBy(12, look_.dpi), shown_rows(), count, top_, count - shown_rows());
+    RECT shape{size.cx - bar + 1, thumb.start, size.cx - 1, thumb.start + thumb.length};
+    ::FillRect(dc, &shape, ::GetSysColorBrush(COLOR_BTNSHADOW));
   }
 }
 

@@ -4,8 +4,11 @@ namespace toolkit {
 
 LinearLayout::LinearLayout(std::wstring class_name, Axis axis) : Container(std::move(class_name)), axis_(axis) {}
 
-int LinearLayout::ArrangeChildren(const Rect& inner) {
-  const bool vertical = axis_ == Axis::kVertical;
+// Written for a column: the axis view turns a row into one and the slots
+// back into the row's.
+int LinearLayout::ArrangeChildren(const Rect& area) {
+  const AxisView view(axis_);
+  const Rect inner = view(area);
   const int dpi = host() ? host()->dpi() : 96;
   struct Item {
     Control* control;
@@ -15,62 +18,53 @@ int LinearLayout::ArrangeChildren(const Rect& inner) {
   std::vector<Item> items;
   for (auto& child : children_) {
     if (!child->visible() || child->is_float()) continue;
-    items.push_back({child.get(), ScaleBy(child->padding(), dpi), {}});
+    items.push_back({child.get(), view(ScaleBy(child->padding(), dpi)), {}});
   }
   if (items.empty()) return 0;
+  // A length down the column, clamped to the child's limits on that axis.
+  auto clamp = [&view](const Control& control, int length) {
+    return view.swapped() ? control.ClampWidth(length) : control.ClampHeight(length);
+  };
   const int gaps = child_padding() * static_cast<int>(items.size() - 1);
-  const int along_room = (vertical ? inner.height() : inner.width()) - gaps;
+  const int room = inner.height() - gaps;
   int fixed_total = 0;
   int stretch_count = 0;
   for (Item& item : items) {
-    const int cross_margin = vertical ? item.margin.left + item.margin.right : item.margin.top + item.margin.bottom;
-    const int along_margin = vertical ? item.margin.top + item.margin.bottom : item.margin.left + item.margin.right;
-    const Size available = vertical ? Size{inner.width() - cross_margin, along_room}
-                                    : Size{along_room, inner.height() - cross_margin};
-    item.preferred = item.control->Measure(available);
-    const int along = vertical ? item.preferred.cy : item.preferred.cx;
-    if (along > 0) {
-      fixed_total += (vertical ? item.control->ClampHeight(along) : item.control->ClampWidth(along)) + along_margin;
+    const int width = inner.width() - item.margin.left - item.margin.right;
+    item.preferred = view(item.control->Measure(view(Size{width, room})));
+    fixed_total += item.margin.top + item.margin.bottom;
+    if (item.preferred.cy > 0) {
+      fixed_total += clamp(*item.control, item.preferred.cy);
     } else {
-      fixed_total += along_margin;
       ++stretch_count;
     }
   }
-  int remaining = std::max(0, along_room - fixed_total);
-  int cursor = vertical ? inner.top : inner.left;
-  int height = 0;  // a row's extent down the page, for its vertical scrolling
+  int remaining = std::max(0, room - fixed_total);
+  int cursor = inner.top;
+  int width_used = 0;  // the widest child with its margins, for a row's extent
   for (Item& item : items) {
-    int along = vertical ? item.preferred.cy : item.preferred.cx;
-    if (along > 0) {
-      along = vertical ? item.control->ClampHeight(along) : item.control->ClampWidth(along);
+    int height = item.preferred.cy;
+    if (height > 0) {
+      height = clamp(*item.control, height);
     } else {
-      along = stretch_count > 1 ? remaining / stretch_count : remaining;
-      along = vertical ? item.control->ClampHeight(along) : item.control->ClampWidth(along);
-      remaining = std::max(0, remaining - along);
+      // Stretched children share what is left evenly; the last takes the remainder.
+      height = clamp(*item.control, stretch_count > 1 ? remaining / stretch_count : remaining);
+      remaining = std::max(0, remaining - height);
       --stretch_count;
     }
+    const int room_across = inner.width() - item.margin.left - item.margin.right;
+    const int width = item.preferred.cx > 0 ? std::min(item.preferred.cx, room_across) : room_across;
     Rect slot;
-    if (vertical) {
-      const int room = inner.width() - item.margin.left - item.margin.right;
-      const int cross = item.preferred.cx > 0 ? std::min(item.preferred.cx, room) : room;
-      slot.left = inner.left + item.margin.left;
-      slot.right = slot.left + std::max(0, cross);
-      slot.top = cursor + item.margin.top;
-      slot.bottom = slot.top + along;
-      cursor = slot.bottom + item.margin.bottom + child_padding();
-    } else {
-      const int room = inner.height() - item.margin.top - item.margin.bottom;
-      const int cross = item.preferred.cy > 0 ? std::min(item.preferred.cy, room) : room;
-      slot.top = inner.top + item.margin.top;
-      slot.bottom = slot.top + std::max(0, cross);
-      slot.left = cursor + item.margin.left;
-      slot.right = slot.left + along;
-      cursor = slot.right + item.margin.right + child_padding();
-      height = std::max(height, slot.bottom + item.margin.bottom - inner.top);
-    }
-    item.control->Arrange(slot);
+    slot.left = inner.left + item.margin.left;
+    slot.right = slot.left + std::max(0, width);
+    slot.top = cursor + item.margin.top;
+    slot.bottom = slot.top + height;
+    cursor = slot.bottom + item.margin.bottom + child_padding();
+    width_used = std::max(width_used, slot.right + item.margin.right - inner.left);
+    item.control->Arrange(view(slot));
   }
-  return vertical ? cursor - child_padding() - inner.top : height;
+  // The extent down the page, which is what the container scrolls.
+  return view(Size{width_used, cursor - child_padding() - inner.top}).cy;
 }
 
 int LinearLayout::MeasureContentWidth(const Rect& inner) {

@@ -1,6 +1,8 @@
 #include "toolkit/progress.h"
 
 #include "platform/text.h"
+#include "toolkit/axis.h"
+#include "toolkit/scroll_thumb.h"
 
 namespace toolkit {
 
@@ -137,16 +139,12 @@ bool ScrollBar::HandleEvent(const UiEvent& event) {
 
 void ScrollBar::PaintStatusImages(Painter& painter) {
   painter.FillRect(rect_, 0xFFE8E8E8);
-  const long long range = std::max(1LL, static_cast<long long>(max_) - min_);
-  if (horizontal_) {
-    const int thumb = std::max(painter.Scale(12), rect_.width() / 5);
-    const int left = rect_.left + static_cast<int>((rect_.width() - thumb) * (value_ - min_) / range);
-    painter.FillRect({left, rect_.top, left + thumb, rect_.bottom}, 0xFF909090, painter.Scale(3));
-  } else {
-    const int thumb = std::max(painter.Scale(12), rect_.height() / 5);
-    const int top = rect_.top + static_cast<int>((rect_.height() - thumb) * (value_ - min_) / range);
-    painter.FillRect({rect_.left, top, rect_.right, top + thumb}, 0xFF909090, painter.Scale(3));
-  }
+  const AxisView view(horizontal_ ? Axis::kHorizontal : Axis::kVertical);
+  const Rect track = view(rect_);
+  // The thumb is a fifth of the track (at least 12 pixels).
+  const ThumbSpan thumb = PlaceThumb(track.height(), painter.Scale(12), 1, 5, value_ - min_, max_ - min_);
+  const Rect shape{track.left, track.top + thumb.start, track.right, track.top + thumb.start + thumb.length};
+  painter.FillRect(view(shape), 0xFF909090, painter.Scale(3));
 }
 
 }  // namespace toolkit
