@@ -222,6 +222,9 @@ bool Container::HandleEvent(const UiEvent& event) {
         return true;
       }
       break;
+    case UiEventType::kPressCancelled:
+      dragging_thumb_ = false;
+      break;
     default:
       break;
   }

@@ -116,6 +116,7 @@ void Control::SetVisible(bool visible) {
   if (visible == visible_) return;
   visible_ = visible;
   NeedLayout();
+  if (!visible && host_ != nullptr) host_->ControlHidden(*this);
 }
 
 void Control::SetEnabled(bool enabled) {
@@ -270,6 +271,10 @@ Control* Control::HitTest(Point point) {
 }
 
 bool Control::HandleEvent(const UiEvent& event) {
+  if (event.type == UiEventType::kPressCancelled) {
+    SetStateFlag(kStatePushed, false);
+    return true;
+  }
   if (!IsEnabledInTree()) return false;
   switch (event.type) {
     case UiEventType::kMouseEnter: SetStateFlag(kStateHot, true); return true;

@@ -48,6 +48,8 @@ class ControlHost {
   virtual void SetControlTimer(Control* control, UINT id, UINT elapse_ms) { (void)control, (void)id, (void)elapse_ms; }
   virtual void KillControlTimer(Control* control, UINT id) { (void)control, (void)id; }
   virtual void ControlRemoved(Control* control) { (void)control; }
+  // `control` was hidden: it and everything inside it are no longer shown.
+  virtual void ControlHidden(Control& control) { (void)control; }
   // Opens the drop-down list of a combo box; the choice comes back later
   // through Combo::SelectItem. False when the host has no list to show.
   virtual bool OpenDropDown(Combo& combo) {
@@ -73,6 +75,9 @@ enum class UiEventType {
   kMouseMove,
   kButtonDown,
   kButtonUp,
+  // The press ended without a release on this control (it was hidden or
+  // disabled meanwhile): whatever the press started stops, nothing is clicked.
+  kPressCancelled,
   kDoubleClick,
   kWheel,
   kKeyDown,

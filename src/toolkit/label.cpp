@@ -48,6 +48,7 @@ HCURSOR Label::CursorAt(Point point) const {
 }
 
 bool Label::HandleEvent(const UiEvent& event) {
+  if (event.type == UiEventType::kPressCancelled) pressed_link_ = -1;
   if (!has_markup_ || markup_.links.empty()) return Control::HandleEvent(event);
   if (!IsEnabledInTree()) return false;
   if (event.type == UiEventType::kButtonDown) {

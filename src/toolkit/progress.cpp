@@ -82,7 +82,8 @@ void Slider::SetFromPoint(Point point) {
 }
 
 bool Slider::HandleEvent(const UiEvent& event) {
-  if (!IsEnabledInTree()) return false;
+  if (event.type == UiEventType::kPressCancelled) dragging_ = false;
+  if (!IsEnabledInTree()) return Progress::HandleEvent(event);
   switch (event.type) {
     case UiEventType::kButtonDown:
       dragging_ = true;

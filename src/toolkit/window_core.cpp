@@ -47,6 +47,26 @@ void WindowCore::ControlRemoved(Control* control) {
   if (focused_ == control) focused_ = nullptr;
 }
 
+namespace {
+
+bool IsInside(const Control* control, const Control& ancestor) {
+  for (const Control* c = control; c != nullptr; c = c->parent()) {
+    if (c == &ancestor) return true;
+  }
+  return false;
+}
+
+// Only a control the user can see and use takes keys and clicks.
+bool TakesInput(const Control& control) { return control.IsVisibleInTree() && control.IsEnabledInTree(); }
+
+}  // namespace
+
+void WindowCore::ControlHidden(Control& control) {
+  if (IsInside(focused_, control)) SetFocus(nullptr);
+  if (IsInside(pushed_, control)) std::exchange(pushed_, nullptr)->HandleEvent({UiEventType::kPressCancelled, {}});
+  if (IsInside(hot_, control)) std::exchange(hot_, nullptr)->SetStateFlag(kStateHot, false);
+}
+
 void WindowCore::Notify(const Notification& notification) {
   if (destroying_) return;
   auto found = handlers_.find(notification.sender_name);
@@ -180,7 +200,9 @@ void WindowCore::ButtonDown(Point point) {
 void WindowCore::ButtonUp(Point point) {
   // Captured: the release goes to the control that saw the press, inside or not.
   Control* target = std::exchange(pushed_, nullptr);
-  if (target != nullptr) target->HandleEvent({UiEventType::kButtonUp, point});
+  if (target != nullptr) {
+    target->HandleEvent({TakesInput(*target) ? UiEventType::kButtonUp : UiEventType::kPressCancelled, point});
+  }
   MouseMove(point);
 }
 
@@ -198,7 +220,7 @@ void WindowCore::Wheel(Point point, int delta, bool sideways) {
 
 bool WindowCore::KeyDown(int virtual_key, bool shift) {
   if (virtual_key == VK_TAB) return MoveFocus(shift);
-  if (focused_ == nullptr) return false;
+  if (focused_ == nullptr || !TakesInput(*focused_)) return false;
   return focused_->HandleEvent({UiEventType::kKeyDown, {}, virtual_key});
 }
 

@@ -44,6 +44,8 @@ class WindowCore : public ControlHost {
   void Notify(const Notification& notification) override;
   [[nodiscard]] Control* root() const override { return description_->root.get(); }
   void ControlRemoved(Control* control) override;
+  // The focus, a press and the pointer's hover let go of a hidden control.
+  void ControlHidden(Control& control) override;
 
   [[nodiscard]] const WindowDescription& description() const { return *description_; }
   void SetDpi(int dpi);

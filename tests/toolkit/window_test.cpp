@@ -796,6 +796,30 @@ TEST(FatalErrorTest, AMainWindowThatCannotBeBuiltReportsAndEnds) {
   EXPECT_EQ(no_description.hwnd(), nullptr);
 }
 
+TEST(TabFocusWindowTest, KeysTypedAfterTheEditsPageWentAwayReachNoHiddenEdit) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"tabs.xml", {}));
+  window.ShowModeless();
+  ::SetForegroundWindow(window.hwnd());
+  ::UpdateWindow(window.hwnd());
+  PumpFor(100);
+  auto* edit = dynamic_cast<toolkit::Edit*>(window.FindControl(L"name"));
+  ASSERT_TRUE(edit != nullptr && edit->native() != nullptr);
+  ClickAt(ScreenPointOf(window, L"name"));
+  ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == edit->native(); }));
+  ASSERT_TRUE(window.SelectItem(L"pages", 1));
+  EXPECT_FALSE(::IsWindowVisible(edit->native()));
+  EXPECT_NE(::GetFocus(), edit->native());
+  EXPECT_EQ(window.core().focused(), nullptr);
+  window.seen.clear();
+  PressKey('Z');
+  PressKey(VK_RETURN);
+  PumpFor(150);
+  EXPECT_EQ(window.ReadState(L"name", L"text"), L"typed");
+  EXPECT_FALSE(window.Saw(L"textchanged", L"name"));
+  EXPECT_FALSE(window.Saw(L"return", L"name"));
+}
+
 TEST(FailedWindowTest, EveryOperationAfterAFailedCreateAnswersWithoutAWindow) {
   toolkit_test::LogCapture log;
   RecordingWindow window;
