@@ -3,16 +3,17 @@
 #include <commctrl.h>
 
 #include "platform/text.h"
-#include "toolkit/window_class.h"
-#include "toolkit/control_timers.h"
 #include "toolkit/combo.h"
+#include "toolkit/control_timers.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
 #include "toolkit/hosted_browser.h"
+#include "toolkit/ico_file.h"
 #include "toolkit/log.h"
 #include "toolkit/native_edits.h"
 #include "toolkit/skin_resources.h"
 #include "toolkit/web_browser.h"
+#include "toolkit/window_class.h"
 #include "toolkit/window_messages.h"
 #include "toolkit/zip_archive.h"
 
@@ -40,35 +41,6 @@ std::unique_ptr<WindowDescription> EmptyDescription() {
 
 Point PointFromLParam(LPARAM lparam) {
   return {static_cast<int>(static_cast<short>(LOWORD(lparam))), static_cast<int>(static_cast<short>(HIWORD(lparam)))};
-}
-
-
-// Picks the icon image nearest to `size` from an .ico file's bytes.
-UniqueIcon IconFromIcoBytes(const std::string& bytes, int size) {
-  if (bytes.size() < 6 || bytes[0] != 0 || bytes[1] != 0 || bytes[2] != 1 || bytes[3] != 0) return {};
-  const int count = static_cast<uint8_t>(bytes[4]) | (static_cast<uint8_t>(bytes[5]) << 8);
-  int best = -1;
-  int best_distance = 1 << 30;
-  for (int i = 0; i < count && 6 + 16 * (i + 1) <= static_cast<int>(bytes.size()); ++i) {
-    const int width = static_cast<uint8_t>(bytes[6 + 16 * i]) == 0 ? 256 : static_cast<uint8_t>(bytes[6 + 16 * i]);
-    const int distance = std::abs(width - size);
-    if (distance < best_distance) {
-      best_distance = distance;
-      best = i;
-    }
-  }
-  if (best < 0) return {};
-  const size_t entry = 6 + 16 * static_cast<size_t>(best);
-  auto le32 = [&](size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) | (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 2])) << 16) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24);
-  };
-  const uint32_t length = le32(entry + 8);
-  const uint32_t offset = le32(entry + 12);
-  if (length == 0 || offset > bytes.size() || length > bytes.size() - offset) return {};
-  return UniqueIcon(::CreateIconFromResourceEx(reinterpret_cast<PBYTE>(const_cast<char*>(bytes.data() + offset)), length,
-                                               TRUE, 0x00030000, size, size, LR_DEFAULTCOLOR));
 }
 
 }  // namespace
@@ -246,7 +218,6 @@ int Window::RunModal() {
   const bool disable_owner = owner_ != nullptr && ::IsWindowEnabled(owner_);
   if (disable_owner) ::EnableWindow(owner_, FALSE);
   ShowModeless();
-  in_modal_loop_ = true;
   MSG msg;
   while (!closed_) {
     const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
@@ -262,7 +233,6 @@ int Window::RunModal() {
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
-  in_modal_loop_ = false;
   if (disable_owner) ::EnableWindow(owner_, TRUE);
   return close_code_;
 }

@@ -1,9 +1,11 @@
-// A native top-level window showing one window description: double-buffered
-// painting of the invalidated region only, mouse and keyboard input, caption
-// dragging, native EDIT children for Edit controls, a drop-down for combo
-// boxes, tooltips, timers, modeless or modal runs, and the control
-// operations the program uses. Work from other threads reaches the window
-// only as owned closures posted to its thread.
+// A native top-level window showing one window description: the host of a
+// WindowCore. It decodes each message into a named handler, paints the
+// invalidated region double-buffered, drags by the caption, shows tooltips
+// and the drop-down list of combo boxes, hosts the native children the
+// controls ask for (NativeEdits, hosted browsers), runs control timers
+// (ControlTimers), runs modeless or modal, and offers the control operations
+// the program uses. Work from other threads reaches it only as owned
+// closures posted to its thread (UiTaskQueue).
 #pragma once
 
 #include <functional>
@@ -164,7 +166,6 @@ class Window {
   bool tracking_mouse_ = false;
   bool closed_ = false;
   int close_code_ = 0;
-  bool in_modal_loop_ = false;
   bool window_init_sent_ = false;
   UiTaskQueue queue_;
 };
