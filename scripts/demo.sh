@@ -82,11 +82,8 @@ CFG
 export FAKE_INSTALLER_CONFIG
 FAKE_INSTALLER_CONFIG=$(win "$work/installer.cfg")
 
-# A machine without the product: an earlier demo's entry and download go.
+# A machine without the product: an earlier demo's entry goes.
 "$WINE64" reg delete "HKLM\\$uninstall\\BrimvalePhotoStudio3.0_is1" /f </dev/null >/dev/null 2>&1 || true
-temp_win=$("$WINE64" cmd /c echo %TEMP% </dev/null 2>/dev/null | tr -d '\r')
-temp_host=$(host_of "$temp_win")
-[ -n "$temp_host" ] && rm -f "$temp_host/PhotoStudio_trial_brimvale.exe"
 
 parameters="INSTALL_TYPE=1 ||| EXENAME=PhotoStudioSetup.1042.exe ||| PRODUCT_VERSION=3.1.0"
 say ""
@@ -111,7 +108,7 @@ m = re.match(r"Downloaded (\d+) bytes from (\S+) in (\d+) ms to (.*)", sys.argv[
 size, url, ms, path = int(m[1]), m[2], max(int(m[3]), 1), m[4]
 print(f"Downloaded:      {size / 1048576:.2f} MiB ({size} bytes) from {url}")
 print(f"                 in {ms / 1000:.2f} s = {size / 1048576 / (ms / 1000):.1f} MiB/s over {sys.argv[2]} parallel ranged connections")
-print(f"                 saved as {path}")
+print(f"                 into {path} (this run's own folder; removed after the install)")
 PY
 else
   say "Downloaded:      nothing (see the log below)"
@@ -141,8 +138,8 @@ say ""
 say "Logs:"
 say "  setup.exe log  $log"
 [ -f "$work/run/log.txt" ] && say "  debug log      $work/run/log.txt"
-setup_log="$temp_host/PhotoStudioSetup.log"
-[ -n "$temp_host" ] && [ -f "$setup_log" ] && say "  installer log  $setup_log"
+setup_log=$(grep -a '^Setup log of the installer: ' "$log" | tail -1 | sed 's/^Setup log of the installer: //' | tr -d '\r' || true)
+[ -n "$setup_log" ] && [ -f "$(host_of "$setup_log")" ] && say "  installer log  $(host_of "$setup_log")"
 say ""
 say "Last lines of the setup.exe log:"
 grep -av '^	\[' "$log" | tail -8 | sed 's/^/  /'

@@ -8,7 +8,7 @@ CURL_CACHE_ROOT="${CURL_CACHE_ROOT:-$HOME/.cache/webinstaller}"
 PACKAGES=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
   libz-mingw-w64-dev googletest cmake ninja-build
-  wine64 wine xvfb xauth imagemagick xdotool
+  wine64 wine xvfb xauth imagemagick xdotool librsvg2-bin
   fonts-wine fonts-liberation fonts-wqy-microhei libfreetype6 libfontconfig1 libxrender1
   dpkg-dev nginx aria2 openssl python3 clang libclang-rt-14-dev zip
 )

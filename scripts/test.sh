@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: set-up, both builds, then every test binary of the
-# x86_64 build under wine64 through ctest, then JSON fuzzing. Exits non-zero
+# x86_64 build under wine64 through ctest, then fuzzing of the JSON, skin
+# archive and window-description readers (30 s each). Exits non-zero
 # on any failure.
 #
 # A quicker loop for developers:
@@ -42,7 +43,9 @@ wine_start_server
 status=0
 ctest --test-dir "build/$preset" --output-on-failure -j2 "${filter[@]}" </dev/null || status=$?
 if [ $full = 1 ]; then
-  bash scripts/fuzz_json.sh || status=1
+  for target in json zip window_description; do
+    bash scripts/fuzz.sh "$target" 30 || status=1
+  done
   ls -l build/i686/dist/setup.exe | awk '{print "i686 setup.exe: " $5 " bytes"}'
 fi
 exit $status

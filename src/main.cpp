@@ -6,6 +6,7 @@
 #include "platform/windows_api.h"
 #include "startup/launch_modes.h"
 #include "startup/launch_parameters.h"
+#include "ui/interactive_mode.h"
 
 namespace {
 
@@ -26,12 +27,15 @@ void HardenProcess() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   HardenProcess();
   net::InitializeTransfers();  // libcurl's global state, once, before any other thread
-  startup::LaunchModeBodies bodies;  // the wizard's body joins with the window layer
+  startup::LaunchModeBodies bodies;
   bodies.companion_fetch = [](const std::string& url, const std::wstring& target) {
     (void)install::RunCompanionFetch(startup::Parameters().Get("REFERNUMBER"), url, target);
   };
   bodies.unattended_install = [](startup::StartupContext& context) {
     (void)install::RunUnattendedInstall(context.language);
+  };
+  bodies.interactive = [](HINSTANCE module, startup::StartupContext& context) {
+    ui::RunInteractiveWizard(module, context);
   };
   bodies.run_started = [] { net::Reporter().MarkStartTime(); };
   bodies.run_ended = [] {

@@ -1,5 +1,7 @@
 #include "install/companion_launch.h"
 
+#include <cwchar>
+
 #include "install/process_launcher.h"
 #include "install/result_codes.h"
 #include "platform/text.h"
@@ -13,14 +15,20 @@ CompanionStart FromLaunchResult(int32_t result) {
                                                                   : CompanionStart::Started;
 }
 
+bool IsBlank(wchar_t c) {
+  return c == L' ' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
+         c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
 }  // namespace
 
 bool IsSoundReferNumber(const std::wstring& refer_number) {
-  if (refer_number.empty() || refer_number.size() > kMaxReferNumberLength) return false;
+  if (refer_number.size() > kMaxReferNumberLength) return false;
+  if (refer_number.find(L"..") != std::wstring::npos) return false;
   for (wchar_t c : refer_number) {
-    const bool ok = (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') ||
-                    (c >= L'A' && c <= L'Z') || c == L'_' || c == L'-';
-    if (!ok) return false;
+    if (c < 0x20 || c == 0x7F || IsBlank(c) || std::wcschr(L"\\/:\"'*?<>|", c) != nullptr) {
+      return false;
+    }
   }
   return true;
 }

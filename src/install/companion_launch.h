@@ -14,7 +14,11 @@ namespace install {
 inline constexpr size_t kMaxReferNumberLength = 32;
 inline constexpr size_t kMaxCompanionUrlLength = 2048;
 
-// 1 to 32 characters of [0-9A-Za-z_-].
+// At most 32 characters, none of which could lead out of the temporary
+// folder or break the file name "<time>.<refer number>.exe" or the
+// parameter text: no path separators, "..", ":", quotes, blanks, control
+// characters or the characters a file name cannot hold. Empty is sound (the
+// release may name no refer number).
 [[nodiscard]] bool IsSoundReferNumber(const std::wstring& refer_number);
 
 // An http or https address with a host, without blanks, quotes, control

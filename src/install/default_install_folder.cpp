@@ -25,8 +25,12 @@ std::wstring JoinInstallFolder(const InstallFolderParts& parts) {
   // A drive root ("C:\") keeps its backslash; any other base loses a trailing one.
   while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
   AppendPiece(folder, parts.product_folder);
-  AppendPiece(folder, parts.extent_folder);
   return folder;
+}
+
+std::wstring BrowsedInstallFolder(const std::wstring& chosen, const std::wstring& extent_folder) {
+  if (chosen.empty()) return {};
+  return JoinInstallFolder({chosen, extent_folder});
 }
 
 std::wstring ProgramFilesFolder() {
@@ -43,7 +47,6 @@ InstallFolderParts InstallFolderPartsFromConfig() {
   parts.base = config.IsOn("BProgramFilesPath") ? config.Get("InstallProgramFilesPath")
                                                 : ProgramFilesFolder();
   parts.product_folder = config.GetForEdition("InstallPath");
-  parts.extent_folder = config.GetForEdition("ProductExtentPath");
   return parts;
 }
 

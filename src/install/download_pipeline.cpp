@@ -24,9 +24,8 @@ namespace install {
 namespace {
 
 constexpr int kDigestRedownloads = 3;
-constexpr int kRunFolderTries = 100;
-// Our own folder below the user's temporary folder for the verified copies.
-constexpr wchar_t kRunFolderParent[] = L"Mediloom";
+// Below the run folder: a download that has no EXEDIR to go to.
+constexpr wchar_t kDownloadSubfolder[] = L"download";
 
 bool IsTempFileFailure(int32_t code) {
   return code == net::kDownloadTempFileFailed || code == net::kDownloadOpenFailed;
@@ -54,7 +53,7 @@ CDownloadPipeline::CDownloadPipeline(ReleaseSource release_source, OptionMap opt
 CDownloadPipeline::~CDownloadPipeline() {
   downloader_.reset();  // joins its threads before the callback context goes
   ReleaseVerifiedFile();
-  if (!run_folder_.empty()) (void)::RemoveDirectoryW(run_folder_.c_str());
+  RemoveOwnDownload();
 }
 
 std::wstring CDownloadPipeline::InstallerFileName(const std::wstring& product_name,
@@ -142,7 +141,33 @@ bool CDownloadPipeline::loadRelease() {
   return release_.status == net::kReleaseOk;
 }
 
-PipelineResult CDownloadPipeline::run() {
+PipelineResult CDownloadPipeline::Exclusive(const char* what, Body body) {
+  if (running_) {
+    startup::Log("Pipeline: %s refused, a run is in progress\n", what);
+    return Result(PipelineEnd::Refused);
+  }
+  running_ = true;
+  const PipelineResult result = (this->*body)();
+  running_ = false;
+  return result;
+}
+
+PipelineResult CDownloadPipeline::run() { return Exclusive("run", &CDownloadPipeline::Run); }
+PipelineResult CDownloadPipeline::install() {
+  return Exclusive("install", &CDownloadPipeline::Install);
+}
+PipelineResult CDownloadPipeline::Retry() { return Exclusive("Retry", &CDownloadPipeline::RetryLast); }
+PipelineResult CDownloadPipeline::ResumeTransfer() {
+  return Exclusive("ResumeTransfer", &CDownloadPipeline::Resume);
+}
+PipelineResult CDownloadPipeline::RunAgain() {
+  return Exclusive("RunAgain", &CDownloadPipeline::RunFromStart);
+}
+PipelineResult CDownloadPipeline::InstallAgain() {
+  return Exclusive("InstallAgain", &CDownloadPipeline::InstallVerifiedAgain);
+}
+
+PipelineResult CDownloadPipeline::Run() {
   net::Reporter().MarkInstallStarted();
   downloader_.reset();
   ReleaseVerifiedFile();
@@ -150,6 +175,11 @@ PipelineResult CDownloadPipeline::run() {
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
   if (!loadRelease()) return DownloadFailure(kReleaseFailureBand + release_.status);
   if (CancelRequested("after the release query")) return Stopped();
+  if (release_.md5.empty()) {
+    startup::Log("No expected digest in the release answer or URLMD5: nothing can be verified, "
+                 "nothing is downloaded\n");
+    return DownloadFailure(kNoExpectedDigest);
+  }
 
   if (!silent_ && hooks_.show_ads) {
     startup::Log("load h5 Start\n");
@@ -161,8 +191,12 @@ PipelineResult CDownloadPipeline::run() {
   user_agent_ = UserAgentText(startup::Config().Get("ProductName"),
                               startup::Parameters().Get("DOWNLOAD_VERSION"));
   prepareFiles();
-  if (!need_download_) return install();
+  if (!need_download_) return Install();
   startup::Log("check exists end\n");
+  if (installer_path_.empty()) {
+    startup::Log("No folder of our own to download into\n");
+    return DownloadFailure(kTransferFailureBand + net::kDownloadTempFileFailed);
+  }
   if (CancelRequested("before the download")) return Stopped();
 
   startup::Log("CDownloadHelper start\n");
@@ -246,7 +280,7 @@ PipelineResult CDownloadPipeline::VerifyAndInstall() {
   if (CancelRequested("after the digest check")) return Stopped();
   if (!matches) return DownloadFailure(kDigestMismatch);
   bytes_done_ += LargestCandidateSize();
-  return install();
+  return Install();
 }
 
 void CDownloadPipeline::prepareFiles() {
@@ -262,9 +296,12 @@ void CDownloadPipeline::prepareFiles() {
   std::vector<std::wstring> folders;
   if (!folder1.empty()) folders.push_back(folder1);
   folders.push_back(folder2);
-  installer_path_ = (folder1.empty() ? folder2 : folder1) + file_name_;
-  downloaded_path_ = installer_path_;
   need_download_ = !findVerifiedCopy(folders, file_name_);
+  // A copy found in the temporary folder is only read; a new download never
+  // goes there under a name others can predict, but into our own folder.
+  const std::wstring target_folder = folder1.empty() ? DownloadFolder() : folder1;
+  installer_path_ = target_folder.empty() ? std::wstring() : target_folder + file_name_;
+  downloaded_path_ = installer_path_;
   if (need_download_) bytes_total_ += LargestCandidateSize();
 }
 
@@ -284,24 +321,24 @@ bool CDownloadPipeline::findVerifiedCopy(const std::vector<std::wstring>& folder
   return false;
 }
 
-bool CDownloadPipeline::MakeRunFolder() {
-  if (!run_folder_.empty()) return true;
-  const std::wstring temp = platform::TempFolder();
-  if (temp.empty()) return false;
-  const std::wstring parent = temp + kRunFolderParent;
-  (void)::CreateDirectoryW(parent.c_str(), nullptr);  // usually there from an earlier run
-  const std::wstring stem = parent + L"\\run-" + platform::DecimalText(::GetCurrentProcessId()) + L"-" +
-                            platform::DecimalText(::GetTickCount64());
-  for (int i = 0; i < kRunFolderTries; ++i) {
-    const std::wstring candidate = stem + L"-" + platform::DecimalText(i);
-    // A folder made now, by us: nothing in it can be someone else's.
-    if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
-      run_folder_ = candidate + L"\\";
-      return true;
-    }
+std::wstring CDownloadPipeline::DownloadFolder() {
+  if (!run_folder_.Create()) return {};
+  const std::wstring folder = run_folder_.path() + kDownloadSubfolder;
+  // Inside our own folder: it takes that folder's access list.
+  if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+    startup::Log("Cannot create the download folder %s: %u\n", folder, ::GetLastError());
+    return {};
   }
-  startup::Log("Cannot create a folder of our own below %s\n", parent);
-  return false;
+  return folder + L"\\";
+}
+
+void CDownloadPipeline::RemoveOwnDownload() {
+  const std::wstring& folder = run_folder_.path();
+  // A download beside the launching program (EXEDIR) stays for the next run.
+  if (folder.empty() || installer_path_.rfind(folder, 0) != 0) return;
+  (void)::DeleteFileW(downloaded_path_.c_str());
+  (void)::DeleteFileW((installer_path_ + L".temp").c_str());
+  (void)::RemoveDirectoryW((folder + kDownloadSubfolder).c_str());
 }
 
 void CDownloadPipeline::ReleaseVerifiedFile() {
@@ -316,10 +353,10 @@ bool CDownloadPipeline::digestMatches(const std::wstring& path) {
     startup::Log("No expected digest: the file cannot be verified\n");
     return false;
   }
-  if (!MakeRunFolder()) return false;
+  if (!run_folder_.Create()) return false;
   const std::wstring name = platform::FileNameOf(path);
   if (name.empty()) return false;
-  const std::wstring copy = run_folder_ + name;
+  const std::wstring copy = run_folder_.path() + name;
   (void)::DeleteFileW(copy.c_str());
   // Copying and hashing a large installer takes seconds: off the UI thread,
   // which keeps dispatching its messages meanwhile.
@@ -382,12 +419,14 @@ InstallStepInputs CDownloadPipeline::StepInputs(const std::wstring& command_line
   return inputs;
 }
 
-PipelineResult CDownloadPipeline::install() {
+PipelineResult CDownloadPipeline::Install() {
   if (!verified_file_.IsValid() || verified_path_.empty()) {
     startup::Log("Install: no verified installer\n");
     return DownloadFailure(kDigestMismatch);
   }
-  const std::wstring setup_log = SetupLogLocationFromConfig(release_.writeLogSwitch);
+  const std::wstring setup_log =
+      SetupLogLocationFromConfig(release_.writeLogSwitch, run_folder_.path());
+  if (!setup_log.empty()) startup::Log("Setup log of the installer: %s\n", setup_log);
   const InstallerCommandLine command_line = BuildInstallerCommandLine(
       InstallerInputsFromStores(options_, silent_, setup_log, PlayerDownloadUrl()));
   if (!command_line.ok) {
@@ -418,20 +457,20 @@ PipelineResult CDownloadPipeline::install() {
   return Result(PipelineEnd::InstallFailure, step.failure_code);
 }
 
-PipelineResult CDownloadPipeline::Retry() {
+PipelineResult CDownloadPipeline::RetryLast() {
   switch (RetryActionFor(last_error_code_)) {
     case RetryAction::ResumeTransfer:
-      return ResumeTransfer();
+      return Resume();
     case RetryAction::ReturnToHome:
       if (!silent_) view_.SwitchPage(WizardPage::Home);
       return Result(PipelineEnd::ReturnToHome);
     case RetryAction::RestartPipeline:
-      return RunAgain();
+      return RunFromStart();
   }
-  return RunAgain();
+  return RunFromStart();
 }
 
-PipelineResult CDownloadPipeline::ResumeTransfer() {
+PipelineResult CDownloadPipeline::Resume() {
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
   if (!downloader_) return Result(PipelineEnd::NothingToResume);
   cancel_ = false;
@@ -449,16 +488,16 @@ PipelineResult CDownloadPipeline::ResumeTransfer() {
   const ResumeDecision decision = DecideAfterResume(code, matches);
   if (decision.next != AfterResume::Install) return DownloadFailure(decision.failure_code);
   bytes_done_ += LargestCandidateSize();
-  return install();
+  return Install();
 }
 
-PipelineResult CDownloadPipeline::RunAgain() {
+PipelineResult CDownloadPipeline::RunFromStart() {
   cancel_ = false;
   quit_ = false;
-  return run();
+  return Run();
 }
 
-PipelineResult CDownloadPipeline::InstallAgain() {
+PipelineResult CDownloadPipeline::InstallVerifiedAgain() {
   cancel_ = false;
   quit_ = false;
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
@@ -466,7 +505,7 @@ PipelineResult CDownloadPipeline::InstallAgain() {
   if (!verified_file_.IsValid() && (source_path_.empty() || !digestMatches(source_path_))) {
     return DownloadFailure(kDigestMismatch);
   }
-  return install();
+  return Install();
 }
 
 void CDownloadPipeline::OnProgress(void* context, const net::DownloadProgress* progress) {
@@ -482,6 +521,7 @@ void CDownloadPipeline::ReportProgress(const net::DownloadProgress& progress) {
       done, downloaded, progress.total > 0 ? static_cast<uint64_t>(progress.total) : 0, total);
   if (!percent) return;
   view_.Progress(*percent);
+  view_.TransferBytes(done + downloaded, total);
   view_.TipText(startup::Strings().Get("Downloading") + L":" +
                 net::FormatSizeText(static_cast<int64_t>(done + downloaded)) + L"/" +
                 net::FormatSizeText(static_cast<int64_t>(total)));

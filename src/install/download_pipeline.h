@@ -19,6 +19,7 @@
 #include "net/download_helper.h"
 #include "net/release_client.h"
 #include "platform/unique_resource.h"
+#include "startup/run_folder.h"
 
 namespace install {
 
@@ -38,6 +39,7 @@ enum class PipelineEnd {
   QuitRequested,    // the application is closing (WM_QUIT posted again)
   ReturnToHome,     // a retry after a release failure: the home page asks again
   NothingToResume,  // a resume without a transfer to resume
+  Refused,          // asked for while a run is in progress: nothing was started
 };
 
 struct PipelineResult {
@@ -69,6 +71,8 @@ class CDownloadPipeline {
  public:
   // Everything here runs on the UI thread (its waits dispatch messages);
   // `view` may be called from worker threads and must outlive the pipeline.
+  // A handler run during those waits may ask for run, install or a retry
+  // again: that is refused (logged, PipelineEnd::Refused), never nested.
   CDownloadPipeline(ReleaseSource release_source, OptionMap options, IPipelineView& view,
                     bool silent, PipelineHooks hooks = {}, PipelineTuning tuning = {});
   ~CDownloadPipeline();
@@ -128,6 +132,16 @@ class CDownloadPipeline {
   [[nodiscard]] static int32_t ThreadCountFromText(const std::wstring& text);
 
  private:
+  using Body = PipelineResult (CDownloadPipeline::*)();
+  // Runs `body` unless a run is already in progress.
+  PipelineResult Exclusive(const char* what, Body body);
+  PipelineResult Run();
+  PipelineResult Install();
+  PipelineResult RetryLast();
+  PipelineResult Resume();
+  PipelineResult RunFromStart();
+  PipelineResult InstallVerifiedAgain();
+
   static void OnProgress(void* context, const net::DownloadProgress* progress);
   void ReportProgress(const net::DownloadProgress& progress);
 
@@ -142,7 +156,11 @@ class CDownloadPipeline {
   [[nodiscard]] InstallStepInputs StepInputs(const std::wstring& command_line,
                                              const std::wstring& setup_log) const;
   [[nodiscard]] std::wstring PlayerDownloadUrl() const;
-  [[nodiscard]] bool MakeRunFolder();
+  // The run folder's download subfolder (made now), ending in a backslash;
+  // empty when it cannot be made.
+  [[nodiscard]] std::wstring DownloadFolder();
+  // Deletes a download made in the run folder (the pipeline's end).
+  void RemoveOwnDownload();
   void ReleaseVerifiedFile();
   [[nodiscard]] uint64_t LargestCandidateSize() const;
 
@@ -165,13 +183,15 @@ class CDownloadPipeline {
   std::wstring downloaded_path_; // the name the downloader finally gave the file
   bool need_download_ = false;
 
-  // This run's own folder under the user's temporary folder; the verified
-  // copy lives there, held open so it cannot change before it is run.
-  std::wstring run_folder_;
+  // This run's own private folder: the download when there is no EXEDIR,
+  // the verified copy (held open so it cannot change before it is run) and
+  // the installer's setup log.
+  startup::RunFolder run_folder_;
   std::wstring verified_path_;
   std::wstring source_path_;  // the file the verified copy was made from
   platform::UniqueHandle verified_file_;
 
+  bool running_ = false;                     // UI thread: a public entry point is on the stack
   std::atomic<bool> cancel_{false};          // written by cancel (UI thread)
   bool quit_ = false;                        // a quit request stopped the run
   std::atomic<uint64_t> bytes_done_{0};      // written by the UI thread

@@ -27,6 +27,8 @@ class IPipelineView {
   virtual ~IPipelineView() = default;
   // Transfer progress in percent (bar and percentage label).
   virtual void Progress(int percent) = 0;
+  // The same report in bytes (done of total), for speed and time left.
+  virtual void TransferBytes(uint64_t done, uint64_t total) { (void)done, (void)total; }
   // One step of the staged install progress, in percent.
   virtual void Stage(int percent) = 0;
   virtual void TipText(const std::wstring& text) = 0;

@@ -16,6 +16,9 @@ inline constexpr int32_t kStillActive = 259;           // the system's "still ru
 inline constexpr int32_t kReleaseFailureBand = 1000;   // + release status
 inline constexpr int32_t kTransferFailureBand = 3000;  // + downloader code
 inline constexpr int32_t kDigestMismatch = 4000;
+// Neither the release answer nor the configuration (URLMD5) names an MD5:
+// no download could ever be verified, so none is made.
+inline constexpr int32_t kNoExpectedDigest = 4001;
 inline constexpr int32_t kInstallFailureBand = 6000;   // + installer result
 
 // Downloader codes the pipeline reacts to.

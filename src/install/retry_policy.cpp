@@ -15,6 +15,8 @@ RetryAction RetryActionFor(int32_t last_error_code) {
   // (status -1). Running the pipeline again on the same record would only
   // fail the same way, so the home page asks the server again.
   if (c < 2 * kReleaseFailureBand) return RetryAction::ReturnToHome;
+  // No digest to check against: only a fresh answer can bring one.
+  if (c == kNoExpectedDigest) return RetryAction::ReturnToHome;
   return RetryAction::RestartPipeline;
 }
 
@@ -29,7 +31,11 @@ bool IsOpenableWebAddress(const std::wstring& url) {
   const bool web = lower.rfind(L"http://", 0) == 0 || lower.rfind(L"https://", 0) == 0;
   if (!web || url.size() > 2048) return false;
   const size_t scheme_end = lower.find(L"://") + 3;
-  if (scheme_end >= url.size()) return false;  // no host
+  // A host comes first: "http:///x" or "https://?a" names none.
+  if (scheme_end >= url.size() || url[scheme_end] == L'/' || url[scheme_end] == L'?' ||
+      url[scheme_end] == L'#' || url[scheme_end] == L'\\') {
+    return false;
+  }
   for (wchar_t c : url) {
     if (c <= L' ' || c == 0x7F || c == L'"' || c == L'<' || c == L'>') return false;
   }

@@ -1,6 +1,5 @@
 #include "install/setup_log.h"
 
-#include "platform/system_paths.h"
 #include "platform/unique_resource.h"
 #include "startup/product_config.h"
 
@@ -21,10 +20,9 @@ std::wstring SetupLogLocation(bool write_log_switch, const std::wstring& temp_fo
   return path;
 }
 
-std::wstring SetupLogLocationFromConfig(bool write_log_switch) {
+std::wstring SetupLogLocationFromConfig(bool write_log_switch, const std::wstring& folder) {
   if (!write_log_switch) return {};
-  return SetupLogLocation(true, platform::TempFolder(),
-                          startup::Config().GetForEdition("SetupLogName"));
+  return SetupLogLocation(true, folder, startup::Config().GetForEdition("SetupLogName"));
 }
 
 void RemoveSetupLog(const std::wstring& path) {

@@ -20,6 +20,7 @@ const char* EndName(PipelineEnd end) {
     case PipelineEnd::QuitRequested: return "quit requested";
     case PipelineEnd::ReturnToHome: return "back to the home page";
     case PipelineEnd::NothingToResume: return "nothing to resume";
+    case PipelineEnd::Refused: return "refused, a run is in progress";
   }
   return "unknown";
 }

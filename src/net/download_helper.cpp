@@ -1,6 +1,6 @@
 #include "net/download_helper.h"
 
-#include <system_error>
+#include <cstdlib>
 
 #include "net/http_client.h"
 #include "net/range_transfer.h"
@@ -38,6 +38,12 @@ std::wstring FolderOf(const std::wstring& path) {
 }  // namespace
 
 CDownloadHelper::~CDownloadHelper() {
+  if (running_) {
+    // Destroyed by a handler inside its own wait: the start or resume below
+    // on the stack would go on with freed state. Owners never do this.
+    startup::Log("CDownloadHelper destroyed while it runs\n");
+    std::abort();
+  }
   stop_requested_ = true;  // not a user stop: nothing to log
   if (worker_.joinable()) worker_.join();
   if (watchdog_.joinable()) watchdog_.join();
@@ -77,9 +83,16 @@ void CDownloadHelper::RecordWriteError(DWORD error) {
   (void)write_error_.compare_exchange_strong(expected, error);
 }
 
+bool CDownloadHelper::RefusedWhileRunning(const char* what) const {
+  if (!running_) return false;
+  startup::Log("CDownloadHelper: %s refused, the download is still running\n", what);
+  return true;
+}
+
 int32_t CDownloadHelper::StartDownload(const std::string& url, const std::wstring& local_path,
                                        const std::string& user_agent, int32_t thread_count,
                                        DownloadProgressCallback callback, void* context) {
+  if (RefusedWhileRunning("StartDownload")) return kDownloadBusy;
   url_ = url;
   local_path_ = local_path;
   user_agent_ = user_agent;
@@ -91,9 +104,13 @@ int32_t CDownloadHelper::StartDownload(const std::string& url, const std::wstrin
   return Run(false);
 }
 
-int32_t CDownloadHelper::ResumeTransfer() { return Run(true); }
+int32_t CDownloadHelper::ResumeTransfer() {
+  if (RefusedWhileRunning("ResumeTransfer")) return kDownloadBusy;
+  return Run(true);
+}
 
 int32_t CDownloadHelper::Run(bool resuming) {
+  running_ = true;
   result_ = kDownloadOk;
   resuming_ = resuming;
   stop_requested_ = false;
@@ -106,28 +123,30 @@ int32_t CDownloadHelper::Run(bool resuming) {
   }
 
   platform::Signal finished;
+  platform::Signal ranges_started;  // the watchdog's clock starts with the ranges
   try {
-    worker_ = std::thread([this, &finished] {
+    worker_ = std::thread([this, &finished, &ranges_started] {
       platform::SignalOnExit signal_finished(finished);
       try {
-        WorkerBody();
+        WorkerBody(ranges_started);
       } catch (...) {
         result_ = kDownloadNoWorker;  // out of memory inside the worker
       }
     });
-  } catch (const std::system_error&) {
+  } catch (...) {
+    running_ = false;  // no thread, or no memory for one
     return kDownloadNoWorker;
   }
   const WatchdogSettings settings{thread_count_, stall_limit_seconds_, 1024};
   try {
-    watchdog_ = std::thread([settings, &finished] {
+    watchdog_ = std::thread([settings, &finished, &ranges_started] {
       try {
-        (void)RunStallWatchdog(settings, finished.Handle());
+        (void)RunStallWatchdog(settings, ranges_started.Handle(), finished.Handle());
       } catch (...) {
         // Out of memory while logging: the download runs on unwatched.
       }
     });
-  } catch (const std::system_error&) {
+  } catch (...) {
     startup::Log("StartDownload: no watchdog thread; the transfer runs unwatched\n");
   }
   // A quit request while the download runs stops it; the threads are still joined.
@@ -135,10 +154,11 @@ int32_t CDownloadHelper::Run(bool resuming) {
   worker_.join();
   if (watchdog_.joinable()) watchdog_.join();
   started_ = true;
+  running_ = false;
   return result_;
 }
 
-void CDownloadHelper::WorkerBody() {
+void CDownloadHelper::WorkerBody(platform::Signal& ranges_started) {
   startup::Log("StartDownload Start download url=%S\n", url_);
   if (stop_requested_) {
     result_ = kDownloadStopped;
@@ -163,7 +183,7 @@ void CDownloadHelper::WorkerBody() {
     return;
   }
   for (auto& range : ranges_) range->file = file_.Get();
-  result_ = TransferRanges();
+  result_ = TransferRanges(ranges_started);
   // Every range thread has been joined: the file may close now.
   for (auto& range : ranges_) range->file = nullptr;
   file_.Reset();
@@ -231,7 +251,8 @@ int32_t CDownloadHelper::PrepareTempFile() {
   return kDownloadOk;
 }
 
-int32_t CDownloadHelper::TransferRanges() {
+int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
+  ranges_started.Set();
   // At most three rounds: the ranges; one connection for the whole file after
   // the server refused them; that one again from byte 0 if it refused a resume.
   for (int round = 0; round < 3; ++round) {
@@ -251,11 +272,12 @@ int32_t CDownloadHelper::TransferRanges() {
     std::atomic<size_t> running{count};
     platform::Signal all_done;
     if (count == 0) all_done.Set();
+    bool start_failed = false;
     for (size_t i = 0; i < count; ++i) {
       DownloadRange* range = ranges_[i].get();
-      RangeRequest own = request;
-      own.send_range = !(whole_file_ && range->next.load() == 0);
       try {
+        RangeRequest own = request;
+        own.send_range = !(whole_file_ && range->next.load() == 0);
         threads.emplace_back([own, range, &codes, i, &running, &all_done] {
           try {
             codes[i] = RunRangeTransfer(own, *range);
@@ -264,9 +286,15 @@ int32_t CDownloadHelper::TransferRanges() {
           }
           if (--running == 0) all_done.Set();
         });
-      } catch (const std::system_error&) {
-        codes[i] = kDownloadNoWorker;
-        if (--running == 0) all_done.Set();
+      } catch (...) {
+        // No thread or no memory for this range: the ranges already running
+        // are stopped and joined below; their bytes stay for a resume.
+        startup::Log("StartDownload: range %d of %d could not start\n", static_cast<int>(i),
+                     static_cast<int>(count));
+        start_failed = true;
+        stop_requested_ = true;
+        if (running.fetch_sub(count - i) == count - i) all_done.Set();
+        break;
       }
     }
     // Thread handles are not waited on directly, so any number of connections works.
@@ -278,6 +306,7 @@ int32_t CDownloadHelper::TransferRanges() {
     ReportProgress();
     startup::Log("WAIT_OBJECT_O m_remoteFileLen:%I64d\n", static_cast<long long>(remote_file_len_));
 
+    if (start_failed) return kDownloadNoWorker;
     if (stop_requested_) return kDownloadStopped;
     if (const DWORD error = write_error_.load(); error != 0) {
       startup::Log("Write file error,%u\n", error);

@@ -13,13 +13,17 @@
 #include "net/speed_watchdog.h"
 #include "platform/unique_resource.h"
 
+namespace platform {
+class Signal;
+}
+
 namespace net {
 
 // Outcome of a start or resume; never reused.
 enum DownloadResult : int32_t {
   kDownloadOk = 0,
   kDownloadBadThreadCount = 2,
-  kDownloadNoWorker = 3,
+  kDownloadNoWorker = 3,         // also: a range thread could not start (no thread, no memory)
   kDownloadNoProbeHandle = 4,
   kDownloadTempFileFailed = 5,  // also: not enough free space, or a write failed
   kDownloadOpenFailed = 6,
@@ -27,6 +31,7 @@ enum DownloadResult : int32_t {
   kDownloadRenameFailed = 8,
   kDownloadStopped = 9,
   kDownloadServerDisagrees = 10,  // ranges refused and the whole file's length differs
+  kDownloadBusy = 11,             // a start or resume while this downloader runs: refused
   // 200 + c: size probe failed; 300 + c: a range failed; 399: a range ended short.
 };
 
@@ -52,6 +57,10 @@ struct DownloadRange {
   [[nodiscard]] int64_t Remaining() const { return IsComplete() ? 0 : last - next.load() + 1; }
 };
 
+// Start, resume and destruction happen on one (UI) thread. Their waits
+// dispatch messages, so a handler may try to start, resume or destroy the
+// downloader while it runs: a start or resume is then refused (logged), and
+// its owner must not destroy it.
 class CDownloadHelper {
  public:
   CDownloadHelper() = default;
@@ -66,6 +75,8 @@ class CDownloadHelper {
   [[nodiscard]] int32_t ResumeTransfer();
   // Any thread; does not wait.
   void StopDownload();
+  // True while a start or resume is on the stack (UI thread).
+  [[nodiscard]] bool IsRunning() const { return running_; }
 
   // The name the file finally got (the target, or a numbered twin of it).
   [[nodiscard]] const std::wstring& finalPath() const { return final_path_; }
@@ -88,10 +99,11 @@ class CDownloadHelper {
   void RecordWriteError(DWORD error);
 
  private:
+  [[nodiscard]] bool RefusedWhileRunning(const char* what) const;
   int32_t Run(bool resuming);
-  void WorkerBody();
+  void WorkerBody(platform::Signal& ranges_started);
   [[nodiscard]] int32_t PrepareTempFile();
-  [[nodiscard]] int32_t TransferRanges();
+  [[nodiscard]] int32_t TransferRanges(platform::Signal& ranges_started);
   [[nodiscard]] int32_t TransferWholeFile();
   void ReportProgress();
   [[nodiscard]] int32_t RenameFinishedFile();
@@ -108,6 +120,7 @@ class CDownloadHelper {
   void* progress_context_ = nullptr;
   bool resuming_ = false;
   bool started_ = false;
+  bool running_ = false;     // UI thread: a start or resume is on the stack
   bool whole_file_ = false;  // the server ignored ranges: one connection from now on
   int64_t remote_file_len_ = 0;
   std::atomic<bool> stop_requested_{false};  // written by StopDownload (any thread)

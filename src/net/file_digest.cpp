@@ -90,20 +90,23 @@ std::string FileMd5Hex(const std::wstring& path) {
 }
 
 std::wstring FormatSizeText(int64_t bytes) {
-  double value = static_cast<double>(bytes);
-  const char* unit = "B";
+  // Whole bytes (also every negative count) need no arithmetic: scaling the
+  // extreme ones by 100 below would leave the range of int64_t.
+  if (bytes <= 1024) return platform::AnsiToWide(std::to_string(bytes) + ".00B");
+  double value = 0;
+  const char* unit = "KB";
   if (bytes > 1073741824LL) {
     value = static_cast<double>(bytes) / 1073741824.0;
     unit = "GB";
   } else if (bytes > 1048576LL) {
     value = static_cast<double>(bytes) / 1048576.0;
     unit = "MB";
-  } else if (bytes > 1024) {
+  } else {
     value = static_cast<double>(bytes) / 1024.0;
-    unit = "KB";
   }
   // Two decimals rounded as printf's "%.2f" would (half to even; value * 100
-  // is exact here), without bringing MinGW's printf into the program.
+  // is exact here and below 2^40), without bringing MinGW's printf into the
+  // program.
   const double scaled = value * 100.0;
   auto hundredths = static_cast<int64_t>(std::floor(scaled));
   const double fraction = scaled - static_cast<double>(hundredths);

@@ -12,6 +12,8 @@
 namespace net {
 namespace {
 
+static_assert(kTransferAborted == CURLE_ABORTED_BY_CALLBACK);
+
 constexpr long kTransferTimeoutSeconds = 120;
 constexpr long kMaxRedirects = 5;
 
@@ -186,6 +188,24 @@ void AbortWhenSet(CURL* easy, const std::atomic<bool>* cancel) {
   (void)curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
 }
 
+// Names the trust the transfers use, once and again whenever it changes.
+void LogTrust(const TlsSettings& tls) {
+  static std::mutex mutex;
+  static std::wstring logged;  // guarded by `mutex`
+  const std::wstring now = tls.skip_verification ? L"off" : L"ca:" + tls.ca_file;
+  const std::lock_guard<std::mutex> lock(mutex);
+  if (now == logged) return;
+  logged = now;
+  if (tls.skip_verification) {
+    startup::Log("TLS: certificates are not checked (SkipCertificateCheck=1)\n");
+  } else if (tls.ca_file.empty()) {
+    startup::Log("TLS: certificates are checked against the system's trusted roots\n");
+  } else {
+    startup::Log("TLS: certificates are checked against CaFile %s only; the system's trusted "
+                 "roots are not used\n", tls.ca_file);
+  }
+}
+
 TlsSettings TlsSettingsFromConfig() {
   TlsSettings tls;
   tls.skip_verification = startup::Config().IsOn("SkipCertificateCheck");
@@ -193,6 +213,7 @@ TlsSettings TlsSettingsFromConfig() {
   const bool relative = !tls.ca_file.empty() && tls.ca_file.find(L':') == std::wstring::npos &&
                         tls.ca_file[0] != L'\\' && tls.ca_file[0] != L'/';
   if (relative) tls.ca_file = platform::ExecutableFolder() + tls.ca_file;
+  LogTrust(tls);
   return tls;
 }
 

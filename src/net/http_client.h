@@ -13,6 +13,8 @@ namespace net {
 
 // Codes of our own next to libcurl's CURLcode values.
 inline constexpr int kNoTransferHandle = 99;
+// CURLE_ABORTED_BY_CALLBACK: a cancel flag ended the transfer.
+inline constexpr int kTransferAborted = 42;
 
 // Bands that keep stage and cause in one number.
 inline constexpr int kReleasePostBand = 100;
@@ -27,9 +29,12 @@ inline constexpr long kReceiveBufferBytes = 512 * 1024;
 
 struct TlsSettings {
   bool skip_verification = false;  // configuration SkipCertificateCheck=1: a private test server
-  std::wstring ca_file;            // configuration CaFile: a private certificate authority (PEM)
+  // Configuration CaFile: the certificate authorities (PEM) that replace the
+  // system's trusted roots for this deployment (how the TLS layer works).
+  std::wstring ca_file;
 };
-// From the product configuration; a relative CaFile is taken beside the executable.
+// From the product configuration; a relative CaFile is taken beside the
+// executable. The log names the trust in use whenever it changes.
 [[nodiscard]] TlsSettings TlsSettingsFromConfig();
 
 // libcurl's global state, once per process (the entry point calls it first).

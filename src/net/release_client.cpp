@@ -1,10 +1,13 @@
 #include "net/release_client.h"
 
+#include <memory>
 #include <random>
+#include <thread>
 
 #include "net/http_client.h"
 #include "net/json.h"
 #include "net/worker_thread.h"
+#include "platform/signal.h"
 #include "platform/text.h"
 #include "platform/windows_api.h"
 #include "startup/launch_parameters.h"
@@ -44,6 +47,71 @@ std::string ConfigAnsi(const std::string& key) {
 unsigned RetryTag() {
   static std::minstd_rand generator(static_cast<unsigned>(::GetTickCount64()));
   return static_cast<unsigned>(generator() % 1000);
+}
+
+// One attempt's inputs and result, shared with its worker: on a quit the UI
+// thread stops waiting, and the worker finishes later on this copy.
+struct PostAttempt {
+  std::string service_url;
+  std::string version_url;
+  std::string post_fields;
+  ReleaseInfo info;                 // written by the worker until `done` is set
+  std::atomic<bool> cancel{false};  // written by the UI thread on quit
+  platform::Signal done;
+};
+
+// One attempt; the worker's body.
+void StartPost(PostAttempt& attempt) {
+  ReleaseInfo& info = attempt.info;
+  info.productVersion = FetchProductVersion(attempt.version_url, &attempt.cancel);
+  info.requestUrl = attempt.service_url + "?" + attempt.post_fields;
+  std::string body;
+  PostRequest request{attempt.service_url, attempt.post_fields, info.userAgent, kReleaseReplyCap,
+                      &attempt.cancel};
+  const int code = PostForm(request, body);
+  info.response = body;
+  if (code != 0) {
+    startup::Log("StartPost error,code=%d\n", code);
+    info.status = kReleasePostBand + code;
+    return;
+  }
+  if (body.empty()) {
+    startup::Log("StartPost Error response empty\n");
+    info.status = kReleaseEmptyReply;
+    return;
+  }
+  const int32_t status = ReadReleaseReply(body, info);
+  if (status != kReleaseOk) {
+    info.status = status;
+    return;
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (!ShouldProbeDownloadUrl(info.downloadUrl[i])) continue;
+    info.fileSize[i] = ProbeFileSize(info.downloadUrl[i], info.userAgent, &attempt.cancel).size;
+    info.fileName[i] = DownloadFileName(info.downloadUrl[i]);
+  }
+  info.status = kReleaseOk;
+  startup::Log("Json parse Data end\n");
+}
+
+enum class AttemptEnd { Finished, NotStarted, Quit };
+
+AttemptEnd RunAttempt(const std::shared_ptr<PostAttempt>& attempt) {
+  try {
+    std::thread([attempt] {
+      platform::SignalOnExit signal_done(attempt->done);
+      try {
+        StartPost(*attempt);
+      } catch (...) {
+        // Nothing may leave a thread entry; the status says what was reached.
+      }
+    }).detach();
+  } catch (...) {
+    return AttemptEnd::NotStarted;  // no thread, or no memory for one
+  }
+  if (attempt->done.WaitPumping() == platform::WaitOutcome::Signalled) return AttemptEnd::Finished;
+  attempt->cancel = true;
+  return AttemptEnd::Quit;
 }
 
 }  // namespace
@@ -94,37 +162,6 @@ int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info) {
   return kReleaseOk;
 }
 
-void CReleaseClient::StartPost() {
-  info_.productVersion = FetchProductVersion(version_url_, &cancel_);
-  info_.requestUrl = service_url_ + "?" + post_fields_;
-  std::string body;
-  PostRequest request{service_url_, post_fields_, info_.userAgent, kReleaseReplyCap, &cancel_};
-  const int code = PostForm(request, body);
-  info_.response = body;
-  if (code != 0) {
-    startup::Log("StartPost error,code=%d\n", code);
-    info_.status = kReleasePostBand + code;
-    return;
-  }
-  if (body.empty()) {
-    startup::Log("StartPost Error response empty\n");
-    info_.status = kReleaseEmptyReply;
-    return;
-  }
-  const int32_t status = ReadReleaseReply(body, info_);
-  if (status != kReleaseOk) {
-    info_.status = status;
-    return;
-  }
-  for (int i = 0; i < 3; ++i) {
-    if (!ShouldProbeDownloadUrl(info_.downloadUrl[i])) continue;
-    info_.fileSize[i] = ProbeFileSize(info_.downloadUrl[i], info_.userAgent, &cancel_).size;
-    info_.fileName[i] = DownloadFileName(info_.downloadUrl[i]);
-  }
-  info_.status = kReleaseOk;
-  startup::Log("Json parse Data end\n");
-}
-
 ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url,
                                              const ReleaseParameters& parameters,
                                              const std::string& version_url,
@@ -135,11 +172,22 @@ ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url,
   post_fields_ = BuildFormFields(parameters);
   info_.userAgent = user_agent;
   const std::string base = post_fields_;
-  for (int attempt = 1; attempt <= kReleaseAttempts; ++attempt) {
+  for (int number = 1; number <= kReleaseAttempts; ++number) {
     info_.status = kReleaseNoWorker;
-    const WorkerOutcome outcome =
-        RunOnWorkerPumping([this] { StartPost(); }, [this] { cancel_ = true; });
-    if (outcome == WorkerOutcome::NotStarted || info_.status == kReleaseOk || cancel_) break;
+    auto attempt = std::make_shared<PostAttempt>();
+    attempt->service_url = service_url_;
+    attempt->version_url = version_url_;
+    attempt->post_fields = post_fields_;
+    attempt->info = info_;  // what the attempt does not reach keeps its value
+    const AttemptEnd end = RunAttempt(attempt);
+    if (end == AttemptEnd::NotStarted) break;
+    if (end == AttemptEnd::Quit) {
+      startup::Log("Release query: a quit request ended the wait; the attempt ends on its own\n");
+      info_.status = kReleasePostBand + kTransferAborted;
+      break;
+    }
+    info_ = attempt->info;
+    if (info_.status == kReleaseOk) break;
     post_fields_ = base + "&tmpTime_=" + std::to_string(RetryTag());
   }
   return info_;
@@ -160,10 +208,17 @@ ReleaseParameters BuildReleaseParameters(const std::string& language) {
 
 void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel) {
   info.status = kReleaseOk;
-  info.downloadUrl[0] = ConfigAnsi("DownloadUrl");
-  info.fileSize[0] = ProbeFileSize(info.downloadUrl[0], info.userAgent, cancel).size;
-  info.md5 = ConfigAnsi("URLMD5");
-  info.fileName[0] = ConfigAnsi("fileRealName");
+  // An empty value leaves the decision to the release server: it must not
+  // erase the reply's download, digest or name.
+  const std::string download_url = ConfigAnsi("DownloadUrl");
+  if (!download_url.empty()) {
+    info.downloadUrl[0] = download_url;
+    info.fileSize[0] = ProbeFileSize(download_url, info.userAgent, cancel).size;
+  }
+  const std::string md5 = ConfigAnsi("URLMD5");
+  if (!md5.empty()) info.md5 = md5;
+  const std::string file_name = ConfigAnsi("fileRealName");
+  if (!file_name.empty()) info.fileName[0] = file_name;
 }
 
 ReleaseInfo CheckReleaseFromConfiguration(const std::string& language) {

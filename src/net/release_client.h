@@ -58,14 +58,14 @@ class CReleaseClient {
   CReleaseClient& operator=(const CReleaseClient&) = delete;
 
   // Up to three attempts, each on its own worker thread while this thread
-  // pumps its window messages. A quit request cancels the transfer in flight.
+  // pumps its window messages. A quit request ends the wait at once (status
+  // 142, as for a cancelled POST): the attempt's worker, which may sit in a
+  // connect that nothing interrupts, is told to stop and finishes on its own
+  // state.
   [[nodiscard]] ReleaseInfo QueryReleaseInfo(const std::string& service_url,
                                              const ReleaseParameters& parameters,
                                              const std::string& version_url,
                                              const std::string& user_agent);
-
-  // One attempt; the worker's body. Writes info_.
-  void StartPost();
 
   [[nodiscard]] const std::string& post_fields() const { return post_fields_; }
 
@@ -74,7 +74,6 @@ class CReleaseClient {
   std::string version_url_;
   std::string post_fields_;
   ReleaseInfo info_;
-  std::atomic<bool> cancel_{false};  // written by the UI thread on quit
 };
 
 // Reads the reply into `info` (the members of "data"); returns the status.
@@ -90,9 +89,10 @@ class CReleaseClient {
 // the configuration, the launch parameters and the language chosen.
 [[nodiscard]] ReleaseParameters BuildReleaseParameters(const std::string& language);
 
-// What the configuration decides over the reply: status 0, the first
-// download URL with its size (probed here: call it on a worker thread), MD5
-// and file name. The reply's killSwitch is kept.
+// What the configuration decides over the reply: status 0, and each of the
+// first download URL with its size (probed here: call it on a worker
+// thread), MD5 and file name that the configuration names (non-empty). The
+// reply's killSwitch is kept.
 void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel = nullptr);
 
 // The whole check as the home page runs it and as the pipeline runs it when

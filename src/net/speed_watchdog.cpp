@@ -44,10 +44,12 @@ size_t SpeedSampleCount() {
   return Samples().size();
 }
 
-bool RunStallWatchdog(const WatchdogSettings& settings, HANDLE finished) {
+bool RunStallWatchdog(const WatchdogSettings& settings, HANDLE ranges_started, HANDLE finished) {
   // Never wider than what the trimmed list keeps, or the trim would reach before its start.
   constexpr int kWidestWindow = static_cast<int>(kSampleListCap / 2);
   const size_t window = static_cast<size_t>(std::clamp(settings.window, 1, kWidestWindow));
+  const HANDLE first_events[] = {finished, ranges_started};
+  if (::WaitForMultipleObjects(2, first_events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return false;
   int bad_seconds = 0;
   size_t previous_count = 0;
   for (;;) {

@@ -22,8 +22,10 @@ void AddSpeedSampleLocked(int64_t bytes_per_second);
 [[nodiscard]] bool IsStalled();
 [[nodiscard]] size_t SpeedSampleCount();
 
-// The watchdog's body: judges once a second until `finished` is signalled or
-// it sets the stall flag. Returns true when it ended the download.
-bool RunStallWatchdog(const WatchdogSettings& settings, HANDLE finished);
+// The watchdog's body: waits until the ranged connections start (the size
+// probe and the pre-sizing of the file are not silence), then judges once a
+// second until `finished` is signalled or it sets the stall flag. Returns
+// true when it ended the download.
+bool RunStallWatchdog(const WatchdogSettings& settings, HANDLE ranges_started, HANDLE finished);
 
 }  // namespace net

@@ -50,6 +50,12 @@ std::string_view Utf8PrefixAtCharBoundary(std::string_view text, size_t max_byte
   return text.substr(0, end);
 }
 
+std::wstring LowerCase(std::wstring_view text) {
+  std::wstring lower(text);
+  if (!lower.empty()) ::CharLowerBuffW(lower.data(), static_cast<DWORD>(lower.size()));
+  return lower;
+}
+
 std::string AsciiLower(std::string_view text) {
   std::string result(text);
   for (char& c : result) {

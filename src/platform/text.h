@@ -20,6 +20,10 @@ namespace platform {
 // inside a UTF-8 sequence.
 [[nodiscard]] std::string_view Utf8PrefixAtCharBoundary(std::string_view text, size_t max_bytes);
 
+// Lower-cases every script as the system compares names (CharLowerBuff);
+// for case-insensitive look-ups of names that may not be ASCII.
+[[nodiscard]] std::wstring LowerCase(std::wstring_view text);
+
 // Lower-cases ASCII letters only; locale-independent.
 [[nodiscard]] std::string AsciiLower(std::string_view text);
 [[nodiscard]] std::wstring AsciiLower(std::wstring_view text);

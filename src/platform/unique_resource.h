@@ -75,7 +75,16 @@ struct LocalMemoryTraits {
   static void Close(Handle h) { ::LocalFree(h); }
 };
 
+// A directory listing of FindFirstFileW.
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static Handle Null() { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(Handle h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+  static void Close(Handle h) { ::FindClose(h); }
+};
+
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
+using UniqueFind = UniqueResource<FindHandleTraits>;
 using UniqueRegKey = UniqueResource<RegKeyTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;

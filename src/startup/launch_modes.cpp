@@ -8,6 +8,7 @@
 #include "startup/log.h"
 #include "startup/product_config.h"
 #include "startup/product_presence.h"
+#include "startup/run_folder.h"
 #include "startup/system_probes.h"
 
 namespace startup {
@@ -37,17 +38,19 @@ int RunCompanionFetch(const LaunchModeBodies& bodies) {
     Log("CompanionFetch: no RECOMMEND_URL\n");
     return kExitCompanionFetch;
   }
-  const std::wstring temp = platform::TempFolder();
-  if (temp.empty()) {
-    Log("CompanionFetch: no temporary folder\n");
-    return kExitCompanionFetch;
-  }
-  const std::wstring target = CompanionTargetPath(
-      temp, static_cast<int64_t>(std::time(nullptr)), Parameters().Get("REFERNUMBER"));
   if (!bodies.companion_fetch) {
     Log("CompanionFetch: companion fetch is not available in this build\n");
     return kExitCompanionFetch;
   }
+  // Never a predictable name in the temporary folder: our own folder there.
+  // It stays while the companion runs from it; a later start removes it.
+  RunFolder folder;
+  if (!folder.Create()) {
+    Log("CompanionFetch: no temporary folder of our own\n");
+    return kExitCompanionFetch;
+  }
+  const std::wstring target = CompanionTargetPath(
+      folder.path(), static_cast<int64_t>(std::time(nullptr)), Parameters().Get("REFERNUMBER"));
   bodies.companion_fetch(platform::WideToAnsi(url), target);
   return kExitCompanionFetch;
 }
@@ -92,9 +95,9 @@ LaunchMode ModeFromInstallType(const std::wstring& install_type) {
   return LaunchMode::Interactive;
 }
 
-std::wstring CompanionTargetPath(const std::wstring& temp_folder, int64_t seconds,
+std::wstring CompanionTargetPath(const std::wstring& folder, int64_t seconds,
                                  const std::wstring& refer_number) {
-  return temp_folder + platform::DecimalText(seconds) + L"." + refer_number + L".exe";
+  return folder + platform::DecimalText(seconds) + L"." + refer_number + L".exe";
 }
 
 void PrepareRun(StartupContext& context, const std::wstring& config_folder) {
@@ -109,6 +112,7 @@ void PrepareRun(StartupContext& context, const std::wstring& config_folder) {
 int RunEntry(HINSTANCE instance, const wchar_t* command_line, const LaunchModeBodies& bodies) {
   if (instance == nullptr) return kExitInteractive;
   Parameters().Parse(command_line);
+  RemoveStaleRunFolders();
   const LaunchMode mode = ModeFromInstallType(Parameters().Get("INSTALL_TYPE"));
   if (mode == LaunchMode::CompanionFetch) return RunCompanionFetch(bodies);
 

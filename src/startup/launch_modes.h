@@ -41,8 +41,9 @@ struct LaunchModeBodies {
 [[nodiscard]] int RunEntry(HINSTANCE instance, const wchar_t* command_line,
                            const LaunchModeBodies& bodies);
 
-// "<temp folder><seconds>.<refer number>.exe"
-[[nodiscard]] std::wstring CompanionTargetPath(const std::wstring& temp_folder, int64_t seconds,
+// "<folder><seconds>.<refer number>.exe"; the folder is the run's own one
+// in the temporary folder.
+[[nodiscard]] std::wstring CompanionTargetPath(const std::wstring& folder, int64_t seconds,
                                                const std::wstring& refer_number);
 
 // Shared preparation of the unattended and interactive modes: configuration,

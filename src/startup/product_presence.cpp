@@ -97,6 +97,7 @@ bool IsProductRunning(const std::wstring& process_names) {
 
 std::optional<std::wstring> FindProductSubkey(const std::wstring& path, const std::wstring& name,
                                               platform::RegistryView view) {
+  if (name.empty()) return std::nullopt;  // every subkey contains the empty text
   const platform::RegistryKey key =
       platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, path, view, KEY_READ);
   for (const std::wstring& subkey : key.SubkeyNames()) {
@@ -107,6 +108,10 @@ std::optional<std::wstring> FindProductSubkey(const std::wstring& path, const st
 
 bool IsProductInstalled(const std::wstring& registry_address, const std::wstring& registry_name) {
   using platform::RegistryView;
+  if (registry_name.empty()) {
+    Log("IsProductInstalled: no RegistryName configured; the product counts as not installed\n");
+    return false;
+  }
   if (!Is64BitWindows()) {
     return FindProductSubkey(registry_address, registry_name, RegistryView::Default).has_value();
   }

@@ -13,12 +13,14 @@ namespace startup {
 // (letter case significant) runs.
 [[nodiscard]] bool IsProductRunning(const std::wstring& process_names);
 
-// The first subkey of HKLM\`path` (in `view`) whose name contains `name`.
+// The first subkey of HKLM\`path` (in `view`) whose name contains `name`;
+// an empty name matches nothing.
 [[nodiscard]] std::optional<std::wstring> FindProductSubkey(const std::wstring& path,
                                                             const std::wstring& name,
                                                             platform::RegistryView view);
 
-// Looks in the 32-bit view and then the 64-bit view on 64-bit Windows.
+// Looks in the 32-bit view and then the 64-bit view on 64-bit Windows. An
+// empty name is never installed (logged): it would match any product.
 [[nodiscard]] bool IsProductInstalled(const std::wstring& registry_address,
                                       const std::wstring& registry_name);
 

@@ -133,17 +133,22 @@ void Painter::DrawBorder(const Rect& rect, Argb color, int width, int radius) {
 }
 
 bool Painter::DrawImage(const ImageDescription& description, const Rect& rect, size_t frame) {
-  const DecodedImage* image = resources_.Image(description);
+  const DecodedImage* image = resources_.Image(description, dpi_);
   if (image == nullptr || image->frames.empty()) return false;
   Gdiplus::Bitmap* bitmap = image->frames[std::min(frame, image->frames.size() - 1)].get();
 
-  Edges source{0, 0, image->width, image->height};
+  // Source rectangles and corners are written in the 1x image's pixels; a
+  // @2x image has `scale` pixels for each of them.
+  const int scale = image->scale;
+  const int logical_width = image->width / scale;
+  const int logical_height = image->height / scale;
+  Edges source{0, 0, logical_width, logical_height};
   if (description.source) {
     source = *description.source;
-    source.left = std::clamp(source.left, 0, image->width);
-    source.right = std::clamp(source.right, source.left, image->width);
-    source.top = std::clamp(source.top, 0, image->height);
-    source.bottom = std::clamp(source.bottom, source.top, image->height);
+    source.left = std::clamp(source.left, 0, logical_width);
+    source.right = std::clamp(source.right, source.left, logical_width);
+    source.top = std::clamp(source.top, 0, logical_height);
+    source.bottom = std::clamp(source.bottom, source.top, logical_height);
   }
   Rect target = rect;
   if (description.dest) {
@@ -174,7 +179,8 @@ bool Painter::DrawImage(const ImageDescription& description, const Rect& rect, s
   const bool nine_slice = (c.left | c.top | c.right | c.bottom) != 0 && c.left + c.right < sw && c.top + c.bottom < sh;
   if (!nine_slice) {
     g.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
-    blit(t.left, t.top, t.right - t.left, t.bottom - t.top, source.left, source.top, sw, sh);
+    blit(t.left, t.top, t.right - t.left, t.bottom - t.top, source.left * scale, source.top * scale, sw * scale,
+         sh * scale);
     return true;
   }
   // Corners keep their size (scaled for DPI); edges stretch one way; the
@@ -195,8 +201,10 @@ bool Painter::DrawImage(const ImageDescription& description, const Rect& rect, s
   const int top = std::min(d.top, dh / 2), bottom = std::min(d.bottom, dh - top);
   const int xs[4] = {static_cast<int>(t.left), static_cast<int>(t.left) + left, static_cast<int>(t.right) - right, static_cast<int>(t.right)};
   const int ys[4] = {static_cast<int>(t.top), static_cast<int>(t.top) + top, static_cast<int>(t.bottom) - bottom, static_cast<int>(t.bottom)};
-  const int sxs[4] = {source.left, source.left + c.left, source.right - c.right, source.right};
-  const int sys[4] = {source.top, source.top + c.top, source.bottom - c.bottom, source.bottom};
+  const int sxs[4] = {source.left * scale, (source.left + c.left) * scale, (source.right - c.right) * scale,
+                      source.right * scale};
+  const int sys[4] = {source.top * scale, (source.top + c.top) * scale, (source.bottom - c.bottom) * scale,
+                      source.bottom * scale};
   for (int row = 0; row < 3; ++row) {
     for (int column = 0; column < 3; ++column) {
       if (row == 1 && column == 1 && description.hole) continue;

@@ -27,6 +27,33 @@ struct ComStreamTraits {
   static void Close(Handle h) { h->Release(); }
 };
 
+// The image blocks of a GIF, found by walking its block structure (each
+// frame is drawn at the full screen size, whatever its own size); a damaged
+// or cut file counts the frames before the damage.
+int CountGifFrames(const std::string& b) {
+  auto byte = [&](size_t at) { return static_cast<uint8_t>(b[at]); };
+  auto colour_table = [](uint8_t flags) { return (flags & 0x80) != 0 ? size_t{3} << ((flags & 7) + 1) : 0; };
+  if (b.size() < 13) return 0;
+  size_t at = 13 + colour_table(byte(10));
+  int frames = 0;
+  while (at < b.size()) {
+    const uint8_t block = byte(at);
+    if (block == 0x2C) {  // image descriptor, colour table, LZW code size
+      if (at + 10 > b.size()) break;
+      ++frames;
+      at += 10 + colour_table(byte(at + 9)) + 1;
+    } else if (block == 0x21) {  // extension: introducer and label
+      at += 2;
+    } else {
+      break;  // the trailer, or damage
+    }
+    // Data sub-blocks, each led by its length, up to the empty one.
+    while (at < b.size() && byte(at) != 0) at += 1 + size_t{byte(at)};
+    ++at;
+  }
+  return frames;
+}
+
 // A stream over a copy of `bytes` (the stream owns the memory).
 platform::UniqueResource<ComStreamTraits> StreamOver(const std::string& bytes) {
   HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes.size());
@@ -79,27 +106,60 @@ std::unique_ptr<Gdiplus::Bitmap> CopyFrame(Gdiplus::Bitmap& source, int width, i
   return premultiplied;
 }
 
-std::unique_ptr<DecodedImage> Decode(const std::string& bytes, const ImageDescription& description) {
+// An animation is decorative: at most this many frames are kept.
+constexpr UINT kMaxFrames = 256;
+
+uint64_t DecodedBytes(int width, int height, UINT frames) {
+  return static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4 * std::min(frames, kMaxFrames);
+}
+
+std::wstring MemoryText(uint64_t bytes) {
+  return bytes >= (1u << 20) ? platform::DecimalText(bytes >> 20) + L" MiB" : platform::DecimalText(bytes >> 10) + L" KiB";
+}
+
+// Whether `frames` frames of the image fit the bounds of one image and of
+// what the window has left; says why not, once per file.
+bool FitsMemoryBounds(const std::wstring& file, int width, int height, UINT frames, uint64_t window_bytes_left) {
+  const uint64_t bytes = DecodedBytes(width, height, frames);
+  if (bytes > SkinResources::kMaxImageBytes) {
+    LogOnce(L"image-memory:" + file, L"image \"" + file + L"\" refused: " + platform::DecimalText(frames) +
+                                         L" frames of " + platform::DecimalText(width) + L"x" +
+                                         platform::DecimalText(height) + L" pixels need " + MemoryText(bytes) +
+                                         L", more than " + MemoryText(SkinResources::kMaxImageBytes) + L" per image");
+    return false;
+  }
+  if (bytes > window_bytes_left) {
+    LogOnce(L"image-window-memory:" + file, L"image \"" + file + L"\" refused: its " + MemoryText(bytes) +
+                                                L" of decoded pixels exceed the " + MemoryText(window_bytes_left) +
+                                                L" the window's images have left");
+    return false;
+  }
+  return true;
+}
+
+std::unique_ptr<DecodedImage> Decode(const std::string& bytes, const std::wstring& file, const std::optional<Argb>& mask,
+                                     uint64_t window_bytes_left) {
   ImageHeader header;
   if (!ReadImageHeader(bytes, &header)) {
-    LogOnce(L"image-format:" + description.file,
-            L"image \"" + description.file + L"\" cannot be decoded (not a PNG, JPEG, BMP or GIF)");
+    LogOnce(L"image-format:" + file, L"image \"" + file + L"\" cannot be decoded (not a PNG, JPEG, BMP or GIF)");
     return nullptr;
   }
   if (header.width <= 0 || header.height <= 0 || header.width > SkinResources::kMaxImageSide ||
       header.height > SkinResources::kMaxImageSide ||
       static_cast<long long>(header.width) * header.height > SkinResources::kMaxImagePixels) {
-    LogOnce(L"image-size:" + description.file,
-            L"image \"" + description.file + L"\" refused: " + platform::DecimalText(header.width) + L"x" +
-                platform::DecimalText(header.height) + L" pixels is beyond the bound");
+    LogOnce(L"image-size:" + file, L"image \"" + file + L"\" refused: " + platform::DecimalText(header.width) + L"x" +
+                                       platform::DecimalText(header.height) + L" pixels is beyond the bound");
     return nullptr;
   }
+  // Checked from the headers, before the decoder allocates anything.
+  if (!FitsMemoryBounds(file, header.width, header.height, static_cast<UINT>(header.frames), window_bytes_left))
+    return nullptr;
   if (!EnsureGdiplus()) return nullptr;
   auto stream = StreamOver(bytes);
   if (!stream) return nullptr;
   std::unique_ptr<Gdiplus::Bitmap> source(Gdiplus::Bitmap::FromStream(stream.Get()));
   if (!source || source->GetLastStatus() != Gdiplus::Ok) {
-    LogOnce(L"image-decode:" + description.file, L"image \"" + description.file + L"\" cannot be decoded");
+    LogOnce(L"image-decode:" + file, L"image \"" + file + L"\" cannot be decoded");
     return nullptr;
   }
   auto image = std::make_unique<DecodedImage>();
@@ -110,7 +170,9 @@ std::unique_ptr<DecodedImage> Decode(const std::string& bytes, const ImageDescri
   GUID time_dimension = Gdiplus::FrameDimensionTime;
   UINT frames = source->GetFrameCount(&time_dimension);
   if (frames == 0) frames = 1;
-  frames = std::min<UINT>(frames, 256);  // an animation is decorative; bound its memory
+  // The decoder may see frames the header walk did not (a damaged file).
+  if (!FitsMemoryBounds(file, image->width, image->height, frames, window_bytes_left)) return nullptr;
+  frames = std::min(frames, kMaxFrames);
   std::vector<int> delays(frames, 100);
   const UINT property_size = source->GetPropertyItemSize(PropertyTagFrameDelay);
   if (frames > 1 && property_size > 0 && property_size < (1u << 20)) {
@@ -124,7 +186,7 @@ std::unique_ptr<DecodedImage> Decode(const std::string& bytes, const ImageDescri
   }
   for (UINT i = 0; i < frames; ++i) {
     if (frames > 1) source->SelectActiveFrame(&time_dimension, i);
-    auto frame = CopyFrame(*source, image->width, image->height, description.mask);
+    auto frame = CopyFrame(*source, image->width, image->height, mask);
     if (!frame) return nullptr;
     image->frames.push_back(std::move(frame));
   }
@@ -147,6 +209,7 @@ bool ReadImageHeader(const std::string& b, ImageHeader* header) {
   if (b.size() >= 10 && (b.compare(0, 6, "GIF87a") == 0 || b.compare(0, 6, "GIF89a") == 0)) {
     header->width = static_cast<int>(Le16(b, 6));
     header->height = static_cast<int>(Le16(b, 8));
+    header->frames = std::max(1, CountGifFrames(b));
     return true;
   }
   if (b.size() >= 26 && b.compare(0, 2, "BM") == 0) {
@@ -180,25 +243,50 @@ bool ReadImageHeader(const std::string& b, ImageHeader* header) {
   return false;
 }
 
-SkinResources::SkinResources(std::shared_ptr<const ZipArchive> archive) : archive_(std::move(archive)) {}
+SkinResources::SkinResources(std::shared_ptr<const ZipArchive> archive, uint64_t max_image_bytes)
+    : archive_(std::move(archive)), max_image_bytes_(max_image_bytes) {}
 SkinResources::~SkinResources() = default;
 
-const DecodedImage* SkinResources::Image(const ImageDescription& description) {
+const DecodedImage* SkinResources::Image(const ImageDescription& description, int dpi) {
   if (description.file.empty()) return nullptr;
-  std::wstring key = ZipArchive::NormalizeName(description.file);
+  if (dpi >= kHighDpi && archive_ != nullptr) {
+    // A variant that cannot be used (damaged, beyond the bounds) leaves the 1x image.
+    const std::wstring sharp = DoubleResolutionName(description.file);
+    if (archive_->Contains(sharp)) {
+      if (const DecodedImage* image = Load(sharp, description, 2)) return image;
+    }
+  }
+  return Load(description.file, description, 1);
+}
+
+const DecodedImage* SkinResources::Load(const std::wstring& file, const ImageDescription& description, int scale) {
+  std::wstring key = ZipArchive::NormalizeName(file);
   if (description.mask) key += L"|" + platform::DecimalText(*description.mask);
   auto found = images_.find(key);
   if (found != images_.end()) return found->second.get();
   std::unique_ptr<DecodedImage> image;
   std::string bytes;
-  if (archive_ == nullptr || archive_->Read(description.file, &bytes) != ZipError::kNone) {
-    LogOnce(L"image-missing:" + description.file, L"image \"" + description.file + L"\" is not in the skin archive");
+  if (archive_ == nullptr || archive_->Read(file, &bytes) != ZipError::kNone) {
+    LogOnce(L"image-missing:" + file, L"image \"" + file + L"\" is not in the skin archive");
   } else {
-    image = Decode(bytes, description);
+    image = Decode(bytes, file, description.mask, max_image_bytes_ - image_bytes_);
+  }
+  if (image) {
+    image->scale = scale;
+    image_bytes_ += DecodedBytes(image->width, image->height, static_cast<UINT>(image->frames.size()));
   }
   const DecodedImage* result = image.get();
   images_.emplace(std::move(key), std::move(image));
   return result;
+}
+
+std::wstring DoubleResolutionName(const std::wstring& file) {
+  const size_t folder_end = file.find_last_of(L"/\\");
+  const size_t dot = file.rfind(L'.');
+  const bool has_extension = dot != std::wstring::npos && (folder_end == std::wstring::npos || dot > folder_end);
+  std::wstring name = file;
+  name.insert(has_extension ? dot : name.size(), L"@2x");
+  return name;
 }
 
 void SkinResources::AddFont(int id, const FontDescription& font, bool is_default) {

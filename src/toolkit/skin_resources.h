@@ -33,6 +33,9 @@ struct FontDescription {
 struct DecodedImage {
   int width = 0;
   int height = 0;
+  // Image pixels per pixel of the skin's coordinates (source rectangles,
+  // corners): 2 for the "name@2x" variant chosen on high-DPI windows.
+  int scale = 1;
   std::vector<std::unique_ptr<Gdiplus::Bitmap>> frames;
   std::vector<int> delays_ms;  // one per frame
   // The frames as premultiplied GDI bitmaps, made on first use by the
@@ -46,17 +49,26 @@ class SkinResources {
  public:
   static constexpr int kMaxImageSide = 8192;
   static constexpr long long kMaxImagePixels = 16ll << 20;
+  // Decoded memory (frames x width x height x 4 bytes) of one image, and by
+  // default of all images of one window: an animation is decorative.
+  static constexpr uint64_t kMaxImageBytes = 64ull << 20;
+  // Descriptions are written for 96 DPI; from 144 DPI (150 %) on, a
+  // "name@2x.png" beside "name.png" is drawn instead when the skin has one.
+  static constexpr int kBaseDpi = 96;
+  static constexpr int kHighDpi = 144;
 
-  explicit SkinResources(std::shared_ptr<const ZipArchive> archive);
+  explicit SkinResources(std::shared_ptr<const ZipArchive> archive, uint64_t max_image_bytes = kMaxImageBytes);
   ~SkinResources();
   SkinResources(const SkinResources&) = delete;
   SkinResources& operator=(const SkinResources&) = delete;
 
   [[nodiscard]] const ZipArchive* archive() const { return archive_.get(); }
 
-  // The image named by `description` (with its mask applied), decoded once;
-  // nullptr when missing or undecodable (logged once per file).
-  [[nodiscard]] const DecodedImage* Image(const ImageDescription& description);
+  // The image named by `description` (with its mask applied) for a window at
+  // `dpi`, decoded once: from kHighDpi its @2x variant when the skin has a
+  // usable one. nullptr when missing, undecodable or beyond the memory
+  // bounds (logged once per file).
+  [[nodiscard]] const DecodedImage* Image(const ImageDescription& description, int dpi = kBaseDpi);
 
   void AddFont(int id, const FontDescription& font, bool is_default);
   // The font for `id` (the default font for unknown ids) at `dpi`.
@@ -77,8 +89,12 @@ class SkinResources {
   [[nodiscard]] std::wstring Translate(const std::wstring& text) const;
 
  private:
+  [[nodiscard]] const DecodedImage* Load(const std::wstring& file, const ImageDescription& description, int scale);
+
   std::shared_ptr<const ZipArchive> archive_;
   std::map<std::wstring, std::unique_ptr<DecodedImage>> images_;  // null: failed once
+  uint64_t max_image_bytes_;
+  uint64_t image_bytes_ = 0;  // decoded so far, all images together
   std::map<int, FontDescription> fonts_;
   int default_font_ = -1;
   std::map<std::pair<int, int>, UniqueGdiObject> font_cache_;  // (id, dpi * 8 + style bits)
@@ -87,11 +103,17 @@ class SkinResources {
   std::map<std::wstring, std::wstring> language_;
 };
 
-// Width and height from an image file's header, read without decoding it.
+// Width, height and frames from an image file's headers, read without
+// decoding it.
 struct ImageHeader {
   int width = 0;
   int height = 0;
+  int frames = 1;  // a GIF's image blocks, counted without decoding them
 };
 [[nodiscard]] bool ReadImageHeader(const std::string& bytes, ImageHeader* header);
+
+// "images/button.png" -> "images/button@2x.png": the same picture drawn with
+// twice the pixels, for high-DPI windows.
+[[nodiscard]] std::wstring DoubleResolutionName(const std::wstring& file);
 
 }  // namespace toolkit

@@ -25,7 +25,7 @@ class Builder {
   DescriptionResult Build(const std::wstring& file_name) {
     DescriptionResult result;
     auto description = std::make_unique<WindowDescription>();
-    description->resources = std::make_shared<SkinResources>(archive_);
+    description->resources = std::make_shared<SkinResources>(archive_, limits_.max_image_bytes);
     resources_ = description->resources.get();
     std::unique_ptr<XmlElement> document = Load(file_name, &result.error);
     if (!document) return result;
@@ -57,6 +57,12 @@ class Builder {
       *error = file_name + L": " + ZipErrorText(read);
       return nullptr;
     }
+    if (bytes.size() > limits_.max_parsed_bytes - parsed_bytes_) {
+      *error = file_name + L": " + BytesBoundText();
+      parsed_bytes_ = limits_.max_parsed_bytes;  // spent: nothing more is read for this window
+      return nullptr;
+    }
+    parsed_bytes_ += bytes.size();
     XmlResult xml = ParseXml(bytes);
     if (!xml.root) {
       *error = file_name + L" " + xml.error;
@@ -117,16 +123,41 @@ class Builder {
       if (source == nullptr) return;
       const std::wstring* count_text = element.Attribute(L"count");
       const int count = std::clamp(count_text ? ParseInt(*count_text).value_or(1) : 1, 1, 100);
-      for (int i = 0; i < count && error_.empty(); ++i) IncludeFile(*source, parent, file_name, include_depth);
+      for (int i = 0; i < count && error_.empty(); ++i) IncludeFile(*source, parent, file_name, element.line, include_depth);
     }
   }
 
-  void IncludeFile(const std::wstring& source, Control& parent, const std::wstring& from, int include_depth) {
+  // True while the window may read another included file; the first refusal
+  // is logged with the element that asked, later ones are skipped silently.
+  bool MayInclude(const std::wstring& source, const std::wstring& from, int line) {
+    std::wstring reason;
+    if (included_files_ >= limits_.max_included_files) {
+      reason = L"more than " + platform::DecimalText(limits_.max_included_files) + L" included files in one window";
+    } else if (parsed_bytes_ >= limits_.max_parsed_bytes) {
+      reason = BytesBoundText();
+    } else {
+      ++included_files_;
+      return true;
+    }
+    if (!include_bound_logged_) {
+      include_bound_logged_ = true;
+      LogLine(from + L" line " + platform::DecimalText(line) + L": include of \"" + source + L"\" skipped: " + reason +
+              L"; further includes are skipped");
+    }
+    return false;
+  }
+
+  std::wstring BytesBoundText() const {
+    return L"more than " + platform::DecimalText(limits_.max_parsed_bytes) + L" bytes of descriptions in one window";
+  }
+
+  void IncludeFile(const std::wstring& source, Control& parent, const std::wstring& from, int line, int include_depth) {
     if (include_depth >= limits_.max_include_depth) {
       LogOnce(L"include-depth:" + source, from + L": includes nested more than " +
                                               platform::DecimalText(limits_.max_include_depth) + L" deep, \"" + source + L"\" skipped");
       return;
     }
+    if (!MayInclude(source, from, line)) return;
     std::wstring error;
     std::unique_ptr<XmlElement> document = Load(source, &error);
     if (!document) {
@@ -192,7 +223,7 @@ class Builder {
                                                element.name + L"> holds no children; its children are skipped");
     }
     if (auto* child_layout = dynamic_cast<ChildLayout*>(raw); child_layout && !child_layout->xml_file().empty()) {
-      IncludeFile(child_layout->xml_file(), *raw, file_name, include_depth);
+      IncludeFile(child_layout->xml_file(), *raw, file_name, element.line, include_depth);
     }
     if (auto* combo = dynamic_cast<Combo*>(raw)) combo->FinishBuild();
     if (auto* tab = dynamic_cast<TabLayout*>(raw)) tab->FinishBuild();
@@ -203,6 +234,9 @@ class Builder {
   BuildLimits limits_;
   SkinResources* resources_ = nullptr;
   size_t control_count_ = 0;
+  size_t included_files_ = 0;
+  size_t parsed_bytes_ = 0;
+  bool include_bound_logged_ = false;
   std::wstring error_;
 };
 

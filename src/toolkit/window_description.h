@@ -36,6 +36,12 @@ struct DescriptionResult {
 struct BuildLimits {
   size_t max_controls = 20000;
   int max_include_depth = 8;
+  // Includes repeat (count="100") and nest: without a total, a few small
+  // files would make the window read and parse files exponentially often.
+  size_t max_included_files = 256;
+  size_t max_parsed_bytes = 32u << 20;  // the description and all its includes
+  // Decoded pixels (frames x width x height x 4) of all the window's images.
+  uint64_t max_image_bytes = SkinResources::kMaxImageBytes;
 };
 
 [[nodiscard]] DescriptionResult BuildWindowDescription(std::shared_ptr<const ZipArchive> archive,

@@ -1,5 +1,8 @@
 #include "toolkit/xml_reader.h"
 
+#include <algorithm>
+#include <unordered_set>
+
 #include "platform/text.h"
 
 namespace toolkit {
@@ -133,8 +136,9 @@ class Parser {
         out->push_back(c);
         continue;
       }
-      const size_t semicolon = text_.find(L';', i);
-      if (semicolon == std::wstring::npos || semicolon >= end || semicolon - i > 12) {
+      // An entity is at most 12 characters: look no further for its end.
+      const size_t semicolon = std::wstring_view(text_).substr(0, std::min(end, i + 13)).find(L';', i);
+      if (semicolon == std::wstring_view::npos) {
         pos_ = i;
         return Fail(L"bare '&' (write &amp;)");
       }
@@ -204,6 +208,9 @@ class Parser {
     element->line = LineAt(pos_);
     ++pos_;  // '<'
     if (!ReadName(&element->name)) return false;
+    // The names as they stand in the text (which outlives the tag), hashed:
+    // a duplicate is found in constant time however many attributes there are.
+    std::unordered_set<std::wstring_view> names;
     for (;;) {
       const size_t before = pos_;
       SkipSpace();
@@ -211,7 +218,9 @@ class Parser {
       if (text_[pos_] == L'>' || StartsWith(L"/>")) break;
       if (pos_ == before) return Fail(L"space expected in <" + element->name + L">");
       std::wstring name;
+      const size_t name_at = pos_;
       if (!ReadName(&name)) return false;
+      const std::wstring_view name_in_text(text_.data() + name_at, name.size());
       SkipSpace();
       if (pos_ >= text_.size() || text_[pos_] != L'=') return Fail(L"'=' expected after " + name);
       ++pos_;
@@ -221,8 +230,10 @@ class Parser {
       const wchar_t quote = text_[pos_++];
       const size_t end = text_.find(quote, pos_);
       if (end == std::wstring::npos) return Fail(L"unterminated value of " + name);
-      if (text_.find(L'<', pos_) < end) return Fail(L"'<' inside the value of " + name);
-      if (element->Attribute(name) != nullptr) return Fail(L"attribute " + name + L" given twice");
+      // Only the value itself is searched: a tag with very many attributes stays linear.
+      if (std::wstring_view(text_).substr(pos_, end - pos_).find(L'<') != std::wstring_view::npos)
+        return Fail(L"'<' inside the value of " + name);
+      if (!names.insert(name_in_text).second) return Fail(L"attribute " + name + L" given twice");
       std::wstring value;
       if (!Decode(pos_, end, &value)) return false;
       element->attributes.emplace_back(std::move(name), std::move(value));

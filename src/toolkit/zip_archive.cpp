@@ -6,13 +6,14 @@
 
 #include "platform/file_io.h"
 #include "platform/text.h"
-#include "platform/windows_api.h"
 #include "toolkit/log.h"
 
 namespace toolkit {
 namespace {
 
 constexpr uint32_t kEndSignature = 0x06054b50;
+constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr size_t kZip64LocatorSize = 20;
 constexpr uint32_t kDirectorySignature = 0x02014b50;
 constexpr uint32_t kLocalSignature = 0x04034b50;
 constexpr size_t kEndRecordSize = 22;
@@ -42,7 +43,6 @@ const wchar_t* ZipErrorText(ZipError error) {
     case ZipError::kUnreadable: return L"file missing, unreadable or too large";
     case ZipError::kNoEndRecord: return L"no end-of-directory record (not a zip or truncated)";
     case ZipError::kBadDirectory: return L"central directory damaged";
-    case ZipError::kTooManyMembers: return L"too many members";
     case ZipError::kOverlap: return L"member data overlaps";
     case ZipError::kTruncated: return L"member data runs past the end of the file";
     case ZipError::kUnsupported: return L"encrypted, zip64 or unknown compression";
@@ -51,24 +51,23 @@ const wchar_t* ZipErrorText(ZipError error) {
     case ZipError::kCorrupt: return L"compressed data corrupt";
     case ZipError::kChecksum: return L"checksum mismatch";
     case ZipError::kNotFound: return L"member not found";
+    case ZipError::kUnpackBudget: return L"more than 256 MiB unpacked from one archive";
   }
   return L"unknown error";
 }
 
 std::wstring ZipArchive::NormalizeName(std::wstring_view name) {
-  std::wstring key(name);
+  std::wstring key = platform::LowerCase(name);
   std::replace(key.begin(), key.end(), L'\\', L'/');
   size_t first = key.find_first_not_of(L'/');
   key.erase(0, first == std::wstring::npos ? key.size() : first);
-  if (!key.empty()) ::CharLowerBuffW(key.data(), static_cast<DWORD>(key.size()));
   return key;
 }
 
 ZipError ZipArchive::OpenFile(const std::wstring& path) {
   std::optional<std::string> bytes = platform::ReadFileLimited(path, kMaxArchiveBytes);
   if (!bytes) {
-    members_.clear();
-    keys_.clear();
+    Clear();
     LogFailure(ZipError::kUnreadable, path);
     return ZipError::kUnreadable;
   }
@@ -76,16 +75,15 @@ ZipError ZipArchive::OpenFile(const std::wstring& path) {
 }
 
 ZipError ZipArchive::Open(std::string bytes) {
+  Clear();
   bytes_ = std::move(bytes);
-  members_.clear();
-  keys_.clear();
   ZipError error = bytes_.size() > kMaxArchiveBytes ? ZipError::kUnreadable : Parse();
   if (error != ZipError::kNone) {
-    members_.clear();
-    keys_.clear();
-    bytes_.clear();
+    Clear();
     LogFailure(error, L"");
+    return error;
   }
+  charged_.assign(members_.size(), false);
   return error;
 }
 
@@ -113,11 +111,12 @@ ZipError ZipArchive::Parse() {
   const uint16_t count = Read16(bytes_, end_at + 10);
   const uint32_t directory_size = Read32(bytes_, end_at + 12);
   const uint32_t directory_at = Read32(bytes_, end_at + 16);
-  if (count == 0xFFFF || directory_size == 0xFFFFFFFF || directory_at == 0xFFFFFFFF)
-    return ZipError::kUnsupported;
+  // A zip64 archive says so with its locator just before the end record; a
+  // count of 0xFFFF alone is an ordinary archive with 65 535 members.
+  const bool zip64 = end_at >= kZip64LocatorSize && Read32(bytes_, end_at - kZip64LocatorSize) == kZip64LocatorSignature;
+  if (zip64 || directory_size == 0xFFFFFFFF || directory_at == 0xFFFFFFFF) return ZipError::kUnsupported;
   if (disk != 0 || directory_disk != 0 || count_here != count) return ZipError::kBadDirectory;
   if (static_cast<uint64_t>(directory_at) + directory_size > end_at) return ZipError::kBadDirectory;
-  if (count > kMaxMembers) return ZipError::kTooManyMembers;
 
   struct Span {
     uint64_t begin, end;
@@ -160,9 +159,7 @@ ZipError ZipArchive::Parse() {
 
     // Directories are not members anyone reads.
     if (!member.name.empty() && member.name.back() == L'/') continue;
-    std::wstring key = NormalizeName(member.name);
-    if (std::find(keys_.begin(), keys_.end(), key) != keys_.end()) continue;  // first one wins
-    keys_.push_back(std::move(key));
+    if (!index_.emplace(NormalizeName(member.name), members_.size()).second) continue;  // first one wins
     members_.push_back(std::move(member));
   }
 
@@ -173,12 +170,30 @@ ZipError ZipArchive::Parse() {
   return ZipError::kNone;
 }
 
+void ZipArchive::Clear() {
+  bytes_.clear();
+  members_.clear();
+  index_.clear();
+  std::lock_guard<std::mutex> guard(budget_lock_);
+  unpacked_bytes_ = 0;
+  charged_.clear();
+}
+
 const ZipMember* ZipArchive::Find(std::wstring_view name) const {
-  const std::wstring key = NormalizeName(name);
-  for (size_t i = 0; i < keys_.size(); ++i) {
-    if (keys_[i] == key) return &members_[i];
-  }
-  return nullptr;
+  const auto found = index_.find(NormalizeName(name));
+  return found == index_.end() ? nullptr : &members_[found->second];
+}
+
+// Charged before unpacking, whatever the outcome: a member that fails its
+// checksum has cost the work all the same.
+bool ZipArchive::ChargeUnpacking(const ZipMember& member) const {
+  const size_t position = static_cast<size_t>(&member - members_.data());
+  std::lock_guard<std::mutex> guard(budget_lock_);
+  if (charged_[position]) return true;
+  if (unpacked_bytes_ + member.size > kMaxUnpackedBytes) return false;
+  unpacked_bytes_ += member.size;
+  charged_[position] = true;
+  return true;
 }
 
 bool ZipArchive::Contains(std::wstring_view name) const { return Find(name) != nullptr; }
@@ -196,6 +211,7 @@ ZipError ZipArchive::Read(std::wstring_view name, std::string* out) const {
   if (static_cast<uint64_t>(member->size) > static_cast<uint64_t>(member->compressed_size) * kMaxRatio &&
       member->size > 0)
     return refuse(ZipError::kRatio);
+  if (!ChargeUnpacking(*member)) return refuse(ZipError::kUnpackBudget);
 
   const char* data = bytes_.data() + member->data_offset;
   std::string result;

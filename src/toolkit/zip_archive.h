@@ -1,13 +1,16 @@
 // Read-only zip archive over zlib's raw inflate: stored and deflated members,
-// the central directory as the only source of truth. Every bound is checked
+// the central directory as the only source of truth, at most 65 535 members
+// (the end record's count; zip64 is refused). Every bound is checked
 // before memory is spent, so a hostile or damaged skin is refused, never a
 // crash or a hang.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace toolkit {
@@ -17,7 +20,6 @@ enum class ZipError {
   kUnreadable,         // file missing or larger than the archive bound
   kNoEndRecord,        // not a zip, or truncated at its end
   kBadDirectory,       // central directory damaged or outside the file
-  kTooManyMembers,
   kOverlap,            // member data overlapping another member or the directory
   kTruncated,          // a member's data runs past the end of the file
   kUnsupported,        // encrypted, zip64 or an unknown method
@@ -26,6 +28,7 @@ enum class ZipError {
   kCorrupt,            // inflate failed or sizes disagree
   kChecksum,           // CRC-32 mismatch
   kNotFound,
+  kUnpackBudget,       // the archive has already given out its bound of unpacked bytes
 };
 
 [[nodiscard]] const wchar_t* ZipErrorText(ZipError error);
@@ -44,7 +47,10 @@ class ZipArchive {
   static constexpr uint64_t kMaxArchiveBytes = 256ull << 20;
   static constexpr uint32_t kMaxMemberBytes = 64u << 20;
   static constexpr uint32_t kMaxRatio = 1000;
-  static constexpr size_t kMaxMembers = 65536;
+  // Bytes unpacked from all members together, each member counted once: a
+  // skin's own files are a few megabytes, while many small members that each
+  // inflate to the member bound could otherwise cost gigabytes and minutes.
+  static constexpr uint64_t kMaxUnpackedBytes = 256ull << 20;
 
   ZipArchive() = default;
 
@@ -67,9 +73,17 @@ class ZipArchive {
   [[nodiscard]] ZipError Parse();
   [[nodiscard]] const ZipMember* Find(std::wstring_view name) const;
 
+  void Clear();
+  [[nodiscard]] bool ChargeUnpacking(const ZipMember& member) const;
+
   std::string bytes_;
   std::vector<ZipMember> members_;
-  std::vector<std::wstring> keys_;  // NormalizeName of each member, same order
+  std::unordered_map<std::wstring, size_t> index_;  // NormalizeName -> position in members_
+
+  // Reads may come from any thread; the unpacking budget is shared.
+  mutable std::mutex budget_lock_;
+  mutable uint64_t unpacked_bytes_ = 0;
+  mutable std::vector<bool> charged_;  // per member: already counted against the budget
 };
 
 }  // namespace toolkit

@@ -51,7 +51,13 @@ Scene::~Scene() {
   ::DeleteFileW(net_test::DataFile(key_ + ".exe").c_str());
   ::DeleteFileW(net_test::DataFile(key_ + "-bad.exe").c_str());
   ::DeleteFileW(DownloadTarget().c_str());
-  ::DeleteFileW(SetupLogPath().c_str());
+  // The setup logs stay in their run folders for support: not ours to keep.
+  for (const std::wstring& run : installer_.Runs()) {
+    const std::wstring log = SetupLogPathOf(run);
+    if (log.empty()) continue;
+    ::DeleteFileW(log.c_str());
+    ::RemoveDirectoryW(log.substr(0, log.find_last_of(L'\\')).c_str());
+  }
 }
 
 std::string Scene::FileUrl(const std::string& name, const std::string& query) const {
@@ -70,6 +76,14 @@ void Scene::ScriptRelease(const std::string& download2, const std::string& downl
                            R"("download":")" + FileUrl("not-this-one.exe") + R"(",)"
                            R"("download2":")" + download2 + R"(","download3":")" + download3 +
                            R"(","url":"","tuijian":"","referNumber":""}})";
+  net_test::ScriptReply(key_, body);
+}
+
+void Scene::ScriptReleaseNaming(const std::string& download, const std::string& md5,
+                                const std::string& kill_switch) const {
+  const std::string body = R"({"data":{"md5":")" + md5 + R"(","killSwitch":")" + kill_switch +
+                           R"(","WriteLogSwitch":"true","curNum":"3.1","download":")" + download +
+                           R"(","download2":"","download3":"","url":"","tuijian":"","referNumber":""}})";
   net_test::ScriptReply(key_, body);
 }
 
@@ -97,7 +111,7 @@ std::map<std::string, std::string> Scene::ConfigKeys(
       {"SetupLogName", key_ + ".log"},
       {"InstallIntervalTime", "20"},
       {"UpdateEventUrl", net_test::HttpBase() + "/report?key=" + key_ + "-report"},
-      {"InstallPath", "Brimvale"},
+      {"InstallPath", "Brimvale\\PhotoStudio"},
       {"ProductExtentPath", "PhotoStudio"},
       {"InstallProgramFilesPath", Narrow(program_files_.path())},
       {"BProgramFilesPath", "1"},
@@ -119,18 +133,28 @@ void Scene::LoadConfigHere(const std::map<std::string, std::string>& overrides) 
   startup::Config().LoadProduct(sandbox_.folder().File(L"InitConfigure.ini"));
 }
 
+std::wstring Scene::Parameters(const std::wstring& extra) const {
+  return L"GUID=e2e-guid ||| EXENAME=PhotoStudioSetup.1042.exe ||| PRODUCT_VERSION=5.1 ||| "
+         L"DOWNLOAD_VERSION=" + version_ + L" ||| EXEDIR=" + sandbox_.folder().path() + L" ||| " + extra;
+}
+
 test_support::ProcessResult Scene::RunSetup(const std::wstring& extra, DWORD timeout_ms) const {
-  const std::wstring parameters = L"GUID=e2e-guid ||| EXENAME=PhotoStudioSetup.1042.exe ||| "
-                                  L"PRODUCT_VERSION=5.1 ||| DOWNLOAD_VERSION=" + version_ +
-                                  L" ||| EXEDIR=" + sandbox_.folder().path() + L" ||| " + extra;
-  return sandbox_.Run(parameters, timeout_ms);
+  return sandbox_.Run(Parameters(extra), timeout_ms);
+}
+
+std::unique_ptr<test_support::BackgroundProcess> Scene::StartSetup(const std::wstring& extra) const {
+  return std::make_unique<test_support::BackgroundProcess>(sandbox_.folder().File(L"setup.exe"),
+                                                           Parameters(extra), sandbox_.folder().path());
 }
 
 std::wstring Scene::InstallerFileName() const { return L"PhotoStudio_" + version_ + L"_brimvale.exe"; }
 std::wstring Scene::DownloadTarget() const { return sandbox_.folder().File(InstallerFileName()); }
 std::wstring Scene::InstallFolder() const { return program_files_.path() + L"Brimvale\\PhotoStudio"; }
-std::wstring Scene::SetupLogPath() const {
-  return platform::TempFolder() + platform::Utf8ToWide(key_) + L".log";
+std::wstring Scene::SetupLogPathOf(const std::wstring& command_line) {
+  const size_t start = command_line.find(L"/LOG=\"");
+  if (start == std::wstring::npos) return {};
+  const size_t end = command_line.find(L'"', start + 6);
+  return end == std::wstring::npos ? std::wstring() : command_line.substr(start + 6, end - start - 6);
 }
 
 std::string Scene::InstalledVersion() const {

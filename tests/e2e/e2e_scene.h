@@ -35,6 +35,10 @@ class Scene {
 
   // The release server's answer; download2/3 as given.
   void ScriptRelease(const std::string& download2 = "", const std::string& download3 = "") const;
+  // An answer whose first download and digest are these (either may be
+  // empty), with no alternates and the given kill switch.
+  void ScriptReleaseNaming(const std::string& download, const std::string& md5,
+                           const std::string& kill_switch = "true") const;
 
   // InitConfigure.ini of the sandbox with these keys replaced or added.
   void WriteConfig(const std::map<std::string, std::string>& overrides = {}) const;
@@ -44,13 +48,18 @@ class Scene {
   // Runs setup.exe with the scene's identity parameters plus `extra`.
   [[nodiscard]] test_support::ProcessResult RunSetup(const std::wstring& extra,
                                                      DWORD timeout_ms = 120000) const;
+  // The same run left going (the wizard, driven by the test).
+  [[nodiscard]] std::unique_ptr<test_support::BackgroundProcess> StartSetup(
+      const std::wstring& extra) const;
   [[nodiscard]] std::string Log() const { return sandbox_.MainLog(); }
 
   // The name the installer is downloaded under, and where.
   [[nodiscard]] std::wstring InstallerFileName() const;
   [[nodiscard]] std::wstring DownloadTarget() const;
   [[nodiscard]] std::wstring InstallFolder() const;
-  [[nodiscard]] std::wstring SetupLogPath() const;
+  // The installer's setup log in the run's own folder, as the recorded
+  // command line names it; empty when it names none.
+  [[nodiscard]] static std::wstring SetupLogPathOf(const std::wstring& command_line);
 
   [[nodiscard]] std::string InstalledVersion() const;
   [[nodiscard]] std::wstring RegistryName() const { return registry_name_; }
@@ -67,6 +76,7 @@ class Scene {
   void InstallerSucceeds(const std::wstring& exit_codes = L"0") const;
 
  private:
+  [[nodiscard]] std::wstring Parameters(const std::wstring& extra) const;
   [[nodiscard]] std::map<std::string, std::string> ConfigKeys(
       const std::map<std::string, std::string>& overrides) const;
 

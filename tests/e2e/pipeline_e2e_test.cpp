@@ -12,8 +12,10 @@
 #include "net_fixture.h"
 #include "platform/file_io.h"
 #include "platform/process_list.h"
+#include "platform/system_paths.h"
 #include "platform/text.h"
 #include "startup/launch_parameters.h"
+#include "startup/log.h"
 #include "startup/product_config.h"
 
 namespace {
@@ -115,6 +117,7 @@ TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop)
   REQUIRE_FIXTURE();
   Scene scene;
   InProcess stores(scene, {{"DownloadUrl", ""}});
+  scene.ScriptReleaseNaming("", scene.md5());
   scene.InstallerSucceeds();
   install_test::RecordingView view;
   CDownloadPipeline pipeline(install::ReleaseSource(), Options(scene), view, false);
@@ -131,11 +134,56 @@ TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop)
   EXPECT_EQ(view.pages().back(), WizardPage::Home);
 
   // Once the server names a download, running again asks once more and installs.
-  scene.ScriptRelease(scene.GoodUrl());
+  scene.ScriptReleaseNaming(scene.GoodUrl(), scene.md5());
   result = pipeline.RunAgain();
   EXPECT_EQ(scene.ReleaseRequests(), 1u);  // counted afresh since the new answer
   EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
-  EXPECT_EQ(pipeline.releaseInfo().downloadUrl[1], scene.GoodUrl());
+  EXPECT_EQ(pipeline.releaseInfo().downloadUrl[0], scene.GoodUrl());
+}
+
+// A deployment that lets the release server decide: empty configuration
+// values keep the server's download, digest and name, and its kill switch.
+TEST(PipelineEndToEndTest, EmptyConfigurationValuesLeaveTheServersAnswer) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene, {{"DownloadUrl", ""}, {"URLMD5", ""}, {"fileRealName", ""}});
+  scene.ScriptReleaseNaming(scene.GoodUrl(), scene.md5(), "false");
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  CDownloadPipeline pipeline(install::ReleaseSource(), Options(scene), view, false);
+  const install::PipelineResult result = pipeline.run();
+  EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+  EXPECT_EQ(pipeline.releaseInfo().downloadUrl[0], scene.GoodUrl());
+  EXPECT_EQ(pipeline.releaseInfo().md5, scene.md5());
+  EXPECT_EQ(pipeline.releaseInfo().fileName[0], scene.key() + ".exe");
+  EXPECT_FALSE(pipeline.releaseInfo().killSwitch);
+  EXPECT_EQ(pipeline.transfers().size(), 1u);
+  EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
+}
+
+// Without EXEDIR the download goes into the run's own folder, never under a
+// predictable name in the temporary folder, and goes with the pipeline.
+TEST(PipelineEndToEndTest, WithoutExedirTheDownloadStaysInTheRunsOwnFolder) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  startup::Parameters().Clear();
+  startup::Parameters().Insert("DOWNLOAD_VERSION", scene.version());
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  std::wstring downloaded;
+  {
+    CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false);
+    const install::PipelineResult result = pipeline.run();
+    EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+    downloaded = pipeline.installerPath();
+    EXPECT_EQ(downloaded.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u)
+        << platform::WideToUtf8(downloaded);
+    EXPECT_EQ(test_support::ReadBytes(downloaded), scene.installer_bytes());
+    EXPECT_FALSE(platform::FileExists(platform::TempFolder() + scene.InstallerFileName()));
+  }
+  EXPECT_FALSE(platform::FileExists(downloaded));
+  EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
 }
 
 TEST(PipelineEndToEndTest, TemporaryFileFailureStartsOverOnceThenFails) {
@@ -214,6 +262,47 @@ TEST(PipelineEndToEndTest, CancelDuringTheDownloadStartsNothingFurther) {
   EXPECT_TRUE(view.failures().empty());
   EXPECT_TRUE(scene.installer().Runs().empty());
   EXPECT_EQ(scene.InstalledVersion(), "");
+}
+
+// A second request posted while the run pumps its messages (a double click,
+// a retry button still enabled): every entry point refuses it and the run in
+// progress goes on undisturbed.
+std::vector<PipelineEnd> g_nested_ends;  // UI thread only
+
+TEST(PipelineEndToEndTest, RequestsDuringARunAreRefusedNotNested) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene);
+  scene.InstallerSucceeds();
+  install_test::RecordingView view;
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.downloadUrl[0] = scene.GoodUrl("?rate=40000");  // several seconds
+  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  g_cancel_target = &pipeline;
+  g_nested_ends.clear();
+  const std::string before = test_support::ReadBytes(startup::MainLog().path());
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    CDownloadPipeline& running = *g_cancel_target;
+    for (const auto entry : {&CDownloadPipeline::run, &CDownloadPipeline::install,
+                             &CDownloadPipeline::Retry, &CDownloadPipeline::ResumeTransfer,
+                             &CDownloadPipeline::RunAgain, &CDownloadPipeline::InstallAgain}) {
+      g_nested_ends.push_back((running.*entry)().end);
+    }
+  });
+  ASSERT_NE(timer, 0u);
+  const install::PipelineResult result = pipeline.run();
+  g_cancel_target = nullptr;
+  EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+  EXPECT_EQ(g_nested_ends, std::vector<PipelineEnd>(6, PipelineEnd::Refused));
+  EXPECT_EQ(pipeline.transfers().size(), 1u);
+  EXPECT_EQ(scene.installer().Runs().size(), 1u);
+  EXPECT_TRUE(view.failures().empty());
+  const std::string log = test_support::ReadBytes(startup::MainLog().path()).substr(before.size());
+  EXPECT_TRUE(Contains(log, "Pipeline: RunAgain refused, a run is in progress"));
+  EXPECT_TRUE(Contains(log, "Pipeline: InstallAgain refused, a run is in progress"));
+  // Once the run is over the same entry points work again.
+  EXPECT_EQ(pipeline.InstallAgain().end, PipelineEnd::Installed);
 }
 
 TEST(PipelineEndToEndTest, QuitDuringTheDownloadEndsTheRunAndLeavesTheQuitQueued) {

@@ -31,10 +31,20 @@ RecordedRun SplitRun(const std::wstring& line) {
   return {line.substr(1, close - 1), line.substr(close + 1)};
 }
 
-std::wstring ExpectedParameters(const Scene& scene) {
+std::wstring ExpectedParameters(const Scene& scene, const std::wstring& setup_log) {
   return L" /VERYSILENT /NORESTART /DIR=\"" + scene.InstallFolder() +
-         L"\" /LANG=zh_CN GUID=e2e-guid xurlID=1042 /LOG=\"" + scene.SetupLogPath() +
+         L"\" /LANG=zh_CN GUID=e2e-guid xurlID=1042 /LOG=\"" + setup_log +
          L"\" installLumaviewer= LumaPlayerDownloadURL= ";
+}
+
+// The installer's setup log lives in the run's own folder, never under a
+// name others can predict in the temporary folder.
+void ExpectSetupLogInTheRunFolder(const Scene& scene, const std::wstring& setup_log) {
+  EXPECT_EQ(setup_log.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u)
+      << platform::WideToUtf8(setup_log);
+  EXPECT_EQ(platform::FileNameOf(setup_log), platform::Utf8ToWide(scene.key()) + L".log");
+  EXPECT_TRUE(Contains(scene.Log(), "Setup log of the installer: " + platform::WideToUtf8(setup_log)))
+      << scene.Log();
 }
 
 TEST(SetupEndToEndTest, CleanInstallDownloadsVerifiesInstallsAndReports) {
@@ -51,7 +61,11 @@ TEST(SetupEndToEndTest, CleanInstallDownloadsVerifiesInstallsAndReports) {
   const auto runs = scene.installer().Runs();
   ASSERT_EQ(runs.size(), 1u) << log;
   const RecordedRun recorded = SplitRun(runs[0]);
-  EXPECT_EQ(recorded.parameters, ExpectedParameters(scene));
+  const std::wstring setup_log = Scene::SetupLogPathOf(recorded.parameters);
+  EXPECT_EQ(recorded.parameters, ExpectedParameters(scene, setup_log));
+  ExpectSetupLogInTheRunFolder(scene, setup_log);
+  // The installer's own lines stay there for support.
+  EXPECT_TRUE(Contains(test_support::ReadBytes(setup_log), "Installation process succeeded."));
   // The file run is the verified copy in a folder of this run's own.
   EXPECT_EQ(platform::FileNameOf(recorded.program), scene.InstallerFileName());
   EXPECT_EQ(recorded.program.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u)
@@ -102,6 +116,25 @@ TEST(SetupEndToEndTest, DigestMismatchFailsWith4000AndNeverRunsTheFile) {
   EXPECT_TRUE(Contains(reports[0], "install_start_downloader=true&install_finish_downloader=false"));
 }
 
+// Nothing names a digest: no download could ever be verified, so none is
+// made; the failure is immediate and says why.
+TEST(SetupEndToEndTest, NoExpectedDigestFailsAtOnceWithoutDownloading) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  scene.InstallerSucceeds();
+  scene.WriteConfig({{"URLMD5", ""}});
+  scene.ScriptReleaseNaming(scene.GoodUrl(), "");
+  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exit_code, kUnattendedExit);
+  const std::string log = scene.Log();
+  EXPECT_TRUE(Contains(log, "No expected digest in the release answer or URLMD5")) << log;
+  EXPECT_TRUE(Contains(log, "SwitchDownloadErrorPage=4001")) << log;
+  EXPECT_EQ(Count(log, "StartDownload Start"), 0) << log;
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  EXPECT_EQ(scene.InstalledVersion(), "");
+}
+
 TEST(SetupEndToEndTest, UnreachableFirstSourceFallsBackToTheSecond) {
   REQUIRE_FIXTURE();
   Scene scene;
@@ -144,6 +177,10 @@ TEST(SetupEndToEndTest, InstallerFailingEveryAttemptEndsIn6000Band) {
   const std::string log = scene.Log();
   EXPECT_EQ(scene.installer().Runs().size(), 4u) << log;
   EXPECT_TRUE(Contains(log, "SwitchInstallErrorPage=6005")) << log;
+  // Each failed attempt's last setup-log lines are in our log.
+  ASSERT_FALSE(scene.installer().Runs().empty());
+  ExpectSetupLogInTheRunFolder(scene, Scene::SetupLogPathOf(scene.installer().Runs()[0]));
+  EXPECT_EQ(Count(log, "Installation process failed with exit code 5."), 4) << log;
   EXPECT_EQ(scene.InstalledVersion(), "");
   const auto reports = scene.Reports();
   ASSERT_EQ(reports.size(), 1u);
@@ -218,14 +255,41 @@ TEST(SetupEndToEndTest, CompanionFetchDownloadsAndStartsTheCompanionUnattended) 
   const RecordedRun recorded = SplitRun(runs[0]);
   EXPECT_EQ(recorded.parameters, L" DATA=1 ||| INSTALL_TYPE=1");
   const std::wstring name = platform::FileNameOf(recorded.program);
-  EXPECT_EQ(recorded.program.rfind(platform::TempFolder(), 0), 0u);
+  // Fetched into a folder of the run's own, not under a predictable name.
+  EXPECT_EQ(recorded.program.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u)
+      << platform::WideToUtf8(recorded.program);
   EXPECT_GT(name.size(), 7u);
   EXPECT_EQ(name.substr(name.size() - 7), L".77.exe");
   EXPECT_TRUE(install_test::WaitUntilNoFixtureInstallerRuns());
   EXPECT_EQ(test_support::ReadBytes(recorded.program), scene.installer_bytes());
   ::DeleteFileW(recorded.program.c_str());
+  ::RemoveDirectoryW(recorded.program.substr(0, recorded.program.size() - name.size()).c_str());
   // Companion fetch sends no run report.
   EXPECT_TRUE(scene.Reports().empty());
+}
+
+// The release may name no refer number: the companion is fetched all the
+// same, its file name holding two points in a row.
+TEST(SetupEndToEndTest, CompanionFetchWithoutReferNumber) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  const auto run = scene.sandbox().Run(L"INSTALL_TYPE=2 ||| REFERNUMBER= ||| RECOMMEND_URL=" +
+                                       platform::Utf8ToWide(scene.GoodUrl()));
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exit_code, kCompanionExit);
+  std::vector<std::wstring> runs;
+  for (int i = 0; i < 200 && runs.empty(); ++i) {
+    runs = scene.installer().Runs();
+    if (runs.empty()) ::Sleep(50);
+  }
+  ASSERT_EQ(runs.size(), 1u) << scene.Log();
+  const RecordedRun recorded = SplitRun(runs[0]);
+  const std::wstring name = platform::FileNameOf(recorded.program);
+  EXPECT_GT(name.size(), 5u);
+  EXPECT_EQ(name.substr(name.size() - 5), L"..exe") << platform::WideToUtf8(name);
+  EXPECT_TRUE(install_test::WaitUntilNoFixtureInstallerRuns());
+  ::DeleteFileW(recorded.program.c_str());
+  ::RemoveDirectoryW(recorded.program.substr(0, recorded.program.size() - name.size()).c_str());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fixture_installer.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -18,15 +19,29 @@ TEST(CompanionLaunchTest, ReferNumberRules) {
       {L"77", true},
       {L"a_B-9", true},
       {std::wstring(32, L'x'), true},
+      {L"", true},  // no refer number: the file name holds two points in a row
+      {L"a.b", true},
+      {L"\x00e9t\x00e9", true},
       {std::wstring(33, L'x'), false},
-      {L"", false},
+      {L"..", false},
       {L"..\\evil", false},
-      {L"a.b", false},
+      {L"a..b", false},
       {L"a b", false},
+      {L"a\x3000" L"b", false},
       {L"a/b", false},
-      {L"\x00e9t\x00e9", false},
+      {L"a\\b", false},
+      {L"C:x", false},
+      {L"a\"b", false},
+      {L"a'b", false},
+      {L"a\tb", false},
+      {L"a\x7f", false},
+      {L"a*b", false},
+      {L"a|b", false},
+      {std::wstring(L"a\0b", 3), false},
   };
-  for (const Case& c : cases) EXPECT_EQ(install::IsSoundReferNumber(c.text), c.sound) << c.text;
+  for (const Case& c : cases) {
+    EXPECT_EQ(install::IsSoundReferNumber(c.text), c.sound) << platform::WideToUtf8(c.text);
+  }
 }
 
 TEST(CompanionLaunchTest, CompanionUrlRules) {
@@ -52,7 +67,9 @@ TEST(CompanionLaunchTest, CompanionUrlRules) {
   for (const Case& c : cases) EXPECT_EQ(install::IsSoundCompanionUrl(c.url), c.sound) << c.url;
   EXPECT_EQ(install::CompanionFetchParameters(L"77", L"http://127.0.0.1/c.exe"),
             L" INSTALL_TYPE=2 ||| REFERNUMBER=77 ||| RECOMMEND_URL=http://127.0.0.1/c.exe");
-  EXPECT_EQ(install::CompanionFetchParameters(L"", L"http://127.0.0.1/c.exe"), std::nullopt);
+  EXPECT_EQ(install::CompanionFetchParameters(L"", L"http://127.0.0.1/c.exe"),
+            L" INSTALL_TYPE=2 ||| REFERNUMBER= ||| RECOMMEND_URL=http://127.0.0.1/c.exe");
+  EXPECT_EQ(install::CompanionFetchParameters(L"..", L"http://127.0.0.1/c.exe"), std::nullopt);
   EXPECT_EQ(install::CompanionFetchParameters(L"77", L"http://h/x ||| y"), std::nullopt);
 }
 

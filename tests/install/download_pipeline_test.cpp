@@ -4,10 +4,13 @@
 
 #include "fixture_installer.h"
 #include "install/default_install_folder.h"
+#include "install/unattended_modes.h"
 #include "net/file_digest.h"
 #include "platform/file_io.h"
 #include "platform/system_paths.h"
 #include "platform/text.h"
+#include "startup/launch_parameters.h"
+#include "startup/product_config.h"
 
 namespace {
 
@@ -59,14 +62,72 @@ TEST(DownloadPipelineTest, DefaultInstallFolderJoinsItsParts) {
     install::InstallFolderParts parts;
     const wchar_t* expected;
   } cases[] = {
-      {{L"C:\\Program Files", L"Brimvale", L"PhotoStudio"}, L"C:\\Program Files\\Brimvale\\PhotoStudio"},
-      {{L"C:\\Program Files\\", L"Brimvale", L"PhotoStudio"}, L"C:\\Program Files\\Brimvale\\PhotoStudio"},
-      {{L"C:\\", L"Brimvale", L""}, L"C:\\Brimvale"},
-      {{L"D:\\x\\\\", L"\\B\\", L"P\\"}, L"D:\\x\\B\\P"},
-      {{L"C:\\Apps", L"", L"PhotoStudio"}, L"C:\\Apps\\PhotoStudio"},
+      {{L"C:\\Program Files", L"Brimvale\\PhotoStudio"}, L"C:\\Program Files\\Brimvale\\PhotoStudio"},
+      {{L"C:\\Program Files\\", L"Brimvale"}, L"C:\\Program Files\\Brimvale"},
+      {{L"C:\\", L"Brimvale"}, L"C:\\Brimvale"},
+      {{L"D:\\x\\\\", L"\\B\\P\\"}, L"D:\\x\\B\\P"},
+      {{L"C:\\Apps", L""}, L"C:\\Apps"},
   };
   for (const auto& c : cases) EXPECT_EQ(install::JoinInstallFolder(c.parts), c.expected);
   EXPECT_FALSE(install::ProgramFilesFolder().empty());
+}
+
+TEST(DownloadPipelineTest, BrowsedFolderGetsTheExtentWithoutADoubledBackslash) {
+  const struct {
+    const wchar_t* chosen;
+    const wchar_t* extent;
+    const wchar_t* expected;
+  } cases[] = {
+      {L"C:\\", L"PhotoStudio", L"C:\\PhotoStudio"},
+      {L"C:\\Apps", L"PhotoStudio", L"C:\\Apps\\PhotoStudio"},
+      {L"C:\\Apps\\", L"PhotoStudio", L"C:\\Apps\\PhotoStudio"},
+      {L"D:\\Tools\\Photo", L"", L"D:\\Tools\\Photo"},
+      {L"", L"PhotoStudio", L""},  // the browser was cancelled
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(install::BrowsedInstallFolder(c.chosen, c.extent), c.expected)
+        << platform::WideToUtf8(c.chosen);
+  }
+}
+
+// Loads an InitConfigure.ini for the test's scope.
+class ConfigScope {
+ public:
+  explicit ConfigScope(const std::wstring& file) {
+    startup::Config().Clear();
+    startup::Config().LoadProduct(file);
+  }
+  ~ConfigScope() {
+    startup::Config().Clear();
+    startup::Parameters().Clear();
+  }
+  ConfigScope(const ConfigScope&) = delete;
+  ConfigScope& operator=(const ConfigScope&) = delete;
+};
+
+TEST(DownloadPipelineTest, DefaultFolderIsTheBaseAndInstallPathOnly) {
+  test_support::TempFolder folder;
+  ASSERT_TRUE(test_support::WriteBytes(folder.File(L"InitConfigure.ini"),
+                                       "[Product]\r\nInstallProgramFilesPath=C:\\Root\r\n"
+                                       "BProgramFilesPath=1\r\nInstallPath=Prod\r\n"
+                                       "ProductExtentPath=Prod\r\n"));
+  const ConfigScope config(folder.File(L"InitConfigure.ini"));
+  startup::Parameters().Clear();
+  EXPECT_EQ(install::DefaultInstallFolder(), L"C:\\Root\\Prod");
+  EXPECT_EQ(install::UnattendedOptions("English").at("DIR"), L"C:\\Root\\Prod");
+}
+
+// The shipped sample installs where its keys say, in both editions.
+TEST(DownloadPipelineTest, SampleConfigurationInstallsIntoTheFolderItsKeysName) {
+  const ConfigScope config(test_support::PathFromEnvironment("WEBINSTALLER_DIST_DIR") +
+                           L"\\InitConfigure.ini");
+  startup::Parameters().Clear();
+  const std::wstring program_files = install::ProgramFilesFolder();
+  EXPECT_EQ(install::DefaultInstallFolder(), program_files + L"\\Brimvale\\PhotoStudio");
+  EXPECT_EQ(install::BrowsedInstallFolder(L"D:\\", startup::Config().GetForEdition("ProductExtentPath")),
+            L"D:\\PhotoStudio");
+  startup::Parameters().Parse(L"DOWNLOAD_VERSION=vexa_trial");
+  EXPECT_EQ(install::DefaultInstallFolder(), program_files + L"\\VEXA\\PhotoStudio");
 }
 
 // A pipeline whose release record expects `md5`.

@@ -23,6 +23,8 @@ TEST(RetryPolicyTest, RetryActionForEachBand) {
       {6001, RetryAction::RestartPipeline}, {1002, RetryAction::ReturnToHome},
       {1000, RetryAction::ReturnToHome},   {1999, RetryAction::ReturnToHome},
       {999, RetryAction::ReturnToHome},  // no release record: ask again, not loop
+      {4001, RetryAction::ReturnToHome},  // no digest to check: only a fresh answer helps
+      {4002, RetryAction::RestartPipeline},
   };
   for (const Case& c : cases) EXPECT_EQ(install::RetryActionFor(c.code), c.expected) << c.code;
 }
@@ -65,7 +67,8 @@ TEST(RetryPolicyTest, OnlyWebAddressesAreOpened) {
   EXPECT_FALSE(install::OpenOfflineLink(WizardPage::InstallFailure, 1, L"http://h/", "", recorder));
   EXPECT_EQ(opened, std::vector<std::wstring>{L"HTTPS://h/x.exe"});
 
-  for (const wchar_t* bad : {L"http://", L"http://h/a b", L"http://h/\"x", L"javascript:alert(1)",
+  for (const wchar_t* bad : {L"http://", L"http:///etc/x", L"https://?a", L"https://#f",
+                             L"http://\\share\\x", L"http://h/a b", L"http://h/\"x", L"javascript:alert(1)",
                              L"ftp://h/x", L""}) {
     EXPECT_FALSE(install::IsOpenableWebAddress(bad)) << bad;
   }

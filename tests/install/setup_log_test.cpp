@@ -61,10 +61,11 @@ TEST(SetupLogTest, ConfiguredNameFollowsTheEdition) {
   startup::Config().Clear();
   startup::Config().LoadProduct(folder.File(L"InitConfigure.ini"));
   startup::Parameters().Clear();
-  EXPECT_EQ(platform::FileNameOf(install::SetupLogLocationFromConfig(true)), L"Plain.log");
-  EXPECT_EQ(install::SetupLogLocationFromConfig(false), L"");
+  EXPECT_EQ(install::SetupLogLocationFromConfig(true, folder.path()), folder.File(L"Plain.log"));
+  EXPECT_EQ(install::SetupLogLocationFromConfig(false, folder.path()), L"");
+  EXPECT_EQ(install::SetupLogLocationFromConfig(true, L""), L"");  // no folder of our own
   startup::Parameters().Parse(L"DOWNLOAD_VERSION=vexa_trial");
-  EXPECT_EQ(platform::FileNameOf(install::SetupLogLocationFromConfig(true)), L"Vexa.log");
+  EXPECT_EQ(install::SetupLogLocationFromConfig(true, folder.path()), folder.File(L"Vexa.log"));
   startup::Config().Clear();
   startup::Parameters().Clear();
 }

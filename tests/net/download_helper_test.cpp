@@ -10,11 +10,13 @@
 #include <atomic>
 #include <functional>
 
+#include "allocation_faults.h"
 #include "net/file_digest.h"
 #include "net_fixture.h"
 #include "platform/file_io.h"
 #include "platform/text.h"
 #include "platform/unique_resource.h"
+#include "startup/log.h"
 
 namespace net {
 namespace {
@@ -183,6 +185,16 @@ TEST_F(DownloadTest, StalledAndSilentConnectionsEndWithTheStallCodeThenResume) {
   }
 }
 
+// A slow size probe and the pre-sizing of the file send nothing through the
+// ranges: that time is not silence, and the transfer after it completes
+// (the companion fetch has no retry).
+TEST_F(DownloadTest, ASlowSizeProbeIsNotCountedAsSilence) {
+  CDownloadHelper helper;
+  helper.SetStallLimitSeconds(1);
+  ASSERT_EQ(Fetch(helper, FileUrl("small.bin", "probedelay=4"), 3), kDownloadOk);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
+}
+
 TEST_F(DownloadTest, SlowDripCompletesAboveTheFloorAndStallsBelowIt) {
   {
     CDownloadHelper helper;
@@ -240,6 +252,56 @@ TEST_F(DownloadTest, AQuitRequestStopsTheDownloadAndIsKept) {
   ::KillTimer(nullptr, timer);
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(3u));
   EXPECT_TRUE(platform::FileExists(helper.tempPath()));
+}
+
+// A handler run by the wait's message pump tries to start or resume the
+// same downloader: refused, and the transfer in progress completes.
+CDownloadHelper* g_busy_helper = nullptr;  // UI thread only
+std::vector<int32_t> g_busy_results;
+
+TEST_F(DownloadTest, AStartOrResumeWhileRunningIsRefused) {
+  CDownloadHelper helper;
+  g_busy_helper = &helper;
+  g_busy_results.clear();
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    g_busy_results.push_back(g_busy_helper->IsRunning() ? 1 : 0);
+    g_busy_results.push_back(
+        g_busy_helper->StartDownload(FileUrl("ten.bin"), L"C:\\elsewhere.exe", "", 1, nullptr, nullptr));
+    g_busy_results.push_back(g_busy_helper->ResumeTransfer());
+  });
+  ASSERT_NE(timer, 0u);
+  EXPECT_EQ(Fetch(helper, FileUrl("mid.bin", "rate=1000000"), 3), kDownloadOk);
+  g_busy_helper = nullptr;
+  EXPECT_EQ(g_busy_results, (std::vector<int32_t>{1, kDownloadBusy, kDownloadBusy}));
+  EXPECT_FALSE(helper.IsRunning());
+  EXPECT_EQ(helper.finalPath(), target_);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+}
+
+// Out of memory while the range threads start: the ranges already running
+// are stopped and joined, the start fails with its code, and a resume later
+// finishes the file. The failing allocation is the copy of the URL that
+// each range's thread takes along (a length no other allocation has).
+TEST_F(DownloadTest, NoMemoryWhileTheRangesStartStopsTheOnesRunning) {
+  CDownloadHelper helper;
+  const std::string before = test_support::ReadBytes(startup::MainLog().path());
+  std::string url = FileUrl("mid.bin", "rate=200000&pad=");
+  ASSERT_LT(url.size(), 1000u);
+  url.append(1000 - url.size(), 'p');  // an even length: no wide text has the odd byte count
+  {
+    // The worker copies the URL once for the round, then twice per range.
+    const net_test::FailingAllocations no_memory(url.size() + 1, 5);
+    EXPECT_EQ(Fetch(helper, url, 4), kDownloadNoWorker);
+  }
+  EXPECT_NE(test_support::ReadBytes(startup::MainLog().path())
+                .substr(before.size())
+                .find("range 2 of 4 could not start"),
+            std::string::npos);
+  EXPECT_FALSE(helper.IsRunning());
+  EXPECT_FALSE(platform::FileExists(target_));
+  EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk);
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
 TEST_F(DownloadTest, ATakenTargetIsReplacedOrNumberedWhenInUse) {

@@ -66,8 +66,10 @@ TEST(EventReportTest, TheProgramReportsItsRunOnce) {
   EXPECT_EQ(result.exit_code, 1u);
   const auto recorded = net_test::Recorded("entry");
   ASSERT_EQ(recorded.size(), 1u);
+  // Without a RegistryName the product never counts as installed: the
+  // install starts (and fails, there is no release server).
   EXPECT_EQ(recorded[0].second,
-            "uid=test-guid&url=42[ab]&downloader_num=3.0&install_start_downloader=false"
+            "uid=test-guid&url=42[ab]&downloader_num=3.0&install_start_downloader=true"
             "&install_finish_downloader=false");
 }
 

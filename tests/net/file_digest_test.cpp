@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "platform/unique_resource.h"
 #include "test_support.h"
 
@@ -50,6 +52,9 @@ TEST(SizeTextTest, ChoosesTheUnitAtEachBoundary) {
       // Exact halves round to even, as "%.2f" does; just below a unit rounds up.
       {1152, L"1.12KB"},       {1408, L"1.38KB"},        {1048575, L"1024.00KB"},
       {1034, L"1.01KB"},       {1588592, L"1.51MB"},
+      // The extremes of the type: no overflow on either side.
+      {INT64_MIN, L"-9223372036854775808.00B"}, {-92233720368547759LL, L"-92233720368547759.00B"},
+      {INT64_MAX, L"8589934592.00GB"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatSizeText(c.bytes), c.text) << c.bytes;
 }

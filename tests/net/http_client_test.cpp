@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "net_fixture.h"
+#include "platform/text.h"
+#include "startup/log.h"
 
 namespace net {
 namespace {
@@ -153,6 +155,32 @@ TEST(TlsTest, SkipCertificateCheckAcceptsAPrivateServer) {
   REQUIRE_FIXTURE();
   const net_test::ScopedConfig config({{"CaFile", net_test::TestCaFile()}, {"SkipCertificateCheck", L"1"}});
   EXPECT_EQ(ProbeFileSize(HttpsBase("untrusted") + "/files/ten.bin", "").size, 10);
+}
+
+// A CaFile replaces the system's trusted roots: the log says which trust the
+// transfers use, whenever it changes.
+TEST(TlsTest, TheLogNamesTheTrustInUse) {
+  REQUIRE_FIXTURE();
+  const std::string before = test_support::ReadBytes(startup::MainLog().path());
+  const auto probe_with = [](std::initializer_list<std::pair<const char*, std::wstring>> keys) {
+    const net_test::ScopedConfig config(keys);
+    EXPECT_EQ(ProbeFileSize(HttpsBase("https") + "/files/ten.bin", "").size, 10);
+  };
+  probe_with({});  // whatever was logged last, each step below is a change
+  probe_with({{"CaFile", net_test::TestCaFile()}});
+  probe_with({{"SkipCertificateCheck", L"1"}});
+  probe_with({});
+  const std::string added = test_support::ReadBytes(startup::MainLog().path()).substr(before.size());
+  const size_t ca = added.find("TLS: certificates are checked against CaFile " +
+                               platform::WideToUtf8(net_test::TestCaFile()) +
+                               " only; the system's trusted roots are not used");
+  const size_t off = added.find("TLS: certificates are not checked (SkipCertificateCheck=1)");
+  const size_t system = added.rfind("TLS: certificates are checked against the system's trusted roots");
+  ASSERT_NE(ca, std::string::npos) << added;
+  ASSERT_NE(off, std::string::npos) << added;
+  ASSERT_NE(system, std::string::npos) << added;
+  EXPECT_LT(ca, off);
+  EXPECT_LT(off, system);
 }
 
 }  // namespace

@@ -61,6 +61,19 @@ std::vector<std::pair<std::string, std::string>> Recorded(const std::string& key
   return items;
 }
 
+int Held(const std::string& key) {
+  std::string text;
+  net::PostRequest request{HttpBase() + "/held?key=" + key, "", "", net::kReleaseReplyCap};
+  (void)net::PostForm(request, text);
+  return text.empty() ? -1 : std::atoi(text.c_str());
+}
+
+void ReleaseHold(const std::string& key) {
+  std::string reply;
+  net::PostRequest request{HttpBase() + "/unhold?key=" + key, "", "", net::kReleaseReplyCap};
+  (void)net::PostForm(request, reply);
+}
+
 ScopedConfig::ScopedConfig(std::initializer_list<std::pair<const char*, std::wstring>> entries) {
   std::string text = "[Product]\n";
   for (const auto& [key, value] : entries) text += std::string(key) + "=" + platform::WideToUtf8(value) + "\n";

@@ -30,6 +30,11 @@ void ScriptReply(const std::string& key, const std::string& body, const std::str
 // What the server received under `key`: (User-Agent or "-", body) in order.
 [[nodiscard]] std::vector<std::pair<std::string, std::string>> Recorded(const std::string& key);
 
+// GET /hold?key=<key> keeps its connection open without a word until the
+// client hangs up or ReleaseHold(key); Held(key) counts those open now.
+[[nodiscard]] int Held(const std::string& key);
+void ReleaseHold(const std::string& key);
+
 // Loads a product configuration with the given keys for the test's scope.
 class ScopedConfig {
  public:

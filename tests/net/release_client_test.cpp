@@ -197,6 +197,40 @@ TEST(ReleaseQueryTest, AQuitRequestEndsATricklingVersionFile) {
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(5u));
 }
 
+// The version file's server takes the connection and never answers (a
+// connect that takes its full time-out): closing the window ends the wait
+// at once, and the attempt's worker finishes later on its own state, after
+// the client is gone.
+std::string g_hold_key;  // UI thread only
+
+TEST(ReleaseQueryTest, AQuitDuringTheVersionFileConnectEndsTheWaitAtOnce) {
+  REQUIRE_FIXTURE();
+  g_hold_key = platform::WideToAnsi(test_support::UniqueName(L"hold"));
+  net_test::ScriptReply(g_hold_key, Reply(kAllMembers));
+  // The quit comes once the worker waits on the held connection.
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR id, DWORD) {
+    if (net_test::Held(g_hold_key) < 1) return;
+    ::KillTimer(nullptr, id);
+    ::PostQuitMessage(6);
+  });
+  ReleaseInfo info;
+  {
+    CReleaseClient client;
+    info = client.QueryReleaseInfo(HttpBase() + "/release?key=" + g_hold_key, {},
+                                   HttpBase() + "/hold?key=" + g_hold_key, "");
+  }
+  ::KillTimer(nullptr, timer);
+  EXPECT_EQ(info.status, 142);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(6u));
+  // The wait ended while the worker was still inside the version fetch.
+  EXPECT_EQ(net_test::Held(g_hold_key), 1);
+  EXPECT_TRUE(net_test::Recorded(g_hold_key).empty());
+  // Let the server answer: the worker goes on without the client, and ends.
+  net_test::ReleaseHold(g_hold_key);
+  for (int i = 0; i < 100 && net_test::Held(g_hold_key) != 0; ++i) ::Sleep(50);
+  EXPECT_EQ(net_test::Held(g_hold_key), 0);
+}
+
 TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
   REQUIRE_FIXTURE();
   net_test::ScriptReply("check", Reply(R"("md5":"fromreply","killSwitch":"true","WriteLogSwitch":"false","curNum":"5",)"
@@ -225,6 +259,30 @@ TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
   ASSERT_EQ(recorded.size(), 1u);
   EXPECT_EQ(recorded[0].second,
             "exeNumber=123&lang=English&pcVersion=" + std::string(startup::EditionWord()) + "&pid=11&tid=22&version=trial");
+}
+
+// Empty configuration values leave the server's answer standing, and a kill
+// switch of "false" stays false through the completion: the running product
+// is then asked to close, not ended.
+TEST(ReleaseCheckTest, EmptyConfigurationValuesKeepTheReply) {
+  REQUIRE_FIXTURE();
+  const std::string file = HttpBase() + "/files/small.bin";
+  net_test::ScriptReply("check_empty", Reply(R"("md5":"fromreply","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
+                                             R"("download":")" + file + R"(","download2":"","download3":"")"));
+  const net_test::ScopedConfig config({
+      {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check_empty")},
+      {"DownloadUrl", L""},
+      {"URLMD5", L""},
+      {"fileRealName", L""},
+  });
+  startup::Parameters().Clear();
+  const ReleaseInfo info = CheckReleaseFromConfiguration("English");
+  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_FALSE(info.killSwitch);
+  EXPECT_EQ(info.downloadUrl[0], file);
+  EXPECT_EQ(info.fileSize[0], 100 * 1024 + 7);
+  EXPECT_EQ(info.md5, "fromreply");
+  EXPECT_EQ(info.fileName[0], "small.bin");
 }
 
 }  // namespace

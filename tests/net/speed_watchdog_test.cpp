@@ -18,9 +18,13 @@ namespace {
 // returns whether it stalled.
 bool RunWith(int window, int limit, int seconds, int64_t speed, int per_second) {
   ResetTransferWatch();
+  platform::Signal ranges_started;
+  ranges_started.Set();
   platform::Signal finished;
   std::atomic<bool> stalled{false};
-  std::thread watchdog([&] { stalled = RunStallWatchdog({window, limit, 1024}, finished.Handle()); });
+  std::thread watchdog([&] {
+    stalled = RunStallWatchdog({window, limit, 1024}, ranges_started.Handle(), finished.Handle());
+  });
   const int steps = per_second > 0 ? per_second : 1;
   for (int step = 0; step < seconds * steps && !stalled; ++step) {
     if (per_second > 0) {
@@ -40,6 +44,26 @@ TEST(StallWatchdogTest, SilenceCountsEvenBeforeTheFirstSamples) {
   EXPECT_TRUE(RunWith(3, 1, 4, 0, 0));
 }
 
+// The size probe and the pre-sizing of the file send nothing through the
+// ranges: that time is not silence.
+TEST(StallWatchdogTest, NothingCountsBeforeTheRangesStart) {
+  ResetTransferWatch();
+  platform::Signal ranges_started;
+  platform::Signal finished;
+  std::atomic<bool> stalled{false};
+  std::thread watchdog([&] {
+    stalled = RunStallWatchdog({1, 1, 1024}, ranges_started.Handle(), finished.Handle());
+  });
+  ::Sleep(3500);
+  EXPECT_FALSE(stalled.load());
+  ranges_started.Set();  // from now on silence counts
+  for (int i = 0; i < 50 && !stalled; ++i) ::Sleep(100);
+  finished.Set();
+  watchdog.join();
+  EXPECT_TRUE(stalled.load());
+  ResetTransferWatch();
+}
+
 TEST(StallWatchdogTest, AverageOfTheNewestSamplesDecides) {
   EXPECT_FALSE(RunWith(2, 1, 4, 1024, 4));  // exactly the floor resets the count
   EXPECT_TRUE(RunWith(2, 1, 5, 1023, 4));   // one below it does not
@@ -50,8 +74,12 @@ TEST(StallWatchdogTest, KeepsTheSampleListBounded) {
   // connections) must not make the trim reach before the list's start.
   for (const int window : {4, 5000}) {
     ResetTransferWatch();
+    platform::Signal ranges_started;
+    ranges_started.Set();
     platform::Signal finished;
-    std::thread watchdog([&] { (void)RunStallWatchdog({window, 120, 1024}, finished.Handle()); });
+    std::thread watchdog([&] {
+      (void)RunStallWatchdog({window, 120, 1024}, ranges_started.Handle(), finished.Handle());
+    });
     {
       startup::ScopedLock lock(startup::DownloadLock());
       for (int i = 0; i < 2000; ++i) AddSpeedSampleLocked(100000);

@@ -116,6 +116,24 @@ TEST_F(SetupProcessTest, UnattendedModeDoesNothingWhenInstalled) {
   EXPECT_NE(sandbox_.MainLog().find("the product is installed"), std::string::npos);
 }
 
+// Without a RegistryName any product's entry would count as ours: an
+// unattended run must still install.
+TEST_F(SetupProcessTest, UnattendedModeWithoutRegistryNameIsNeverInstalled) {
+  test_support::TestRegistryKey uninstall(test_support::UniqueName(L"Installed_"),
+                                          platform::RegistryView::Bits32);
+  uninstall.CreateSubkey(L"SomeOtherProduct_3");
+  const std::string path(uninstall.path().begin(), uninstall.path().end());
+  sandbox_.WriteConfig(L"InitConfigure.ini",
+                       "[Product]\nRegistryAddress=" + path + "\nRegistryName=\n");
+  const test_support::ProcessResult result = sandbox_.Run(L"INSTALL_TYPE=1");
+  ASSERT_TRUE(result.finished);
+  EXPECT_EQ(result.exit_code, 1u);
+  const std::string log = sandbox_.MainLog();
+  EXPECT_EQ(log.find("the product is installed"), std::string::npos) << log;
+  EXPECT_NE(log.find("no RegistryName configured"), std::string::npos) << log;
+  EXPECT_NE(log.find("Unattended install ended"), std::string::npos) << log;
+}
+
 TEST_F(SetupProcessTest, SecondInteractiveInstanceActivatesTheFirstAndEnds) {
   const std::wstring name = test_support::UniqueName(L"SetupInstance_");
   platform::UniqueHandle first(::CreateMutexW(nullptr, TRUE, name.c_str()));

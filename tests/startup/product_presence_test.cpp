@@ -6,6 +6,7 @@
 
 #include "platform/system_paths.h"
 #include "platform/text.h"
+#include "startup/log.h"
 #include "test_support.h"
 
 namespace {
@@ -103,11 +104,17 @@ TEST(ProductPresenceTest, SubkeySearchUsesContainsAndBothViews) {
             L"{GUID}_PhotoStudio_2.1");
   EXPECT_FALSE(startup::FindProductSubkey(path, L"photostudio", RegistryView::Bits64));
   EXPECT_FALSE(startup::FindProductSubkey(path, L"PhotoStudio", RegistryView::Bits32));
-  // An empty name matches the first subkey.
-  EXPECT_TRUE(startup::FindProductSubkey(path, L"", RegistryView::Bits64).has_value());
+  // An empty name would be contained in every subkey: it matches none.
+  EXPECT_FALSE(startup::FindProductSubkey(path, L"", RegistryView::Bits64).has_value());
 
   EXPECT_TRUE(startup::IsProductInstalled(path, L"PhotoStudio"));  // found in the 64-bit view
   EXPECT_FALSE(startup::IsProductInstalled(path, L"Missing"));
+  const std::string before = test_support::ReadBytes(startup::MainLog().path());
+  EXPECT_FALSE(startup::IsProductInstalled(path, L""));
+  EXPECT_NE(test_support::ReadBytes(startup::MainLog().path())
+                .substr(before.size())
+                .find("IsProductInstalled: no RegistryName configured"),
+            std::string::npos);
   EXPECT_FALSE(startup::IsProductInstalled(path + L"\\NoSuchKey", L""));
 
   TestRegistryKey only32(root + L"_32", RegistryView::Bits32);

@@ -124,8 +124,24 @@ bool CopyOneFile(const std::wstring& from, const std::wstring& to) {
   return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
-ProcessResult RunProcess(const std::wstring& application, const std::wstring& arguments,
-                         const std::wstring& working_folder, DWORD timeout_ms) {
+namespace {
+
+// The wizard's windows (and the error box a broken skin shows): their
+// thread gets a quit request, which ends an interactive run.
+BOOL CALLBACK QuitWizardWindowsOf(HWND window, LPARAM process_id) {
+  DWORD owner = 0;
+  const DWORD thread = ::GetWindowThreadProcessId(window, &owner);
+  if (owner != static_cast<DWORD>(process_id)) return TRUE;
+  wchar_t class_name[64] = {};
+  ::GetClassNameW(window, class_name, 64);
+  if (std::wstring(class_name) == L"ToolkitWindow" || std::wstring(class_name) == L"#32770") {
+    ::PostThreadMessageW(thread, WM_QUIT, 0, 0);
+  }
+  return TRUE;
+}
+
+ProcessResult RunChild(const std::wstring& application, const std::wstring& arguments,
+                       const std::wstring& working_folder, DWORD timeout_ms, bool quit_wizard) {
   ProcessResult result;
   std::wstring command_line = L"\"" + application + L"\" " + arguments;
   STARTUPINFOW startup{};
@@ -137,7 +153,13 @@ ProcessResult RunProcess(const std::wstring& application, const std::wstring& ar
     return result;
   }
   result.started = true;
-  if (::WaitForSingleObject(info.hProcess, timeout_ms) == WAIT_OBJECT_0) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
+  DWORD wait = WAIT_TIMEOUT;
+  while ((wait = ::WaitForSingleObject(info.hProcess, quit_wizard ? 100 : timeout_ms)) == WAIT_TIMEOUT &&
+         quit_wizard && ::GetTickCount64() < deadline) {
+    ::EnumWindows(QuitWizardWindowsOf, static_cast<LPARAM>(info.dwProcessId));
+  }
+  if (wait == WAIT_OBJECT_0) {
     result.finished = true;
     ::GetExitCodeProcess(info.hProcess, &result.exit_code);
   } else {
@@ -149,14 +171,22 @@ ProcessResult RunProcess(const std::wstring& application, const std::wstring& ar
   return result;
 }
 
-BackgroundProcess::BackgroundProcess(const std::wstring& application,
-                                     const std::wstring& arguments) {
+}  // namespace
+
+ProcessResult RunProcess(const std::wstring& application, const std::wstring& arguments,
+                         const std::wstring& working_folder, DWORD timeout_ms) {
+  return RunChild(application, arguments, working_folder, timeout_ms, false);
+}
+
+BackgroundProcess::BackgroundProcess(const std::wstring& application, const std::wstring& arguments,
+                                     const std::wstring& working_folder) {
   std::wstring command_line = L"\"" + application + L"\" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
   if (::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
-                       nullptr, nullptr, &startup, &info)) {
+                       nullptr, working_folder.empty() ? nullptr : working_folder.c_str(), &startup,
+                       &info)) {
     ::CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
@@ -201,6 +231,11 @@ SetupSandbox::SetupSandbox() {
     at += 1;
   }
   (void)WriteBytes(config, text);
+  // The shipped skin when the build packs one, else the wizard's test skin.
+  if (!CopyOneFile(dist + L"skin.zip", folder_.File(L"skin.zip"))) {
+    (void)CopyOneFile(PathFromEnvironment("WEBINSTALLER_FIXTURE_DIR") + L"\\skins\\wizard.zip",
+                      folder_.File(L"skin.zip"));
+  }
 }
 
 void SetupSandbox::WriteConfig(const std::wstring& name, const std::string& bytes) const {
@@ -212,7 +247,7 @@ void SetupSandbox::RemoveConfig(const std::wstring& name) const {
 }
 
 ProcessResult SetupSandbox::Run(const std::wstring& parameter_text, DWORD timeout_ms) const {
-  return RunProcess(folder_.File(L"setup.exe"), parameter_text, folder_.path(), timeout_ms);
+  return RunChild(folder_.File(L"setup.exe"), parameter_text, folder_.path(), timeout_ms, true);
 }
 
 std::string SetupSandbox::MainLog() const { return ReadBytes(folder_.File(L"Brimvale_Log.log")); }

@@ -97,7 +97,8 @@ struct ProcessResult {
 // A process left running for the test and ended (and waited for) at the end.
 class BackgroundProcess {
  public:
-  BackgroundProcess(const std::wstring& application, const std::wstring& arguments);
+  BackgroundProcess(const std::wstring& application, const std::wstring& arguments,
+                    const std::wstring& working_folder = std::wstring());
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
@@ -112,14 +113,16 @@ class BackgroundProcess {
   DWORD id_ = 0;
 };
 
-// A copy of setup.exe in its own folder with the configuration files of the
-// test, started as a real child process.
+// A copy of setup.exe in its own folder with the configuration files and the
+// skin of the test, started as a real child process.
 class SetupSandbox {
  public:
   SetupSandbox();  // copies setup.exe and the sample configuration
   [[nodiscard]] const TempFolder& folder() const { return folder_; }
   void WriteConfig(const std::wstring& name, const std::string& bytes) const;
   void RemoveConfig(const std::wstring& name) const;
+  // An interactive run's wizard is asked to quit (WM_QUIT to its thread)
+  // as soon as its window exists, so the run ends with the mode's exit code.
   [[nodiscard]] ProcessResult Run(const std::wstring& parameter_text,
                                   DWORD timeout_ms = 30000) const;
   // The main log written in the sandbox (the child's current folder).

@@ -72,6 +72,43 @@ TEST(PaintingTest, ColoursImagesAndNineSliceEdgesAt96And144Dpi) {
   }
 }
 
+// From 144 DPI an image's "@2x" variant is drawn in the same logical
+// rectangle, with source rectangles and corners still in 1x pixels; below it,
+// and for images without a usable variant, the 1x image as always.
+TEST(PaintingTest, HighDpiWindowsDrawTheDoubleResolutionVariant) {
+  auto archive = OpenTestSkin(L"gallery");
+  struct Colours {
+    Rgb left, right, frame, centre;
+  };
+  const Colours one_x{{255, 128, 0}, {0, 128, 128}, {10, 10, 10}, {40, 120, 220}};
+  const Colours two_x{{128, 0, 255}, {255, 255, 0}, {120, 0, 0}, {0, 160, 80}};
+  for (int dpi : {96, 120, 144, 192}) {
+    auto window = OpenWindow(archive, L"crisp.xml", dpi);
+    ASSERT_TRUE(window);
+    const toolkit::RenderedImage image = window->Render();
+    const Colours& expected = dpi >= 144 ? two_x : one_x;
+    auto rect = [&](const wchar_t* name) { return window->FindControl(name)->rect(); };
+    const Rect whole = rect(L"whole");
+    const int middle = whole.top + whole.height() / 2;
+    EXPECT_TRUE(ColorNear(image.At(whole.left + whole.width() / 4, middle), expected.left)) << dpi;
+    EXPECT_TRUE(ColorNear(image.At(whole.right - whole.width() / 4, middle), expected.right)) << dpi;
+    const Rect half = rect(L"right_half");
+    EXPECT_TRUE(ColorNear(image.At(half.left + 2, middle), expected.right)) << dpi;
+    EXPECT_TRUE(ColorNear(image.At(half.right - 3, middle), expected.right)) << dpi;
+    // Corners keep 4 logical pixels: 6 device pixels at 144 DPI, drawn from
+    // the 8-pixel frame of the @2x image.
+    const Rect frame = rect(L"frame");
+    const int corner = 4 * dpi / 96;
+    EXPECT_TRUE(ColorNear(image.At(frame.left + corner / 2, middle), expected.frame)) << dpi;
+    EXPECT_TRUE(ColorNear(image.At(frame.left + corner + 2, middle), expected.centre, 12)) << dpi;
+    EXPECT_TRUE(ColorNear(image.At(frame.right - 1, frame.bottom - 1), expected.frame)) << dpi;
+    EXPECT_TRUE(ColorNear(image.At(frame.left + frame.width() / 2, frame.top + frame.height() / 2), expected.centre))
+        << dpi;
+    EXPECT_TRUE(ColorNear(image.At(rect(L"plain").left + 10, middle), {200, 30, 30})) << dpi;
+    EXPECT_TRUE(ColorNear(image.At(rect(L"fallback").left + 10, middle), {0, 90, 200})) << dpi;
+  }
+}
+
 TEST(PaintingTest, ButtonImagesFollowHotPushedAndDisabledStates) {
   auto window = OpenWindow(OpenTestSkin(L"gallery"), L"main.xml", 96);
   ASSERT_TRUE(window);

@@ -129,6 +129,88 @@ TEST(RobustnessTest, DeepNestingIsBoundedAndTenThousandControlsWork) {
   EXPECT_NE(limited.error.find(L"more than 5000 controls"), std::wstring::npos);
 }
 
+// Includes repeated and nested (100 x 100 files) stop at 256 included files
+// per window, logged once with the element that asked; a smaller byte bound
+// stops them sooner.
+TEST(RobustnessTest, IncludeFanOutStopsAtTheFileAndByteBounds) {
+  auto archive = ArchiveOf({{"main.xml", "<Window size=\"100,100\"><VerticalLayout>\n"
+                                         "<Include source=\"rows.xml\" count=\"100\"/></VerticalLayout></Window>"},
+                            {"rows.xml", "<HorizontalLayout><Include source=\"cell.xml\" count=\"100\"/></HorizontalLayout>"},
+                            {"cell.xml", "<Button/>"}});
+  {
+    LogCapture log;
+    auto window = toolkit_test::OpenWindow(archive, L"main.xml", 96);
+    ASSERT_TRUE(window);
+    // 256 files: 1 row, its 100 cells, the next row, ... and nothing after.
+    EXPECT_LE(window->description().control_count, 260u);
+    int bound_lines = 0;
+    for (const auto& line : log.lines()) bound_lines += line.find(L"more than 256 included files") != std::wstring::npos;
+    EXPECT_EQ(bound_lines, 1);
+    EXPECT_TRUE(log.Contains(L"rows.xml line 1: include of \"cell.xml\" skipped"));
+  }
+  LogCapture log;
+  toolkit::BuildLimits limits;
+  limits.max_parsed_bytes = 400;  // the window's file, one row and a few cells
+  auto built = toolkit::BuildWindowDescription(archive, L"main.xml", limits);
+  ASSERT_TRUE(built.description);
+  EXPECT_GT(built.description->control_count, 10u);
+  EXPECT_LT(built.description->control_count, 40u);
+  EXPECT_TRUE(log.Contains(L"more than 400 bytes of descriptions in one window"));
+  limits.max_parsed_bytes = 50;  // not even the window's own file fits
+  built = toolkit::BuildWindowDescription(archive, L"main.xml", limits);
+  EXPECT_FALSE(built.description);
+  EXPECT_NE(built.error.find(L"main.xml: more than 50 bytes"), std::wstring::npos) << testing::PrintToString(built.error);
+}
+
+// Decoded memory is bounded per image before the decoder runs (a GIF of a few
+// kilobytes whose 256 frames are each 4096 x 4096), and per window.
+TEST(RobustnessTest, ImagesBeyondTheDecodedMemoryBoundsAreRefusedAndSaySo) {
+  const std::string bomb = ImageFromTestSkin(L"images/frames_bomb.gif");
+  ASSERT_LT(bomb.size(), 8000u);
+  toolkit::ImageHeader header;
+  ASSERT_TRUE(toolkit::ReadImageHeader(bomb, &header));
+  EXPECT_EQ(header.frames, 256);
+  ASSERT_TRUE(toolkit::ReadImageHeader(ImageFromTestSkin(L"images/spinner.gif"), &header));
+  EXPECT_EQ(header.frames, 3);
+  for (size_t cut = 10; cut < bomb.size(); cut += 7) {  // a cut file counts the frames it holds
+    ASSERT_TRUE(toolkit::ReadImageHeader(bomb.substr(0, cut), &header));
+    EXPECT_LE(header.frames, 256);
+  }
+  {
+    LogCapture log;
+    auto archive = ArchiveOf({{"main.xml", "<Window size=\"60,30\"><HorizontalLayout bkcolor=\"#FF00FF00\">"
+                                           "<GifAnim name=\"bomb\" width=\"30\" bkimage=\"bomb.gif\"/>"
+                                           "<GifAnim name=\"spinner\" width=\"30\" bkimage=\"spinner.gif\"/>"
+                                           "</HorizontalLayout></Window>"},
+                              {"bomb.gif", bomb},
+                              {"spinner.gif", ImageFromTestSkin(L"images/spinner.gif")}});
+    auto window = toolkit_test::OpenWindow(archive, L"main.xml", 96);
+    ASSERT_TRUE(window);
+    const toolkit::RenderedImage image = window->Render();
+    EXPECT_TRUE(toolkit_test::ColorNear(image.At(15, 15), {0, 255, 0}));
+    EXPECT_TRUE(toolkit_test::ColorNear(image.At(45, 15), {255, 0, 0}));  // the small animation still plays
+    EXPECT_TRUE(log.Contains(L"\"bomb.gif\" refused: 256 frames of 4096x4096 pixels need 16384 MiB, more than 64 MiB per image"));
+  }
+  // The window's bound: the 160 x 20 button (12.5 KiB decoded) fits, the
+  // check box after it (2 KiB) no longer does.
+  LogCapture log;
+  auto archive = ArchiveOf({{"main.xml", "<Window size=\"60,20\"><HorizontalLayout bkcolor=\"#FF00FF00\">"
+                                         "<Control width=\"30\" bkimage=\"file='button.png' source='4,4,36,16'\"/>"
+                                         "<Control width=\"30\" bkimage=\"file='check.png' source='16,0,32,16'\"/>"
+                                         "</HorizontalLayout></Window>"},
+                            {"button.png", ImageFromTestSkin(L"images/button.png")},
+                            {"check.png", ImageFromTestSkin(L"images/check.png")}});
+  toolkit::BuildLimits limits;
+  limits.max_image_bytes = 14000;
+  toolkit::DescriptionResult built = toolkit::BuildWindowDescription(archive, L"main.xml", limits);
+  ASSERT_TRUE(built.description);
+  toolkit::WindowCore window(std::move(built.description), 96);
+  const toolkit::RenderedImage image = window.Render();
+  EXPECT_TRUE(toolkit_test::ColorNear(image.At(15, 10), {40, 120, 220}));
+  EXPECT_TRUE(toolkit_test::ColorNear(image.At(45, 10), {0, 255, 0}));
+  EXPECT_TRUE(log.Contains(L"\"check.png\" refused: its 2 KiB of decoded pixels exceed the 1 KiB the window's images have left"));
+}
+
 TEST(RobustnessTest, IncludesThatIncludeThemselvesStopAtTheBound) {
   LogCapture log;
   auto archive = ArchiveOf({{"main.xml", "<Window size=\"100,100\"><VerticalLayout><Include source=\"loop.xml\"/></VerticalLayout></Window>"},

@@ -5,6 +5,7 @@
 #include "toolkit/attribute_values.h"
 #include "toolkit/date_time.h"
 #include "toolkit/markup.h"
+#include "toolkit/skin_resources.h"
 
 namespace {
 
@@ -54,6 +55,20 @@ TEST(AttributeValuesTest, ParsesImageDescriptionsAndAttributeLists) {
   EXPECT_EQ(list[0], (std::pair<std::wstring, std::wstring>{L"height", L"24"}));
   EXPECT_EQ(list[1].second, L"#FF000000");
   EXPECT_TRUE(ParseAttributeList(L"no equals sign").empty());
+}
+
+TEST(ImageNamesTest, TheDoubleResolutionVariantIsNamedBeforeTheExtension) {
+  struct Case {
+    const wchar_t* file;
+    const wchar_t* expected;
+  } cases[] = {
+      {L"images/button.png", L"images/button@2x.png"},
+      {L"logo.bmp", L"logo@2x.bmp"},
+      {L"skin.v2/arrow", L"skin.v2/arrow@2x"},
+      {L"skin.v2\\arrow.big.png", L"skin.v2\\arrow.big@2x.png"},
+      {L"plain", L"plain@2x"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(DoubleResolutionName(c.file), c.expected) << testing::PrintToString(c.file);
 }
 
 TEST(MarkupTest, SplitsLinksColoursAndStylesIntoRuns) {

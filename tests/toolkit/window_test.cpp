@@ -969,6 +969,31 @@ TEST(TreeWindowTest, RealClicksAndKeysSelectAndOpenNodes) {
   (void)Screenshot(window.hwnd(), ScreenshotPath(L"tree"));
 }
 
+// Runs in both test entries: the real window at 96 DPI draws the 1x images,
+// at 144 DPI their "@2x" variants (other colours) in the same logical places.
+TEST(WindowDpiTest, TheRealWindowDrawsDoubleResolutionImagesFrom144Dpi) {
+  (void)toolkit::EnableDpiAwareness();
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"crisp.xml", {}));
+  window.ShowModeless();
+  ::UpdateWindow(window.hwnd());
+  PumpFor(100);
+  const int dpi = toolkit::DpiOfWindow(window.hwnd());
+  if (const char* expected = std::getenv("WEBINSTALLER_EXPECT_DPI")) {
+    ASSERT_EQ(dpi, std::atoi(expected));
+  }
+  const toolkit::RenderedImage shot = Screenshot(window.hwnd(), ScreenshotPath(dpi == 96 ? L"crisp" : L"crisp_144dpi"));
+  const toolkit::Rect half = window.FindControl(L"right_half")->rect();
+  const toolkit::Rect frame = window.FindControl(L"frame")->rect();
+  const int middle = half.top + half.height() / 2;
+  const bool sharp = dpi >= 144;
+  EXPECT_EQ(half.width(), 20 * dpi / 96);
+  EXPECT_TRUE(toolkit_test::ColorNear(shot.At(half.left + half.width() / 2, middle),
+                                      sharp ? toolkit_test::Rgb{255, 255, 0} : toolkit_test::Rgb{0, 128, 128}));
+  EXPECT_TRUE(toolkit_test::ColorNear(shot.At(frame.left + 1, middle),
+                                      sharp ? toolkit_test::Rgb{120, 0, 0} : toolkit_test::Rgb{10, 10, 10}));
+}
+
 // Runs in both test entries: at 96 DPI in the shared prefix, at 144 in the
 // second one. Real wheel, tilt-wheel and mouse input scroll a container sideways.
 TEST(WindowDpiTest, RealShiftWheelTiltWheelAndThumbDragsScrollSideways) {

@@ -118,6 +118,85 @@ TEST(ZipArchiveTest, CorruptDeflateStreamsNeverCrash) {
   }
 }
 
+std::vector<ZipBuildMember> NumberedMembers(size_t count) {
+  std::vector<ZipBuildMember> members;
+  members.reserve(count);
+  for (size_t i = 0; i < count; ++i) members.push_back({"skin/m" + std::to_string(i) + ".xml", std::to_string(i), false});
+  return members;
+}
+
+// Many members: each found by its loose name, and a later member whose name
+// differs only in case or slashes still loses to the first (the time this
+// takes is in tools/bench/skin_parsing.sh).
+TEST(ZipArchiveTest, FindsEveryOneOfManyMembersAndTheFirstOfTwoNamesWins) {
+  std::vector<ZipBuildMember> members = NumberedMembers(65532);
+  members.push_back({"SKIN\\M17.XML", "second", false});
+  members.push_back({"/skin/m65531.xml", "third", false});
+  ZipArchive zip;
+  ASSERT_EQ(zip.Open(BuildZip(members)), ZipError::kNone);
+  EXPECT_EQ(zip.members().size(), 65532u);
+  std::string out;
+  for (size_t i = 0; i < 65532; i += 997) {
+    ASSERT_EQ(zip.Read(L"Skin/M" + std::to_wstring(i) + L".xml", &out), ZipError::kNone) << i;
+    EXPECT_EQ(out, std::to_string(i));
+  }
+  EXPECT_EQ(zip.Read(L"skin/m17.xml", &out), ZipError::kNone);
+  EXPECT_EQ(out, "17");
+  EXPECT_EQ(zip.Read(L"skin\\m65531.xml", &out), ZipError::kNone);
+  EXPECT_EQ(out, "65531");
+  EXPECT_FALSE(zip.Contains(L"skin/m65532.xml"));
+}
+
+// 65 535 in the end record's count is an ordinary count unless a zip64
+// locator stands before the record.
+TEST(ZipArchiveTest, OpensExactly65535MembersAndRefusesZip64) {
+  const std::string bytes = BuildZip(NumberedMembers(65535));
+  ZipArchive zip;
+  ASSERT_EQ(zip.Open(bytes), ZipError::kNone);
+  EXPECT_EQ(zip.members().size(), 65535u);
+  std::string out;
+  EXPECT_EQ(zip.Read(L"skin/m65534.xml", &out), ZipError::kNone);
+  EXPECT_EQ(out, "65534");
+
+  std::string zip64 = BuildZip({{"a.txt", "abc", false}});
+  std::string locator;
+  // Signature, disk of the zip64 end record, its offset (low, high), disks.
+  for (uint32_t field : {0x07064b50u, 0u, 0u, 0u, 1u}) toolkit_test::Put32(locator, field);
+  zip64.insert(zip64.size() - 22, locator);
+  EXPECT_EQ(zip.Open(zip64), ZipError::kUnsupported);
+}
+
+// Members that claim 64 MiB each (compressed at a ratio under the bound):
+// once 256 MiB have been unpacked from the archive, further members are
+// refused before any work; members already unpacked can be read again.
+TEST(ZipArchiveTest, UnpacksAtMost256MiBFromOneArchive) {
+  std::vector<ZipBuildMember> members = {{"ok.txt", Repeated(5000), true}};
+  // 0xFF starts a block of an invalid type: inflating it fails at once, but
+  // only after the member has been charged its declared size.
+  for (int i = 0; i < 5; ++i)
+    members.push_back({"big" + std::to_string(i) + ".bin", std::string(70000, '\xFF'), false, false, 64 << 20, -1, 0, 8});
+  members.push_back({"late.txt", "small", false});
+  ZipArchive zip;
+  ASSERT_EQ(zip.Open(BuildZip(members)), ZipError::kNone);
+  std::vector<std::wstring> lines;
+  toolkit::SetLogSink([&](const std::wstring& line) { lines.push_back(line); });
+  std::string out;
+  EXPECT_EQ(zip.Read(L"ok.txt", &out), ZipError::kNone);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(zip.Read(L"big" + std::to_wstring(i) + L".bin", &out), ZipError::kCorrupt) << i;
+  EXPECT_EQ(zip.Read(L"big3.bin", &out), ZipError::kUnpackBudget);  // 5000 bytes + 4 x 64 MiB > 256 MiB
+  EXPECT_EQ(zip.Read(L"big4.bin", &out), ZipError::kUnpackBudget);
+  EXPECT_EQ(zip.Read(L"big0.bin", &out), ZipError::kCorrupt);  // already charged
+  EXPECT_EQ(zip.Read(L"ok.txt", &out), ZipError::kNone);
+  EXPECT_EQ(zip.Read(L"late.txt", &out), ZipError::kNone);
+  toolkit::SetLogSink(nullptr);
+  bool logged = false;
+  for (const auto& line : lines) logged |= line.find(L"\"big3.bin\" refused: more than 256 MiB unpacked") != std::wstring::npos;
+  EXPECT_TRUE(logged);
+  // A new archive in the same object starts a new count.
+  ASSERT_EQ(zip.Open(BuildZip(members)), ZipError::kNone);
+  EXPECT_EQ(zip.Read(L"big3.bin", &out), ZipError::kCorrupt);
+}
+
 TEST(ZipArchiveTest, LogsAClearLineWhenRefusing) {
   std::vector<std::wstring> lines;
   toolkit::SetLogSink([&](const std::wstring& line) { lines.push_back(line); });

@@ -1,10 +1,22 @@
 // skinview: opens any window description of any skin archive, for skin
-// authors. Usage: skinview skin.zip install.xml [--dpi N]
+// authors. Usage:
+//   skinview skin.zip install.xml [--frameless] [--select NAME=INDEX]
+//            [--set NAME.ATTRIBUTE=VALUE] [--size WIDTH,HEIGHT] [--hot NAME]
 // The window shows as the program would show it; notifications and the
 // toolkit's log lines go to skinview.log beside the archive. A description
 // that cannot be built shows an error and ends with exit code 1.
+// The options put the window into a state a page would, so every page and
+// state can be looked at (and captured) without clicking through a run:
+// --frameless draws no native frame and rounds the corners as the
+// description asks; --select picks an item of a tab layout or combo box;
+// --set sets any attribute (repeatable, applied in order); --size resizes
+// the window to WIDTH x HEIGHT in 96-DPI units, as a page does; --hot shows
+// a control as if the pointer rested on it.
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/file_io.h"
 #include "platform/text.h"
@@ -12,6 +24,7 @@
 #include "platform/windows_api.h"
 // After windows.h, which it needs.
 #include <shellapi.h>
+#include "toolkit/attribute_values.h"
 #include "toolkit/com_owners.h"
 #include "toolkit/dpi.h"
 #include "toolkit/log.h"
@@ -46,12 +59,78 @@ class ViewerWindow : public toolkit::Window {
 
 }  // namespace
 
+// What the command line asks for beyond the archive and the description.
+struct ViewOptions {
+  bool frameless = false;
+  std::vector<std::pair<std::wstring, int>> selections;  // control, item
+  struct Assignment {
+    std::wstring control, attribute, value;
+  };
+  std::vector<Assignment> assignments;
+  std::optional<toolkit::Size> size;  // 96-DPI units
+  std::vector<std::wstring> hot;
+};
+
+// False (with the offending argument) when an option is malformed.
+bool ParseOptions(int argc, LPWSTR* argv, ViewOptions* options, std::wstring* bad) {
+  for (int i = 3; i < argc; ++i) {
+    const std::wstring option = argv[i];
+    if (option == L"--frameless") {
+      options->frameless = true;
+      continue;
+    }
+    if (i + 1 >= argc) {
+      *bad = option;
+      return false;
+    }
+    const std::wstring value = argv[++i];
+    const size_t equals = value.find(L'=');
+    if (option == L"--select" && equals != std::wstring::npos) {
+      const std::optional<int> index = toolkit::ParseInt(value.substr(equals + 1));
+      if (!index) {
+        *bad = value;
+        return false;
+      }
+      options->selections.emplace_back(value.substr(0, equals), *index);
+    } else if (option == L"--set" && equals != std::wstring::npos && value.find(L'.') < equals) {
+      const size_t dot = value.find(L'.');
+      options->assignments.push_back({value.substr(0, dot), value.substr(dot + 1, equals - dot - 1), value.substr(equals + 1)});
+    } else if (option == L"--size" && toolkit::ParseSize(value)) {
+      options->size = toolkit::ParseSize(value);
+    } else if (option == L"--hot") {
+      options->hot.push_back(value);
+    } else {
+      *bad = option + L" " + value;
+      return false;
+    }
+  }
+  return true;
+}
+
+// The frameless dialogs of the program round their corners with a region
+// the description sizes; a frameless preview does the same.
+void RoundCorners(HWND hwnd, int corner) {
+  if (corner <= 0) return;
+  RECT client;
+  ::GetClientRect(hwnd, &client);
+  toolkit::UniqueGdiObject region(::CreateRoundRectRgn(0, 0, client.right + 1, client.bottom + 1, corner, corner));
+  if (region && ::SetWindowRgn(hwnd, static_cast<HRGN>(region.Get()), TRUE) != 0) {
+    (void)region.Release();  // the window owns it now
+  }
+}
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int argc = 0;
   const platform::UniqueLocalMemory arguments(::CommandLineToArgvW(::GetCommandLineW(), &argc));
-  const auto* argv = static_cast<const LPWSTR*>(arguments.Get());
-  if (argv == nullptr || argc < 3) {
-    ::MessageBoxW(nullptr, L"usage: skinview skin.zip description.xml", L"skinview", MB_OK | MB_ICONINFORMATION);
+  auto* argv = static_cast<LPWSTR*>(arguments.Get());
+  ViewOptions view;
+  std::wstring bad;
+  if (argv == nullptr || argc < 3 || !ParseOptions(argc, argv, &view, &bad)) {
+    const std::wstring usage =
+        L"usage: skinview skin.zip description.xml [--frameless] [--select NAME=INDEX] "
+        L"[--set NAME.ATTRIBUTE=VALUE] [--size WIDTH,HEIGHT] [--hot NAME]" +
+        (bad.empty() ? std::wstring() : L"\n\nnot understood: " + bad);
+    ::MessageBoxW(nullptr, usage.c_str(), L"skinview", MB_OK | MB_ICONINFORMATION);
     return 2;
   }
   const std::wstring archive_path = argv[1];
@@ -68,9 +147,29 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   auto archive = std::make_shared<toolkit::ZipArchive>();
   (void)archive->OpenFile(archive_path);  // a refused archive is reported below
   toolkit::WindowOptions options;
-  options.style |= WS_CAPTION;
+  if (!view.frameless) options.style |= WS_CAPTION;
   options.caption = L"skinview - " + description;
   if (!window->CreateOrExit(archive, description, options)) return 1;
+  for (const auto& assignment : view.assignments) {
+    if (!window->SetAttribute(assignment.control, assignment.attribute, assignment.value)) {
+      raw->Write(L"--set: no attribute \"" + assignment.attribute + L"\" on a control \"" + assignment.control + L"\"");
+    }
+  }
+  for (const auto& [control, index] : view.selections) {
+    if (!window->SelectItem(control, index)) raw->Write(L"--select: no item " + std::to_wstring(index) + L" in \"" + control + L"\"");
+  }
+  for (const std::wstring& name : view.hot) {
+    if (toolkit::Control* control = window->FindControl(name)) control->SetStateFlag(toolkit::kStateHot, true);
+  }
+  const int dpi = toolkit::DpiOfWindow(window->hwnd());
+  if (view.size) {
+    RECT outer{0, 0, toolkit::ScaleBy(view.size->cx, dpi), toolkit::ScaleBy(view.size->cy, dpi)};
+    ::AdjustWindowRectEx(&outer, static_cast<DWORD>(::GetWindowLongPtrW(window->hwnd(), GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(::GetWindowLongPtrW(window->hwnd(), GWL_EXSTYLE)));
+    window->Resize(outer.right - outer.left, outer.bottom - outer.top);
+    window->CenterOnOwner();  // a taller window stays on the screen
+  }
+  if (view.frameless) RoundCorners(window->hwnd(), toolkit::ScaleBy(window->core().description().round_corner, dpi));
   const int code = window->RunModal();
   toolkit::SetLogSink(nullptr);
   return code;

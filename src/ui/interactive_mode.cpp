@@ -1,0 +1,76 @@
+#include "ui/interactive_mode.h"
+
+#include <ole2.h>
+
+#include "net/release_client.h"
+#include "platform/system_paths.h"
+#include "startup/log.h"
+#include "startup/product_config.h"
+#include "toolkit/dpi.h"
+#include "toolkit/log.h"
+#include "toolkit/zip_archive.h"
+#include "ui/main_window.h"
+#include "ui/wizard.h"
+
+namespace ui {
+namespace {
+
+// The folder browser and the hosted browser need COM on this thread.
+class OleSession {
+ public:
+  OleSession() : initialized_(SUCCEEDED(::OleInitialize(nullptr))) {}
+  ~OleSession() {
+    if (initialized_) ::OleUninitialize();
+  }
+  OleSession(const OleSession&) = delete;
+  OleSession& operator=(const OleSession&) = delete;
+
+ private:
+  bool initialized_;
+};
+
+}  // namespace
+
+VariantChoice VariantFromHomepage(const std::wstring& homepage) {
+  if (homepage == L"qsHomePage") return {1, L"installQS.xml"};
+  if (homepage == L"kdvHomePage") return {2, L"installKDV.xml"};
+  return {0, L"install.xml"};
+}
+
+void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) {
+  (void)instance;  // the toolkit's windows belong to this module
+  toolkit::SetLogSink([](const std::wstring& line) { startup::Log("Toolkit: %s\n", line); });
+  (void)toolkit::EnableDpiAwareness();
+  const OleSession ole;
+
+  VariantChoice choice = VariantFromHomepage(startup::Config().Get("homepage"));
+  if (choice.variant != 0) {
+    startup::Log("The first page of variant %d is not part of this build; showing the product's\n",
+                 choice.variant);
+    choice = VariantFromHomepage(std::wstring());
+  }
+  auto archive = std::make_shared<toolkit::ZipArchive>();
+  const std::wstring skin = platform::ExecutableFolder() + L"skin.zip";
+  if (archive->OpenFile(skin) != toolkit::ZipError::kNone) startup::Log("Skin %s cannot be opened\n", skin);
+
+  MainWindow window;
+  if (!window.Open(archive, choice.description, startup::Config().Get("InstallerName"))) return;
+  {
+    SystemShell shell;
+    WizardSettings settings;
+    settings.language = context.language;
+    settings.language_folder = platform::ExecutableFolder();
+    settings.check_release = [](const std::string& language) {
+      return net::CheckReleaseFromConfiguration(language);
+    };
+    Wizard wizard(window, shell, std::move(settings));
+    window.SetHooks({[&wizard] { wizard.RequestClose(); }, [&wizard](UINT id) { wizard.OnTimer(id); }});
+    wizard.Start();
+    (void)window.RunModal();
+    window.ClearHooks();
+    context.language = wizard.home().language();
+  }  // the pages go before the window
+  startup::Log("The wizard has ended\n");
+}
+
+}  // namespace ui

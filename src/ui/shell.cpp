@@ -1,0 +1,41 @@
+#include "ui/shell.h"
+
+#include "platform/windows_api.h"
+
+#include <shellapi.h>
+
+#include "install/retry_policy.h"
+#include "startup/log.h"
+
+namespace ui {
+
+bool SystemShell::OpenUrl(const std::wstring& url) {
+  const auto result = reinterpret_cast<INT_PTR>(
+      ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return result > 32;
+}
+
+bool SystemShell::StartProgram(const std::wstring& program, const std::wstring& folder) {
+  const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
+      nullptr, nullptr, program.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(),
+      SW_SHOWNORMAL));
+  if (result <= 32) startup::Log("Cannot start %s: %d\n", program, static_cast<int>(result));
+  return result > 32;
+}
+
+bool SystemShell::RestartWindows() { return install::RequestRestart(); }
+
+bool OpenWebAddress(IShell& shell, const std::wstring& url, const char* what) {
+  if (!install::IsOpenableWebAddress(url)) {
+    startup::Log("%s not opened: not a web address: %s\n", what, url);
+    return false;
+  }
+  return shell.OpenUrl(url);
+}
+
+std::wstring WithoutQuotes(const std::wstring& path) {
+  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') return path.substr(1, path.size() - 2);
+  return path;
+}
+
+}  // namespace ui
