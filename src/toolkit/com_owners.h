@@ -1,6 +1,6 @@
 // Owners for the COM objects the toolkit holds and makes: interface
-// references, BSTRs, OLE on the UI thread, and the reference count of our
-// own COM objects.
+// references, BSTRs, memory handed to streams, OLE on the UI thread, and the
+// reference count of our own COM objects.
 #pragma once
 
 #include <ole2.h>
@@ -39,6 +39,31 @@ struct BstrTraits {
   static void Close(Handle h) { ::SysFreeString(h); }
 };
 using UniqueBstr = platform::UniqueResource<BstrTraits>;
+
+// Movable global memory, as streams over memory (CreateStreamOnHGlobal) take it.
+struct GlobalMemoryTraits {
+  using Handle = HGLOBAL;
+  static Handle Null() { return nullptr; }
+  static bool IsValid(Handle h) { return h != nullptr; }
+  static void Close(Handle h) { ::GlobalFree(h); }
+};
+using UniqueGlobalMemory = platform::UniqueResource<GlobalMemoryTraits>;
+
+// The bytes of movable global memory, locked for one scope.
+class ScopedGlobalLock {
+ public:
+  explicit ScopedGlobalLock(HGLOBAL memory) : memory_(memory), data_(::GlobalLock(memory)) {}
+  ~ScopedGlobalLock() {
+    if (data_ != nullptr) ::GlobalUnlock(memory_);
+  }
+  ScopedGlobalLock(const ScopedGlobalLock&) = delete;
+  ScopedGlobalLock& operator=(const ScopedGlobalLock&) = delete;
+  [[nodiscard]] void* data() const { return data_; }
+
+ private:
+  HGLOBAL memory_;
+  void* data_;
+};
 
 // OLE on this thread for the owner's life (in-place activation needs it).
 class ScopedOle {
