@@ -15,7 +15,7 @@ class Combo : public Label {
   bool HandleEvent(const UiEvent& event) override;
   void Activate() override;
   // Children written in the description become items.
-  void FinishBuild();
+  void FinishBuild() override;
   void SetItems(std::vector<std::wstring> items);
   // Selects item `index`; false when out of range.
   bool SelectItem(int index, bool notify);

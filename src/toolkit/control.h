@@ -114,6 +114,9 @@ class Control {
   [[nodiscard]] size_t child_count() const { return children_.size(); }
   [[nodiscard]] Control* child(size_t index) const { return index < children_.size() ? children_[index].get() : nullptr; }
   [[nodiscard]] virtual bool AcceptsChildren() const { return false; }
+  // Called once the description's children are built (a combo box takes
+  // them as items, a tab layout shows one page, a closed tree node hides).
+  virtual void FinishBuild() {}
   Control* AddChild(std::unique_ptr<Control> child);
   void RemoveAllChildren();
   [[nodiscard]] Control* FindByName(std::wstring_view name);

@@ -12,7 +12,7 @@ class TabLayout : public Container {
   bool SelectItem(int index) override;
   [[nodiscard]] int selected() const { return selected_; }
   [[nodiscard]] std::optional<std::wstring> GetAttribute(std::wstring_view name) const override;
-  void FinishBuild();
+  void FinishBuild() override;
 
  protected:
   bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;

@@ -19,7 +19,7 @@ class TreeNode : public Container {
   [[nodiscard]] bool expanded() const { return expanded_; }
   void SetExpanded(bool expanded);
   // "expanded" is read before the children exist: hides them in a closed node.
-  void FinishBuild();
+  void FinishBuild() override;
   [[nodiscard]] std::optional<std::wstring> GetAttribute(std::wstring_view name) const override;
 
  protected:
