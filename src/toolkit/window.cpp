@@ -121,6 +121,10 @@ Window::~Window() {
 
 bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
                     const WindowOptions& options, std::wstring* error) {
+  if (is_created()) {
+    if (error != nullptr) *error = L"the window exists already";
+    return false;
+  }
   DescriptionResult built = BuildWindowDescription(archive, description_file);
   if (!built.description) {
     if (error != nullptr) *error = built.error;

@@ -51,8 +51,9 @@ class Window {
   Window& operator=(const Window&) = delete;
 
   // Builds the description and creates the (hidden) native window. False
-  // with `error` set when the description cannot be built; the window then
-  // has no controls, and every operation answers as for a missing control.
+  // with `error` set when the description cannot be built (the window then
+  // has no controls, and every operation answers as for a missing control)
+  // or when the window exists already.
   [[nodiscard]] bool Create(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
                             const WindowOptions& options, std::wstring* error = nullptr);
   // The same for a main window: on failure the fatal-error handler runs

@@ -852,6 +852,14 @@ TEST(FailedWindowTest, EveryOperationAfterAFailedCreateAnswersWithoutAWindow) {
   PumpFor(50);
   EXPECT_FALSE(ran) << "work for a window that never was is dropped";
   EXPECT_TRUE(window.seen.empty());
+  // A later Create builds the window; one more is refused and leaves it standing.
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"basic"), L"main.xml", {}));
+  HWND first = window.hwnd();
+  EXPECT_FALSE(window.Create(OpenTestSkin(L"basic"), L"main.xml", {}, &error));
+  EXPECT_EQ(error, L"the window exists already");
+  EXPECT_EQ(window.hwnd(), first);
+  EXPECT_TRUE(::IsWindow(first));
+  EXPECT_NE(window.FindControl(L"ok"), nullptr);
 }
 
 }  // namespace
