@@ -9,70 +9,7 @@ namespace {
 
 std::wstring BoolText(bool value) { return value ? L"true" : L"false"; }
 
-void SetColor(Argb& target, const std::wstring& value) {
-  if (auto color = ParseColor(value)) target = *color;
-}
-
 int IntOr(const std::wstring& value, int fallback) { return ParseInt(value).value_or(fallback); }
-
-// The attributes every control understands.
-const AttributeEntry<Control> kControlAttributes[] = {
-    {L"bkcolor", [](Control& c, const std::wstring& v) { SetColor(c.bk_color_, v); c.Invalidate(); }},
-    {L"bkcolor1", [](Control& c, const std::wstring& v) { SetColor(c.bk_color_, v); c.Invalidate(); }},
-    {L"bkcolor2", [](Control& c, const std::wstring& v) { SetColor(c.bk_color2_, v); c.Invalidate(); }},
-    {L"bordercolor", [](Control& c, const std::wstring& v) { SetColor(c.border_color_, v); c.Invalidate(); }},
-    {L"focusbordercolor", [](Control& c, const std::wstring& v) { SetColor(c.focus_border_color_, v); }},
-    {L"bordersize", [](Control& c, const std::wstring& v) { c.border_size_ = std::max(0, IntOr(v, 0)); c.Invalidate(); }},
-    {L"borderround", [](Control& c, const std::wstring& v) {
-       std::vector<int> r = ParseIntList(v, 2);
-       c.border_round_ = r.empty() ? 0 : std::max(0, r[0] / (r.size() == 2 ? 2 : 1));
-       c.Invalidate();
-     }},
-    {L"font", [](Control& c, const std::wstring& v) { c.font_ = IntOr(v, -1); c.NeedLayout(); }},
-    {L"textcolor", [](Control& c, const std::wstring& v) { SetColor(c.text_color_, v); c.Invalidate(); }},
-    {L"disabledtextcolor", [](Control& c, const std::wstring& v) { SetColor(c.disabled_text_color_, v); }},
-    {L"hottextcolor", [](Control& c, const std::wstring& v) { SetColor(c.hot_text_color_, v); }},
-    {L"pushedtextcolor", [](Control& c, const std::wstring& v) { SetColor(c.pushed_text_color_, v); }},
-    {L"focusedtextcolor", [](Control& c, const std::wstring& v) { SetColor(c.focused_text_color_, v); }},
-    {L"selectedtextcolor", [](Control& c, const std::wstring& v) { SetColor(c.selected_text_color_, v); }},
-    {L"textpadding", [](Control& c, const std::wstring& v) { c.text_padding_ = ParseEdges(v).value_or(Edges{}); c.NeedLayout(); }},
-    {L"align", [](Control& c, const std::wstring& v) {
-       unsigned f = unsigned(c.text_flags_) & ~unsigned(TextFlags::kCenter | TextFlags::kRight);
-       if (v.find(L"center") != std::wstring::npos) f |= unsigned(TextFlags::kCenter);
-       if (v.find(L"right") != std::wstring::npos) f |= unsigned(TextFlags::kRight);
-       c.text_flags_ = TextFlags(f);
-       c.Invalidate();
-     }},
-    {L"valign", [](Control& c, const std::wstring& v) {
-       unsigned f = unsigned(c.text_flags_) & ~unsigned(TextFlags::kTop | TextFlags::kBottom);
-       if (v.find(L"top") != std::wstring::npos) f |= unsigned(TextFlags::kTop);
-       if (v.find(L"bottom") != std::wstring::npos) f |= unsigned(TextFlags::kBottom);
-       c.text_flags_ = TextFlags(f);
-       c.Invalidate();
-     }},
-    {L"multiline", [](Control& c, const std::wstring& v) {
-       unsigned f = unsigned(c.text_flags_) & ~unsigned(TextFlags::kMultiLine);
-       if (ParseBool(v).value_or(false)) f |= unsigned(TextFlags::kMultiLine);
-       c.text_flags_ = TextFlags(f);
-       c.NeedLayout();
-     }},
-    {L"endellipsis", [](Control& c, const std::wstring& v) {
-       unsigned f = unsigned(c.text_flags_) & ~unsigned(TextFlags::kEndEllipsis);
-       if (ParseBool(v).value_or(true)) f |= unsigned(TextFlags::kEndEllipsis);
-       c.text_flags_ = TextFlags(f);
-       c.Invalidate();
-     }},
-    {L"bkimage", [](Control& c, const std::wstring& v) { c.bk_image_ = ParseImageDescription(v); c.Invalidate(); }},
-    {L"foreimage", [](Control& c, const std::wstring& v) { c.fore_image_ = ParseImageDescription(v); c.Invalidate(); }},
-    {L"normalimage", [](Control& c, const std::wstring& v) { c.normal_image_ = ParseImageDescription(v); c.Invalidate(); }},
-    {L"hotimage", [](Control& c, const std::wstring& v) { c.hot_image_ = ParseImageDescription(v); }},
-    {L"pushedimage", [](Control& c, const std::wstring& v) { c.pushed_image_ = ParseImageDescription(v); }},
-    {L"focusedimage", [](Control& c, const std::wstring& v) { c.focused_image_ = ParseImageDescription(v); }},
-    {L"disabledimage", [](Control& c, const std::wstring& v) { c.disabled_image_ = ParseImageDescription(v); }},
-    {L"selectedimage", [](Control& c, const std::wstring& v) { c.selected_image_ = ParseImageDescription(v); }},
-    {L"selectedhotimage", [](Control& c, const std::wstring& v) { c.selected_hot_image_ = ParseImageDescription(v); }},
-    {L"selectedpushedimage", [](Control& c, const std::wstring& v) { c.selected_pushed_image_ = ParseImageDescription(v); }},
-};
 
 }  // namespace
 
@@ -97,15 +34,13 @@ void Control::RemoveAllChildren() {
 
 Control* Control::FindByName(std::wstring_view name) {
   if (name.empty()) return nullptr;
-  // Iterative so that deep trees cannot exhaust the stack.
-  std::vector<Control*> pending{this};
-  while (!pending.empty()) {
-    Control* control = pending.back();
-    pending.pop_back();
-    if (control->name_ == name) return control;
-    for (auto it = control->children_.rbegin(); it != control->children_.rend(); ++it) pending.push_back(it->get());
-  }
-  return nullptr;
+  Control* found = nullptr;
+  WalkTree(*this, [&](Control& control) {
+    if (control.name_ != name) return Walk::kIntoChildren;
+    found = &control;
+    return Walk::kStop;
+  });
+  return found;
 }
 
 void Control::AttachHost(ControlHost* host) {
@@ -118,7 +53,11 @@ bool Control::SetAttribute(std::wstring_view name, const std::wstring& value) {
 }
 
 bool Control::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
-  if (ApplyFromTable(kControlAttributes, *this, name, value)) return true;
+  if (const std::optional<StyleChange> change = ApplyStyleAttribute(style_, name, value)) {
+    if (*change == StyleChange::kRepaint) Invalidate();
+    if (*change == StyleChange::kRelayout) NeedLayout();
+    return true;
+  }
   if (name == L"name") name_ = value;
   else if (name == L"text") SetText(value);
   else if (name == L"tooltip" || name == L"tooltiptext") tooltip_ = value;
@@ -146,9 +85,7 @@ bool Control::ApplyAttribute(std::wstring_view name, const std::wstring& value) 
   else if (name == L"maxheight") { max_height_ = std::max(0, IntOr(value, 0)); NeedLayout(); }
   // Accepted for compatibility with existing skins; behaviour is built in.
   else if (name == L"showhtml" || name == L"keyboard" || name == L"menu" || name == L"virtualwnd" ||
-           name == L"wordbreak" || name == L"cursor") {
-    if (name == L"wordbreak" && ParseBool(value).value_or(false))
-      text_flags_ = text_flags_ | TextFlags::kMultiLine;
+           name == L"cursor") {
   } else {
     return false;
   }
@@ -165,7 +102,7 @@ std::optional<std::wstring> Control::GetAttribute(std::wstring_view name) const 
   if (name == L"selected") return BoolText(IsSelected());
   if (name == L"width") return platform::DecimalText(fixed_width_);
   if (name == L"height") return platform::DecimalText(fixed_height_);
-  if (name == L"bkimage") return bk_image_.file;
+  if (name == L"bkimage") return style_.bk_image.file;
   return std::nullopt;
 }
 
@@ -179,6 +116,7 @@ void Control::SetVisible(bool visible) {
   if (visible == visible_) return;
   visible_ = visible;
   NeedLayout();
+  if (!visible && host_ != nullptr) host_->ControlHidden(*this);
 }
 
 void Control::SetEnabled(bool enabled) {
@@ -267,42 +205,42 @@ void Control::Paint(Painter& painter, const Rect& dirty) {
 }
 
 void Control::PaintBackground(Painter& painter) {
-  painter.FillRect(rect_, bk_color_, painter.Scale(border_round_));
-  if (!bk_image_.empty()) (void)painter.DrawImage(bk_image_, rect_, image_frame_);
+  painter.FillRect(rect_, style_.bk_color, painter.Scale(style_.border_round));
+  if (!style_.bk_image.empty()) (void)painter.DrawImage(style_.bk_image, rect_, BackgroundFrame());
 }
 
 void Control::PaintStatusImages(Painter& painter) {
-  const ImageDescription* image = &normal_image_;
+  const ImageDescription* image = &style_.normal_image;
   auto pick = [&](const ImageDescription& candidate) {
     if (!candidate.empty()) image = &candidate;
   };
   if (IsSelected()) {
-    pick(selected_image_);
-    if (state_ & kStateHot) pick(selected_hot_image_);
-    if (state_ & kStatePushed) pick(selected_pushed_image_);
+    pick(style_.selected_image);
+    if (state_ & kStateHot) pick(style_.selected_hot_image);
+    if (state_ & kStatePushed) pick(style_.selected_pushed_image);
   } else {
-    if (state_ & kStateFocused) pick(focused_image_);
-    if (state_ & kStateHot) pick(hot_image_);
-    if (state_ & kStatePushed) pick(pushed_image_);
+    if (state_ & kStateFocused) pick(style_.focused_image);
+    if (state_ & kStateHot) pick(style_.hot_image);
+    if (state_ & kStatePushed) pick(style_.pushed_image);
   }
-  if (!IsEnabledInTree()) pick(disabled_image_);
+  if (!IsEnabledInTree()) pick(style_.disabled_image);
   if (!image->empty()) (void)painter.DrawImage(*image, rect_);
-  if (!fore_image_.empty()) (void)painter.DrawImage(fore_image_, rect_);
+  if (!style_.fore_image.empty()) (void)painter.DrawImage(style_.fore_image, rect_);
 }
 
 Argb Control::CurrentTextColor() const {
-  if (!IsEnabledInTree()) return disabled_text_color_;
-  if (IsSelected() && selected_text_color_ != 0) return selected_text_color_;
-  if ((state_ & kStatePushed) && pushed_text_color_ != 0) return pushed_text_color_;
-  if ((state_ & kStateHot) && hot_text_color_ != 0) return hot_text_color_;
-  if ((state_ & kStateFocused) && focused_text_color_ != 0) return focused_text_color_;
-  return text_color_;
+  if (!IsEnabledInTree()) return style_.disabled_text_color;
+  if (IsSelected() && style_.selected_text_color != 0) return style_.selected_text_color;
+  if ((state_ & kStatePushed) && style_.pushed_text_color != 0) return style_.pushed_text_color;
+  if ((state_ & kStateHot) && style_.hot_text_color != 0) return style_.hot_text_color;
+  if ((state_ & kStateFocused) && style_.focused_text_color != 0) return style_.focused_text_color;
+  return style_.text_color;
 }
 
-TextFlags Control::TextFormat() const { return text_flags_; }
+TextFlags Control::TextFormat() const { return style_.text_flags; }
 
 Rect Control::TextRect() const {
-  return rect_.Deflate(host_ != nullptr ? ScaleBy(text_padding_, host_->dpi()) : text_padding_);
+  return rect_.Deflate(host_ != nullptr ? ScaleBy(style_.text_padding, host_->dpi()) : style_.text_padding);
 }
 
 std::wstring Control::DisplayText() const {
@@ -311,13 +249,13 @@ std::wstring Control::DisplayText() const {
 
 void Control::PaintText(Painter& painter) {
   if (text_.empty()) return;
-  painter.DrawText(DisplayText(), TextRect(), font_, CurrentTextColor(), TextFormat());
+  painter.DrawText(DisplayText(), TextRect(), style_.font, CurrentTextColor(), TextFormat());
 }
 
 void Control::PaintBorder(Painter& painter) {
-  Argb color = border_color_;
-  if ((state_ & kStateFocused) && focus_border_color_ != 0) color = focus_border_color_;
-  if (border_size_ > 0 && visible_) painter.DrawBorder(rect_, color, painter.Scale(border_size_), painter.Scale(border_round_));
+  Argb color = style_.border_color;
+  if ((state_ & kStateFocused) && style_.focus_border_color != 0) color = style_.focus_border_color;
+  if (style_.border_size > 0 && visible_) painter.DrawBorder(rect_, color, painter.Scale(style_.border_size), painter.Scale(style_.border_round));
 }
 
 void Control::PaintChildren(Painter& painter, const Rect& dirty) {
@@ -333,6 +271,10 @@ Control* Control::HitTest(Point point) {
 }
 
 bool Control::HandleEvent(const UiEvent& event) {
+  if (event.type == UiEventType::kPressCancelled) {
+    SetStateFlag(kStatePushed, false);
+    return true;
+  }
   if (!IsEnabledInTree()) return false;
   switch (event.type) {
     case UiEventType::kMouseEnter: SetStateFlag(kStateHot, true); return true;
@@ -368,6 +310,18 @@ void Control::Notify(const std::wstring& type, int index, const std::wstring& te
   if (host_ == nullptr) return;
   Notification notification{type, this, name_, index, text};
   host_->Notify(notification);
+}
+
+void WalkTree(Control& root, const std::function<Walk(Control&)>& visit) {
+  std::vector<Control*> pending{&root};
+  while (!pending.empty()) {
+    Control* control = pending.back();
+    pending.pop_back();
+    const Walk next = visit(*control);
+    if (next == Walk::kStop) return;
+    if (next == Walk::kPastChildren) continue;
+    for (size_t i = control->child_count(); i-- > 0;) pending.push_back(control->child(i));
+  }
 }
 
 }  // namespace toolkit

@@ -13,13 +13,17 @@
 
 #include "platform/windows_api.h"
 #include "toolkit/attribute_values.h"
+#include "toolkit/control_style.h"
 #include "toolkit/geometry.h"
 #include "toolkit/painter.h"
 
 namespace toolkit {
 
+class Combo;
 class Control;
+class Edit;
 class SkinResources;
+class WebBrowser;
 
 // What a control tells its window: a type ("click", "selectchanged", …), the
 // sender, and for "link" the link's index and target text.
@@ -44,13 +48,25 @@ class ControlHost {
   virtual void SetControlTimer(Control* control, UINT id, UINT elapse_ms) { (void)control, (void)id, (void)elapse_ms; }
   virtual void KillControlTimer(Control* control, UINT id) { (void)control, (void)id; }
   virtual void ControlRemoved(Control* control) { (void)control; }
+  // `control` was hidden: it and everything inside it are no longer shown.
+  virtual void ControlHidden(Control& control) { (void)control; }
   // Opens the drop-down list of a combo box; the choice comes back later
   // through Combo::SelectItem. False when the host has no list to show.
-  virtual bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current) {
-    (void)control, (void)items, (void)current;
+  virtual bool OpenDropDown(Combo& combo) {
+    (void)combo;
     return false;
   }
   [[nodiscard]] virtual Control* root() const = 0;
+};
+
+// The native child windows a window host makes for the controls that ask.
+class NativeChildren {
+ public:
+  virtual void AddEdit(Edit& edit) = 0;
+  virtual void AddBrowser(WebBrowser& browser) = 0;
+
+ protected:
+  ~NativeChildren() = default;
 };
 
 enum class UiEventType {
@@ -59,6 +75,9 @@ enum class UiEventType {
   kMouseMove,
   kButtonDown,
   kButtonUp,
+  // The press ended without a release on this control (it was hidden or
+  // disabled meanwhile): whatever the press started stops, nothing is clicked.
+  kPressCancelled,
   kDoubleClick,
   kWheel,
   kKeyDown,
@@ -81,24 +100,6 @@ enum ControlState : unsigned {
   kStateDisabled = 16,
 };
 
-// A per-class table of attribute setters, looked up by name.
-template <class T>
-struct AttributeEntry {
-  const wchar_t* name;
-  void (*apply)(T& control, const std::wstring& value);
-};
-
-template <class T, size_t N>
-bool ApplyFromTable(const AttributeEntry<T> (&table)[N], T& control, std::wstring_view name, const std::wstring& value) {
-  for (const AttributeEntry<T>& entry : table) {
-    if (name == entry.name) {
-      entry.apply(control, value);
-      return true;
-    }
-  }
-  return false;
-}
-
 class Control {
  public:
   explicit Control(std::wstring class_name);
@@ -113,6 +114,9 @@ class Control {
   [[nodiscard]] size_t child_count() const { return children_.size(); }
   [[nodiscard]] Control* child(size_t index) const { return index < children_.size() ? children_[index].get() : nullptr; }
   [[nodiscard]] virtual bool AcceptsChildren() const { return false; }
+  // Called once the description's children are built (a combo box takes
+  // them as items, a tab layout shows one page, a closed tree node hides).
+  virtual void FinishBuild() {}
   Control* AddChild(std::unique_ptr<Control> child);
   void RemoveAllChildren();
   [[nodiscard]] Control* FindByName(std::wstring_view name);
@@ -136,9 +140,16 @@ class Control {
   [[nodiscard]] const Edges& padding() const { return padding_; }  // outer margin, 96-DPI units
   [[nodiscard]] const std::wstring& tooltip() const { return tooltip_; }
   [[nodiscard]] unsigned state() const { return state_; }
+  [[nodiscard]] const ControlStyle& style() const { return style_; }
   void SetStateFlag(unsigned flag, bool on);
   [[nodiscard]] virtual bool IsSelected() const { return false; }
   virtual void SetSelected(bool selected, bool notify) { (void)selected, (void)notify; }
+  // Selects item `index` of a control that has items (tab pages, combo box
+  // and list entries) as the program asks; false when it has none such.
+  virtual bool SelectItem(int index) {
+    (void)index;
+    return false;
+  }
 
   // Layout in device pixels. Measure answers the preferred size (0 in a
   // dimension means "stretch"); Arrange places the control and its children.
@@ -172,8 +183,9 @@ class Control {
   // Sideways scrolling (Shift+wheel, tilt wheel); positive shows what lies left.
   virtual bool ScrollSideways(int delta) { (void)delta; return false; }
 
-  // Native child window (Edit, WebBrowser); the host creates it.
-  [[nodiscard]] virtual bool WantsNativeWindow() const { return false; }
+  // Asks `children` for the native child window this control shows in (Edit,
+  // WebBrowser); a window host asks every control once.
+  virtual void RequestNative(NativeChildren& children) { (void)children; }
 
   void Invalidate();
   void NeedLayout();
@@ -188,6 +200,8 @@ class Control {
   virtual void PaintText(Painter& painter);
   virtual void PaintBorder(Painter& painter);
   virtual void PaintChildren(Painter& painter, const Rect& dirty);
+  // The frame of an animated background image shown now.
+  [[nodiscard]] virtual size_t BackgroundFrame() const { return 0; }
   [[nodiscard]] Argb CurrentTextColor() const;
   [[nodiscard]] TextFlags TextFormat() const;
   [[nodiscard]] Rect TextRect() const;
@@ -196,35 +210,9 @@ class Control {
   std::vector<std::unique_ptr<Control>> children_;
   Rect rect_;
   unsigned state_ = 0;
-
- public:
-  // Appearance attributes, public for painting helpers of derived classes.
-  Argb bk_color_ = 0;
-  Argb bk_color2_ = 0;
-  Argb border_color_ = 0;
-  Argb focus_border_color_ = 0;
-  Argb text_color_ = 0xFF000000;
-  Argb disabled_text_color_ = 0xFF808080;
-  Argb hot_text_color_ = 0;
-  Argb pushed_text_color_ = 0;
-  Argb focused_text_color_ = 0;
-  Argb selected_text_color_ = 0;
-  int border_size_ = 0;
-  int border_round_ = 0;
-  int font_ = -1;
-  Edges text_padding_;
-  TextFlags text_flags_ = TextFlags::kEndEllipsis;
-  ImageDescription bk_image_;
-  ImageDescription fore_image_;
-  ImageDescription normal_image_;
-  ImageDescription hot_image_;
-  ImageDescription pushed_image_;
-  ImageDescription focused_image_;
-  ImageDescription disabled_image_;
-  ImageDescription selected_image_;
-  ImageDescription selected_hot_image_;
-  ImageDescription selected_pushed_image_;
-  size_t image_frame_ = 0;
+  // Derived classes set their own defaults in their constructors; the
+  // description's attributes do the rest.
+  ControlStyle style_;
 
  private:
   std::wstring class_name_;
@@ -247,5 +235,16 @@ class Control {
   int max_width_ = 0;
   int max_height_ = 0;
 };
+
+// What a tree walk does after visiting a control.
+enum class Walk {
+  kIntoChildren,
+  kPastChildren,
+  kStop,
+};
+
+// Visits `root` and the controls below it, each parent before its children
+// and the children in order, without recursion (deep trees are safe).
+void WalkTree(Control& root, const std::function<Walk(Control&)>& visit);
 
 }  // namespace toolkit

@@ -1,8 +1,17 @@
 #include "toolkit/control_registry.h"
 
-#include "toolkit/containers.h"
-#include "toolkit/controls.h"
-#include "toolkit/list_controls.h"
+#include "toolkit/button.h"
+#include "toolkit/child_layout.h"
+#include "toolkit/combo.h"
+#include "toolkit/date_time.h"
+#include "toolkit/edit.h"
+#include "toolkit/gif_anim.h"
+#include "toolkit/list.h"
+#include "toolkit/progress.h"
+#include "toolkit/tab_layout.h"
+#include "toolkit/tile_layout.h"
+#include "toolkit/tree_view.h"
+#include "toolkit/web_browser.h"
 
 namespace toolkit {
 namespace {
@@ -32,21 +41,13 @@ const ClassEntry kClasses[] = {
     {L"Label", [] { return std::unique_ptr<Control>(std::make_unique<Label>(L"Label")); }},
     {L"Text", [] { return std::unique_ptr<Control>(std::make_unique<Label>(L"Text")); }},
     {L"Button", [] { return std::unique_ptr<Control>(std::make_unique<Button>(L"Button")); }},
-    {L"Option", [] { return std::unique_ptr<Control>(std::make_unique<Option>(L"Option")); }},
-    {L"CheckBox", [] { return std::unique_ptr<Control>(std::make_unique<Option>(L"CheckBox")); }},
+    {L"Option", [] { return std::unique_ptr<Control>(std::make_unique<Option>(L"Option", OptionKind::kRadio)); }},
+    {L"CheckBox", [] { return std::unique_ptr<Control>(std::make_unique<Option>(L"CheckBox", OptionKind::kCheckBox)); }},
     {L"Combo", [] { return std::unique_ptr<Control>(std::make_unique<Combo>(L"Combo")); }},
     {L"ComboBox", [] { return std::unique_ptr<Control>(std::make_unique<Combo>(L"ComboBox")); }},
-    {L"Edit", [] { return std::unique_ptr<Control>(std::make_unique<Edit>(L"Edit")); }},
-    {L"RichEdit", [] {
-       auto edit = std::make_unique<Edit>(L"RichEdit");
-       (void)edit->SetAttribute(L"multiline", L"true");
-       return std::unique_ptr<Control>(std::move(edit));
-     }},
-    {L"ExtendRichEdit", [] {
-       auto edit = std::make_unique<Edit>(L"ExtendRichEdit");
-       (void)edit->SetAttribute(L"multiline", L"true");
-       return std::unique_ptr<Control>(std::move(edit));
-     }},
+    {L"Edit", [] { return std::unique_ptr<Control>(std::make_unique<Edit>(L"Edit", EditKind::kPlain)); }},
+    {L"RichEdit", [] { return std::unique_ptr<Control>(std::make_unique<Edit>(L"RichEdit", EditKind::kRich)); }},
+    {L"ExtendRichEdit", [] { return std::unique_ptr<Control>(std::make_unique<Edit>(L"ExtendRichEdit", EditKind::kRich)); }},
     {L"Progress", [] { return std::unique_ptr<Control>(std::make_unique<Progress>(L"Progress")); }},
     {L"Slider", Make<Slider>},
     {L"ScrollBar", Make<ScrollBar>},

@@ -1,5 +1,7 @@
 #include "toolkit/dpi.h"
 
+#include "toolkit/gdi_owners.h"
+
 namespace toolkit {
 namespace {
 
@@ -32,9 +34,8 @@ int DpiOfWindow(HWND window) {
     const UINT dpi = window != nullptr ? get_for_window(window) : 0;
     if (dpi > 0) return static_cast<int>(dpi);
   }
-  HDC screen = ::GetDC(nullptr);
-  const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
-  if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+  ScopedWindowDc screen(nullptr);
+  const int dpi = screen.Get() != nullptr ? ::GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
   return dpi > 0 ? dpi : 96;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "toolkit/gdi_owners.h"
+#include "toolkit/scroll_thumb.h"
 #include "toolkit/window_class.h"
 
 namespace toolkit {
@@ -27,12 +28,9 @@ DropDownList::DropDownList(std::vector<std::wstring> items, int current, const L
 
 DropDownList::~DropDownList() {
   finished_ = true;  // a capture lost while the window goes is no choice
-  if (hwnd_ != nullptr) {
-    HWND hwnd = hwnd_;
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    hwnd_ = nullptr;
-    ::DestroyWindow(hwnd);
-  }
+  // This object goes first: the window's last messages must not reach it.
+  if (hwnd_) ::SetWindowLongPtrW(hwnd_.Get(), GWLP_USERDATA, 0);
+  hwnd_.Reset();
 }
 
 int DropDownList::shown_rows() const {
@@ -61,21 +59,23 @@ bool DropDownList::Open(HWND owner, const RECT& anchor, DoneHandler done) {
   int top = anchor.bottom;
   if (top + height > work.bottom && anchor.top - height >= work.top) top = anchor.top - height;
   const int left = std::max<int>(work.left, std::min<int>(anchor.left, work.right - width));
-  hwnd_ = ::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, kClassName, L"", WS_POPUP | WS_BORDER,
-                            left, top, width, height, owner, nullptr, ::GetModuleHandleW(nullptr), this);
-  if (hwnd_ == nullptr) return false;
-  ::ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
+  // WM_NCCREATE hands the new window to hwnd_.
+  if (::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, kClassName, L"", WS_POPUP | WS_BORDER, left,
+                        top, width, height, owner, nullptr, ::GetModuleHandleW(nullptr), this) == nullptr) {
+    return false;
+  }
+  ::ShowWindow(hwnd_.Get(), SW_SHOWNOACTIVATE);
   // The capture lets a click anywhere outside the list close it.
-  ::SetCapture(hwnd_);
+  ::SetCapture(hwnd_.Get());
   return true;
 }
 
 void DropDownList::Finish(int chosen) {
   if (finished_) return;
   finished_ = true;
-  if (hwnd_ != nullptr) {
-    ::ShowWindow(hwnd_, SW_HIDE);
-    if (::GetCapture() == hwnd_) ::ReleaseCapture();
+  if (hwnd_) {
+    ::ShowWindow(hwnd_.Get(), SW_HIDE);
+    if (::GetCapture() == hwnd_.Get()) ::ReleaseCapture();
   }
   if (done_) done_(chosen);
 }
@@ -96,7 +96,7 @@ void DropDownList::ScrollTo(int top) {
 }
 
 void DropDownList::Redraw() {
-  if (hwnd_ != nullptr) ::InvalidateRect(hwnd_, nullptr, FALSE);
+  if (hwnd_) ::InvalidateRect(hwnd_.Get(), nullptr, FALSE);
 }
 
 bool DropDownList::KeyDown(UINT key) {
@@ -140,9 +140,9 @@ void DropDownList::Wheel(int delta) {
 
 int DropDownList::ItemAt(Point point) const {
   if (point.x < 0 || point.y < 0 || point.y >= shown_rows() * look_.row_height) return -1;
-  if (hwnd_ != nullptr) {
+  if (hwnd_) {
     RECT client;
-    ::GetClientRect(hwnd_, &client);
+    ::GetClientRect(hwnd_.Get(), &client);
     const int bar = static_cast<int>(items_.size()) > shown_rows() ? ScaleBy(8, look_.dpi) : 0;
     if (point.x >= client.right - bar) return -1;
   }
@@ -156,7 +156,7 @@ void DropDownList::Paint(HDC dc, Size size) const {
   const bool scrolls = static_cast<int>(items_.size()) > shown_rows();
   const int bar = scrolls ? ScaleBy(8, look_.dpi) : 0;
   const int pad = ScaleBy(4, look_.dpi);
-  HGDIOBJ old_font = look_.font != nullptr ? ::SelectObject(dc, look_.font) : nullptr;
+  ScopedSelectObject font(dc, look_.font);
   ::SetBkMode(dc, TRANSPARENT);
   for (int row = 0; row < shown_rows() && top_ + row < static_cast<int>(items_.size()); ++row) {
     const int index = top_ + row;
@@ -174,19 +174,17 @@ void DropDownList::Paint(HDC dc, Size size) const {
     RECT track{size.cx - bar, 0, size.cx, size.cy};
     ::FillRect(dc, &track, ::GetSysColorBrush(COLOR_BTNFACE));
     const int count = static_cast<int>(items_.size());
-    const int thumb_height = std::max(ScaleBy(12, look_.dpi), size.cy * shown_rows() / count);
-    const int thumb_top = (size.cy - thumb_height) * top_ / std::max(1, count - shown_rows());
-    RECT thumb{size.cx - bar + 1, thumb_top, size.cx - 1, thumb_top + thumb_height};
-    ::FillRect(dc, &thumb, ::GetSysColorBrush(COLOR_BTNSHADOW));
+    const ThumbSpan thumb = PlaceThumb(size.cy, ScaleBy(12, look_.dpi), shown_rows(), count, top_, count - shown_rows());
+    RECT shape{size.cx - bar + 1, thumb.start, size.cx - 1, thumb.start + thumb.length};
+    ::FillRect(dc, &shape, ::GetSysColorBrush(COLOR_BTNSHADOW));
   }
-  if (old_font != nullptr) ::SelectObject(dc, old_font);
 }
 
 LRESULT CALLBACK DropDownList::StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     auto* created = static_cast<DropDownList*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-    created->hwnd_ = hwnd;
+    created->hwnd_ = UniqueWindow(hwnd);
   }
   auto* self = reinterpret_cast<DropDownList*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self == nullptr) return ::DefWindowProcW(hwnd, message, wparam, lparam);
@@ -199,11 +197,11 @@ LRESULT DropDownList::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
     case WM_PAINT: {
-      PAINTSTRUCT paint;
-      HDC dc = ::BeginPaint(hwnd_, &paint);
+      ScopedPaint paint(hwnd_.Get());
+      HDC dc = paint.dc();
       if (dc == nullptr) return 0;
       RECT client;
-      ::GetClientRect(hwnd_, &client);
+      ::GetClientRect(hwnd_.Get(), &client);
       // Drawn off screen first, so scrolling does not flicker.
       UniqueMemoryDc memory(::CreateCompatibleDC(dc));
       UniqueGdiObject bitmap(::CreateCompatibleBitmap(dc, std::max<int>(1, client.right), std::max<int>(1, client.bottom)));
@@ -212,7 +210,6 @@ LRESULT DropDownList::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
         Paint(memory.Get(), {client.right, client.bottom});
         ::BitBlt(dc, 0, 0, client.right, client.bottom, memory.Get(), 0, 0, SRCCOPY);
       }
-      ::EndPaint(hwnd_, &paint);
       return 0;
     }
     case WM_ERASEBKGND:
@@ -226,7 +223,7 @@ LRESULT DropDownList::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: {
       RECT client;
-      ::GetClientRect(hwnd_, &client);
+      ::GetClientRect(hwnd_.Get(), &client);
       // A press outside the list (the capture brings it here) closes it; a
       // press on the scroll strip pages towards it.
       if (point.x < 0 || point.y < 0 || point.x >= client.right || point.y >= client.bottom) Finish(-1);
@@ -243,18 +240,17 @@ LRESULT DropDownList::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
       return 0;
     case WM_NCDESTROY: {
       // Destroyed with its owner: nothing is left to destroy later.
-      HWND hwnd = hwnd_;
+      HWND hwnd = hwnd_.Release();
       ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      hwnd_ = nullptr;
       return ::DefWindowProcW(hwnd, message, wparam, lparam);
     }
     case WM_CAPTURECHANGED:
-      if (reinterpret_cast<HWND>(lparam) != hwnd_) Finish(-1);
+      if (reinterpret_cast<HWND>(lparam) != hwnd_.Get()) Finish(-1);
       return 0;
     default:
       break;
   }
-  return ::DefWindowProcW(hwnd_, message, wparam, lparam);
+  return ::DefWindowProcW(hwnd_.Get(), message, wparam, lparam);
 }
 
 }  // namespace toolkit

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/windows_api.h"
+#include "toolkit/gdi_owners.h"
 #include "toolkit/geometry.h"
 
 namespace toolkit {
@@ -37,7 +38,7 @@ class DropDownList {
   // above it when the work area has no room below. False when the window
   // cannot be made (or there is no owner); `done` is kept either way.
   [[nodiscard]] bool Open(HWND owner, const RECT& anchor, DoneHandler done);
-  [[nodiscard]] HWND hwnd() const { return hwnd_; }
+  [[nodiscard]] HWND hwnd() const { return hwnd_.Get(); }
 
   // Keys and characters the host forwards while the list is open; true when
   // the list used them.
@@ -68,7 +69,7 @@ class DropDownList {
   Look look_;
   int hot_;
   int top_ = 0;
-  HWND hwnd_ = nullptr;
+  UniqueWindow hwnd_;  // from WM_NCCREATE until destroyed (here or with its owner)
   DoneHandler done_;
   bool finished_ = false;
 };

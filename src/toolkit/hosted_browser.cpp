@@ -4,87 +4,120 @@
 #include <ole2.h>
 
 #include <cwchar>
+#include <optional>
 
 #include "platform/text.h"
+#include "toolkit/com_owners.h"
 #include "toolkit/log.h"
 
 namespace toolkit {
+namespace {
+
+// The browser's events delivered to a sink for as long as this lives.
+class EventConnection {
+ public:
+  EventConnection() = default;
+  EventConnection(UniqueCom<IConnectionPoint> point, IUnknown* sink) : point_(std::move(point)) {
+    if (point_ && FAILED(point_.Get()->Advise(sink, &cookie_))) cookie_ = 0;
+  }
+  ~EventConnection() {
+    if (cookie_ != 0) (void)point_.Get()->Unadvise(cookie_);
+  }
+  EventConnection(const EventConnection&) = delete;
+  EventConnection& operator=(const EventConnection&) = delete;
+
+ private:
+  UniqueCom<IConnectionPoint> point_;
+  DWORD cookie_ = 0;
+};
+
+// The browser embedded in place with a client site, for as long as this
+// lives: then hidden, closed and let go of the site.
+class Embedding {
+ public:
+  Embedding() = default;
+  Embedding(UniqueCom<IOleObject> object, IOleClientSite* site, HWND parent)
+      : object_(std::move(object)), site_(site), parent_(parent) {}
+  ~Embedding() {
+    if (!object_) return;
+    (void)object_.Get()->DoVerb(OLEIVERB_HIDE, nullptr, site_, 0, parent_, nullptr);
+    (void)object_.Get()->Close(OLECLOSE_NOSAVE);
+    (void)object_.Get()->SetClientSite(nullptr);
+  }
+  Embedding(const Embedding&) = delete;
+  Embedding& operator=(const Embedding&) = delete;
+
+  // Gives the object its site and activates it in place within `rect`.
+  [[nodiscard]] bool Activate(RECT rect) {
+    return object_ && SUCCEEDED(object_.Get()->SetClientSite(site_)) &&
+           SUCCEEDED(object_.Get()->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, parent_, &rect));
+  }
+
+ private:
+  UniqueCom<IOleObject> object_;
+  IOleClientSite* site_ = nullptr;
+  HWND parent_ = nullptr;
+};
+
+}  // namespace
 
 // The browser's site: client site, in-place site and frame, document host
-// and event sink in one reference-counted object. It lives as long as the
-// browser holds it; HostedBrowser detaches it on destruction.
-class BrowserSite final : public IOleClientSite,
-                          public IOleInPlaceSite,
-                          public IOleInPlaceFrame,
-                          public IDocHostUIHandler,
-                          public DWebBrowserEvents2 {
+// and event sink in one COM object (made by MakeComObject, which counts its
+// references). It lives as long as the browser holds it; HostedBrowser
+// detaches it on destruction.
+class BrowserSite : public IOleClientSite,
+                    public IOleInPlaceSite,
+                    public IOleInPlaceFrame,
+                    public IDocHostUIHandler,
+                    public DWebBrowserEvents2 {
  public:
   BrowserSite(HostedBrowser* owner, HWND parent) : owner_(owner), parent_(parent) {}
 
   [[nodiscard]] bool Start() {
     if (FAILED(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IWebBrowser2,
-                                  reinterpret_cast<void**>(&browser_))))
+                                  reinterpret_cast<void**>(browser_.Receive()))))
       return false;
-    if (FAILED(browser_->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole_)))) return false;
-    if (FAILED(ole_->SetClientSite(static_cast<IOleClientSite*>(this)))) return false;
-    RECT r = ToRect();
-    if (FAILED(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(this), 0, parent_, &r)))
-      return false;
-    IConnectionPointContainer* container = nullptr;
-    if (SUCCEEDED(browser_->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)))) {
-      if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, &connection_))) {
-        if (FAILED(connection_->Advise(static_cast<DWebBrowserEvents2*>(this), &cookie_))) cookie_ = 0;
-      }
-      container->Release();
+    embedding_.emplace(QueryInterfaceOf<IOleObject>(browser_.Get(), IID_IOleObject), static_cast<IOleClientSite*>(this),
+                       parent_);
+    if (!embedding_->Activate(ToRect())) return false;
+    auto container = QueryInterfaceOf<IConnectionPointContainer>(browser_.Get(), IID_IConnectionPointContainer);
+    UniqueCom<IConnectionPoint> point;
+    if (container && SUCCEEDED(container.Get()->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Receive()))) {
+      events_.emplace(std::move(point), static_cast<DWebBrowserEvents2*>(this));
     }
-    (void)browser_->put_Silent(VARIANT_TRUE);  // no script-error or security boxes over the window
+    (void)browser_.Get()->put_Silent(VARIANT_TRUE);  // no script-error or security boxes over the window
     return true;
   }
 
   // Undoes Start in reverse order; the browser lets go of this site.
   void Stop() {
     owner_ = nullptr;
-    if (connection_ != nullptr) {
-      if (cookie_ != 0) connection_->Unadvise(cookie_);
-      connection_->Release();
-      connection_ = nullptr;
-    }
-    if (ole_ != nullptr) {
-      ole_->DoVerb(OLEIVERB_HIDE, nullptr, static_cast<IOleClientSite*>(this), 0, parent_, nullptr);
-      ole_->Close(OLECLOSE_NOSAVE);
-      ole_->SetClientSite(nullptr);
-      ole_->Release();
-      ole_ = nullptr;
-    }
-    if (browser_ != nullptr) {
-      browser_->Release();
-      browser_ = nullptr;
-    }
+    events_.reset();
+    embedding_.reset();
+    browser_.Reset();
   }
 
   HRESULT Navigate(const std::wstring& url) {
-    if (browser_ == nullptr) return E_FAIL;
+    if (!browser_) return E_FAIL;
     VARIANT empty;
     ::VariantInit(&empty);
-    BSTR text = ::SysAllocString(url.c_str());
-    const HRESULT result = browser_->Navigate(text, &empty, &empty, &empty, &empty);
-    ::SysFreeString(text);
-    return result;
+    UniqueBstr text(::SysAllocString(url.c_str()));
+    return browser_.Get()->Navigate(text.Get(), &empty, &empty, &empty, &empty);
   }
 
   void Place(const Rect& rect, bool visible) {
     rect_ = rect;
-    if (browser_ == nullptr) return;
-    IOleInPlaceObject* in_place = nullptr;
-    if (SUCCEEDED(browser_->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&in_place)))) {
+    if (!browser_) return;
+    if (auto in_place = QueryInterfaceOf<IOleInPlaceObject>(browser_.Get(), IID_IOleInPlaceObject)) {
       RECT r = ToRect();
-      in_place->SetObjectRects(&r, &r);
-      in_place->Release();
+      (void)in_place.Get()->SetObjectRects(&r, &r);
     }
-    (void)browser_->put_Visible(visible ? VARIANT_TRUE : VARIANT_FALSE);
+    (void)browser_.Get()->put_Visible(visible ? VARIANT_TRUE : VARIANT_FALSE);
   }
 
-  // IUnknown.
+  // IUnknown; ComObject counts the references.
+  STDMETHODIMP_(ULONG) AddRef() override = 0;
+  STDMETHODIMP_(ULONG) Release() override = 0;
   STDMETHODIMP QueryInterface(REFIID id, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
@@ -96,12 +129,6 @@ class BrowserSite final : public IOleClientSite,
     else return E_NOINTERFACE;
     AddRef();
     return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&references_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = ::InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
   }
 
   // IOleClientSite.
@@ -270,9 +297,10 @@ class BrowserSite final : public IOleClientSite,
     return S_OK;
   }
 
- private:
+ protected:
   ~BrowserSite() = default;
 
+ private:
   [[nodiscard]] IWebBrowserEvents* Handler() const { return owner_ != nullptr ? owner_->handler() : nullptr; }
 
   // Event arguments arrive as references to variants.
@@ -289,59 +317,44 @@ class BrowserSite final : public IOleClientSite,
     return 0;
   }
 
+  // COM identity: the same object answers IUnknown with the same pointer.
   [[nodiscard]] bool IsTopLevel(IDispatch* dispatch) const {
-    if (dispatch == nullptr || browser_ == nullptr) return false;
-    IUnknown* a = nullptr;
-    IUnknown* b = nullptr;
-    dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&a));
-    browser_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&b));
-    const bool same = a != nullptr && a == b;
-    if (a != nullptr) a->Release();
-    if (b != nullptr) b->Release();
-    return same;
+    if (dispatch == nullptr || !browser_) return false;
+    const auto a = QueryInterfaceOf<IUnknown>(dispatch, IID_IUnknown);
+    const auto b = QueryInterfaceOf<IUnknown>(browser_.Get(), IID_IUnknown);
+    return a && a.Get() == b.Get();
   }
 
   [[nodiscard]] RECT ToRect() const { return RECT{rect_.left, rect_.top, rect_.right, rect_.bottom}; }
 
-  LONG references_ = 1;
   HostedBrowser* owner_;
   HWND parent_;
   Rect rect_;
-  IWebBrowser2* browser_ = nullptr;
-  IOleObject* ole_ = nullptr;
-  IConnectionPoint* connection_ = nullptr;
-  DWORD cookie_ = 0;
+  UniqueCom<IWebBrowser2> browser_;
+  std::optional<Embedding> embedding_;
+  std::optional<EventConnection> events_;
 };
 
 HostedBrowser::HostedBrowser(HWND parent, IWebBrowserEvents* handler, DWORD timeout_ms)
     : parent_(parent), handler_(handler), timeout_ms_(timeout_ms) {
-  // In-place activation needs OLE on this (the UI) thread; balanced below.
-  const HRESULT ole = ::OleInitialize(nullptr);
-  ole_initialized_ = SUCCEEDED(ole);
-  if (!ole_initialized_) return;
-  auto* site = new BrowserSite(this, parent_);
-  if (site->Start()) {
-    site_ = site;
+  if (!ole_.initialized()) return;
+  UniqueCom<ComObject<BrowserSite>> site = MakeComObject<BrowserSite>(this, parent_);
+  if (site.Get()->Start()) {
+    site_ = std::move(site);
     return;
   }
-  site->Stop();
-  site->Release();
+  site.Get()->Stop();
   LogOnce(L"browser-missing", L"web browser: no browser engine can be created; navigation will fail");
 }
 
 HostedBrowser::~HostedBrowser() {
-  if (site_ != nullptr) {
-    site_->Stop();
-    site_->Release();
-    site_ = nullptr;
-  }
-  if (ole_initialized_) ::OleUninitialize();
+  if (site_) site_.Get()->Stop();
 }
 
 void HostedBrowser::SetHandler(IWebBrowserEvents* handler) { handler_ = handler; }
 
 void HostedBrowser::Place(const Rect& rect, bool visible) {
-  if (site_ != nullptr) site_->Place(rect, visible);
+  if (site_) site_.Get()->Place(rect, visible);
 }
 
 namespace {
@@ -363,7 +376,7 @@ bool SameUrl(std::wstring a, std::wstring b) {
 }  // namespace
 
 bool HostedBrowser::Navigate(const std::wstring& url) {
-  if (site_ == nullptr) {
+  if (!site_) {
     LogLine(L"web browser: navigation to " + url + L" failed: no browser engine (reported at once)");
     ReportFailure(url, kNoEngine);
     return false;
@@ -373,7 +386,7 @@ bool HostedBrowser::Navigate(const std::wstring& url) {
   pending_since_ = ::GetTickCount64();
   ++outstanding_;
   timed_out_url_.clear();
-  const HRESULT result = site_->Navigate(url);
+  const HRESULT result = site_.Get()->Navigate(url);
   if (FAILED(result)) {
     pending_ = false;
     outstanding_ = 0;
@@ -420,10 +433,11 @@ bool HostedBrowser::CheckTimeout() {
 
 void HostedBrowser::ReportFailure(const std::wstring& url, long status) {
   if (handler_ == nullptr) return;
+  UniqueBstr url_text(::SysAllocString(url.c_str()));
   VARIANT url_variant;
   ::VariantInit(&url_variant);
   url_variant.vt = VT_BSTR;
-  url_variant.bstrVal = ::SysAllocString(url.c_str());
+  url_variant.bstrVal = url_text.Get();
   VARIANT frame;
   ::VariantInit(&frame);
   VARIANT status_variant;
@@ -432,7 +446,6 @@ void HostedBrowser::ReportFailure(const std::wstring& url, long status) {
   status_variant.lVal = status;
   VARIANT_BOOL cancel = VARIANT_FALSE;
   handler_->NavigateError(nullptr, &url_variant, &frame, &status_variant, &cancel);
-  ::VariantClear(&url_variant);
 }
 
 }  // namespace toolkit

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/windows_api.h"
+#include "toolkit/com_owners.h"
 #include "toolkit/geometry.h"
 #include "toolkit/web_browser_events.h"
 
@@ -34,7 +35,7 @@ class HostedBrowser {
   void Place(const Rect& rect, bool visible);
   // Starts a navigation; false (and the handler told) when it cannot start.
   bool Navigate(const std::wstring& url);
-  [[nodiscard]] bool has_engine() const { return site_ != nullptr; }
+  [[nodiscard]] bool has_engine() const { return site_.IsValid(); }
   // Called periodically by the window: reports navigations past their time.
   // True while a navigation is still pending.
   bool CheckTimeout();
@@ -50,8 +51,8 @@ class HostedBrowser {
   HWND parent_;
   IWebBrowserEvents* handler_;
   DWORD timeout_ms_;
-  BrowserSite* site_ = nullptr;  // COM object; this holds one reference
-  bool ole_initialized_ = false;
+  ScopedOle ole_;                           // in-place activation needs OLE on the UI thread
+  UniqueCom<ComObject<BrowserSite>> site_;  // one reference; let go of before OLE ends
   std::wstring pending_url_;
   ULONGLONG pending_since_ = 0;
   bool pending_ = false;

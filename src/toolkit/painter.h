@@ -32,6 +32,7 @@ enum class TextFlags : unsigned {
 };
 constexpr TextFlags operator|(TextFlags a, TextFlags b) { return TextFlags(unsigned(a) | unsigned(b)); }
 constexpr bool HasFlag(TextFlags set, TextFlags flag) { return (unsigned(set) & unsigned(flag)) != 0; }
+constexpr TextFlags Without(TextFlags set, TextFlags flags) { return TextFlags(unsigned(set) & ~unsigned(flags)); }
 
 class Painter {
  public:

@@ -1,6 +1,7 @@
 #include "toolkit/skin_resources.h"
 
 #include "platform/text.h"
+#include "toolkit/com_owners.h"
 #include "toolkit/gdiplus_session.h"
 #include "toolkit/geometry.h"
 #include "toolkit/log.h"
@@ -19,13 +20,6 @@ uint32_t Le16(const std::string& b, size_t at) {
   return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
          (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8);
 }
-
-struct ComStreamTraits {
-  using Handle = IStream*;
-  static Handle Null() { return nullptr; }
-  static bool IsValid(Handle h) { return h != nullptr; }
-  static void Close(Handle h) { h->Release(); }
-};
 
 // The image blocks of a GIF, found by walking its block structure (each
 // frame is drawn at the full screen size, whatever its own size); a damaged
@@ -55,22 +49,18 @@ int CountGifFrames(const std::string& b) {
 }
 
 // A stream over a copy of `bytes` (the stream owns the memory).
-platform::UniqueResource<ComStreamTraits> StreamOver(const std::string& bytes) {
-  HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-  if (memory == nullptr) return {};
-  void* target = ::GlobalLock(memory);
-  if (target == nullptr) {
-    ::GlobalFree(memory);
-    return {};
+UniqueCom<IStream> StreamOver(const std::string& bytes) {
+  UniqueGlobalMemory memory(::GlobalAlloc(GMEM_MOVEABLE, bytes.size()));
+  if (!memory) return {};
+  {
+    const ScopedGlobalLock locked(memory.Get());
+    if (locked.data() == nullptr) return {};
+    memcpy(locked.data(), bytes.data(), bytes.size());
   }
-  memcpy(target, bytes.data(), bytes.size());
-  ::GlobalUnlock(memory);
-  IStream* stream = nullptr;
-  if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, &stream))) {
-    ::GlobalFree(memory);
-    return {};
-  }
-  return platform::UniqueResource<ComStreamTraits>(stream);
+  UniqueCom<IStream> stream;
+  if (FAILED(::CreateStreamOnHGlobal(memory.Get(), TRUE, stream.Receive()))) return {};
+  (void)memory.Release();  // the stream frees it
+  return stream;
 }
 
 // One frame as premultiplied 32-bit pixels, with `mask` made transparent.

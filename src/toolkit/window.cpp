@@ -1,31 +1,28 @@
 #include "toolkit/window.h"
 
 #include <commctrl.h>
-#include <richedit.h>
 
 #include "platform/text.h"
-#include "toolkit/window_class.h"
-#include "toolkit/containers.h"
-#include "toolkit/controls.h"
+#include "toolkit/combo.h"
+#include "toolkit/control_timers.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
 #include "toolkit/hosted_browser.h"
+#include "toolkit/ico_file.h"
 #include "toolkit/log.h"
-#include "toolkit/rich_edit_library.h"
+#include "toolkit/native_edits.h"
 #include "toolkit/skin_resources.h"
+#include "toolkit/web_browser.h"
+#include "toolkit/window_class.h"
+#include "toolkit/window_messages.h"
 #include "toolkit/zip_archive.h"
 
 namespace toolkit {
 namespace {
 
 constexpr wchar_t kClassName[] = L"ToolkitWindow";
-constexpr UINT kCloseMessage = WM_APP + 0x301;
-constexpr UINT kRunQueuedMessage = WM_APP + 0x302;
-constexpr UINT kDropDownDoneMessage = WM_APP + 0x303;
 constexpr size_t kMaxDropDownItems = 10000;
-// Watches pending browser navigations: a native timer id outside the
-// program's range (below 0x10000) and far above the control timers' ids.
-constexpr UINT kBrowserWatchTimer = 0xFFFF0;
+// How often pending browser navigations are checked against their limit.
 constexpr UINT kBrowserWatchPeriodMs = 100;
 
 FatalErrorHandler& FatalHandler() {
@@ -33,57 +30,17 @@ FatalErrorHandler& FatalHandler() {
   return handler;
 }
 
-COLORREF ColorRefOf(Argb color) { return RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF); }
-
-// Font, colours, wrapping and limit of a rich edit child (a plain EDIT gets
-// its colours from WM_CTLCOLOREDIT instead).
-void ApplyRichEditLook(HWND native, const Edit& edit, HFONT font) {
-  ::SendMessageW(native, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  CHARFORMAT2W format{};
-  format.cbSize = sizeof(format);
-  format.dwMask = CFM_COLOR;
-  format.crTextColor = ColorRefOf(edit.text_color_);
-  // The default format colours what the user types; SCF_ALL what is there.
-  ::SendMessageW(native, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
-  ::SendMessageW(native, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
-  ::SendMessageW(native, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorRefOf(edit.native_bk_color())));
-  // A null target device wraps at the window's width; 1 means no wrapping.
-  ::SendMessageW(native, EM_SETTARGETDEVICE, 0, edit.multi_line() && edit.word_wrap() ? 0 : 1);
-  ::SendMessageW(native, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(edit.max_chars()));
-  ::InvalidateRect(native, nullptr, TRUE);
+// A window without a description (before Create, or after it failed): an
+// empty root, so every operation finds nothing and answers so.
+std::unique_ptr<WindowDescription> EmptyDescription() {
+  auto description = std::make_unique<WindowDescription>();
+  description->root = std::make_unique<Control>(L"Window");
+  description->resources = std::make_shared<SkinResources>(nullptr);
+  return description;
 }
 
 Point PointFromLParam(LPARAM lparam) {
   return {static_cast<int>(static_cast<short>(LOWORD(lparam))), static_cast<int>(static_cast<short>(HIWORD(lparam)))};
-}
-
-
-// Picks the icon image nearest to `size` from an .ico file's bytes.
-HICON IconFromIcoBytes(const std::string& bytes, int size) {
-  if (bytes.size() < 6 || bytes[0] != 0 || bytes[1] != 0 || bytes[2] != 1 || bytes[3] != 0) return nullptr;
-  const int count = static_cast<uint8_t>(bytes[4]) | (static_cast<uint8_t>(bytes[5]) << 8);
-  int best = -1;
-  int best_distance = 1 << 30;
-  for (int i = 0; i < count && 6 + 16 * (i + 1) <= static_cast<int>(bytes.size()); ++i) {
-    const int width = static_cast<uint8_t>(bytes[6 + 16 * i]) == 0 ? 256 : static_cast<uint8_t>(bytes[6 + 16 * i]);
-    const int distance = std::abs(width - size);
-    if (distance < best_distance) {
-      best_distance = distance;
-      best = i;
-    }
-  }
-  if (best < 0) return nullptr;
-  const size_t entry = 6 + 16 * static_cast<size_t>(best);
-  auto le32 = [&](size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) | (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 2])) << 16) |
-           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24);
-  };
-  const uint32_t length = le32(entry + 8);
-  const uint32_t offset = le32(entry + 12);
-  if (length == 0 || offset > bytes.size() || length > bytes.size() - offset) return nullptr;
-  return ::CreateIconFromResourceEx(reinterpret_cast<PBYTE>(const_cast<char*>(bytes.data() + offset)), length, TRUE,
-                                    0x00030000, size, size, LR_DEFAULTCOLOR);
 }
 
 }  // namespace
@@ -100,8 +57,9 @@ void ReportFatalError(const std::wstring& message) {
   ::ExitProcess(1);
 }
 
-// The window's ControlHost: connects the core's requests to the native window.
-class Window::Host : public WindowCore {
+// The window's ControlHost: connects the core's requests to the native
+// window, and makes the native children the controls ask for.
+class Window::Host : public WindowCore, public NativeChildren {
  public:
   Host(Window& window, std::unique_ptr<WindowDescription> description, int dpi)
       : WindowCore(std::move(description), dpi), window_(window) {}
@@ -109,43 +67,30 @@ class Window::Host : public WindowCore {
   [[nodiscard]] HWND native_window() const override { return window_.hwnd(); }
 
   void SetControlTimer(Control* control, UINT id, UINT elapse_ms) override {
-    for (auto& [native, target] : window_.control_timers_) {
-      if (target.first == control && target.second == id) {
-        ::SetTimer(window_.hwnd(), native, elapse_ms, nullptr);
-        return;
-      }
-    }
-    const UINT native = window_.next_timer_id_++;
-    window_.control_timers_[native] = {control, id};
-    ::SetTimer(window_.hwnd(), native, elapse_ms, nullptr);
+    if (window_.timers_) (void)window_.timers_->Set(control, id, elapse_ms);
   }
 
   void KillControlTimer(Control* control, UINT id) override {
-    for (auto it = window_.control_timers_.begin(); it != window_.control_timers_.end(); ++it) {
-      if (it->second.first == control && it->second.second == id) {
-        ::KillTimer(window_.hwnd(), it->first);
-        window_.control_timers_.erase(it);
-        return;
-      }
-    }
+    if (window_.timers_) window_.timers_->Kill(control, id);
   }
 
   void ControlRemoved(Control* control) override {
     WindowCore::ControlRemoved(control);
-    for (auto it = window_.control_timers_.begin(); it != window_.control_timers_.end();) {
-      if (it->second.first == control) {
-        if (window_.hwnd() != nullptr) ::KillTimer(window_.hwnd(), it->first);
-        it = window_.control_timers_.erase(it);
-      } else {
-        ++it;
-      }
-    }
+    if (window_.timers_) window_.timers_->KillAll(control);
+    if (window_.edits_) window_.edits_->Remove(control);
+    std::erase_if(window_.browsers_, [control](const auto& entry) { return entry.second.control == control; });
     if (window_.tooltip_for_ == control) window_.tooltip_for_ = nullptr;
     if (window_.drop_down_for_ == control) window_.CloseDropDown();
   }
 
-  bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current) override {
-    return window_.OpenDropDown(control, items, current);
+  bool OpenDropDown(Combo& combo) override { return window_.OpenDropDown(combo); }
+
+  void AddEdit(Edit& edit) override { window_.edits_->Add(edit); }
+
+  void AddBrowser(WebBrowser& browser) override {
+    if (browser.name().empty()) return;
+    window_.browsers_[browser.name()] = {&browser, std::make_unique<HostedBrowser>(window_.hwnd(), nullptr,
+                                                                                  browser.navigate_timeout_ms())};
   }
 
  protected:
@@ -160,7 +105,7 @@ class Window::Host : public WindowCore {
   Window& window_;
 };
 
-Window::Window() = default;
+Window::Window() : core_(std::make_unique<Host>(*this, EmptyDescription(), 96)), queue_(kRunQueuedMessage) {}
 
 WindowCore& Window::core() { return *core_; }
 
@@ -168,14 +113,18 @@ Control* Window::FindControl(std::wstring_view name) const { return core_->FindC
 
 Window::~Window() {
   browsers_.clear();
-  if (HWND hwnd = hwnd_.load()) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    ::DestroyWindow(hwnd);
-  }
+  timers_.reset();
+  // This object goes first: the window's last messages must not reach it.
+  if (window_) ::SetWindowLongPtrW(window_.Get(), GWLP_USERDATA, 0);
+  window_.Reset();
 }
 
 bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
                     const WindowOptions& options, std::wstring* error) {
+  if (is_created()) {
+    if (error != nullptr) *error = L"the window exists already";
+    return false;
+  }
   DescriptionResult built = BuildWindowDescription(archive, description_file);
   if (!built.description) {
     if (error != nullptr) *error = built.error;
@@ -194,18 +143,19 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
                                 ::GetModuleHandleW(nullptr), this);
   if (hwnd == nullptr) {
     if (error != nullptr) *error = L"the native window cannot be created (" + platform::DecimalText(::GetLastError()) + L")";
-    core_.reset();
+    core_ = std::make_unique<Host>(*this, EmptyDescription(), 96);
     return false;
   }
+  timers_ = std::make_unique<ControlTimers>(hwnd, kFirstControlTimer, kLastControlTimer);
   if (!options.icon.empty()) {
     std::string bytes;
     if (archive->Read(options.icon, &bytes) == ZipError::kNone) {
-      big_icon_.icon = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXICON));
-      small_icon_.icon = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXSMICON));
-      if (big_icon_.icon) ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.icon));
-      if (small_icon_.icon) ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.icon));
+      big_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXICON));
+      small_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXSMICON));
+      if (big_icon_) ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.Get()));
+      if (small_icon_) ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.Get()));
     }
-    if (!big_icon_.icon) LogOnce(L"icon:" + options.icon, L"window icon \"" + options.icon + L"\" cannot be loaded");
+    if (!big_icon_) LogOnce(L"icon:" + options.icon, L"window icon \"" + options.icon + L"\" cannot be loaded");
   }
   ApplyDpi(DpiOfWindow(hwnd));
   CreateNativeChildren();
@@ -234,104 +184,29 @@ void Window::ApplyDpi(int dpi) {
   core_->SetDpi(dpi);
   const Size client = core_->PreferredClientSize();
   RECT outer{0, 0, client.cx, client.cy};
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
   ::AdjustWindowRectEx(&outer, static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
                        static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
   ::SetWindowPos(hwnd, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  edit_fonts_.clear();
-  for (Control* control : [&] {
-         std::vector<Control*> all, pending{core_->root()};
-         while (!pending.empty()) {
-           Control* c = pending.back();
-           pending.pop_back();
-           all.push_back(c);
-           for (size_t i = 0; i < c->child_count(); ++i) pending.push_back(c->child(i));
-         }
-         return all;
-       }()) {
-    auto* edit = dynamic_cast<Edit*>(control);
-    if (edit == nullptr || edit->native == nullptr) continue;
-    HFONT font = core_->resources().Font(edit->font_, dpi);
-    if (edit->rich() && SystemRichEditClass().rich()) {
-      ApplyRichEditLook(edit->native, *edit, font);
-    } else {
-      ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    }
-  }
+  if (edits_) edits_->ApplyFonts();
 }
 
 void Window::CreateNativeChildren() {
-  HWND hwnd = hwnd_.load();
-  std::vector<Control*> pending{core_->root()};
-  int id = 100;
-  while (!pending.empty()) {
-    Control* control = pending.back();
-    pending.pop_back();
-    for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
-    if (auto* edit = dynamic_cast<Edit*>(control)) {
-      const bool rich = edit->rich() && SystemRichEditClass().rich();
-      DWORD style = WS_CHILD;
-      if (edit->password()) style |= ES_PASSWORD;
-      if (edit->read_only()) style |= ES_READONLY;
-      if (edit->multi_line()) {
-        style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
-        // A multi-line EDIT wraps unless it scrolls sideways.
-        if (!edit->word_wrap()) style |= ES_AUTOHSCROLL | WS_HSCROLL;
-      } else {
-        style |= ES_AUTOHSCROLL;
-      }
-      edit->native = ::CreateWindowExW(0, rich ? SystemRichEditClass().window_class : L"EDIT", edit->text().c_str(), style,
-                                       0, 0, 0, 0, hwnd, reinterpret_cast<HMENU>(static_cast<intptr_t>(id++)),
-                                       ::GetModuleHandleW(nullptr), nullptr);
-      if (edit->native == nullptr) {
-        LogLine(L"the native edit of \"" + edit->name() + L"\" cannot be made (" + platform::DecimalText(::GetLastError()) + L")");
-        continue;
-      }
-      HFONT font = core_->resources().Font(edit->font_, core_->dpi());
-      if (rich) {
-        // Rich edits report changes only when asked to.
-        ::SendMessageW(edit->native, EM_SETEVENTMASK, 0, ENM_CHANGE);
-        ApplyRichEditLook(edit->native, *edit, font);
-      } else {
-        ::SendMessageW(edit->native, EM_SETLIMITTEXT, static_cast<WPARAM>(edit->max_chars()), 0);
-        ::SendMessageW(edit->native, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-      }
-      ::SetWindowSubclass(edit->native, EditProc, 1, reinterpret_cast<DWORD_PTR>(this));
-    } else if (auto* browser = dynamic_cast<WebBrowser*>(control); browser != nullptr && !browser->name().empty()) {
-      browsers_[browser->name()] = std::make_unique<HostedBrowser>(hwnd, nullptr, browser->navigate_timeout_ms());
-    }
-  }
+  edits_ = std::make_unique<NativeEdits>(window_.Get(), *core_);
+  WalkTree(*core_->root(), [this](Control& control) {
+    control.RequestNative(*core_);
+    return Walk::kIntoChildren;
+  });
 }
 
 void Window::PlaceNativeChildren() {
-  std::vector<Control*> pending{core_->root()};
-  while (!pending.empty()) {
-    Control* control = pending.back();
-    pending.pop_back();
-    for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
-    if (auto* edit = dynamic_cast<Edit*>(control); edit != nullptr && edit->native != nullptr) {
-      const int inset = edit->Scale(std::max(edit->border_size_, 1)) + edit->Scale(2);
-      Rect r = edit->rect().Deflate({inset, inset, inset, inset});
-      if (!edit->multi_line()) {
-        // Single-line edits sit vertically centred on their font's height.
-        const int line = core_->resources().FontInfo(edit->font_).size;
-        const int height = std::min(r.height(), edit->Scale(line + 4));
-        r.top += (r.height() - height) / 2;
-        r.bottom = r.top + height;
-      }
-      ::SetWindowPos(edit->native, nullptr, r.left, r.top, r.width(), r.height(),
-                     SWP_NOZORDER | SWP_NOACTIVATE | (edit->IsVisibleInTree() ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
-      ::EnableWindow(edit->native, edit->IsEnabledInTree());
-    } else if (auto* browser = dynamic_cast<WebBrowser*>(control)) {
-      auto found = browsers_.find(browser->name());
-      if (found != browsers_.end()) found->second->Place(browser->rect(), browser->IsVisibleInTree());
-    }
-  }
+  if (edits_) edits_->Place();
+  for (auto& [name, browser] : browsers_) browser.native->Place(browser.control->rect(), browser.control->IsVisibleInTree());
 }
 
 void Window::ShowModeless() {
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
   if (hwnd == nullptr) return;
   ::ShowWindow(hwnd, SW_SHOW);
   ::UpdateWindow(hwnd);
@@ -342,12 +217,11 @@ void Window::ShowModeless() {
 }
 
 int Window::RunModal() {
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
   if (hwnd == nullptr) return -1;
   const bool disable_owner = owner_ != nullptr && ::IsWindowEnabled(owner_);
   if (disable_owner) ::EnableWindow(owner_, FALSE);
   ShowModeless();
-  in_modal_loop_ = true;
   MSG msg;
   while (!closed_) {
     const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
@@ -363,22 +237,22 @@ int Window::RunModal() {
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
   }
-  in_modal_loop_ = false;
   if (disable_owner) ::EnableWindow(owner_, TRUE);
   return close_code_;
 }
 
 void Window::Close(int code) {
-  if (HWND hwnd = hwnd_.load()) ::PostMessageW(hwnd, kCloseMessage, static_cast<WPARAM>(code), 0);
+  if (HWND hwnd = window_.Get()) ::PostMessageW(hwnd, kCloseMessage, static_cast<WPARAM>(code), 0);
 }
 
 void Window::Hide() {
   CloseDropDown();
-  if (HWND hwnd = hwnd_.load()) ::ShowWindow(hwnd, SW_HIDE);
+  if (HWND hwnd = window_.Get()) ::ShowWindow(hwnd, SW_HIDE);
 }
 
 void Window::CenterOnOwner() {
-  HWND hwnd = hwnd_.load();
+  HWND hwnd = window_.Get();
+  if (hwnd == nullptr) return;
   RECT window, area;
   ::GetWindowRect(hwnd, &window);
   if (owner_ != nullptr && ::IsWindowVisible(owner_)) {
@@ -394,17 +268,17 @@ void Window::CenterOnOwner() {
 }
 
 void Window::Resize(int width, int height) {
-  if (HWND hwnd = hwnd_.load())
+  if (HWND hwnd = window_.Get())
     ::SetWindowPos(hwnd, nullptr, 0, 0, std::max(1, width), std::max(1, height), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Window::SetTimer(UINT id, UINT elapse_ms) {
-  HWND hwnd = hwnd_.load();
-  return hwnd != nullptr && id < 0x10000 && ::SetTimer(hwnd, id, elapse_ms, nullptr) != 0;
+  HWND hwnd = window_.Get();
+  return hwnd != nullptr && id < kFirstControlTimer && ::SetTimer(hwnd, id, elapse_ms, nullptr) != 0;
 }
 
 void Window::KillTimer(UINT id) {
-  if (HWND hwnd = hwnd_.load()) ::KillTimer(hwnd, id);
+  if (HWND hwnd = window_.Get()) ::KillTimer(hwnd, id);
 }
 
 bool Window::SetAttribute(std::wstring_view name, std::wstring_view attribute, const std::wstring& value) {
@@ -437,7 +311,7 @@ void Window::SetControlHandler(const std::wstring& name, NotificationHandler han
 bool Window::SetBrowserEventHandler(const std::wstring& name, IWebBrowserEvents* handler) {
   auto found = browsers_.find(name);
   if (found == browsers_.end()) return false;
-  found->second->SetHandler(handler);
+  found->second.native->SetHandler(handler);
   return true;
 }
 
@@ -445,56 +319,22 @@ void Window::Navigate(const std::wstring& name, const std::wstring& url) {
   PostToUiThread([this, name, url] {
     auto found = browsers_.find(name);
     if (found == browsers_.end()) return;
-    if (found->second->Navigate(url)) ::SetTimer(hwnd_.load(), kBrowserWatchTimer, kBrowserWatchPeriodMs, nullptr);
+    if (found->second.native->Navigate(url)) ::SetTimer(window_.Get(), kBrowserWatchTimer, kBrowserWatchPeriodMs, nullptr);
   });
 }
 
-void Window::PostToUiThread(std::function<void()> work) {
-  HWND hwnd = hwnd_.load();
-  if (hwnd == nullptr) return;
-  {
-    std::lock_guard<std::mutex> guard(queue_lock_);
-    if (queue_.size() >= 10000) return;  // a runaway producer must not exhaust memory
-    queue_.push_back(std::move(work));
-  }
-  ::PostMessageW(hwnd, kRunQueuedMessage, 0, 0);
-}
-
-void Window::RunQueued() {
-  for (;;) {
-    std::function<void()> work;
-    {
-      std::lock_guard<std::mutex> guard(queue_lock_);
-      if (queue_.empty()) return;
-      work = std::move(queue_.front());
-      queue_.pop_front();
-    }
-    work();
-  }
-}
-
-const Edit* Window::EditOfNative(HWND native) const {
-  std::vector<Control*> pending{core_->root()};
-  while (!pending.empty()) {
-    Control* control = pending.back();
-    pending.pop_back();
-    for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
-    auto* edit = dynamic_cast<Edit*>(control);
-    if (edit != nullptr && edit->native == native) return edit;
-  }
-  return nullptr;
-}
+void Window::PostToUiThread(std::function<void()> work) { (void)queue_.Post(std::move(work)); }
 
 void Window::ShowFocus(Control* control) {
-  auto* edit = dynamic_cast<Edit*>(control);
-  HWND target = edit != nullptr && edit->native != nullptr ? edit->native : hwnd_.load();
-  if (target != nullptr && ::GetFocus() != target && ::IsWindowVisible(hwnd_.load())) ::SetFocus(target);
+  HWND native = edits_ != nullptr ? edits_->NativeOf(control) : nullptr;
+  HWND target = native != nullptr ? native : window_.Get();
+  if (target != nullptr && ::GetFocus() != target && ::IsWindowVisible(window_.Get())) ::SetFocus(target);
 }
 
-bool Window::OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current) {
-  auto* combo = dynamic_cast<Combo*>(control);
-  HWND hwnd = hwnd_.load();
-  if (combo == nullptr || hwnd == nullptr || items.empty()) return false;
+bool Window::OpenDropDown(Combo& combo) {
+  HWND hwnd = window_.Get();
+  const std::vector<std::wstring>& items = combo.items();
+  if (hwnd == nullptr || items.empty()) return false;
   // A second activation while the list is open closes it, as a click on an open combo does.
   if (drop_down_ != nullptr) {
     CloseDropDown();
@@ -503,22 +343,21 @@ bool Window::OpenDropDown(Control* control, const std::vector<std::wstring>& ite
   const int dpi = core_->dpi();
   DropDownList::Look look;
   look.dpi = dpi;
-  look.font = core_->resources().Font(combo->font_, dpi);
+  look.font = core_->resources().Font(combo.style().font, dpi);
   TEXTMETRICW metrics{};
-  HDC dc = ::GetDC(hwnd);
   {
-    ScopedSelectObject select(dc, look.font);
-    ::GetTextMetricsW(dc, &metrics);
+    ScopedWindowDc dc(hwnd);
+    ScopedSelectObject select(dc.Get(), look.font);
+    ::GetTextMetricsW(dc.Get(), &metrics);
   }
-  ::ReleaseDC(hwnd, dc);
   look.row_height = metrics.tmHeight + ScaleBy(6, dpi);
-  look.visible_rows = combo->drop_rows();
-  if (combo->drop_height() > 0) {
-    look.visible_rows = std::max(1, std::min(look.visible_rows, ScaleBy(combo->drop_height(), dpi) / look.row_height));
+  look.visible_rows = combo.drop_rows();
+  if (combo.drop_height() > 0) {
+    look.visible_rows = std::max(1, std::min(look.visible_rows, ScaleBy(combo.drop_height(), dpi) / look.row_height));
   }
   std::vector<std::wstring> shown(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), kMaxDropDownItems)));
-  auto list = std::make_unique<DropDownList>(std::move(shown), current, look);
-  RECT anchor{combo->rect().left, combo->rect().top, combo->rect().right, combo->rect().bottom};
+  auto list = std::make_unique<DropDownList>(std::move(shown), combo.selected(), look);
+  RECT anchor{combo.rect().left, combo.rect().top, combo.rect().right, combo.rect().bottom};
   ::MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&anchor), 2);
   const UINT generation = ++drop_down_generation_;
   // The list ends inside its own message handling: the answer comes back
@@ -530,7 +369,7 @@ bool Window::OpenDropDown(Control* control, const std::vector<std::wstring>& ite
     return false;
   }
   drop_down_ = std::move(list);
-  drop_down_for_ = combo;
+  drop_down_for_ = &combo;
   return true;
 }
 
@@ -553,7 +392,7 @@ void Window::UpdateTooltip(Point point) {
   tooltip_for_ = hot;
   TOOLINFOW info{};
   info.cbSize = sizeof(info);
-  info.hwnd = hwnd_.load();
+  info.hwnd = window_.Get();
   info.uId = 1;
   ::SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
   if (hot == nullptr || hot->tooltip().empty()) return;
@@ -564,14 +403,13 @@ void Window::UpdateTooltip(Point point) {
   ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
   // The move that brought the pointer here came before the tool existed:
   // hand it over so the tooltip's delay starts now.
-  MSG move{hwnd_.load(), WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y), static_cast<DWORD>(::GetMessageTime()), {}};
+  MSG move{window_.Get(), WM_MOUSEMOVE, 0, MAKELPARAM(point.x, point.y), static_cast<DWORD>(::GetMessageTime()), {}};
   ::SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&move));
 }
 
 void Window::OnPaint() {
-  HWND hwnd = hwnd_.load();
-  PAINTSTRUCT paint;
-  HDC dc = ::BeginPaint(hwnd, &paint);
+  ScopedPaint paint(window_.Get());
+  HDC dc = paint.dc();
   if (dc == nullptr) return;
   core_->LayoutIfNeeded();
   PlaceNativeChildren();
@@ -581,291 +419,240 @@ void Window::OnPaint() {
     back_buffer_.Reset(::CreateCompatibleBitmap(dc, std::max(1, client.cx), std::max(1, client.cy)));
     back_buffer_size_ = client;
   }
-  const Rect dirty{paint.rcPaint.left, paint.rcPaint.top, paint.rcPaint.right, paint.rcPaint.bottom};
+  const RECT& area = paint.area();
+  const Rect dirty{area.left, area.top, area.right, area.bottom};
   if (back_dc_ && back_buffer_ && !dirty.empty()) {
     ScopedSelectObject select(back_dc_.Get(), back_buffer_.Get());
     {
       ScopedSaveDc saved(back_dc_.Get());
       ::IntersectClipRect(back_dc_.Get(), dirty.left, dirty.top, dirty.right, dirty.bottom);
-      RECT r{dirty.left, dirty.top, dirty.right, dirty.bottom};
-      ::FillRect(back_dc_.Get(), &r, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+      ::FillRect(back_dc_.Get(), &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
       core_->Paint(back_dc_.Get(), dirty, {});
     }
     ::BitBlt(dc, dirty.left, dirty.top, dirty.width(), dirty.height(), back_dc_.Get(), dirty.left, dirty.top, SRCCOPY);
   }
   (void)core_->TakeDirty();
-  ::EndPaint(hwnd, &paint);
 }
 
 LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
     auto* created = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
     ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-    created->hwnd_.store(hwnd);
+    created->window_ = UniqueWindow(hwnd);
+    created->queue_.SetWindow(hwnd);
   }
   auto* self = reinterpret_cast<Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (self == nullptr) return ::DefWindowProcW(hwnd, message, wparam, lparam);
-  return self->HandleMessage(message, wparam, lparam);
+  return self->HandleMessage(hwnd, message, wparam, lparam);
 }
 
-LRESULT CALLBACK Window::EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR data) {
-  (void)id;
-  auto* self = reinterpret_cast<Window*>(data);
-  if (message == WM_KEYDOWN && self != nullptr && self->core_ != nullptr) {
-    const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
-    if (wparam == VK_TAB) {
-      (void)self->core_->KeyDown(VK_TAB, shift);
-      return 0;
-    }
-    if (wparam == VK_RETURN && (::GetWindowLongPtrW(hwnd, GWL_STYLE) & ES_MULTILINE) == 0) {
-      (void)self->core_->KeyDown(VK_RETURN, false);
-      return 0;
-    }
-    if (wparam == VK_ESCAPE) {
-      ::PostMessageW(self->hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
-      return 0;
-    }
-  }
-  if (message == WM_CHAR && (wparam == L'\t' || wparam == 27 ||
-                             (wparam == L'\r' && (::GetWindowLongPtrW(hwnd, GWL_STYLE) & ES_MULTILINE) == 0)))
-    return 0;  // no beep for keys handled above
-  if (message == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, EditProc, 1);
-  return ::DefSubclassProc(hwnd, message, wparam, lparam);
-}
-
-LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexcept {
-  HWND hwnd = hwnd_.load();
+// Decodes each message once into its handler; what a handler leaves
+// unanswered goes to the default procedure.
+LRESULT Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
   LRESULT result = 0;
-  if (core_ != nullptr && OnMessage(message, wparam, lparam, &result)) return result;
+  if (OnMessage(message, wparam, lparam, &result)) return result;
   switch (message) {
-    case WM_PAINT:
-      OnPaint();
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_ACTIVATE:
-      // The list floats over this window only while the user works in it.
-      if (LOWORD(wparam) == WA_INACTIVE) CloseDropDown();
-      break;
-    case WM_MOVE:
-      CloseDropDown();  // it would be left hanging where the combo was
-      break;
-    case WM_SIZE:
-      CloseDropDown();
-      if (wparam != SIZE_MINIMIZED) {
-        core_->Resize({LOWORD(lparam), HIWORD(lparam)});
-        core_->LayoutIfNeeded();
-        PlaceNativeChildren();
-      }
-      return 0;
-    case WM_MOUSEMOVE: {
-      if (!tracking_mouse_) {
-        TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, hwnd, 0};
-        tracking_mouse_ = ::TrackMouseEvent(&track) != FALSE;
-      }
-      core_->MouseMove(PointFromLParam(lparam));
-      UpdateTooltip(PointFromLParam(lparam));
-      return 0;
-    }
-    case WM_MOUSELEAVE:
-      tracking_mouse_ = false;
-      core_->MouseLeave();
-      UpdateTooltip({-1, -1});
-      return 0;
+    case WM_PAINT: OnPaint(); return 0;
+    case WM_ERASEBKGND: return 1;
+    // The list floats over this window only while the user works in it.
+    case WM_ACTIVATE: if (LOWORD(wparam) == WA_INACTIVE) CloseDropDown(); break;
+    case WM_MOVE: CloseDropDown(); break;  // it would be left hanging where the combo was
+    case WM_SIZE: OnSize(wparam, {LOWORD(lparam), HIWORD(lparam)}); return 0;
+    case WM_MOUSEMOVE: OnMouseMove(PointFromLParam(lparam)); return 0;
+    case WM_MOUSELEAVE: OnMouseLeave(); return 0;
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-      ::SetCapture(hwnd);
-      core_->ButtonDown(PointFromLParam(lparam));
-      if (core_->focused() == nullptr || dynamic_cast<Edit*>(core_->focused()) == nullptr) ::SetFocus(hwnd);
+    case WM_LBUTTONDBLCLK: OnButtonDown(PointFromLParam(lparam)); return 0;
+    case WM_LBUTTONUP: OnButtonUp(PointFromLParam(lparam)); return 0;
+    case WM_CAPTURECHANGED: OnCaptureChanged(reinterpret_cast<HWND>(lparam)); return 0;
+    case WM_MOUSEWHEEL:
+      OnMouseWheel(PointFromLParam(lparam), GET_WHEEL_DELTA_WPARAM(wparam), (GET_KEYSTATE_WPARAM(wparam) & MK_SHIFT) != 0);
       return 0;
-    case WM_LBUTTONUP:
-      // The core sees the release before the capture goes: releasing first
-      // would report a lost capture and cancel the click.
-      core_->ButtonUp(PointFromLParam(lparam));
-      if (::GetCapture() == hwnd) ::ReleaseCapture();
-      return 0;
-    case WM_CAPTURECHANGED:
-      if (core_->pushed() != nullptr && reinterpret_cast<HWND>(lparam) != hwnd) core_->ButtonUp({-1, -1});
-      return 0;
-    case WM_MOUSEWHEEL: {
-      if (drop_down_ != nullptr) {
-        drop_down_->Wheel(GET_WHEEL_DELTA_WPARAM(wparam));
-        return 0;
-      }
-      POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-      ::ScreenToClient(hwnd, &p);
-      // Shift turns the wheel sideways, as in most programs.
-      core_->Wheel({p.x, p.y}, GET_WHEEL_DELTA_WPARAM(wparam), (GET_KEYSTATE_WPARAM(wparam) & MK_SHIFT) != 0);
-      return 0;
-    }
-    case WM_MOUSEHWHEEL: {
-      if (drop_down_ != nullptr) return 0;
-      POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-      ::ScreenToClient(hwnd, &p);
-      // A tilt to the right (positive) shows what lies to the right.
-      core_->Wheel({p.x, p.y}, -GET_WHEEL_DELTA_WPARAM(wparam), true);
-      return 0;
-    }
+    case WM_MOUSEHWHEEL: OnMouseTilt(PointFromLParam(lparam), GET_WHEEL_DELTA_WPARAM(wparam)); return 0;
     case WM_SETCURSOR:
-      if (LOWORD(lparam) == HTCLIENT) {
-        POINT p;
-        ::GetCursorPos(&p);
-        ::ScreenToClient(hwnd, &p);
-        HCURSOR cursor = core_->CursorAt({p.x, p.y});
-        ::SetCursor(cursor != nullptr ? cursor : ::LoadCursorW(nullptr, IDC_ARROW));
-        return TRUE;
-      }
-      break;
+      if (LOWORD(lparam) != HTCLIENT) break;
+      OnSetCursor();
+      return TRUE;
     case WM_NCHITTEST: {
       const LRESULT hit = ::DefWindowProcW(hwnd, message, wparam, lparam);
-      if (hit != HTCLIENT) return hit;
-      POINT p{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
-      ::ScreenToClient(hwnd, &p);
-      core_->LayoutIfNeeded();
-      // The description's size box: borders of the client that resize the window.
-      const Edges box = ScaleBy(core_->description().size_box, core_->dpi());
-      const Size client = core_->client_size();
-      if (!::IsZoomed(hwnd) && (box.left | box.top | box.right | box.bottom) != 0) {
-        const bool left = p.x < box.left, right = p.x >= client.cx - box.right;
-        const bool top = p.y < box.top, bottom = p.y >= client.cy - box.bottom;
-        if (top && left) return HTTOPLEFT;
-        if (top && right) return HTTOPRIGHT;
-        if (bottom && left) return HTBOTTOMLEFT;
-        if (bottom && right) return HTBOTTOMRIGHT;
-        if (left) return HTLEFT;
-        if (right) return HTRIGHT;
-        if (top) return HTTOP;
-        if (bottom) return HTBOTTOM;
-      }
-      return core_->IsCaption({p.x, p.y}) ? HTCAPTION : HTCLIENT;
+      return hit == HTCLIENT ? OnHitTest(PointFromLParam(lparam)) : hit;
     }
-    case WM_GETMINMAXINFO: {
-      if (core_ == nullptr) break;
-      auto* info = reinterpret_cast<MINMAXINFO*>(lparam);
-      RECT frame{0, 0, 0, 0};
-      ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
-                           static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
-      const int extra_x = frame.right - frame.left, extra_y = frame.bottom - frame.top;
-      const Size min = core_->description().min_size;
-      const Size max = core_->description().max_size;
-      if (min.cx > 0) info->ptMinTrackSize.x = ScaleBy(min.cx, core_->dpi()) + extra_x;
-      if (min.cy > 0) info->ptMinTrackSize.y = ScaleBy(min.cy, core_->dpi()) + extra_y;
-      if (max.cx > 0) info->ptMaxTrackSize.x = ScaleBy(max.cx, core_->dpi()) + extra_x;
-      if (max.cy > 0) info->ptMaxTrackSize.y = ScaleBy(max.cy, core_->dpi()) + extra_y;
-      return 0;
-    }
-    case WM_GETDLGCODE:
-      return DLGC_WANTALLKEYS;
-    case WM_KEYDOWN: {
-      // The open list has the keys first: Esc closes it, not the window.
-      if (drop_down_ != nullptr && drop_down_->KeyDown(static_cast<UINT>(wparam))) return 0;
-      const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
-      if (wparam == VK_ESCAPE) {
-        ::PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return 0;
-      }
-      if (core_->KeyDown(static_cast<int>(wparam), shift)) return 0;
-      break;
-    }
-    case WM_CHAR:
-      if (drop_down_ != nullptr && drop_down_->Char(static_cast<wchar_t>(wparam))) return 0;
-      break;
-    case WM_SYSKEYDOWN:
-      CloseDropDown();
-      break;
-    case kDropDownDoneMessage:
-      DropDownDone(static_cast<UINT>(wparam), static_cast<int>(lparam));
-      return 0;
-    case WM_COMMAND: {
-      const HWND child = reinterpret_cast<HWND>(lparam);
-      if (child == nullptr) break;
-      std::vector<Control*> pending{core_->root()};
-      while (!pending.empty()) {
-        Control* control = pending.back();
-        pending.pop_back();
-        for (size_t i = 0; i < control->child_count(); ++i) pending.push_back(control->child(i));
-        auto* edit = dynamic_cast<Edit*>(control);
-        if (edit == nullptr || edit->native != child) continue;
-        if (HIWORD(wparam) == EN_CHANGE) {
-          const int length = ::GetWindowTextLengthW(child);
-          std::wstring text(static_cast<size_t>(std::max(0, length)) + 1, L'\0');
-          text.resize(static_cast<size_t>(std::max(0, ::GetWindowTextW(child, text.data(), length + 1))));
-          edit->TextChangedByUser(text);
-        } else if (HIWORD(wparam) == EN_SETFOCUS) {
-          core_->SetFocus(edit);
-        }
-        return 0;
-      }
-      break;
-    }
+    case WM_GETMINMAXINFO: OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam)); return 0;
+    case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
+    case WM_KEYDOWN: if (OnKeyDown(static_cast<UINT>(wparam))) return 0; break;
+    case WM_CHAR: if (drop_down_ != nullptr && drop_down_->Char(static_cast<wchar_t>(wparam))) return 0; break;
+    case WM_SYSKEYDOWN: CloseDropDown(); break;
+    case WM_COMMAND: if (edits_ != nullptr && edits_->OnCommand(wparam, lparam)) return 0; break;
     case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC: {
-      // The description's text and background colours for plain edits.
-      const Edit* edit = EditOfNative(reinterpret_cast<HWND>(lparam));
-      const COLORREF back = ColorRefOf(edit != nullptr ? edit->native_bk_color() : 0xFFFFFFFF);
-      if (!edit_brush_ || edit_brush_color_ != back) {
-        edit_brush_.Reset(::CreateSolidBrush(back));
-        edit_brush_color_ = back;
-      }
-      ::SetBkColor(reinterpret_cast<HDC>(wparam), back);
-      if (edit != nullptr) ::SetTextColor(reinterpret_cast<HDC>(wparam), ColorRefOf(edit->text_color_));
-      return reinterpret_cast<LRESULT>(edit_brush_.Get());
-    }
-    case WM_TIMER: {
-      if (wparam == kBrowserWatchTimer) {
-        bool pending = false;
-        for (auto& [name, browser] : browsers_) pending = browser->CheckTimeout() || pending;
-        if (!pending) ::KillTimer(hwnd, kBrowserWatchTimer);
-        return 0;
-      }
-      auto found = control_timers_.find(static_cast<UINT>(wparam));
-      if (found != control_timers_.end()) {
-        // Control timers are one-shot; the control schedules the next tick.
-        ::KillTimer(hwnd, found->first);
-        auto [control, id] = found->second;
-        control_timers_.erase(found);
-        control->OnTimer(id);
-        return 0;
-      }
-      core_->Notify({L"timer", nullptr, L"", static_cast<int>(wparam), L""});
-      return 0;
-    }
-    case 0x02E0: {  // WM_DPICHANGED
-      const auto* suggested = reinterpret_cast<const RECT*>(lparam);
-      core_->SetDpi(HIWORD(wparam));
-      ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-      ApplyDpi(HIWORD(wparam));
-      return 0;
-    }
-    case kCloseMessage:
-      close_code_ = static_cast<int>(wparam);
-      closed_ = true;
-      CloseDropDown();
-      // The owner comes back before this window goes, so activation returns to it.
-      if (owner_ != nullptr) ::EnableWindow(owner_, TRUE);
-      ::DestroyWindow(hwnd);
-      return 0;
-    case kRunQueuedMessage:
-      RunQueued();
-      return 0;
-    case WM_CLOSE:
-      Close(IDCANCEL);
-      return 0;
-    case WM_NCDESTROY: {
-      CloseDropDown();
-      browsers_.clear();
-      closed_ = true;
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      hwnd_.store(nullptr);
-      std::lock_guard<std::mutex> guard(queue_lock_);
-      queue_.clear();
-      break;
-    }
-    default:
-      break;
+    case WM_CTLCOLORSTATIC:
+      if (edits_ == nullptr) break;
+      return reinterpret_cast<LRESULT>(edits_->OnColor(reinterpret_cast<HDC>(wparam), reinterpret_cast<HWND>(lparam)));
+    case WM_TIMER: OnTimer(static_cast<UINT>(wparam)); return 0;
+    case kDpiChangedMessage: OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam)); return 0;
+    case WM_CLOSE: Close(IDCANCEL); return 0;
+    case kCloseMessage: OnCloseRequest(static_cast<int>(wparam)); return 0;
+    case kRunQueuedMessage: queue_.RunPending(); return 0;
+    case kDropDownDoneMessage: DropDownDone(static_cast<UINT>(wparam), static_cast<int>(lparam)); return 0;
+    case WM_NCDESTROY: OnNcDestroy(hwnd); break;
+    default: break;
   }
   return ::DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+void Window::OnSize(WPARAM kind, Size client) {
+  CloseDropDown();
+  if (kind == SIZE_MINIMIZED) return;
+  core_->Resize(client);
+  core_->LayoutIfNeeded();
+  PlaceNativeChildren();
+}
+
+void Window::OnMouseMove(Point point) {
+  if (!tracking_mouse_) {
+    TRACKMOUSEEVENT track{sizeof(track), TME_LEAVE, window_.Get(), 0};
+    tracking_mouse_ = ::TrackMouseEvent(&track) != FALSE;
+  }
+  core_->MouseMove(point);
+  UpdateTooltip(point);
+}
+
+void Window::OnMouseLeave() {
+  tracking_mouse_ = false;
+  core_->MouseLeave();
+  UpdateTooltip({-1, -1});
+}
+
+void Window::OnButtonDown(Point point) {
+  HWND hwnd = window_.Get();
+  ::SetCapture(hwnd);
+  core_->ButtonDown(point);
+  // A press on a native edit's control leaves the keys with the edit.
+  if (edits_ == nullptr || edits_->NativeOf(core_->focused()) == nullptr) ::SetFocus(hwnd);
+}
+
+void Window::OnButtonUp(Point point) {
+  // The core sees the release before the capture goes: releasing first
+  // would report a lost capture and cancel the click.
+  core_->ButtonUp(point);
+  if (::GetCapture() == window_.Get()) ::ReleaseCapture();
+}
+
+void Window::OnCaptureChanged(HWND gaining) {
+  if (core_->pushed() != nullptr && gaining != window_.Get()) core_->ButtonUp({-1, -1});
+}
+
+void Window::OnMouseWheel(Point screen, int delta, bool shift) {
+  if (drop_down_ != nullptr) {
+    drop_down_->Wheel(delta);
+    return;
+  }
+  // Shift turns the wheel sideways, as in most programs.
+  core_->Wheel(ClientPoint(screen), delta, shift);
+}
+
+void Window::OnMouseTilt(Point screen, int delta) {
+  if (drop_down_ != nullptr) return;
+  // A tilt to the right (positive) shows what lies to the right.
+  core_->Wheel(ClientPoint(screen), -delta, true);
+}
+
+void Window::OnSetCursor() {
+  POINT p;
+  ::GetCursorPos(&p);
+  HCURSOR cursor = core_->CursorAt(ClientPoint({p.x, p.y}));
+  ::SetCursor(cursor != nullptr ? cursor : ::LoadCursorW(nullptr, IDC_ARROW));
+}
+
+LRESULT Window::OnHitTest(Point screen) {
+  const Point p = ClientPoint(screen);
+  core_->LayoutIfNeeded();
+  // The description's size box: borders of the client that resize the window.
+  const Edges box = ScaleBy(core_->description().size_box, core_->dpi());
+  const Size client = core_->client_size();
+  if (!::IsZoomed(window_.Get()) && (box.left | box.top | box.right | box.bottom) != 0) {
+    const bool left = p.x < box.left, right = p.x >= client.cx - box.right;
+    const bool top = p.y < box.top, bottom = p.y >= client.cy - box.bottom;
+    if (top && left) return HTTOPLEFT;
+    if (top && right) return HTTOPRIGHT;
+    if (bottom && left) return HTBOTTOMLEFT;
+    if (bottom && right) return HTBOTTOMRIGHT;
+    if (left) return HTLEFT;
+    if (right) return HTRIGHT;
+    if (top) return HTTOP;
+    if (bottom) return HTBOTTOM;
+  }
+  return core_->IsCaption(p) ? HTCAPTION : HTCLIENT;
+}
+
+void Window::OnGetMinMaxInfo(MINMAXINFO& info) {
+  HWND hwnd = window_.Get();
+  RECT frame{0, 0, 0, 0};
+  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE)));
+  const int extra_x = frame.right - frame.left, extra_y = frame.bottom - frame.top;
+  const Size min = core_->description().min_size;
+  const Size max = core_->description().max_size;
+  if (min.cx > 0) info.ptMinTrackSize.x = ScaleBy(min.cx, core_->dpi()) + extra_x;
+  if (min.cy > 0) info.ptMinTrackSize.y = ScaleBy(min.cy, core_->dpi()) + extra_y;
+  if (max.cx > 0) info.ptMaxTrackSize.x = ScaleBy(max.cx, core_->dpi()) + extra_x;
+  if (max.cy > 0) info.ptMaxTrackSize.y = ScaleBy(max.cy, core_->dpi()) + extra_y;
+}
+
+bool Window::OnKeyDown(UINT key) {
+  // The open list has the keys first: Esc closes it, not the window.
+  if (drop_down_ != nullptr && drop_down_->KeyDown(key)) return true;
+  if (key == VK_ESCAPE) {
+    ::PostMessageW(window_.Get(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    return true;
+  }
+  const bool shift = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
+  return core_->KeyDown(static_cast<int>(key), shift);
+}
+
+void Window::OnTimer(UINT id) {
+  if (id == kBrowserWatchTimer) {
+    bool pending = false;
+    for (auto& [name, browser] : browsers_) pending = browser.native->CheckTimeout() || pending;
+    if (!pending) ::KillTimer(window_.Get(), kBrowserWatchTimer);
+    return;
+  }
+  if (timers_ && timers_->Fire(id)) return;
+  core_->Notify({L"timer", nullptr, L"", static_cast<int>(id), L""});
+}
+
+void Window::OnDpiChanged(int dpi, const RECT& suggested) {
+  core_->SetDpi(dpi);
+  ::SetWindowPos(window_.Get(), nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  ApplyDpi(dpi);
+}
+
+void Window::OnCloseRequest(int code) {
+  close_code_ = code;
+  closed_ = true;
+  CloseDropDown();
+  // The owner comes back before this window goes, so activation returns to it.
+  if (owner_ != nullptr) ::EnableWindow(owner_, TRUE);
+  // Destroyed now but let go of only at WM_NCDESTROY: hwnd() stays valid
+  // for the messages of the destruction.
+  ::DestroyWindow(window_.Get());
+}
+
+void Window::OnNcDestroy(HWND hwnd) {
+  CloseDropDown();
+  browsers_.clear();
+  timers_.reset();
+  edits_.reset();
+  closed_ = true;
+  ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  // Destroyed already (closed, or with its owner window): nothing is left to destroy.
+  (void)window_.Release();
+  queue_.SetWindow(nullptr);
+}
+
+Point Window::ClientPoint(Point screen) const {
+  POINT p{screen.x, screen.y};
+  ::ScreenToClient(window_.Get(), &p);
+  return {p.x, p.y};
 }
 
 }  // namespace toolkit

@@ -1,31 +1,33 @@
-// A native top-level window showing one window description: double-buffered
-// painting of the invalidated region only, mouse and keyboard input, caption
-// dragging, native EDIT children for Edit controls, a drop-down for combo
-// boxes, tooltips, timers, modeless or modal runs, and the control
-// operations the program uses. Work from other threads reaches the window
-// only as owned closures posted to its thread.
+// A native top-level window showing one window description: the host of a
+// WindowCore. It decodes each message into a named handler, paints the
+// invalidated region double-buffered, drags by the caption, shows tooltips
+// and the drop-down list of combo boxes, hosts the native children the
+// controls ask for (NativeEdits, hosted browsers), runs control timers
+// (ControlTimers), runs modeless or modal, and offers the control operations
+// the program uses. Work from other threads reaches it only as owned
+// closures posted to its thread (UiTaskQueue).
 #pragma once
 
-#include <atomic>
-#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "toolkit/gdi_owners.h"
+#include "toolkit/ui_task_queue.h"
 #include "toolkit/web_browser_events.h"
 #include "toolkit/window_core.h"
 
 namespace toolkit {
 
 class ZipArchive;
+class ControlTimers;
 class HostedBrowser;
 class DropDownList;
 class Combo;
-class Edit;
+class NativeEdits;
+class WebBrowser;
 
 // What happens when a main window cannot be built. The default shows an
 // error box and ends the process with exit code 1; tests replace it.
@@ -49,7 +51,9 @@ class Window {
   Window& operator=(const Window&) = delete;
 
   // Builds the description and creates the (hidden) native window. False
-  // with `error` set when the description cannot be built.
+  // with `error` set when the description cannot be built (the window then
+  // has no controls, and every operation answers as for a missing control)
+  // or when the window exists already.
   [[nodiscard]] bool Create(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
                             const WindowOptions& options, std::wstring* error = nullptr);
   // The same for a main window: on failure the fatal-error handler runs
@@ -57,9 +61,10 @@ class Window {
   [[nodiscard]] bool CreateOrExit(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
                                   const WindowOptions& options);
 
-  [[nodiscard]] HWND hwnd() const { return hwnd_.load(); }
+  // The native window (UI thread), from its creation until it is destroyed.
+  [[nodiscard]] HWND hwnd() const { return window_.Get(); }
   [[nodiscard]] WindowCore& core();
-  [[nodiscard]] bool is_created() const { return core_ != nullptr && hwnd() != nullptr; }
+  [[nodiscard]] bool is_created() const { return hwnd() != nullptr; }
 
   void ShowModeless();
   // Shows the window, disables its owner and pumps messages until the window
@@ -91,6 +96,9 @@ class Window {
   // window is gone first.
   void PostToUiThread(std::function<void()> work);
 
+  // The open drop-down list of a combo box, or null.
+  [[nodiscard]] DropDownList* drop_down() const { return drop_down_.get(); }
+
  protected:
   // Window-wide notifications ("windowinit", "click", …).
   virtual void OnNotify(const Notification& notification) { (void)notification; }
@@ -106,60 +114,61 @@ class Window {
   class Host;
   friend class Host;
   static LRESULT CALLBACK StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexcept;
-  static LRESULT CALLBACK EditProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR data);
+  LRESULT HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
+  // The messages' handlers (points in client coordinates unless named `screen`).
   void OnPaint();
+  void OnSize(WPARAM kind, Size client);
+  void OnMouseMove(Point point);
+  void OnMouseLeave();
+  void OnButtonDown(Point point);
+  void OnButtonUp(Point point);
+  void OnCaptureChanged(HWND gaining);
+  void OnMouseWheel(Point screen, int delta, bool shift);
+  void OnMouseTilt(Point screen, int delta);
+  void OnSetCursor();
+  [[nodiscard]] LRESULT OnHitTest(Point screen);
+  void OnGetMinMaxInfo(MINMAXINFO& info);
+  bool OnKeyDown(UINT key);
+  void OnTimer(UINT id);
+  void OnDpiChanged(int dpi, const RECT& suggested);
+  void OnCloseRequest(int code);
+  void OnNcDestroy(HWND hwnd);
+  [[nodiscard]] Point ClientPoint(Point screen) const;
   void CreateNativeChildren();
   void PlaceNativeChildren();
   void ApplyDpi(int dpi);
   void UpdateTooltip(Point point);
-  void RunQueued();
   void ShowFocus(Control* control);
-  [[nodiscard]] const Edit* EditOfNative(HWND native) const;
-  bool OpenDropDown(Control* control, const std::vector<std::wstring>& items, int current);
+  bool OpenDropDown(Combo& combo);
   void CloseDropDown();
   void DropDownDone(UINT generation, int chosen);
 
- public:
-  // The open drop-down list of a combo box, or null.
-  [[nodiscard]] DropDownList* drop_down() const { return drop_down_.get(); }
-
- private:
-
   std::unique_ptr<Host> core_;
-  std::atomic<HWND> hwnd_{nullptr};
+  std::unique_ptr<NativeEdits> edits_;  // goes before the controls it points to
+  UniqueWindow window_;
   HWND owner_ = nullptr;
   HWND tooltip_ = nullptr;
   Control* tooltip_for_ = nullptr;
   UniqueGdiObject back_buffer_;
   Size back_buffer_size_;
   UniqueMemoryDc back_dc_;
-  UniqueGdiObject edit_brush_;
-  COLORREF edit_brush_color_ = 0;
-  std::vector<UniqueGdiObject> edit_fonts_;
-  struct IconOwner {
-    HICON icon = nullptr;
-    ~IconOwner() {
-      if (icon != nullptr) ::DestroyIcon(icon);
-    }
+  UniqueIcon big_icon_;
+  UniqueIcon small_icon_;
+  std::unique_ptr<ControlTimers> timers_;
+  // The hosted browsers by control name, each with the control it shows in.
+  struct Browser {
+    WebBrowser* control;
+    std::unique_ptr<HostedBrowser> native;
   };
-  IconOwner big_icon_;
-  IconOwner small_icon_;
-  std::map<UINT, std::pair<Control*, UINT>> control_timers_;  // native id -> (control, its id)
-  UINT next_timer_id_ = 0x10000;
-  std::map<std::wstring, std::unique_ptr<HostedBrowser>> browsers_;
+  std::map<std::wstring, Browser> browsers_;
   std::unique_ptr<DropDownList> drop_down_;
   Combo* drop_down_for_ = nullptr;
   UINT drop_down_generation_ = 0;  // tells a late answer of a closed list apart
   bool tracking_mouse_ = false;
   bool closed_ = false;
   int close_code_ = 0;
-  bool in_modal_loop_ = false;
   bool window_init_sent_ = false;
-
-  // Closures from other threads; the UI thread drains them.
-  std::mutex queue_lock_;
-  std::deque<std::function<void()>> queue_;
+  UiTaskQueue queue_;
 };
 
 }  // namespace toolkit

@@ -1,11 +1,11 @@
 #include "toolkit/window_core.h"
 
-#include "toolkit/containers.h"
-#include "toolkit/controls.h"
+#include "toolkit/combo.h"
 #include "toolkit/gdi_owners.h"
-#include "toolkit/list_controls.h"
+#include "toolkit/label.h"
 #include "toolkit/painter.h"
 #include "toolkit/skin_resources.h"
+#include "toolkit/tree_view.h"
 
 namespace toolkit {
 
@@ -45,6 +45,26 @@ void WindowCore::ControlRemoved(Control* control) {
   if (hot_ == control) hot_ = nullptr;
   if (pushed_ == control) pushed_ = nullptr;
   if (focused_ == control) focused_ = nullptr;
+}
+
+namespace {
+
+bool IsInside(const Control* control, const Control& ancestor) {
+  for (const Control* c = control; c != nullptr; c = c->parent()) {
+    if (c == &ancestor) return true;
+  }
+  return false;
+}
+
+// Only a control the user can see and use takes keys and clicks.
+bool TakesInput(const Control& control) { return control.IsVisibleInTree() && control.IsEnabledInTree(); }
+
+}  // namespace
+
+void WindowCore::ControlHidden(Control& control) {
+  if (IsInside(focused_, control)) SetFocus(nullptr);
+  if (IsInside(pushed_, control)) std::exchange(pushed_, nullptr)->HandleEvent({UiEventType::kPressCancelled, {}});
+  if (IsInside(hot_, control)) std::exchange(hot_, nullptr)->SetStateFlag(kStateHot, false);
 }
 
 void WindowCore::Notify(const Notification& notification) {
@@ -180,7 +200,9 @@ void WindowCore::ButtonDown(Point point) {
 void WindowCore::ButtonUp(Point point) {
   // Captured: the release goes to the control that saw the press, inside or not.
   Control* target = std::exchange(pushed_, nullptr);
-  if (target != nullptr) target->HandleEvent({UiEventType::kButtonUp, point});
+  if (target != nullptr) {
+    target->HandleEvent({TakesInput(*target) ? UiEventType::kButtonUp : UiEventType::kPressCancelled, point});
+  }
   MouseMove(point);
 }
 
@@ -198,11 +220,7 @@ void WindowCore::Wheel(Point point, int delta, bool sideways) {
 
 bool WindowCore::KeyDown(int virtual_key, bool shift) {
   if (virtual_key == VK_TAB) return MoveFocus(shift);
-  if (focused_ == nullptr) return false;
-  if (virtual_key == VK_RETURN && dynamic_cast<Edit*>(focused_) != nullptr) {
-    focused_->Notify(L"return");
-    return true;
-  }
+  if (focused_ == nullptr || !TakesInput(*focused_)) return false;
   return focused_->HandleEvent({UiEventType::kKeyDown, {}, virtual_key});
 }
 
@@ -230,16 +248,14 @@ void WindowCore::SetFocus(Control* control) {
   OnFocusChanged(focused_);
 }
 
-void WindowCore::CollectFocusable(Control* control, std::vector<Control*>* out) const {
-  if (!control->visible() || !control->enabled()) return;
-  if (control->IsFocusable()) out->push_back(control);
-  for (size_t i = 0; i < control->child_count(); ++i) CollectFocusable(control->child(i), out);
-}
-
 bool WindowCore::MoveFocus(bool backward) {
   LayoutIfNeeded();
   std::vector<Control*> order;
-  CollectFocusable(root(), &order);
+  WalkTree(*root(), [&order](Control& control) {
+    if (!control.visible() || !control.enabled()) return Walk::kPastChildren;
+    if (control.IsFocusable()) order.push_back(&control);
+    return Walk::kIntoChildren;
+  });
   if (order.empty()) return false;
   auto current = std::find(order.begin(), order.end(), focused_);
   size_t index;
@@ -264,21 +280,12 @@ bool WindowCore::SetAttribute(std::wstring_view name, std::wstring_view attribut
 
 bool WindowCore::SelectItem(std::wstring_view name, int index) {
   Control* control = FindControl(name);
-  if (auto* tab = dynamic_cast<TabLayout*>(control)) return tab->SelectItem(index);
-  if (auto* combo = dynamic_cast<Combo*>(control)) return combo->SelectItem(index, true);
-  if (auto* list = dynamic_cast<List*>(control)) return list->SelectItem(index, true);
-  return false;
+  return control != nullptr && control->SelectItem(index);
 }
 
 std::optional<std::wstring> WindowCore::ReadState(std::wstring_view name, std::wstring_view attribute) const {
   Control* control = FindControl(name);
   if (control == nullptr) return std::nullopt;
-  if (auto* edit = dynamic_cast<Edit*>(control); edit != nullptr && attribute == L"text" && edit->native != nullptr) {
-    const int length = ::GetWindowTextLengthW(edit->native);
-    std::wstring text(static_cast<size_t>(std::max(0, length)) + 1, L'\0');
-    text.resize(static_cast<size_t>(std::max(0, ::GetWindowTextW(edit->native, text.data(), length + 1))));
-    return text;
-  }
   return control->GetAttribute(attribute);
 }
 

@@ -44,6 +44,8 @@ class WindowCore : public ControlHost {
   void Notify(const Notification& notification) override;
   [[nodiscard]] Control* root() const override { return description_->root.get(); }
   void ControlRemoved(Control* control) override;
+  // The focus, a press and the pointer's hover let go of a hidden control.
+  void ControlHidden(Control& control) override;
 
   [[nodiscard]] const WindowDescription& description() const { return *description_; }
   void SetDpi(int dpi);
@@ -101,8 +103,6 @@ class WindowCore : public ControlHost {
   virtual void OnFocusChanged(Control* focused) { (void)focused; }
 
  private:
-  void CollectFocusable(Control* control, std::vector<Control*>* out) const;
-
   std::unique_ptr<WindowDescription> description_;
   int dpi_;
   Size client_;

@@ -1,10 +1,8 @@
 #include "toolkit/window_description.h"
 
 #include "platform/text.h"
-#include "toolkit/containers.h"
+#include "toolkit/child_layout.h"
 #include "toolkit/control_registry.h"
-#include "toolkit/controls.h"
-#include "toolkit/list_controls.h"
 #include "toolkit/log.h"
 #include "toolkit/xml_reader.h"
 #include "toolkit/zip_archive.h"
@@ -224,9 +222,7 @@ class Builder {
     if (auto* child_layout = dynamic_cast<ChildLayout*>(raw); child_layout && !child_layout->xml_file().empty()) {
       IncludeFile(child_layout->xml_file(), *raw, file_name, element.line, include_depth);
     }
-    if (auto* combo = dynamic_cast<Combo*>(raw)) combo->FinishBuild();
-    if (auto* tab = dynamic_cast<TabLayout*>(raw)) tab->FinishBuild();
-    if (auto* node = dynamic_cast<TreeNode*>(raw)) node->FinishBuild();
+    raw->FinishBuild();
   }
 
   std::shared_ptr<const ZipArchive> archive_;

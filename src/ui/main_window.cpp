@@ -114,7 +114,7 @@ int MainWindow::FittingWidth(std::wstring_view name, const std::wstring& text) c
   const toolkit::Control* control = window_->FindControl(name);
   const int dpi = window_->core().dpi();
   const std::wstring plain = toolkit::HasMarkup(text) ? toolkit::PlainText(toolkit::ParseMarkup(text)) : text;
-  HFONT font = window_->core().resources().Font(control != nullptr ? control->font_ : -1, dpi);
+  HFONT font = window_->core().resources().Font(control != nullptr ? control->style().font : -1, dpi);
   SIZE extent{};
   HDC screen = ::GetDC(nullptr);
   {
@@ -125,7 +125,7 @@ int MainWindow::FittingWidth(std::wstring_view name, const std::wstring& text) c
   // Measured at the window's own scale, then brought back to the
   // description's units (rounded up) so the toolkit scales it only once.
   int units = (extent.cx * 96 + dpi - 1) / dpi;
-  if (control != nullptr) units += control->text_padding_.left + control->text_padding_.right;
+  if (control != nullptr) units += control->style().text_padding.left + control->style().text_padding.right;
   return units + 1;
 }
 

@@ -11,11 +11,14 @@
 #include <vector>
 
 #include "test_support.h"
-#include "toolkit/containers.h"
-#include "toolkit/controls.h"
+#include "toolkit/button.h"
+#include "toolkit/combo.h"
+#include "toolkit/edit.h"
+#include "toolkit/label.h"
 #include "toolkit/log.h"
 #include "toolkit/painter.h"
 #include "toolkit/skin_resources.h"
+#include "toolkit/tab_layout.h"
 #include "toolkit/window_core.h"
 #include "toolkit/window_description.h"
 #include "toolkit/zip_archive.h"
@@ -268,9 +271,10 @@ TEST(SkinTest, EveryPictureIsInTheArchiveAtOneAndTwoTimesItsSize) {
     auto window = Open(archive, description.file, 96);
     ASSERT_TRUE(window);
     for (Control* c : AllControls(window->root())) {
+      const toolkit::ControlStyle& look = c->style();
       for (const toolkit::ImageDescription* image :
-           {&c->bk_image_, &c->fore_image_, &c->normal_image_, &c->hot_image_, &c->pushed_image_, &c->focused_image_,
-            &c->disabled_image_, &c->selected_image_, &c->selected_hot_image_, &c->selected_pushed_image_}) {
+           {&look.bk_image, &look.fore_image, &look.normal_image, &look.hot_image, &look.pushed_image, &look.focused_image,
+            &look.disabled_image, &look.selected_image, &look.selected_hot_image, &look.selected_pushed_image}) {
         if (!image->empty()) files.insert(image->file);
       }
     }
@@ -347,11 +351,11 @@ TEST(SkinTest, PagesAndDialogsLayOutWithinTheWindowAndTheirTextsFitAt96And144Dpi
         if (text_control == nullptr || dynamic_cast<toolkit::Edit*>(c) != nullptr || c->text().empty()) continue;
         const std::wstring shown =
             text_control->markup().runs.empty() ? c->text() : toolkit::PlainText(text_control->markup());
-        const Rect room = c->rect().Deflate(toolkit::ScaleBy(c->text_padding_, dpi));
+        const Rect room = c->rect().Deflate(toolkit::ScaleBy(c->style().text_padding, dpi));
         // Wrapping text must fit in its lines, a single line in its width.
-        const bool wraps = toolkit::HasFlag(c->text_flags_, toolkit::TextFlags::kMultiLine);
+        const bool wraps = toolkit::HasFlag(c->style().text_flags, toolkit::TextFlags::kMultiLine);
         const toolkit::Size text =
-            toolkit::MeasureTextForLayout(window->resources(), dpi, shown, c->font_, wraps ? room.width() : 0,
+            toolkit::MeasureTextForLayout(window->resources(), dpi, shown, c->style().font, wraps ? room.width() : 0,
                                           wraps ? toolkit::TextFlags::kMultiLine : toolkit::TextFlags::kNone);
         EXPECT_LE(text.cx, room.width()) << label << " cuts its text";
         EXPECT_LE(text.cy, room.height()) << label << " cuts its text";

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "skin_test_support.h"
-#include "toolkit/containers.h"
+#include "toolkit/tab_layout.h"
 #include "toolkit/control_registry.h"
 #include "toolkit/painter.h"
+#include "toolkit/skin_resources.h"
 
 namespace {
 
@@ -85,6 +86,65 @@ TEST(LayoutTest, SiblingsNeverOverlapAndTextFitsAtBothDpis) {
     EXPECT_GE(hello->rect().width(), text.cx) << dpi;
     EXPECT_GE(hello->rect().height(), text.cy) << dpi;
     EXPECT_GT(text.cx, 20 * dpi / 96) << "the font did not scale";
+  }
+}
+
+using Attributes = std::vector<std::pair<std::wstring, std::wstring>>;
+
+// A layout of a known size built in code.
+std::unique_ptr<toolkit::WindowCore> BuiltLayout(const wchar_t* layout_class, const Attributes& layout_attributes,
+                                                 toolkit::Size size, int dpi, const std::vector<Attributes>& children) {
+  auto description = std::make_unique<toolkit::WindowDescription>();
+  description->resources = std::make_shared<toolkit::SkinResources>(nullptr);
+  description->size = size;
+  auto apply = [](toolkit::Control& control, const Attributes& attributes) {
+    for (const auto& [name, value] : attributes) {
+      if (!control.SetAttribute(name, value)) ADD_FAILURE() << testing::PrintToString(name);
+    }
+  };
+  description->root = toolkit::CreateControl(layout_class);
+  apply(*description->root, layout_attributes);
+  for (const Attributes& attributes : children) {
+    auto child = toolkit::CreateControl(L"Control");
+    apply(*child, attributes);
+    (void)description->root->AddChild(std::move(child));
+  }
+  auto window = std::make_unique<toolkit::WindowCore>(std::move(description), dpi);
+  window->LayoutIfNeeded();
+  return window;
+}
+
+TEST(LayoutTest, StretchedSiblingsShareTheExtraSpaceEvenlyTheLastTakingTheRemainder) {
+  struct Case {
+    const char* what;
+    const wchar_t* layout;
+    Attributes layout_attributes;
+    toolkit::Size size;  // 96-DPI units
+    int dpi;
+    std::vector<Attributes> children;
+    std::vector<Rect> expected;  // one per child, device pixels
+  } cases[] = {
+      {"three stretched after a fixed one", L"HorizontalLayout", {}, {400, 40}, 96,
+       {{{L"width", L"40"}}, {}, {}, {}},
+       {{0, 0, 40, 40}, {40, 0, 160, 40}, {160, 0, 280, 40}, {280, 0, 400, 40}}},
+      {"100 pixels in three, with gaps", L"HorizontalLayout", {{L"childpadding", L"5"}}, {110, 20}, 96,
+       {{}, {}, {}},
+       {{0, 0, 33, 20}, {38, 0, 71, 20}, {76, 0, 110, 20}}},
+      {"a column with margins", L"VerticalLayout", {}, {50, 300}, 96,
+       {{{L"height", L"60"}}, {{L"padding", L"0,5,0,5"}}, {{L"padding", L"0,5,0,5"}}},
+       {{0, 0, 50, 60}, {0, 65, 50, 175}, {0, 185, 50, 295}}},
+      {"four stretched at 144 DPI", L"HorizontalLayout", {}, {300, 20}, 144,
+       {{{L"width", L"30"}}, {}, {}, {}, {}},
+       {{0, 0, 45, 30}, {45, 0, 146, 30}, {146, 0, 247, 30}, {247, 0, 348, 30}, {348, 0, 450, 30}}},
+      {"a capped one leaves its share to the rest", L"HorizontalLayout", {}, {400, 40}, 96,
+       {{{L"width", L"40"}}, {{L"maxwidth", L"50"}}, {}, {}},
+       {{0, 0, 40, 40}, {40, 0, 90, 40}, {90, 0, 245, 40}, {245, 0, 400, 40}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto window = BuiltLayout(c.layout, c.layout_attributes, c.size, c.dpi, c.children);
+    ASSERT_EQ(window->root()->child_count(), c.expected.size());
+    for (size_t i = 0; i < c.expected.size(); ++i) EXPECT_EQ(window->root()->child(i)->rect(), c.expected[i]) << i;
   }
 }
 

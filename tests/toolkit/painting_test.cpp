@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "skin_test_support.h"
-#include "toolkit/controls.h"
+#include "toolkit/label.h"
 
 namespace {
 

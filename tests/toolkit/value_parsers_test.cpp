@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "toolkit/attribute_values.h"
-#include "toolkit/controls.h"
+#include "toolkit/date_time.h"
 #include "toolkit/markup.h"
 #include "toolkit/skin_resources.h"
 

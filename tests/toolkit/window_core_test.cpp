@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "skin_test_support.h"
-#include "toolkit/controls.h"
-#include "toolkit/list_controls.h"
+#include "toolkit/label.h"
+#include "toolkit/tree_view.h"
 
 namespace {
 
@@ -149,6 +149,84 @@ TEST_F(WindowCoreTest, TabCyclesFocusAndEnterOrSpaceActivates) {
   for (int i = 0; i < 12; ++i) {
     ASSERT_TRUE(window_->KeyDown(VK_TAB, false));
     EXPECT_NE(window_->focused()->name(), L"opt1");
+  }
+}
+
+TEST_F(WindowCoreTest, HiddenOrDisabledControlsTakeNoKeysNorClicks) {
+  // A focused button hidden by the program, or inside a hidden parent, lets
+  // the focus go; the keys then reach nothing.
+  window_->SetFocus(window_->FindControl(L"nine"));
+  ASSERT_TRUE(window_->SetAttribute(L"nine", L"visible", L"false"));
+  EXPECT_EQ(window_->focused(), nullptr);
+  window_->SetFocus(window_->FindControl(L"edit"));
+  ASSERT_TRUE(window_->SetAttribute(L"inputs", L"visible", L"false"));
+  EXPECT_EQ(window_->focused(), nullptr);
+  // Even a hidden control that still has the focus takes no keys.
+  window_->SetFocus(window_->FindControl(L"opt2"));
+  ASSERT_EQ(window_->focused(), window_->FindControl(L"opt2"));
+  seen_.clear();
+  for (int key : {VK_RETURN, VK_SPACE}) EXPECT_FALSE(window_->KeyDown(key, false));
+  window_->SetFocus(window_->FindControl(L"edit"));
+  EXPECT_FALSE(window_->KeyDown(VK_RETURN, false));
+  EXPECT_TRUE(seen_.empty());
+  EXPECT_FALSE(window_->IsSelected(L"opt2"));
+
+  // Disabled controls keep no keys either, the edit's Enter included.
+  ASSERT_TRUE(window_->SetAttribute(L"inputs", L"visible", L"true"));
+  ASSERT_TRUE(window_->SetAttribute(L"nine", L"visible", L"true"));
+  (void)window_->Render();
+  for (const wchar_t* name : {L"nine", L"opt2", L"edit"}) {
+    ASSERT_TRUE(window_->SetAttribute(name, L"enabled", L"false"));
+    window_->SetFocus(window_->FindControl(name));
+    for (int key : {VK_RETURN, VK_SPACE}) EXPECT_FALSE(window_->KeyDown(key, false)) << testing::PrintToString(std::wstring(name));
+  }
+  EXPECT_TRUE(seen_.empty());
+  EXPECT_FALSE(window_->IsSelected(L"opt2"));
+  ASSERT_TRUE(window_->SetAttribute(L"nine", L"enabled", L"true"));
+
+  // A button pressed and then hidden before the release is not clicked.
+  const toolkit::Point p = Centre(window_->FindControl(L"nine")->rect());
+  window_->MouseMove(p);
+  window_->ButtonDown(p);
+  ASSERT_EQ(window_->pushed(), window_->FindControl(L"nine"));
+  ASSERT_TRUE(window_->SetAttribute(L"images", L"visible", L"false"));
+  EXPECT_EQ(window_->pushed(), nullptr);
+  window_->ButtonUp(p);
+  EXPECT_TRUE(seen_.empty());
+  EXPECT_EQ(window_->FindControl(L"nine")->state() & (toolkit::kStatePushed | toolkit::kStateHot), 0u);
+
+  // A scroll thumb dragged when its container goes away is dragged no more:
+  // back in view, the pointer passing over it moves nothing.
+  const Rect scroller = window_->FindControl(L"scroller")->rect();
+  const toolkit::Point thumb{scroller.right - 2, scroller.top + 5};
+  window_->MouseMove(thumb);
+  window_->ButtonDown(thumb);
+  ASSERT_TRUE(window_->SetAttribute(L"bottom", L"visible", L"false"));
+  ASSERT_TRUE(window_->SetAttribute(L"bottom", L"visible", L"true"));
+  window_->LayoutIfNeeded();
+  window_->MouseMove({thumb.x, scroller.bottom - 2});
+  EXPECT_EQ(window_->ReadState(L"scroller", L"scrollpos"), L"0");
+}
+
+TEST(TabFocusTest, AFocusedControlOnAPageThatGoesLetsTheFocusGo) {
+  auto window = OpenWindow(OpenTestSkin(L"gallery"), L"tabs.xml", 96);
+  ASSERT_TRUE(window);
+  std::vector<Recorded> seen;
+  window->SetNotificationSink([&seen](const Notification& n) {
+    if (n.type != L"setfocus" && n.type != L"killfocus") seen.push_back({n.type, n.sender_name, n.index, n.text});
+  });
+  (void)window->Render();
+  for (const wchar_t* name : {L"first", L"name"}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+    ASSERT_TRUE(window->SelectItem(L"pages", 0));
+    window->SetFocus(window->FindControl(name));
+    ASSERT_TRUE(window->SelectItem(L"pages", 1));
+    EXPECT_EQ(window->focused(), nullptr);
+    for (int key : {VK_RETURN, VK_SPACE}) EXPECT_FALSE(window->KeyDown(key, false));
+    EXPECT_TRUE(seen.empty());
+    // Tab goes on from the start among what shows.
+    EXPECT_TRUE(window->KeyDown(VK_TAB, false));
+    EXPECT_EQ(window->focused(), window->FindControl(L"second"));
   }
 }
 

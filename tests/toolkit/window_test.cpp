@@ -14,8 +14,10 @@
 
 #include "platform/system_paths.h"
 #include "skin_test_support.h"
-#include "toolkit/containers.h"
-#include "toolkit/controls.h"
+#include "toolkit/container.h"
+#include "toolkit/edit.h"
+#include "toolkit/gif_anim.h"
+#include "toolkit/label.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
 #include "toolkit/hosted_browser.h"
@@ -109,17 +111,16 @@ toolkit::RenderedImage Screenshot(HWND hwnd, const std::wstring& file) {
   BITMAPINFO info{};
   info.bmiHeader = {sizeof(BITMAPINFOHEADER), image.width, -image.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
-  HDC window_dc = ::GetDC(hwnd);
-  toolkit::UniqueGdiObject bitmap(::CreateDIBSection(window_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  toolkit::UniqueMemoryDc dc(::CreateCompatibleDC(window_dc));
   {
+    toolkit::ScopedWindowDc window_dc(hwnd);
+    toolkit::UniqueGdiObject bitmap(::CreateDIBSection(window_dc.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    toolkit::UniqueMemoryDc dc(::CreateCompatibleDC(window_dc.Get()));
     toolkit::ScopedSelectObject select(dc.Get(), bitmap.Get());
-    ::BitBlt(dc.Get(), 0, 0, image.width, image.height, window_dc, 0, 0, SRCCOPY);
+    ::BitBlt(dc.Get(), 0, 0, image.width, image.height, window_dc.Get(), 0, 0, SRCCOPY);
     ::GdiFlush();
+    const auto* pixels = static_cast<const uint32_t*>(bits);
+    image.pixels.assign(pixels, pixels + static_cast<size_t>(image.width) * image.height);
   }
-  ::ReleaseDC(hwnd, window_dc);
-  const auto* pixels = static_cast<const uint32_t*>(bits);
-  image.pixels.assign(pixels, pixels + static_cast<size_t>(image.width) * image.height);
   // GDI leaves the alpha byte zero; viewers would show those pixels as holes.
   for (uint32_t& pixel : image.pixels) pixel |= 0xFF000000u;
   ::CreateDirectoryW(file.substr(0, file.rfind(L'\\')).c_str(), nullptr);
@@ -258,14 +259,16 @@ TEST_F(WindowTest, TooltipsShowOverTheirControlsAndGifsAnimate) {
   };
   EXPECT_TRUE(PumpUntil(tooltip_shown)) << "no tooltip over the label";
   // The GIF's frames advance on their own timers.
-  EXPECT_TRUE(PumpUntil([&] { return window_.FindControl(L"spinner")->image_frame_ != 0; }));
+  auto* spinner = dynamic_cast<toolkit::GifAnim*>(window_.FindControl(L"spinner"));
+  ASSERT_NE(spinner, nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return spinner->frame() != 0; }));
 }
 
 TEST_F(WindowTest, TypingGoesToTheNativeEditAndRaisesTextChanged) {
   ClickAt(ScreenPointOf(window_, L"edit"));
   EXPECT_TRUE(PumpUntil([&] { return window_.core().focused() == window_.FindControl(L"edit"); }));
   auto* edit = dynamic_cast<toolkit::Edit*>(window_.FindControl(L"edit"));
-  ::SendMessageW(edit->native, EM_SETSEL, 100, 100);
+  ::SendMessageW(edit->native(), EM_SETSEL, 100, 100);
   PressKey('X');
   EXPECT_TRUE(PumpUntil([&] { return window_.Saw(L"textchanged", L"edit"); }));
   EXPECT_EQ(window_.ReadState(L"edit", L"text"), L"typedx");
@@ -448,10 +451,9 @@ TEST(RichEditLibraryTest, PrefersTheNewestLibraryAndFallsBackToThePlainEdit) {
     return loaded;
   });
   ASSERT_STREQ(older.window_class, L"RichEdit20W");
-  HWND probe = ::CreateWindowExW(0, older.window_class, L"probe", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr,
-                                 ::GetModuleHandleW(nullptr), nullptr);
-  ASSERT_NE(probe, nullptr);
-  ::DestroyWindow(probe);
+  const toolkit::UniqueWindow probe(::CreateWindowExW(0, older.window_class, L"probe", WS_POPUP, 0, 0, 50, 20, nullptr,
+                                                      nullptr, ::GetModuleHandleW(nullptr), nullptr));
+  EXPECT_TRUE(probe.IsValid());
 }
 
 std::wstring ClassOf(HWND hwnd) {
@@ -472,23 +474,23 @@ TEST(RichEditWindowTest, RichEditsAreNativeRichEditsWithTheDescriptionsLook) {
   auto* notes = dynamic_cast<toolkit::Edit*>(window.FindControl(L"notes"));
   auto* licence = dynamic_cast<toolkit::Edit*>(window.FindControl(L"licence"));
   auto* nowrap = dynamic_cast<toolkit::Edit*>(window.FindControl(L"nowrap"));
-  ASSERT_TRUE(notes && licence && nowrap && notes->native && licence->native && nowrap->native);
-  for (HWND native : {notes->native, licence->native, nowrap->native}) {
+  ASSERT_TRUE(notes && licence && nowrap && notes->native() && licence->native() && nowrap->native());
+  for (HWND native : {notes->native(), licence->native(), nowrap->native()}) {
     EXPECT_EQ(::CompareStringOrdinal(ClassOf(native).c_str(), -1, system.window_class, -1, TRUE), CSTR_EQUAL)
         << testing::PrintToString(ClassOf(native));
   }
   // Text, read-only and multi-line as described.
   EXPECT_EQ(window.ReadState(L"licence", L"text"), L"Read only");
-  EXPECT_NE(::GetWindowLongPtrW(licence->native, GWL_STYLE) & ES_READONLY, 0);
-  EXPECT_EQ(::GetWindowLongPtrW(notes->native, GWL_STYLE) & ES_READONLY, 0);
-  EXPECT_NE(::GetWindowLongPtrW(notes->native, GWL_STYLE) & ES_MULTILINE, 0);
+  EXPECT_NE(::GetWindowLongPtrW(licence->native(), GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_EQ(::GetWindowLongPtrW(notes->native(), GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_NE(::GetWindowLongPtrW(notes->native(), GWL_STYLE) & ES_MULTILINE, 0);
   // Word wrap: the long note takes several lines; the unwrapped one stays one.
-  EXPECT_GT(::SendMessageW(notes->native, EM_GETLINECOUNT, 0, 0), 1);
-  EXPECT_EQ(::SendMessageW(nowrap->native, EM_GETLINECOUNT, 0, 0), 1);
+  EXPECT_GT(::SendMessageW(notes->native(), EM_GETLINECOUNT, 0, 0), 1);
+  EXPECT_EQ(::SendMessageW(nowrap->native(), EM_GETLINECOUNT, 0, 0), 1);
   // The description's font (16 px bold) and text colour.
   CHARFORMAT2W format{};
   format.cbSize = sizeof(format);
-  ::SendMessageW(notes->native, EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+  ::SendMessageW(notes->native(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
   EXPECT_EQ(format.crTextColor, RGB(0, 0, 0xC0));
   EXPECT_EQ(format.dwEffects & CFE_AUTOCOLOR, 0u);
   EXPECT_NE(format.dwEffects & CFE_BOLD, 0u);
@@ -500,12 +502,12 @@ TEST(RichEditWindowTest, RichEditsAreNativeRichEditsWithTheDescriptionsLook) {
   // Real typing raises textchanged; the read-only one takes none.
   ClickAt(ScreenPointOf(window, L"notes"));
   EXPECT_TRUE(PumpUntil([&] { return window.core().focused() == notes; }));
-  ::SendMessageW(notes->native, EM_SETSEL, 0, -1);
+  ::SendMessageW(notes->native(), EM_SETSEL, 0, -1);
   PressKey('Q');
   EXPECT_TRUE(PumpUntil([&] { return window.Saw(L"textchanged", L"notes"); }));
   EXPECT_EQ(window.ReadState(L"notes", L"text"), L"q");
   ClickAt(ScreenPointOf(window, L"licence"));
-  PumpUntil([&] { return ::GetFocus() == licence->native; });
+  PumpUntil([&] { return ::GetFocus() == licence->native(); });
   PressKey('Z');
   PumpFor(150);
   EXPECT_EQ(window.ReadState(L"licence", L"text"), L"Read only");
@@ -794,6 +796,72 @@ TEST(FatalErrorTest, AMainWindowThatCannotBeBuiltReportsAndEnds) {
   EXPECT_EQ(no_description.hwnd(), nullptr);
 }
 
+TEST(TabFocusWindowTest, KeysTypedAfterTheEditsPageWentAwayReachNoHiddenEdit) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"tabs.xml", {}));
+  window.ShowModeless();
+  ::SetForegroundWindow(window.hwnd());
+  ::UpdateWindow(window.hwnd());
+  PumpFor(100);
+  auto* edit = dynamic_cast<toolkit::Edit*>(window.FindControl(L"name"));
+  ASSERT_TRUE(edit != nullptr && edit->native() != nullptr);
+  ClickAt(ScreenPointOf(window, L"name"));
+  ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == edit->native(); }));
+  ASSERT_TRUE(window.SelectItem(L"pages", 1));
+  EXPECT_FALSE(::IsWindowVisible(edit->native()));
+  EXPECT_NE(::GetFocus(), edit->native());
+  EXPECT_EQ(window.core().focused(), nullptr);
+  window.seen.clear();
+  PressKey('Z');
+  PressKey(VK_RETURN);
+  PumpFor(150);
+  EXPECT_EQ(window.ReadState(L"name", L"text"), L"typed");
+  EXPECT_FALSE(window.Saw(L"textchanged", L"name"));
+  EXPECT_FALSE(window.Saw(L"return", L"name"));
+}
+
+TEST(FailedWindowTest, EveryOperationAfterAFailedCreateAnswersWithoutAWindow) {
+  toolkit_test::LogCapture log;
+  RecordingWindow window;
+  std::wstring error;
+  ASSERT_FALSE(window.Create(OpenTestSkin(L"basic"), L"missing.xml", {}, &error));
+  EXPECT_NE(error.find(L"missing.xml"), std::wstring::npos);
+  EXPECT_FALSE(window.is_created());
+  EXPECT_EQ(window.hwnd(), nullptr);
+  EXPECT_EQ(window.FindControl(L"ok"), nullptr);
+  EXPECT_FALSE(window.SetAttribute(L"ok", L"text", L"x"));
+  EXPECT_FALSE(window.SelectItem(L"ok", 0));
+  EXPECT_EQ(window.ReadState(L"ok", L"text"), std::nullopt);
+  EXPECT_FALSE(window.FillCombo(L"ok", {L"a"}, L"a"));
+  window.SetControlHandler(L"ok", [](const Notification&) {});
+  EXPECT_FALSE(window.SetBrowserEventHandler(L"browser", nullptr));
+  window.Navigate(L"browser", L"http://127.0.0.1:1/");
+  bool ran = false;
+  window.PostToUiThread([&ran] { ran = true; });
+  window.ShowModeless();
+  window.CenterOnOwner();
+  window.Resize(100, 100);
+  window.Hide();
+  EXPECT_FALSE(window.SetTimer(1, 10));
+  window.KillTimer(1);
+  EXPECT_EQ(window.RunModal(), -1);
+  window.Close(1);
+  EXPECT_EQ(window.core().FindControl(L"ok"), nullptr);
+  EXPECT_EQ(window.core().focused(), nullptr);
+  EXPECT_EQ(window.drop_down(), nullptr);
+  PumpFor(50);
+  EXPECT_FALSE(ran) << "work for a window that never was is dropped";
+  EXPECT_TRUE(window.seen.empty());
+  // A later Create builds the window; one more is refused and leaves it standing.
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"basic"), L"main.xml", {}));
+  HWND first = window.hwnd();
+  EXPECT_FALSE(window.Create(OpenTestSkin(L"basic"), L"main.xml", {}, &error));
+  EXPECT_EQ(error, L"the window exists already");
+  EXPECT_EQ(window.hwnd(), first);
+  EXPECT_TRUE(::IsWindow(first));
+  EXPECT_NE(window.FindControl(L"ok"), nullptr);
+}
+
 }  // namespace
 
 namespace {
@@ -824,7 +892,7 @@ TEST(WindowDpiTest, TheRealWindowScalesLayoutImagesAndFontsWithItsDpi) {
   // The native edit uses the description's 12-pixel font scaled to 18.
   auto* edit = dynamic_cast<toolkit::Edit*>(window.FindControl(L"edit"));
   LOGFONTW font{};
-  ASSERT_NE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(edit->native, WM_GETFONT, 0, 0)), sizeof(font), &font), 0);
+  ASSERT_NE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(edit->native(), WM_GETFONT, 0, 0)), sizeof(font), &font), 0);
   EXPECT_EQ(font.lfHeight, -18);
 
   // The combo's list: rows as tall as the scaled font's line plus scaled
@@ -833,12 +901,11 @@ TEST(WindowDpiTest, TheRealWindowScalesLayoutImagesAndFontsWithItsDpi) {
                                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
                                                L"Tahoma"));
   TEXTMETRICW metrics{};
-  HDC screen = ::GetDC(nullptr);
   {
-    toolkit::ScopedSelectObject select(screen, scaled.Get());
-    ::GetTextMetricsW(screen, &metrics);
+    toolkit::ScopedWindowDc screen(nullptr);
+    toolkit::ScopedSelectObject select(screen.Get(), scaled.Get());
+    ::GetTextMetricsW(screen.Get(), &metrics);
   }
-  ::ReleaseDC(nullptr, screen);
   const int row = metrics.tmHeight + 9;
   ASSERT_GT(metrics.tmHeight, 18);
   HWND host = window.hwnd();

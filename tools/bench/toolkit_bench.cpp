@@ -12,7 +12,7 @@
 // After windows.h, which it needs.
 #include <psapi.h>
 
-#include "toolkit/controls.h"
+#include "toolkit/edit.h"
 #include "toolkit/dpi.h"
 #include "toolkit/window.h"
 #include "toolkit/zip_archive.h"

@@ -20,10 +20,12 @@
 
 #include "platform/file_io.h"
 #include "platform/text.h"
+#include "platform/unique_resource.h"
 #include "platform/windows_api.h"
 // After windows.h, which it needs.
 #include <shellapi.h>
 #include "toolkit/attribute_values.h"
+#include "toolkit/com_owners.h"
 #include "toolkit/dpi.h"
 #include "toolkit/log.h"
 #include "toolkit/window.h"
@@ -111,13 +113,16 @@ void RoundCorners(HWND hwnd, int corner) {
   if (corner <= 0) return;
   RECT client;
   ::GetClientRect(hwnd, &client);
-  HRGN region = ::CreateRoundRectRgn(0, 0, client.right + 1, client.bottom + 1, corner, corner);
-  if (region != nullptr && ::SetWindowRgn(hwnd, region, TRUE) == 0) ::DeleteObject(region);  // the window owns it on success
+  toolkit::UniqueGdiObject region(::CreateRoundRectRgn(0, 0, client.right + 1, client.bottom + 1, corner, corner));
+  if (region && ::SetWindowRgn(hwnd, static_cast<HRGN>(region.Get()), TRUE) != 0) {
+    (void)region.Release();  // the window owns it now
+  }
 }
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int argc = 0;
-  LPWSTR* argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+  const platform::UniqueLocalMemory arguments(::CommandLineToArgvW(::GetCommandLineW(), &argc));
+  auto* argv = static_cast<LPWSTR*>(arguments.Get());
   ViewOptions view;
   std::wstring bad;
   if (argv == nullptr || argc < 3 || !ParseOptions(argc, argv, &view, &bad)) {
@@ -126,14 +131,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         L"[--set NAME.ATTRIBUTE=VALUE] [--size WIDTH,HEIGHT] [--hot NAME]" +
         (bad.empty() ? std::wstring() : L"\n\nnot understood: " + bad);
     ::MessageBoxW(nullptr, usage.c_str(), L"skinview", MB_OK | MB_ICONINFORMATION);
-    if (argv != nullptr) ::LocalFree(argv);
     return 2;
   }
   const std::wstring archive_path = argv[1];
   const std::wstring description = argv[2];
-  ::LocalFree(argv);
   (void)toolkit::EnableDpiAwareness();
-  (void)::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const toolkit::ScopedOle ole;  // for the web browsers a description may hold
 
   const size_t slash = archive_path.find_last_of(L"\\/");
   auto window = std::make_unique<ViewerWindow>(
@@ -169,7 +172,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (view.frameless) RoundCorners(window->hwnd(), toolkit::ScaleBy(window->core().description().round_corner, dpi));
   const int code = window->RunModal();
   toolkit::SetLogSink(nullptr);
-  window.reset();
-  ::CoUninitialize();
   return code;
 }

@@ -1,14 +1,13 @@
-#include "toolkit/list_controls.h"
+#include "toolkit/tree_view.h"
 
 #include <algorithm>
 
 #include "platform/text.h"
+#include "toolkit/list.h"
 
 namespace toolkit {
 namespace {
 
-constexpr Argb kSelectedBackground = 0xFFCCE4F7;
-constexpr Argb kHotBackground = 0xFFE5F1FB;
 constexpr int kTreeIndent = 16;
 
 // A child node's own height, or one default row for other controls.
@@ -17,125 +16,7 @@ int ChildHeight(Control& child, Size available) {
   return measured > 0 ? measured : child.Scale(22);
 }
 
-bool IsHeader(const Control* control) { return control->class_name() == L"ListHeader"; }
-
 }  // namespace
-
-List::List(std::wstring class_name) : LinearLayout(std::move(class_name), Axis::kVertical) {}
-
-bool List::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
-  if (name == L"itemheight") item_height_ = std::max(0, ParseInt(value).value_or(0));
-  else if (name == L"header" || name == L"itemfont" || name == L"itemtextcolor" || name == L"itemselectedbkcolor" ||
-           name == L"itemhotbkcolor" || name == L"itemalign" || name == L"itemshowhtml") {}
-  else return LinearLayout::ApplyAttribute(name, value);
-  return true;
-}
-
-int List::ElementCount() const {
-  int count = 0;
-  for (const auto& child : children_) count += IsHeader(child.get()) ? 0 : 1;
-  return count;
-}
-
-Control* List::Element(int index) const {
-  for (const auto& child : children_) {
-    if (IsHeader(child.get())) continue;
-    if (index-- == 0) return child.get();
-  }
-  return nullptr;
-}
-
-int List::IndexOf(const Control* element) const {
-  int index = 0;
-  for (const auto& child : children_) {
-    if (IsHeader(child.get())) continue;
-    if (child.get() == element) return index;
-    ++index;
-  }
-  return -1;
-}
-
-bool List::SelectItem(int index, bool notify) {
-  Control* element = Element(index);
-  if (element == nullptr) return false;
-  if (index == selected_) return true;
-  if (Control* previous = Element(selected_)) previous->SetSelected(false, false);
-  selected_ = index;
-  element->SetSelected(true, false);
-  ScrollIntoView(element);
-  if (notify) Notify(L"itemselect", index);
-  return true;
-}
-
-std::optional<std::wstring> List::GetAttribute(std::wstring_view name) const {
-  if (name == L"index" || name == L"cursel") return platform::DecimalText(selected_);
-  if (name == L"count") return platform::DecimalText(ElementCount());
-  return LinearLayout::GetAttribute(name);
-}
-
-bool List::HandleEvent(const UiEvent& event) {
-  if (event.type == UiEventType::kKeyDown && (event.key == VK_DOWN || event.key == VK_UP)) {
-    (void)SelectItem(std::max(0, selected_ + (event.key == VK_DOWN ? 1 : -1)), true);
-    return true;
-  }
-  return LinearLayout::HandleEvent(event);
-}
-
-List* OwningList(Control* element) {
-  for (Control* c = element->parent(); c != nullptr; c = c->parent()) {
-    if (auto* list = dynamic_cast<List*>(c)) return list;
-  }
-  return nullptr;
-}
-
-ListLabelElement::ListLabelElement(std::wstring class_name) : Label(std::move(class_name)) {}
-
-void ListLabelElement::SetSelected(bool selected, bool notify) {
-  (void)notify;
-  if (selected == selected_) return;
-  selected_ = selected;
-  Invalidate();
-}
-
-void ListLabelElement::Activate() {
-  if (List* list = OwningList(this)) (void)list->SelectItem(list->IndexOf(this), true);
-}
-
-void ListLabelElement::PaintBackground(Painter& painter) {
-  Label::PaintBackground(painter);
-  if (selected_) painter.FillRect(rect_, kSelectedBackground);
-  else if (state_ & kStateHot) painter.FillRect(rect_, kHotBackground);
-}
-
-ListContainerElement::ListContainerElement(std::wstring class_name)
-    : LinearLayout(std::move(class_name), Axis::kHorizontal) {}
-
-void ListContainerElement::SetSelected(bool selected, bool notify) {
-  (void)notify;
-  if (selected == selected_) return;
-  selected_ = selected;
-  Invalidate();
-}
-
-void ListContainerElement::Activate() {
-  if (List* list = OwningList(this)) (void)list->SelectItem(list->IndexOf(this), true);
-}
-
-Control* ListContainerElement::HitTest(Point point) {
-  Control* hit = LinearLayout::HitTest(point);
-  // Plain labels inside an element do not swallow the element's click.
-  if (hit != nullptr && hit != this && !hit->IsFocusable() && dynamic_cast<Label*>(hit) != nullptr &&
-      !hit->TakesMouse())
-    return this;
-  if (hit == nullptr && rect_.Contains(point) && visible()) return this;
-  return hit;
-}
-
-void ListContainerElement::PaintBackground(Painter& painter) {
-  LinearLayout::PaintBackground(painter);
-  if (selected_) painter.FillRect(rect_, kSelectedBackground);
-  else if (state_ & kStateHot) painter.FillRect(rect_, kHotBackground);
-}
 
 TreeNode::TreeNode() : Container(L"TreeNode") {}
 
@@ -235,8 +116,7 @@ void TreeNode::SetSelected(bool selected, bool notify) {
 
 void TreeNode::PaintBackground(Painter& painter) {
   Container::PaintBackground(painter);
-  if (selected_) painter.FillRect(RowRect(), kSelectedBackground);
-  else if (state_ & kStateHot) painter.FillRect(RowRect(), kHotBackground);
+  PaintRowHighlight(painter, RowRect(), selected_, (state_ & kStateHot) != 0);
 }
 
 void TreeNode::PaintText(Painter& painter) {
@@ -253,7 +133,7 @@ void TreeNode::PaintText(Painter& painter) {
   }
   Rect text_rect = row;
   text_rect.left += indent + painter.Scale(kTreeIndent);
-  painter.DrawText(DisplayText(), text_rect, font_, CurrentTextColor(), TextFlags::kEndEllipsis);
+  painter.DrawText(DisplayText(), text_rect, style_.font, CurrentTextColor(), TextFlags::kEndEllipsis);
 }
 
 void TreeNode::PaintChildren(Painter& painter, const Rect& dirty) {
@@ -289,18 +169,13 @@ void TreeView::Select(TreeNode* node) {
 
 std::vector<TreeNode*> TreeView::Nodes(bool shown_only) const {
   std::vector<TreeNode*> nodes;
-  // Depth-first with an explicit stack: descriptions bound the nesting, but
-  // the walk should not lean on that.
-  std::vector<Control*> pending;
-  for (size_t i = child_count(); i-- > 0;) pending.push_back(child(i));
-  while (!pending.empty()) {
-    Control* control = pending.back();
-    pending.pop_back();
-    auto* node = dynamic_cast<TreeNode*>(control);
-    if (node == nullptr) continue;
-    nodes.push_back(node);
-    if (shown_only && !node->expanded()) continue;
-    for (size_t i = node->child_count(); i-- > 0;) pending.push_back(node->child(i));
+  for (size_t i = 0; i < child_count(); ++i) {
+    WalkTree(*child(i), [&](Control& control) {
+      auto* node = dynamic_cast<TreeNode*>(&control);
+      if (node == nullptr) return Walk::kPastChildren;
+      nodes.push_back(node);
+      return shown_only && !node->expanded() ? Walk::kPastChildren : Walk::kIntoChildren;
+    });
   }
   return nodes;
 }

@@ -1,14 +1,12 @@
-// Controls that hold and place other controls: Container (children fill
-// it), VerticalLayout/HorizontalLayout (stack with fixed and stretched
-// sizes), TileLayout (grid), TabLayout (one child shown), ChildLayout
-// (children from another description). Overflowing containers scroll.
+// Container: children fill it, float children sit where they say, and
+// content larger than the container scrolls on either axis.
 #pragma once
 
+#include "toolkit/axis.h"
 #include "toolkit/control.h"
+#include "toolkit/scroll_thumb.h"
 
 namespace toolkit {
-
-enum class Axis { kVertical, kHorizontal };
 
 class Container : public Control {
  public:
@@ -52,10 +50,6 @@ class Container : public Control {
     int offset = 0;  // pixels of content scrolled out before the view
     int extent = 0;  // pixels of content along the axis
   };
-  struct Thumb {
-    int start = 0;
-    int length = 0;
-  };
   [[nodiscard]] ScrollState& Bar(Axis axis) { return scroll_[axis == Axis::kVertical ? 0 : 1]; }
   [[nodiscard]] const ScrollState& Bar(Axis axis) const { return scroll_[axis == Axis::kVertical ? 0 : 1]; }
   void Relayout();
@@ -65,65 +59,13 @@ class Container : public Control {
   [[nodiscard]] int ViewLength(Axis axis) const;
   [[nodiscard]] bool Overflows(Axis axis) const;
   [[nodiscard]] Rect ScrollTrack(Axis axis) const;
-  [[nodiscard]] Thumb ThumbOf(Axis axis) const;
+  // The thumb along the axis, its start in window coordinates.
+  [[nodiscard]] ThumbSpan ThumbOf(Axis axis) const;
   ScrollState scroll_[2];
   bool dragging_thumb_ = false;
   Axis drag_axis_ = Axis::kVertical;
   int drag_start_ = 0;
   int drag_start_offset_ = 0;
-};
-
-class LinearLayout : public Container {
- public:
-  LinearLayout(std::wstring class_name, Axis axis);
-
- protected:
-  int ArrangeChildren(const Rect& inner) override;
-  [[nodiscard]] int MeasureContentWidth(const Rect& inner) override;
-
- private:
-  Axis axis_;
-};
-
-class TileLayout : public Container {
- public:
-  TileLayout();
-
- protected:
-  bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;
-  int ArrangeChildren(const Rect& inner) override;
-
- private:
-  int columns_ = 0;
-  Size item_size_;
-};
-
-class TabLayout : public Container {
- public:
-  TabLayout();
-  // Shows child `index`; false (and nothing changes) when out of range.
-  bool SelectItem(int index);
-  [[nodiscard]] int selected() const { return selected_; }
-  [[nodiscard]] std::optional<std::wstring> GetAttribute(std::wstring_view name) const override;
-  void FinishBuild();
-
- protected:
-  bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;
-
- private:
-  int selected_ = 0;
-};
-
-class ChildLayout : public Container {
- public:
-  ChildLayout();
-  [[nodiscard]] const std::wstring& xml_file() const { return xml_file_; }
-
- protected:
-  bool ApplyAttribute(std::wstring_view name, const std::wstring& value) override;
-
- private:
-  std::wstring xml_file_;
 };
 
 }  // namespace toolkit

@@ -1,0 +1,62 @@
+// The native EDIT (or rich edit) children that show a window's Edit
+// controls: one map from native window to control. They are made once,
+// placed, shown and enabled with their controls, given the description's
+// fonts and colours, and answer the notifications (WM_COMMAND) and colour
+// questions (WM_CTLCOLOR…) their parent window receives. Tab, Enter and Esc
+// typed into them go to the window, as in the rest of it.
+#pragma once
+
+#include <map>
+
+#include "platform/windows_api.h"
+#include "toolkit/gdi_owners.h"
+
+namespace toolkit {
+
+class Control;
+class Edit;
+class WindowCore;
+
+class NativeEdits {
+ public:
+  NativeEdits(HWND parent, WindowCore& core);
+  // The native windows are gone with their parent by then; the controls
+  // paint their own text again.
+  ~NativeEdits();
+  NativeEdits(const NativeEdits&) = delete;
+  NativeEdits& operator=(const NativeEdits&) = delete;
+
+  // Makes the native child of `edit` (a failure is logged; the control
+  // then paints its text itself).
+  void Add(Edit& edit);
+  // `control` goes away: its native child goes too.
+  void Remove(const Control* control);
+  // Places every child over its control, shown and enabled as it is.
+  void Place();
+  // The description's fonts at the window's current DPI.
+  void ApplyFonts();
+  // The native child of `control`, or nullptr.
+  [[nodiscard]] HWND NativeOf(const Control* control) const;
+  // WM_COMMAND: true when it came from one of these children.
+  bool OnCommand(WPARAM wparam, LPARAM lparam);
+  // WM_CTLCOLOREDIT and WM_CTLCOLORSTATIC: the background brush.
+  [[nodiscard]] HBRUSH OnColor(HDC dc, HWND child);
+
+ private:
+  static LRESULT CALLBACK KeyProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR data);
+  void ApplyFont(Edit& edit);
+
+  struct Child {
+    Edit* edit;
+    UniqueWindow native;  // destroyed when its control goes, else with the parent
+  };
+
+  HWND parent_;
+  WindowCore& core_;
+  int next_id_ = 100;
+  std::map<HWND, Child> edits_;
+  UniqueGdiObject brush_;
+  COLORREF brush_color_ = 0;
+};
+
+}  // namespace toolkit
