@@ -116,12 +116,11 @@ int MainWindow::FittingWidth(std::wstring_view name, const std::wstring& text) c
   const std::wstring plain = toolkit::HasMarkup(text) ? toolkit::PlainText(toolkit::ParseMarkup(text)) : text;
   HFONT font = window_->core().resources().Font(control != nullptr ? control->style().font : -1, dpi);
   SIZE extent{};
-  HDC screen = ::GetDC(nullptr);
   {
-    toolkit::ScopedSelectObject select(screen, font);
-    (void)::GetTextExtentPoint32W(screen, plain.c_str(), static_cast<int>(plain.size()), &extent);
+    const toolkit::ScopedWindowDc screen(nullptr);
+    const toolkit::ScopedSelectObject select(screen.Get(), font);
+    (void)::GetTextExtentPoint32W(screen.Get(), plain.c_str(), static_cast<int>(plain.size()), &extent);
   }
-  ::ReleaseDC(nullptr, screen);
   // Measured at the window's own scale, then brought back to the
   // description's units (rounded up) so the toolkit scales it only once.
   int units = (extent.cx * 96 + dpi - 1) / dpi;
