@@ -35,9 +35,9 @@ constexpr RequiredMember kRequiredMembers[] = {
     {"download3", kReleaseNoDownload3, "StartPost Error parse downloadUrl3\n"},
 };
 
-std::string StringOrEmpty(const JsonItem* object, const char* name) {
-  const char* value = JsonDocument::StringMember(object, name);
-  return value != nullptr ? std::string(value) : std::string();
+std::string StringOrEmpty(const JsonValue& object, const char* name) {
+  const std::string* value = object.StringMember(name);
+  return value != nullptr ? *value : std::string();
 }
 
 std::string ConfigAnsi(const std::string& key) {
@@ -138,27 +138,27 @@ int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info) {
     startup::Log("StartPost Error parse root\n");
     return kReleaseNotJson;
   }
-  const JsonItem* data = JsonGetObjectItem(&document.root(), "data");
+  const JsonValue* data = document.Root().Member("data");
   if (data == nullptr) {
     startup::Log("StartPost Error parse data\n");
     return kReleaseNoData;
   }
   for (const RequiredMember& member : kRequiredMembers) {
-    if (JsonDocument::StringMember(data, member.name) == nullptr) {
+    if (data->StringMember(member.name) == nullptr) {
       startup::Log(member.log_line);
       return member.status;
     }
   }
-  info.tuijian = StringOrEmpty(data, "tuijian");
-  info.url = StringOrEmpty(data, "url");
-  info.referNumber = StringOrEmpty(data, "referNumber");
-  info.testid = StringOrEmpty(data, "testid");
-  info.md5 = StringOrEmpty(data, "md5");
-  info.downloadUrl[0] = StringOrEmpty(data, "download");
-  info.downloadUrl[1] = StringOrEmpty(data, "download2");
-  info.downloadUrl[2] = StringOrEmpty(data, "download3");
-  info.killSwitch = StringOrEmpty(data, "killSwitch") == "true";
-  info.writeLogSwitch = StringOrEmpty(data, "WriteLogSwitch") == "true";
+  info.tuijian = StringOrEmpty(*data, "tuijian");
+  info.url = StringOrEmpty(*data, "url");
+  info.referNumber = StringOrEmpty(*data, "referNumber");
+  info.testid = StringOrEmpty(*data, "testid");
+  info.md5 = StringOrEmpty(*data, "md5");
+  info.downloadUrl[0] = StringOrEmpty(*data, "download");
+  info.downloadUrl[1] = StringOrEmpty(*data, "download2");
+  info.downloadUrl[2] = StringOrEmpty(*data, "download3");
+  info.killSwitch = StringOrEmpty(*data, "killSwitch") == "true";
+  info.writeLogSwitch = StringOrEmpty(*data, "WriteLogSwitch") == "true";
   return kReleaseOk;
 }
 
