@@ -7,10 +7,10 @@
 
 #include <objbase.h>
 
+#include "platform/internet_library.h"
 #include "platform/message_pump.h"
 #include "platform/registry_key.h"
 #include "platform/signal.h"
-#include "platform/system_paths.h"
 #include "platform/text.h"
 #include "platform/unique_resource.h"
 #include "startup/launch_parameters.h"
@@ -19,7 +19,6 @@
 namespace startup {
 namespace {
 
-constexpr DWORD kForceConnection = 0x00000001;  // FLAG_ICC_FORCE_CONNECTION
 constexpr DWORD kReasonApplication = 0x00040000;  // SHTDN_REASON_MAJOR_APPLICATION
 
 std::wstring GuidValueName() { return L"GUID"; }
@@ -149,14 +148,9 @@ bool CheckInternet(const std::vector<std::string>& addresses) {
   try {
     std::thread([state] {
       platform::SignalOnExit signal_done(state->done);
-      platform::UniqueModule wininet = platform::LoadSystemLibrary(L"wininet.dll");
-      if (!wininet.IsValid()) return;
-      using CheckFunction = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD);
-      const auto check = reinterpret_cast<CheckFunction>(
-          reinterpret_cast<void*>(::GetProcAddress(wininet.Get(), "InternetCheckConnectionA")));
-      if (check == nullptr) return;
+      const platform::InternetLibrary inet;
       for (const std::string& address : state->addresses) {
-        if (check(address.c_str(), kForceConnection, 0)) {
+        if (inet.CheckConnection(address)) {
           state->reachable = true;
           return;
         }
