@@ -115,7 +115,6 @@ int32_t CDownloadHelper::Run(bool resuming) {
   resuming_ = resuming;
   stop_requested_ = false;
   write_error_ = 0;
-  ResetTransferWatch();
   // Settled before any thread starts: the watchdog's window and the worker both read it.
   if (thread_count_ > kMaxConnections) {
     startup::Log("StartDownload: %d connections asked, %d used\n", thread_count_, kMaxConnections);
@@ -124,11 +123,12 @@ int32_t CDownloadHelper::Run(bool resuming) {
 
   platform::Signal finished;
   platform::Signal ranges_started;  // the watchdog's clock starts with the ranges
+  TransferWatch watch;              // this run's own: samples and stall start afresh
   try {
-    worker_ = std::thread([this, &finished, &ranges_started] {
+    worker_ = std::thread([this, &finished, &ranges_started, &watch] {
       platform::SignalOnExit signal_finished(finished);
       try {
-        WorkerBody(ranges_started);
+        WorkerBody(ranges_started, watch);
       } catch (...) {
         result_ = kDownloadNoWorker;  // out of memory inside the worker
       }
@@ -139,9 +139,9 @@ int32_t CDownloadHelper::Run(bool resuming) {
   }
   const WatchdogSettings settings{thread_count_, stall_limit_seconds_, 1024};
   try {
-    watchdog_ = std::thread([settings, &finished, &ranges_started] {
+    watchdog_ = std::thread([settings, &finished, &ranges_started, &watch] {
       try {
-        (void)RunStallWatchdog(settings, ranges_started.Handle(), finished.Handle());
+        (void)watch.Watch(settings, ranges_started.Handle(), finished.Handle());
       } catch (...) {
         // Out of memory while logging: the download runs on unwatched.
       }
@@ -158,7 +158,7 @@ int32_t CDownloadHelper::Run(bool resuming) {
   return result_;
 }
 
-void CDownloadHelper::WorkerBody(platform::Signal& ranges_started) {
+void CDownloadHelper::WorkerBody(platform::Signal& ranges_started, TransferWatch& watch) {
   startup::Log("StartDownload Start download url=%S\n", url_);
   if (stop_requested_) {
     result_ = kDownloadStopped;
@@ -183,7 +183,7 @@ void CDownloadHelper::WorkerBody(platform::Signal& ranges_started) {
     return;
   }
   for (auto& range : ranges_) range->file = file_.Get();
-  result_ = TransferRanges(ranges_started);
+  result_ = TransferRanges(ranges_started, watch);
   // Every range thread has been joined: the file may close now.
   for (auto& range : ranges_) range->file = nullptr;
   file_.Reset();
@@ -251,7 +251,7 @@ int32_t CDownloadHelper::PrepareTempFile() {
   return kDownloadOk;
 }
 
-int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
+int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started, TransferWatch& watch) {
   ranges_started.Set();
   // At most three rounds: the ranges; one connection for the whole file after
   // the server refused them; that one again from byte 0 if it refused a resume.
@@ -264,6 +264,7 @@ int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
     request.connect_timeout_seconds = connect_timeout_seconds_;
     request.expected_total = remote_file_len_;
     request.buffer_bytes = ReceiveBufferFor(ranges_.size());
+    request.watch = &watch;
 
     const size_t count = ranges_.size();
     std::vector<int32_t> codes(count, kDownloadOk);

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/speed_watchdog.h"
+#include "net/transfer_watch.h"
 #include "platform/unique_resource.h"
 
 namespace platform {
@@ -101,9 +101,9 @@ class CDownloadHelper {
  private:
   [[nodiscard]] bool RefusedWhileRunning(const char* what) const;
   int32_t Run(bool resuming);
-  void WorkerBody(platform::Signal& ranges_started);
+  void WorkerBody(platform::Signal& ranges_started, TransferWatch& watch);
   [[nodiscard]] int32_t PrepareTempFile();
-  [[nodiscard]] int32_t TransferRanges(platform::Signal& ranges_started);
+  [[nodiscard]] int32_t TransferRanges(platform::Signal& ranges_started, TransferWatch& watch);
   [[nodiscard]] int32_t TransferWholeFile();
   void ReportProgress();
   [[nodiscard]] int32_t RenameFinishedFile();

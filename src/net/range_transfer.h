@@ -9,6 +9,7 @@
 
 #include "net/download_helper.h"
 #include "net/http_client.h"
+#include "net/transfer_watch.h"
 
 namespace net {
 
@@ -26,6 +27,7 @@ struct RangeRequest {
   long buffer_bytes = kReceiveBufferBytes;
   int64_t expected_total = 0;
   bool send_range = true;  // false: the whole file without a Range header
+  TransferWatch* watch = nullptr;  // the download's: takes the speed samples, says when it stalled
 };
 
 // Runs the transfer for `range` until it is complete, fails, or the stop or

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <thread>
 
 #include "allocation_faults.h"
 #include "net/file_digest.h"
@@ -183,6 +184,38 @@ TEST_F(DownloadTest, StalledAndSilentConnectionsEndWithTheStallCodeThenResume) {
     EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk) << fault;
     EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin")) << fault;
   }
+}
+
+// Two downloads at the same time, each with its own watch: the stall of one
+// ends only that one; the other, slower than the stall limit in total, goes
+// on to an exact file.
+TEST_F(DownloadTest, TwoDownloadsAtOnceKeepTheirStallsApart) {
+  TempFolder other;
+  CDownloadHelper stalling;
+  stalling.SetStallLimitSeconds(2);
+  CDownloadHelper steady;
+  steady.SetStallLimitSeconds(2);
+  const std::string token = platform::WideToAnsi(test_support::UniqueName(L"t"));
+  std::atomic<bool> stalled{false};
+  int32_t stalled_result = -1;
+  std::thread first([&] {
+    stalled_result = stalling.StartDownload(FileUrl("small.bin", "stall=1&stalltoken=" + token),
+                                            other.File(L"setup.exe"), "test-agent", 3, nullptr, nullptr);
+    stalled = true;
+  });
+  // About eight seconds at 200 kB/s per connection: the other one stalls meanwhile.
+  ProgressProbe probe;
+  bool overlapped = false;
+  probe.on_report = [&](const DownloadProgress&) {
+    if (stalled) overlapped = true;
+  };
+  const int32_t steady_result = Fetch(steady, FileUrl("mid.bin", "rate=200000"), 2, &probe);
+  first.join();
+  EXPECT_EQ(stalled_result, 323);
+  EXPECT_EQ(steady_result, kDownloadOk);
+  EXPECT_TRUE(overlapped) << "the stall came after the steady download had ended";
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+  EXPECT_FALSE(platform::FileExists(other.File(L"setup.exe")));
 }
 
 // A slow size probe and the pre-sizing of the file send nothing through the
