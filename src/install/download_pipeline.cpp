@@ -27,10 +27,6 @@ constexpr int kDigestRedownloads = 3;
 // Below the run folder: a download that has no EXEDIR to go to.
 constexpr wchar_t kDownloadSubfolder[] = L"download";
 
-bool IsTempFileFailure(int32_t code) {
-  return code == net::kDownloadTempFileFailed || code == net::kDownloadOpenFailed;
-}
-
 PipelineResult Result(PipelineEnd end, int32_t code = 0) { return {end, code}; }
 
 std::wstring WithBackslash(std::wstring folder) {
@@ -108,9 +104,15 @@ PipelineResult CDownloadPipeline::Stopped() const {
   return Result(quit_ ? PipelineEnd::QuitRequested : PipelineEnd::Cancelled);
 }
 
-PipelineResult CDownloadPipeline::DownloadFailure(int32_t code) {
-  last_error_code_ = code;
+PipelineResult CDownloadPipeline::DownloadFailure(const PipelineFailure& failure) {
+  last_failure_ = failure;
+  const int32_t code = FailureNumber(failure);
   startup::Log("SwitchDownloadErrorPage=%d\n", code);
+  if (failure.stage == FailureStage::Transfer && failure.transfer.os_error != 0) {
+    startup::Log("Download failure %d: %s at the %s stage, system error %u\n", code,
+                 net::CauseName(failure.transfer.cause), net::StageName(failure.transfer.stage),
+                 failure.transfer.os_error);
+  }
   view_.Failure(WizardPage::DownloadFailure, code);
   return Result(PipelineEnd::DownloadFailure, code);
 }
@@ -173,12 +175,12 @@ PipelineResult CDownloadPipeline::Run() {
   ReleaseVerifiedFile();
   transfers_.clear();
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
-  if (!loadRelease()) return DownloadFailure(kReleaseFailureBand + release_.status);
+  if (!loadRelease()) return DownloadFailure(PipelineFailure::Release(release_.status));
   if (CancelRequested("after the release query")) return Stopped();
   if (release_.md5.empty()) {
     startup::Log("No expected digest in the release answer or URLMD5: nothing can be verified, "
                  "nothing is downloaded\n");
-    return DownloadFailure(kNoExpectedDigest);
+    return DownloadFailure(PipelineFailure::Digest(DigestFailure::NoExpectedDigest));
   }
 
   if (!silent_ && hooks_.show_ads) {
@@ -195,19 +197,20 @@ PipelineResult CDownloadPipeline::Run() {
   startup::Log("check exists end\n");
   if (installer_path_.empty()) {
     startup::Log("No folder of our own to download into\n");
-    return DownloadFailure(kTransferFailureBand + net::kDownloadTempFileFailed);
+    return DownloadFailure(PipelineFailure::Transfer(net::DownloadOutcome::Failed(
+        net::DownloadStage::Setup, net::DownloadCause::TempFile, download_folder_error_)));
   }
   if (CancelRequested("before the download")) return Stopped();
 
   startup::Log("CDownloadHelper start\n");
-  int32_t code = FirstSource();
-  if (code != 0 && !CancelRequested("after the first source")) code = tryAlternateSources(code);
+  net::DownloadOutcome outcome = FirstSource();
+  if (!outcome.Ok() && !CancelRequested("after the first source")) outcome = tryAlternateSources(outcome);
   if (CancelRequested("after the download")) return Stopped();
-  if (code != 0) return DownloadFailure(kTransferFailureBand + code);
+  if (!outcome.Ok()) return DownloadFailure(PipelineFailure::Transfer(outcome));
   return VerifyAndInstall();
 }
 
-int32_t CDownloadPipeline::Transfer(const std::string& url, bool new_downloader) {
+net::DownloadOutcome CDownloadPipeline::Transfer(const std::string& url, bool new_downloader) {
   if (new_downloader || !downloader_) {
     downloader_.reset();  // never stale ranges over a re-created temporary file
     downloader_ = std::make_unique<net::CDownloadHelper>();
@@ -216,54 +219,55 @@ int32_t CDownloadPipeline::Transfer(const std::string& url, bool new_downloader)
   }
   transfer_url_ = url;
   const uint64_t started = ::GetTickCount64();
-  const int32_t code = downloader_->StartDownload(url, installer_path_, user_agent_, thread_count_,
-                                                  &CDownloadPipeline::OnProgress, this);
-  if (code == 0) {
+  const net::DownloadOutcome outcome = downloader_->StartDownload(
+      url, installer_path_, user_agent_, thread_count_, &CDownloadPipeline::OnProgress, this);
+  if (outcome.Ok()) {
     downloaded_path_ = downloader_->finalPath();
     transfers_.push_back({url, downloader_->remoteFileLen(), ::GetTickCount64() - started});
     startup::Log("Downloaded %s bytes from %s in %s ms to %s\n",
                  std::to_string(downloader_->remoteFileLen()), url,
                  std::to_string(transfers_.back().milliseconds), downloaded_path_);
   }
-  return code;
+  return outcome;
 }
 
-int32_t CDownloadPipeline::FirstSource() {
+net::DownloadOutcome CDownloadPipeline::FirstSource() {
   // The first named source; an empty first URL is no source at all.
   first_source_ = 0;
   while (first_source_ < 2 && release_.downloadUrl[first_source_].empty()) ++first_source_;
   const std::string url = release_.downloadUrl[first_source_];
-  int32_t code = Transfer(url, true);
-  if (code == 0 || CancelRequested("after the first transfer")) return code;
-  if (IsRangeFailure(code)) {
+  net::DownloadOutcome outcome = Transfer(url, true);
+  if (outcome.Ok() || CancelRequested("after the first transfer")) return outcome;
+  if (outcome.IsRangeFailure()) {
     // The ranges on disk are good: continue them rather than start over.
-    startup::Log("First source failed with %d: resuming\n", code);
+    startup::Log("First source failed with %d: resuming\n", DownloaderNumber(outcome));
     const uint64_t started = ::GetTickCount64();
-    code = downloader_->ResumeTransfer();
-    if (code == 0) {
+    outcome = downloader_->ResumeTransfer();
+    if (outcome.Ok()) {
       downloaded_path_ = downloader_->finalPath();
       transfers_.push_back({url, downloader_->remoteFileLen(), ::GetTickCount64() - started});
       startup::Log("Resumed download of %s complete: %s\n", url, downloaded_path_);
     }
-  } else if (IsTempFileFailure(code)) {
-    startup::Log("First source failed with %d: starting again\n", code);
-    code = Transfer(url, true);
+  } else if (outcome.IsTempFileFailure()) {
+    startup::Log("First source failed with %d: starting again\n", DownloaderNumber(outcome));
+    outcome = Transfer(url, true);
   }
-  return code;
+  return outcome;
 }
 
-int32_t CDownloadPipeline::tryAlternateSources(int32_t code) {
-  if (code == 0 || CancelRequested("before the alternate sources")) return code;
-  if (IsResolveFailure(code) && !startup::CheckInternet()) return code;
+net::DownloadOutcome CDownloadPipeline::tryAlternateSources(const net::DownloadOutcome& first) {
+  net::DownloadOutcome outcome = first;
+  if (outcome.Ok() || CancelRequested("before the alternate sources")) return outcome;
+  if (outcome.IsResolveFailure() && !startup::CheckInternet()) return outcome;
   for (int i = first_source_ + 1; i <= 2; ++i) {
-    if (!IsResolveFailure(code) && !IsTimeOut(code) && !IsConnectFailure(code)) break;
+    if (!outcome.IsResolveFailure() && !outcome.IsTimeOut() && !outcome.IsConnectFailure()) break;
     if (CancelRequested("before an alternate source")) break;
     const std::string& url = release_.downloadUrl[i];
     if (url.empty()) continue;  // an empty alternate is no source
-    startup::Log("Trying alternate source %d after %d\n", i, code);
-    code = Transfer(url, true);
+    startup::Log("Trying alternate source %d after %d\n", i, DownloaderNumber(outcome));
+    outcome = Transfer(url, true);
   }
-  return code;
+  return outcome;
 }
 
 PipelineResult CDownloadPipeline::VerifyAndInstall() {
@@ -273,12 +277,12 @@ PipelineResult CDownloadPipeline::VerifyAndInstall() {
     if (CancelRequested("after the digest check")) return Stopped();
     ++redownloads;
     startup::Log("Digest mismatch: download %d again from %s\n", redownloads, transfer_url_);
-    if (Transfer(transfer_url_, true) != 0) continue;
+    if (!Transfer(transfer_url_, true).Ok()) continue;
     if (CancelRequested("after the download")) return Stopped();
     matches = digestMatches(downloaded_path_);
   }
   if (CancelRequested("after the digest check")) return Stopped();
-  if (!matches) return DownloadFailure(kDigestMismatch);
+  if (!matches) return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
   bytes_done_ += LargestCandidateSize();
   return Install();
 }
@@ -299,7 +303,8 @@ void CDownloadPipeline::prepareFiles() {
   need_download_ = !findVerifiedCopy(folders, file_name_);
   // A copy found in the temporary folder is only read; a new download never
   // goes there under a name others can predict, but into our own folder.
-  const std::wstring target_folder = folder1.empty() ? DownloadFolder() : folder1;
+  download_folder_error_ = 0;
+  const std::wstring target_folder = folder1.empty() ? DownloadFolder(download_folder_error_) : folder1;
   installer_path_ = target_folder.empty() ? std::wstring() : target_folder + file_name_;
   downloaded_path_ = installer_path_;
   if (need_download_) bytes_total_ += LargestCandidateSize();
@@ -321,12 +326,16 @@ bool CDownloadPipeline::findVerifiedCopy(const std::vector<std::wstring>& folder
   return false;
 }
 
-std::wstring CDownloadPipeline::DownloadFolder() {
-  if (!run_folder_.Create()) return {};
+std::wstring CDownloadPipeline::DownloadFolder(uint32_t& os_error) {
+  if (!run_folder_.Create()) {
+    os_error = ::GetLastError();  // the run folder's log line already named it
+    return {};
+  }
   const std::wstring folder = run_folder_.path() + kDownloadSubfolder;
   // Inside our own folder: it takes that folder's access list.
   if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
-    startup::Log("Cannot create the download folder %s: %u\n", folder, ::GetLastError());
+    os_error = ::GetLastError();
+    startup::Log("Cannot create the download folder %s: %u\n", folder, os_error);
     return {};
   }
   return folder + L"\\";
@@ -422,7 +431,7 @@ InstallStepInputs CDownloadPipeline::StepInputs(const std::wstring& command_line
 PipelineResult CDownloadPipeline::Install() {
   if (!verified_file_.IsValid() || verified_path_.empty()) {
     startup::Log("Install: no verified installer\n");
-    return DownloadFailure(kDigestMismatch);
+    return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
   }
   const std::wstring setup_log =
       SetupLogLocationFromConfig(release_.writeLogSwitch, run_folder_.path());
@@ -430,7 +439,7 @@ PipelineResult CDownloadPipeline::Install() {
   const InstallerCommandLine command_line = BuildInstallerCommandLine(
       InstallerInputsFromStores(options_, silent_, setup_log, PlayerDownloadUrl()));
   if (!command_line.ok) {
-    const int32_t code = kInstallFailureBand + kInstallFolderRefused;
+    const int32_t code = FailureNumber(PipelineFailure::Install(kInstallFolderRefused));
     startup::Log("Install refused: %s\n", command_line.error);
     startup::Log("SwitchInstallErrorPage=%d\n", code);
     view_.Failure(WizardPage::InstallFailure, code);
@@ -458,7 +467,7 @@ PipelineResult CDownloadPipeline::Install() {
 }
 
 PipelineResult CDownloadPipeline::RetryLast() {
-  switch (RetryActionFor(last_error_code_)) {
+  switch (RetryActionFor(last_failure_)) {
     case RetryAction::ResumeTransfer:
       return Resume();
     case RetryAction::ReturnToHome:
@@ -476,17 +485,17 @@ PipelineResult CDownloadPipeline::Resume() {
   cancel_ = false;
   quit_ = false;
   const uint64_t started = ::GetTickCount64();
-  const int32_t code = downloader_->ResumeTransfer();
+  const net::DownloadOutcome outcome = downloader_->ResumeTransfer();
   if (CancelRequested("after the resumed download")) return Stopped();
   bool matches = false;
-  if (code == 0) {
+  if (outcome.Ok()) {
     downloaded_path_ = downloader_->finalPath();
     transfers_.push_back({transfer_url_, downloader_->remoteFileLen(), ::GetTickCount64() - started});
     matches = digestMatches(downloaded_path_);
   }
   if (CancelRequested("after the digest check")) return Stopped();
-  const ResumeDecision decision = DecideAfterResume(code, matches);
-  if (decision.next != AfterResume::Install) return DownloadFailure(decision.failure_code);
+  const ResumeDecision decision = DecideAfterResume(outcome, matches);
+  if (decision.next != AfterResume::Install) return DownloadFailure(decision.failure);
   bytes_done_ += LargestCandidateSize();
   return Install();
 }
@@ -503,7 +512,7 @@ PipelineResult CDownloadPipeline::InstallVerifiedAgain() {
   if (!silent_) view_.SwitchPage(WizardPage::Progress);
   // The copy was let go after the last attempt: verify the source again.
   if (!verified_file_.IsValid() && (source_path_.empty() || !digestMatches(source_path_))) {
-    return DownloadFailure(kDigestMismatch);
+    return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
   }
   return Install();
 }

@@ -11,10 +11,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "install/install_step.h"
+#include "install/pipeline_failure.h"
 #include "install/pipeline_view.h"
 #include "net/download_helper.h"
 #include "net/release_client.h"
@@ -103,7 +105,7 @@ class CDownloadPipeline {
   // unreadable file never matches.
   [[nodiscard]] bool digestMatches(const std::wstring& path);
   // Tries the alternate URLs after an unreachable first source.
-  [[nodiscard]] int32_t tryAlternateSources(int32_t code);
+  [[nodiscard]] net::DownloadOutcome tryAlternateSources(const net::DownloadOutcome& first);
 
   // The failure pages' retries.
   PipelineResult Retry();            // what "try again" does for the last code
@@ -111,7 +113,11 @@ class CDownloadPipeline {
   PipelineResult RunAgain();         // the whole pipeline from the release record
   PipelineResult InstallAgain();     // the install step on the verified file
 
-  [[nodiscard]] int32_t lastErrorCode() const { return last_error_code_; }
+  // The download failure page's code, 0 before any failure.
+  [[nodiscard]] int32_t lastErrorCode() const {
+    return last_failure_ ? FailureNumber(*last_failure_) : 0;
+  }
+  [[nodiscard]] const std::optional<PipelineFailure>& lastFailure() const { return last_failure_; }
   [[nodiscard]] const net::ReleaseInfo& releaseInfo() const { return release_; }
   [[nodiscard]] const std::wstring& installerPath() const { return installer_path_; }
   [[nodiscard]] const std::wstring& verifiedPath() const { return verified_path_; }
@@ -145,10 +151,11 @@ class CDownloadPipeline {
   static void OnProgress(void* context, const net::DownloadProgress* progress);
   void ReportProgress(const net::DownloadProgress& progress);
 
-  [[nodiscard]] int32_t Transfer(const std::string& url, bool new_downloader);
-  [[nodiscard]] int32_t FirstSource();
+  [[nodiscard]] net::DownloadOutcome Transfer(const std::string& url, bool new_downloader);
+  [[nodiscard]] net::DownloadOutcome FirstSource();
   PipelineResult VerifyAndInstall();
-  PipelineResult DownloadFailure(int32_t code);
+  // The download failure page for `failure`: numbered and logged here.
+  PipelineResult DownloadFailure(const PipelineFailure& failure);
   // True after cancel or once a quit request is pending (a wait inside a
   // transfer or the digest check saw it and posted it again).
   [[nodiscard]] bool CancelRequested(const char* where);
@@ -157,8 +164,8 @@ class CDownloadPipeline {
                                              const std::wstring& setup_log) const;
   [[nodiscard]] std::wstring PlayerDownloadUrl() const;
   // The run folder's download subfolder (made now), ending in a backslash;
-  // empty when it cannot be made.
-  [[nodiscard]] std::wstring DownloadFolder();
+  // empty when it cannot be made, with the system's reason in `os_error`.
+  [[nodiscard]] std::wstring DownloadFolder(uint32_t& os_error);
   // Deletes a download made in the run folder (the pipeline's end).
   void RemoveOwnDownload();
   void ReleaseVerifiedFile();
@@ -177,9 +184,10 @@ class CDownloadPipeline {
   int first_source_ = 0;      // index of the first non-empty download URL
   std::string user_agent_;
   int32_t thread_count_ = 1;
-  int32_t last_error_code_ = 0;
+  std::optional<PipelineFailure> last_failure_;  // of the download failure page
   std::wstring file_name_;
   std::wstring installer_path_;  // download target
+  uint32_t download_folder_error_ = 0;  // why there is no target, when there is none
   std::wstring downloaded_path_; // the name the downloader finally gave the file
   bool need_download_ = false;
 

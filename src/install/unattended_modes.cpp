@@ -2,6 +2,7 @@
 
 #include "install/companion_launch.h"
 #include "install/default_install_folder.h"
+#include "install/pipeline_failure.h"
 #include "net/download_helper.h"
 #include "platform/text.h"
 #include "startup/log.h"
@@ -46,10 +47,10 @@ CompanionFetchEnd RunCompanionFetch(const std::wstring& refer_number, const std:
     return CompanionFetchEnd::Refused;
   }
   net::CDownloadHelper downloader;
-  const int32_t code =
+  const net::DownloadOutcome outcome =
       downloader.StartDownload(url, target, std::string(), kCompanionConnections, nullptr, nullptr);
-  if (code != 0) {
-    startup::Log("CompanionFetch: download of %s failed with %d\n", url, code);
+  if (!outcome.Ok()) {
+    startup::Log("CompanionFetch: download of %s failed with %d\n", url, DownloaderNumber(outcome));
     return CompanionFetchEnd::DownloadFailed;
   }
   startup::Log("CompanionFetch: %s downloaded to %s\n", url, downloader.finalPath());

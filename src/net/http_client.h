@@ -16,11 +16,8 @@ inline constexpr int kNoTransferHandle = 99;
 // CURLE_ABORTED_BY_CALLBACK: a cancel flag ended the transfer.
 inline constexpr int kTransferAborted = 42;
 
-// Bands that keep stage and cause in one number.
+// A failed release POST is the release status 100 + libcurl code.
 inline constexpr int kReleasePostBand = 100;
-inline constexpr int kSizeProbeBand = 200;
-inline constexpr int kRangeBand = 300;
-inline constexpr int kShortRange = 399;
 
 inline constexpr size_t kReleaseReplyCap = 1024 * 1024;
 inline constexpr size_t kVersionFileCap = 64 * 1024;

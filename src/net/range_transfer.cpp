@@ -136,6 +136,10 @@ size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
   }
 }
 
+RangeResult Failed(DownloadCause cause, uint32_t os_error = 0) {
+  return {RangeAnswer::Matched, DownloadOutcome::Failed(DownloadStage::Range, cause, os_error)};
+}
+
 int StopOrStall(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
   const auto* state = static_cast<const TransferState*>(user);
   return (state->watch->IsStalled() || state->range->owner->IsStopRequested()) ? 1 : 0;
@@ -153,11 +157,11 @@ bool ParseContentRange(std::string_view value, int64_t& first, int64_t& last, in
   return ParseNumber(value, total) && value.empty() && first <= last && last < total;
 }
 
-int32_t RunRangeTransfer(const RangeRequest& request, DownloadRange& range) {
-  if (range.IsComplete() || range.owner == nullptr || request.watch == nullptr) return kDownloadOk;
+RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) {
+  if (range.IsComplete() || range.owner == nullptr || request.watch == nullptr) return {};
   CurlEasy easy(curl_easy_init());
-  if (!easy) return kDownloadNoRangeHandle;
-  if (range.owner->IsStopRequested()) return kDownloadStopped;
+  if (!easy) return Failed(DownloadCause::NoRangeHandle);
+  if (range.owner->IsStopRequested()) return Failed(DownloadCause::Stopped);
 
   // Shared with the other ranges' handles; each writes only its own part.
   platform::UniqueHandle file(::CreateFileW(request.temp_path.c_str(), GENERIC_WRITE,
@@ -166,8 +170,9 @@ int32_t RunRangeTransfer(const RangeRequest& request, DownloadRange& range) {
   LARGE_INTEGER start{};
   start.QuadPart = range.next.load();
   if (!file.IsValid() || !::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN)) {
-    startup::Log("Open file error (range), system error %u\n", ::GetLastError());
-    return kDownloadOpenFailed;
+    const DWORD error = ::GetLastError();
+    startup::Log("Open file error (range), system error %u\n", error);
+    return Failed(DownloadCause::Open, error);
   }
 
   TransferState state;
@@ -200,12 +205,18 @@ int32_t RunRangeTransfer(const RangeRequest& request, DownloadRange& range) {
 
   const CURLcode code = curl_easy_perform(e);
   easy.reset();
-  if (state.rejected) return kRangeAnswerRejected;
-  if (range.owner->IsStopRequested()) return kDownloadStopped;
-  if (request.watch->IsStalled()) return kRangeBand + CURLE_WRITE_ERROR;
-  if (code == CURLE_ABORTED_BY_CALLBACK) return kRangeBand + CURLE_WRITE_ERROR;
-  if (code != CURLE_OK) return kRangeBand + static_cast<int32_t>(code);
-  return range.IsComplete() ? kDownloadOk : kShortRange;
+  if (state.rejected) return {RangeAnswer::Rejected, {}};
+  if (range.owner->IsStopRequested()) return Failed(DownloadCause::Stopped);
+  // A stall aborts through the callbacks: reported as the write error it
+  // has always been, whichever callback noticed it first.
+  if (request.watch->IsStalled() || code == CURLE_ABORTED_BY_CALLBACK) {
+    return {RangeAnswer::Matched, DownloadOutcome::CurlFailed(DownloadStage::Range, CURLE_WRITE_ERROR)};
+  }
+  if (code != CURLE_OK) {
+    return {RangeAnswer::Matched, DownloadOutcome::CurlFailed(DownloadStage::Range, static_cast<int32_t>(code))};
+  }
+  if (!range.IsComplete()) return Failed(DownloadCause::ShortRange);
+  return {};
 }
 
 }  // namespace net

@@ -71,7 +71,7 @@ void ProgressPage::OnRetry() {
     startup::Log("Retry: no install to try again\n");
     return;
   }
-  if (install::RetryActionFor(pipeline_->lastErrorCode()) != install::RetryAction::ReturnToHome) PrepareTab();
+  if (install::RetryActionFor(pipeline_->lastFailure()) != install::RetryAction::ReturnToHome) PrepareTab();
   RunStep(&install::CDownloadPipeline::Retry);
 }
 

@@ -200,12 +200,19 @@ TEST(PipelineEndToEndTest, TemporaryFileFailureStartsOverOnceThenFails) {
   net::ReleaseInfo record = HomePageRecord(scene);
   record.downloadUrl[1] = scene.GoodUrl();  // not an alternate for a local failure
   CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  const std::string before = test_support::ReadBytes(startup::MainLog().path());
   const install::PipelineResult result = pipeline.run();
   EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
   EXPECT_EQ(result.failure_code, 3005);
   EXPECT_TRUE(pipeline.transfers().empty());
   EXPECT_TRUE(scene.installer().Runs().empty());
   EXPECT_EQ(view.failures(), std::vector<std::string>{"2:3005"});
+  // The system's reason (no room, or access denied) travels with the failure to the log.
+  const std::string log = test_support::ReadBytes(startup::MainLog().path()).substr(before.size());
+  const std::string reason = "Download failure 3005: temporary file at the setup stage, system error ";
+  const size_t at = log.find(reason);
+  ASSERT_NE(at, std::string::npos) << log;
+  EXPECT_TRUE(log[at + reason.size()] >= '1' && log[at + reason.size()] <= '9') << log.substr(at);
 }
 
 TEST(PipelineEndToEndTest, InstallAgainVerifiesTheDownloadAgainAndRunsIt) {
