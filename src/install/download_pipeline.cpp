@@ -8,16 +8,13 @@
 #include "install/result_codes.h"
 #include "install/retry_policy.h"
 #include "install/setup_log.h"
-#include "install/stage_sequence.h"
 #include "net/event_reporter.h"
 #include "net/file_digest.h"
 #include "net/worker_thread.h"
 #include "platform/message_pump.h"
 #include "platform/system_paths.h"
 #include "platform/text.h"
-#include "startup/launch_parameters.h"
 #include "startup/log.h"
-#include "startup/product_config.h"
 #include "startup/system_probes.h"
 
 namespace install {
@@ -36,13 +33,11 @@ std::wstring WithBackslash(std::wstring folder) {
 
 }  // namespace
 
-CDownloadPipeline::CDownloadPipeline(ReleaseSource release_source, OptionMap options,
-                                     IPipelineView& view, bool silent, PipelineHooks hooks,
-                                     PipelineTuning tuning)
+CDownloadPipeline::CDownloadPipeline(ReleaseSource release_source, PipelineSettings settings,
+                                     IPipelineView& view, PipelineHooks hooks, PipelineTuning tuning)
     : release_source_(std::move(release_source)),
-      options_(std::move(options)),
+      settings_(std::move(settings)),
       view_(view),
-      silent_(silent),
       hooks_(std::move(hooks)),
       tuning_(tuning) {}
 
@@ -54,9 +49,10 @@ CDownloadPipeline::~CDownloadPipeline() {
 
 std::wstring CDownloadPipeline::InstallerFileName(const std::wstring& product_name,
                                                   const std::wstring& download_version,
-                                                  bool vexa) {
+                                                  Edition edition) {
   const std::wstring version = download_version.empty() ? L"trial" : download_version;
-  std::wstring name = product_name + L"_" + version + (vexa ? L"_vexa.exe" : L"_brimvale.exe");
+  std::wstring name = product_name + L"_" + version +
+                      (edition == Edition::Vexa ? L"_vexa.exe" : L"_brimvale.exe");
   // The version comes from the command line: it must not lead out of the folder.
   for (wchar_t& c : name) {
     if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) c = L'_';
@@ -128,9 +124,9 @@ bool CDownloadPipeline::loadRelease() {
   if (release_.status != net::kReleaseNotQueried) return release_.status == net::kReleaseOk;
   // No record (unattended, or the home page never asked): ask now, exactly as
   // the home page does, in the language the options name.
-  const auto language = options_.find("LANG");
+  const auto language = settings_.options.find("LANG");
   const std::string language_key =
-      language == options_.end() ? std::string() : platform::WideToAnsi(language->second);
+      language == settings_.options.end() ? std::string() : platform::WideToAnsi(language->second);
   startup::Log("No release record: asking the release server (lang %s)\n", language_key);
   release_ = net::CheckReleaseFromConfiguration(language_key);
   const bool any_source = !release_.downloadUrl[0].empty() || !release_.downloadUrl[1].empty() ||
@@ -170,11 +166,11 @@ PipelineResult CDownloadPipeline::InstallAgain() {
 }
 
 PipelineResult CDownloadPipeline::Run() {
-  net::Reporter().MarkInstallStarted();
+  if (settings_.report != nullptr) settings_.report->MarkInstallStarted();
   downloader_.reset();
   ReleaseVerifiedFile();
   transfers_.clear();
-  if (!silent_) view_.SwitchPage(WizardPage::Progress);
+  if (!Silent()) view_.SwitchPage(WizardPage::Progress);
   if (!loadRelease()) return DownloadFailure(PipelineFailure::Release(release_.status));
   if (CancelRequested("after the release query")) return Stopped();
   if (release_.md5.empty()) {
@@ -183,15 +179,13 @@ PipelineResult CDownloadPipeline::Run() {
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::NoExpectedDigest));
   }
 
-  if (!silent_ && hooks_.show_ads) {
+  if (!Silent() && hooks_.show_ads) {
     startup::Log("load h5 Start\n");
     if (!hooks_.show_ads(release_.url)) startup::Log("load h5 failed; the install goes on\n");
   }
 
   startup::Log("check exists Start\n");
-  thread_count_ = ThreadCountFromText(startup::Config().Get("DownloadThreadCount"));
-  user_agent_ = UserAgentText(startup::Config().Get("ProductName"),
-                              startup::Parameters().Get("DOWNLOAD_VERSION"));
+  user_agent_ = UserAgentText(settings_.product_name, settings_.download_version);
   prepareFiles();
   if (!need_download_) return Install();
   startup::Log("check exists end\n");
@@ -214,13 +208,14 @@ net::DownloadOutcome CDownloadPipeline::Transfer(const std::string& url, bool ne
   if (new_downloader || !downloader_) {
     downloader_.reset();  // never stale ranges over a re-created temporary file
     downloader_ = std::make_unique<net::CDownloadHelper>();
+    downloader_->SetTlsSettings(settings_.tls);
     downloader_->SetStallLimitSeconds(tuning_.stall_limit_seconds);
     downloader_->SetConnectTimeoutSeconds(tuning_.connect_timeout_seconds);
   }
   transfer_url_ = url;
   const uint64_t started = ::GetTickCount64();
   const net::DownloadOutcome outcome = downloader_->StartDownload(
-      url, installer_path_, user_agent_, thread_count_, &CDownloadPipeline::OnProgress, this);
+      url, installer_path_, user_agent_, settings_.thread_count, &CDownloadPipeline::OnProgress, this);
   if (outcome.Ok()) {
     downloaded_path_ = downloader_->finalPath();
     transfers_.push_back({url, downloader_->remoteFileLen(), ::GetTickCount64() - started});
@@ -290,12 +285,11 @@ PipelineResult CDownloadPipeline::VerifyAndInstall() {
 void CDownloadPipeline::prepareFiles() {
   bytes_done_ = 0;
   bytes_total_ = 0;
-  file_name_ = InstallerFileName(startup::Config().Get("ProductName"),
-                                 startup::Parameters().Get("DOWNLOAD_VERSION"),
-                                 startup::Parameters().IsVexaEdition());
-  const std::wstring exe_dir = startup::Parameters().Get("EXEDIR");
+  file_name_ = InstallerFileName(settings_.product_name, settings_.download_version,
+                                 settings_.edition);
+  const std::wstring& exe_dir = settings_.exe_dir;
   const std::wstring folder1 = exe_dir.empty() ? std::wstring() : WithBackslash(exe_dir);
-  std::wstring folder2 = platform::TempFolder();
+  std::wstring folder2 = settings_.temp_folder;
   if (folder2.empty()) folder2 = L".\\";
   std::vector<std::wstring> folders;
   if (!folder1.empty()) folders.push_back(folder1);
@@ -400,31 +394,31 @@ bool CDownloadPipeline::digestMatches(const std::wstring& path) {
 }
 
 std::wstring CDownloadPipeline::PlayerDownloadUrl() const {
-  if (!WantsPlayerDownload(startup::Parameters().Get("installLumaviewer"))) return {};
+  if (!WantsPlayerDownload(settings_.installer.install_player)) return {};
   net::CReleaseClient client;
-  const net::ReleaseInfo player = client.QueryReleaseInfo(
-      platform::WideToAnsi(startup::Config().Get("DownloadInfoUrlLumaPlayer")), {}, {}, {});
+  const net::ReleaseInfo player =
+      client.QueryReleaseInfo(settings_.player_release_url, {}, {}, {});
   return platform::AnsiToWide(player.downloadUrl[0]);
 }
 
 InstallStepInputs CDownloadPipeline::StepInputs(const std::wstring& command_line,
                                                 const std::wstring& setup_log) const {
   InstallStepInputs inputs;
-  inputs.uninstall = UninstallSettingsFromConfig();
+  inputs.uninstall = settings_.uninstall;
   inputs.uninstall_bounds = tuning_.uninstall_bounds;
-  inputs.uninstalling_text = startup::Strings().Get("Uninstalling") + L"...";
+  inputs.uninstalling_text = settings_.texts.uninstalling;
   inputs.attempts.installer_path = verified_path_;
   inputs.attempts.parameters = command_line;
   inputs.attempts.setup_log_path = setup_log;
-  inputs.attempts.show_progress = !silent_;
-  inputs.attempts.installing_text = startup::Strings().Get("Installing") + L"...";
-  inputs.attempts.stage_interval_ms = StageIntervalFromConfig();
-  inputs.silent = silent_;
-  const auto companion = options_.find("recommendChk");
-  inputs.companion_accepted = companion != options_.end() && companion->second == L"true";
+  inputs.attempts.show_progress = !Silent();
+  inputs.attempts.installing_text = settings_.texts.installing;
+  inputs.attempts.stage_interval_ms = settings_.stage_interval_ms;
+  inputs.silent = Silent();
+  const auto companion = settings_.options.find("recommendChk");
+  inputs.companion_accepted = companion != settings_.options.end() && companion->second == L"true";
   inputs.companion_url = platform::AnsiToWide(release_.tuijian);
   inputs.refer_number = platform::AnsiToWide(release_.referNumber);
-  inputs.own_executable = platform::ExecutablePath();
+  inputs.own_executable = settings_.own_executable;
   return inputs;
 }
 
@@ -434,10 +428,12 @@ PipelineResult CDownloadPipeline::Install() {
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
   }
   const std::wstring setup_log =
-      SetupLogLocationFromConfig(release_.writeLogSwitch, run_folder_.path());
+      SetupLogLocation(release_.writeLogSwitch, run_folder_.path(), settings_.setup_log_name);
   if (!setup_log.empty()) startup::Log("Setup log of the installer: %s\n", setup_log);
-  const InstallerCommandLine command_line = BuildInstallerCommandLine(
-      InstallerInputsFromStores(options_, silent_, setup_log, PlayerDownloadUrl()));
+  InstallerInputs installer = settings_.installer;
+  installer.setup_log_path = setup_log;
+  installer.player_download_url = PlayerDownloadUrl();
+  const InstallerCommandLine command_line = BuildInstallerCommandLine(installer);
   if (!command_line.ok) {
     const int32_t code = FailureNumber(PipelineFailure::Install(kInstallFolderRefused));
     startup::Log("Install refused: %s\n", command_line.error);
@@ -453,7 +449,7 @@ PipelineResult CDownloadPipeline::Install() {
   ReleaseVerifiedFile();
   switch (step.end) {
     case InstallStepEnd::Installed:
-      net::Reporter().MarkInstallFinished();
+      if (settings_.report != nullptr) settings_.report->MarkInstallFinished();
       startup::Log("Install finished\n");
       return Result(PipelineEnd::Installed);
     case InstallStepEnd::Failed:
@@ -471,7 +467,7 @@ PipelineResult CDownloadPipeline::RetryLast() {
     case RetryAction::ResumeTransfer:
       return Resume();
     case RetryAction::ReturnToHome:
-      if (!silent_) view_.SwitchPage(WizardPage::Home);
+      if (!Silent()) view_.SwitchPage(WizardPage::Home);
       return Result(PipelineEnd::ReturnToHome);
     case RetryAction::RestartPipeline:
       return RunFromStart();
@@ -480,7 +476,7 @@ PipelineResult CDownloadPipeline::RetryLast() {
 }
 
 PipelineResult CDownloadPipeline::Resume() {
-  if (!silent_) view_.SwitchPage(WizardPage::Progress);
+  if (!Silent()) view_.SwitchPage(WizardPage::Progress);
   if (!downloader_) return Result(PipelineEnd::NothingToResume);
   cancel_ = false;
   quit_ = false;
@@ -509,7 +505,7 @@ PipelineResult CDownloadPipeline::RunFromStart() {
 PipelineResult CDownloadPipeline::InstallVerifiedAgain() {
   cancel_ = false;
   quit_ = false;
-  if (!silent_) view_.SwitchPage(WizardPage::Progress);
+  if (!Silent()) view_.SwitchPage(WizardPage::Progress);
   // The copy was let go after the last attempt: verify the source again.
   if (!verified_file_.IsValid() && (source_path_.empty() || !digestMatches(source_path_))) {
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
@@ -531,7 +527,7 @@ void CDownloadPipeline::ReportProgress(const net::DownloadProgress& progress) {
   if (!percent) return;
   view_.Progress(*percent);
   view_.TransferBytes(done + downloaded, total);
-  view_.TipText(startup::Strings().Get("Downloading") + L":" +
+  view_.TipText(settings_.texts.downloading + L":" +
                 net::FormatSizeText(static_cast<int64_t>(done + downloaded)) + L"/" +
                 net::FormatSizeText(static_cast<int64_t>(total)));
 }

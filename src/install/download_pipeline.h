@@ -1,9 +1,9 @@
 // The download and install worker: the release record, a verified installer
 // already on disk or a download (alternate sources, resume), the digest
 // check, then the install step. The download page of the wizard and the
-// unattended run both drive it; everything window-side arrives through the
-// constructor (the home page's release record, the option map, the view),
-// and the failure pages' retries are plain methods.
+// unattended run both drive it; everything it needs arrives through the
+// constructor (the home page's release record, the settings read once where
+// the run starts, the view), and the failure pages' retries are plain methods.
 #pragma once
 
 #include <atomic>
@@ -17,6 +17,7 @@
 
 #include "install/install_step.h"
 #include "install/pipeline_failure.h"
+#include "install/pipeline_settings.h"
 #include "install/pipeline_view.h"
 #include "net/download_helper.h"
 #include "net/release_client.h"
@@ -28,10 +29,6 @@ namespace install {
 // The home page's release record, taken at the start of every run; a record
 // with status -1 (or no source at all) makes the run ask the server itself.
 using ReleaseSource = std::function<net::ReleaseInfo()>;
-
-// Option map of the first page: "DIR", "LANG", "recommendChk", and further
-// installer options passed on as key=value.
-using OptionMap = std::map<std::string, std::wstring>;
 
 enum class PipelineEnd {
   Installed,        // the installer succeeded
@@ -75,8 +72,8 @@ class CDownloadPipeline {
   // `view` may be called from worker threads and must outlive the pipeline.
   // A handler run during those waits may ask for run, install or a retry
   // again: that is refused (logged, PipelineEnd::Refused), never nested.
-  CDownloadPipeline(ReleaseSource release_source, OptionMap options, IPipelineView& view,
-                    bool silent, PipelineHooks hooks = {}, PipelineTuning tuning = {});
+  CDownloadPipeline(ReleaseSource release_source, PipelineSettings settings, IPipelineView& view,
+                    PipelineHooks hooks = {}, PipelineTuning tuning = {});
   ~CDownloadPipeline();
   CDownloadPipeline(const CDownloadPipeline&) = delete;
   CDownloadPipeline& operator=(const CDownloadPipeline&) = delete;
@@ -129,7 +126,7 @@ class CDownloadPipeline {
   // leave the folder are replaced.
   [[nodiscard]] static std::wstring InstallerFileName(const std::wstring& product_name,
                                                       const std::wstring& download_version,
-                                                      bool vexa);
+                                                      Edition edition);
   // "win_<product>_<DOWNLOAD_VERSION>" for the User-Agent header: control
   // characters from the command line cannot start another header line.
   [[nodiscard]] static std::string UserAgentText(const std::wstring& product_name,
@@ -171,10 +168,11 @@ class CDownloadPipeline {
   void ReleaseVerifiedFile();
   [[nodiscard]] uint64_t LargestCandidateSize() const;
 
+  [[nodiscard]] bool Silent() const { return settings_.mode == PipelineMode::Silent; }
+
   ReleaseSource release_source_;
-  OptionMap options_;
+  const PipelineSettings settings_;
   IPipelineView& view_;
-  const bool silent_;
   PipelineHooks hooks_;
   PipelineTuning tuning_;
 
@@ -183,7 +181,6 @@ class CDownloadPipeline {
   std::string transfer_url_;  // the source of the current downloader
   int first_source_ = 0;      // index of the first non-empty download URL
   std::string user_agent_;
-  int32_t thread_count_ = 1;
   std::optional<PipelineFailure> last_failure_;  // of the download failure page
   std::wstring file_name_;
   std::wstring installer_path_;  // download target

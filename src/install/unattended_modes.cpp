@@ -34,7 +34,9 @@ OptionMap UnattendedOptions(const std::string& language) {
 
 PipelineResult RunUnattendedInstall(const std::string& language) {
   HeadlessPipelineView view;
-  CDownloadPipeline pipeline(ReleaseSource(), UnattendedOptions(language), view, true);
+  CDownloadPipeline pipeline(
+      ReleaseSource(), PipelineSettingsFromStores(UnattendedOptions(language), PipelineMode::Silent),
+      view);
   const PipelineResult result = pipeline.run();
   startup::Log("Unattended install ended: %s, code %d\n", EndName(result.end), result.failure_code);
   return result;
@@ -47,6 +49,7 @@ CompanionFetchEnd RunCompanionFetch(const std::wstring& refer_number, const std:
     return CompanionFetchEnd::Refused;
   }
   net::CDownloadHelper downloader;
+  downloader.SetTlsSettings(net::TlsSettingsFromConfig());
   const net::DownloadOutcome outcome =
       downloader.StartDownload(url, target, std::string(), kCompanionConnections, nullptr, nullptr);
   if (!outcome.Ok()) {

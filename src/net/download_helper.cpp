@@ -197,7 +197,7 @@ void CDownloadHelper::WorkerBody(platform::Signal& ranges_started, TransferWatch
 
 DownloadOutcome CDownloadHelper::PrepareTempFile() {
   if (stop_requested_) return Failed(DownloadStage::SizeProbe, DownloadCause::Stopped);
-  const SizeProbe probe = ProbeFileSize(url_, user_agent_, &stop_requested_);
+  const SizeProbe probe = ProbeFileSize(url_, user_agent_, tls_, &stop_requested_);
   if (stop_requested_) return Failed(DownloadStage::SizeProbe, DownloadCause::Stopped);
   if (probe.size <= 0) {
     startup::Log("get the filesize error...\n");
@@ -268,7 +268,7 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
     request.url = url_;
     request.temp_path = temp_path_;
     request.user_agent = user_agent_;
-    request.tls = TlsSettingsFromConfig();
+    request.tls = tls_;
     request.connect_timeout_seconds = connect_timeout_seconds_;
     request.expected_total = remote_file_len_;
     request.buffer_bytes = ReceiveBufferFor(ranges_.size());

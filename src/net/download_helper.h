@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "net/download_outcome.h"
+#include "net/http_client.h"
 #include "net/transfer_watch.h"
 #include "platform/unique_resource.h"
 
@@ -69,6 +70,8 @@ class CDownloadHelper {
   [[nodiscard]] int64_t remoteFileLen() const { return remote_file_len_; }
   [[nodiscard]] const DownloadOutcome& result() const { return result_; }
 
+  // The certificate checks of every request; by default the system's trusted roots.
+  void SetTlsSettings(const TlsSettings& tls) { tls_ = tls; }
   // Tuning for tests: a short stall limit and connect time-out.
   void SetStallLimitSeconds(int seconds) { stall_limit_seconds_ = seconds; }
   void SetConnectTimeoutSeconds(long seconds) { connect_timeout_seconds_ = seconds; }
@@ -110,6 +113,7 @@ class CDownloadHelper {
   std::atomic<bool> stop_requested_{false};  // written by StopDownload (any thread)
   std::atomic<DWORD> write_error_{0};        // written by range threads
   platform::UniqueHandle file_;
+  TlsSettings tls_;
   int stall_limit_seconds_ = 120;
   long connect_timeout_seconds_ = 30;
   std::thread worker_;

@@ -204,6 +204,11 @@ int PostForm(const PostRequest& request, std::string& reply) {
 
 SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
                         const std::atomic<bool>* cancel) {
+  return ProbeFileSize(url, user_agent, TlsSettingsFromConfig(), cancel);
+}
+
+SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
+                        const TlsSettings& tls, const std::atomic<bool>* cancel) {
   InitializeTransfers();
   startup::Log("GetDownloadFileSize Start\n");
   SizeProbe probe;
@@ -217,7 +222,7 @@ SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
   (void)curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, "GET");
   (void)curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
   (void)curl_easy_setopt(e, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
-  ApplyTransferSafety(e, TlsSettingsFromConfig());
+  ApplyTransferSafety(e, tls);
   (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kTransferTimeoutSeconds);
   (void)curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
   (void)curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);

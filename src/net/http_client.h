@@ -61,6 +61,10 @@ struct SizeProbe {
 };
 // Headers-only GET: only a 2xx answer with a positive length counts.
 [[nodiscard]] SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
+                                      const TlsSettings& tls,
+                                      const std::atomic<bool>* cancel = nullptr);
+// The same with the configuration's TLS settings.
+[[nodiscard]] SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
                                       const std::atomic<bool>* cancel = nullptr);
 // The plain form: the length, or 0.
 [[nodiscard]] int64_t GetDownloadFileSize(const std::string& url, const std::string& user_agent);

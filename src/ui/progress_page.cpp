@@ -59,8 +59,10 @@ void ProgressPage::Start(const install::OptionMap& options, install::ReleaseSour
   PrepareTab();
   install::PipelineHooks hooks;
   hooks.show_ads = [this](const std::string& url) { return ads_.Load(url); };
-  pipeline_ = std::make_unique<install::CDownloadPipeline>(std::move(release_source), options, view_,
-                                                           false, std::move(hooks), tuning_);
+  pipeline_ = std::make_unique<install::CDownloadPipeline>(
+      std::move(release_source),
+      install::PipelineSettingsFromStores(options, install::PipelineMode::Interactive), view_,
+      std::move(hooks), tuning_);
   RunStep(&install::CDownloadPipeline::run);
 }
 

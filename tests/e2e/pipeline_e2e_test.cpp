@@ -60,6 +60,11 @@ install::OptionMap Options(const Scene& scene) {
   return {{"DIR", scene.InstallFolder()}, {"LANG", L"English"}, {"recommendChk", L"false"}};
 }
 
+// As the wizard's install reads them, from the stores the scene set up.
+install::PipelineSettings Settings(const Scene& scene) {
+  return install::PipelineSettingsFromStores(Options(scene), install::PipelineMode::Interactive);
+}
+
 TEST(PipelineEndToEndTest, UpdateRemovesThePreviousGenerationAndShowsTheFinishPage) {
   REQUIRE_FIXTURE();
   Scene scene;
@@ -87,7 +92,7 @@ TEST(PipelineEndToEndTest, UpdateRemovesThePreviousGenerationAndShowsTheFinishPa
   };
   net::ReleaseInfo record = HomePageRecord(scene);
   record.url = "http://127.0.0.1:9/ads";
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false, hooks);
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view, hooks);
   const install::PipelineResult result = pipeline.run();
   EXPECT_EQ(result.end, PipelineEnd::Installed);
   EXPECT_EQ(ads_url, record.url);
@@ -120,7 +125,7 @@ TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop)
   scene.ScriptReleaseNaming("", scene.md5());
   scene.InstallerSucceeds();
   install_test::RecordingView view;
-  CDownloadPipeline pipeline(install::ReleaseSource(), Options(scene), view, false);
+  CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
   // The answer names no download: nothing to do but report 999.
   install::PipelineResult result = pipeline.run();
   EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
@@ -150,7 +155,7 @@ TEST(PipelineEndToEndTest, EmptyConfigurationValuesLeaveTheServersAnswer) {
   scene.ScriptReleaseNaming(scene.GoodUrl(), scene.md5(), "false");
   scene.InstallerSucceeds();
   install_test::RecordingView view;
-  CDownloadPipeline pipeline(install::ReleaseSource(), Options(scene), view, false);
+  CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
   const install::PipelineResult result = pipeline.run();
   EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
   EXPECT_EQ(pipeline.releaseInfo().downloadUrl[0], scene.GoodUrl());
@@ -173,7 +178,7 @@ TEST(PipelineEndToEndTest, WithoutExedirTheDownloadStaysInTheRunsOwnFolder) {
   install_test::RecordingView view;
   std::wstring downloaded;
   {
-    CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false);
+    CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Settings(scene), view);
     const install::PipelineResult result = pipeline.run();
     EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
     downloaded = pipeline.installerPath();
@@ -199,7 +204,7 @@ TEST(PipelineEndToEndTest, TemporaryFileFailureStartsOverOnceThenFails) {
   install_test::RecordingView view;
   net::ReleaseInfo record = HomePageRecord(scene);
   record.downloadUrl[1] = scene.GoodUrl();  // not an alternate for a local failure
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   const std::string before = test_support::ReadBytes(startup::MainLog().path());
   const install::PipelineResult result = pipeline.run();
   EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
@@ -221,7 +226,7 @@ TEST(PipelineEndToEndTest, InstallAgainVerifiesTheDownloadAgainAndRunsIt) {
   InProcess stores(scene);
   scene.InstallerSucceeds(L"5,5,5,5,0");  // four failures, then it works
   install_test::RecordingView view;
-  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false);
+  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Settings(scene), view);
   install::PipelineResult result = pipeline.run();
   EXPECT_EQ(result.end, PipelineEnd::InstallFailure);
   EXPECT_EQ(result.failure_code, 6005);
@@ -258,7 +263,7 @@ TEST(PipelineEndToEndTest, CancelDuringTheDownloadStartsNothingFurther) {
   install_test::RecordingView view;
   net::ReleaseInfo record = HomePageRecord(scene);
   record.downloadUrl[0] = scene.GoodUrl("?rate=40000");  // several seconds
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   g_cancel_target = &pipeline;
   // The user's quit arrives through the UI thread's messages during the transfer.
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, &CancelOnTimer);
@@ -284,7 +289,7 @@ TEST(PipelineEndToEndTest, RequestsDuringARunAreRefusedNotNested) {
   install_test::RecordingView view;
   net::ReleaseInfo record = HomePageRecord(scene);
   record.downloadUrl[0] = scene.GoodUrl("?rate=40000");  // several seconds
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   g_cancel_target = &pipeline;
   g_nested_ends.clear();
   const std::string before = test_support::ReadBytes(startup::MainLog().path());
@@ -321,7 +326,7 @@ TEST(PipelineEndToEndTest, QuitDuringTheDownloadEndsTheRunAndLeavesTheQuitQueued
   net::ReleaseInfo record = HomePageRecord(scene);
   record.downloadUrl[0] = scene.GoodUrl("?rate=40000");  // several seconds
   record.downloadUrl[1] = scene.GoodUrl();                // never an alternate for a quit
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   // The window closes while the transfer runs: its wait sees the quit request.
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
@@ -351,7 +356,7 @@ TEST(PipelineEndToEndTest, QuitBeforeTheInstallStepStartsNoInstaller) {
     ::PostQuitMessage(8);  // the window closes while the ads page loads
     return true;
   };
-  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false,
+  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Settings(scene), view,
                              hooks);
   const install::PipelineResult result = pipeline.run();
   EXPECT_EQ(result.end, PipelineEnd::QuitRequested);
@@ -381,7 +386,7 @@ TEST(PipelineEndToEndTest, FailedReleaseQueryShowsItsCodeAndTransfersNothing) {
   install_test::RecordingView view;
   net::ReleaseInfo record = HomePageRecord(scene);
   record.status = 2;
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   const install::PipelineResult result = pipeline.run();
   EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
   EXPECT_EQ(result.failure_code, 1002);
@@ -403,7 +408,7 @@ TEST(PipelineEndToEndTest, RetryAfterARangeFailureResumesTheKeptRanges) {
   // Every ranged answer breaks off after 90000 bytes: only continuing the
   // ranges on disk ever gets the whole file.
   record.downloadUrl[0] = scene.GoodUrl("?drop=90000");
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   install::PipelineResult result = pipeline.run();
   ASSERT_EQ(result.end, PipelineEnd::DownloadFailure);
   EXPECT_EQ(result.failure_code / 100, 33) << result.failure_code;

@@ -415,15 +415,18 @@ TEST_F(DownloadTest, AFullDiskFailsEarlyOrCleanly) {
 }
 
 TEST_F(DownloadTest, CertificatesAreCheckedOnEveryTransfer) {
-  const net_test::ScopedConfig config({{"CaFile", net_test::TestCaFile()}});
+  TlsSettings tls;
+  tls.ca_file = net_test::TestCaFile();  // the test authority stands in for the system's roots
   {
     CDownloadHelper helper;
+    helper.SetTlsSettings(tls);
     ASSERT_EQ(Text(Fetch(helper, net_test::HttpsBase("https") + "/files/small.bin", 3)), "ok");
     EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
   }
   ::DeleteFileW(target_.c_str());
   for (const char* kind : {"untrusted", "wronghost"}) {
     CDownloadHelper helper;
+    helper.SetTlsSettings(tls);
     const std::string result = Text(Fetch(helper, net_test::HttpsBase(kind) + "/files/small.bin", 3));
     EXPECT_TRUE(result == "size probe: libcurl 35" || result == "size probe: libcurl 60")
         << kind << " gave " << result;

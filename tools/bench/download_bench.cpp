@@ -42,6 +42,7 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"download" && argc == 5) {
     net::InitializeTransfers();
     net::CDownloadHelper helper;
+    helper.SetTlsSettings(net::TlsSettingsFromConfig());
     ::QueryPerformanceCounter(&start);
     const net::DownloadOutcome outcome = helper.StartDownload(
         platform::WideToUtf8(argv[2]), argv[3], "", std::wcstol(argv[4], nullptr, 10), nullptr, nullptr);
