@@ -80,7 +80,7 @@ int32_t CDownloadPipeline::ThreadCountFromText(const std::wstring& text) {
   return value >= 1 && value <= 100 ? value : 1;
 }
 
-void CDownloadPipeline::cancel() {
+void CDownloadPipeline::Cancel() {
   cancel_ = true;
   if (downloader_) downloader_->StopDownload();
 }
@@ -114,12 +114,12 @@ PipelineResult CDownloadPipeline::DownloadFailure(const PipelineFailure& failure
 }
 
 uint64_t CDownloadPipeline::LargestCandidateSize() const {
-  const int64_t largest =
-      std::max({release_.fileSize[0], release_.fileSize[1], release_.fileSize[2]});
+  int64_t largest = 0;
+  for (const net::DownloadSource& source : release_.sources) largest = std::max(largest, source.size);
   return largest > 0 ? static_cast<uint64_t>(largest) : 0;
 }
 
-bool CDownloadPipeline::loadRelease() {
+bool CDownloadPipeline::LoadRelease() {
   release_ = release_source_ ? release_source_() : net::ReleaseInfo{};
   if (release_.status != net::kReleaseNotQueried) return release_.status == net::kReleaseOk;
   // No record (unattended, or the home page never asked): ask now, exactly as
@@ -129,8 +129,8 @@ bool CDownloadPipeline::loadRelease() {
       language == settings_.options.end() ? std::string() : platform::WideToAnsi(language->second);
   startup::Log("No release record: asking the release server (lang %s)\n", language_key);
   release_ = net::CheckReleaseFromConfiguration(language_key);
-  const bool any_source = !release_.downloadUrl[0].empty() || !release_.downloadUrl[1].empty() ||
-                          !release_.downloadUrl[2].empty();
+  const bool any_source = std::any_of(release_.sources.begin(), release_.sources.end(),
+                                     [](const net::DownloadSource& source) { return !source.url.empty(); });
   if (release_.status == net::kReleaseOk && !any_source) {
     // Nothing to download: the same code as a run without any record.
     startup::Log("The release answer names no download\n");
@@ -150,9 +150,9 @@ PipelineResult CDownloadPipeline::Exclusive(const char* what, Body body) {
   return result;
 }
 
-PipelineResult CDownloadPipeline::run() { return Exclusive("run", &CDownloadPipeline::Run); }
-PipelineResult CDownloadPipeline::install() {
-  return Exclusive("install", &CDownloadPipeline::Install);
+PipelineResult CDownloadPipeline::Run() { return Exclusive("run", &CDownloadPipeline::DoRun); }
+PipelineResult CDownloadPipeline::Install() {
+  return Exclusive("install", &CDownloadPipeline::DoInstall);
 }
 PipelineResult CDownloadPipeline::Retry() { return Exclusive("Retry", &CDownloadPipeline::RetryLast); }
 PipelineResult CDownloadPipeline::ResumeTransfer() {
@@ -165,13 +165,13 @@ PipelineResult CDownloadPipeline::InstallAgain() {
   return Exclusive("InstallAgain", &CDownloadPipeline::InstallVerifiedAgain);
 }
 
-PipelineResult CDownloadPipeline::Run() {
+PipelineResult CDownloadPipeline::DoRun() {
   if (settings_.report != nullptr) settings_.report->MarkInstallStarted();
   downloader_.reset();
   ReleaseVerifiedFile();
   transfers_.clear();
   if (!Silent()) view_.SwitchPage(WizardPage::Progress);
-  if (!loadRelease()) return DownloadFailure(PipelineFailure::Release(release_.status));
+  if (!LoadRelease()) return DownloadFailure(PipelineFailure::Release(release_.status));
   if (CancelRequested("after the release query")) return Stopped();
   if (release_.md5.empty()) {
     startup::Log("No expected digest in the release answer or URLMD5: nothing can be verified, "
@@ -186,8 +186,8 @@ PipelineResult CDownloadPipeline::Run() {
 
   startup::Log("check exists Start\n");
   user_agent_ = UserAgentText(settings_.product_name, settings_.download_version);
-  prepareFiles();
-  if (!need_download_) return Install();
+  PrepareFiles();
+  if (!need_download_) return DoInstall();
   startup::Log("check exists end\n");
   if (installer_path_.empty()) {
     startup::Log("No folder of our own to download into\n");
@@ -198,29 +198,27 @@ PipelineResult CDownloadPipeline::Run() {
 
   startup::Log("CDownloadHelper start\n");
   net::DownloadOutcome outcome = FirstSource();
-  if (!outcome.Ok() && !CancelRequested("after the first source")) outcome = tryAlternateSources(outcome);
+  if (!outcome.Ok() && !CancelRequested("after the first source")) outcome = TryAlternateSources(outcome);
   if (CancelRequested("after the download")) return Stopped();
   if (!outcome.Ok()) return DownloadFailure(PipelineFailure::Transfer(outcome));
   return VerifyAndInstall();
 }
 
-net::DownloadOutcome CDownloadPipeline::Transfer(const std::string& url, bool new_downloader) {
-  if (new_downloader || !downloader_) {
-    downloader_.reset();  // never stale ranges over a re-created temporary file
-    downloader_ = std::make_unique<net::CDownloadHelper>();
-    downloader_->SetTlsSettings(settings_.tls);
-    downloader_->SetStallLimitSeconds(tuning_.stall_limit_seconds);
-    downloader_->SetConnectTimeoutSeconds(tuning_.connect_timeout_seconds);
-  }
+net::DownloadOutcome CDownloadPipeline::Transfer(const std::string& url) {
+  downloader_.reset();  // never stale ranges over a re-created temporary file
+  downloader_ = std::make_unique<net::CDownloadHelper>();
+  downloader_->SetTlsSettings(settings_.tls);
+  downloader_->SetStallLimitSeconds(tuning_.stall_limit_seconds);
+  downloader_->SetConnectTimeoutSeconds(tuning_.connect_timeout_seconds);
   transfer_url_ = url;
   const uint64_t started = ::GetTickCount64();
   const net::DownloadOutcome outcome = downloader_->StartDownload(
       url, installer_path_, user_agent_, settings_.thread_count, &CDownloadPipeline::OnProgress, this);
   if (outcome.Ok()) {
-    downloaded_path_ = downloader_->finalPath();
-    transfers_.push_back({url, downloader_->remoteFileLen(), ::GetTickCount64() - started});
+    downloaded_path_ = downloader_->FinalPath();
+    transfers_.push_back({url, downloader_->RemoteFileLength(), ::GetTickCount64() - started});
     startup::Log("Downloaded %s bytes from %s in %s ms to %s\n",
-                 std::to_string(downloader_->remoteFileLen()), url,
+                 std::to_string(downloader_->RemoteFileLength()), url,
                  std::to_string(transfers_.back().milliseconds), downloaded_path_);
   }
   return outcome;
@@ -229,9 +227,10 @@ net::DownloadOutcome CDownloadPipeline::Transfer(const std::string& url, bool ne
 net::DownloadOutcome CDownloadPipeline::FirstSource() {
   // The first named source; an empty first URL is no source at all.
   first_source_ = 0;
-  while (first_source_ < 2 && release_.downloadUrl[first_source_].empty()) ++first_source_;
-  const std::string url = release_.downloadUrl[first_source_];
-  net::DownloadOutcome outcome = Transfer(url, true);
+  const size_t last = release_.sources.size() - 1;
+  while (first_source_ < last && release_.sources[first_source_].url.empty()) ++first_source_;
+  const std::string url = release_.sources[first_source_].url;
+  net::DownloadOutcome outcome = Transfer(url);
   if (outcome.Ok() || CancelRequested("after the first transfer")) return outcome;
   if (outcome.IsRangeFailure()) {
     // The ranges on disk are good: continue them rather than start over.
@@ -239,50 +238,50 @@ net::DownloadOutcome CDownloadPipeline::FirstSource() {
     const uint64_t started = ::GetTickCount64();
     outcome = downloader_->ResumeTransfer();
     if (outcome.Ok()) {
-      downloaded_path_ = downloader_->finalPath();
-      transfers_.push_back({url, downloader_->remoteFileLen(), ::GetTickCount64() - started});
+      downloaded_path_ = downloader_->FinalPath();
+      transfers_.push_back({url, downloader_->RemoteFileLength(), ::GetTickCount64() - started});
       startup::Log("Resumed download of %s complete: %s\n", url, downloaded_path_);
     }
   } else if (outcome.IsTempFileFailure()) {
     startup::Log("First source failed with %d: starting again\n", DownloaderNumber(outcome));
-    outcome = Transfer(url, true);
+    outcome = Transfer(url);
   }
   return outcome;
 }
 
-net::DownloadOutcome CDownloadPipeline::tryAlternateSources(const net::DownloadOutcome& first) {
+net::DownloadOutcome CDownloadPipeline::TryAlternateSources(const net::DownloadOutcome& first) {
   net::DownloadOutcome outcome = first;
   if (outcome.Ok() || CancelRequested("before the alternate sources")) return outcome;
   if (outcome.IsResolveFailure() && !startup::CheckInternet()) return outcome;
-  for (int i = first_source_ + 1; i <= 2; ++i) {
+  for (size_t i = first_source_ + 1; i < release_.sources.size(); ++i) {
     if (!outcome.IsResolveFailure() && !outcome.IsTimeOut() && !outcome.IsConnectFailure()) break;
     if (CancelRequested("before an alternate source")) break;
-    const std::string& url = release_.downloadUrl[i];
+    const std::string& url = release_.sources[i].url;
     if (url.empty()) continue;  // an empty alternate is no source
-    startup::Log("Trying alternate source %d after %d\n", i, DownloaderNumber(outcome));
-    outcome = Transfer(url, true);
+    startup::Log("Trying alternate source %d after %d\n", static_cast<int>(i), DownloaderNumber(outcome));
+    outcome = Transfer(url);
   }
   return outcome;
 }
 
 PipelineResult CDownloadPipeline::VerifyAndInstall() {
   int redownloads = 0;
-  bool matches = digestMatches(downloaded_path_);
+  bool matches = DigestMatches(downloaded_path_);
   while (!matches && redownloads < kDigestRedownloads) {
     if (CancelRequested("after the digest check")) return Stopped();
     ++redownloads;
     startup::Log("Digest mismatch: download %d again from %s\n", redownloads, transfer_url_);
-    if (!Transfer(transfer_url_, true).Ok()) continue;
+    if (!Transfer(transfer_url_).Ok()) continue;
     if (CancelRequested("after the download")) return Stopped();
-    matches = digestMatches(downloaded_path_);
+    matches = DigestMatches(downloaded_path_);
   }
   if (CancelRequested("after the digest check")) return Stopped();
   if (!matches) return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
   bytes_done_ += LargestCandidateSize();
-  return Install();
+  return DoInstall();
 }
 
-void CDownloadPipeline::prepareFiles() {
+void CDownloadPipeline::PrepareFiles() {
   bytes_done_ = 0;
   bytes_total_ = 0;
   file_name_ = InstallerFileName(settings_.product_name, settings_.download_version,
@@ -294,7 +293,7 @@ void CDownloadPipeline::prepareFiles() {
   std::vector<std::wstring> folders;
   if (!folder1.empty()) folders.push_back(folder1);
   folders.push_back(folder2);
-  need_download_ = !findVerifiedCopy(folders, file_name_);
+  need_download_ = !FindVerifiedCopy(folders, file_name_);
   // A copy found in the temporary folder is only read; a new download never
   // goes there under a name others can predict, but into our own folder.
   download_folder_error_ = 0;
@@ -304,7 +303,7 @@ void CDownloadPipeline::prepareFiles() {
   if (need_download_) bytes_total_ += LargestCandidateSize();
 }
 
-bool CDownloadPipeline::findVerifiedCopy(const std::vector<std::wstring>& folders,
+bool CDownloadPipeline::FindVerifiedCopy(const std::vector<std::wstring>& folders,
                                          const std::wstring& file_name) {
   for (const std::wstring& folder : folders) {
     const std::wstring path = folder + file_name;
@@ -312,7 +311,7 @@ bool CDownloadPipeline::findVerifiedCopy(const std::vector<std::wstring>& folder
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       continue;
     }
-    if (digestMatches(path)) {
+    if (DigestMatches(path)) {
       startup::Log("Verified installer found: %s\n", path);
       return true;
     }
@@ -350,7 +349,7 @@ void CDownloadPipeline::ReleaseVerifiedFile() {
   verified_path_.clear();
 }
 
-bool CDownloadPipeline::digestMatches(const std::wstring& path) {
+bool CDownloadPipeline::DigestMatches(const std::wstring& path) {
   ReleaseVerifiedFile();
   if (release_.md5.empty()) {
     startup::Log("No expected digest: the file cannot be verified\n");
@@ -398,7 +397,7 @@ std::wstring CDownloadPipeline::PlayerDownloadUrl() const {
   net::CReleaseClient client;
   const net::ReleaseInfo player =
       client.QueryReleaseInfo(settings_.player_release_url, {}, {}, {});
-  return platform::AnsiToWide(player.downloadUrl[0]);
+  return platform::AnsiToWide(player.sources[0].url);
 }
 
 InstallStepInputs CDownloadPipeline::StepInputs(const std::wstring& command_line,
@@ -422,7 +421,7 @@ InstallStepInputs CDownloadPipeline::StepInputs(const std::wstring& command_line
   return inputs;
 }
 
-PipelineResult CDownloadPipeline::Install() {
+PipelineResult CDownloadPipeline::DoInstall() {
   if (!verified_file_.IsValid() || verified_path_.empty()) {
     startup::Log("Install: no verified installer\n");
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
@@ -485,21 +484,21 @@ PipelineResult CDownloadPipeline::Resume() {
   if (CancelRequested("after the resumed download")) return Stopped();
   bool matches = false;
   if (outcome.Ok()) {
-    downloaded_path_ = downloader_->finalPath();
-    transfers_.push_back({transfer_url_, downloader_->remoteFileLen(), ::GetTickCount64() - started});
-    matches = digestMatches(downloaded_path_);
+    downloaded_path_ = downloader_->FinalPath();
+    transfers_.push_back({transfer_url_, downloader_->RemoteFileLength(), ::GetTickCount64() - started});
+    matches = DigestMatches(downloaded_path_);
   }
   if (CancelRequested("after the digest check")) return Stopped();
   const ResumeDecision decision = DecideAfterResume(outcome, matches);
   if (decision.next != AfterResume::Install) return DownloadFailure(decision.failure);
   bytes_done_ += LargestCandidateSize();
-  return Install();
+  return DoInstall();
 }
 
 PipelineResult CDownloadPipeline::RunFromStart() {
   cancel_ = false;
   quit_ = false;
-  return Run();
+  return DoRun();
 }
 
 PipelineResult CDownloadPipeline::InstallVerifiedAgain() {
@@ -507,10 +506,10 @@ PipelineResult CDownloadPipeline::InstallVerifiedAgain() {
   quit_ = false;
   if (!Silent()) view_.SwitchPage(WizardPage::Progress);
   // The copy was let go after the last attempt: verify the source again.
-  if (!verified_file_.IsValid() && (source_path_.empty() || !digestMatches(source_path_))) {
+  if (!verified_file_.IsValid() && (source_path_.empty() || !DigestMatches(source_path_))) {
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
   }
-  return Install();
+  return DoInstall();
 }
 
 void CDownloadPipeline::OnProgress(void* context, const net::DownloadProgress* progress) {

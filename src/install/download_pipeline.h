@@ -70,7 +70,7 @@ class CDownloadPipeline {
  public:
   // Everything here runs on the UI thread (its waits dispatch messages);
   // `view` may be called from worker threads and must outlive the pipeline.
-  // A handler run during those waits may ask for run, install or a retry
+  // A handler run during those waits may ask for Run, Install or a retry
   // again: that is refused (logged, PipelineEnd::Refused), never nested.
   CDownloadPipeline(ReleaseSource release_source, PipelineSettings settings, IPipelineView& view,
                     PipelineHooks hooks = {}, PipelineTuning tuning = {});
@@ -79,30 +79,30 @@ class CDownloadPipeline {
   CDownloadPipeline& operator=(const CDownloadPipeline&) = delete;
 
   // From the release record to the end of the install step.
-  PipelineResult run();
+  PipelineResult Run();
   // The uninstall-and-install step on the verified installer.
-  PipelineResult install();
+  PipelineResult Install();
   // UI thread (a handler run during one of the waits): no further transfer,
   // digest or install attempt starts; a running installer is left to finish.
-  void cancel();
+  void Cancel();
 
   // Takes the home page's record; without one (status -1) asks the release
   // server as the home page would. False when there is no usable release.
-  [[nodiscard]] bool loadRelease();
+  [[nodiscard]] bool LoadRelease();
   // The installer's file name, the download target, whether a verified copy
   // was found, and the byte count 100 % stands for.
-  void prepareFiles();
+  void PrepareFiles();
   // The first folder holding `file_name` whose digest matches; the verified
   // file becomes the one installed.
-  [[nodiscard]] bool findVerifiedCopy(const std::vector<std::wstring>& folders,
+  [[nodiscard]] bool FindVerifiedCopy(const std::vector<std::wstring>& folders,
                                       const std::wstring& file_name);
   // Copies `path` into this run's own folder, holds the copy open against
   // writes and deletion, and compares its MD5 with the release's. On a match
   // that copy is what gets installed. An empty expected digest or an
   // unreadable file never matches.
-  [[nodiscard]] bool digestMatches(const std::wstring& path);
+  [[nodiscard]] bool DigestMatches(const std::wstring& path);
   // Tries the alternate URLs after an unreachable first source.
-  [[nodiscard]] net::DownloadOutcome tryAlternateSources(const net::DownloadOutcome& first);
+  [[nodiscard]] net::DownloadOutcome TryAlternateSources(const net::DownloadOutcome& first);
 
   // The failure pages' retries.
   PipelineResult Retry();            // what "try again" does for the last code
@@ -111,16 +111,16 @@ class CDownloadPipeline {
   PipelineResult InstallAgain();     // the install step on the verified file
 
   // The download failure page's code, 0 before any failure.
-  [[nodiscard]] int32_t lastErrorCode() const {
+  [[nodiscard]] int32_t LastErrorCode() const {
     return last_failure_ ? FailureNumber(*last_failure_) : 0;
   }
-  [[nodiscard]] const std::optional<PipelineFailure>& lastFailure() const { return last_failure_; }
-  [[nodiscard]] const net::ReleaseInfo& releaseInfo() const { return release_; }
-  [[nodiscard]] const std::wstring& installerPath() const { return installer_path_; }
-  [[nodiscard]] const std::wstring& verifiedPath() const { return verified_path_; }
-  [[nodiscard]] bool needDownload() const { return need_download_; }
-  [[nodiscard]] uint64_t bytesTotal() const { return bytes_total_; }
-  [[nodiscard]] const std::vector<TransferRecord>& transfers() const { return transfers_; }
+  [[nodiscard]] const std::optional<PipelineFailure>& LastFailure() const { return last_failure_; }
+  [[nodiscard]] const net::ReleaseInfo& ReleaseRecord() const { return release_; }
+  [[nodiscard]] const std::wstring& InstallerPath() const { return installer_path_; }
+  [[nodiscard]] const std::wstring& VerifiedPath() const { return verified_path_; }
+  [[nodiscard]] bool NeedsDownload() const { return need_download_; }
+  [[nodiscard]] uint64_t BytesTotal() const { return bytes_total_; }
+  [[nodiscard]] const std::vector<TransferRecord>& Transfers() const { return transfers_; }
 
   // The installer's file name for a DOWNLOAD_VERSION: characters that could
   // leave the folder are replaced.
@@ -138,8 +138,8 @@ class CDownloadPipeline {
   using Body = PipelineResult (CDownloadPipeline::*)();
   // Runs `body` unless a run is already in progress.
   PipelineResult Exclusive(const char* what, Body body);
-  PipelineResult Run();
-  PipelineResult Install();
+  PipelineResult DoRun();
+  PipelineResult DoInstall();
   PipelineResult RetryLast();
   PipelineResult Resume();
   PipelineResult RunFromStart();
@@ -148,7 +148,8 @@ class CDownloadPipeline {
   static void OnProgress(void* context, const net::DownloadProgress* progress);
   void ReportProgress(const net::DownloadProgress& progress);
 
-  [[nodiscard]] net::DownloadOutcome Transfer(const std::string& url, bool new_downloader);
+  // A new downloader for `url` (never stale ranges over a re-created temporary file).
+  [[nodiscard]] net::DownloadOutcome Transfer(const std::string& url);
   [[nodiscard]] net::DownloadOutcome FirstSource();
   PipelineResult VerifyAndInstall();
   // The download failure page for `failure`: numbered and logged here.
@@ -179,7 +180,7 @@ class CDownloadPipeline {
   net::ReleaseInfo release_;
   std::unique_ptr<net::CDownloadHelper> downloader_;
   std::string transfer_url_;  // the source of the current downloader
-  int first_source_ = 0;      // index of the first non-empty download URL
+  size_t first_source_ = 0;   // index of the first non-empty download URL
   std::string user_agent_;
   std::optional<PipelineFailure> last_failure_;  // of the download failure page
   std::wstring file_name_;

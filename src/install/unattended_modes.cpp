@@ -37,7 +37,7 @@ PipelineResult RunUnattendedInstall(const std::string& language) {
   CDownloadPipeline pipeline(
       ReleaseSource(), PipelineSettingsFromStores(UnattendedOptions(language), PipelineMode::Silent),
       view);
-  const PipelineResult result = pipeline.run();
+  const PipelineResult result = pipeline.Run();
   startup::Log("Unattended install ended: %s, code %d\n", EndName(result.end), result.failure_code);
   return result;
 }
@@ -56,8 +56,8 @@ CompanionFetchEnd RunCompanionFetch(const std::wstring& refer_number, const std:
     startup::Log("CompanionFetch: download of %s failed with %d\n", url, DownloaderNumber(outcome));
     return CompanionFetchEnd::DownloadFailed;
   }
-  startup::Log("CompanionFetch: %s downloaded to %s\n", url, downloader.finalPath());
-  if (StartFetchedCompanion(downloader.finalPath()) != CompanionStart::Started) {
+  startup::Log("CompanionFetch: %s downloaded to %s\n", url, downloader.FinalPath());
+  if (StartFetchedCompanion(downloader.FinalPath()) != CompanionStart::Started) {
     return CompanionFetchEnd::StartFailed;
   }
   return CompanionFetchEnd::Started;

@@ -105,18 +105,18 @@ DownloadOutcome CDownloadHelper::StartDownload(const std::string& url, const std
   progress_callback_ = callback;
   progress_context_ = context;
   InitializeTransfers();
-  return Run(false);
+  return Run(RunKind::Start);
 }
 
 DownloadOutcome CDownloadHelper::ResumeTransfer() {
   if (RefusedWhileRunning("ResumeTransfer")) return Failed(DownloadStage::Setup, DownloadCause::Busy);
-  return Run(true);
+  return Run(RunKind::Resume);
 }
 
-DownloadOutcome CDownloadHelper::Run(bool resuming) {
+DownloadOutcome CDownloadHelper::Run(RunKind kind) {
   running_ = true;
   result_ = DownloadOutcome::Done();
-  resuming_ = resuming;
+  kind_ = kind;
   stop_requested_ = false;
   write_error_ = 0;
   // Settled before any thread starts: the watchdog's window and the worker both read it.
@@ -172,7 +172,7 @@ void CDownloadHelper::WorkerBody(platform::Signal& ranges_started, TransferWatch
     result_ = Failed(DownloadStage::Setup, DownloadCause::BadThreadCount);
     return;
   }
-  if (!resuming_ || ranges_.empty()) {
+  if (kind_ == RunKind::Start || ranges_.empty()) {
     const DownloadOutcome prepared = PrepareTempFile();
     if (!prepared.Ok()) {
       result_ = prepared;

@@ -65,10 +65,9 @@ class CDownloadHelper {
   [[nodiscard]] bool IsRunning() const { return running_; }
 
   // The name the file finally got (the target, or a numbered twin of it).
-  [[nodiscard]] const std::wstring& finalPath() const { return final_path_; }
-  [[nodiscard]] const std::wstring& tempPath() const { return temp_path_; }
-  [[nodiscard]] int64_t remoteFileLen() const { return remote_file_len_; }
-  [[nodiscard]] const DownloadOutcome& result() const { return result_; }
+  [[nodiscard]] const std::wstring& FinalPath() const { return final_path_; }
+  [[nodiscard]] const std::wstring& TempPath() const { return temp_path_; }
+  [[nodiscard]] int64_t RemoteFileLength() const { return remote_file_len_; }
 
   // The certificate checks of every request; by default the system's trusted roots.
   void SetTlsSettings(const TlsSettings& tls) { tls_ = tls; }
@@ -88,7 +87,9 @@ class CDownloadHelper {
 
  private:
   [[nodiscard]] bool RefusedWhileRunning(const char* what) const;
-  DownloadOutcome Run(bool resuming);
+  // Start: probe and make the temporary file; Resume: continue its ranges.
+  enum class RunKind : uint8_t { Start, Resume };
+  DownloadOutcome Run(RunKind kind);
   void WorkerBody(platform::Signal& ranges_started, TransferWatch& watch);
   [[nodiscard]] DownloadOutcome PrepareTempFile();
   [[nodiscard]] DownloadOutcome TransferRanges(platform::Signal& ranges_started, TransferWatch& watch);
@@ -105,7 +106,7 @@ class CDownloadHelper {
   std::vector<std::unique_ptr<DownloadRange>> ranges_;
   DownloadProgressCallback progress_callback_ = nullptr;
   void* progress_context_ = nullptr;
-  bool resuming_ = false;
+  RunKind kind_ = RunKind::Start;
   bool started_ = false;
   bool running_ = false;     // UI thread: a start or resume is on the stack
   bool whole_file_ = false;  // the server ignored ranges: one connection from now on

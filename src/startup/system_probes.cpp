@@ -54,19 +54,20 @@ std::wstring MachineGuidKeyPath() {
 // (about 25 KB with its float conversion) into the shipped program.
 std::string FormatGuid(const GUID& guid) {
   std::string text;
-  auto hex = [&text](unsigned long value, int digits, bool upper) {
-    const char* digit_set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  enum class LetterCase : uint8_t { Lower, Upper };
+  auto hex = [&text](unsigned long value, int digits, LetterCase letters) {
+    const char* digit_set = letters == LetterCase::Upper ? "0123456789ABCDEF" : "0123456789abcdef";
     for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) text.push_back(digit_set[(value >> shift) & 0xF]);
   };
-  hex(guid.Data1, 8, true);
+  hex(guid.Data1, 8, LetterCase::Upper);
   text.push_back('-');
-  hex(guid.Data2, 4, true);
+  hex(guid.Data2, 4, LetterCase::Upper);
   text.push_back('-');
-  hex(guid.Data3, 4, false);  // lower case: the stored machine ids have always had it
+  hex(guid.Data3, 4, LetterCase::Lower);  // lower case: the stored machine ids have always had it
   text.push_back('-');
   for (int i = 0; i < 8; ++i) {
     if (i == 2) text.push_back('-');
-    hex(guid.Data4[i], 2, true);
+    hex(guid.Data4[i], 2, LetterCase::Upper);
   }
   return text;
 }

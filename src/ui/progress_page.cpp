@@ -44,7 +44,7 @@ void ProgressPage::ApplyTexts() {
 }
 
 net::ReleaseInfo ProgressPage::release() const {
-  return pipeline_ ? pipeline_->releaseInfo() : net::ReleaseInfo{};
+  return pipeline_ ? pipeline_->ReleaseRecord() : net::ReleaseInfo{};
 }
 
 void ProgressPage::PrepareTab() {
@@ -63,7 +63,7 @@ void ProgressPage::Start(const install::OptionMap& options, install::ReleaseSour
       std::move(release_source),
       install::PipelineSettingsFromStores(options, install::PipelineMode::Interactive), view_,
       std::move(hooks), tuning_);
-  RunStep(&install::CDownloadPipeline::run);
+  RunStep(&install::CDownloadPipeline::Run);
 }
 
 void ProgressPage::OnRetry() {
@@ -73,7 +73,7 @@ void ProgressPage::OnRetry() {
     startup::Log("Retry: no install to try again\n");
     return;
   }
-  if (install::RetryActionFor(pipeline_->lastFailure()) != install::RetryAction::ReturnToHome) PrepareTab();
+  if (install::RetryActionFor(pipeline_->LastFailure()) != install::RetryAction::ReturnToHome) PrepareTab();
   RunStep(&install::CDownloadPipeline::Retry);
 }
 
@@ -91,7 +91,7 @@ void ProgressPage::RunStep(install::PipelineResult (install::CDownloadPipeline::
 }
 
 void ProgressPage::Cancel() {
-  if (pipeline_) pipeline_->cancel();
+  if (pipeline_) pipeline_->Cancel();
 }
 
 void ProgressPage::OnPageSwitch(install::WizardPage page) {

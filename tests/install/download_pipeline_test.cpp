@@ -177,7 +177,7 @@ class DigestScene {
     install::PipelineSettings settings;
     settings.mode = install::PipelineMode::Silent;
     pipeline_ = std::make_unique<CDownloadPipeline>([info] { return info; }, settings, view_);
-    EXPECT_TRUE(pipeline_->loadRelease());
+    EXPECT_TRUE(pipeline_->LoadRelease());
   }
   CDownloadPipeline& pipeline() { return *pipeline_; }
   void Destroy() { pipeline_.reset(); }
@@ -195,8 +195,8 @@ TEST(DownloadPipelineTest, VerifiedCopyIsHeldAgainstChangesUntilReleased) {
   std::string upper = md5;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   DigestScene scene(upper);  // the server may send capitals
-  ASSERT_TRUE(scene.pipeline().digestMatches(source));
-  const std::wstring copy = scene.pipeline().verifiedPath();
+  ASSERT_TRUE(scene.pipeline().DigestMatches(source));
+  const std::wstring copy = scene.pipeline().VerifiedPath();
   EXPECT_EQ(copy.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u);
   EXPECT_EQ(platform::FileNameOf(copy), L"setup_product.exe");
 
@@ -222,21 +222,21 @@ TEST(DownloadPipelineTest, DigestNeverMatchesWithoutAnExpectationOrAReadableFile
   ASSERT_TRUE(test_support::WriteBytes(empty_file, ""));
   {
     DigestScene no_expectation("");
-    EXPECT_FALSE(no_expectation.pipeline().digestMatches(empty_file));
-    EXPECT_TRUE(no_expectation.pipeline().verifiedPath().empty());
+    EXPECT_FALSE(no_expectation.pipeline().DigestMatches(empty_file));
+    EXPECT_TRUE(no_expectation.pipeline().VerifiedPath().empty());
   }
   DigestScene scene(net::FileMd5Hex(empty_file));
-  EXPECT_FALSE(scene.pipeline().digestMatches(folder.File(L"missing.exe")));
-  EXPECT_FALSE(scene.pipeline().digestMatches(folder.path()));  // a folder
-  EXPECT_FALSE(scene.pipeline().digestMatches(L""));
+  EXPECT_FALSE(scene.pipeline().DigestMatches(folder.File(L"missing.exe")));
+  EXPECT_FALSE(scene.pipeline().DigestMatches(folder.path()));  // a folder
+  EXPECT_FALSE(scene.pipeline().DigestMatches(L""));
   // A file we cannot read (held exclusively by someone else).
   const std::wstring locked = folder.File(L"locked.exe");
   ASSERT_TRUE(test_support::WriteBytes(locked, ""));
   HANDLE exclusive = ::CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(scene.pipeline().digestMatches(locked));
+  EXPECT_FALSE(scene.pipeline().DigestMatches(locked));
   ::CloseHandle(exclusive);
-  EXPECT_TRUE(scene.pipeline().digestMatches(locked));
+  EXPECT_TRUE(scene.pipeline().DigestMatches(locked));
 }
 
 TEST(DownloadPipelineTest, FindVerifiedCopyInstallsTheFileItVerified) {
@@ -248,12 +248,12 @@ TEST(DownloadPipelineTest, FindVerifiedCopyInstallsTheFileItVerified) {
   // The first folder holds a stale download with other bytes.
   ASSERT_TRUE(test_support::WriteBytes(first.File(name), "stale installer"));
   DigestScene scene(md5);
-  EXPECT_TRUE(scene.pipeline().findVerifiedCopy({first.path(), second.path()}, name));
-  EXPECT_EQ(test_support::ReadBytes(scene.pipeline().verifiedPath()), "good installer");
+  EXPECT_TRUE(scene.pipeline().FindVerifiedCopy({first.path(), second.path()}, name));
+  EXPECT_EQ(test_support::ReadBytes(scene.pipeline().VerifiedPath()), "good installer");
   // Neither folder holding it: no copy, nothing held.
   test_support::TempFolder none;
-  EXPECT_FALSE(scene.pipeline().findVerifiedCopy({none.path(), first.path()}, name));
-  EXPECT_TRUE(scene.pipeline().verifiedPath().empty());
+  EXPECT_FALSE(scene.pipeline().FindVerifiedCopy({none.path(), first.path()}, name));
+  EXPECT_TRUE(scene.pipeline().VerifiedPath().empty());
 }
 
 }  // namespace

@@ -104,9 +104,9 @@ TEST_F(DownloadTest, FetchesByteExactWithAnyConnectionCount) {
     CDownloadHelper helper;
     ProgressProbe probe;
     ASSERT_EQ(Text(Fetch(helper, url, c.threads, &probe)), "ok") << url << " x" << c.threads;
-    EXPECT_EQ(helper.finalPath(), target_);
+    EXPECT_EQ(helper.FinalPath(), target_);
     EXPECT_EQ(ReadBytes(target_), DataBytes(c.name)) << url << " x" << c.threads;
-    EXPECT_FALSE(platform::FileExists(helper.tempPath()));
+    EXPECT_FALSE(platform::FileExists(helper.TempPath()));
     EXPECT_GE(probe.reports.load(), 1);
     EXPECT_EQ(probe.last.downloaded, probe.last.total);
   }
@@ -145,7 +145,7 @@ TEST_F(DownloadTest, LengthProblemsEndWithClearCodes) {
     EXPECT_EQ(Text(Fetch(helper, FileUrl("small.bin", c.query), 3)), c.result) << c.query;
     EXPECT_FALSE(platform::FileExists(target_)) << c.query;
     // An error page is never written: the temporary file holds only zeros or file bytes.
-    const std::string temp = ReadBytes(helper.tempPath());
+    const std::string temp = ReadBytes(helper.TempPath());
     EXPECT_EQ(temp.find("<html>"), std::string::npos) << c.query;
   }
 }
@@ -156,7 +156,7 @@ TEST_F(DownloadTest, AClaimBeyondTheFreeSpaceFailsEarly) {
   const std::string query = "probelength=1152921504606846976&probetoken=" +
                             platform::WideToAnsi(test_support::UniqueName(L"f"));
   EXPECT_EQ(Text(Fetch(helper, FileUrl("small.bin", query), 4)), "temporary file");
-  EXPECT_FALSE(platform::FileExists(helper.tempPath()));
+  EXPECT_FALSE(platform::FileExists(helper.TempPath()));
   EXPECT_FALSE(platform::FileExists(target_));
 }
 
@@ -166,7 +166,7 @@ TEST_F(DownloadTest, ADroppedConnectionResumesToAnExactFile) {
                                                           platform::WideToAnsi(test_support::UniqueName(L"d"))), 4);
   EXPECT_TRUE(first.IsRangeFailure()) << Text(first);
   EXPECT_FALSE(platform::FileExists(target_));
-  EXPECT_TRUE(platform::FileExists(helper.tempPath()));
+  EXPECT_TRUE(platform::FileExists(helper.TempPath()));
   EXPECT_EQ(Text(helper.ResumeTransfer()), "ok");
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
@@ -260,7 +260,7 @@ TEST_F(DownloadTest, StopKeepsTheTemporaryFileAndResumeFinishesIt) {
   probe.on_report = [&helper](const DownloadProgress&) { helper.StopDownload(); };
   EXPECT_EQ(Text(Fetch(helper, FileUrl("mid.bin", "rate=400000"), 4, &probe)), "stopped");
   EXPECT_FALSE(platform::FileExists(target_));
-  EXPECT_TRUE(platform::FileExists(helper.tempPath()));
+  EXPECT_TRUE(platform::FileExists(helper.TempPath()));
   probe.on_report = nullptr;
   EXPECT_EQ(Text(helper.ResumeTransfer()), "ok");
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
@@ -289,7 +289,7 @@ TEST_F(DownloadTest, AQuitRequestStopsTheDownloadAndIsKept) {
   EXPECT_EQ(Text(Fetch(helper, FileUrl("mid.bin", "rate=200000"), 2)), "stopped");
   ::KillTimer(nullptr, timer);
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(3u));
-  EXPECT_TRUE(platform::FileExists(helper.tempPath()));
+  EXPECT_TRUE(platform::FileExists(helper.TempPath()));
 }
 
 // A handler run by the wait's message pump tries to start or resume the
@@ -313,7 +313,7 @@ TEST_F(DownloadTest, AStartOrResumeWhileRunningIsRefused) {
   g_busy_helper = nullptr;
   EXPECT_EQ(g_busy_results, (std::vector<std::string>{"running", "busy", "busy"}));
   EXPECT_FALSE(helper.IsRunning());
-  EXPECT_EQ(helper.finalPath(), target_);
+  EXPECT_EQ(helper.FinalPath(), target_);
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
@@ -347,7 +347,7 @@ TEST_F(DownloadTest, ATakenTargetIsReplacedOrNumberedWhenInUse) {
   {
     CDownloadHelper helper;
     ASSERT_EQ(Text(Fetch(helper, FileUrl("ten.bin"), 1)), "ok");
-    EXPECT_EQ(helper.finalPath(), target_);
+    EXPECT_EQ(helper.FinalPath(), target_);
     EXPECT_EQ(ReadBytes(target_), DataBytes("ten.bin"));
   }
   // In use by someone else (no delete sharing): the next free numbered name.
@@ -357,8 +357,8 @@ TEST_F(DownloadTest, ATakenTargetIsReplacedOrNumberedWhenInUse) {
   ASSERT_TRUE(in_use.IsValid());
   CDownloadHelper helper;
   ASSERT_EQ(Text(Fetch(helper, FileUrl("small.bin"), 2)), "ok");
-  EXPECT_EQ(helper.finalPath(), folder_.File(L"setup(2).exe"));
-  EXPECT_EQ(ReadBytes(helper.finalPath()), DataBytes("small.bin"));
+  EXPECT_EQ(helper.FinalPath(), folder_.File(L"setup(2).exe"));
+  EXPECT_EQ(ReadBytes(helper.FinalPath()), DataBytes("small.bin"));
   in_use.Reset();
   EXPECT_EQ(ReadBytes(target_), DataBytes("ten.bin"));  // nothing it did not create is touched
   EXPECT_EQ(ReadBytes(folder_.File(L"setup(1).exe")), "someone else's");
@@ -431,7 +431,7 @@ TEST_F(DownloadTest, CertificatesAreCheckedOnEveryTransfer) {
     EXPECT_TRUE(result == "size probe: libcurl 35" || result == "size probe: libcurl 60")
         << kind << " gave " << result;
     EXPECT_FALSE(platform::FileExists(target_));
-    EXPECT_FALSE(platform::FileExists(helper.tempPath()));
+    EXPECT_FALSE(platform::FileExists(helper.TempPath()));
   }
 }
 

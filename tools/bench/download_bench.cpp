@@ -51,7 +51,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("result=%d stage=%s cause=%s curl=%d seconds=%.3f bytes=%lld peak_working_set=%llu\n",
                 outcome.Ok() ? 0 : 1, net::StageName(outcome.stage), net::CauseName(outcome.cause),
                 static_cast<int>(outcome.curl_code), seconds,
-                static_cast<long long>(helper.remoteFileLen()), PeakWorkingSet());
+                static_cast<long long>(helper.RemoteFileLength()), PeakWorkingSet());
     return outcome.Ok() ? 0 : 1;
   }
   if (mode == L"md5" && argc == 3) {
