@@ -8,16 +8,13 @@
 #include "install/result_codes.h"
 #include "install/retry_policy.h"
 #include "install/setup_log.h"
-#include "install/stage_sequence.h"
 #include "net/event_reporter.h"
 #include "net/file_digest.h"
 #include "net/worker_thread.h"
 #include "platform/message_pump.h"
 #include "platform/system_paths.h"
 #include "platform/text.h"
-#include "startup/launch_parameters.h"
 #include "startup/log.h"
-#include "startup/product_config.h"
 #include "startup/system_probes.h"
 
 namespace install {
@@ -26,10 +23,6 @@ namespace {
 constexpr int kDigestRedownloads = 3;
 // Below the run folder: a download that has no EXEDIR to go to.
 constexpr wchar_t kDownloadSubfolder[] = L"download";
-
-bool IsTempFileFailure(int32_t code) {
-  return code == net::kDownloadTempFileFailed || code == net::kDownloadOpenFailed;
-}
 
 PipelineResult Result(PipelineEnd end, int32_t code = 0) { return {end, code}; }
 
@@ -40,13 +33,11 @@ std::wstring WithBackslash(std::wstring folder) {
 
 }  // namespace
 
-CDownloadPipeline::CDownloadPipeline(ReleaseSource release_source, OptionMap options,
-                                     IPipelineView& view, bool silent, PipelineHooks hooks,
-                                     PipelineTuning tuning)
+CDownloadPipeline::CDownloadPipeline(ReleaseSource release_source, PipelineSettings settings,
+                                     IPipelineView& view, PipelineHooks hooks, PipelineTuning tuning)
     : release_source_(std::move(release_source)),
-      options_(std::move(options)),
+      settings_(std::move(settings)),
       view_(view),
-      silent_(silent),
       hooks_(std::move(hooks)),
       tuning_(tuning) {}
 
@@ -58,9 +49,10 @@ CDownloadPipeline::~CDownloadPipeline() {
 
 std::wstring CDownloadPipeline::InstallerFileName(const std::wstring& product_name,
                                                   const std::wstring& download_version,
-                                                  bool vexa) {
+                                                  Edition edition) {
   const std::wstring version = download_version.empty() ? L"trial" : download_version;
-  std::wstring name = product_name + L"_" + version + (vexa ? L"_vexa.exe" : L"_brimvale.exe");
+  std::wstring name = product_name + L"_" + version +
+                      (edition == Edition::Vexa ? L"_vexa.exe" : L"_brimvale.exe");
   // The version comes from the command line: it must not lead out of the folder.
   for (wchar_t& c : name) {
     if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) c = L'_';
@@ -88,7 +80,7 @@ int32_t CDownloadPipeline::ThreadCountFromText(const std::wstring& text) {
   return value >= 1 && value <= 100 ? value : 1;
 }
 
-void CDownloadPipeline::cancel() {
+void CDownloadPipeline::Cancel() {
   cancel_ = true;
   if (downloader_) downloader_->StopDownload();
 }
@@ -108,31 +100,37 @@ PipelineResult CDownloadPipeline::Stopped() const {
   return Result(quit_ ? PipelineEnd::QuitRequested : PipelineEnd::Cancelled);
 }
 
-PipelineResult CDownloadPipeline::DownloadFailure(int32_t code) {
-  last_error_code_ = code;
+PipelineResult CDownloadPipeline::DownloadFailure(const PipelineFailure& failure) {
+  last_failure_ = failure;
+  const int32_t code = FailureNumber(failure);
   startup::Log("SwitchDownloadErrorPage=%d\n", code);
+  if (failure.stage == FailureStage::Transfer && failure.transfer.os_error != 0) {
+    startup::Log("Download failure %d: %s at the %s stage, system error %u\n", code,
+                 net::CauseName(failure.transfer.cause), net::StageName(failure.transfer.stage),
+                 failure.transfer.os_error);
+  }
   view_.Failure(WizardPage::DownloadFailure, code);
   return Result(PipelineEnd::DownloadFailure, code);
 }
 
 uint64_t CDownloadPipeline::LargestCandidateSize() const {
-  const int64_t largest =
-      std::max({release_.fileSize[0], release_.fileSize[1], release_.fileSize[2]});
+  int64_t largest = 0;
+  for (const net::DownloadSource& source : release_.sources) largest = std::max(largest, source.size);
   return largest > 0 ? static_cast<uint64_t>(largest) : 0;
 }
 
-bool CDownloadPipeline::loadRelease() {
+bool CDownloadPipeline::LoadRelease() {
   release_ = release_source_ ? release_source_() : net::ReleaseInfo{};
   if (release_.status != net::kReleaseNotQueried) return release_.status == net::kReleaseOk;
   // No record (unattended, or the home page never asked): ask now, exactly as
   // the home page does, in the language the options name.
-  const auto language = options_.find("LANG");
+  const auto language = settings_.options.find("LANG");
   const std::string language_key =
-      language == options_.end() ? std::string() : platform::WideToAnsi(language->second);
+      language == settings_.options.end() ? std::string() : platform::WideToAnsi(language->second);
   startup::Log("No release record: asking the release server (lang %s)\n", language_key);
   release_ = net::CheckReleaseFromConfiguration(language_key);
-  const bool any_source = !release_.downloadUrl[0].empty() || !release_.downloadUrl[1].empty() ||
-                          !release_.downloadUrl[2].empty();
+  const bool any_source = std::any_of(release_.sources.begin(), release_.sources.end(),
+                                     [](const net::DownloadSource& source) { return !source.url.empty(); });
   if (release_.status == net::kReleaseOk && !any_source) {
     // Nothing to download: the same code as a run without any record.
     startup::Log("The release answer names no download\n");
@@ -152,9 +150,9 @@ PipelineResult CDownloadPipeline::Exclusive(const char* what, Body body) {
   return result;
 }
 
-PipelineResult CDownloadPipeline::run() { return Exclusive("run", &CDownloadPipeline::Run); }
-PipelineResult CDownloadPipeline::install() {
-  return Exclusive("install", &CDownloadPipeline::Install);
+PipelineResult CDownloadPipeline::Run() { return Exclusive("run", &CDownloadPipeline::DoRun); }
+PipelineResult CDownloadPipeline::Install() {
+  return Exclusive("install", &CDownloadPipeline::DoInstall);
 }
 PipelineResult CDownloadPipeline::Retry() { return Exclusive("Retry", &CDownloadPipeline::RetryLast); }
 PipelineResult CDownloadPipeline::ResumeTransfer() {
@@ -167,145 +165,145 @@ PipelineResult CDownloadPipeline::InstallAgain() {
   return Exclusive("InstallAgain", &CDownloadPipeline::InstallVerifiedAgain);
 }
 
-PipelineResult CDownloadPipeline::Run() {
-  net::Reporter().MarkInstallStarted();
+PipelineResult CDownloadPipeline::DoRun() {
+  if (settings_.report != nullptr) settings_.report->MarkInstallStarted();
   downloader_.reset();
   ReleaseVerifiedFile();
   transfers_.clear();
-  if (!silent_) view_.SwitchPage(WizardPage::Progress);
-  if (!loadRelease()) return DownloadFailure(kReleaseFailureBand + release_.status);
+  if (!Silent()) view_.SwitchPage(WizardPage::Progress);
+  if (!LoadRelease()) return DownloadFailure(PipelineFailure::Release(release_.status));
   if (CancelRequested("after the release query")) return Stopped();
   if (release_.md5.empty()) {
     startup::Log("No expected digest in the release answer or URLMD5: nothing can be verified, "
                  "nothing is downloaded\n");
-    return DownloadFailure(kNoExpectedDigest);
+    return DownloadFailure(PipelineFailure::Digest(DigestFailure::NoExpectedDigest));
   }
 
-  if (!silent_ && hooks_.show_ads) {
+  if (!Silent() && hooks_.show_ads) {
     startup::Log("load h5 Start\n");
     if (!hooks_.show_ads(release_.url)) startup::Log("load h5 failed; the install goes on\n");
   }
 
   startup::Log("check exists Start\n");
-  thread_count_ = ThreadCountFromText(startup::Config().Get("DownloadThreadCount"));
-  user_agent_ = UserAgentText(startup::Config().Get("ProductName"),
-                              startup::Parameters().Get("DOWNLOAD_VERSION"));
-  prepareFiles();
-  if (!need_download_) return Install();
+  user_agent_ = UserAgentText(settings_.product_name, settings_.download_version);
+  PrepareFiles();
+  if (!need_download_) return DoInstall();
   startup::Log("check exists end\n");
   if (installer_path_.empty()) {
     startup::Log("No folder of our own to download into\n");
-    return DownloadFailure(kTransferFailureBand + net::kDownloadTempFileFailed);
+    return DownloadFailure(PipelineFailure::Transfer(net::DownloadOutcome::Failed(
+        net::DownloadStage::Setup, net::DownloadCause::TempFile, download_folder_error_)));
   }
   if (CancelRequested("before the download")) return Stopped();
 
   startup::Log("CDownloadHelper start\n");
-  int32_t code = FirstSource();
-  if (code != 0 && !CancelRequested("after the first source")) code = tryAlternateSources(code);
+  net::DownloadOutcome outcome = FirstSource();
+  if (!outcome.Ok() && !CancelRequested("after the first source")) outcome = TryAlternateSources(outcome);
   if (CancelRequested("after the download")) return Stopped();
-  if (code != 0) return DownloadFailure(kTransferFailureBand + code);
+  if (!outcome.Ok()) return DownloadFailure(PipelineFailure::Transfer(outcome));
   return VerifyAndInstall();
 }
 
-int32_t CDownloadPipeline::Transfer(const std::string& url, bool new_downloader) {
-  if (new_downloader || !downloader_) {
-    downloader_.reset();  // never stale ranges over a re-created temporary file
-    downloader_ = std::make_unique<net::CDownloadHelper>();
-    downloader_->SetStallLimitSeconds(tuning_.stall_limit_seconds);
-    downloader_->SetConnectTimeoutSeconds(tuning_.connect_timeout_seconds);
-  }
+net::DownloadOutcome CDownloadPipeline::Transfer(const std::string& url) {
+  downloader_.reset();  // never stale ranges over a re-created temporary file
+  downloader_ = std::make_unique<net::CDownloadHelper>();
+  downloader_->SetTlsSettings(settings_.tls);
+  downloader_->SetStallLimitSeconds(tuning_.stall_limit_seconds);
+  downloader_->SetConnectTimeoutSeconds(tuning_.connect_timeout_seconds);
   transfer_url_ = url;
   const uint64_t started = ::GetTickCount64();
-  const int32_t code = downloader_->StartDownload(url, installer_path_, user_agent_, thread_count_,
-                                                  &CDownloadPipeline::OnProgress, this);
-  if (code == 0) {
-    downloaded_path_ = downloader_->finalPath();
-    transfers_.push_back({url, downloader_->remoteFileLen(), ::GetTickCount64() - started});
+  const net::DownloadOutcome outcome = downloader_->StartDownload(
+      url, installer_path_, user_agent_, settings_.thread_count, &CDownloadPipeline::OnProgress, this);
+  if (outcome.Ok()) {
+    downloaded_path_ = downloader_->FinalPath();
+    transfers_.push_back({url, downloader_->RemoteFileLength(), ::GetTickCount64() - started});
     startup::Log("Downloaded %s bytes from %s in %s ms to %s\n",
-                 std::to_string(downloader_->remoteFileLen()), url,
+                 std::to_string(downloader_->RemoteFileLength()), url,
                  std::to_string(transfers_.back().milliseconds), downloaded_path_);
   }
-  return code;
+  return outcome;
 }
 
-int32_t CDownloadPipeline::FirstSource() {
+net::DownloadOutcome CDownloadPipeline::FirstSource() {
   // The first named source; an empty first URL is no source at all.
   first_source_ = 0;
-  while (first_source_ < 2 && release_.downloadUrl[first_source_].empty()) ++first_source_;
-  const std::string url = release_.downloadUrl[first_source_];
-  int32_t code = Transfer(url, true);
-  if (code == 0 || CancelRequested("after the first transfer")) return code;
-  if (IsRangeFailure(code)) {
+  const size_t last = release_.sources.size() - 1;
+  while (first_source_ < last && release_.sources[first_source_].url.empty()) ++first_source_;
+  const std::string url = release_.sources[first_source_].url;
+  net::DownloadOutcome outcome = Transfer(url);
+  if (outcome.Ok() || CancelRequested("after the first transfer")) return outcome;
+  if (outcome.IsRangeFailure()) {
     // The ranges on disk are good: continue them rather than start over.
-    startup::Log("First source failed with %d: resuming\n", code);
+    startup::Log("First source failed with %d: resuming\n", DownloaderNumber(outcome));
     const uint64_t started = ::GetTickCount64();
-    code = downloader_->ResumeTransfer();
-    if (code == 0) {
-      downloaded_path_ = downloader_->finalPath();
-      transfers_.push_back({url, downloader_->remoteFileLen(), ::GetTickCount64() - started});
+    outcome = downloader_->ResumeTransfer();
+    if (outcome.Ok()) {
+      downloaded_path_ = downloader_->FinalPath();
+      transfers_.push_back({url, downloader_->RemoteFileLength(), ::GetTickCount64() - started});
       startup::Log("Resumed download of %s complete: %s\n", url, downloaded_path_);
     }
-  } else if (IsTempFileFailure(code)) {
-    startup::Log("First source failed with %d: starting again\n", code);
-    code = Transfer(url, true);
+  } else if (outcome.IsTempFileFailure()) {
+    startup::Log("First source failed with %d: starting again\n", DownloaderNumber(outcome));
+    outcome = Transfer(url);
   }
-  return code;
+  return outcome;
 }
 
-int32_t CDownloadPipeline::tryAlternateSources(int32_t code) {
-  if (code == 0 || CancelRequested("before the alternate sources")) return code;
-  if (IsResolveFailure(code) && !startup::CheckInternet()) return code;
-  for (int i = first_source_ + 1; i <= 2; ++i) {
-    if (!IsResolveFailure(code) && !IsTimeOut(code) && !IsConnectFailure(code)) break;
+net::DownloadOutcome CDownloadPipeline::TryAlternateSources(const net::DownloadOutcome& first) {
+  net::DownloadOutcome outcome = first;
+  if (outcome.Ok() || CancelRequested("before the alternate sources")) return outcome;
+  if (outcome.IsResolveFailure() && !startup::CheckInternet()) return outcome;
+  for (size_t i = first_source_ + 1; i < release_.sources.size(); ++i) {
+    if (!outcome.IsResolveFailure() && !outcome.IsTimeOut() && !outcome.IsConnectFailure()) break;
     if (CancelRequested("before an alternate source")) break;
-    const std::string& url = release_.downloadUrl[i];
+    const std::string& url = release_.sources[i].url;
     if (url.empty()) continue;  // an empty alternate is no source
-    startup::Log("Trying alternate source %d after %d\n", i, code);
-    code = Transfer(url, true);
+    startup::Log("Trying alternate source %d after %d\n", static_cast<int>(i), DownloaderNumber(outcome));
+    outcome = Transfer(url);
   }
-  return code;
+  return outcome;
 }
 
 PipelineResult CDownloadPipeline::VerifyAndInstall() {
   int redownloads = 0;
-  bool matches = digestMatches(downloaded_path_);
+  bool matches = DigestMatches(downloaded_path_);
   while (!matches && redownloads < kDigestRedownloads) {
     if (CancelRequested("after the digest check")) return Stopped();
     ++redownloads;
     startup::Log("Digest mismatch: download %d again from %s\n", redownloads, transfer_url_);
-    if (Transfer(transfer_url_, true) != 0) continue;
+    if (!Transfer(transfer_url_).Ok()) continue;
     if (CancelRequested("after the download")) return Stopped();
-    matches = digestMatches(downloaded_path_);
+    matches = DigestMatches(downloaded_path_);
   }
   if (CancelRequested("after the digest check")) return Stopped();
-  if (!matches) return DownloadFailure(kDigestMismatch);
+  if (!matches) return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
   bytes_done_ += LargestCandidateSize();
-  return Install();
+  return DoInstall();
 }
 
-void CDownloadPipeline::prepareFiles() {
+void CDownloadPipeline::PrepareFiles() {
   bytes_done_ = 0;
   bytes_total_ = 0;
-  file_name_ = InstallerFileName(startup::Config().Get("ProductName"),
-                                 startup::Parameters().Get("DOWNLOAD_VERSION"),
-                                 startup::Parameters().IsVexaEdition());
-  const std::wstring exe_dir = startup::Parameters().Get("EXEDIR");
+  file_name_ = InstallerFileName(settings_.product_name, settings_.download_version,
+                                 settings_.edition);
+  const std::wstring& exe_dir = settings_.exe_dir;
   const std::wstring folder1 = exe_dir.empty() ? std::wstring() : WithBackslash(exe_dir);
-  std::wstring folder2 = platform::TempFolder();
+  std::wstring folder2 = settings_.temp_folder;
   if (folder2.empty()) folder2 = L".\\";
   std::vector<std::wstring> folders;
   if (!folder1.empty()) folders.push_back(folder1);
   folders.push_back(folder2);
-  need_download_ = !findVerifiedCopy(folders, file_name_);
+  need_download_ = !FindVerifiedCopy(folders, file_name_);
   // A copy found in the temporary folder is only read; a new download never
   // goes there under a name others can predict, but into our own folder.
-  const std::wstring target_folder = folder1.empty() ? DownloadFolder() : folder1;
+  download_folder_error_ = 0;
+  const std::wstring target_folder = folder1.empty() ? DownloadFolder(download_folder_error_) : folder1;
   installer_path_ = target_folder.empty() ? std::wstring() : target_folder + file_name_;
   downloaded_path_ = installer_path_;
   if (need_download_) bytes_total_ += LargestCandidateSize();
 }
 
-bool CDownloadPipeline::findVerifiedCopy(const std::vector<std::wstring>& folders,
+bool CDownloadPipeline::FindVerifiedCopy(const std::vector<std::wstring>& folders,
                                          const std::wstring& file_name) {
   for (const std::wstring& folder : folders) {
     const std::wstring path = folder + file_name;
@@ -313,7 +311,7 @@ bool CDownloadPipeline::findVerifiedCopy(const std::vector<std::wstring>& folder
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       continue;
     }
-    if (digestMatches(path)) {
+    if (DigestMatches(path)) {
       startup::Log("Verified installer found: %s\n", path);
       return true;
     }
@@ -321,12 +319,16 @@ bool CDownloadPipeline::findVerifiedCopy(const std::vector<std::wstring>& folder
   return false;
 }
 
-std::wstring CDownloadPipeline::DownloadFolder() {
-  if (!run_folder_.Create()) return {};
+std::wstring CDownloadPipeline::DownloadFolder(uint32_t& os_error) {
+  if (!run_folder_.Create()) {
+    os_error = ::GetLastError();  // the run folder's log line already named it
+    return {};
+  }
   const std::wstring folder = run_folder_.path() + kDownloadSubfolder;
   // Inside our own folder: it takes that folder's access list.
   if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS) {
-    startup::Log("Cannot create the download folder %s: %u\n", folder, ::GetLastError());
+    os_error = ::GetLastError();
+    startup::Log("Cannot create the download folder %s: %u\n", folder, os_error);
     return {};
   }
   return folder + L"\\";
@@ -347,7 +349,7 @@ void CDownloadPipeline::ReleaseVerifiedFile() {
   verified_path_.clear();
 }
 
-bool CDownloadPipeline::digestMatches(const std::wstring& path) {
+bool CDownloadPipeline::DigestMatches(const std::wstring& path) {
   ReleaseVerifiedFile();
   if (release_.md5.empty()) {
     startup::Log("No expected digest: the file cannot be verified\n");
@@ -391,46 +393,48 @@ bool CDownloadPipeline::digestMatches(const std::wstring& path) {
 }
 
 std::wstring CDownloadPipeline::PlayerDownloadUrl() const {
-  if (!WantsPlayerDownload(startup::Parameters().Get("installLumaviewer"))) return {};
+  if (!WantsPlayerDownload(settings_.installer.install_player)) return {};
   net::CReleaseClient client;
-  const net::ReleaseInfo player = client.QueryReleaseInfo(
-      platform::WideToAnsi(startup::Config().Get("DownloadInfoUrlLumaPlayer")), {}, {}, {});
-  return platform::AnsiToWide(player.downloadUrl[0]);
+  const net::ReleaseInfo player =
+      client.QueryReleaseInfo(settings_.player_release_url, {}, {}, {});
+  return platform::AnsiToWide(player.sources[0].url);
 }
 
 InstallStepInputs CDownloadPipeline::StepInputs(const std::wstring& command_line,
                                                 const std::wstring& setup_log) const {
   InstallStepInputs inputs;
-  inputs.uninstall = UninstallSettingsFromConfig();
+  inputs.uninstall = settings_.uninstall;
   inputs.uninstall_bounds = tuning_.uninstall_bounds;
-  inputs.uninstalling_text = startup::Strings().Get("Uninstalling") + L"...";
+  inputs.uninstalling_text = settings_.texts.uninstalling;
   inputs.attempts.installer_path = verified_path_;
   inputs.attempts.parameters = command_line;
   inputs.attempts.setup_log_path = setup_log;
-  inputs.attempts.show_progress = !silent_;
-  inputs.attempts.installing_text = startup::Strings().Get("Installing") + L"...";
-  inputs.attempts.stage_interval_ms = StageIntervalFromConfig();
-  inputs.silent = silent_;
-  const auto companion = options_.find("recommendChk");
-  inputs.companion_accepted = companion != options_.end() && companion->second == L"true";
+  inputs.attempts.show_progress = !Silent();
+  inputs.attempts.installing_text = settings_.texts.installing;
+  inputs.attempts.stage_interval_ms = settings_.stage_interval_ms;
+  inputs.silent = Silent();
+  const auto companion = settings_.options.find("recommendChk");
+  inputs.companion_accepted = companion != settings_.options.end() && companion->second == L"true";
   inputs.companion_url = platform::AnsiToWide(release_.tuijian);
   inputs.refer_number = platform::AnsiToWide(release_.referNumber);
-  inputs.own_executable = platform::ExecutablePath();
+  inputs.own_executable = settings_.own_executable;
   return inputs;
 }
 
-PipelineResult CDownloadPipeline::Install() {
+PipelineResult CDownloadPipeline::DoInstall() {
   if (!verified_file_.IsValid() || verified_path_.empty()) {
     startup::Log("Install: no verified installer\n");
-    return DownloadFailure(kDigestMismatch);
+    return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
   }
   const std::wstring setup_log =
-      SetupLogLocationFromConfig(release_.writeLogSwitch, run_folder_.path());
+      SetupLogLocation(release_.writeLogSwitch, run_folder_.path(), settings_.setup_log_name);
   if (!setup_log.empty()) startup::Log("Setup log of the installer: %s\n", setup_log);
-  const InstallerCommandLine command_line = BuildInstallerCommandLine(
-      InstallerInputsFromStores(options_, silent_, setup_log, PlayerDownloadUrl()));
+  InstallerInputs installer = settings_.installer;
+  installer.setup_log_path = setup_log;
+  installer.player_download_url = PlayerDownloadUrl();
+  const InstallerCommandLine command_line = BuildInstallerCommandLine(installer);
   if (!command_line.ok) {
-    const int32_t code = kInstallFailureBand + kInstallFolderRefused;
+    const int32_t code = FailureNumber(PipelineFailure::Install(kInstallFolderRefused));
     startup::Log("Install refused: %s\n", command_line.error);
     startup::Log("SwitchInstallErrorPage=%d\n", code);
     view_.Failure(WizardPage::InstallFailure, code);
@@ -444,7 +448,7 @@ PipelineResult CDownloadPipeline::Install() {
   ReleaseVerifiedFile();
   switch (step.end) {
     case InstallStepEnd::Installed:
-      net::Reporter().MarkInstallFinished();
+      if (settings_.report != nullptr) settings_.report->MarkInstallFinished();
       startup::Log("Install finished\n");
       return Result(PipelineEnd::Installed);
     case InstallStepEnd::Failed:
@@ -458,11 +462,11 @@ PipelineResult CDownloadPipeline::Install() {
 }
 
 PipelineResult CDownloadPipeline::RetryLast() {
-  switch (RetryActionFor(last_error_code_)) {
+  switch (RetryActionFor(last_failure_)) {
     case RetryAction::ResumeTransfer:
       return Resume();
     case RetryAction::ReturnToHome:
-      if (!silent_) view_.SwitchPage(WizardPage::Home);
+      if (!Silent()) view_.SwitchPage(WizardPage::Home);
       return Result(PipelineEnd::ReturnToHome);
     case RetryAction::RestartPipeline:
       return RunFromStart();
@@ -471,41 +475,41 @@ PipelineResult CDownloadPipeline::RetryLast() {
 }
 
 PipelineResult CDownloadPipeline::Resume() {
-  if (!silent_) view_.SwitchPage(WizardPage::Progress);
+  if (!Silent()) view_.SwitchPage(WizardPage::Progress);
   if (!downloader_) return Result(PipelineEnd::NothingToResume);
   cancel_ = false;
   quit_ = false;
   const uint64_t started = ::GetTickCount64();
-  const int32_t code = downloader_->ResumeTransfer();
+  const net::DownloadOutcome outcome = downloader_->ResumeTransfer();
   if (CancelRequested("after the resumed download")) return Stopped();
   bool matches = false;
-  if (code == 0) {
-    downloaded_path_ = downloader_->finalPath();
-    transfers_.push_back({transfer_url_, downloader_->remoteFileLen(), ::GetTickCount64() - started});
-    matches = digestMatches(downloaded_path_);
+  if (outcome.Ok()) {
+    downloaded_path_ = downloader_->FinalPath();
+    transfers_.push_back({transfer_url_, downloader_->RemoteFileLength(), ::GetTickCount64() - started});
+    matches = DigestMatches(downloaded_path_);
   }
   if (CancelRequested("after the digest check")) return Stopped();
-  const ResumeDecision decision = DecideAfterResume(code, matches);
-  if (decision.next != AfterResume::Install) return DownloadFailure(decision.failure_code);
+  const ResumeDecision decision = DecideAfterResume(outcome, matches);
+  if (decision.next != AfterResume::Install) return DownloadFailure(decision.failure);
   bytes_done_ += LargestCandidateSize();
-  return Install();
+  return DoInstall();
 }
 
 PipelineResult CDownloadPipeline::RunFromStart() {
   cancel_ = false;
   quit_ = false;
-  return Run();
+  return DoRun();
 }
 
 PipelineResult CDownloadPipeline::InstallVerifiedAgain() {
   cancel_ = false;
   quit_ = false;
-  if (!silent_) view_.SwitchPage(WizardPage::Progress);
+  if (!Silent()) view_.SwitchPage(WizardPage::Progress);
   // The copy was let go after the last attempt: verify the source again.
-  if (!verified_file_.IsValid() && (source_path_.empty() || !digestMatches(source_path_))) {
-    return DownloadFailure(kDigestMismatch);
+  if (!verified_file_.IsValid() && (source_path_.empty() || !DigestMatches(source_path_))) {
+    return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
   }
-  return Install();
+  return DoInstall();
 }
 
 void CDownloadPipeline::OnProgress(void* context, const net::DownloadProgress* progress) {
@@ -522,7 +526,7 @@ void CDownloadPipeline::ReportProgress(const net::DownloadProgress& progress) {
   if (!percent) return;
   view_.Progress(*percent);
   view_.TransferBytes(done + downloaded, total);
-  view_.TipText(startup::Strings().Get("Downloading") + L":" +
+  view_.TipText(settings_.texts.downloading + L":" +
                 net::FormatSizeText(static_cast<int64_t>(done + downloaded)) + L"/" +
                 net::FormatSizeText(static_cast<int64_t>(total)));
 }

@@ -1,9 +1,9 @@
 // The download and install worker: the release record, a verified installer
 // already on disk or a download (alternate sources, resume), the digest
 // check, then the install step. The download page of the wizard and the
-// unattended run both drive it; everything window-side arrives through the
-// constructor (the home page's release record, the option map, the view),
-// and the failure pages' retries are plain methods.
+// unattended run both drive it; everything it needs arrives through the
+// constructor (the home page's release record, the settings read once where
+// the run starts, the view), and the failure pages' retries are plain methods.
 #pragma once
 
 #include <atomic>
@@ -11,10 +11,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "install/install_step.h"
+#include "install/pipeline_failure.h"
+#include "install/pipeline_settings.h"
 #include "install/pipeline_view.h"
 #include "net/download_helper.h"
 #include "net/release_client.h"
@@ -26,10 +29,6 @@ namespace install {
 // The home page's release record, taken at the start of every run; a record
 // with status -1 (or no source at all) makes the run ask the server itself.
 using ReleaseSource = std::function<net::ReleaseInfo()>;
-
-// Option map of the first page: "DIR", "LANG", "recommendChk", and further
-// installer options passed on as key=value.
-using OptionMap = std::map<std::string, std::wstring>;
 
 enum class PipelineEnd {
   Installed,        // the installer succeeded
@@ -71,39 +70,39 @@ class CDownloadPipeline {
  public:
   // Everything here runs on the UI thread (its waits dispatch messages);
   // `view` may be called from worker threads and must outlive the pipeline.
-  // A handler run during those waits may ask for run, install or a retry
+  // A handler run during those waits may ask for Run, Install or a retry
   // again: that is refused (logged, PipelineEnd::Refused), never nested.
-  CDownloadPipeline(ReleaseSource release_source, OptionMap options, IPipelineView& view,
-                    bool silent, PipelineHooks hooks = {}, PipelineTuning tuning = {});
+  CDownloadPipeline(ReleaseSource release_source, PipelineSettings settings, IPipelineView& view,
+                    PipelineHooks hooks = {}, PipelineTuning tuning = {});
   ~CDownloadPipeline();
   CDownloadPipeline(const CDownloadPipeline&) = delete;
   CDownloadPipeline& operator=(const CDownloadPipeline&) = delete;
 
   // From the release record to the end of the install step.
-  PipelineResult run();
+  PipelineResult Run();
   // The uninstall-and-install step on the verified installer.
-  PipelineResult install();
+  PipelineResult Install();
   // UI thread (a handler run during one of the waits): no further transfer,
   // digest or install attempt starts; a running installer is left to finish.
-  void cancel();
+  void Cancel();
 
   // Takes the home page's record; without one (status -1) asks the release
   // server as the home page would. False when there is no usable release.
-  [[nodiscard]] bool loadRelease();
+  [[nodiscard]] bool LoadRelease();
   // The installer's file name, the download target, whether a verified copy
   // was found, and the byte count 100 % stands for.
-  void prepareFiles();
+  void PrepareFiles();
   // The first folder holding `file_name` whose digest matches; the verified
   // file becomes the one installed.
-  [[nodiscard]] bool findVerifiedCopy(const std::vector<std::wstring>& folders,
+  [[nodiscard]] bool FindVerifiedCopy(const std::vector<std::wstring>& folders,
                                       const std::wstring& file_name);
   // Copies `path` into this run's own folder, holds the copy open against
   // writes and deletion, and compares its MD5 with the release's. On a match
   // that copy is what gets installed. An empty expected digest or an
   // unreadable file never matches.
-  [[nodiscard]] bool digestMatches(const std::wstring& path);
+  [[nodiscard]] bool DigestMatches(const std::wstring& path);
   // Tries the alternate URLs after an unreachable first source.
-  [[nodiscard]] int32_t tryAlternateSources(int32_t code);
+  [[nodiscard]] net::DownloadOutcome TryAlternateSources(const net::DownloadOutcome& first);
 
   // The failure pages' retries.
   PipelineResult Retry();            // what "try again" does for the last code
@@ -111,19 +110,23 @@ class CDownloadPipeline {
   PipelineResult RunAgain();         // the whole pipeline from the release record
   PipelineResult InstallAgain();     // the install step on the verified file
 
-  [[nodiscard]] int32_t lastErrorCode() const { return last_error_code_; }
-  [[nodiscard]] const net::ReleaseInfo& releaseInfo() const { return release_; }
-  [[nodiscard]] const std::wstring& installerPath() const { return installer_path_; }
-  [[nodiscard]] const std::wstring& verifiedPath() const { return verified_path_; }
-  [[nodiscard]] bool needDownload() const { return need_download_; }
-  [[nodiscard]] uint64_t bytesTotal() const { return bytes_total_; }
-  [[nodiscard]] const std::vector<TransferRecord>& transfers() const { return transfers_; }
+  // The download failure page's code, 0 before any failure.
+  [[nodiscard]] int32_t LastErrorCode() const {
+    return last_failure_ ? FailureNumber(*last_failure_) : 0;
+  }
+  [[nodiscard]] const std::optional<PipelineFailure>& LastFailure() const { return last_failure_; }
+  [[nodiscard]] const net::ReleaseInfo& ReleaseRecord() const { return release_; }
+  [[nodiscard]] const std::wstring& InstallerPath() const { return installer_path_; }
+  [[nodiscard]] const std::wstring& VerifiedPath() const { return verified_path_; }
+  [[nodiscard]] bool NeedsDownload() const { return need_download_; }
+  [[nodiscard]] uint64_t BytesTotal() const { return bytes_total_; }
+  [[nodiscard]] const std::vector<TransferRecord>& Transfers() const { return transfers_; }
 
   // The installer's file name for a DOWNLOAD_VERSION: characters that could
   // leave the folder are replaced.
   [[nodiscard]] static std::wstring InstallerFileName(const std::wstring& product_name,
                                                       const std::wstring& download_version,
-                                                      bool vexa);
+                                                      Edition edition);
   // "win_<product>_<DOWNLOAD_VERSION>" for the User-Agent header: control
   // characters from the command line cannot start another header line.
   [[nodiscard]] static std::string UserAgentText(const std::wstring& product_name,
@@ -135,8 +138,8 @@ class CDownloadPipeline {
   using Body = PipelineResult (CDownloadPipeline::*)();
   // Runs `body` unless a run is already in progress.
   PipelineResult Exclusive(const char* what, Body body);
-  PipelineResult Run();
-  PipelineResult Install();
+  PipelineResult DoRun();
+  PipelineResult DoInstall();
   PipelineResult RetryLast();
   PipelineResult Resume();
   PipelineResult RunFromStart();
@@ -145,10 +148,12 @@ class CDownloadPipeline {
   static void OnProgress(void* context, const net::DownloadProgress* progress);
   void ReportProgress(const net::DownloadProgress& progress);
 
-  [[nodiscard]] int32_t Transfer(const std::string& url, bool new_downloader);
-  [[nodiscard]] int32_t FirstSource();
+  // A new downloader for `url` (never stale ranges over a re-created temporary file).
+  [[nodiscard]] net::DownloadOutcome Transfer(const std::string& url);
+  [[nodiscard]] net::DownloadOutcome FirstSource();
   PipelineResult VerifyAndInstall();
-  PipelineResult DownloadFailure(int32_t code);
+  // The download failure page for `failure`: numbered and logged here.
+  PipelineResult DownloadFailure(const PipelineFailure& failure);
   // True after cancel or once a quit request is pending (a wait inside a
   // transfer or the digest check saw it and posted it again).
   [[nodiscard]] bool CancelRequested(const char* where);
@@ -157,29 +162,30 @@ class CDownloadPipeline {
                                              const std::wstring& setup_log) const;
   [[nodiscard]] std::wstring PlayerDownloadUrl() const;
   // The run folder's download subfolder (made now), ending in a backslash;
-  // empty when it cannot be made.
-  [[nodiscard]] std::wstring DownloadFolder();
+  // empty when it cannot be made, with the system's reason in `os_error`.
+  [[nodiscard]] std::wstring DownloadFolder(uint32_t& os_error);
   // Deletes a download made in the run folder (the pipeline's end).
   void RemoveOwnDownload();
   void ReleaseVerifiedFile();
   [[nodiscard]] uint64_t LargestCandidateSize() const;
 
+  [[nodiscard]] bool Silent() const { return settings_.mode == PipelineMode::Silent; }
+
   ReleaseSource release_source_;
-  OptionMap options_;
+  const PipelineSettings settings_;
   IPipelineView& view_;
-  const bool silent_;
   PipelineHooks hooks_;
   PipelineTuning tuning_;
 
   net::ReleaseInfo release_;
   std::unique_ptr<net::CDownloadHelper> downloader_;
   std::string transfer_url_;  // the source of the current downloader
-  int first_source_ = 0;      // index of the first non-empty download URL
+  size_t first_source_ = 0;   // index of the first non-empty download URL
   std::string user_agent_;
-  int32_t thread_count_ = 1;
-  int32_t last_error_code_ = 0;
+  std::optional<PipelineFailure> last_failure_;  // of the download failure page
   std::wstring file_name_;
   std::wstring installer_path_;  // download target
+  uint32_t download_folder_error_ = 0;  // why there is no target, when there is none
   std::wstring downloaded_path_; // the name the downloader finally gave the file
   bool need_download_ = false;
 

@@ -1,5 +1,6 @@
 #include "install/install_attempts.h"
 
+#include "install/pipeline_failure.h"
 #include "install/process_launcher.h"
 #include "install/result_codes.h"
 #include "install/setup_log.h"
@@ -16,7 +17,9 @@ void LogSetupLogTail(const std::wstring& path) {
 
 }  // namespace
 
-int32_t InstallOutcome::FailureCode() const { return kInstallFailureBand + result; }
+int32_t InstallOutcome::FailureCode() const {
+  return FailureNumber(PipelineFailure::Install(result));
+}
 
 InstallOutcome RunInstallAttempts(const InstallAttemptsInputs& inputs, IPipelineView& view,
                                   const std::atomic<bool>& cancel) {

@@ -1,8 +1,6 @@
 #include "install/installer_command_line.h"
 
-#include "startup/launch_parameters.h"
 #include "startup/log.h"
-#include "startup/product_config.h"
 
 namespace install {
 namespace {
@@ -132,26 +130,6 @@ InstallerCommandLine BuildInstallerCommandLine(const InstallerInputs& inputs) {
   result.ok = true;
   result.text = std::move(text);
   return result;
-}
-
-InstallerInputs InstallerInputsFromStores(const std::map<std::string, std::wstring>& options,
-                                          bool silent, const std::wstring& setup_log_path,
-                                          const std::wstring& player_download_url) {
-  const startup::ProductConfig& config = startup::Config();
-  const startup::LaunchParameters& parameters = startup::Parameters();
-  InstallerInputs inputs;
-  inputs.base_switches = config.Get(silent ? "SilentInstallParamStr" : "InstallParamStr");
-  inputs.options = options;
-  if (auto language = inputs.options.find("LANG"); language != inputs.options.end()) {
-    language->second = config.InstallerLanguage(language->second);
-  }
-  inputs.guid = parameters.Get("GUID");
-  inputs.exe_number = parameters.Get("exeNumber");
-  inputs.invite_code = parameters.Get("inviteCode");
-  inputs.install_player = parameters.Get("installLumaviewer");
-  inputs.player_download_url = player_download_url;
-  inputs.setup_log_path = setup_log_path;
-  return inputs;
 }
 
 }  // namespace install

@@ -44,11 +44,4 @@ struct InstallerCommandLine {
 // The player's download address is wanted only when the user asked for it.
 [[nodiscard]] bool WantsPlayerDownload(const std::wstring& install_player);
 
-// Inputs from the process-wide stores (configuration, launch parameters),
-// the page's options and silent flag, the setup log path and the player's
-// download address that the pipeline obtained.
-[[nodiscard]] InstallerInputs InstallerInputsFromStores(
-    const std::map<std::string, std::wstring>& options, bool silent,
-    const std::wstring& setup_log_path, const std::wstring& player_download_url);
-
 }  // namespace install

@@ -2,28 +2,38 @@
 
 #include <shellapi.h>
 
-#include "install/result_codes.h"
 #include "platform/text.h"
 #include "startup/log.h"
 
 namespace install {
 
-RetryAction RetryActionFor(int32_t last_error_code) {
-  const int32_t c = last_error_code;
-  if (c / 100 == (kTransferFailureBand + 300) / 100) return RetryAction::ResumeTransfer;
-  // Release failures: 1000 + status, including 999 for "no release at all"
-  // (status -1). Running the pipeline again on the same record would only
-  // fail the same way, so the home page asks the server again.
-  if (c < 2 * kReleaseFailureBand) return RetryAction::ReturnToHome;
-  // No digest to check against: only a fresh answer can bring one.
-  if (c == kNoExpectedDigest) return RetryAction::ReturnToHome;
+RetryAction RetryActionFor(const std::optional<PipelineFailure>& last_failure) {
+  // Nothing failed yet: there is nothing here to try again.
+  if (!last_failure) return RetryAction::ReturnToHome;
+  switch (last_failure->stage) {
+    case FailureStage::Transfer:
+      return last_failure->transfer.IsRangeFailure() ? RetryAction::ResumeTransfer
+                                                     : RetryAction::RestartPipeline;
+    case FailureStage::Release:
+      // Also "no release at all" (status -1). Running the pipeline again on
+      // the same record would only fail the same way: the home page asks again.
+      return RetryAction::ReturnToHome;
+    case FailureStage::Digest:
+      // No digest to check against: only a fresh answer can bring one.
+      return last_failure->digest == DigestFailure::NoExpectedDigest ? RetryAction::ReturnToHome
+                                                                     : RetryAction::RestartPipeline;
+    case FailureStage::Install:
+      return RetryAction::RestartPipeline;
+  }
   return RetryAction::RestartPipeline;
 }
 
-ResumeDecision DecideAfterResume(int32_t resume_code, bool digest_matches) {
-  if (resume_code != 0) return {AfterResume::TransferFailure, kTransferFailureBand + resume_code};
-  if (!digest_matches) return {AfterResume::DigestFailure, kDigestMismatch};
-  return {AfterResume::Install, 0};
+ResumeDecision DecideAfterResume(const net::DownloadOutcome& resumed, bool digest_matches) {
+  if (!resumed.Ok()) return {AfterResume::TransferFailure, PipelineFailure::Transfer(resumed)};
+  if (!digest_matches) {
+    return {AfterResume::DigestFailure, PipelineFailure::Digest(DigestFailure::Mismatch)};
+  }
+  return {AfterResume::Install, {}};
 }
 
 bool IsOpenableWebAddress(const std::wstring& url) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "install/pipeline_failure.h"
 #include "install/pipeline_view.h"
 #include "startup/system_probes.h"
 
@@ -20,19 +21,20 @@ enum class RetryAction {
   RestartPipeline,  // run the whole pipeline again
 };
 
-// The download failure page's retry for its last code.
-[[nodiscard]] RetryAction RetryActionFor(int32_t last_error_code);
+// The download failure page's retry for its last failure (none yet: home).
+[[nodiscard]] RetryAction RetryActionFor(const std::optional<PipelineFailure>& last_failure);
 
 enum class AfterResume { Install, TransferFailure, DigestFailure };
 
 struct ResumeDecision {
   AfterResume next = AfterResume::Install;
-  int32_t failure_code = 0;  // the download failure page's code when not Install
+  PipelineFailure failure;  // what the download failure page shows when not Install
 };
 
-// After a resumed transfer returned `resume_code`: install a verified file,
+// After a resumed transfer ended with `resumed`: install a verified file,
 // or show the download failure page again.
-[[nodiscard]] ResumeDecision DecideAfterResume(int32_t resume_code, bool digest_matches);
+[[nodiscard]] ResumeDecision DecideAfterResume(const net::DownloadOutcome& resumed,
+                                               bool digest_matches);
 
 // Only web pages are opened: the server's download address must not be able
 // to make the shell run a local program or document.

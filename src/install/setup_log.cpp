@@ -1,7 +1,6 @@
 #include "install/setup_log.h"
 
 #include "platform/unique_resource.h"
-#include "startup/product_config.h"
 
 namespace install {
 
@@ -18,11 +17,6 @@ std::wstring SetupLogLocation(bool write_log_switch, const std::wstring& temp_fo
   probe.Reset();
   ::DeleteFileW(path.c_str());
   return path;
-}
-
-std::wstring SetupLogLocationFromConfig(bool write_log_switch, const std::wstring& folder) {
-  if (!write_log_switch) return {};
-  return SetupLogLocation(true, folder, startup::Config().GetForEdition("SetupLogName"));
 }
 
 void RemoveSetupLog(const std::wstring& path) {

@@ -16,12 +16,6 @@ inline constexpr size_t kSetupLogTailLines = 12;
 [[nodiscard]] std::wstring SetupLogLocation(bool write_log_switch, const std::wstring& temp_folder,
                                             const std::wstring& name);
 
-// The same with the configured name (the edition's twin in the VEXA
-// edition) in `folder`: the run's own folder, never a name others can
-// predict in the user's temporary folder.
-[[nodiscard]] std::wstring SetupLogLocationFromConfig(bool write_log_switch,
-                                                      const std::wstring& folder);
-
 // The last non-empty lines (at most `max_lines`), reading at most the last
 // kSetupLogTailBytes. Empty when there is no log.
 [[nodiscard]] std::vector<std::string> SetupLogTail(const std::wstring& path,

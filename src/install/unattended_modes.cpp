@@ -2,6 +2,7 @@
 
 #include "install/companion_launch.h"
 #include "install/default_install_folder.h"
+#include "install/pipeline_failure.h"
 #include "net/download_helper.h"
 #include "platform/text.h"
 #include "startup/log.h"
@@ -33,8 +34,10 @@ OptionMap UnattendedOptions(const std::string& language) {
 
 PipelineResult RunUnattendedInstall(const std::string& language) {
   HeadlessPipelineView view;
-  CDownloadPipeline pipeline(ReleaseSource(), UnattendedOptions(language), view, true);
-  const PipelineResult result = pipeline.run();
+  CDownloadPipeline pipeline(
+      ReleaseSource(), PipelineSettingsFromStores(UnattendedOptions(language), PipelineMode::Silent),
+      view);
+  const PipelineResult result = pipeline.Run();
   startup::Log("Unattended install ended: %s, code %d\n", EndName(result.end), result.failure_code);
   return result;
 }
@@ -46,14 +49,15 @@ CompanionFetchEnd RunCompanionFetch(const std::wstring& refer_number, const std:
     return CompanionFetchEnd::Refused;
   }
   net::CDownloadHelper downloader;
-  const int32_t code =
+  downloader.SetTlsSettings(net::TlsSettingsFromConfig());
+  const net::DownloadOutcome outcome =
       downloader.StartDownload(url, target, std::string(), kCompanionConnections, nullptr, nullptr);
-  if (code != 0) {
-    startup::Log("CompanionFetch: download of %s failed with %d\n", url, code);
+  if (!outcome.Ok()) {
+    startup::Log("CompanionFetch: download of %s failed with %d\n", url, DownloaderNumber(outcome));
     return CompanionFetchEnd::DownloadFailed;
   }
-  startup::Log("CompanionFetch: %s downloaded to %s\n", url, downloader.finalPath());
-  if (StartFetchedCompanion(downloader.finalPath()) != CompanionStart::Started) {
+  startup::Log("CompanionFetch: %s downloaded to %s\n", url, downloader.FinalPath());
+  if (StartFetchedCompanion(downloader.FinalPath()) != CompanionStart::Started) {
     return CompanionFetchEnd::StartFailed;
   }
   return CompanionFetchEnd::Started;

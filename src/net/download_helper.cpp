@@ -30,6 +30,10 @@ bool IsSharingOrAccessError(DWORD error) {
 
 bool IsNameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
 
+DownloadOutcome Failed(DownloadStage stage, DownloadCause cause, uint32_t os_error = 0) {
+  return DownloadOutcome::Failed(stage, cause, os_error);
+}
+
 std::wstring FolderOf(const std::wstring& path) {
   const size_t slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
@@ -89,10 +93,10 @@ bool CDownloadHelper::RefusedWhileRunning(const char* what) const {
   return true;
 }
 
-int32_t CDownloadHelper::StartDownload(const std::string& url, const std::wstring& local_path,
-                                       const std::string& user_agent, int32_t thread_count,
-                                       DownloadProgressCallback callback, void* context) {
-  if (RefusedWhileRunning("StartDownload")) return kDownloadBusy;
+DownloadOutcome CDownloadHelper::StartDownload(const std::string& url, const std::wstring& local_path,
+                                               const std::string& user_agent, int32_t thread_count,
+                                               DownloadProgressCallback callback, void* context) {
+  if (RefusedWhileRunning("StartDownload")) return Failed(DownloadStage::Setup, DownloadCause::Busy);
   url_ = url;
   local_path_ = local_path;
   user_agent_ = user_agent;
@@ -101,21 +105,20 @@ int32_t CDownloadHelper::StartDownload(const std::string& url, const std::wstrin
   progress_callback_ = callback;
   progress_context_ = context;
   InitializeTransfers();
-  return Run(false);
+  return Run(RunKind::Start);
 }
 
-int32_t CDownloadHelper::ResumeTransfer() {
-  if (RefusedWhileRunning("ResumeTransfer")) return kDownloadBusy;
-  return Run(true);
+DownloadOutcome CDownloadHelper::ResumeTransfer() {
+  if (RefusedWhileRunning("ResumeTransfer")) return Failed(DownloadStage::Setup, DownloadCause::Busy);
+  return Run(RunKind::Resume);
 }
 
-int32_t CDownloadHelper::Run(bool resuming) {
+DownloadOutcome CDownloadHelper::Run(RunKind kind) {
   running_ = true;
-  result_ = kDownloadOk;
-  resuming_ = resuming;
+  result_ = DownloadOutcome::Done();
+  kind_ = kind;
   stop_requested_ = false;
   write_error_ = 0;
-  ResetTransferWatch();
   // Settled before any thread starts: the watchdog's window and the worker both read it.
   if (thread_count_ > kMaxConnections) {
     startup::Log("StartDownload: %d connections asked, %d used\n", thread_count_, kMaxConnections);
@@ -124,24 +127,25 @@ int32_t CDownloadHelper::Run(bool resuming) {
 
   platform::Signal finished;
   platform::Signal ranges_started;  // the watchdog's clock starts with the ranges
+  TransferWatch watch;              // this run's own: samples and stall start afresh
   try {
-    worker_ = std::thread([this, &finished, &ranges_started] {
+    worker_ = std::thread([this, &finished, &ranges_started, &watch] {
       platform::SignalOnExit signal_finished(finished);
       try {
-        WorkerBody(ranges_started);
+        WorkerBody(ranges_started, watch);
       } catch (...) {
-        result_ = kDownloadNoWorker;  // out of memory inside the worker
+        result_ = Failed(DownloadStage::Setup, DownloadCause::NoWorker);  // out of memory inside the worker
       }
     });
   } catch (...) {
     running_ = false;  // no thread, or no memory for one
-    return kDownloadNoWorker;
+    return Failed(DownloadStage::Setup, DownloadCause::NoWorker);
   }
   const WatchdogSettings settings{thread_count_, stall_limit_seconds_, 1024};
   try {
-    watchdog_ = std::thread([settings, &finished, &ranges_started] {
+    watchdog_ = std::thread([settings, &finished, &ranges_started, &watch] {
       try {
-        (void)RunStallWatchdog(settings, ranges_started.Handle(), finished.Handle());
+        (void)watch.Watch(settings, ranges_started.Handle(), finished.Handle());
       } catch (...) {
         // Out of memory while logging: the download runs on unwatched.
       }
@@ -158,19 +162,19 @@ int32_t CDownloadHelper::Run(bool resuming) {
   return result_;
 }
 
-void CDownloadHelper::WorkerBody(platform::Signal& ranges_started) {
+void CDownloadHelper::WorkerBody(platform::Signal& ranges_started, TransferWatch& watch) {
   startup::Log("StartDownload Start download url=%S\n", url_);
   if (stop_requested_) {
-    result_ = kDownloadStopped;
+    result_ = Failed(DownloadStage::Setup, DownloadCause::Stopped);
     return;
   }
   if (thread_count_ < 1) {
-    result_ = kDownloadBadThreadCount;
+    result_ = Failed(DownloadStage::Setup, DownloadCause::BadThreadCount);
     return;
   }
-  if (!resuming_ || ranges_.empty()) {
-    const int32_t prepared = PrepareTempFile();
-    if (prepared != kDownloadOk) {
+  if (kind_ == RunKind::Start || ranges_.empty()) {
+    const DownloadOutcome prepared = PrepareTempFile();
+    if (!prepared.Ok()) {
       result_ = prepared;
       return;
     }
@@ -178,25 +182,28 @@ void CDownloadHelper::WorkerBody(platform::Signal& ranges_started) {
   file_.Reset(::CreateFileW(temp_path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file_.IsValid()) {
+    const DWORD error = ::GetLastError();
     startup::Log("Open file error\n");
-    result_ = kDownloadOpenFailed;
+    result_ = Failed(DownloadStage::Setup, DownloadCause::Open, error);
     return;
   }
   for (auto& range : ranges_) range->file = file_.Get();
-  result_ = TransferRanges(ranges_started);
+  result_ = TransferRanges(ranges_started, watch);
   // Every range thread has been joined: the file may close now.
   for (auto& range : ranges_) range->file = nullptr;
   file_.Reset();
-  if (result_ == kDownloadOk) result_ = RenameFinishedFile();
+  if (result_.Ok()) result_ = RenameFinishedFile();
 }
 
-int32_t CDownloadHelper::PrepareTempFile() {
-  if (stop_requested_) return kDownloadStopped;
-  const SizeProbe probe = ProbeFileSize(url_, user_agent_, &stop_requested_);
-  if (stop_requested_) return kDownloadStopped;
+DownloadOutcome CDownloadHelper::PrepareTempFile() {
+  if (stop_requested_) return Failed(DownloadStage::SizeProbe, DownloadCause::Stopped);
+  const SizeProbe probe = ProbeFileSize(url_, user_agent_, tls_, &stop_requested_);
+  if (stop_requested_) return Failed(DownloadStage::SizeProbe, DownloadCause::Stopped);
   if (probe.size <= 0) {
     startup::Log("get the filesize error...\n");
-    return probe.made_handle ? kSizeProbeBand + probe.code : kDownloadNoProbeHandle;
+    if (!probe.made_handle) return Failed(DownloadStage::SizeProbe, DownloadCause::NoProbeHandle);
+    if (probe.code == 0) return Failed(DownloadStage::SizeProbe, DownloadCause::NoLength);
+    return DownloadOutcome::CurlFailed(DownloadStage::SizeProbe, probe.code);
   }
   remote_file_len_ = probe.size;
 
@@ -213,14 +220,15 @@ int32_t CDownloadHelper::PrepareTempFile() {
     startup::Log("Create file error: %lld bytes needed, %llu free\n",
                  static_cast<long long>(remote_file_len_),
                  static_cast<unsigned long long>(free_bytes.QuadPart));
-    return kDownloadTempFileFailed;
+    return Failed(DownloadStage::Setup, DownloadCause::TempFile, ERROR_DISK_FULL);
   }
 
   platform::UniqueHandle file(::CreateFileW(temp_path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                             nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) {
-    startup::Log("Create file error,%d (system error %u)\n", -2, ::GetLastError());
-    return kDownloadTempFileFailed;
+    const DWORD error = ::GetLastError();
+    startup::Log("Create file error,%d (system error %u)\n", -2, error);
+    return Failed(DownloadStage::Setup, DownloadCause::TempFile, error);
   }
   LARGE_INTEGER end{};
   end.QuadPart = remote_file_len_;
@@ -235,7 +243,7 @@ int32_t CDownloadHelper::PrepareTempFile() {
     file.Reset();
     (void)::DeleteFileW(temp_path_.c_str());  // ours, and it must not stay behind large
     startup::Log("Create file error,%d (system error %u)\n", failure, error);
-    return kDownloadTempFileFailed;
+    return Failed(DownloadStage::Setup, DownloadCause::TempFile, error);
   }
   file.Reset();
 
@@ -248,10 +256,10 @@ int32_t CDownloadHelper::PrepareTempFile() {
     range->owner = this;
     ranges_.push_back(std::move(range));
   }
-  return kDownloadOk;
+  return DownloadOutcome::Done();
 }
 
-int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
+DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started, TransferWatch& watch) {
   ranges_started.Set();
   // At most three rounds: the ranges; one connection for the whole file after
   // the server refused them; that one again from byte 0 if it refused a resume.
@@ -260,13 +268,14 @@ int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
     request.url = url_;
     request.temp_path = temp_path_;
     request.user_agent = user_agent_;
-    request.tls = TlsSettingsFromConfig();
+    request.tls = tls_;
     request.connect_timeout_seconds = connect_timeout_seconds_;
     request.expected_total = remote_file_len_;
     request.buffer_bytes = ReceiveBufferFor(ranges_.size());
+    request.watch = &watch;
 
     const size_t count = ranges_.size();
-    std::vector<int32_t> codes(count, kDownloadOk);
+    std::vector<RangeResult> results(count);
     std::vector<std::thread> threads;
     threads.reserve(count);
     std::atomic<size_t> running{count};
@@ -278,11 +287,12 @@ int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
       try {
         RangeRequest own = request;
         own.send_range = !(whole_file_ && range->next.load() == 0);
-        threads.emplace_back([own, range, &codes, i, &running, &all_done] {
+        threads.emplace_back([own, range, &results, i, &running, &all_done] {
           try {
-            codes[i] = RunRangeTransfer(own, *range);
+            results[i] = RunRangeTransfer(own, *range);
           } catch (...) {
-            codes[i] = kDownloadNoWorker;  // out of memory; nothing may leave a thread entry
+            // Out of memory; nothing may leave a thread entry.
+            results[i].outcome = Failed(DownloadStage::Range, DownloadCause::NoWorker);
           }
           if (--running == 0) all_done.Set();
         });
@@ -306,17 +316,17 @@ int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
     ReportProgress();
     startup::Log("WAIT_OBJECT_O m_remoteFileLen:%I64d\n", static_cast<long long>(remote_file_len_));
 
-    if (start_failed) return kDownloadNoWorker;
-    if (stop_requested_) return kDownloadStopped;
+    if (start_failed) return Failed(DownloadStage::Range, DownloadCause::NoWorker);
+    if (stop_requested_) return Failed(DownloadStage::Range, DownloadCause::Stopped);
     if (const DWORD error = write_error_.load(); error != 0) {
       startup::Log("Write file error,%u\n", error);
-      return kDownloadTempFileFailed;
+      return Failed(DownloadStage::Range, DownloadCause::TempFile, error);
     }
     bool rejected = false;
-    int32_t outcome = kDownloadOk;
-    for (const int32_t code : codes) {
-      if (code == kRangeAnswerRejected) rejected = true;
-      else if (code != kDownloadOk) outcome = code;
+    DownloadOutcome outcome = DownloadOutcome::Done();
+    for (const RangeResult& result : results) {
+      if (result.answer == RangeAnswer::Rejected) rejected = true;
+      else if (!result.outcome.Ok()) outcome = result.outcome;
     }
     if (!rejected) return outcome;
     if (!whole_file_) {
@@ -336,7 +346,7 @@ int32_t CDownloadHelper::TransferRanges(platform::Signal& ranges_started) {
   }
   startup::Log("The server's answer differs from the probed length %lld\n",
                static_cast<long long>(remote_file_len_));
-  return kDownloadServerDisagrees;
+  return Failed(DownloadStage::Range, DownloadCause::ServerDisagrees);
 }
 
 void CDownloadHelper::ReportProgress() {
@@ -357,14 +367,14 @@ void CDownloadHelper::ReportProgress() {
   }
 }
 
-int32_t CDownloadHelper::RenameFinishedFile() {
+DownloadOutcome CDownloadHelper::RenameFinishedFile() {
   if (NumberedName(local_path_, 0).empty()) {
     startup::Log("Rename error: the target has no extension\n");
-    return kDownloadRenameFailed;
+    return Failed(DownloadStage::Finish, DownloadCause::Rename);
   }
   if (::MoveFileExW(temp_path_.c_str(), local_path_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     final_path_ = local_path_;
-    return kDownloadOk;
+    return DownloadOutcome::Done();
   }
   DWORD error = ::GetLastError();
   // Only a target in use moves us to a numbered name; nothing is deleted.
@@ -372,12 +382,12 @@ int32_t CDownloadHelper::RenameFinishedFile() {
     const std::wstring candidate = NumberedName(local_path_, i);
     if (::MoveFileExW(temp_path_.c_str(), candidate.c_str(), 0)) {
       final_path_ = candidate;
-      return kDownloadOk;
+      return DownloadOutcome::Done();
     }
     error = ::GetLastError();
   }
   startup::Log("Rename error,%u\n", error);
-  return kDownloadRenameFailed;
+  return Failed(DownloadStage::Finish, DownloadCause::Rename, error);
 }
 
 }  // namespace net

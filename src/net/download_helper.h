@@ -10,7 +10,9 @@
 #include <thread>
 #include <vector>
 
-#include "net/speed_watchdog.h"
+#include "net/download_outcome.h"
+#include "net/http_client.h"
+#include "net/transfer_watch.h"
 #include "platform/unique_resource.h"
 
 namespace platform {
@@ -18,22 +20,6 @@ class Signal;
 }
 
 namespace net {
-
-// Outcome of a start or resume; never reused.
-enum DownloadResult : int32_t {
-  kDownloadOk = 0,
-  kDownloadBadThreadCount = 2,
-  kDownloadNoWorker = 3,         // also: a range thread could not start (no thread, no memory)
-  kDownloadNoProbeHandle = 4,
-  kDownloadTempFileFailed = 5,  // also: not enough free space, or a write failed
-  kDownloadOpenFailed = 6,
-  kDownloadNoRangeHandle = 7,
-  kDownloadRenameFailed = 8,
-  kDownloadStopped = 9,
-  kDownloadServerDisagrees = 10,  // ranges refused and the whole file's length differs
-  kDownloadBusy = 11,             // a start or resume while this downloader runs: refused
-  // 200 + c: size probe failed; 300 + c: a range failed; 399: a range ended short.
-};
 
 struct DownloadProgress {
   int64_t downloaded = 0;
@@ -68,22 +54,23 @@ class CDownloadHelper {
   CDownloadHelper(const CDownloadHelper&) = delete;
   CDownloadHelper& operator=(const CDownloadHelper&) = delete;
 
-  [[nodiscard]] int32_t StartDownload(const std::string& url, const std::wstring& local_path,
+  [[nodiscard]] DownloadOutcome StartDownload(const std::string& url, const std::wstring& local_path,
                                       const std::string& user_agent, int32_t thread_count,
                                       DownloadProgressCallback callback, void* context);
   // Continues the ranges of an earlier start on its temporary file.
-  [[nodiscard]] int32_t ResumeTransfer();
+  [[nodiscard]] DownloadOutcome ResumeTransfer();
   // Any thread; does not wait.
   void StopDownload();
   // True while a start or resume is on the stack (UI thread).
   [[nodiscard]] bool IsRunning() const { return running_; }
 
   // The name the file finally got (the target, or a numbered twin of it).
-  [[nodiscard]] const std::wstring& finalPath() const { return final_path_; }
-  [[nodiscard]] const std::wstring& tempPath() const { return temp_path_; }
-  [[nodiscard]] int64_t remoteFileLen() const { return remote_file_len_; }
-  [[nodiscard]] int32_t result() const { return result_; }
+  [[nodiscard]] const std::wstring& FinalPath() const { return final_path_; }
+  [[nodiscard]] const std::wstring& TempPath() const { return temp_path_; }
+  [[nodiscard]] int64_t RemoteFileLength() const { return remote_file_len_; }
 
+  // The certificate checks of every request; by default the system's trusted roots.
+  void SetTlsSettings(const TlsSettings& tls) { tls_ = tls; }
   // Tuning for tests: a short stall limit and connect time-out.
   void SetStallLimitSeconds(int seconds) { stall_limit_seconds_ = seconds; }
   void SetConnectTimeoutSeconds(long seconds) { connect_timeout_seconds_ = seconds; }
@@ -100,25 +87,26 @@ class CDownloadHelper {
 
  private:
   [[nodiscard]] bool RefusedWhileRunning(const char* what) const;
-  int32_t Run(bool resuming);
-  void WorkerBody(platform::Signal& ranges_started);
-  [[nodiscard]] int32_t PrepareTempFile();
-  [[nodiscard]] int32_t TransferRanges(platform::Signal& ranges_started);
-  [[nodiscard]] int32_t TransferWholeFile();
+  // Start: probe and make the temporary file; Resume: continue its ranges.
+  enum class RunKind : uint8_t { Start, Resume };
+  DownloadOutcome Run(RunKind kind);
+  void WorkerBody(platform::Signal& ranges_started, TransferWatch& watch);
+  [[nodiscard]] DownloadOutcome PrepareTempFile();
+  [[nodiscard]] DownloadOutcome TransferRanges(platform::Signal& ranges_started, TransferWatch& watch);
   void ReportProgress();
-  [[nodiscard]] int32_t RenameFinishedFile();
+  [[nodiscard]] DownloadOutcome RenameFinishedFile();
 
   std::string url_;
   std::wstring local_path_;
   std::wstring final_path_;
   std::string user_agent_;
   std::wstring temp_path_;
-  int32_t result_ = 0;
+  DownloadOutcome result_;
   int32_t thread_count_ = 1;
   std::vector<std::unique_ptr<DownloadRange>> ranges_;
   DownloadProgressCallback progress_callback_ = nullptr;
   void* progress_context_ = nullptr;
-  bool resuming_ = false;
+  RunKind kind_ = RunKind::Start;
   bool started_ = false;
   bool running_ = false;     // UI thread: a start or resume is on the stack
   bool whole_file_ = false;  // the server ignored ranges: one connection from now on
@@ -126,6 +114,7 @@ class CDownloadHelper {
   std::atomic<bool> stop_requested_{false};  // written by StopDownload (any thread)
   std::atomic<DWORD> write_error_{0};        // written by range threads
   platform::UniqueHandle file_;
+  TlsSettings tls_;
   int stall_limit_seconds_ = 120;
   long connect_timeout_seconds_ = 30;
   std::thread worker_;

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "net/curl_handle.h"
+#include "platform/internet_library.h"
 #include "platform/system_paths.h"
 #include "platform/text.h"
 #include "platform/windows_api.h"
@@ -30,123 +31,47 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-// WinINet, loaded from System32 by full path when the fetch needs it.
-class WinInet {
- public:
-  using Handle = void*;
-  WinInet() : module_(platform::LoadSystemLibrary(L"wininet.dll")) {
-    if (!module_) return;
-    open_ = Lookup<OpenFunction>("InternetOpenW");
-    open_url_ = Lookup<OpenUrlFunction>("InternetOpenUrlW");
-    read_ = Lookup<ReadFunction>("InternetReadFile");
-    close_ = Lookup<CloseFunction>("InternetCloseHandle");
-    set_option_ = Lookup<SetOptionFunction>("InternetSetOptionW");
-    query_available_ = Lookup<QueryAvailableFunction>("InternetQueryDataAvailable");
-    query_info_ = Lookup<QueryInfoFunction>("HttpQueryInfoW");
-  }
-  [[nodiscard]] bool IsUsable() const {
-    return open_ != nullptr && open_url_ != nullptr && read_ != nullptr && close_ != nullptr &&
-           query_available_ != nullptr && query_info_ != nullptr;
-  }
+constexpr DWORD kVersionFetchTimeoutMs = 30000;
+constexpr ULONGLONG kVersionFetchLimitMs = 60000;
+constexpr DWORD kContentLengthQuery = 5;  // HTTP_QUERY_CONTENT_LENGTH
+constexpr DWORD kStatusCodeQuery = 19;    // HTTP_QUERY_STATUS_CODE
 
-  // Reads the whole body; false on any failure, past `cap` bytes, once `cancel`
-  // is set, or when the whole fetch takes longer than its overall limit (a
-  // server that drips a byte per read time-out would hold the worker for days).
-  [[nodiscard]] bool Fetch(const std::wstring& url, DWORD flags, size_t cap, const std::atomic<bool>* cancel,
-                           std::string& body) const {
-    const ULONGLONG deadline = ::GetTickCount64() + kVersionFetchLimitMs;
-    Handle session = open_(L"Wendlebox-Agent/1.0", 0, nullptr, nullptr, 0);
-    if (session == nullptr) return false;
-    // Bounded like every other transfer: the query's worker must end.
-    if (set_option_ != nullptr) {
-      DWORD timeout_ms = kVersionFetchTimeoutMs;
-      for (const DWORD option : {kConnectTimeoutOption, kSendTimeoutOption, kReceiveTimeoutOption}) {
-        (void)set_option_(session, option, &timeout_ms, sizeof timeout_ms);
-      }
-    }
-    Handle request = open_url_(session, url.c_str(), nullptr, 0, flags, 0);
-    bool ok = request != nullptr;
-    if (ok) {
-      char buffer[4096];
-      for (;;) {
-        if ((cancel != nullptr && cancel->load()) || ::GetTickCount64() > deadline) {
-          ok = false;
-          break;
-        }
-        // Only what has arrived: a full-buffer read waits for all of it, and
-        // the cancel and the deadline are looked at between reads.
-        // A failed call is a cut body, not its end: a partial file must not be parsed.
-        DWORD available = 0;
-        if (!query_available_(request, &available, 0, 0)) {
-          ok = false;
-          break;
-        }
-        if (available == 0) break;
-        DWORD read = 0;
-        const DWORD wanted = available < sizeof buffer ? available : static_cast<DWORD>(sizeof buffer);
-        if (!read_(request, buffer, wanted, &read)) {
-          ok = false;
-          break;
-        }
-        if (read == 0) break;
-        if (body.size() + read > cap) {
-          ok = false;
-          break;
-        }
-        body.append(buffer, read);
-      }
-      // Only a successful answer counts, and only whole: a connection closed
-      // early reads as an ordinary end.
-      DWORD status = 0;
-      DWORD length = 0;
-      if (ok && (!QueryNumber(request, kStatusCodeQuery, status) || status / 100 != 2 ||
-                 (QueryNumber(request, kContentLengthQuery, length) && length != body.size()))) {
-        ok = false;
-      }
-      close_(request);
-    }
-    close_(session);
-    return ok;
+// Reads the whole body through WinINet; false on any failure, past `cap`
+// bytes, once `cancel` is set, or when the whole fetch takes longer than its
+// overall limit (a server that drips a byte per read time-out would hold the
+// worker for days).
+bool FetchBody(const platform::InternetLibrary& inet, const std::wstring& url, DWORD flags, size_t cap,
+               const std::atomic<bool>* cancel, std::string& body) {
+  const ULONGLONG deadline = ::GetTickCount64() + kVersionFetchLimitMs;
+  const platform::InternetHandle session = inet.Open(L"Wendlebox-Agent/1.0");
+  if (!session) return false;
+  // Bounded like every other transfer: the query's worker must end.
+  inet.SetTimeouts(session.get(), kVersionFetchTimeoutMs);
+  const platform::InternetHandle request = inet.OpenUrl(session.get(), url, flags);
+  if (!request) return false;
+  char buffer[4096];
+  for (;;) {
+    if ((cancel != nullptr && cancel->load()) || ::GetTickCount64() > deadline) return false;
+    // Only what has arrived: a full-buffer read waits for all of it, and
+    // the cancel and the deadline are looked at between reads.
+    // A failed call is a cut body, not its end: a partial file must not be parsed.
+    DWORD available = 0;
+    if (!inet.QueryAvailable(request.get(), available)) return false;
+    if (available == 0) break;
+    DWORD read = 0;
+    const DWORD wanted = available < sizeof buffer ? available : static_cast<DWORD>(sizeof buffer);
+    if (!inet.Read(request.get(), buffer, wanted, read)) return false;
+    if (read == 0) break;
+    if (body.size() + read > cap) return false;
+    body.append(buffer, read);
   }
-
- private:
-  using OpenFunction = Handle(WINAPI*)(LPCWSTR, DWORD, LPCWSTR, LPCWSTR, DWORD);
-  using OpenUrlFunction = Handle(WINAPI*)(Handle, LPCWSTR, LPCWSTR, DWORD, DWORD, DWORD_PTR);
-  using ReadFunction = BOOL(WINAPI*)(Handle, void*, DWORD, DWORD*);
-  using CloseFunction = BOOL(WINAPI*)(Handle);
-  using SetOptionFunction = BOOL(WINAPI*)(Handle, DWORD, void*, DWORD);
-  using QueryAvailableFunction = BOOL(WINAPI*)(Handle, DWORD*, DWORD, DWORD_PTR);
-  using QueryInfoFunction = BOOL(WINAPI*)(Handle, DWORD, void*, DWORD*, DWORD*);
-  static constexpr DWORD kConnectTimeoutOption = 2;  // INTERNET_OPTION_CONNECT_TIMEOUT
-  static constexpr DWORD kSendTimeoutOption = 5;     // INTERNET_OPTION_SEND_TIMEOUT
-  static constexpr DWORD kReceiveTimeoutOption = 6;  // INTERNET_OPTION_RECEIVE_TIMEOUT
-  static constexpr DWORD kVersionFetchTimeoutMs = 30000;
-  static constexpr ULONGLONG kVersionFetchLimitMs = 60000;
-  static constexpr DWORD kContentLengthQuery = 5;  // HTTP_QUERY_CONTENT_LENGTH
-  static constexpr DWORD kStatusCodeQuery = 19;    // HTTP_QUERY_STATUS_CODE
-  static constexpr DWORD kAsNumber = 0x20000000;   // HTTP_QUERY_FLAG_NUMBER
-
-  // A numeric header of the answer; false when absent.
-  bool QueryNumber(Handle request, DWORD query, DWORD& value) const {
-    DWORD size = sizeof value;
-    value = 0;
-    return query_info_(request, query | kAsNumber, &value, &size, nullptr) != FALSE;
-  }
-
-  template <class Function>
-  Function Lookup(const char* name) const {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module_.Get(), name)));
-  }
-
-  platform::UniqueModule module_;
-  OpenFunction open_ = nullptr;
-  OpenUrlFunction open_url_ = nullptr;
-  ReadFunction read_ = nullptr;
-  CloseFunction close_ = nullptr;
-  SetOptionFunction set_option_ = nullptr;
-  QueryAvailableFunction query_available_ = nullptr;
-  QueryInfoFunction query_info_ = nullptr;
-};
+  // Only a successful answer counts, and only whole: a connection closed
+  // early reads as an ordinary end.
+  DWORD status = 0;
+  DWORD length = 0;
+  if (!inet.QueryNumber(request.get(), kStatusCodeQuery, status) || status / 100 != 2) return false;
+  return !inet.QueryNumber(request.get(), kContentLengthQuery, length) || length == body.size();
+}
 
 }  // namespace
 
@@ -279,6 +204,11 @@ int PostForm(const PostRequest& request, std::string& reply) {
 
 SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
                         const std::atomic<bool>* cancel) {
+  return ProbeFileSize(url, user_agent, TlsSettingsFromConfig(), cancel);
+}
+
+SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
+                        const TlsSettings& tls, const std::atomic<bool>* cancel) {
   InitializeTransfers();
   startup::Log("GetDownloadFileSize Start\n");
   SizeProbe probe;
@@ -292,7 +222,7 @@ SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
   (void)curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, "GET");
   (void)curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
   (void)curl_easy_setopt(e, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
-  ApplyTransferSafety(e, TlsSettingsFromConfig());
+  ApplyTransferSafety(e, tls);
   (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kTransferTimeoutSeconds);
   (void)curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
   (void)curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
@@ -351,14 +281,14 @@ std::string FetchProductVersion(const std::string& url, const std::atomic<bool>*
   if (url.empty()) return std::string();
   const std::wstring wide_url = platform::Utf8ToWide(url);
   if (wide_url.empty()) return std::string();
-  const WinInet inet;
+  const platform::InternetLibrary inet;
   if (!inet.IsUsable()) return std::string();
   constexpr DWORD kReload = 0x80000000;        // INTERNET_FLAG_RELOAD
   constexpr DWORD kPragmaNoCache = 0x00000100;  // INTERNET_FLAG_PRAGMA_NOCACHE
   constexpr DWORD kSecure = 0x00800000;         // INTERNET_FLAG_SECURE
   const DWORD flags = kReload | kPragmaNoCache | (IsSecureVersionUrl(url) ? kSecure : 0);
   std::string body;
-  if (!inet.Fetch(wide_url, flags, kVersionFileCap, cancel, body) || body.empty()) return std::string();
+  if (!FetchBody(inet, wide_url, flags, kVersionFileCap, cancel, body) || body.empty()) return std::string();
   return ParseVersionFile(body);
 }
 

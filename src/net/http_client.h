@@ -16,11 +16,8 @@ inline constexpr int kNoTransferHandle = 99;
 // CURLE_ABORTED_BY_CALLBACK: a cancel flag ended the transfer.
 inline constexpr int kTransferAborted = 42;
 
-// Bands that keep stage and cause in one number.
+// A failed release POST is the release status 100 + libcurl code.
 inline constexpr int kReleasePostBand = 100;
-inline constexpr int kSizeProbeBand = 200;
-inline constexpr int kRangeBand = 300;
-inline constexpr int kShortRange = 399;
 
 inline constexpr size_t kReleaseReplyCap = 1024 * 1024;
 inline constexpr size_t kVersionFileCap = 64 * 1024;
@@ -63,6 +60,10 @@ struct SizeProbe {
   bool made_handle = true;
 };
 // Headers-only GET: only a 2xx answer with a positive length counts.
+[[nodiscard]] SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
+                                      const TlsSettings& tls,
+                                      const std::atomic<bool>* cancel = nullptr);
+// The same with the configuration's TLS settings.
 [[nodiscard]] SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
                                       const std::atomic<bool>* cancel = nullptr);
 // The plain form: the length, or 0.

@@ -1,73 +1,51 @@
-// A small reader for the release server's JSON replies: a tree of items with
-// case-insensitive member look-up. It only reads; nothing here writes JSON.
-// The reader is bounded: it never reads past the text it is given, nesting
-// deeper than kJsonMaxDepth or text longer than kJsonMaxTextBytes fails.
+// A small reader for the release server's JSON replies: a tree of values
+// with case-insensitive member look-up. It only reads; nothing here writes
+// JSON. The reader is bounded: it never reads past the text it is given,
+// nesting deeper than kJsonMaxDepth or text longer than kJsonMaxTextBytes
+// fails.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace net {
 
-enum JsonType : int32_t {
-  JsonFalse = 0,
-  JsonTrue = 1,
-  JsonNull = 2,
-  JsonInt = 3,
-  JsonDouble = 4,
-  JsonString = 5,
-  JsonArray = 6,
-  JsonObject = 7,
-};
-// Flag on `type`: the item owns neither its children nor its string.
-inline constexpr int32_t JsonIsReference = 256;
+enum class JsonType : uint8_t { False, True, Null, Int, Double, String, Array, Object };
 
 inline constexpr int kJsonMaxDepth = 64;
 inline constexpr size_t kJsonMaxTextBytes = 1024 * 1024;
 
-struct JsonItem {
-  JsonItem* next = nullptr;
-  JsonItem* prev = nullptr;
-  JsonItem* child = nullptr;
-  int32_t type = JsonFalse;
-  char* valueString = nullptr;  // NUL-terminated, owned; null unless JsonString
-  int64_t valueInt = 0;
-  double valueDouble = 0.0;
-  int32_t sign = 1;
-  char* name = nullptr;  // member name, owned; null unless an object member
+// One value of the tree; it owns everything below it.
+struct JsonValue {
+  JsonType type = JsonType::False;
+  std::string text;             // String: the decoded bytes
+  int64_t int_value = 0;        // Int and Double (saturated); 1 for True
+  double double_value = 0.0;    // Int and Double
+  std::string name;             // the member's name when the parent is an Object
+  std::vector<JsonValue> items; // Array elements or Object members, in text order
+
+  // The first member of an Object whose name equals `member` ignoring ASCII
+  // case; null for anything else.
+  [[nodiscard]] const JsonValue* Member(std::string_view member) const;
+  // That member's text when it is a String, else null.
+  [[nodiscard]] const std::string* StringMember(std::string_view member) const;
 };
 
-// Parses the value at the start of `text` into the zero-filled `root`. The
-// text ends at its length or at the first NUL byte, whichever comes first.
-// Returns the position just behind the value, or null on failure; bytes
-// behind the value are not examined. Release `root`'s contents with
-// JsonDelete of its children (or use JsonDocument) in every case.
-[[nodiscard]] const char* JsonParse(JsonItem* root, std::string_view text);
-
-// First member of `object` whose name equals `name` ignoring ASCII case.
-[[nodiscard]] const JsonItem* JsonGetObjectItem(const JsonItem* object, std::string_view name);
-
-// Frees `item`, its following siblings and everything below them.
-void JsonDelete(JsonItem* item);
-
-// Owns one parsed document.
+// One parsed document.
 class JsonDocument {
  public:
-  JsonDocument();
-  ~JsonDocument();
-  JsonDocument(const JsonDocument&) = delete;
-  JsonDocument& operator=(const JsonDocument&) = delete;
-
-  // True when a value was parsed; the tree is kept either way until destruction.
+  // Parses the value at the start of `text`. The text ends at its length or
+  // at its first NUL byte, whichever comes first; bytes behind the value are
+  // not examined. False (and an empty tree) on any failure, also when memory
+  // runs out.
   [[nodiscard]] bool Parse(std::string_view text);
-  [[nodiscard]] const JsonItem& root() const { return *root_; }
-  // The string value of member `name` of `object`, or null when absent or not a string.
-  [[nodiscard]] static const char* StringMember(const JsonItem* object, std::string_view name);
+  [[nodiscard]] const JsonValue& Root() const { return root_; }
 
  private:
-  JsonItem* root_;
+  JsonValue root_;
 };
 
 }  // namespace net

@@ -1,9 +1,7 @@
 #include "net/range_transfer.h"
 
 #include "net/curl_handle.h"
-#include "net/speed_watchdog.h"
 #include "startup/log.h"
-#include "startup/my_lock.h"
 
 namespace net {
 namespace {
@@ -13,6 +11,7 @@ constexpr ULONGLONG kSampleIntervalMs = 100;
 
 struct TransferState {
   DownloadRange* range = nullptr;
+  TransferWatch* watch = nullptr;
   HANDLE file = nullptr;  // this transfer's own handle, positioned at range->next
   CURL* easy = nullptr;
   int64_t requested_first = 0;
@@ -93,7 +92,7 @@ size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
     DownloadRange& range = *state->range;
     const size_t bytes = size * count;
     if (range.file == nullptr || range.owner == nullptr) return 0;
-    if (IsStalled() || range.owner->IsStopRequested()) return 0;
+    if (state->watch->IsStalled() || range.owner->IsStopRequested()) return 0;
     if (!state->checked) {
       state->checked = true;
       if (!AnswerMatches(*state)) {
@@ -123,13 +122,13 @@ size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
       }
       range.next = next + static_cast<int64_t>(to_write);
     }
-    // The watchdog needs a few samples a second, not one per block: the lock
-    // (a system mutex, costly under some systems) is taken at most every 100 ms.
+    // The watchdog needs a few samples a second, not one per block: the
+    // watch's lock (a system mutex, costly under some systems) is taken at
+    // most every 100 ms.
     const ULONGLONG now = ::GetTickCount64();
     if (now - state->last_sample_ms >= kSampleIntervalMs) {
       state->last_sample_ms = now;
-      startup::ScopedLock lock(startup::DownloadLock());
-      AddSpeedSampleLocked(static_cast<int64_t>(speed));
+      state->watch->AddSample(static_cast<int64_t>(speed));
     }
     return to_write;
   } catch (...) {
@@ -137,9 +136,13 @@ size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
   }
 }
 
+RangeResult Failed(DownloadCause cause, uint32_t os_error = 0) {
+  return {RangeAnswer::Matched, DownloadOutcome::Failed(DownloadStage::Range, cause, os_error)};
+}
+
 int StopOrStall(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
-  const auto* range = static_cast<const DownloadRange*>(user);
-  return (IsStalled() || range->owner->IsStopRequested()) ? 1 : 0;
+  const auto* state = static_cast<const TransferState*>(user);
+  return (state->watch->IsStalled() || state->range->owner->IsStopRequested()) ? 1 : 0;
 }
 
 }  // namespace
@@ -154,11 +157,11 @@ bool ParseContentRange(std::string_view value, int64_t& first, int64_t& last, in
   return ParseNumber(value, total) && value.empty() && first <= last && last < total;
 }
 
-int32_t RunRangeTransfer(const RangeRequest& request, DownloadRange& range) {
-  if (range.IsComplete() || range.owner == nullptr) return kDownloadOk;
+RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) {
+  if (range.IsComplete() || range.owner == nullptr || request.watch == nullptr) return {};
   CurlEasy easy(curl_easy_init());
-  if (!easy) return kDownloadNoRangeHandle;
-  if (range.owner->IsStopRequested()) return kDownloadStopped;
+  if (!easy) return Failed(DownloadCause::NoRangeHandle);
+  if (range.owner->IsStopRequested()) return Failed(DownloadCause::Stopped);
 
   // Shared with the other ranges' handles; each writes only its own part.
   platform::UniqueHandle file(::CreateFileW(request.temp_path.c_str(), GENERIC_WRITE,
@@ -167,12 +170,14 @@ int32_t RunRangeTransfer(const RangeRequest& request, DownloadRange& range) {
   LARGE_INTEGER start{};
   start.QuadPart = range.next.load();
   if (!file.IsValid() || !::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN)) {
-    startup::Log("Open file error (range), system error %u\n", ::GetLastError());
-    return kDownloadOpenFailed;
+    const DWORD error = ::GetLastError();
+    startup::Log("Open file error (range), system error %u\n", error);
+    return Failed(DownloadCause::Open, error);
   }
 
   TransferState state;
   state.range = &range;
+  state.watch = request.watch;
   state.file = file.Get();
   state.easy = easy.get();
   state.requested_first = range.next.load();
@@ -195,17 +200,23 @@ int32_t RunRangeTransfer(const RangeRequest& request, DownloadRange& range) {
   (void)curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CaptureHeader);
   (void)curl_easy_setopt(e, CURLOPT_HEADERDATA, &state);
   (void)curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &StopOrStall);
-  (void)curl_easy_setopt(e, CURLOPT_XFERINFODATA, &range);
+  (void)curl_easy_setopt(e, CURLOPT_XFERINFODATA, &state);
   (void)curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
 
   const CURLcode code = curl_easy_perform(e);
   easy.reset();
-  if (state.rejected) return kRangeAnswerRejected;
-  if (range.owner->IsStopRequested()) return kDownloadStopped;
-  if (IsStalled()) return kRangeBand + CURLE_WRITE_ERROR;
-  if (code == CURLE_ABORTED_BY_CALLBACK) return kRangeBand + CURLE_WRITE_ERROR;
-  if (code != CURLE_OK) return kRangeBand + static_cast<int32_t>(code);
-  return range.IsComplete() ? kDownloadOk : kShortRange;
+  if (state.rejected) return {RangeAnswer::Rejected, {}};
+  if (range.owner->IsStopRequested()) return Failed(DownloadCause::Stopped);
+  // A stall aborts through the callbacks: reported as the write error it
+  // has always been, whichever callback noticed it first.
+  if (request.watch->IsStalled() || code == CURLE_ABORTED_BY_CALLBACK) {
+    return {RangeAnswer::Matched, DownloadOutcome::CurlFailed(DownloadStage::Range, CURLE_WRITE_ERROR)};
+  }
+  if (code != CURLE_OK) {
+    return {RangeAnswer::Matched, DownloadOutcome::CurlFailed(DownloadStage::Range, static_cast<int32_t>(code))};
+  }
+  if (!range.IsComplete()) return Failed(DownloadCause::ShortRange);
+  return {};
 }
 
 }  // namespace net

@@ -8,14 +8,21 @@
 #include <string_view>
 
 #include "net/download_helper.h"
+#include "net/download_outcome.h"
 #include "net/http_client.h"
+#include "net/transfer_watch.h"
 
 namespace net {
 
-// Outcome of one range transfer besides the download result codes: the
-// server's answer did not match the request (status, Content-Range or
-// length), and nothing of it was written.
-inline constexpr int32_t kRangeAnswerRejected = -1;
+// Whether the server answered the range as asked. Rejected: its status,
+// Content-Range or length did not match the request, and nothing of it was
+// written; the downloader then falls back to one connection.
+enum class RangeAnswer : uint8_t { Matched, Rejected };
+
+struct RangeResult {
+  RangeAnswer answer = RangeAnswer::Matched;
+  DownloadOutcome outcome;  // when matched
+};
 
 struct RangeRequest {
   std::string url;
@@ -26,13 +33,13 @@ struct RangeRequest {
   long buffer_bytes = kReceiveBufferBytes;
   int64_t expected_total = 0;
   bool send_range = true;  // false: the whole file without a Range header
+  TransferWatch* watch = nullptr;  // the download's: takes the speed samples, says when it stalled
 };
 
 // Runs the transfer for `range` until it is complete, fails, or the stop or
-// stall flag ends it. Returns 0, kDownloadStopped, kDownloadNoRangeHandle,
-// kDownloadOpenFailed, kRangeAnswerRejected, 300 + libcurl code, 323 after a stall, or 399 when
-// the answer ended short of the range.
-[[nodiscard]] int32_t RunRangeTransfer(const RangeRequest& request, DownloadRange& range);
+// stall flag ends it. A failure is at the Range stage: Stopped,
+// NoRangeHandle, Open, Curl (23 after a stall) or ShortRange.
+[[nodiscard]] RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range);
 
 // "bytes <first>-<last>/<total>"; false for anything else (also "*" totals).
 [[nodiscard]] bool ParseContentRange(std::string_view value, int64_t& first, int64_t& last,

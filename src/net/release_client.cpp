@@ -35,9 +35,9 @@ constexpr RequiredMember kRequiredMembers[] = {
     {"download3", kReleaseNoDownload3, "StartPost Error parse downloadUrl3\n"},
 };
 
-std::string StringOrEmpty(const JsonItem* object, const char* name) {
-  const char* value = JsonDocument::StringMember(object, name);
-  return value != nullptr ? std::string(value) : std::string();
+std::string StringOrEmpty(const JsonValue& object, const char* name) {
+  const std::string* value = object.StringMember(name);
+  return value != nullptr ? *value : std::string();
 }
 
 std::string ConfigAnsi(const std::string& key) {
@@ -85,10 +85,10 @@ void StartPost(PostAttempt& attempt) {
     info.status = status;
     return;
   }
-  for (int i = 0; i < 3; ++i) {
-    if (!ShouldProbeDownloadUrl(info.downloadUrl[i])) continue;
-    info.fileSize[i] = ProbeFileSize(info.downloadUrl[i], info.userAgent, &attempt.cancel).size;
-    info.fileName[i] = DownloadFileName(info.downloadUrl[i]);
+  for (DownloadSource& source : info.sources) {
+    if (!ShouldProbeDownloadUrl(source.url)) continue;
+    source.size = ProbeFileSize(source.url, info.userAgent, &attempt.cancel).size;
+    source.file_name = DownloadFileName(source.url);
   }
   info.status = kReleaseOk;
   startup::Log("Json parse Data end\n");
@@ -138,27 +138,27 @@ int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info) {
     startup::Log("StartPost Error parse root\n");
     return kReleaseNotJson;
   }
-  const JsonItem* data = JsonGetObjectItem(&document.root(), "data");
+  const JsonValue* data = document.Root().Member("data");
   if (data == nullptr) {
     startup::Log("StartPost Error parse data\n");
     return kReleaseNoData;
   }
   for (const RequiredMember& member : kRequiredMembers) {
-    if (JsonDocument::StringMember(data, member.name) == nullptr) {
+    if (data->StringMember(member.name) == nullptr) {
       startup::Log(member.log_line);
       return member.status;
     }
   }
-  info.tuijian = StringOrEmpty(data, "tuijian");
-  info.url = StringOrEmpty(data, "url");
-  info.referNumber = StringOrEmpty(data, "referNumber");
-  info.testid = StringOrEmpty(data, "testid");
-  info.md5 = StringOrEmpty(data, "md5");
-  info.downloadUrl[0] = StringOrEmpty(data, "download");
-  info.downloadUrl[1] = StringOrEmpty(data, "download2");
-  info.downloadUrl[2] = StringOrEmpty(data, "download3");
-  info.killSwitch = StringOrEmpty(data, "killSwitch") == "true";
-  info.writeLogSwitch = StringOrEmpty(data, "WriteLogSwitch") == "true";
+  info.tuijian = StringOrEmpty(*data, "tuijian");
+  info.url = StringOrEmpty(*data, "url");
+  info.referNumber = StringOrEmpty(*data, "referNumber");
+  info.testid = StringOrEmpty(*data, "testid");
+  info.md5 = StringOrEmpty(*data, "md5");
+  info.sources[0].url = StringOrEmpty(*data, "download");
+  info.sources[1].url = StringOrEmpty(*data, "download2");
+  info.sources[2].url = StringOrEmpty(*data, "download3");
+  info.killSwitch = StringOrEmpty(*data, "killSwitch") == "true";
+  info.writeLogSwitch = StringOrEmpty(*data, "WriteLogSwitch") == "true";
   return kReleaseOk;
 }
 
@@ -212,13 +212,13 @@ void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cance
   // erase the reply's download, digest or name.
   const std::string download_url = ConfigAnsi("DownloadUrl");
   if (!download_url.empty()) {
-    info.downloadUrl[0] = download_url;
-    info.fileSize[0] = ProbeFileSize(download_url, info.userAgent, cancel).size;
+    info.sources[0].url = download_url;
+    info.sources[0].size = ProbeFileSize(download_url, info.userAgent, cancel).size;
   }
   const std::string md5 = ConfigAnsi("URLMD5");
   if (!md5.empty()) info.md5 = md5;
   const std::string file_name = ConfigAnsi("fileRealName");
-  if (!file_name.empty()) info.fileName[0] = file_name;
+  if (!file_name.empty()) info.sources[0].file_name = file_name;
 }
 
 ReleaseInfo CheckReleaseFromConfiguration(const std::string& language) {

@@ -3,6 +3,7 @@
 // on a worker thread per attempt while the calling UI thread keeps pumping.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -27,15 +28,23 @@ enum ReleaseStatus : int32_t {
   kReleaseNoDownload3 = 11,
 };
 
+// One place the installer can be downloaded from.
+struct DownloadSource {
+  std::string url;        // empty: no source
+  int64_t size = 0;       // probed; 0 when unknown
+  std::string file_name;  // the address's last path piece, or the configured name
+};
+
+// The first source and its two alternates, in the order they are tried.
+inline constexpr size_t kDownloadSources = 3;
+
 // One release answer; a plain value that the pages copy.
 struct ReleaseInfo {
   int32_t status = kReleaseNotQueried;
   bool killSwitch = false;
   bool writeLogSwitch = true;
-  int64_t fileSize[3] = {0, 0, 0};
-  std::string fileName[3];
+  std::array<DownloadSource, kDownloadSources> sources;
   std::string md5;
-  std::string downloadUrl[3];
   std::string tuijian;
   std::string referNumber;
   std::string url;

@@ -22,8 +22,12 @@ struct Directive {
   wchar_t conversion = 0;
 };
 
-std::wstring Digits(uint64_t value, unsigned base, bool upper) {
-  const wchar_t* digits = upper ? L"0123456789ABCDEF" : L"0123456789abcdef";
+enum class LetterCase : uint8_t { Lower, Upper };
+// Only numbers take zero padding.
+enum class Field : uint8_t { Text, Number };
+
+std::wstring Digits(uint64_t value, unsigned base, LetterCase letters) {
+  const wchar_t* digits = letters == LetterCase::Upper ? L"0123456789ABCDEF" : L"0123456789abcdef";
   std::wstring text;
   do {
     text.insert(text.begin(), digits[value % base]);
@@ -32,11 +36,11 @@ std::wstring Digits(uint64_t value, unsigned base, bool upper) {
   return text;
 }
 
-std::wstring Pad(std::wstring text, const Directive& directive, bool numeric) {
+std::wstring Pad(std::wstring text, const Directive& directive, Field field) {
   if (text.size() >= directive.width) return text;
   const size_t fill = directive.width - text.size();
   if (directive.left) return text + std::wstring(fill, L' ');
-  if (directive.zero && numeric) {
+  if (directive.zero && field == Field::Number) {
     const size_t sign = (!text.empty() && text[0] == L'-') ? 1 : 0;
     return text.insert(sign, fill, L'0');
   }
@@ -52,22 +56,25 @@ std::wstring Convert(const Directive& directive, const LogArg* arg) {
       if (!is_text) return L"<?>";
       return Pad(arg->kind() == LogArg::Kind::Wide ? std::wstring(arg->wide())
                                                     : NarrowToWide(arg->narrow()),
-                 directive, false);
+                 directive, Field::Text);
     case L'd':
     case L'i': {
       if (is_text) return L"<?>";
       const int64_t value = arg->as_signed();
       const uint64_t magnitude =
           value < 0 ? ~static_cast<uint64_t>(value) + 1 : static_cast<uint64_t>(value);
-      return Pad((value < 0 ? L"-" : L"") + Digits(magnitude, 10, false), directive, true);
+      return Pad((value < 0 ? L"-" : L"") + Digits(magnitude, 10, LetterCase::Lower), directive,
+                 Field::Number);
     }
     case L'u':
       if (is_text) return L"<?>";
-      return Pad(Digits(arg->as_unsigned(), 10, false), directive, true);
+      return Pad(Digits(arg->as_unsigned(), 10, LetterCase::Lower), directive, Field::Number);
     case L'x':
     case L'X':
       if (is_text) return L"<?>";
-      return Pad(Digits(arg->as_unsigned(), 16, directive.conversion == L'X'), directive, true);
+      return Pad(Digits(arg->as_unsigned(), 16,
+                        directive.conversion == L'X' ? LetterCase::Upper : LetterCase::Lower),
+                 directive, Field::Number);
     default:
       return L"<?>";
   }

@@ -30,9 +30,4 @@ IMyLock& LogLock() {
   return lock;
 }
 
-IMyLock& DownloadLock() {
-  static Mutex lock;
-  return lock;
-}
-
 }  // namespace startup

@@ -1,5 +1,5 @@
-// The in-process lock interface and its system-mutex implementation; the log
-// and the downloader each own one process-wide instance.
+// The in-process lock interface and its system-mutex implementation: the log
+// has one process-wide instance, each download's transfer watch its own.
 #pragma once
 
 #include "platform/unique_resource.h"
@@ -42,8 +42,7 @@ class ScopedLock {
   IMyLock& lock_;
 };
 
-// The two process-wide instances.
+// The log's process-wide instance.
 [[nodiscard]] IMyLock& LogLock();
-[[nodiscard]] IMyLock& DownloadLock();
 
 }  // namespace startup

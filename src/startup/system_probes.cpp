@@ -7,10 +7,10 @@
 
 #include <objbase.h>
 
+#include "platform/internet_library.h"
 #include "platform/message_pump.h"
 #include "platform/registry_key.h"
 #include "platform/signal.h"
-#include "platform/system_paths.h"
 #include "platform/text.h"
 #include "platform/unique_resource.h"
 #include "startup/launch_parameters.h"
@@ -19,7 +19,6 @@
 namespace startup {
 namespace {
 
-constexpr DWORD kForceConnection = 0x00000001;  // FLAG_ICC_FORCE_CONNECTION
 constexpr DWORD kReasonApplication = 0x00040000;  // SHTDN_REASON_MAJOR_APPLICATION
 
 std::wstring GuidValueName() { return L"GUID"; }
@@ -55,19 +54,20 @@ std::wstring MachineGuidKeyPath() {
 // (about 25 KB with its float conversion) into the shipped program.
 std::string FormatGuid(const GUID& guid) {
   std::string text;
-  auto hex = [&text](unsigned long value, int digits, bool upper) {
-    const char* digit_set = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  enum class LetterCase : uint8_t { Lower, Upper };
+  auto hex = [&text](unsigned long value, int digits, LetterCase letters) {
+    const char* digit_set = letters == LetterCase::Upper ? "0123456789ABCDEF" : "0123456789abcdef";
     for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) text.push_back(digit_set[(value >> shift) & 0xF]);
   };
-  hex(guid.Data1, 8, true);
+  hex(guid.Data1, 8, LetterCase::Upper);
   text.push_back('-');
-  hex(guid.Data2, 4, true);
+  hex(guid.Data2, 4, LetterCase::Upper);
   text.push_back('-');
-  hex(guid.Data3, 4, false);  // lower case: the stored machine ids have always had it
+  hex(guid.Data3, 4, LetterCase::Lower);  // lower case: the stored machine ids have always had it
   text.push_back('-');
   for (int i = 0; i < 8; ++i) {
     if (i == 2) text.push_back('-');
-    hex(guid.Data4[i], 2, true);
+    hex(guid.Data4[i], 2, LetterCase::Upper);
   }
   return text;
 }
@@ -149,14 +149,9 @@ bool CheckInternet(const std::vector<std::string>& addresses) {
   try {
     std::thread([state] {
       platform::SignalOnExit signal_done(state->done);
-      platform::UniqueModule wininet = platform::LoadSystemLibrary(L"wininet.dll");
-      if (!wininet.IsValid()) return;
-      using CheckFunction = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD);
-      const auto check = reinterpret_cast<CheckFunction>(
-          reinterpret_cast<void*>(::GetProcAddress(wininet.Get(), "InternetCheckConnectionA")));
-      if (check == nullptr) return;
+      const platform::InternetLibrary inet;
       for (const std::string& address : state->addresses) {
-        if (check(address.c_str(), kForceConnection, 0)) {
+        if (inet.CheckConnection(address)) {
           state->reachable = true;
           return;
         }

@@ -79,7 +79,7 @@ void FailurePages::FitButton(const wchar_t* name) {
 void FailurePages::OpenOfflineInstaller(install::WizardPage page) {
   const net::ReleaseInfo release = release_();
   (void)install::OpenOfflineLink(page, release.status, startup::Config().GetForEdition("OfflineDownloadUrl"),
-                                 release.downloadUrl[0],
+                                 release.sources[0].url,
                                  [this](const std::wstring& url) { return flow().shell().OpenUrl(url); });
 }
 

@@ -2,6 +2,7 @@
 
 #include "startup/log.h"
 #include "toolkit/dpi.h"
+#include "toolkit/gdi_owners.h"
 #include "toolkit/geometry.h"
 
 namespace ui {
@@ -54,9 +55,11 @@ void MessageDialog::ApplyRoundCorners() {
   const int corner = toolkit::ScaleBy(round, core().dpi());
   RECT r;
   ::GetWindowRect(window, &r);
+  toolkit::UniqueGdiObject region(
+      ::CreateRoundRectRgn(0, 0, r.right - r.left + 1, r.bottom - r.top + 1, corner, corner));
+  if (!region.IsValid()) return;
   // The system owns the region once it is set.
-  HRGN region = ::CreateRoundRectRgn(0, 0, r.right - r.left + 1, r.bottom - r.top + 1, corner, corner);
-  if (region != nullptr && ::SetWindowRgn(window, region, TRUE) == 0) ::DeleteObject(region);
+  if (::SetWindowRgn(window, static_cast<HRGN>(region.Get()), TRUE) != 0) (void)region.Release();
 }
 
 void MessageDialog::OnNotify(const toolkit::Notification& notification) {

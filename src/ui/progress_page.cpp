@@ -44,7 +44,7 @@ void ProgressPage::ApplyTexts() {
 }
 
 net::ReleaseInfo ProgressPage::release() const {
-  return pipeline_ ? pipeline_->releaseInfo() : net::ReleaseInfo{};
+  return pipeline_ ? pipeline_->ReleaseRecord() : net::ReleaseInfo{};
 }
 
 void ProgressPage::PrepareTab() {
@@ -59,9 +59,11 @@ void ProgressPage::Start(const install::OptionMap& options, install::ReleaseSour
   PrepareTab();
   install::PipelineHooks hooks;
   hooks.show_ads = [this](const std::string& url) { return ads_.Load(url); };
-  pipeline_ = std::make_unique<install::CDownloadPipeline>(std::move(release_source), options, view_,
-                                                           false, std::move(hooks), tuning_);
-  RunStep(&install::CDownloadPipeline::run);
+  pipeline_ = std::make_unique<install::CDownloadPipeline>(
+      std::move(release_source),
+      install::PipelineSettingsFromStores(options, install::PipelineMode::Interactive), view_,
+      std::move(hooks), tuning_);
+  RunStep(&install::CDownloadPipeline::Run);
 }
 
 void ProgressPage::OnRetry() {
@@ -71,7 +73,7 @@ void ProgressPage::OnRetry() {
     startup::Log("Retry: no install to try again\n");
     return;
   }
-  if (install::RetryActionFor(pipeline_->lastErrorCode()) != install::RetryAction::ReturnToHome) PrepareTab();
+  if (install::RetryActionFor(pipeline_->LastFailure()) != install::RetryAction::ReturnToHome) PrepareTab();
   RunStep(&install::CDownloadPipeline::Retry);
 }
 
@@ -89,7 +91,7 @@ void ProgressPage::RunStep(install::PipelineResult (install::CDownloadPipeline::
 }
 
 void ProgressPage::Cancel() {
-  if (pipeline_) pipeline_->cancel();
+  if (pipeline_) pipeline_->Cancel();
 }
 
 void ProgressPage::OnPageSwitch(install::WizardPage page) {

@@ -50,14 +50,19 @@ class InProcess {
 net::ReleaseInfo HomePageRecord(const Scene& scene) {
   net::ReleaseInfo info;
   info.status = 0;
-  info.downloadUrl[0] = scene.GoodUrl();
-  info.fileSize[0] = static_cast<int64_t>(scene.installer_bytes().size());
+  info.sources[0].url = scene.GoodUrl();
+  info.sources[0].size = static_cast<int64_t>(scene.installer_bytes().size());
   info.md5 = scene.md5();
   return info;
 }
 
 install::OptionMap Options(const Scene& scene) {
   return {{"DIR", scene.InstallFolder()}, {"LANG", L"English"}, {"recommendChk", L"false"}};
+}
+
+// As the wizard's install reads them, from the stores the scene set up.
+install::PipelineSettings Settings(const Scene& scene) {
+  return install::PipelineSettingsFromStores(Options(scene), install::PipelineMode::Interactive);
 }
 
 TEST(PipelineEndToEndTest, UpdateRemovesThePreviousGenerationAndShowsTheFinishPage) {
@@ -87,8 +92,8 @@ TEST(PipelineEndToEndTest, UpdateRemovesThePreviousGenerationAndShowsTheFinishPa
   };
   net::ReleaseInfo record = HomePageRecord(scene);
   record.url = "http://127.0.0.1:9/ads";
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false, hooks);
-  const install::PipelineResult result = pipeline.run();
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view, hooks);
+  const install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::Installed);
   EXPECT_EQ(ads_url, record.url);
   EXPECT_TRUE(install::ReadUninstallValue(old_key, L"UninstallString").empty());
@@ -109,7 +114,7 @@ TEST(PipelineEndToEndTest, UpdateRemovesThePreviousGenerationAndShowsTheFinishPa
   EXPECT_NE(runs[1].find(L" /NORESTART /DIR=\"" + scene.InstallFolder() + L"\" /LANG=en GUID=e2e-guid "),
             std::wstring::npos);
   // The verified copy is gone once the attempts are over; the download stays.
-  EXPECT_FALSE(platform::FileExists(pipeline.verifiedPath()));
+  EXPECT_FALSE(platform::FileExists(pipeline.VerifiedPath()));
   EXPECT_TRUE(platform::FileExists(scene.DownloadTarget()));
 }
 
@@ -120,12 +125,12 @@ TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop)
   scene.ScriptReleaseNaming("", scene.md5());
   scene.InstallerSucceeds();
   install_test::RecordingView view;
-  CDownloadPipeline pipeline(install::ReleaseSource(), Options(scene), view, false);
+  CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
   // The answer names no download: nothing to do but report 999.
-  install::PipelineResult result = pipeline.run();
+  install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
   EXPECT_EQ(result.failure_code, 999);
-  EXPECT_EQ(pipeline.lastErrorCode(), 999);
+  EXPECT_EQ(pipeline.LastErrorCode(), 999);
   EXPECT_EQ(scene.ReleaseRequests(), 1u);
   // Try again goes back to the home page instead of failing on the same record.
   result = pipeline.Retry();
@@ -138,7 +143,7 @@ TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop)
   result = pipeline.RunAgain();
   EXPECT_EQ(scene.ReleaseRequests(), 1u);  // counted afresh since the new answer
   EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
-  EXPECT_EQ(pipeline.releaseInfo().downloadUrl[0], scene.GoodUrl());
+  EXPECT_EQ(pipeline.ReleaseRecord().sources[0].url, scene.GoodUrl());
 }
 
 // A deployment that lets the release server decide: empty configuration
@@ -150,14 +155,14 @@ TEST(PipelineEndToEndTest, EmptyConfigurationValuesLeaveTheServersAnswer) {
   scene.ScriptReleaseNaming(scene.GoodUrl(), scene.md5(), "false");
   scene.InstallerSucceeds();
   install_test::RecordingView view;
-  CDownloadPipeline pipeline(install::ReleaseSource(), Options(scene), view, false);
-  const install::PipelineResult result = pipeline.run();
+  CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
+  const install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
-  EXPECT_EQ(pipeline.releaseInfo().downloadUrl[0], scene.GoodUrl());
-  EXPECT_EQ(pipeline.releaseInfo().md5, scene.md5());
-  EXPECT_EQ(pipeline.releaseInfo().fileName[0], scene.key() + ".exe");
-  EXPECT_FALSE(pipeline.releaseInfo().killSwitch);
-  EXPECT_EQ(pipeline.transfers().size(), 1u);
+  EXPECT_EQ(pipeline.ReleaseRecord().sources[0].url, scene.GoodUrl());
+  EXPECT_EQ(pipeline.ReleaseRecord().md5, scene.md5());
+  EXPECT_EQ(pipeline.ReleaseRecord().sources[0].file_name, scene.key() + ".exe");
+  EXPECT_FALSE(pipeline.ReleaseRecord().killSwitch);
+  EXPECT_EQ(pipeline.Transfers().size(), 1u);
   EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
 }
 
@@ -173,10 +178,10 @@ TEST(PipelineEndToEndTest, WithoutExedirTheDownloadStaysInTheRunsOwnFolder) {
   install_test::RecordingView view;
   std::wstring downloaded;
   {
-    CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false);
-    const install::PipelineResult result = pipeline.run();
+    CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Settings(scene), view);
+    const install::PipelineResult result = pipeline.Run();
     EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
-    downloaded = pipeline.installerPath();
+    downloaded = pipeline.InstallerPath();
     EXPECT_EQ(downloaded.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u)
         << platform::WideToUtf8(downloaded);
     EXPECT_EQ(test_support::ReadBytes(downloaded), scene.installer_bytes());
@@ -198,14 +203,21 @@ TEST(PipelineEndToEndTest, TemporaryFileFailureStartsOverOnceThenFails) {
   scene.InstallerSucceeds();
   install_test::RecordingView view;
   net::ReleaseInfo record = HomePageRecord(scene);
-  record.downloadUrl[1] = scene.GoodUrl();  // not an alternate for a local failure
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
-  const install::PipelineResult result = pipeline.run();
+  record.sources[1].url = scene.GoodUrl();  // not an alternate for a local failure
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
+  const std::string before = test_support::ReadBytes(startup::MainLog().path());
+  const install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
   EXPECT_EQ(result.failure_code, 3005);
-  EXPECT_TRUE(pipeline.transfers().empty());
+  EXPECT_TRUE(pipeline.Transfers().empty());
   EXPECT_TRUE(scene.installer().Runs().empty());
   EXPECT_EQ(view.failures(), std::vector<std::string>{"2:3005"});
+  // The system's reason (no room, or access denied) travels with the failure to the log.
+  const std::string log = test_support::ReadBytes(startup::MainLog().path()).substr(before.size());
+  const std::string reason = "Download failure 3005: temporary file at the setup stage, system error ";
+  const size_t at = log.find(reason);
+  ASSERT_NE(at, std::string::npos) << log;
+  EXPECT_TRUE(log[at + reason.size()] >= '1' && log[at + reason.size()] <= '9') << log.substr(at);
 }
 
 TEST(PipelineEndToEndTest, InstallAgainVerifiesTheDownloadAgainAndRunsIt) {
@@ -214,12 +226,12 @@ TEST(PipelineEndToEndTest, InstallAgainVerifiesTheDownloadAgainAndRunsIt) {
   InProcess stores(scene);
   scene.InstallerSucceeds(L"5,5,5,5,0");  // four failures, then it works
   install_test::RecordingView view;
-  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false);
-  install::PipelineResult result = pipeline.run();
+  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Settings(scene), view);
+  install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::InstallFailure);
   EXPECT_EQ(result.failure_code, 6005);
   EXPECT_EQ(scene.installer().Runs().size(), 4u);
-  EXPECT_TRUE(pipeline.verifiedPath().empty());  // let go after the last attempt
+  EXPECT_TRUE(pipeline.VerifiedPath().empty());  // let go after the last attempt
 
   // A download changed behind our back is not installed again.
   ASSERT_TRUE(test_support::WriteBytes(scene.DownloadTarget(), "tampered"));
@@ -240,7 +252,7 @@ CDownloadPipeline* g_cancel_target = nullptr;  // UI thread only
 
 void CALLBACK CancelOnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
   ::KillTimer(nullptr, timer);
-  if (g_cancel_target != nullptr) g_cancel_target->cancel();
+  if (g_cancel_target != nullptr) g_cancel_target->Cancel();
 }
 
 TEST(PipelineEndToEndTest, CancelDuringTheDownloadStartsNothingFurther) {
@@ -250,13 +262,13 @@ TEST(PipelineEndToEndTest, CancelDuringTheDownloadStartsNothingFurther) {
   scene.InstallerSucceeds();
   install_test::RecordingView view;
   net::ReleaseInfo record = HomePageRecord(scene);
-  record.downloadUrl[0] = scene.GoodUrl("?rate=40000");  // several seconds
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  record.sources[0].url = scene.GoodUrl("?rate=40000");  // several seconds
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   g_cancel_target = &pipeline;
   // The user's quit arrives through the UI thread's messages during the transfer.
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, &CancelOnTimer);
   ASSERT_NE(timer, 0u);
-  const install::PipelineResult result = pipeline.run();
+  const install::PipelineResult result = pipeline.Run();
   g_cancel_target = nullptr;
   EXPECT_EQ(result.end, PipelineEnd::Cancelled);
   EXPECT_TRUE(view.failures().empty());
@@ -276,26 +288,26 @@ TEST(PipelineEndToEndTest, RequestsDuringARunAreRefusedNotNested) {
   scene.InstallerSucceeds();
   install_test::RecordingView view;
   net::ReleaseInfo record = HomePageRecord(scene);
-  record.downloadUrl[0] = scene.GoodUrl("?rate=40000");  // several seconds
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  record.sources[0].url = scene.GoodUrl("?rate=40000");  // several seconds
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   g_cancel_target = &pipeline;
   g_nested_ends.clear();
   const std::string before = test_support::ReadBytes(startup::MainLog().path());
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     CDownloadPipeline& running = *g_cancel_target;
-    for (const auto entry : {&CDownloadPipeline::run, &CDownloadPipeline::install,
+    for (const auto entry : {&CDownloadPipeline::Run, &CDownloadPipeline::Install,
                              &CDownloadPipeline::Retry, &CDownloadPipeline::ResumeTransfer,
                              &CDownloadPipeline::RunAgain, &CDownloadPipeline::InstallAgain}) {
       g_nested_ends.push_back((running.*entry)().end);
     }
   });
   ASSERT_NE(timer, 0u);
-  const install::PipelineResult result = pipeline.run();
+  const install::PipelineResult result = pipeline.Run();
   g_cancel_target = nullptr;
   EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
   EXPECT_EQ(g_nested_ends, std::vector<PipelineEnd>(6, PipelineEnd::Refused));
-  EXPECT_EQ(pipeline.transfers().size(), 1u);
+  EXPECT_EQ(pipeline.Transfers().size(), 1u);
   EXPECT_EQ(scene.installer().Runs().size(), 1u);
   EXPECT_TRUE(view.failures().empty());
   const std::string log = test_support::ReadBytes(startup::MainLog().path()).substr(before.size());
@@ -312,19 +324,19 @@ TEST(PipelineEndToEndTest, QuitDuringTheDownloadEndsTheRunAndLeavesTheQuitQueued
   scene.InstallerSucceeds();
   install_test::RecordingView view;
   net::ReleaseInfo record = HomePageRecord(scene);
-  record.downloadUrl[0] = scene.GoodUrl("?rate=40000");  // several seconds
-  record.downloadUrl[1] = scene.GoodUrl();                // never an alternate for a quit
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
+  record.sources[0].url = scene.GoodUrl("?rate=40000");  // several seconds
+  record.sources[1].url = scene.GoodUrl();                // never an alternate for a quit
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   // The window closes while the transfer runs: its wait sees the quit request.
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     ::PostQuitMessage(7);
   });
   ASSERT_NE(timer, 0u);
-  const install::PipelineResult result = pipeline.run();
+  const install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::QuitRequested);
   EXPECT_TRUE(view.failures().empty());  // no failure page for a closing window
-  EXPECT_TRUE(pipeline.transfers().empty());
+  EXPECT_TRUE(pipeline.Transfers().empty());
   EXPECT_TRUE(scene.installer().Runs().empty());
   // The quit is still there for the application's own loop.
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(7u));
@@ -344,11 +356,11 @@ TEST(PipelineEndToEndTest, QuitBeforeTheInstallStepStartsNoInstaller) {
     ::PostQuitMessage(8);  // the window closes while the ads page loads
     return true;
   };
-  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Options(scene), view, false,
+  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Settings(scene), view,
                              hooks);
-  const install::PipelineResult result = pipeline.run();
+  const install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::QuitRequested);
-  EXPECT_FALSE(pipeline.needDownload());  // the digest check ran, pumping, and saw the quit
+  EXPECT_FALSE(pipeline.NeedsDownload());  // the digest check ran, pumping, and saw the quit
   // An installer started now would still be listed, or would have finished
   // and recorded its run: wait until no process has its name, then look.
   const std::wstring installer_name = scene.InstallerFileName();
@@ -374,13 +386,13 @@ TEST(PipelineEndToEndTest, FailedReleaseQueryShowsItsCodeAndTransfersNothing) {
   install_test::RecordingView view;
   net::ReleaseInfo record = HomePageRecord(scene);
   record.status = 2;
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
-  const install::PipelineResult result = pipeline.run();
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
+  const install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
   EXPECT_EQ(result.failure_code, 1002);
-  EXPECT_EQ(pipeline.lastErrorCode(), 1002);
+  EXPECT_EQ(pipeline.LastErrorCode(), 1002);
   EXPECT_EQ(view.failures(), std::vector<std::string>{"2:1002"});
-  EXPECT_TRUE(pipeline.transfers().empty());
+  EXPECT_TRUE(pipeline.Transfers().empty());
   EXPECT_EQ(scene.ReleaseRequests(), 0u);  // the home page's answer stands
   EXPECT_FALSE(platform::FileExists(scene.DownloadTarget()));
   EXPECT_TRUE(scene.installer().Runs().empty());
@@ -395,13 +407,13 @@ TEST(PipelineEndToEndTest, RetryAfterARangeFailureResumesTheKeptRanges) {
   net::ReleaseInfo record = HomePageRecord(scene);
   // Every ranged answer breaks off after 90000 bytes: only continuing the
   // ranges on disk ever gets the whole file.
-  record.downloadUrl[0] = scene.GoodUrl("?drop=90000");
-  CDownloadPipeline pipeline([&] { return record; }, Options(scene), view, false);
-  install::PipelineResult result = pipeline.run();
+  record.sources[0].url = scene.GoodUrl("?drop=90000");
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
+  install::PipelineResult result = pipeline.Run();
   ASSERT_EQ(result.end, PipelineEnd::DownloadFailure);
   EXPECT_EQ(result.failure_code / 100, 33) << result.failure_code;
   for (int retry = 0; retry < 5 && result.end == PipelineEnd::DownloadFailure; ++retry) {
-    EXPECT_EQ(pipeline.lastErrorCode() / 100, 33);
+    EXPECT_EQ(pipeline.LastErrorCode() / 100, 33);
     result = pipeline.Retry();
   }
   EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;

@@ -15,26 +15,27 @@
 namespace {
 
 using install::CDownloadPipeline;
+using install::Edition;
 
 TEST(DownloadPipelineTest, InstallerFileNameKeepsToItsFolder) {
   const struct {
     const wchar_t* version;
-    bool vexa;
+    Edition edition;
     const wchar_t* expected;
   } cases[] = {
-      {L"", false, L"PhotoStudio_trial_brimvale.exe"},
-      {L"5.1", false, L"PhotoStudio_5.1_brimvale.exe"},
-      {L"pro_vexa", true, L"PhotoStudio_pro_vexa_vexa.exe"},
-      {L"..\\..\\evil", false, L"PhotoStudio_.._.._evil_brimvale.exe"},
-      {L"a/b:c*d?e\"f<g>h|i", false, L"PhotoStudio_a_b_c_d_e_f_g_h_i_brimvale.exe"},
-      {L"x\ty", false, L"PhotoStudio_x_y_brimvale.exe"},
+      {L"", Edition::Standard, L"PhotoStudio_trial_brimvale.exe"},
+      {L"5.1", Edition::Standard, L"PhotoStudio_5.1_brimvale.exe"},
+      {L"pro_vexa", Edition::Vexa, L"PhotoStudio_pro_vexa_vexa.exe"},
+      {L"..\\..\\evil", Edition::Standard, L"PhotoStudio_.._.._evil_brimvale.exe"},
+      {L"a/b:c*d?e\"f<g>h|i", Edition::Standard, L"PhotoStudio_a_b_c_d_e_f_g_h_i_brimvale.exe"},
+      {L"x\ty", Edition::Standard, L"PhotoStudio_x_y_brimvale.exe"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CDownloadPipeline::InstallerFileName(L"PhotoStudio", c.version, c.vexa), c.expected)
+    EXPECT_EQ(CDownloadPipeline::InstallerFileName(L"PhotoStudio", c.version, c.edition), c.expected)
         << platform::WideToUtf8(c.version);
   }
   // A product name of ".." cannot make the file name climb either.
-  EXPECT_EQ(CDownloadPipeline::InstallerFileName(L"..", L"1", false).substr(0, 2), L"_.");
+  EXPECT_EQ(CDownloadPipeline::InstallerFileName(L"..", L"1", Edition::Standard).substr(0, 2), L"_.");
 }
 
 TEST(DownloadPipelineTest, UserAgentCannotCarryAnotherHeaderLine) {
@@ -130,6 +131,42 @@ TEST(DownloadPipelineTest, SampleConfigurationInstallsIntoTheFolderItsKeysName) 
   EXPECT_EQ(install::DefaultInstallFolder(), program_files + L"\\VEXA\\PhotoStudio");
 }
 
+// The one place the pipeline's inputs are read: the edition follows the
+// command line, a bad thread count falls back to 1, folders come along.
+TEST(DownloadPipelineTest, SettingsAreReadOnceFromTheStores) {
+  test_support::TempFolder folder;
+  ASSERT_TRUE(test_support::WriteBytes(folder.File(L"InitConfigure.ini"),
+                                       "[Product]\r\nProductName=Prod\r\nDownloadThreadCount=8\r\n"
+                                       "SetupLogName=Plain.log\r\nSetupLogNameVexa=Vexa.log\r\n"));
+  const ConfigScope config(folder.File(L"InitConfigure.ini"));
+  startup::Parameters().Parse(L"DOWNLOAD_VERSION=vexa_5 ||| EXEDIR=C:\\Here");
+  const install::PipelineSettings vexa =
+      install::PipelineSettingsFromStores({{"LANG", L"English"}}, install::PipelineMode::Silent);
+  EXPECT_EQ(vexa.mode, install::PipelineMode::Silent);
+  EXPECT_EQ(vexa.options.at("LANG"), L"English");
+  EXPECT_EQ(vexa.product_name, L"Prod");
+  EXPECT_EQ(vexa.edition, Edition::Vexa);
+  EXPECT_EQ(vexa.download_version, L"vexa_5");
+  EXPECT_EQ(vexa.thread_count, 8);
+  EXPECT_EQ(vexa.exe_dir, L"C:\\Here");
+  EXPECT_EQ(vexa.temp_folder, platform::TempFolder());
+  EXPECT_EQ(vexa.setup_log_name, L"Vexa.log");
+  EXPECT_NE(vexa.report, nullptr);
+
+  startup::Parameters().Clear();
+  ASSERT_TRUE(test_support::WriteBytes(folder.File(L"InitConfigure.ini"),
+                                       "[Product]\r\nDownloadThreadCount=0\r\n"
+                                       "SetupLogName=Plain.log\r\nSetupLogNameVexa=Vexa.log\r\n"));
+  startup::Config().Clear();
+  startup::Config().LoadProduct(folder.File(L"InitConfigure.ini"));
+  const install::PipelineSettings standard =
+      install::PipelineSettingsFromStores({}, install::PipelineMode::Interactive);
+  EXPECT_EQ(standard.edition, Edition::Standard);
+  EXPECT_EQ(standard.thread_count, 1);
+  EXPECT_EQ(standard.exe_dir, L"");
+  EXPECT_EQ(standard.setup_log_name, L"Plain.log");
+}
+
 // A pipeline whose release record expects `md5`.
 class DigestScene {
  public:
@@ -137,9 +174,10 @@ class DigestScene {
     net::ReleaseInfo info;
     info.status = 0;
     info.md5 = md5;
-    pipeline_ = std::make_unique<CDownloadPipeline>([info] { return info; }, install::OptionMap(),
-                                                    view_, true);
-    EXPECT_TRUE(pipeline_->loadRelease());
+    install::PipelineSettings settings;
+    settings.mode = install::PipelineMode::Silent;
+    pipeline_ = std::make_unique<CDownloadPipeline>([info] { return info; }, settings, view_);
+    EXPECT_TRUE(pipeline_->LoadRelease());
   }
   CDownloadPipeline& pipeline() { return *pipeline_; }
   void Destroy() { pipeline_.reset(); }
@@ -157,8 +195,8 @@ TEST(DownloadPipelineTest, VerifiedCopyIsHeldAgainstChangesUntilReleased) {
   std::string upper = md5;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   DigestScene scene(upper);  // the server may send capitals
-  ASSERT_TRUE(scene.pipeline().digestMatches(source));
-  const std::wstring copy = scene.pipeline().verifiedPath();
+  ASSERT_TRUE(scene.pipeline().DigestMatches(source));
+  const std::wstring copy = scene.pipeline().VerifiedPath();
   EXPECT_EQ(copy.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u);
   EXPECT_EQ(platform::FileNameOf(copy), L"setup_product.exe");
 
@@ -184,21 +222,21 @@ TEST(DownloadPipelineTest, DigestNeverMatchesWithoutAnExpectationOrAReadableFile
   ASSERT_TRUE(test_support::WriteBytes(empty_file, ""));
   {
     DigestScene no_expectation("");
-    EXPECT_FALSE(no_expectation.pipeline().digestMatches(empty_file));
-    EXPECT_TRUE(no_expectation.pipeline().verifiedPath().empty());
+    EXPECT_FALSE(no_expectation.pipeline().DigestMatches(empty_file));
+    EXPECT_TRUE(no_expectation.pipeline().VerifiedPath().empty());
   }
   DigestScene scene(net::FileMd5Hex(empty_file));
-  EXPECT_FALSE(scene.pipeline().digestMatches(folder.File(L"missing.exe")));
-  EXPECT_FALSE(scene.pipeline().digestMatches(folder.path()));  // a folder
-  EXPECT_FALSE(scene.pipeline().digestMatches(L""));
+  EXPECT_FALSE(scene.pipeline().DigestMatches(folder.File(L"missing.exe")));
+  EXPECT_FALSE(scene.pipeline().DigestMatches(folder.path()));  // a folder
+  EXPECT_FALSE(scene.pipeline().DigestMatches(L""));
   // A file we cannot read (held exclusively by someone else).
   const std::wstring locked = folder.File(L"locked.exe");
   ASSERT_TRUE(test_support::WriteBytes(locked, ""));
   HANDLE exclusive = ::CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(scene.pipeline().digestMatches(locked));
+  EXPECT_FALSE(scene.pipeline().DigestMatches(locked));
   ::CloseHandle(exclusive);
-  EXPECT_TRUE(scene.pipeline().digestMatches(locked));
+  EXPECT_TRUE(scene.pipeline().DigestMatches(locked));
 }
 
 TEST(DownloadPipelineTest, FindVerifiedCopyInstallsTheFileItVerified) {
@@ -210,12 +248,12 @@ TEST(DownloadPipelineTest, FindVerifiedCopyInstallsTheFileItVerified) {
   // The first folder holds a stale download with other bytes.
   ASSERT_TRUE(test_support::WriteBytes(first.File(name), "stale installer"));
   DigestScene scene(md5);
-  EXPECT_TRUE(scene.pipeline().findVerifiedCopy({first.path(), second.path()}, name));
-  EXPECT_EQ(test_support::ReadBytes(scene.pipeline().verifiedPath()), "good installer");
+  EXPECT_TRUE(scene.pipeline().FindVerifiedCopy({first.path(), second.path()}, name));
+  EXPECT_EQ(test_support::ReadBytes(scene.pipeline().VerifiedPath()), "good installer");
   // Neither folder holding it: no copy, nothing held.
   test_support::TempFolder none;
-  EXPECT_FALSE(scene.pipeline().findVerifiedCopy({none.path(), first.path()}, name));
-  EXPECT_TRUE(scene.pipeline().verifiedPath().empty());
+  EXPECT_FALSE(scene.pipeline().FindVerifiedCopy({none.path(), first.path()}, name));
+  EXPECT_TRUE(scene.pipeline().VerifiedPath().empty());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "install/pipeline_settings.h"
 #include "startup/launch_parameters.h"
 #include "startup/product_config.h"
 #include "test_support.h"
@@ -150,13 +151,16 @@ TEST(InstallerCommandLineTest, InputsFromStoresTranslateTheLanguageAndPickSwitch
   startup::Parameters().Parse(L"GUID=G-1 ||| exeNumber=77 ||| installLumaviewer=true");
 
   const std::map<std::string, std::wstring> options = {{"LANG", L"Chinese"}, {"DIR", L"C:\\P"}};
-  const auto silent = install::InstallerInputsFromStores(options, true, L"", L"http://h/p");
+  const auto silent =
+      install::PipelineSettingsFromStores(options, install::PipelineMode::Silent).installer;
   EXPECT_EQ(silent.base_switches, L"/VERYSILENT");
   EXPECT_EQ(silent.options.at("LANG"), L"chs");
   EXPECT_EQ(silent.guid, L"G-1");
   EXPECT_EQ(silent.exe_number, L"77");
-  EXPECT_EQ(silent.player_download_url, L"http://h/p");
-  const auto shown = install::InstallerInputsFromStores({{"LANG", L"Klingon"}}, false, L"", L"");
+  EXPECT_EQ(silent.install_player, L"true");
+  const auto shown = install::PipelineSettingsFromStores({{"LANG", L"Klingon"}},
+                                                         install::PipelineMode::Interactive)
+                         .installer;
   EXPECT_EQ(shown.base_switches, L"/NORESTART");
   EXPECT_EQ(shown.options.at("LANG"), L"Klingon");
   startup::Config().Clear();

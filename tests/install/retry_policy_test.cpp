@@ -9,34 +9,92 @@ namespace {
 using install::RetryAction;
 using install::WizardPage;
 
-TEST(RetryPolicyTest, RetryActionForEachBand) {
-  struct Case {
-    int32_t code;
+using install::DigestFailure;
+using install::PipelineFailure;
+using net::DownloadCause;
+using net::DownloadOutcome;
+using net::DownloadStage;
+
+PipelineFailure RangeCurl(int32_t code) {
+  return PipelineFailure::Transfer(DownloadOutcome::CurlFailed(DownloadStage::Range, code));
+}
+PipelineFailure Own(DownloadStage stage, DownloadCause cause) {
+  return PipelineFailure::Transfer(DownloadOutcome::Failed(stage, cause));
+}
+
+// The numbers support knows stay exactly what they were for every stage and cause.
+TEST(RetryPolicyTest, EveryFailureKeepsItsNumber) {
+  const struct {
+    PipelineFailure failure;
+    int32_t number;
+  } cases[] = {
+      {PipelineFailure::Release(2), 1002},
+      {PipelineFailure::Release(-1), 999},
+      {PipelineFailure::Release(122), 1122},
+      {Own(DownloadStage::Setup, DownloadCause::BadThreadCount), 3002},
+      {Own(DownloadStage::Range, DownloadCause::NoWorker), 3003},
+      {Own(DownloadStage::SizeProbe, DownloadCause::NoProbeHandle), 3004},
+      {Own(DownloadStage::Setup, DownloadCause::TempFile), 3005},
+      {Own(DownloadStage::Range, DownloadCause::TempFile), 3005},
+      {Own(DownloadStage::Range, DownloadCause::Open), 3006},
+      {Own(DownloadStage::Range, DownloadCause::NoRangeHandle), 3007},
+      {Own(DownloadStage::Finish, DownloadCause::Rename), 3008},
+      {Own(DownloadStage::Range, DownloadCause::Stopped), 3009},
+      {Own(DownloadStage::Range, DownloadCause::ServerDisagrees), 3010},
+      {Own(DownloadStage::Setup, DownloadCause::Busy), 3011},
+      {Own(DownloadStage::SizeProbe, DownloadCause::NoLength), 3200},
+      {PipelineFailure::Transfer(DownloadOutcome::CurlFailed(DownloadStage::SizeProbe, 22)), 3222},
+      {PipelineFailure::Transfer(DownloadOutcome::CurlFailed(DownloadStage::SizeProbe, 99)), 3299},
+      {RangeCurl(23), 3323},
+      {RangeCurl(28), 3328},
+      {Own(DownloadStage::Range, DownloadCause::ShortRange), 3399},
+      {PipelineFailure::Digest(DigestFailure::Mismatch), 4000},
+      {PipelineFailure::Digest(DigestFailure::NoExpectedDigest), 4001},
+      {PipelineFailure::Install(1), 6001},
+      {PipelineFailure::Install(997), 6997},
+  };
+  for (const auto& c : cases) EXPECT_EQ(install::FailureNumber(c.failure), c.number) << c.number;
+}
+
+TEST(RetryPolicyTest, RetryActionForEachStage) {
+  const struct {
+    std::optional<PipelineFailure> failure;
     RetryAction expected;
+    const char* name;
+  } cases[] = {
+      {RangeCurl(0), RetryAction::ResumeTransfer, "range"},
+      {RangeCurl(23), RetryAction::ResumeTransfer, "stall"},
+      {RangeCurl(28), RetryAction::ResumeTransfer, "range time-out"},
+      {Own(DownloadStage::Range, DownloadCause::ShortRange), RetryAction::ResumeTransfer, "short"},
+      {PipelineFailure::Transfer(DownloadOutcome::CurlFailed(DownloadStage::SizeProbe, 99)),
+       RetryAction::RestartPipeline, "probe"},
+      {PipelineFailure::Transfer(DownloadOutcome::CurlFailed(DownloadStage::SizeProbe, 6)),
+       RetryAction::RestartPipeline, "probe resolve"},
+      {Own(DownloadStage::Range, DownloadCause::Open), RetryAction::RestartPipeline, "range open"},
+      {Own(DownloadStage::Range, DownloadCause::ServerDisagrees), RetryAction::RestartPipeline,
+       "disagrees"},
+      {PipelineFailure::Digest(DigestFailure::Mismatch), RetryAction::RestartPipeline, "digest"},
+      {PipelineFailure::Install(1), RetryAction::RestartPipeline, "install"},
+      {PipelineFailure::Release(2), RetryAction::ReturnToHome, "release"},
+      {PipelineFailure::Release(0), RetryAction::ReturnToHome, "release 0"},
+      {PipelineFailure::Release(999), RetryAction::ReturnToHome, "release 999"},
+      {PipelineFailure::Release(-1), RetryAction::ReturnToHome, "no release record: ask again, not loop"},
+      {PipelineFailure::Digest(DigestFailure::NoExpectedDigest), RetryAction::ReturnToHome,
+       "no digest to check: only a fresh answer helps"},
+      {std::nullopt, RetryAction::ReturnToHome, "nothing failed yet"},
   };
-  const Case cases[] = {
-      {3300, RetryAction::ResumeTransfer}, {3323, RetryAction::ResumeTransfer},
-      {3399, RetryAction::ResumeTransfer}, {3328, RetryAction::ResumeTransfer},
-      {3299, RetryAction::RestartPipeline}, {3400, RetryAction::RestartPipeline},
-      {3006, RetryAction::RestartPipeline}, {3106, RetryAction::RestartPipeline},
-      {3206, RetryAction::RestartPipeline}, {4000, RetryAction::RestartPipeline},
-      {6001, RetryAction::RestartPipeline}, {1002, RetryAction::ReturnToHome},
-      {1000, RetryAction::ReturnToHome},   {1999, RetryAction::ReturnToHome},
-      {999, RetryAction::ReturnToHome},  // no release record: ask again, not loop
-      {4001, RetryAction::ReturnToHome},  // no digest to check: only a fresh answer helps
-      {4002, RetryAction::RestartPipeline},
-  };
-  for (const Case& c : cases) EXPECT_EQ(install::RetryActionFor(c.code), c.expected) << c.code;
+  for (const auto& c : cases) EXPECT_EQ(install::RetryActionFor(c.failure), c.expected) << c.name;
 }
 
 TEST(RetryPolicyTest, AfterResumeInstallsOnlyAVerifiedFile) {
-  EXPECT_EQ(install::DecideAfterResume(0, true).next, install::AfterResume::Install);
-  const auto digest = install::DecideAfterResume(0, false);
+  EXPECT_EQ(install::DecideAfterResume(DownloadOutcome::Done(), true).next, install::AfterResume::Install);
+  const auto digest = install::DecideAfterResume(DownloadOutcome::Done(), false);
   EXPECT_EQ(digest.next, install::AfterResume::DigestFailure);
-  EXPECT_EQ(digest.failure_code, 4000);
-  const auto transfer = install::DecideAfterResume(328, true);
+  EXPECT_EQ(install::FailureNumber(digest.failure), 4000);
+  const auto transfer =
+      install::DecideAfterResume(DownloadOutcome::CurlFailed(DownloadStage::Range, 28), true);
   EXPECT_EQ(transfer.next, install::AfterResume::TransferFailure);
-  EXPECT_EQ(transfer.failure_code, 3328);
+  EXPECT_EQ(install::FailureNumber(transfer.failure), 3328);
 }
 
 TEST(RetryPolicyTest, OfflineLinkChoice) {

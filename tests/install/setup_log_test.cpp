@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "install/pipeline_settings.h"
 #include "platform/system_paths.h"
 #include "startup/launch_parameters.h"
 #include "startup/product_config.h"
@@ -61,11 +62,14 @@ TEST(SetupLogTest, ConfiguredNameFollowsTheEdition) {
   startup::Config().Clear();
   startup::Config().LoadProduct(folder.File(L"InitConfigure.ini"));
   startup::Parameters().Clear();
-  EXPECT_EQ(install::SetupLogLocationFromConfig(true, folder.path()), folder.File(L"Plain.log"));
-  EXPECT_EQ(install::SetupLogLocationFromConfig(false, folder.path()), L"");
-  EXPECT_EQ(install::SetupLogLocationFromConfig(true, L""), L"");  // no folder of our own
+  const auto name = [] {
+    return install::PipelineSettingsFromStores({}, install::PipelineMode::Interactive).setup_log_name;
+  };
+  EXPECT_EQ(install::SetupLogLocation(true, folder.path(), name()), folder.File(L"Plain.log"));
+  EXPECT_EQ(install::SetupLogLocation(false, folder.path(), name()), L"");
+  EXPECT_EQ(install::SetupLogLocation(true, L"", name()), L"");  // no folder of our own
   startup::Parameters().Parse(L"DOWNLOAD_VERSION=vexa_trial");
-  EXPECT_EQ(install::SetupLogLocationFromConfig(true, folder.path()), folder.File(L"Vexa.log"));
+  EXPECT_EQ(install::SetupLogLocation(true, folder.path(), name()), folder.File(L"Vexa.log"));
   startup::Config().Clear();
   startup::Parameters().Clear();
 }

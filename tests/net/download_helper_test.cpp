@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <functional>
+#include <thread>
 
 #include "allocation_faults.h"
 #include "net/file_digest.h"
@@ -29,6 +30,14 @@ using test_support::TempFolder;
 
 std::string FileUrl(const std::string& name, const std::string& query = "") {
   return HttpBase() + "/files/" + name + (query.empty() ? "" : "?" + query);
+}
+
+// The outcome as the tests state it: "ok", the cause ("temporary file"), or
+// for a libcurl failure its stage and code ("range: libcurl 23").
+std::string Text(const DownloadOutcome& outcome) {
+  if (outcome.Ok()) return "ok";
+  if (outcome.cause != DownloadCause::Curl) return CauseName(outcome.cause);
+  return std::string(StageName(outcome.stage)) + ": libcurl " + std::to_string(outcome.curl_code);
 }
 
 // A callback that runs a test's lambda on each report.
@@ -71,8 +80,8 @@ class DownloadTest : public ::testing::Test {
     if (!net_test::FixtureAvailable()) GTEST_SKIP() << "run through net_fixture.sh";
   }
   // Downloads `url` to "<folder>\setup.exe" and returns the result.
-  int32_t Fetch(CDownloadHelper& helper, const std::string& url, int32_t threads,
-                ProgressProbe* probe = nullptr) {
+  DownloadOutcome Fetch(CDownloadHelper& helper, const std::string& url, int32_t threads,
+                        ProgressProbe* probe = nullptr) {
     return helper.StartDownload(url, target_, "test-agent", threads, probe ? &ProgressProbe::Callback : nullptr,
                                 probe);
   }
@@ -94,10 +103,10 @@ TEST_F(DownloadTest, FetchesByteExactWithAnyConnectionCount) {
     const std::string url = c.base == NginxBase() ? c.base + "/" + c.name : c.base + "/files/" + c.name;
     CDownloadHelper helper;
     ProgressProbe probe;
-    ASSERT_EQ(Fetch(helper, url, c.threads, &probe), kDownloadOk) << url << " x" << c.threads;
-    EXPECT_EQ(helper.finalPath(), target_);
+    ASSERT_EQ(Text(Fetch(helper, url, c.threads, &probe)), "ok") << url << " x" << c.threads;
+    EXPECT_EQ(helper.FinalPath(), target_);
     EXPECT_EQ(ReadBytes(target_), DataBytes(c.name)) << url << " x" << c.threads;
-    EXPECT_FALSE(platform::FileExists(helper.tempPath()));
+    EXPECT_FALSE(platform::FileExists(helper.TempPath()));
     EXPECT_GE(probe.reports.load(), 1);
     EXPECT_EQ(probe.last.downloaded, probe.last.total);
   }
@@ -105,17 +114,17 @@ TEST_F(DownloadTest, FetchesByteExactWithAnyConnectionCount) {
 
 TEST_F(DownloadTest, ConnectionCountsOutsideTheRange) {
   CDownloadHelper none;
-  EXPECT_EQ(Fetch(none, FileUrl("ten.bin"), 0), kDownloadBadThreadCount);
+  EXPECT_EQ(Text(Fetch(none, FileUrl("ten.bin"), 0)), "bad connection count");
   EXPECT_FALSE(platform::FileExists(target_));
   CDownloadHelper many;  // capped, not thousands of threads
-  EXPECT_EQ(Fetch(many, FileUrl("small.bin"), 5000), kDownloadOk);
+  EXPECT_EQ(Text(Fetch(many, FileUrl("small.bin"), 5000)), "ok");
   EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
 }
 
 TEST_F(DownloadTest, ServersThatMisanswerRangesFallBackToOneConnection) {
   for (const char* fault : {"norange=1", "badrange=1", "badtotal=1"}) {
     CDownloadHelper helper;
-    ASSERT_EQ(Fetch(helper, FileUrl("mid.bin", fault), 4), kDownloadOk) << fault;
+    ASSERT_EQ(Text(Fetch(helper, FileUrl("mid.bin", fault), 4)), "ok") << fault;
     EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin")) << fault;
   }
 }
@@ -123,20 +132,20 @@ TEST_F(DownloadTest, ServersThatMisanswerRangesFallBackToOneConnection) {
 TEST_F(DownloadTest, LengthProblemsEndWithClearCodes) {
   const struct {
     std::string query;
-    int32_t result;
+    std::string result;
   } cases[] = {
-      {"nolength=1", 200},          // the probe learns no length
-      {"status=404", 222},          // the probe gets an error page
+      {"nolength=1", "no length"},               // the probe learns no length
+      {"status=404", "size probe: libcurl 22"},  // the probe gets an error page
       {"probelength=5000&probetoken=" + platform::WideToAnsi(test_support::UniqueName(L"p")),
-       kDownloadServerDisagrees},  // the probe's length is not the file's
-      {"rangestatus=500", 322},     // the ranges get error pages
+       "server disagrees"},                     // the probe's length is not the file's
+      {"rangestatus=500", "range: libcurl 22"},  // the ranges get error pages
   };
   for (const auto& c : cases) {
     CDownloadHelper helper;
-    EXPECT_EQ(Fetch(helper, FileUrl("small.bin", c.query), 3), c.result) << c.query;
+    EXPECT_EQ(Text(Fetch(helper, FileUrl("small.bin", c.query), 3)), c.result) << c.query;
     EXPECT_FALSE(platform::FileExists(target_)) << c.query;
     // An error page is never written: the temporary file holds only zeros or file bytes.
-    const std::string temp = ReadBytes(helper.tempPath());
+    const std::string temp = ReadBytes(helper.TempPath());
     EXPECT_EQ(temp.find("<html>"), std::string::npos) << c.query;
   }
 }
@@ -146,31 +155,28 @@ TEST_F(DownloadTest, AClaimBeyondTheFreeSpaceFailsEarly) {
   CDownloadHelper helper;
   const std::string query = "probelength=1152921504606846976&probetoken=" +
                             platform::WideToAnsi(test_support::UniqueName(L"f"));
-  EXPECT_EQ(Fetch(helper, FileUrl("small.bin", query), 4), kDownloadTempFileFailed);
-  EXPECT_FALSE(platform::FileExists(helper.tempPath()));
+  EXPECT_EQ(Text(Fetch(helper, FileUrl("small.bin", query), 4)), "temporary file");
+  EXPECT_FALSE(platform::FileExists(helper.TempPath()));
   EXPECT_FALSE(platform::FileExists(target_));
 }
 
 TEST_F(DownloadTest, ADroppedConnectionResumesToAnExactFile) {
   CDownloadHelper helper;
-  const int32_t first = Fetch(helper, FileUrl("mid.bin", "drop=70000&droptoken=" +
+  const DownloadOutcome first = Fetch(helper, FileUrl("mid.bin", "drop=70000&droptoken=" +
                                                           platform::WideToAnsi(test_support::UniqueName(L"d"))), 4);
-  EXPECT_GE(first, 300);
-  EXPECT_LE(first, 399);
+  EXPECT_TRUE(first.IsRangeFailure()) << Text(first);
   EXPECT_FALSE(platform::FileExists(target_));
-  EXPECT_TRUE(platform::FileExists(helper.tempPath()));
-  EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk);
+  EXPECT_TRUE(platform::FileExists(helper.TempPath()));
+  EXPECT_EQ(Text(helper.ResumeTransfer()), "ok");
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
 TEST_F(DownloadTest, APersistentDropKeepsFailingInTheRangeBand) {
   CDownloadHelper helper;
-  const int32_t result = Fetch(helper, FileUrl("small.bin", "drop=1000"), 2);
-  EXPECT_GE(result, 300);
-  EXPECT_LE(result, 399);
-  const int32_t again = helper.ResumeTransfer();
-  EXPECT_GE(again, 300);
-  EXPECT_LE(again, 399);
+  const DownloadOutcome result = Fetch(helper, FileUrl("small.bin", "drop=1000"), 2);
+  EXPECT_TRUE(result.IsRangeFailure()) << Text(result);
+  const DownloadOutcome again = helper.ResumeTransfer();
+  EXPECT_TRUE(again.IsRangeFailure()) << Text(again);
   EXPECT_FALSE(platform::FileExists(target_));
 }
 
@@ -179,10 +185,42 @@ TEST_F(DownloadTest, StalledAndSilentConnectionsEndWithTheStallCodeThenResume) {
     CDownloadHelper helper;
     helper.SetStallLimitSeconds(2);
     const std::string token = platform::WideToAnsi(test_support::UniqueName(L"s"));
-    EXPECT_EQ(Fetch(helper, FileUrl("small.bin", fault + token), 3), 323) << fault;
-    EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk) << fault;
+    EXPECT_EQ(Text(Fetch(helper, FileUrl("small.bin", fault + token), 3)), "range: libcurl 23") << fault;
+    EXPECT_EQ(Text(helper.ResumeTransfer()), "ok") << fault;
     EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin")) << fault;
   }
+}
+
+// Two downloads at the same time, each with its own watch: the stall of one
+// ends only that one; the other, slower than the stall limit in total, goes
+// on to an exact file.
+TEST_F(DownloadTest, TwoDownloadsAtOnceKeepTheirStallsApart) {
+  TempFolder other;
+  CDownloadHelper stalling;
+  stalling.SetStallLimitSeconds(2);
+  CDownloadHelper steady;
+  steady.SetStallLimitSeconds(2);
+  const std::string token = platform::WideToAnsi(test_support::UniqueName(L"t"));
+  std::atomic<bool> stalled{false};
+  DownloadOutcome stalled_result;
+  std::thread first([&] {
+    stalled_result = stalling.StartDownload(FileUrl("small.bin", "stall=1&stalltoken=" + token),
+                                            other.File(L"setup.exe"), "test-agent", 3, nullptr, nullptr);
+    stalled = true;
+  });
+  // About eight seconds at 200 kB/s per connection: the other one stalls meanwhile.
+  ProgressProbe probe;
+  bool overlapped = false;
+  probe.on_report = [&](const DownloadProgress&) {
+    if (stalled) overlapped = true;
+  };
+  const DownloadOutcome steady_result = Fetch(steady, FileUrl("mid.bin", "rate=200000"), 2, &probe);
+  first.join();
+  EXPECT_EQ(Text(stalled_result), "range: libcurl 23");
+  EXPECT_EQ(Text(steady_result), "ok");
+  EXPECT_TRUE(overlapped) << "the stall came after the steady download had ended";
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+  EXPECT_FALSE(platform::FileExists(other.File(L"setup.exe")));
 }
 
 // A slow size probe and the pre-sizing of the file send nothing through the
@@ -191,7 +229,7 @@ TEST_F(DownloadTest, StalledAndSilentConnectionsEndWithTheStallCodeThenResume) {
 TEST_F(DownloadTest, ASlowSizeProbeIsNotCountedAsSilence) {
   CDownloadHelper helper;
   helper.SetStallLimitSeconds(1);
-  ASSERT_EQ(Fetch(helper, FileUrl("small.bin", "probedelay=4"), 3), kDownloadOk);
+  ASSERT_EQ(Text(Fetch(helper, FileUrl("small.bin", "probedelay=4"), 3)), "ok");
   EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
 }
 
@@ -199,20 +237,20 @@ TEST_F(DownloadTest, SlowDripCompletesAboveTheFloorAndStallsBelowIt) {
   {
     CDownloadHelper helper;
     helper.SetStallLimitSeconds(2);
-    EXPECT_EQ(Fetch(helper, FileUrl("drip.bin", "drip=400"), 1), kDownloadOk);  // 4000 B/s
+    EXPECT_EQ(Text(Fetch(helper, FileUrl("drip.bin", "drip=400"), 1)), "ok");  // 4000 B/s
     EXPECT_EQ(ReadBytes(target_), DataBytes("drip.bin"));
   }
   CDownloadHelper slow;
   slow.SetStallLimitSeconds(2);
-  EXPECT_EQ(Fetch(slow, FileUrl("drip.bin", "drip=30"), 1), 323);  // 300 B/s
+  EXPECT_EQ(Text(Fetch(slow, FileUrl("drip.bin", "drip=30"), 1)), "range: libcurl 23");  // 300 B/s
 }
 
 TEST_F(DownloadTest, RateLimitedConnectionsStillGiveAnExactFile) {
   CDownloadHelper helper;
-  ASSERT_EQ(Fetch(helper, FileUrl("mid.bin", "rate=1000000"), 4), kDownloadOk);
+  ASSERT_EQ(Text(Fetch(helper, FileUrl("mid.bin", "rate=1000000"), 4)), "ok");
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
   CDownloadHelper limited;  // nginx: 256 KiB/s per connection
-  ASSERT_EQ(Fetch(limited, NginxBase() + "/limited/mid.bin", 8), kDownloadOk);
+  ASSERT_EQ(Text(Fetch(limited, NginxBase() + "/limited/mid.bin", 8)), "ok");
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
@@ -220,11 +258,11 @@ TEST_F(DownloadTest, StopKeepsTheTemporaryFileAndResumeFinishesIt) {
   CDownloadHelper helper;
   ProgressProbe probe;
   probe.on_report = [&helper](const DownloadProgress&) { helper.StopDownload(); };
-  EXPECT_EQ(Fetch(helper, FileUrl("mid.bin", "rate=400000"), 4, &probe), kDownloadStopped);
+  EXPECT_EQ(Text(Fetch(helper, FileUrl("mid.bin", "rate=400000"), 4, &probe)), "stopped");
   EXPECT_FALSE(platform::FileExists(target_));
-  EXPECT_TRUE(platform::FileExists(helper.tempPath()));
+  EXPECT_TRUE(platform::FileExists(helper.TempPath()));
   probe.on_report = nullptr;
-  EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk);
+  EXPECT_EQ(Text(helper.ResumeTransfer()), "ok");
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
@@ -235,10 +273,10 @@ TEST_F(DownloadTest, AStopEndsASilentConnection) {
   ProgressProbe probe;
   probe.on_report = [&helper](const DownloadProgress&) { helper.StopDownload(); };
   const std::string token = platform::WideToAnsi(test_support::UniqueName(L"q"));
-  EXPECT_EQ(Fetch(helper, FileUrl("small.bin", "silent=1&silenttoken=" + token), 1, &probe), kDownloadStopped);
+  EXPECT_EQ(Text(Fetch(helper, FileUrl("small.bin", "silent=1&silenttoken=" + token), 1, &probe)), "stopped");
   EXPECT_FALSE(platform::FileExists(target_));
   probe.on_report = nullptr;
-  EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk);
+  EXPECT_EQ(Text(helper.ResumeTransfer()), "ok");
   EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
 }
 
@@ -248,16 +286,16 @@ TEST_F(DownloadTest, AQuitRequestStopsTheDownloadAndIsKept) {
   CDownloadHelper helper;
   // The quit arrives through the message pump while the ranges run.
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(3); });
-  EXPECT_EQ(Fetch(helper, FileUrl("mid.bin", "rate=200000"), 2), kDownloadStopped);
+  EXPECT_EQ(Text(Fetch(helper, FileUrl("mid.bin", "rate=200000"), 2)), "stopped");
   ::KillTimer(nullptr, timer);
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(3u));
-  EXPECT_TRUE(platform::FileExists(helper.tempPath()));
+  EXPECT_TRUE(platform::FileExists(helper.TempPath()));
 }
 
 // A handler run by the wait's message pump tries to start or resume the
 // same downloader: refused, and the transfer in progress completes.
 CDownloadHelper* g_busy_helper = nullptr;  // UI thread only
-std::vector<int32_t> g_busy_results;
+std::vector<std::string> g_busy_results;
 
 TEST_F(DownloadTest, AStartOrResumeWhileRunningIsRefused) {
   CDownloadHelper helper;
@@ -265,17 +303,17 @@ TEST_F(DownloadTest, AStartOrResumeWhileRunningIsRefused) {
   g_busy_results.clear();
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
-    g_busy_results.push_back(g_busy_helper->IsRunning() ? 1 : 0);
-    g_busy_results.push_back(
-        g_busy_helper->StartDownload(FileUrl("ten.bin"), L"C:\\elsewhere.exe", "", 1, nullptr, nullptr));
-    g_busy_results.push_back(g_busy_helper->ResumeTransfer());
+    g_busy_results.push_back(g_busy_helper->IsRunning() ? "running" : "idle");
+    g_busy_results.push_back(Text(
+        g_busy_helper->StartDownload(FileUrl("ten.bin"), L"C:\\elsewhere.exe", "", 1, nullptr, nullptr)));
+    g_busy_results.push_back(Text(g_busy_helper->ResumeTransfer()));
   });
   ASSERT_NE(timer, 0u);
-  EXPECT_EQ(Fetch(helper, FileUrl("mid.bin", "rate=1000000"), 3), kDownloadOk);
+  EXPECT_EQ(Text(Fetch(helper, FileUrl("mid.bin", "rate=1000000"), 3)), "ok");
   g_busy_helper = nullptr;
-  EXPECT_EQ(g_busy_results, (std::vector<int32_t>{1, kDownloadBusy, kDownloadBusy}));
+  EXPECT_EQ(g_busy_results, (std::vector<std::string>{"running", "busy", "busy"}));
   EXPECT_FALSE(helper.IsRunning());
-  EXPECT_EQ(helper.finalPath(), target_);
+  EXPECT_EQ(helper.FinalPath(), target_);
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
@@ -292,7 +330,7 @@ TEST_F(DownloadTest, NoMemoryWhileTheRangesStartStopsTheOnesRunning) {
   {
     // The worker copies the URL once for the round, then twice per range.
     const net_test::FailingAllocations no_memory(url.size() + 1, 5);
-    EXPECT_EQ(Fetch(helper, url, 4), kDownloadNoWorker);
+    EXPECT_EQ(Text(Fetch(helper, url, 4)), "no thread");
   }
   EXPECT_NE(test_support::ReadBytes(startup::MainLog().path())
                 .substr(before.size())
@@ -300,7 +338,7 @@ TEST_F(DownloadTest, NoMemoryWhileTheRangesStartStopsTheOnesRunning) {
             std::string::npos);
   EXPECT_FALSE(helper.IsRunning());
   EXPECT_FALSE(platform::FileExists(target_));
-  EXPECT_EQ(helper.ResumeTransfer(), kDownloadOk);
+  EXPECT_EQ(Text(helper.ResumeTransfer()), "ok");
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
@@ -308,8 +346,8 @@ TEST_F(DownloadTest, ATakenTargetIsReplacedOrNumberedWhenInUse) {
   ASSERT_TRUE(test_support::WriteBytes(target_, "old installer"));
   {
     CDownloadHelper helper;
-    ASSERT_EQ(Fetch(helper, FileUrl("ten.bin"), 1), kDownloadOk);
-    EXPECT_EQ(helper.finalPath(), target_);
+    ASSERT_EQ(Text(Fetch(helper, FileUrl("ten.bin"), 1)), "ok");
+    EXPECT_EQ(helper.FinalPath(), target_);
     EXPECT_EQ(ReadBytes(target_), DataBytes("ten.bin"));
   }
   // In use by someone else (no delete sharing): the next free numbered name.
@@ -318,9 +356,9 @@ TEST_F(DownloadTest, ATakenTargetIsReplacedOrNumberedWhenInUse) {
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(in_use.IsValid());
   CDownloadHelper helper;
-  ASSERT_EQ(Fetch(helper, FileUrl("small.bin"), 2), kDownloadOk);
-  EXPECT_EQ(helper.finalPath(), folder_.File(L"setup(2).exe"));
-  EXPECT_EQ(ReadBytes(helper.finalPath()), DataBytes("small.bin"));
+  ASSERT_EQ(Text(Fetch(helper, FileUrl("small.bin"), 2)), "ok");
+  EXPECT_EQ(helper.FinalPath(), folder_.File(L"setup(2).exe"));
+  EXPECT_EQ(ReadBytes(helper.FinalPath()), DataBytes("small.bin"));
   in_use.Reset();
   EXPECT_EQ(ReadBytes(target_), DataBytes("ten.bin"));  // nothing it did not create is touched
   EXPECT_EQ(ReadBytes(folder_.File(L"setup(1).exe")), "someone else's");
@@ -329,7 +367,7 @@ TEST_F(DownloadTest, ATakenTargetIsReplacedOrNumberedWhenInUse) {
 TEST_F(DownloadTest, ATargetWithoutExtensionKeepsTheTemporaryFile) {
   CDownloadHelper helper;
   const std::wstring target = folder_.File(L"setup");
-  EXPECT_EQ(helper.StartDownload(FileUrl("ten.bin"), target, "", 1, nullptr, nullptr), kDownloadRenameFailed);
+  EXPECT_EQ(Text(helper.StartDownload(FileUrl("ten.bin"), target, "", 1, nullptr, nullptr)), "rename");
   EXPECT_EQ(ReadBytes(target + L".temp"), DataBytes("ten.bin"));
 }
 
@@ -337,8 +375,10 @@ TEST_F(DownloadTest, AReadOnlyFolderFailsWithTheTemporaryFileCode) {
   const std::wstring folder = net_test::FixtureFolder("WEBINSTALLER_NET_READONLY_DIR");
   if (folder.empty()) GTEST_SKIP() << "no read-only folder";
   CDownloadHelper helper;
-  EXPECT_EQ(helper.StartDownload(FileUrl("ten.bin"), folder + L"setup.exe", "", 2, nullptr, nullptr),
-            kDownloadTempFileFailed);
+  const DownloadOutcome outcome =
+      helper.StartDownload(FileUrl("ten.bin"), folder + L"setup.exe", "", 2, nullptr, nullptr);
+  EXPECT_EQ(Text(outcome), "temporary file");
+  EXPECT_EQ(outcome.os_error, static_cast<uint32_t>(ERROR_ACCESS_DENIED));  // the reason comes along
   EXPECT_FALSE(platform::FileExists(folder + L"setup.exe.temp"));
 }
 
@@ -347,15 +387,15 @@ TEST_F(DownloadTest, AFullDiskFailsEarlyOrCleanly) {
   if (folder.empty()) GTEST_SKIP() << "no small volume (needs root to mount one)";
   // Larger than the volume: refused before anything large is made.
   CDownloadHelper early;
-  EXPECT_EQ(early.StartDownload(FileUrl("mid.bin"), folder + L"setup.exe", "", 4, nullptr, nullptr),
-            kDownloadTempFileFailed);
+  EXPECT_EQ(Text(early.StartDownload(FileUrl("mid.bin"), folder + L"setup.exe", "", 4, nullptr, nullptr)),
+            "temporary file");
   EXPECT_FALSE(platform::FileExists(folder + L"setup.exe.temp"));
 
   // A full-size temporary file of an earlier run is replaced, not counted
   // against the room: a retry on a nearly full volume still fits.
   ASSERT_TRUE(test_support::WriteBytes(folder + L"setup.exe.temp", std::string(950 * 1024, 't')));
   CDownloadHelper again;
-  EXPECT_EQ(again.StartDownload(FileUrl("small.bin"), folder + L"setup.exe", "", 2, nullptr, nullptr), kDownloadOk);
+  EXPECT_EQ(Text(again.StartDownload(FileUrl("small.bin"), folder + L"setup.exe", "", 2, nullptr, nullptr)), "ok");
   EXPECT_EQ(ReadBytes(folder + L"setup.exe"), DataBytes("small.bin"));
   ::DeleteFileW((folder + L"setup.exe").c_str());
 
@@ -366,34 +406,38 @@ TEST_F(DownloadTest, AFullDiskFailsEarlyOrCleanly) {
   probe.on_report = [&filler](const DownloadProgress&) {
     if (!platform::FileExists(filler)) (void)test_support::WriteBytes(filler, std::string(1000 * 1024, 'f'));
   };
-  EXPECT_EQ(late.StartDownload(FileUrl("small.bin", "rate=40000"), folder + L"setup.exe", "", 1,
-                               &ProgressProbe::Callback, &probe),
-            kDownloadTempFileFailed);
+  EXPECT_EQ(Text(late.StartDownload(FileUrl("small.bin", "rate=40000"), folder + L"setup.exe", "", 1,
+                               &ProgressProbe::Callback, &probe)),
+            "temporary file");
   EXPECT_FALSE(platform::FileExists(folder + L"setup.exe"));
   ::DeleteFileW(filler.c_str());
   ::DeleteFileW((folder + L"setup.exe.temp").c_str());
 }
 
 TEST_F(DownloadTest, CertificatesAreCheckedOnEveryTransfer) {
-  const net_test::ScopedConfig config({{"CaFile", net_test::TestCaFile()}});
+  TlsSettings tls;
+  tls.ca_file = net_test::TestCaFile();  // the test authority stands in for the system's roots
   {
     CDownloadHelper helper;
-    ASSERT_EQ(Fetch(helper, net_test::HttpsBase("https") + "/files/small.bin", 3), kDownloadOk);
+    helper.SetTlsSettings(tls);
+    ASSERT_EQ(Text(Fetch(helper, net_test::HttpsBase("https") + "/files/small.bin", 3)), "ok");
     EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
   }
   ::DeleteFileW(target_.c_str());
   for (const char* kind : {"untrusted", "wronghost"}) {
     CDownloadHelper helper;
-    const int32_t result = Fetch(helper, net_test::HttpsBase(kind) + "/files/small.bin", 3);
-    EXPECT_TRUE(result == 235 || result == 260) << kind << " gave " << result;
+    helper.SetTlsSettings(tls);
+    const std::string result = Text(Fetch(helper, net_test::HttpsBase(kind) + "/files/small.bin", 3));
+    EXPECT_TRUE(result == "size probe: libcurl 35" || result == "size probe: libcurl 60")
+        << kind << " gave " << result;
     EXPECT_FALSE(platform::FileExists(target_));
-    EXPECT_FALSE(platform::FileExists(helper.tempPath()));
+    EXPECT_FALSE(platform::FileExists(helper.TempPath()));
   }
 }
 
 TEST_F(DownloadTest, AFileOverFourGibibytes) {
   CDownloadHelper helper;
-  ASSERT_EQ(Fetch(helper, NginxBase() + "/big4g.bin", 4), kDownloadOk);
+  ASSERT_EQ(Text(Fetch(helper, NginxBase() + "/big4g.bin", 4)), "ok");
   platform::UniqueHandle file(::CreateFileW(target_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(file.IsValid());

@@ -9,8 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   net::JsonDocument document;
   if (document.Parse(std::string_view(reinterpret_cast<const char*>(data), size))) {
-    const net::JsonItem* item = net::JsonGetObjectItem(&document.root(), "data");
-    (void)net::JsonDocument::StringMember(item, "md5");
+    if (const net::JsonValue* item = document.Root().Member("data")) (void)item->StringMember("md5");
   }
   return 0;
 }

@@ -72,45 +72,45 @@ TEST(JsonReaderTest, DecodesStringEscapes) {
   for (const StringCase& c : cases) {
     JsonDocument document;
     ASSERT_TRUE(document.Parse(c.text)) << c.name;
-    ASSERT_EQ(document.root().type, JsonString) << c.name;
-    EXPECT_EQ(std::string(document.root().valueString), c.expected) << c.name;
+    ASSERT_EQ(document.Root().type, JsonType::String) << c.name;
+    EXPECT_EQ(document.Root().text, c.expected) << c.name;
   }
 }
 
 struct NumberCase {
   const char* text;
-  int32_t type;
+  JsonType type;
   int64_t as_int;
   double as_double;
 };
 
 TEST(JsonReaderTest, ReadsNumbersAndSaturates) {
   const NumberCase cases[] = {
-      {"0", JsonInt, 0, 0},
-      {"07", JsonInt, 7, 7},
-      {"-12", JsonInt, -12, -12},
-      {"-", JsonInt, 0, 0},
-      {"1.5", JsonDouble, 1, 1.5},
-      {"-2.25", JsonDouble, -2, -2.25},
-      {"1e0", JsonInt, 1, 1},
-      {"2E+0", JsonInt, 2, 2},
-      {"1e3", JsonDouble, 1000, 1000},
-      {"25e-1", JsonDouble, 2, 2.5},
-      {"1.", JsonInt, 1, 1},
-      {"99999999999999999999999", JsonInt, INT64_MAX, 1e23},
-      {"-99999999999999999999999", JsonInt, INT64_MIN, -1e23},
-      {"1e999999999999", JsonDouble, INT64_MAX, HUGE_VAL},
-      {"1e-999999999999", JsonDouble, 0, 0},
+      {"0", JsonType::Int, 0, 0},
+      {"07", JsonType::Int, 7, 7},
+      {"-12", JsonType::Int, -12, -12},
+      {"-", JsonType::Int, 0, 0},
+      {"1.5", JsonType::Double, 1, 1.5},
+      {"-2.25", JsonType::Double, -2, -2.25},
+      {"1e0", JsonType::Int, 1, 1},
+      {"2E+0", JsonType::Int, 2, 2},
+      {"1e3", JsonType::Double, 1000, 1000},
+      {"25e-1", JsonType::Double, 2, 2.5},
+      {"1.", JsonType::Int, 1, 1},
+      {"99999999999999999999999", JsonType::Int, INT64_MAX, 1e23},
+      {"-99999999999999999999999", JsonType::Int, INT64_MIN, -1e23},
+      {"1e999999999999", JsonType::Double, INT64_MAX, HUGE_VAL},
+      {"1e-999999999999", JsonType::Double, 0, 0},
   };
   for (const NumberCase& c : cases) {
     JsonDocument document;
     ASSERT_TRUE(document.Parse(c.text)) << c.text;
-    EXPECT_EQ(document.root().type, c.type) << c.text;
-    EXPECT_EQ(document.root().valueInt, c.as_int) << c.text;
+    EXPECT_EQ(document.Root().type, c.type) << c.text;
+    EXPECT_EQ(document.Root().int_value, c.as_int) << c.text;
     if (std::isinf(c.as_double)) {
-      EXPECT_EQ(document.root().valueDouble, c.as_double) << c.text;
+      EXPECT_EQ(document.Root().double_value, c.as_double) << c.text;
     } else {
-      EXPECT_NEAR(document.root().valueDouble, c.as_double, std::fabs(c.as_double) * 1e-12) << c.text;
+      EXPECT_NEAR(document.Root().double_value, c.as_double, std::fabs(c.as_double) * 1e-12) << c.text;
     }
   }
 }
@@ -118,15 +118,19 @@ TEST(JsonReaderTest, ReadsNumbersAndSaturates) {
 TEST(JsonReaderTest, LooksUpMembersIgnoringCaseFirstWins) {
   JsonDocument document;
   ASSERT_TRUE(document.Parse(R"({"DATA":{"MD5":"abc","md5":"second","n":5,"t":true}})"));
-  const JsonItem* data = JsonGetObjectItem(&document.root(), "data");
+  const JsonValue* data = document.Root().Member("data");
   ASSERT_NE(data, nullptr);
-  EXPECT_STREQ(JsonDocument::StringMember(data, "md5"), "abc");
-  EXPECT_EQ(JsonDocument::StringMember(data, "n"), nullptr);  // a number has no string value
-  EXPECT_EQ(JsonDocument::StringMember(data, "t"), nullptr);
-  EXPECT_EQ(JsonDocument::StringMember(data, "missing"), nullptr);
-  EXPECT_EQ(JsonGetObjectItem(data, "md"), nullptr);   // no prefix match
-  EXPECT_EQ(JsonGetObjectItem(data, "md55"), nullptr);
-  EXPECT_EQ(JsonGetObjectItem(nullptr, "x"), nullptr);
+  ASSERT_NE(data->StringMember("md5"), nullptr);
+  EXPECT_EQ(*data->StringMember("md5"), "abc");
+  EXPECT_EQ(data->StringMember("n"), nullptr);  // a number has no string value
+  EXPECT_EQ(data->StringMember("t"), nullptr);
+  EXPECT_EQ(data->StringMember("missing"), nullptr);
+  EXPECT_EQ(data->Member("md"), nullptr);   // no prefix match
+  EXPECT_EQ(data->Member("md55"), nullptr);
+  // Only an object has members: an array's elements have no names.
+  ASSERT_TRUE(document.Parse(R"(["data"])"));
+  EXPECT_EQ(document.Root().Member(""), nullptr);
+  EXPECT_EQ(document.Root().Member("data"), nullptr);
 }
 
 TEST(JsonReaderTest, LimitsDepthAndSize) {

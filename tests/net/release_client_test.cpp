@@ -65,9 +65,9 @@ TEST(ReleaseReplyTest, KeepsTheFieldsOfTheReply) {
   EXPECT_EQ(info.md5, "ABC");
   EXPECT_TRUE(info.killSwitch);
   EXPECT_FALSE(info.writeLogSwitch);  // exactly "true" counts
-  EXPECT_EQ(info.downloadUrl[0], "http://h/a/setup.exe");
-  EXPECT_EQ(info.downloadUrl[1], "d2");
-  EXPECT_EQ(info.downloadUrl[2], "d3");
+  EXPECT_EQ(info.sources[0].url, "http://h/a/setup.exe");
+  EXPECT_EQ(info.sources[1].url, "d2");
+  EXPECT_EQ(info.sources[2].url, "d3");
   EXPECT_EQ(info.tuijian, "http://h/c.exe");
   EXPECT_EQ(info.url, "http://h/ads");
   EXPECT_EQ(info.referNumber, "77");
@@ -96,10 +96,10 @@ TEST(ReleaseQueryTest, AcceptedReplyIsProbedAndKeepsItsKillSwitch) {
                               HttpBase() + "/scripted?key=query_ok_version", "");
   EXPECT_EQ(info.status, kReleaseOk);
   EXPECT_FALSE(info.killSwitch);
-  EXPECT_EQ(info.fileSize[0], 100 * 1024 + 7);
-  EXPECT_EQ(info.fileName[0], "small.bin");
-  EXPECT_EQ(info.fileSize[1], 0);  // "/rooted.exe" is neither probed nor named
-  EXPECT_EQ(info.fileName[1], "");
+  EXPECT_EQ(info.sources[0].size, 100 * 1024 + 7);
+  EXPECT_EQ(info.sources[0].file_name, "small.bin");
+  EXPECT_EQ(info.sources[1].size, 0);  // "/rooted.exe" is neither probed nor named
+  EXPECT_EQ(info.sources[1].file_name, "");
   EXPECT_EQ(info.productVersion, "3.2.1");
   EXPECT_EQ(info.requestUrl, HttpBase() + "/release?key=query_ok?lang=en%26x%3D1&pid=7");
   const auto recorded = net_test::Recorded("query_ok");
@@ -250,11 +250,11 @@ TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
   EXPECT_EQ(info.status, kReleaseOk);
   EXPECT_TRUE(info.killSwitch);  // the reply's value, not forced
   EXPECT_FALSE(info.writeLogSwitch);
-  EXPECT_EQ(info.downloadUrl[0], HttpBase() + "/files/mid.bin");
-  EXPECT_EQ(info.fileSize[0], 3 * 1024 * 1024 + 13);
+  EXPECT_EQ(info.sources[0].url, HttpBase() + "/files/mid.bin");
+  EXPECT_EQ(info.sources[0].size, 3 * 1024 * 1024 + 13);
   EXPECT_EQ(info.md5, "configmd5");
-  EXPECT_EQ(info.fileName[0], "Product_setup.exe");
-  EXPECT_EQ(info.downloadUrl[1], "alt2");
+  EXPECT_EQ(info.sources[0].file_name, "Product_setup.exe");
+  EXPECT_EQ(info.sources[1].url, "alt2");
   const auto recorded = net_test::Recorded("check");
   ASSERT_EQ(recorded.size(), 1u);
   EXPECT_EQ(recorded[0].second,
@@ -279,10 +279,10 @@ TEST(ReleaseCheckTest, EmptyConfigurationValuesKeepTheReply) {
   const ReleaseInfo info = CheckReleaseFromConfiguration("English");
   EXPECT_EQ(info.status, kReleaseOk);
   EXPECT_FALSE(info.killSwitch);
-  EXPECT_EQ(info.downloadUrl[0], file);
-  EXPECT_EQ(info.fileSize[0], 100 * 1024 + 7);
+  EXPECT_EQ(info.sources[0].url, file);
+  EXPECT_EQ(info.sources[0].size, 100 * 1024 + 7);
   EXPECT_EQ(info.md5, "fromreply");
-  EXPECT_EQ(info.fileName[0], "small.bin");
+  EXPECT_EQ(info.sources[0].file_name, "small.bin");
 }
 
 }  // namespace

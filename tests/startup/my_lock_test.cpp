@@ -26,13 +26,13 @@ TEST(MutexTest, ExcludesOtherThreadsAndUsesASystemMutex) {
   EXPECT_EQ(counter, 80000);
 }
 
-TEST(MutexTest, ProcessWideInstancesAreDistinct) {
-  EXPECT_NE(&startup::LogLock(), &startup::DownloadLock());
-  // Holding one never blocks the other.
+TEST(MutexTest, HoldingTheLogLockNeverBlocksAnotherLock) {
+  startup::Mutex download;  // as each download's transfer watch holds one
+  EXPECT_NE(&startup::LogLock(), static_cast<startup::IMyLock*>(&download));
   startup::ScopedLock log(startup::LogLock());
   bool entered = false;
   std::thread([&] {
-    startup::ScopedLock download(startup::DownloadLock());
+    startup::ScopedLock guard(download);
     entered = true;
   }).join();
   EXPECT_TRUE(entered);

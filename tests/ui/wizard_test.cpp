@@ -135,7 +135,7 @@ TEST(HomePageTest, ReleaseCheckTimerEnablesThePageOrGoesToTheFailurePage) {
     rig.wizard.OnTimer(ui::kReleaseCheckTimer);
     rig.window.RunPosted();
     EXPECT_EQ(rig.tab(), 2);
-    EXPECT_EQ(rig.wizard.progress().pipeline()->lastErrorCode(), 1105);
+    EXPECT_EQ(rig.wizard.progress().pipeline()->LastErrorCode(), 1105);
   }
   {
     // The user quit while the check ran: nothing starts afterwards.
@@ -373,7 +373,7 @@ TEST(WizardTest, InstallRetryAndRestartAreRefusedWhileAPassIsOut) {
     rig.window.RunPosted();
   }
   EXPECT_EQ(rig.wizard.progress().pipeline(), first);
-  EXPECT_EQ(rig.wizard.progress().pipeline()->lastErrorCode(), 1002);
+  EXPECT_EQ(rig.wizard.progress().pipeline()->LastErrorCode(), 1002);
   EXPECT_TRUE(rig.window.dialogs.empty());  // not even the restart question
   EXPECT_EQ(rig.shell.restarts, 0);
   // Once the pass is back, the same click works; after a quit nothing does.
@@ -384,7 +384,7 @@ TEST(WizardTest, InstallRetryAndRestartAreRefusedWhileAPassIsOut) {
   rig.window.Click(L"installRetry");
   rig.window.Click(L"downloadRetry");
   EXPECT_EQ(rig.window.dialogs.size(), 1u);
-  EXPECT_EQ(rig.wizard.progress().pipeline()->lastErrorCode(), 1002);
+  EXPECT_EQ(rig.wizard.progress().pipeline()->LastErrorCode(), 1002);
 }
 
 TEST(WizardTest, ClicksDuringARunningPipelineStartNothing) {
@@ -532,7 +532,7 @@ TEST(HomePageTest, RunningProductIsAskedNotKilledUnlessTheReleaseSaysSo) {
     WizardRig rig(stores);
     net::ReleaseInfo release = Release(0);
     release.killSwitch = true;
-    release.downloadUrl[0] = "http://127.0.0.1:9/none.exe";
+    release.sources[0].url = "http://127.0.0.1:9/none.exe";
     rig.Ready(release);
     rig.window.Click(L"btn_Install");
     // Ended without a question, and gone before the install went on.
@@ -605,7 +605,7 @@ TEST(FailurePagesTest, OfflineLinkOfASucceededReleaseOpensOnlyWebAddresses) {
     UiStores stores;
     WizardRig rig(stores);
     net::ReleaseInfo release = Release(0);
-    release.downloadUrl[0] = c.url;
+    release.sources[0].url = c.url;
     release.md5 = "0123";
     // The run fails on its transfer; the record is what the links read.
     auto pass = rig.wizard.gate().Enter("test");

@@ -42,13 +42,17 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"download" && argc == 5) {
     net::InitializeTransfers();
     net::CDownloadHelper helper;
+    helper.SetTlsSettings(net::TlsSettingsFromConfig());
     ::QueryPerformanceCounter(&start);
-    const int result = helper.StartDownload(platform::WideToUtf8(argv[2]), argv[3], "", std::wcstol(argv[4], nullptr, 10),
-                                            nullptr, nullptr);
+    const net::DownloadOutcome outcome = helper.StartDownload(
+        platform::WideToUtf8(argv[2]), argv[3], "", std::wcstol(argv[4], nullptr, 10), nullptr, nullptr);
     const double seconds = Seconds(start);
-    std::printf("result=%d seconds=%.3f bytes=%lld peak_working_set=%llu\n", result, seconds,
-                static_cast<long long>(helper.remoteFileLen()), PeakWorkingSet());
-    return result;
+    // result=0 for a complete file; otherwise the failure's stage and cause follow.
+    std::printf("result=%d stage=%s cause=%s curl=%d seconds=%.3f bytes=%lld peak_working_set=%llu\n",
+                outcome.Ok() ? 0 : 1, net::StageName(outcome.stage), net::CauseName(outcome.cause),
+                static_cast<int>(outcome.curl_code), seconds,
+                static_cast<long long>(helper.RemoteFileLength()), PeakWorkingSet());
+    return outcome.Ok() ? 0 : 1;
   }
   if (mode == L"md5" && argc == 3) {
     ::QueryPerformanceCounter(&start);

@@ -1,6 +1,7 @@
-// The stall watchdog with samples written by the test in place of range
-// transfers. Each case runs a few one-second judgement cycles.
-#include "net/speed_watchdog.h"
+// The stall watchdog of one transfer watch, with samples written by the test
+// in place of range transfers. Each case runs a few one-second judgement
+// cycles.
+#include "net/transfer_watch.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,6 @@
 #include <thread>
 
 #include "platform/signal.h"
-#include "startup/my_lock.h"
 
 namespace net {
 namespace {
@@ -17,25 +17,22 @@ namespace {
 // `seconds` (0 per second: no samples at all) while the watchdog runs;
 // returns whether it stalled.
 bool RunWith(int window, int limit, int seconds, int64_t speed, int per_second) {
-  ResetTransferWatch();
+  TransferWatch watch;
   platform::Signal ranges_started;
   ranges_started.Set();
   platform::Signal finished;
   std::atomic<bool> stalled{false};
   std::thread watchdog([&] {
-    stalled = RunStallWatchdog({window, limit, 1024}, ranges_started.Handle(), finished.Handle());
+    stalled = watch.Watch({window, limit, 1024}, ranges_started.Handle(), finished.Handle());
   });
   const int steps = per_second > 0 ? per_second : 1;
   for (int step = 0; step < seconds * steps && !stalled; ++step) {
-    if (per_second > 0) {
-      startup::ScopedLock lock(startup::DownloadLock());
-      AddSpeedSampleLocked(speed);
-    }
+    if (per_second > 0) watch.AddSample(speed);
     ::Sleep(1000 / steps);
   }
   finished.Set();
   watchdog.join();
-  EXPECT_EQ(IsStalled(), stalled.load());
+  EXPECT_EQ(watch.IsStalled(), stalled.load());
   return stalled;
 }
 
@@ -47,12 +44,12 @@ TEST(StallWatchdogTest, SilenceCountsEvenBeforeTheFirstSamples) {
 // The size probe and the pre-sizing of the file send nothing through the
 // ranges: that time is not silence.
 TEST(StallWatchdogTest, NothingCountsBeforeTheRangesStart) {
-  ResetTransferWatch();
+  TransferWatch watch;
   platform::Signal ranges_started;
   platform::Signal finished;
   std::atomic<bool> stalled{false};
   std::thread watchdog([&] {
-    stalled = RunStallWatchdog({1, 1, 1024}, ranges_started.Handle(), finished.Handle());
+    stalled = watch.Watch({1, 1, 1024}, ranges_started.Handle(), finished.Handle());
   });
   ::Sleep(3500);
   EXPECT_FALSE(stalled.load());
@@ -61,7 +58,7 @@ TEST(StallWatchdogTest, NothingCountsBeforeTheRangesStart) {
   finished.Set();
   watchdog.join();
   EXPECT_TRUE(stalled.load());
-  ResetTransferWatch();
+  EXPECT_TRUE(watch.IsStalled());
 }
 
 TEST(StallWatchdogTest, AverageOfTheNewestSamplesDecides) {
@@ -73,24 +70,47 @@ TEST(StallWatchdogTest, KeepsTheSampleListBounded) {
   // A window wider than the trimmed list (a caller asking for thousands of
   // connections) must not make the trim reach before the list's start.
   for (const int window : {4, 5000}) {
-    ResetTransferWatch();
+    TransferWatch watch;
     platform::Signal ranges_started;
     ranges_started.Set();
     platform::Signal finished;
     std::thread watchdog([&] {
-      (void)RunStallWatchdog({window, 120, 1024}, ranges_started.Handle(), finished.Handle());
+      (void)watch.Watch({window, 120, 1024}, ranges_started.Handle(), finished.Handle());
     });
-    {
-      startup::ScopedLock lock(startup::DownloadLock());
-      for (int i = 0; i < 2000; ++i) AddSpeedSampleLocked(100000);
-    }
+    for (int i = 0; i < 2000; ++i) watch.AddSample(100000);
     ::Sleep(1500);
-    EXPECT_LE(SpeedSampleCount(), 1000u) << window;
+    EXPECT_LE(watch.SampleCount(), 1000u) << window;
     finished.Set();
     watchdog.join();
-    EXPECT_FALSE(IsStalled()) << window;
+    EXPECT_FALSE(watch.IsStalled()) << window;
   }
-  ResetTransferWatch();
+}
+
+// Two watches at once: one stalls, the other is not touched by it.
+TEST(StallWatchdogTest, AStallStaysWithItsOwnWatch) {
+  TransferWatch silent;
+  TransferWatch busy;
+  platform::Signal ranges_started;
+  ranges_started.Set();
+  platform::Signal finished;
+  std::atomic<bool> silent_stalled{false};
+  std::atomic<bool> busy_stalled{false};
+  std::thread silent_watchdog([&] {
+    silent_stalled = silent.Watch({1, 1, 1024}, ranges_started.Handle(), finished.Handle());
+  });
+  std::thread busy_watchdog([&] {
+    busy_stalled = busy.Watch({1, 1, 1024}, ranges_started.Handle(), finished.Handle());
+  });
+  for (int i = 0; i < 40 && !silent_stalled; ++i) {
+    busy.AddSample(100000);
+    ::Sleep(100);
+  }
+  finished.Set();
+  silent_watchdog.join();
+  busy_watchdog.join();
+  EXPECT_TRUE(silent.IsStalled());
+  EXPECT_FALSE(busy.IsStalled());
+  EXPECT_EQ(silent.SampleCount(), 0u);
 }
 
 }  // namespace

@@ -1,50 +1,31 @@
-#include "net/speed_watchdog.h"
+#include "net/transfer_watch.h"
 
 #include <algorithm>
-#include <atomic>
-#include <vector>
 
 #include "startup/log.h"
-#include "startup/my_lock.h"
 
 namespace net {
 namespace {
 
 constexpr size_t kSampleListCap = 1000;
 
-// Guarded by startup::DownloadLock().
-std::vector<int64_t>& Samples() {
-  static std::vector<int64_t> samples;
-  return samples;
-}
-
-// Set by the watchdog only; cleared by the starter before the watchdog runs.
-std::atomic<bool> g_stalled{false};
-
 }  // namespace
 
-void ResetTransferWatch() {
-  startup::ScopedLock lock(startup::DownloadLock());
-  Samples().clear();
-  g_stalled = false;
-}
-
-void AddSpeedSampleLocked(int64_t bytes_per_second) {
+void TransferWatch::AddSample(int64_t bytes_per_second) {
+  startup::ScopedLock lock(lock_);
   try {
-    Samples().push_back(bytes_per_second);
+    samples_.push_back(bytes_per_second);
   } catch (...) {
     // Out of memory: a lost sample only delays the judgement.
   }
 }
 
-bool IsStalled() { return g_stalled.load(); }
-
-size_t SpeedSampleCount() {
-  startup::ScopedLock lock(startup::DownloadLock());
-  return Samples().size();
+size_t TransferWatch::SampleCount() const {
+  startup::ScopedLock lock(lock_);
+  return samples_.size();
 }
 
-bool RunStallWatchdog(const WatchdogSettings& settings, HANDLE ranges_started, HANDLE finished) {
+bool TransferWatch::Watch(const WatchdogSettings& settings, HANDLE ranges_started, HANDLE finished) {
   // Never wider than what the trimmed list keeps, or the trim would reach before its start.
   constexpr int kWidestWindow = static_cast<int>(kSampleListCap / 2);
   const size_t window = static_cast<size_t>(std::clamp(settings.window, 1, kWidestWindow));
@@ -57,15 +38,14 @@ bool RunStallWatchdog(const WatchdogSettings& settings, HANDLE ranges_started, H
     size_t count = 0;
     int64_t average = 0;
     {
-      startup::ScopedLock lock(startup::DownloadLock());
-      std::vector<int64_t>& samples = Samples();
-      count = samples.size();
+      startup::ScopedLock lock(lock_);
+      count = samples_.size();
       if (count != previous_count && count >= window) {
         int64_t sum = 0;
-        for (size_t i = count - window; i < count; ++i) sum += samples[i];
+        for (size_t i = count - window; i < count; ++i) sum += samples_[i];
         average = sum / static_cast<int64_t>(window);
       }
-      if (count > kSampleListCap) samples.erase(samples.begin(), samples.end() - static_cast<ptrdiff_t>(window));
+      if (count > kSampleListCap) samples_.erase(samples_.begin(), samples_.end() - static_cast<ptrdiff_t>(window));
     }
     if (count == previous_count) {
       // Nothing arrived in the last second: a silent connection counts too,
@@ -84,7 +64,7 @@ bool RunStallWatchdog(const WatchdogSettings& settings, HANDLE ranges_started, H
     }
     previous_count = count > kSampleListCap ? window : count;
     if (bad_seconds > settings.stall_limit_seconds) {
-      g_stalled = true;
+      stalled_ = true;
       startup::Log("%s %d download mini size timeout:%d\n", "CDownloadHelper::CalcSpeedPro", 443,
                    bad_seconds);
       return true;

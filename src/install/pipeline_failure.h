@@ -1,0 +1,42 @@
+// One failure of the download and install pipeline, kept typed from where it
+// happened (the release record, the downloader, the digest check, the
+// installer) to the edge where a failure page or a log line needs its
+// number. FailureNumber is the only place such a number is made.
+#pragma once
+
+#include <cstdint>
+
+#include "net/download_outcome.h"
+
+namespace install {
+
+enum class FailureStage : uint8_t { Release, Transfer, Digest, Install };
+
+enum class DigestFailure : uint8_t {
+  Mismatch,          // the file's MD5 differs, or the file could not be read or held
+  NoExpectedDigest,  // neither the release answer nor URLMD5 names one: nothing can be verified
+};
+
+struct PipelineFailure {
+  FailureStage stage = FailureStage::Transfer;
+  int32_t release_status = 0;      // Release: the record's status (-1: no record or no download)
+  net::DownloadOutcome transfer;   // Transfer: how the downloader ended
+  DigestFailure digest = DigestFailure::Mismatch;
+  int32_t installer_result = 0;    // Install: the exit code, or a launcher result (997 to 999)
+
+  [[nodiscard]] static PipelineFailure Release(int32_t status);
+  [[nodiscard]] static PipelineFailure Transfer(const net::DownloadOutcome& outcome);
+  [[nodiscard]] static PipelineFailure Digest(DigestFailure cause);
+  [[nodiscard]] static PipelineFailure Install(int32_t installer_result);
+};
+
+// The code support knows: 1000 + release status; 3000 + the downloader's
+// number; 4000 for a digest mismatch, 4001 without an expected digest;
+// 6000 + installer result. Numbers are never reused.
+[[nodiscard]] int32_t FailureNumber(const PipelineFailure& failure);
+// The downloader's number: its own causes 2 to 11, 200 when the size probe
+// learned no length, 200 + libcurl code for the size probe, 300 + libcurl
+// code for a range (323 after a stall), 399 for a short range.
+[[nodiscard]] int32_t DownloaderNumber(const net::DownloadOutcome& outcome);
+
+}  // namespace install
