@@ -69,6 +69,21 @@ class SampleTest(unittest.TestCase):
         self.assertEqual(lines_of(out, "warning"), [])
         self.assertIn("0 error(s), 0 warning(s)", out)
 
+    def test_the_documented_minimal_deployment_passes(self):
+        with open(os.path.join(ROOT, "docs", "configuration.md"), encoding="utf-8") as f:
+            example = re.search(r"## Example: a minimal deployment\n\n```ini\n(.*?)```", f.read(), re.S).group(1)
+        work = tempfile.mkdtemp(prefix="minimal_")
+        try:
+            with open(os.path.join(work, "InitConfigure.ini"), "w", encoding="utf-8") as f:
+                f.write(example)
+            for name in ("English.ini", "LanguageTransfor.ini"):
+                shutil.copyfile(os.path.join(CONFIG, name), os.path.join(work, name))
+            code, out, _ = run_check(work)
+        finally:
+            shutil.rmtree(work)
+        self.assertEqual(code, 0, out)
+        self.assertIn("0 error(s), 0 warning(s)", out)
+
     def test_a_folder_that_does_not_exist_is_a_usage_failure(self):
         code, _, err = run_check(os.path.join(CONFIG, "no-such-folder"))
         self.assertEqual(code, 2)
