@@ -30,7 +30,7 @@ def members_the_program_reads():
     with open(os.path.join(ROOT, "src", "net", "release_client.cpp"), encoding="utf-8") as f:
         text = f.read()
     required = re.findall(r'\{"(\w+)",\s*kRelease\w+,', text)
-    optional = re.findall(r'StringOrEmpty\(data,\s*"(\w+)"\)', text)
+    optional = re.findall(r'StringOrEmpty\(\*?data,\s*"(\w+)"\)', text)
     return set(required) | set(optional)
 
 
