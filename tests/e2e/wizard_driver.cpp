@@ -233,10 +233,89 @@ POINT SkinLayout::CenterOf(const std::wstring& name) {
   return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
+RECT SkinLayout::RectOf(const std::wstring& name) {
+  if (!core_) return {};
+  core_->LayoutIfNeeded();
+  const toolkit::Control* control = core_->FindControl(name);
+  if (control == nullptr) return {};
+  const toolkit::Rect& rect = control->rect();
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
+std::vector<uint32_t> SkinLayout::Paint(const RECT& rect) {
+  if (!core_) return {};
+  const toolkit::RenderedImage image = core_->Render();
+  std::vector<uint32_t> pixels;
+  for (int y = rect.top; y < rect.bottom; ++y) {
+    for (int x = rect.left; x < rect.right; ++x) pixels.push_back(image.At(x, y));
+  }
+  return pixels;
+}
+
+std::vector<uint32_t> ScreenPixels(HWND window, const RECT& rect) {
+  POINT origin{rect.left, rect.top};
+  ::ClientToScreen(window, &origin);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  if (width <= 0 || height <= 0) return {};
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HDC screen = ::GetDC(nullptr);
+  HDC memory = ::CreateCompatibleDC(screen);
+  HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  std::vector<uint32_t> pixels;
+  if (memory != nullptr && bitmap != nullptr && bits != nullptr) {
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY);
+    ::GdiFlush();
+    const auto* data = static_cast<const uint32_t*>(bits);
+    for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) pixels.push_back(data[i] & 0xFFFFFF);
+    ::SelectObject(memory, old);
+  }
+  if (bitmap != nullptr) ::DeleteObject(bitmap);
+  if (memory != nullptr) ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+size_t DifferentPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+  if (a.size() != b.size()) return std::max(a.size(), b.size());
+  size_t different = 0;
+  for (size_t i = 0; i < a.size(); ++i) different += a[i] != b[i] ? 1 : 0;
+  return different;
+}
+
+bool ShowsText(HWND window, SkinLayout& layout, const std::wstring& name, const std::wstring& shown,
+               const std::wstring& other) {
+  const RECT rect = layout.RectOf(name);
+  layout.SetAttribute(name, L"text", shown);
+  const std::vector<uint32_t> with_shown = layout.Paint(rect);
+  layout.SetAttribute(name, L"text", other);
+  const std::vector<uint32_t> with_other = layout.Paint(rect);
+  EXPECT_GT(DifferentPixels(with_shown, with_other), 0u) << "the two texts look alike";
+  return WaitFor([&] {
+    const std::vector<uint32_t> screen = ScreenPixels(window, rect);
+    return DifferentPixels(screen, with_shown) < DifferentPixels(screen, with_other);
+  }, 10000);
+}
+
 std::wstring LanguageText(const Scene& scene, const std::wstring& language, const char* key) {
   startup::LanguageStrings strings;
   strings.Load(scene.sandbox().folder().File(language + L".ini"));
   return strings.Get(key);
+}
+
+std::wstring LanguageTextWith(const Scene& scene, const std::wstring& language, const char* key,
+                             const char* argument_key) {
+  startup::LanguageStrings strings;
+  strings.Load(scene.sandbox().folder().File(language + L".ini"));
+  return strings.Format(key, argument_key, std::wstring());
 }
 
 void ClickIn(HWND window, POINT client_point) {

@@ -38,13 +38,31 @@ class SkinLayout {
   void Resize(int width, int height);
   // The centre of a control in client coordinates (96 DPI).
   [[nodiscard]] POINT CenterOf(const std::wstring& name);
+  [[nodiscard]] RECT RectOf(const std::wstring& name);
+  // The pixels (0x00RRGGBB, row by row) of `rect` as the description paints
+  // it in its current state.
+  [[nodiscard]] std::vector<uint32_t> Paint(const RECT& rect);
 
  private:
   std::unique_ptr<toolkit::WindowCore> core_;
 };
 
+// The pixels (0x00RRGGBB, row by row) of `rect` of a window's client area
+// as the screen shows it now.
+[[nodiscard]] std::vector<uint32_t> ScreenPixels(HWND window, const RECT& rect);
+// How many pixels of two equally sized captures differ.
+[[nodiscard]] size_t DifferentPixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b);
+// Whether the window shows the label `name` (laid out by `layout`) with
+// `shown` rather than `other`: its pixels are nearer the description
+// painted with the one text than with the other (waits for the paint).
+[[nodiscard]] bool ShowsText(HWND window, SkinLayout& layout, const std::wstring& name, const std::wstring& shown,
+                             const std::wstring& other);
+
 // Texts of one language file of the sandbox.
 [[nodiscard]] std::wstring LanguageText(const Scene& scene, const std::wstring& language, const char* key);
+// The text of `key` with its "%1" replaced by the text of `argument_key`.
+[[nodiscard]] std::wstring LanguageTextWith(const Scene& scene, const std::wstring& language, const char* key,
+                                            const char* argument_key);
 
 // Input as a person makes it: the window to the front, the pointer there.
 void ClickIn(HWND window, POINT client_point);

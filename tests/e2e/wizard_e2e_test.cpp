@@ -152,6 +152,9 @@ TEST(WizardEndToEndTest, ChosenOptionsReachTheInstallerAndStartNowStartsTheInsta
   ::ClientToScreen(list, &english);
   e2e_test::ClickAtScreen(english);
   ASSERT_TRUE(run.LogSays("Language switched to English", 10000)) << scene.Log();
+  EXPECT_TRUE(e2e_test::ShowsText(run.window(), home, L"homePage_Title",
+                                  e2e_test::LanguageTextWith(scene, L"English", "InstallerName", "ProductName"),
+                                  e2e_test::LanguageTextWith(scene, kFirstLanguage, "InstallerName", "ProductName")));
 
   // The companion offer ticked and unticked again.
   run.Click(home, L"recommend_ChkAgree");
@@ -171,8 +174,12 @@ TEST(WizardEndToEndTest, ChosenOptionsReachTheInstallerAndStartNowStartsTheInsta
 
   // "Start now": the program the uninstall entry's DisplayIcon names, in
   // its own folder; the wizard ends.
+  // The finish page speaks the language chosen on the home page too.
   SkinLayout finish(scene, kMainDescription);
   finish.Select(kTab, 4);
+  EXPECT_TRUE(e2e_test::ShowsText(run.window(), finish, L"complete_title",
+                                  e2e_test::LanguageText(scene, L"English", "InstallComplete"),
+                                  e2e_test::LanguageText(scene, kFirstLanguage, "InstallComplete")));
   run.Click(finish, L"btn_Run");
   EXPECT_EQ(run.process().WaitForExit(30000), std::optional<DWORD>(0)) << scene.Log();
   const std::wstring started = typed + L"\\PhotoStudio.exe.started";
