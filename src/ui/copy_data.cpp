@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "install/retry_policy.h"
 #include "platform/text.h"
 
 namespace ui {
@@ -23,7 +24,11 @@ std::optional<std::wstring> ReceivedAdUrl(ULONG_PTR tag, const void* data, DWORD
     }
     address.resize(std::min(address.size(), kMaxCopyDataBytes));
   }
-  return platform::AnsiToWide(address);
+  std::wstring wide = platform::AnsiToWide(address);
+  // Only the first address is kept: an empty or cut-off block that names no
+  // web page must not take the place of the real one that follows.
+  if (!install::IsOpenableWebAddress(wide)) return std::nullopt;
+  return wide;
 }
 
 }  // namespace ui

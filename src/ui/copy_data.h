@@ -18,8 +18,9 @@ inline constexpr size_t kMaxCopyDataBytes = 1023;
 // added after a "&".
 inline constexpr char kThankYouPage[] = "https://update.brimvale.example/thankyou/?linkid=5001";
 
-// nullopt for another tag or a null block. At most min(`size`, 1023) bytes
-// are read, up to the first zero byte (ANSI code page).
+// nullopt for another tag, a null block, or a text that is no web address.
+// At most min(`size`, 1023) bytes are read, up to the first zero byte (ANSI
+// code page).
 [[nodiscard]] std::optional<std::wstring> ReceivedAdUrl(ULONG_PTR tag, const void* data,
                                                         DWORD size, bool trial_ad_edition);
 

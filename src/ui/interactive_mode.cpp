@@ -56,7 +56,9 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) 
   MainWindow window;
   if (!window.Open(archive, choice.description, startup::Config().Get("InstallerName"))) return;
   {
-    SystemShell shell;
+    SystemShell system_shell;
+    DryRunShell dry_run_shell;
+    IShell& shell = DryRunShell::Requested() ? static_cast<IShell&>(dry_run_shell) : system_shell;
     WizardSettings settings;
     settings.language = context.language;
     settings.language_folder = platform::ExecutableFolder();

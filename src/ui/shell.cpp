@@ -25,6 +25,26 @@ bool SystemShell::StartProgram(const std::wstring& program, const std::wstring& 
 
 bool SystemShell::RestartWindows() { return install::RequestRestart(); }
 
+bool DryRunShell::Requested() {
+  wchar_t value[4] = {};
+  const DWORD length = ::GetEnvironmentVariableW(L"WEBINSTALLER_SHELL_DRY_RUN", value, 4);
+  return length == 1 && value[0] == L'1';
+}
+
+bool DryRunShell::OpenUrl(const std::wstring& url) {
+  startup::Log("Dry run: the browser would open %s\n", url);
+  return true;
+}
+
+bool DryRunShell::StartProgram(const std::wstring& program, const std::wstring& folder) {
+  return system_.StartProgram(program, folder);
+}
+
+bool DryRunShell::RestartWindows() {
+  startup::Log("Dry run: Windows would restart now\n");
+  return true;
+}
+
 bool OpenWebAddress(IShell& shell, const std::wstring& url, const char* what) {
   if (!install::IsOpenableWebAddress(url)) {
     startup::Log("%s not opened: not a web address: %s\n", what, url);

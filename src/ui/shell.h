@@ -26,6 +26,21 @@ class SystemShell final : public IShell {
   bool RestartWindows() override;
 };
 
+// The shell of a test run (the environment variable WEBINSTALLER_SHELL_DRY_RUN
+// is "1"): web pages and restarts are only logged, so a test drives every
+// page's buttons without a browser opening or Windows restarting; programs
+// still start for real.
+class DryRunShell final : public IShell {
+ public:
+  [[nodiscard]] static bool Requested();
+  bool OpenUrl(const std::wstring& url) override;
+  bool StartProgram(const std::wstring& program, const std::wstring& folder) override;
+  bool RestartWindows() override;
+
+ private:
+  SystemShell system_;
+};
+
 // Opens `url` only when it is an http or https address with a host; anything
 // else (a local file, another scheme, an empty text) is logged under `what`
 // and not opened.

@@ -33,6 +33,9 @@ Scene::Scene()
       version_(test_support::UniqueName(L"t")),
       registry_name_(test_support::UniqueName(L"E2eProduct")),
       address_(test_support::UniqueName(L"E2eUninst"), platform::RegistryView::Bits64) {
+  // Every setup.exe of the test inherits it: the wizard's web links and its
+  // restart button only write what they would do into the log.
+  ::SetEnvironmentVariableW(L"WEBINSTALLER_SHELL_DRY_RUN", L"1");
   // The installer as served: the fixture program, and a copy one byte off.
   installer_bytes_ = test_support::ReadBytes(install_test::FixturePath(L"fake_installer.exe"));
   EXPECT_FALSE(installer_bytes_.empty());
@@ -67,7 +70,8 @@ std::string Scene::FileUrl(const std::string& name, const std::string& query) co
 std::string Scene::GoodUrl(const std::string& query) const { return FileUrl(key_ + ".exe", query); }
 std::string Scene::BadUrl() const { return FileUrl(key_ + "-bad.exe"); }
 
-void Scene::ScriptRelease(const std::string& download2, const std::string& download3) const {
+void Scene::ScriptRelease(const std::string& download2, const std::string& download3,
+                          const std::string& companion) const {
   // The configuration's DownloadUrl and URLMD5 take the place of the first
   // download and the digest; the reply names a different first download to
   // show that.
@@ -75,16 +79,16 @@ void Scene::ScriptRelease(const std::string& download2, const std::string& downl
                            R"("killSwitch":"true","WriteLogSwitch":"true","curNum":"3.1",)"
                            R"("download":")" + FileUrl("not-this-one.exe") + R"(",)"
                            R"("download2":")" + download2 + R"(","download3":")" + download3 +
-                           R"(","url":"","tuijian":"","referNumber":""}})";
+                           R"(","url":"","tuijian":")" + companion + R"(","referNumber":""}})";
   net_test::ScriptReply(key_, body);
 }
 
 void Scene::ScriptReleaseNaming(const std::string& download, const std::string& md5,
-                                const std::string& kill_switch) const {
+                                const std::string& kill_switch, const std::string& options) const {
   const std::string body = R"({"data":{"md5":")" + md5 + R"(","killSwitch":")" + kill_switch +
                            R"(","WriteLogSwitch":"true","curNum":"3.1","download":")" + download +
                            R"(","download2":"","download3":"","url":"","tuijian":"","referNumber":""}})";
-  net_test::ScriptReply(key_, body);
+  net_test::ScriptReply(key_, body, options);
 }
 
 std::map<std::string, std::string> Scene::ConfigKeys(
@@ -174,12 +178,15 @@ std::vector<std::string> Scene::Reports() const {
 
 size_t Scene::ReleaseRequests() const { return net_test::Recorded(key_).size(); }
 
-void Scene::InstallerSucceeds(const std::wstring& exit_codes) const {
-  installer_.Configure({{"registry_address", address_.path()},
-                        {"registry_key", registry_name_ + L"3.0_is1"},
-                        {"registry_view", L"64"},
-                        {"display_name", registry_name_ + L" 3.1.0"},
-                        {"exit_codes", exit_codes}});
+void Scene::InstallerSucceeds(const std::wstring& exit_codes,
+                              const std::map<std::string, std::wstring>& extra) const {
+  std::map<std::string, std::wstring> settings = {{"registry_address", address_.path()},
+                                                  {"registry_key", registry_name_ + L"3.0_is1"},
+                                                  {"registry_view", L"64"},
+                                                  {"display_name", registry_name_ + L" 3.1.0"},
+                                                  {"exit_codes", exit_codes}};
+  for (const auto& [key, value] : extra) settings[key] = value;
+  installer_.Configure(settings);
 }
 
 }  // namespace e2e_test

@@ -1,7 +1,8 @@
 // One end-to-end scene: a product served by the fixture server (the fixture
 // installer as its installer, plus corrupted copies), a scripted release
 // answer, its own uninstall registry folder and program-files folder, and a
-// sandboxed setup.exe whose configuration points at all of it.
+// sandboxed setup.exe whose configuration points at all of it. Its runs
+// open no browser and never restart Windows (the shell's dry run).
 #pragma once
 
 #include <map>
@@ -33,12 +34,15 @@ class Scene {
   [[nodiscard]] std::string GoodUrl(const std::string& query = "") const;
   [[nodiscard]] std::string BadUrl() const;
 
-  // The release server's answer; download2/3 as given.
-  void ScriptRelease(const std::string& download2 = "", const std::string& download3 = "") const;
+  // The release server's answer; download2/3 and the companion's address
+  // ("tuijian") as given.
+  void ScriptRelease(const std::string& download2 = "", const std::string& download3 = "",
+                     const std::string& companion = "") const;
   // An answer whose first download and digest are these (either may be
-  // empty), with no alternates and the given kill switch.
+  // empty), with no alternates and the given kill switch; `options` as for
+  // net_test::ScriptReply ("&fail=3": the first three requests fail).
   void ScriptReleaseNaming(const std::string& download, const std::string& md5,
-                           const std::string& kill_switch = "true") const;
+                           const std::string& kill_switch = "true", const std::string& options = "") const;
 
   // InitConfigure.ini of the sandbox with these keys replaced or added.
   void WriteConfig(const std::map<std::string, std::string>& overrides = {}) const;
@@ -72,8 +76,10 @@ class Scene {
   [[nodiscard]] std::vector<std::string> Reports() const;
   [[nodiscard]] size_t ReleaseRequests() const;
 
-  // Configures the fixture installer: registers the current generation.
-  void InstallerSucceeds(const std::wstring& exit_codes = L"0") const;
+  // Configures the fixture installer: registers the current generation,
+  // with `extra` settings of the fixture installer.
+  void InstallerSucceeds(const std::wstring& exit_codes = L"0",
+                         const std::map<std::string, std::wstring>& extra = {}) const;
 
  private:
   [[nodiscard]] std::wstring Parameters(const std::wstring& extra) const;

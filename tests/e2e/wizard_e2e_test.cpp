@@ -1,102 +1,366 @@
-// setup.exe's wizard as a person drives it: real input on its window (the
-// shipped skin, whose controls sit at known points), the fixture
-// release server and download server, the fixture installer.
+// setup.exe's wizard as a person drives it: real input on its windows (the
+// shipped skin's controls found through its description), the fixture
+// release server and download server, the fixture installer and the
+// fixture product. The shell's dry run keeps web pages and restarts in the
+// log.
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
 
 #include "e2e_scene.h"
 #include "net_fixture.h"
+#include "platform/file_io.h"
+#include "platform/text.h"
+#include "wizard_driver.h"
 
 namespace {
 
 using e2e_test::Contains;
 using e2e_test::Count;
 using e2e_test::Scene;
+using e2e_test::SkinLayout;
+using e2e_test::WaitFor;
+using e2e_test::WizardRun;
 
-// Points of the shipped skin, in window coordinates at 96 DPI.
-constexpr POINT kInstallButton{400, 307};
-constexpr POINT kFinishCloseButton{779, 20};
-constexpr POINT kStartRunLater{255, 184};  // "StartRunDialog.xml": dismiss on the left
-constexpr POINT kQuitConfirm{250, 184};    // "QuitInstallDialog.xml": confirm on the left
+constexpr wchar_t kMainDescription[] = L"install.xml";
+constexpr wchar_t kTab[] = L"wizardTab";
+constexpr wchar_t kFirstLanguage[] = L"Chinese";  // the wizard starts in it
 
-// Waits (polling, bounded) until `done`.
-bool WaitFor(const std::function<bool()>& done, DWORD bound_ms = 60000) {
-  const ULONGLONG end = ::GetTickCount64() + bound_ms;
-  while (!done()) {
-    if (::GetTickCount64() > end) return false;
-    ::Sleep(50);
-  }
-  return true;
+std::string Narrow(const std::wstring& text) { return platform::WideToUtf8(text); }
+
+// The parameters after the quoted program of a recorded installer run.
+std::wstring ParametersOf(const std::wstring& run) {
+  const size_t close = run.size() > 1 && run[0] == L'"' ? run.find(L'"', 1) : std::wstring::npos;
+  return close == std::wstring::npos ? std::wstring() : run.substr(close + 1);
 }
 
-HWND VisibleWindow(const std::wstring& caption) {
-  HWND window = ::FindWindowW(L"ToolkitWindow", caption.c_str());
-  return window != nullptr && ::IsWindowVisible(window) ? window : nullptr;
-}
-
-// A click as a person makes it: the window to the front, the pointer there.
-void ClickIn(HWND window, POINT point) {
-  ::SetForegroundWindow(window);
-  RECT frame;
-  ::GetWindowRect(window, &frame);
-  ::SetCursorPos(frame.left + point.x, frame.top + point.y);
-  INPUT inputs[3] = {};
-  inputs[0].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE;
-  inputs[1].type = INPUT_MOUSE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[2].type = INPUT_MOUSE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(3, inputs, sizeof(INPUT));
-}
-
-class WizardRun {
- public:
-  explicit WizardRun(const Scene& scene) : scene_(scene), process_(scene.StartSetup(L"")) {
-    const std::wstring caption(scene.key().begin(), scene.key().end());
-    EXPECT_TRUE(WaitFor([&] { return (window_ = VisibleWindow(caption)) != nullptr; }));
-  }
-  [[nodiscard]] HWND window() const { return window_; }
-  [[nodiscard]] const test_support::BackgroundProcess& process() const { return *process_; }
-  [[nodiscard]] bool LogSays(const std::string& text) const {
-    return WaitFor([&] { return Contains(scene_.Log(), text); });
-  }
-  // Answers the open question (its title is the product name) with a button.
-  void Answer(POINT button) const {
-    HWND dialog = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (dialog = VisibleWindow(L"PhotoStudio")) != nullptr; }));
-    ClickIn(dialog, button);
-  }
-
- private:
-  const Scene& scene_;
-  std::unique_ptr<test_support::BackgroundProcess> process_;
-  HWND window_ = nullptr;
+// One ranged request as the server logged it: "bytes=<first>-<last>".
+struct ByteRange {
+  uint64_t first = 0;
+  uint64_t last = 0;
 };
 
-TEST(WizardEndToEndTest, InstallThroughTheWindowAndCloseFromTheFinishPage) {
+std::optional<ByteRange> RangeOf(const std::string& header, uint64_t size) {
+  const std::string prefix = "bytes=";
+  if (header.rfind(prefix, 0) != 0) return std::nullopt;
+  const size_t dash = header.find('-');
+  if (dash == std::string::npos) return std::nullopt;
+  ByteRange range;
+  range.first = std::stoull(header.substr(prefix.size(), dash - prefix.size()));
+  range.last = dash + 1 < header.size() ? std::stoull(header.substr(dash + 1)) : size - 1;
+  return range;
+}
+
+// The GETs of a file in the server's log under `log_key`, from `from` on.
+std::vector<ByteRange> RangedGets(const std::string& log_key, uint64_t size, size_t from = 0,
+                                  size_t* whole_file_gets = nullptr) {
+  std::vector<ByteRange> ranges;
+  const auto requests = net_test::Recorded(log_key);
+  for (size_t i = from; i < requests.size(); ++i) {
+    if (requests[i].first != "GET") continue;
+    if (const auto range = RangeOf(requests[i].second, size)) {
+      ranges.push_back(*range);
+    } else if (whole_file_gets != nullptr) {
+      ++*whole_file_gets;
+    }
+  }
+  return ranges;
+}
+
+uint64_t BytesAsked(const std::vector<ByteRange>& ranges) {
+  uint64_t total = 0;
+  for (const ByteRange& range : ranges) total += range.last - range.first + 1;
+  return total;
+}
+
+// A copy-data block as a program sends it: `size` bytes of `text`.
+LRESULT SendCopyData(HWND window, ULONG_PTR tag, const std::string& text, DWORD size) {
+  COPYDATASTRUCT block{tag, size, const_cast<char*>(text.c_str())};
+  DWORD_PTR answer = 0;
+  ::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&block), SMTO_ABORTIFHUNG, 10000,
+                        &answer);
+  return static_cast<LRESULT>(answer);
+}
+
+// The failure tabs' two buttons sit side by side, each as wide as its text.
+void ShowFailureTab(const Scene& scene, SkinLayout& layout, int tab, const wchar_t* retry, const char* retry_key,
+                    const wchar_t* offline) {
+  layout.Select(kTab, tab);
+  layout.SetAttribute(retry, L"text", e2e_test::LanguageText(scene, kFirstLanguage, retry_key));
+  layout.SetAttribute(offline, L"text", e2e_test::LanguageText(scene, kFirstLanguage, "DownloadOffline"));
+}
+
+TEST(WizardEndToEndTest, ChosenOptionsReachTheInstallerAndStartNowStartsTheInstalledProgram) {
   REQUIRE_FIXTURE();
   Scene scene;
-  scene.InstallerSucceeds();
+  test_support::TempFolder place;
+  const std::wstring browsed = place.path() + L"Browsed Apps";
+  ASSERT_TRUE(::CreateDirectoryW(browsed.c_str(), nullptr));
+  const std::wstring typed = place.path() + L"My Programs\\Photo Studio";
+  const std::string companion_log = scene.key() + "-companion";
+  scene.ScriptRelease("", "", scene.FileUrl("companion.exe", "?log=" + companion_log));
+  scene.WriteConfig({{"HasRecommendProduct", "1"}, {"RegistryNameWithVer", Narrow(scene.RegistryName()) + "*"}});
+  scene.InstallerSucceeds(L"0", {{"product_program", install_test::FixturePath(L"fake_product.exe")},
+                                 {"product_name", L"PhotoStudio.exe"}});
   WizardRun run(scene);
   ASSERT_NE(run.window(), nullptr);
   ASSERT_TRUE(run.LogSays("Release check done: status 0"));
+
+  // The custom-install area opens below the page.
+  SkinLayout home(scene, kMainDescription);
+  run.Click(home, L"btn_ShowMore");
+  home.SetAttribute(L"moreconfiginfo", L"visible", L"true");
+  home.SetAttribute(L"btn_ShowMore", L"visible", L"false");
+  home.SetAttribute(L"btn_HideMore", L"visible", L"true");
+  home.Resize(800, 608);
+  ASSERT_TRUE(WaitFor([&] {
+    RECT client;
+    return ::GetClientRect(run.window(), &client) && client.bottom == 608 && run.FolderEdit() != nullptr &&
+           ::IsWindowVisible(run.FolderEdit());
+  }, 10000));
+  const std::wstring default_folder = run.FolderText();
+  EXPECT_FALSE(default_folder.empty());
+
+  // The system's folder browser: cancelled changes nothing; a chosen folder
+  // gets the product's folder name.
+  run.Click(home, L"Btn_open_file");
+  ASSERT_TRUE(e2e_test::CancelFolderBrowser(run)) << scene.Log();
+  EXPECT_EQ(run.FolderText(), default_folder);
+  run.Click(home, L"Btn_open_file");
+  ASSERT_TRUE(e2e_test::ChooseInFolderBrowser(run, browsed)) << scene.Log();
+  EXPECT_TRUE(WaitFor([&] { return run.FolderText() == browsed + L"\\PhotoStudio"; }, 10000))
+      << Narrow(run.FolderText());
+
+  // Typed over: a folder with blanks.
+  run.Click(home, L"editDir");
+  e2e_test::PressKey(VK_END);
+  e2e_test::PressKey(VK_HOME, true);
+  e2e_test::TypeText(typed);
+  EXPECT_TRUE(WaitFor([&] { return run.FolderText() == typed; }, 10000)) << Narrow(run.FolderText());
+
+  // The language box's list: English is its second item (names in byte order).
+  run.Click(home, L"language_Combo");
+  HWND list = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    return (list = e2e_test::FindProcessWindow(run.process().id(), L"ToolkitDropDown")) != nullptr;
+  }, 10000));
+  RECT rows;
+  ::GetClientRect(list, &rows);
+  POINT english{rows.right / 2, rows.bottom * 3 / 4};
+  ::ClientToScreen(list, &english);
+  e2e_test::ClickAtScreen(english);
+  ASSERT_TRUE(run.LogSays("Language switched to English", 10000)) << scene.Log();
+  EXPECT_TRUE(e2e_test::ShowsText(run.window(), home, L"homePage_Title",
+                                  e2e_test::LanguageTextWith(scene, L"English", "InstallerName", "ProductName"),
+                                  e2e_test::LanguageTextWith(scene, kFirstLanguage, "InstallerName", "ProductName")));
+
+  // The companion offer ticked and unticked again.
+  run.Click(home, L"recommend_ChkAgree");
+  run.Click(home, L"recommend_ChkAgree");
+
+  run.Click(home, L"btn_Install");
+  ASSERT_TRUE(run.LogSays("Pipeline ended: installed")) << scene.Log();
+  const auto runs = scene.installer().Runs();
+  ASSERT_EQ(runs.size(), 1u) << scene.Log();
+  const std::wstring parameters = ParametersOf(runs[0]);
+  const std::wstring setup_log = Scene::SetupLogPathOf(parameters);
+  EXPECT_FALSE(setup_log.empty());
+  EXPECT_EQ(parameters, L" /NORESTART /DIR=\"" + typed + L"\" /LANG=en GUID=e2e-guid xurlID=1042 /LOG=\"" +
+                            setup_log + L"\" installLumaviewer=false LumaPlayerDownloadURL= ");
+  // No companion: its address was never asked for.
+  EXPECT_TRUE(net_test::Recorded(companion_log).empty());
+
+  // "Start now": the program the uninstall entry's DisplayIcon names, in
+  // its own folder; the wizard ends.
+  // The finish page speaks the language chosen on the home page too.
+  SkinLayout finish(scene, kMainDescription);
+  finish.Select(kTab, 4);
+  EXPECT_TRUE(e2e_test::ShowsText(run.window(), finish, L"complete_title",
+                                  e2e_test::LanguageText(scene, L"English", "InstallComplete"),
+                                  e2e_test::LanguageText(scene, kFirstLanguage, "InstallComplete")));
+  run.Click(finish, L"btn_Run");
+  EXPECT_EQ(run.process().WaitForExit(30000), std::optional<DWORD>(0)) << scene.Log();
+  const std::wstring started = typed + L"\\PhotoStudio.exe.started";
+  ASSERT_TRUE(WaitFor([&] { return platform::FileExists(started); }, 20000)) << scene.Log();
+  const std::string record = test_support::ReadBytes(started);
+  const std::wstring folder(reinterpret_cast<const wchar_t*>(record.data()), record.size() / sizeof(wchar_t));
+  EXPECT_EQ(folder, typed + L"\n");
+}
+
+TEST(WizardEndToEndTest, RetryAfterDroppedRangesFetchesOnlyTheMissingBytes) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  scene.InstallerSucceeds();
+  // Every ranged answer breaks off after 150000 bytes: the transfer fails,
+  // and only continuing the ranges on disk ever completes it.
+  const std::string log_key = scene.key() + "-ranges";
+  const std::string url = scene.GoodUrl("?drop=150000&log=" + log_key);
+  scene.WriteConfig({{"DownloadUrl", url}, {"DownloadThreadCount", "2"}});
+  const uint64_t size = scene.installer_bytes().size();
+  WizardRun run(scene);
+  ASSERT_NE(run.window(), nullptr);
+  ASSERT_TRUE(run.LogSays("Release check done: status 0"));
+  SkinLayout home(scene, kMainDescription);
+  run.Click(home, L"btn_Install");
+  ASSERT_TRUE(run.LogSays("Pipeline ended: download failure")) << scene.Log();
+  ASSERT_TRUE(Contains(scene.Log(), "SwitchDownloadErrorPage=33")) << scene.Log();
+
+  // The offline button opens the download's own web address.
+  SkinLayout failure(scene, kMainDescription);
+  ShowFailureTab(scene, failure, 2, L"downloadRetry", "Retry", L"downloadOffline");
+  run.Click(failure, L"downloadOffline");
+  EXPECT_TRUE(run.LogSays("Dry run: the browser would open " + url, 10000)) << scene.Log();
+
+  // Try again until the file is complete: no retry starts a range over.
+  for (int retry = 1; retry <= 4 && !Contains(scene.Log(), "Pipeline ended: installed"); ++retry) {
+    const size_t before = net_test::Recorded(log_key).size();
+    run.Click(failure, L"downloadRetry");
+    ASSERT_TRUE(run.LogSaysTimes("Pipeline ended: ", retry + 1)) << scene.Log();
+    size_t whole_gets = 0;
+    EXPECT_FALSE(RangedGets(log_key, size, before, &whole_gets).empty());
+    EXPECT_EQ(whole_gets, 0u) << "a retry fetched the whole file again";
+  }
+  // Each range (told apart by its last byte) only moves on: every request
+  // starts after the one before and no further than a broken-off answer
+  // delivered, so no byte is fetched twice and none is skipped.
+  std::map<uint64_t, std::vector<uint64_t>> starts;
+  for (const ByteRange& range : RangedGets(log_key, size)) starts[range.last].push_back(range.first);
+  EXPECT_GT(starts.size(), 1u);
+  for (const auto& [last, firsts] : starts) {
+    for (size_t i = 1; i < firsts.size(); ++i) {
+      EXPECT_GT(firsts[i], firsts[i - 1]) << "range ending at " << last << " fetched again from " << firsts[i];
+      EXPECT_LE(firsts[i], firsts[i - 1] + 150000) << "range ending at " << last << " skipped bytes";
+    }
+  }
+  ASSERT_TRUE(Contains(scene.Log(), "Pipeline ended: installed")) << scene.Log();
+  EXPECT_EQ(test_support::ReadBytes(scene.DownloadTarget()), scene.installer_bytes());
+  EXPECT_EQ(scene.installer().Runs().size(), 1u);
+}
+
+TEST(WizardEndToEndTest, RetryAfterAFailedReleaseQueryGoesHomeAndAsksAgain) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  scene.InstallerSucceeds();
+  // The first check's three attempts get a server error; the next check is
+  // answered. Only the server names the download here.
+  scene.ScriptReleaseNaming(scene.GoodUrl(), scene.md5(), "true", "&fail=3");
+  scene.WriteConfig({{"DownloadUrl", ""}, {"URLMD5", ""}, {"OfflineDownloadUrl", "C:\\windows\\notepad.exe"}});
+  WizardRun run(scene);
+  ASSERT_NE(run.window(), nullptr);
+  ASSERT_TRUE(run.LogSays("Release check done: status"));
+  EXPECT_EQ(scene.ReleaseRequests(), 3u);
+  // The failed check leaves nothing that could be verified, so nothing is
+  // downloaded: the failure page says so.
+  SkinLayout home(scene, kMainDescription);
+  run.Click(home, L"btn_Install");
+  ASSERT_TRUE(run.LogSays("Pipeline ended: download failure")) << scene.Log();
+  EXPECT_TRUE(Contains(scene.Log(), "SwitchDownloadErrorPage=4001")) << scene.Log();
+
+  // Nothing to offer offline: no address, and never a local program.
+  SkinLayout failure(scene, kMainDescription);
+  ShowFailureTab(scene, failure, 2, L"downloadRetry", "Retry", L"downloadOffline");
+  run.Click(failure, L"downloadOffline");
+  EXPECT_TRUE(run.LogSays("Offline link not opened: not a web address", 10000)) << scene.Log();
+  EXPECT_FALSE(Contains(scene.Log(), "the browser would open")) << scene.Log();
+
+  // Retry: the home page, which asks the server again; then an install.
+  run.Click(failure, L"downloadRetry");
+  ASSERT_TRUE(run.LogSays("Pipeline ended: back to the home page")) << scene.Log();
+  ASSERT_TRUE(run.LogSaysTimes("Release check done: status", 2)) << scene.Log();
+  EXPECT_EQ(scene.ReleaseRequests(), 4u);
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  run.Click(home, L"btn_Install");
+  ASSERT_TRUE(run.LogSays("Pipeline ended: installed")) << scene.Log();
+  EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
+}
+
+TEST(WizardEndToEndTest, RestartAsksFirstAndADeclineKeepsTheWindow) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  scene.InstallerSucceeds(L"5");
+  WizardRun run(scene);
+  ASSERT_NE(run.window(), nullptr);
+  ASSERT_TRUE(run.LogSays("Release check done: status 0"));
+  SkinLayout home(scene, kMainDescription);
+  run.Click(home, L"btn_Install");
+  ASSERT_TRUE(run.LogSays("Pipeline ended: install failure")) << scene.Log();
+
+  SkinLayout failure(scene, kMainDescription);
+  ShowFailureTab(scene, failure, 3, L"installRetry", "Restart", L"installOffline");
+  run.Click(failure, L"installRetry");
+  run.Answer(L"QuitInstallDialog.xml", kFirstLanguage, "Restart", "Canncel", L"btn_close");
+  ASSERT_TRUE(run.LogSays("Restart of Windows declined", 10000)) << scene.Log();
+  EXPECT_TRUE(run.process().IsRunning());
+  EXPECT_TRUE(::IsWindowVisible(run.window()));
+  EXPECT_FALSE(Contains(scene.Log(), "Windows would restart")) << scene.Log();
+
+  // Confirmed, the restart is asked of the shell (a dry run here).
+  run.Click(failure, L"installRetry");
+  run.Answer(L"QuitInstallDialog.xml", kFirstLanguage, "Restart", "Canncel", L"btn_ok");
+  ASSERT_TRUE(run.LogSays("Dry run: Windows would restart now", 10000)) << scene.Log();
+  EXPECT_EQ(Count(scene.Log(), "Question QuitInstallDialog.xml answered"), 2) << scene.Log();
+
+  // The install failure's offline button opens the download's web address.
+  run.Click(failure, L"installOffline");
+  EXPECT_TRUE(run.LogSays("Dry run: the browser would open " + scene.GoodUrl(), 10000)) << scene.Log();
+
+  run.Click(failure, L"installErrBtnClose");
+  EXPECT_EQ(run.process().WaitForExit(30000), std::optional<DWORD>(0)) << scene.Log();
+}
+
+TEST(WizardEndToEndTest, TwoQuickInstallClicksRunOnePipelineAndShortCopyDataIsIgnored) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  scene.InstallerSucceeds();
+  const std::string download_log = scene.key() + "-download";
+  const std::string companion_log = scene.key() + "-companion";
+  scene.ScriptRelease("", "", scene.FileUrl("companion.exe", "?log=" + companion_log));
+  scene.WriteConfig({{"DownloadUrl", scene.GoodUrl("?log=" + download_log)},
+                     {"ShowWebAds", "1"},
+                     {"HasRecommendProduct", "1"}});
+  WizardRun run(scene);
+  ASSERT_NE(run.window(), nullptr);
+
+  // Blocks of the web content: empty and cut short ones name no page and
+  // must not take the place of the whole one that follows.
+  const std::string ad = "http://127.0.0.1:9/thanks?from=e2e";
+  EXPECT_EQ(SendCopyData(run.window(), 999, ad, 0), FALSE);
+  EXPECT_EQ(SendCopyData(run.window(), 999, ad, 5), FALSE);
+  EXPECT_EQ(SendCopyData(run.window(), 998, ad, static_cast<DWORD>(ad.size() + 1)), FALSE);
+  EXPECT_EQ(SendCopyData(run.window(), 999, ad, static_cast<DWORD>(ad.size() + 1)), TRUE);
+  EXPECT_TRUE(run.process().IsRunning());
+
+  ASSERT_TRUE(run.LogSays("Release check done: status 0"));
+  SkinLayout home(scene, kMainDescription);
+  run.Click(home, L"recommend_ChkAgree");  // the companion offer taken
   // Two quick clicks on Install: one pipeline (the second lands on the
   // progress tab, or is refused while the first runs).
-  ClickIn(run.window(), kInstallButton);
-  ClickIn(run.window(), kInstallButton);
-  ASSERT_TRUE(run.LogSays("Install finished")) << scene.Log();
-  ASSERT_TRUE(run.LogSays("Pipeline ended: installed"));
+  run.Click(home, L"btn_Install");
+  run.Click(home, L"btn_Install");
+  ASSERT_TRUE(run.LogSays("Pipeline ended: installed")) << scene.Log();
   EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
-  EXPECT_EQ(scene.installer().Runs().size(), 1u);
+  // The companion offer, taken, fetches the companion.
+  EXPECT_TRUE(WaitFor([&] { return !net_test::Recorded(companion_log).empty(); }, 30000)) << scene.Log();
+
+  // The finish page's close: the web content's page, then "start now or later?".
+  SkinLayout finish(scene, kMainDescription);
+  finish.Select(kTab, 4);
+  run.Click(finish, L"btn_CloseInstalls");
+  run.Answer(L"StartRunDialog.xml", kFirstLanguage, "StartNow", "Later", L"btn_close");
+  EXPECT_EQ(run.process().WaitForExit(30000), std::optional<DWORD>(0)) << scene.Log();
   const std::string log = scene.Log();
+  // Counted once the wizard has ended: one pipeline, one download, one
+  // installer run. On the server the ranges cover the file once, no byte
+  // twice (the size probes ask without a range and carry no body).
+  EXPECT_EQ(Count(log, "Pipeline ended: "), 1) << log;
   EXPECT_EQ(Count(log, "CDownloadHelper start"), 1) << log;
-  // The finish page's close asks "start now or later"; later ends the run.
-  ClickIn(run.window(), kFinishCloseButton);
-  run.Answer(kStartRunLater);
-  EXPECT_EQ(run.process().WaitForExit(30000), std::optional<DWORD>(0));
-  EXPECT_TRUE(Contains(scene.Log(), "The wizard has ended"));
+  EXPECT_EQ(scene.installer().Runs().size(), 1u);
+  EXPECT_EQ(BytesAsked(RangedGets(download_log, scene.installer_bytes().size())), scene.installer_bytes().size());
+  EXPECT_EQ(Count(log, "Dry run: the browser would open"), 1) << log;
+  EXPECT_TRUE(Contains(log, "Dry run: the browser would open " + ad)) << log;
+  EXPECT_TRUE(Contains(log, "The wizard has ended")) << log;
 }
 
 TEST(WizardEndToEndTest, QuitDuringTheDownloadStopsEverythingAndFreesTheNextStart) {
@@ -108,10 +372,11 @@ TEST(WizardEndToEndTest, QuitDuringTheDownloadStopsEverythingAndFreesTheNextStar
   WizardRun run(scene);
   ASSERT_NE(run.window(), nullptr);
   ASSERT_TRUE(run.LogSays("Release check done: status 0"));
-  ClickIn(run.window(), kInstallButton);
+  SkinLayout home(scene, kMainDescription);
+  run.Click(home, L"btn_Install");
   ASSERT_TRUE(run.LogSays("CDownloadHelper start"));
   ::PostMessageW(run.window(), WM_SYSCOMMAND, SC_CLOSE, 0);
-  run.Answer(kQuitConfirm);  // "Quit"
+  run.Answer(L"QuitInstallDialog.xml", kFirstLanguage, "Quit", "Canncel", L"btn_ok");
   // The process ends while the transfer was on its stack.
   EXPECT_EQ(run.process().WaitForExit(30000), std::optional<DWORD>(0)) << scene.Log();
   const std::string log = scene.Log();

@@ -79,7 +79,9 @@ TEST(CopyDataTest, ReadsWithinTheBlockAndOnlyForItsTag) {
   EXPECT_EQ(ui::ReceivedAdUrl(999, address, sizeof(address), false), L"https://ads.example/p?x=1");
   // A short block without a terminating zero: never read past its size.
   EXPECT_EQ(ui::ReceivedAdUrl(999, address, 9, false), L"https://a");
-  EXPECT_EQ(ui::ReceivedAdUrl(999, address, 0, false), L"");
+  // Nothing, or what is no web address, is no address: the next block's counts.
+  EXPECT_EQ(ui::ReceivedAdUrl(999, address, 0, false), std::nullopt);
+  EXPECT_EQ(ui::ReceivedAdUrl(999, address, 5, false), std::nullopt);
   // Another tag, or no block at all.
   EXPECT_EQ(ui::ReceivedAdUrl(998, address, sizeof(address), false), std::nullopt);
   EXPECT_EQ(ui::ReceivedAdUrl(999, nullptr, 100, false), std::nullopt);
@@ -87,7 +89,7 @@ TEST(CopyDataTest, ReadsWithinTheBlockAndOnlyForItsTag) {
   const char two[] = "http://a\0http://b";
   EXPECT_EQ(ui::ReceivedAdUrl(999, two, sizeof(two), false), L"http://a");
   // At most 1023 bytes of a larger block.
-  const std::string big(5000, 'a');
+  const std::string big = "http://" + std::string(5000, 'a');
   EXPECT_EQ(ui::ReceivedAdUrl(999, big.data(), 5000, false)->size(), 1023u);
   // The trial edition goes to the thank-you page, with the block's x-url piece.
   const char trial[] = "https://ads.example/?a=1&x-url=abc&b=2";
