@@ -187,6 +187,8 @@ class Control {
   // WebBrowser); a window host asks every control once.
   virtual void RequestNative(NativeChildren& children) { (void)children; }
 
+  // Repaints the control where it can show (float controls show only
+  // within their parents).
   void Invalidate();
   void NeedLayout();
   void Notify(const std::wstring& type, int index = 0, const std::wstring& text = {});
@@ -200,6 +202,9 @@ class Control {
   virtual void PaintText(Painter& painter);
   virtual void PaintBorder(Painter& painter);
   virtual void PaintChildren(Painter& painter, const Rect& dirty);
+  [[nodiscard]] Rect ClipToFloatParents(Rect area) const;
+  // After "pos" changed.
+  void PlaceFloat();
   // The frame of an animated background image shown now.
   [[nodiscard]] virtual size_t BackgroundFrame() const { return 0; }
   [[nodiscard]] Argb CurrentTextColor() const;
