@@ -272,8 +272,24 @@ void Window::CenterOnOwner() {
 }
 
 void Window::Resize(int width, int height) {
-  if (HWND hwnd = window_.Get())
-    ::SetWindowPos(hwnd, nullptr, 0, 0, std::max(1, width), std::max(1, height), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  HWND hwnd = window_.Get();
+  if (hwnd == nullptr) return;
+  width = std::max(1, width);
+  height = std::max(1, height);
+  RECT now;
+  ::GetWindowRect(hwnd, &now);
+  // A window that grows past the bottom or right of its screen's work area
+  // moves up or left just enough to stay whole (never above or left of it).
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  LONG left = now.left, top = now.top;
+  if (::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& area = monitor.rcWork;
+    if (left + width > area.right) left = std::max(area.left, area.right - width);
+    if (top + height > area.bottom) top = std::max(area.top, area.bottom - height);
+  }
+  const UINT move = left == now.left && top == now.top ? SWP_NOMOVE : 0;
+  ::SetWindowPos(hwnd, nullptr, left, top, width, height, move | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Window::SetTimer(UINT id, UINT elapse_ms) {

@@ -74,7 +74,8 @@ class Window {
   void Close(int code);
   void Hide();
   void CenterOnOwner();
-  // Outer size in pixels; the top-left corner stays.
+  // Outer size in pixels; the top-left corner stays unless the window would
+  // then leave its screen's work area.
   void Resize(int width, int height);
   bool SetTimer(UINT id, UINT elapse_ms);
   void KillTimer(UINT id);

@@ -113,6 +113,35 @@ TEST(PageSupportTest, AFloatSlideMovesWithinItsFrameAloneAndShowsOnlyThere) {
   EXPECT_EQ(core->FindControl(L"slide_in")->rect(), (Rect{frame.left, frame.top, frame.right, frame.bottom}));
 }
 
+TEST(PageSupportTest, AWindowGrownPastTheScreensBottomMovesUpJustEnough) {
+  toolkit::Window window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"pages"), L"main.xml", {}));
+  window.ShowModeless();
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  ASSERT_TRUE(::GetMonitorInfoW(::MonitorFromWindow(window.hwnd(), MONITOR_DEFAULTTONEAREST), &monitor));
+  const RECT area = monitor.rcWork;
+  ::SetWindowPos(window.hwnd(), nullptr, area.left + 50, area.bottom - 320, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  // Room enough: the top-left corner stays.
+  window.Resize(400, 300);
+  RECT r;
+  ::GetWindowRect(window.hwnd(), &r);
+  EXPECT_EQ(r.left, area.left + 50);
+  EXPECT_EQ(r.top, area.bottom - 320);
+  // Taller than the room below: up just enough, the left side kept.
+  window.Resize(400, 500);
+  ::GetWindowRect(window.hwnd(), &r);
+  EXPECT_EQ(r.left, area.left + 50);
+  EXPECT_EQ(r.bottom, area.bottom);
+  EXPECT_EQ(r.bottom - r.top, 500);
+  // Taller than the whole area: its top stays on the screen.
+  window.Resize(400, area.bottom - area.top + 200);
+  ::GetWindowRect(window.hwnd(), &r);
+  EXPECT_EQ(r.top, area.top);
+  window.Close(0);
+  Pump();
+}
+
 // Runs at 96 DPI in the shared prefix and at 144 in the 150 % one.
 TEST(WindowDpiTest, WidthsMeasuredFromTextFitTheirControlsOnceScaled) {
   (void)toolkit::EnableDpiAwareness();
