@@ -216,7 +216,13 @@ bool MainWindow::FilterMessage(const MSG& message) {
   ::ClientToScreen(message.hwnd, &point);
   RECT frame;
   ::GetWindowRect(window, &frame);
-  switch (ClassifyClick(regions_, {frame.left, frame.top}, point)) {
+  // The regions are in the description's units, like the web content they
+  // cover: at 150 % they are half as large again.
+  const int dpi = window_->core().dpi();
+  const ClickRegions scaled{toolkit::ScaleBy(regions_.drag_width, dpi), toolkit::ScaleBy(regions_.drag_height, dpi),
+                            toolkit::ScaleBy(regions_.minimize_width, dpi),
+                            toolkit::ScaleBy(regions_.minimize_height, dpi)};
+  switch (ClassifyClick(scaled, {frame.left, frame.top}, point)) {
     case ClickAction::Drag:
       ::ReleaseCapture();
       ::SendMessageW(window, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
