@@ -109,7 +109,13 @@ std::optional<std::wstring> Control::GetAttribute(std::wstring_view name) const 
 void Control::SetText(const std::wstring& text) {
   if (text == text_) return;
   text_ = text;
-  NeedLayout();
+  // Progress figures change several times a second: only a control whose
+  // size follows its text needs the window laid out again.
+  if (SizeFollowsText()) {
+    NeedLayout();
+  } else {
+    Invalidate();
+  }
 }
 
 void Control::SetVisible(bool visible) {

@@ -130,6 +130,9 @@ class Control {
   // State.
   [[nodiscard]] const std::wstring& text() const { return text_; }
   virtual void SetText(const std::wstring& text);
+  // Whether the control's size follows its text (a new text then lays the
+  // window out again; otherwise only the control is repainted).
+  [[nodiscard]] virtual bool SizeFollowsText() const { return false; }
   [[nodiscard]] bool visible() const { return visible_; }
   void SetVisible(bool visible);
   [[nodiscard]] bool enabled() const { return enabled_; }

@@ -1,7 +1,8 @@
 // What the wizard's pages ask of the toolkit, on the test skin "pages": a
 // hidden browser really disappears, a float slide moves within its frame
-// without a layout or repaint of the whole window, and widths measured
-// from text are in description units at every DPI.
+// and a new progress text repaints its label without a layout or repaint
+// of the whole window, a grown window stays on the screen, and widths
+// measured from text are in description units at every DPI.
 #include <winsock2.h>
 
 #include <gtest/gtest.h>
@@ -111,6 +112,22 @@ TEST(PageSupportTest, AFloatSlideMovesWithinItsFrameAloneAndShowsOnlyThere) {
   EXPECT_TRUE(core->SetAttribute(L"slide_in", L"visible", L"true"));
   core->LayoutIfNeeded();
   EXPECT_EQ(core->FindControl(L"slide_in")->rect(), (Rect{frame.left, frame.top, frame.right, frame.bottom}));
+}
+
+TEST(PageSupportTest, ANewTextRepaintsItsLabelAloneUnlessTheLabelsWidthFollowsItsText) {
+  auto core = toolkit_test::OpenWindow(OpenTestSkin(L"pages"), L"main.xml", 96);
+  ASSERT_NE(core, nullptr);
+  core->LayoutIfNeeded();
+  (void)core->TakeDirty();
+  const Rect figures = core->FindControl(L"figures")->rect();
+  EXPECT_TRUE(core->SetAttribute(L"figures", L"text", L"12.75MB/s"));
+  EXPECT_EQ(core->TakeDirty(), figures);
+  // A label as wide as its text moves what follows it: laid out again.
+  const int before = core->FindControl(L"fitting")->rect().width();
+  EXPECT_TRUE(core->SetAttribute(L"fitting", L"text", L"About 1 h 5 min left"));
+  EXPECT_EQ(core->TakeDirty(), (Rect{0, 0, 400, 300}));
+  core->LayoutIfNeeded();
+  EXPECT_GT(core->FindControl(L"fitting")->rect().width(), before);
 }
 
 TEST(PageSupportTest, AWindowGrownPastTheScreensBottomMovesUpJustEnough) {
