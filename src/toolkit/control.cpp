@@ -70,7 +70,7 @@ bool Control::ApplyAttribute(std::wstring_view name, const std::wstring& value) 
     pos_ = ParseEdges(value).value_or(Edges{});
     if (fixed_width_ == 0) fixed_width_ = std::max(0, pos_.right - pos_.left);
     if (fixed_height_ == 0) fixed_height_ = std::max(0, pos_.bottom - pos_.top);
-    NeedLayout();
+    PlaceFloat();
   } else if (name == L"padding") { padding_ = ParseEdges(value).value_or(Edges{}); NeedLayout(); }
   else if (name == L"width") SetFixedWidth(IntOr(value, fixed_width_));
   else if (name == L"height") SetFixedHeight(IntOr(value, fixed_height_));
@@ -109,7 +109,13 @@ std::optional<std::wstring> Control::GetAttribute(std::wstring_view name) const 
 void Control::SetText(const std::wstring& text) {
   if (text == text_) return;
   text_ = text;
-  NeedLayout();
+  // Progress figures change several times a second: only a control whose
+  // size follows its text needs the window laid out again.
+  if (SizeFollowsText()) {
+    NeedLayout();
+  } else {
+    Invalidate();
+  }
 }
 
 void Control::SetVisible(bool visible) {
@@ -299,7 +305,25 @@ bool Control::HandleEvent(const UiEvent& event) {
 }
 
 void Control::Invalidate() {
-  if (host_ != nullptr && !rect_.empty()) host_->Invalidate(rect_);
+  if (host_ != nullptr && !rect_.empty()) host_->Invalidate(ClipToFloatParents(rect_));
+}
+
+Rect Control::ClipToFloatParents(Rect area) const {
+  for (const Control* control = this; control->parent_ != nullptr; control = control->parent_) {
+    if (control->float_) area = area.Intersect(control->parent_->rect_);
+  }
+  return area;
+}
+
+void Control::PlaceFloat() {
+  // Where a float control sits changes nothing around it: it moves within
+  // its parent alone, without a layout of the whole window (an animation
+  // moves one every frame), and a hidden one is placed when it shows.
+  if (!float_ || parent_ == nullptr || parent_->rect_.empty()) {
+    NeedLayout();
+  } else if (visible_) {
+    Arrange(FloatRect(parent_->rect_));
+  }
 }
 
 void Control::NeedLayout() {

@@ -130,6 +130,9 @@ class Control {
   // State.
   [[nodiscard]] const std::wstring& text() const { return text_; }
   virtual void SetText(const std::wstring& text);
+  // Whether the control's size follows its text (a new text then lays the
+  // window out again; otherwise only the control is repainted).
+  [[nodiscard]] virtual bool SizeFollowsText() const { return false; }
   [[nodiscard]] bool visible() const { return visible_; }
   void SetVisible(bool visible);
   [[nodiscard]] bool enabled() const { return enabled_; }
@@ -187,6 +190,8 @@ class Control {
   // WebBrowser); a window host asks every control once.
   virtual void RequestNative(NativeChildren& children) { (void)children; }
 
+  // Repaints the control where it can show (float controls show only
+  // within their parents).
   void Invalidate();
   void NeedLayout();
   void Notify(const std::wstring& type, int index = 0, const std::wstring& text = {});
@@ -200,6 +205,9 @@ class Control {
   virtual void PaintText(Painter& painter);
   virtual void PaintBorder(Painter& painter);
   virtual void PaintChildren(Painter& painter, const Rect& dirty);
+  [[nodiscard]] Rect ClipToFloatParents(Rect area) const;
+  // After "pos" changed.
+  void PlaceFloat();
   // The frame of an animated background image shown now.
   [[nodiscard]] virtual size_t BackgroundFrame() const { return 0; }
   [[nodiscard]] Argb CurrentTextColor() const;

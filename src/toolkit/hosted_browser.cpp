@@ -108,11 +108,17 @@ class BrowserSite : public IOleClientSite,
   void Place(const Rect& rect, bool visible) {
     rect_ = rect;
     if (!browser_) return;
-    if (auto in_place = QueryInterfaceOf<IOleInPlaceObject>(browser_.Get(), IID_IOleInPlaceObject)) {
-      RECT r = ToRect();
-      (void)in_place.Get()->SetObjectRects(&r, &r);
+    auto in_place = QueryInterfaceOf<IOleInPlaceObject>(browser_.Get(), IID_IOleInPlaceObject);
+    if (!in_place) return;
+    RECT r = ToRect();
+    (void)in_place.Get()->SetObjectRects(&r, &r);
+    // An embedded browser ignores its Visible property: what shows is its
+    // own child window, which is hidden and shown here.
+    HWND native = nullptr;
+    if (SUCCEEDED(in_place.Get()->GetWindow(&native)) && native != nullptr) {
+      const bool shown = (::GetWindowLongPtrW(native, GWL_STYLE) & WS_VISIBLE) != 0;
+      if (shown != visible) ::ShowWindow(native, visible ? SW_SHOWNA : SW_HIDE);
     }
-    (void)browser_.Get()->put_Visible(visible ? VARIANT_TRUE : VARIANT_FALSE);
   }
 
   // IUnknown; ComObject counts the references.

@@ -11,6 +11,7 @@ class Label : public Control {
  public:
   explicit Label(std::wstring class_name = L"Label");
   void SetText(const std::wstring& text) override;
+  [[nodiscard]] bool SizeFollowsText() const override { return auto_width_; }
   [[nodiscard]] Size Measure(Size available) override;
   [[nodiscard]] HCURSOR CursorAt(Point point) const override;
   bool HandleEvent(const UiEvent& event) override;

@@ -10,6 +10,7 @@
 #include "toolkit/hosted_browser.h"
 #include "toolkit/ico_file.h"
 #include "toolkit/log.h"
+#include "toolkit/markup.h"
 #include "toolkit/native_edits.h"
 #include "toolkit/skin_resources.h"
 #include "toolkit/web_browser.h"
@@ -198,6 +199,9 @@ void Window::CreateNativeChildren() {
     control.RequestNative(*core_);
     return Walk::kIntoChildren;
   });
+  // Hidden ones hide before the window first shows.
+  core_->LayoutIfNeeded();
+  PlaceNativeChildren();
 }
 
 void Window::PlaceNativeChildren() {
@@ -268,8 +272,24 @@ void Window::CenterOnOwner() {
 }
 
 void Window::Resize(int width, int height) {
-  if (HWND hwnd = window_.Get())
-    ::SetWindowPos(hwnd, nullptr, 0, 0, std::max(1, width), std::max(1, height), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  HWND hwnd = window_.Get();
+  if (hwnd == nullptr) return;
+  width = std::max(1, width);
+  height = std::max(1, height);
+  RECT now;
+  ::GetWindowRect(hwnd, &now);
+  // A window that grows past the bottom or right of its screen's work area
+  // moves up or left just enough to stay whole (never above or left of it).
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  LONG left = now.left, top = now.top;
+  if (::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& area = monitor.rcWork;
+    if (left + width > area.right) left = std::max(area.left, area.right - width);
+    if (top + height > area.bottom) top = std::max(area.top, area.bottom - height);
+  }
+  const UINT move = left == now.left && top == now.top ? SWP_NOMOVE : 0;
+  ::SetWindowPos(hwnd, nullptr, left, top, width, height, move | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool Window::SetTimer(UINT id, UINT elapse_ms) {
@@ -302,6 +322,25 @@ std::optional<std::wstring> Window::ReadState(std::wstring_view name, std::wstri
 
 bool Window::FillCombo(std::wstring_view name, const std::vector<std::wstring>& items, const std::wstring& selected_text) {
   return core_->FillCombo(name, items, selected_text);
+}
+
+int Window::TextWidth(std::wstring_view name, const std::wstring& text) const {
+  const Control* control = core_->FindControl(name);
+  const int dpi = core_->dpi();
+  const std::wstring plain = HasMarkup(text) ? PlainText(ParseMarkup(text)) : text;
+  HFONT font = core_->resources().Font(control != nullptr ? control->style().font : -1, dpi);
+  SIZE extent{};
+  {
+    const ScopedWindowDc screen(nullptr);
+    const ScopedSelectObject select(screen.Get(), font);
+    (void)::GetTextExtentPoint32W(screen.Get(), plain.c_str(), static_cast<int>(plain.size()), &extent);
+  }
+  // Measured at the window's scale, brought back to description units
+  // (rounded up); one more unit keeps the rounding of the way back from
+  // clipping the last pixel.
+  int units = (extent.cx * 96 + dpi - 1) / dpi;
+  if (control != nullptr) units += control->style().text_padding.left + control->style().text_padding.right;
+  return units + 1;
 }
 
 void Window::SetControlHandler(const std::wstring& name, NotificationHandler handler) {

@@ -74,7 +74,8 @@ class Window {
   void Close(int code);
   void Hide();
   void CenterOnOwner();
-  // Outer size in pixels; the top-left corner stays.
+  // Outer size in pixels; the top-left corner stays unless the window would
+  // then leave its screen's work area.
   void Resize(int width, int height);
   bool SetTimer(UINT id, UINT elapse_ms);
   void KillTimer(UINT id);
@@ -86,6 +87,11 @@ class Window {
   [[nodiscard]] std::optional<std::wstring> ReadState(std::wstring_view name, std::wstring_view attribute) const;
   bool FillCombo(std::wstring_view name, const std::vector<std::wstring>& items, const std::wstring& selected_text);
   void SetControlHandler(const std::wstring& name, NotificationHandler handler);
+  // The width `text` (mark-up counted as its plain text) takes in the named
+  // control's font plus the control's text insets, in the description's
+  // units: set as the control's "width", it fits at every DPI without being
+  // scaled twice. The default font when the control is missing.
+  [[nodiscard]] int TextWidth(std::wstring_view name, const std::wstring& text) const;
 
   // Web browser controls. The handler is not owned and must outlive the
   // window. Navigate may be called from any thread.

@@ -7,8 +7,6 @@
 #include "startup/log.h"
 #include "toolkit/control.h"
 #include "toolkit/geometry.h"
-#include "toolkit/gdi_owners.h"
-#include "toolkit/markup.h"
 #include "toolkit/skin_resources.h"
 #include "toolkit/zip_archive.h"
 #include "ui/copy_data.h"
@@ -110,22 +108,7 @@ void MainWindow::RegisterHandler(const std::wstring& name, ControlHandler handle
 }
 
 int MainWindow::FittingWidth(std::wstring_view name, const std::wstring& text) const {
-  if (!window_->is_created()) return 0;
-  const toolkit::Control* control = window_->FindControl(name);
-  const int dpi = window_->core().dpi();
-  const std::wstring plain = toolkit::HasMarkup(text) ? toolkit::PlainText(toolkit::ParseMarkup(text)) : text;
-  HFONT font = window_->core().resources().Font(control != nullptr ? control->style().font : -1, dpi);
-  SIZE extent{};
-  {
-    const toolkit::ScopedWindowDc screen(nullptr);
-    const toolkit::ScopedSelectObject select(screen.Get(), font);
-    (void)::GetTextExtentPoint32W(screen.Get(), plain.c_str(), static_cast<int>(plain.size()), &extent);
-  }
-  // Measured at the window's own scale, then brought back to the
-  // description's units (rounded up) so the toolkit scales it only once.
-  int units = (extent.cx * 96 + dpi - 1) / dpi;
-  if (control != nullptr) units += control->style().text_padding.left + control->style().text_padding.right;
-  return units + 1;
+  return window_->is_created() ? window_->TextWidth(name, text) : 0;
 }
 
 void MainWindow::Resize(int width, int height) {
@@ -233,7 +216,13 @@ bool MainWindow::FilterMessage(const MSG& message) {
   ::ClientToScreen(message.hwnd, &point);
   RECT frame;
   ::GetWindowRect(window, &frame);
-  switch (ClassifyClick(regions_, {frame.left, frame.top}, point)) {
+  // The regions are in the description's units, like the web content they
+  // cover: at 150 % they are half as large again.
+  const int dpi = window_->core().dpi();
+  const ClickRegions scaled{toolkit::ScaleBy(regions_.drag_width, dpi), toolkit::ScaleBy(regions_.drag_height, dpi),
+                            toolkit::ScaleBy(regions_.minimize_width, dpi),
+                            toolkit::ScaleBy(regions_.minimize_height, dpi)};
+  switch (ClassifyClick(scaled, {frame.left, frame.top}, point)) {
     case ClickAction::Drag:
       ::ReleaseCapture();
       ::SendMessageW(window, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));

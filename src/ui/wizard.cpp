@@ -20,6 +20,10 @@ Wizard::Wizard(IWindowOperations& window, IShell& shell, WizardSettings settings
   window_.RegisterHandler(L"minimize", [this](const ControlEvent& event) {
     if (event.type == L"click") window_.Minimize();
   });
+  // The progress tab's own close button is the window's close.
+  window_.RegisterHandler(L"btn_CloseProgress", [this](const ControlEvent& event) {
+    if (event.type == L"click") RequestClose();
+  });
 }
 
 Wizard::~Wizard() = default;

@@ -86,7 +86,8 @@ const std::vector<Description>& Descriptions() {
            // 1: download and install.
            {L"progressTip", L"Label", 1},
            {L"progressValue", L"Label", 1},
-           {L"progressRate", L"Label", 1},
+           {L"progressSpeed", L"Label", 1},
+           {L"progressTimeLeft", L"Label", 1},
            {L"slrProgress", L"Progress", 1},
            {L"adsBrowser", L"WebBrowser", 1},
            {L"loadingLayout", L"Container", 1},
@@ -248,7 +249,8 @@ TEST(SkinTest, TheMainWindowHasTheWizardsSixPagesAndTheDialogsRoundCorners) {
   EXPECT_EQ(tab->child_count(), static_cast<size_t>(kWizardPages));
   EXPECT_EQ(tab->selected(), 0);
   // Hidden at start: what the pages show only when it applies.
-  for (const wchar_t* name : {L"moreconfiginfo", L"btn_HideMore", L"adsBrowser", L"linker_Latest", L"progressRate",
+  for (const wchar_t* name : {L"moreconfiginfo", L"btn_HideMore", L"adsBrowser", L"linker_Latest", L"progressSpeed",
+                              L"progressTimeLeft",
                               L"chk_install_lumaviewer", L"btn_install_lumaviewer"}) {
     EXPECT_FALSE(main_window->FindControl(name)->visible()) << testing::PrintToString(std::wstring(name));
   }

@@ -13,11 +13,13 @@ std::wstring DefaultOf(std::wstring_view attribute) {
 }  // namespace
 
 void RecordingWindow::SetAttribute(std::wstring_view name, std::wstring_view attribute, const std::wstring& value) {
+  names_used.emplace(name);
   if (missing.count(std::wstring(name)) != 0) return;
   controls_[std::wstring(name)][std::wstring(attribute)] = value;
 }
 
 void RecordingWindow::SelectItem(std::wstring_view name, int index) {
+  names_used.emplace(name);
   if (missing.count(std::wstring(name)) != 0) return;
   const auto items = combo_items_.find(name);
   if (items != combo_items_.end()) {
@@ -28,6 +30,7 @@ void RecordingWindow::SelectItem(std::wstring_view name, int index) {
 }
 
 std::wstring RecordingWindow::ReadState(std::wstring_view name, std::wstring_view attribute) const {
+  names_used.emplace(name);
   if (missing.count(std::wstring(name)) != 0) return {};
   const auto control = controls_.find(name);
   if (control != controls_.end()) {
@@ -39,6 +42,7 @@ std::wstring RecordingWindow::ReadState(std::wstring_view name, std::wstring_vie
 
 void RecordingWindow::FillCombo(std::wstring_view name, const std::vector<std::wstring>& items,
                                 const std::wstring& selected_text) {
+  names_used.emplace(name);
   if (missing.count(std::wstring(name)) != 0) return;
   combo_items_[std::wstring(name)] = items;
   for (size_t i = 0; i < items.size(); ++i) {
@@ -47,10 +51,12 @@ void RecordingWindow::FillCombo(std::wstring_view name, const std::vector<std::w
 }
 
 void RecordingWindow::RegisterHandler(const std::wstring& name, ui::ControlHandler handler) {
+  names_used.emplace(name);
   handlers_[name] = std::move(handler);
 }
 
-int RecordingWindow::FittingWidth(std::wstring_view, const std::wstring& text) const {
+int RecordingWindow::FittingWidth(std::wstring_view name, const std::wstring& text) const {
+  names_used.emplace(name);
   return 7 * static_cast<int>(text.size()) + 10;
 }
 
@@ -67,6 +73,7 @@ int RecordingWindow::ShowDialog(const ui::DialogTexts& texts) {
 
 bool RecordingWindow::LoadWebContent(const std::wstring& name, const std::wstring& url,
                                      toolkit::IWebBrowserEvents*) {
+  names_used.emplace(name);
   if (!web_content_loads || missing.count(name) != 0) return false;
   web_content.push_back(url);
   return true;

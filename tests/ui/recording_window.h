@@ -34,6 +34,9 @@ class RecordingWindow final : public ui::IWindowOperations {
   std::set<UINT> timers;
   int quits = 0;
   int minimizes = 0;
+  // Every control name the pages set, read, select, fill, measure or
+  // handle, to hold against the shipped skin.
+  mutable std::set<std::wstring, std::less<>> names_used;
 
   void SetAttribute(std::wstring_view name, std::wstring_view attribute, const std::wstring& value) override;
   void SelectItem(std::wstring_view name, int index) override;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the shipped i686 programs and prints their sizes against the 1 MiB
-# budget, then links setup_with_toolkit.exe once more unstripped with a link
+# Builds the shipped i686 programs and prints their sizes (and the skin
+# archive's) against the 1 MiB budget, then links setup_with_toolkit.exe
+# once more unstripped with a link
 # map and prints what takes the room: by library and by output section.
 # Prints figures; asserts nothing.
 #   tools/bench/size.sh [--no-build] [--top N]
@@ -24,7 +25,7 @@ if [ "$build" = 1 ]; then
 fi
 
 budget=$((1024 * 1024))
-for exe in build/i686/dist/setup.exe build/i686/tools/setup_with_toolkit.exe; do
+for exe in build/i686/dist/setup.exe build/i686/tools/setup_with_toolkit.exe build/i686/dist/skin.zip; do
   bytes=$(stat -c %s "$exe")
   printf '%-42s %9d bytes  %7.1f KiB  %5.1f%% of 1 MiB\n' "$exe" "$bytes" \
     "$(echo "$bytes / 1024" | bc -l)" "$(echo "100 * $bytes / $budget" | bc -l)"

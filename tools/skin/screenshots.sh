@@ -37,8 +37,8 @@ all_states() {
     --set "text_recommend_ChkAgree.text=同时安装免费看图软件 Lumaviewer" --set "btn_ShowMore.visible=false" \
     --set "btn_HideMore.visible=true" --set "btn_HideMore.text=自定义安装" --set moreconfiginfo.visible=true \
     --set "intallPath.text=安装位置：" --set "language_Label.text=语言：" --select language_Combo=1 --size 800,608
-  shot progress install.xml --select wizardTab=1 --set progressRate.visible=true
-  shot progress_sliding install.xml --select wizardTab=1 --set progressRate.visible=true \
+  shot progress install.xml --select wizardTab=1 --set progressSpeed.visible=true --set progressTimeLeft.visible=true
+  shot progress_sliding install.xml --select wizardTab=1 --set progressSpeed.visible=true --set progressTimeLeft.visible=true \
     --set loadingLayout.pos=376,0,1128,342 --set loadingLayout2.pos=-376,0,376,342 --set slrProgress.value=63 \
     --set progressValue.text=63% --set progressTip.text=Installing...
   shot download_failed install.xml --select wizardTab=2
