@@ -29,6 +29,7 @@ work=$(mktemp -d /tmp/webinstaller-demo.XXXXXX)
 server_pid=""
 cleanup() {
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
+  [ "$(type -t demo_product_forget)" = function ] && demo_product_forget
   wine_stop_all
 }
 trap cleanup EXIT
