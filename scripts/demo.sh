@@ -29,6 +29,7 @@ work=$(mktemp -d /tmp/webinstaller-demo.XXXXXX)
 server_pid=""
 cleanup() {
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
+  [ "$(type -t demo_product_forget)" = function ] && demo_product_forget
   wine_stop_all
 }
 trap cleanup EXIT
@@ -44,7 +45,7 @@ source scripts/demo_product.sh
 # C:\... inside the prefix as a host path.
 host_of() { python3 -c 'import os, sys; p = sys.argv[1]; print(os.path.join(sys.argv[2], "drive_" + p[0].lower(), *p[3:].split("\\")) if len(p) > 2 and p[1] == ":" else "")' "$1" "$WINEPREFIX"; }
 
-demo_product "$work" x86_64 "$([ $mode = wizard ] && echo 600000 || echo 0)"
+demo_product "$work" x86_64 "$([ $mode = wizard ] && echo 400000 || echo 0)"
 
 parameters="EXENAME=PhotoStudioSetup.1042.exe ||| PRODUCT_VERSION=3.1.0"
 [ $mode = unattended ] && parameters="INSTALL_TYPE=1 ||| $parameters"

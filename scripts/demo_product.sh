@@ -66,5 +66,12 @@ CFG
   FAKE_INSTALLER_CONFIG=$(win "$work/installer.cfg")
 
   # A machine without the product: an earlier demo's entry goes.
-  "$WINE64" reg delete "HKLM\\$uninstall\\BrimvalePhotoStudio3.0_is1" /f </dev/null >/dev/null 2>&1 || true
+  demo_product_forget
+}
+
+# The product's uninstall entry goes again: the test binaries share this
+# prefix and expect a machine without the product.
+demo_product_forget() {
+  "$WINE64" reg delete "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\BrimvalePhotoStudio3.0_is1" /f \
+    </dev/null >/dev/null 2>&1 || true
 }

@@ -69,9 +69,10 @@ demo_wizard() {
   demo_click "$main" 700 468  # btn_HideMore, where btn_ShowMore was
   sleep 0.8
   demo_click "$main" 400 308  # btn_Install
-  # Download and install: a shot a second until the pipeline ends.
-  for i in $(seq 60); do
-    sleep 1
+  # Download and install: a shot every half second (eight at most) until
+  # the pipeline ends.
+  for i in $(seq 240); do
+    sleep 0.5
     grep -aq 'Pipeline ended' "$log" && break
     [ "$i" -le 8 ] && demo_shot "$main" progress
   done

@@ -19,6 +19,7 @@ work=$(mktemp -d /tmp/wizard-bench.XXXXXX)
 server_pid=""
 cleanup() {
   if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; wait "$server_pid" 2>/dev/null || true; fi
+  [ "$(type -t demo_product_forget)" = function ] && demo_product_forget
   wine_stop_all
   rm -rf "$work"
 }
