@@ -220,6 +220,7 @@ DownloadOutcome CDownloadHelper::PrepareTempFile() {
     startup::Log("Create file error: %lld bytes needed, %llu free\n",
                  static_cast<long long>(remote_file_len_),
                  static_cast<unsigned long long>(free_bytes.QuadPart));
+    // The system reported nothing yet; "disk full" is the reason support sees.
     return Failed(DownloadStage::Setup, DownloadCause::TempFile, ERROR_DISK_FULL);
   }
 

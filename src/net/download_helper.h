@@ -55,8 +55,8 @@ class CDownloadHelper {
   CDownloadHelper& operator=(const CDownloadHelper&) = delete;
 
   [[nodiscard]] DownloadOutcome StartDownload(const std::string& url, const std::wstring& local_path,
-                                      const std::string& user_agent, int32_t thread_count,
-                                      DownloadProgressCallback callback, void* context);
+                                              const std::string& user_agent, int32_t thread_count,
+                                              DownloadProgressCallback callback, void* context);
   // Continues the ranges of an earlier start on its temporary file.
   [[nodiscard]] DownloadOutcome ResumeTransfer();
   // Any thread; does not wait.
