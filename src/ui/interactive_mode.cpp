@@ -43,12 +43,7 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) 
   (void)toolkit::EnableDpiAwareness();
   const OleSession ole;
 
-  VariantChoice choice = VariantFromHomepage(startup::Config().Get("homepage"));
-  if (choice.variant != 0) {
-    startup::Log("The first page of variant %d is not part of this build; showing the product's\n",
-                 choice.variant);
-    choice = VariantFromHomepage(std::wstring());
-  }
+  const VariantChoice choice = VariantFromHomepage(startup::Config().Get("homepage"));
   auto archive = std::make_shared<toolkit::ZipArchive>();
   const std::wstring skin = platform::ExecutableFolder() + L"skin.zip";
   if (archive->OpenFile(skin) != toolkit::ZipError::kNone) startup::Log("Skin %s cannot be opened\n", skin);
@@ -58,6 +53,7 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) 
   {
     SystemShell shell;
     WizardSettings settings;
+    settings.variant = choice.variant;
     settings.language = context.language;
     settings.language_folder = platform::ExecutableFolder();
     settings.check_release = [](const std::string& language) {
@@ -68,7 +64,7 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) 
     wizard.Start();
     (void)window.RunModal();
     window.ClearHooks();
-    context.language = wizard.home().language();
+    context.language = wizard.first_page().language();
   }  // the pages go before the window
   startup::Log("The wizard has ended\n");
 }
