@@ -266,7 +266,10 @@ TEST(ComparisonPageTest, NextOrTryProTwiceQuicklyMakesOneDownload) {
     page.Show({{"DIR", L"C:\\Apps"}, {"installChoice", L"Server only"}});
     // The second press arrives while the first one's download runs, and once
     // more after the download has taken the comparison out of view.
+    bool pressed_again = false;
     flow.during_download = [&] {
+      if (pressed_again) return;
+      pressed_again = true;
       window.Click(L"btn_contrastiveNext");
       window.Click(L"btn_tryPro");
       window.SelectItem(kTab, 1);
