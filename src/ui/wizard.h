@@ -1,5 +1,6 @@
-// The wizard of the interactive mode: its pages (home, progress with the
-// failure tabs, finish), the one-pipeline gate, the main window's timers
+// The wizard of the interactive mode: its pages (the variant's first page,
+// the edition comparison, progress with the failure tabs, finish), the
+// one-pipeline gate, the main window's timers
 // (release check, loading text, slide changes), the close confirmation by
 // tab, and quitting. It works on any IWindowOperations, so tests drive it
 // against a recording window.
