@@ -130,10 +130,18 @@ class VariantRun {
   [[nodiscard]] bool LogSays(const std::string& text, DWORD bound_ms = 60000) const {
     return WaitFor([&] { return Contains(scene_.Log(), text); }, bound_ms);
   }
+  // Answers the open question and waits until it has gone and the wizard
+  // has the input again (on a busy machine that takes a moment).
   void Answer(POINT button) const {
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (dialog = VisibleWindow(L"PhotoStudio")) != nullptr; }));
-    ClickIn(dialog, button);
+    // A click that lands before the dialog takes input is lost: press again.
+    for (int press = 0; press < 10 && VisibleWindow(L"PhotoStudio") != nullptr; ++press) {
+      ClickIn(dialog, button);
+      (void)WaitFor([&] { return VisibleWindow(L"PhotoStudio") == nullptr; }, 2000);
+    }
+    ASSERT_EQ(VisibleWindow(L"PhotoStudio"), nullptr);
+    ::Sleep(300);
   }
   // Closes the finish page with "later" and waits for the end of the run.
   void CloseFromTheFinishPage() const {
