@@ -179,6 +179,30 @@ bool NormalPage::InstallFolderAccepted() {
   return false;
 }
 
+void NormalPage::ShowEntryProblem(const std::wstring& detail) {
+  DialogTexts texts;
+  texts.description = kProductRunningDialog;
+  texts.title = Text("ProductName");
+  texts.confirm = Text("ChangeEntry");
+  texts.dismiss = Text("Canncel");
+  texts.tip = Text("EntryRefused");
+  texts.detail = detail;
+  if (window().ShowDialog(texts) == kDialogConfirm) Expand();
+}
+
+bool NormalPage::EntryAccepted(const char* label_key, const std::wstring& value) {
+  const std::wstring problem = install::OptionValueProblem(value);
+  if (problem.empty()) return true;
+  std::wstring label = Text(label_key);
+  // "Back up to:" names the entry as "Back up to".
+  while (!label.empty() && (label.back() == L':' || label.back() == 0xFF1A || label.back() == L' ')) {
+    label.pop_back();
+  }
+  startup::Log("Entry %s refused on the options page: %s\n", label_key, problem);
+  ShowEntryProblem(ReplaceMarks(Text("EntryRefusedDetail"), label));
+  return false;
+}
+
 void NormalPage::OnLanguageChanged() {
   const std::wstring display = window().ReadState(kLanguageCombo, L"text");
   const std::string key = startup::Config().LanguageByDisplay(display);
