@@ -385,7 +385,7 @@ TEST(VariantWizardTest, NextFromTheComparisonRunsOnePipelineThatAsksTheReleaseSe
   ASSERT_NE(wizard.progress().pipeline(), nullptr);
   EXPECT_EQ(window.CurrentIndex(kTab), 2);
   // A release failure (1000 + status; 999 for a record that names nothing).
-  const int32_t code = wizard.progress().pipeline()->lastErrorCode();
+  const int32_t code = wizard.progress().pipeline()->LastErrorCode();
   EXPECT_GE(code, 999);
   EXPECT_LT(code, 2000);
   EXPECT_EQ(checks, 0);
