@@ -66,7 +66,7 @@ BOOL CALLBACK MatchEdit(HWND window, LPARAM data) {
 std::wstring WindowText(HWND window) {
   wchar_t text[1024] = {};
   DWORD_PTR copied = 0;
-  if (!::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+  if (!::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000,
                              &copied)) {
     return {};
   }
@@ -374,6 +374,7 @@ bool WizardRun::LogSaysTimes(const std::string& text, int count, DWORD bound_ms)
 }
 
 void WizardRun::Click(SkinLayout& layout, const std::wstring& name) const {
+  EXPECT_TRUE(WaitFor([&] { return ::IsWindowEnabled(window_) != FALSE; }, 10000)) << "the window takes no input";
   ClickIn(window_, layout.CenterOf(name));
 }
 
@@ -401,6 +402,13 @@ HWND WizardRun::FolderEdit() const {
   HWND edit = nullptr;
   ::EnumChildWindows(window_, MatchEdit, reinterpret_cast<LPARAM>(&edit));
   return edit;
+}
+
+HWND WizardRun::KeyboardFocus() const {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  if (!::GetGUIThreadInfo(::GetWindowThreadProcessId(window_, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
 }
 
 std::wstring WizardRun::FolderText() const {

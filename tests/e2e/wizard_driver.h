@@ -89,7 +89,8 @@ class WizardRun {
   [[nodiscard]] bool LogSaysTimes(const std::string& text, int count, DWORD bound_ms = 60000) const;
 
   // A click on a control of the main window's description, laid out as
-  // `layout` (which the caller keeps in the program's state).
+  // `layout` (which the caller keeps in the program's state), once the
+  // window takes input again (a closing question enables it last).
   void Click(SkinLayout& layout, const std::wstring& name) const;
   // Answers the open question (description `dialog`, its button texts in
   // `language`) with the button `button` ("btn_ok", "btn_close").
@@ -101,6 +102,8 @@ class WizardRun {
   // The install folder field (the native edit over "editDir").
   [[nodiscard]] HWND FolderEdit() const;
   [[nodiscard]] std::wstring FolderText() const;
+  // The window that takes the keyboard in setup.exe's UI thread.
+  [[nodiscard]] HWND KeyboardFocus() const;
 
  private:
   const Scene& scene_;
