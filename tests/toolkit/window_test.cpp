@@ -736,12 +736,13 @@ TEST(BrowserWindowTest, EngineAnswersAndSilenceEachReachTheHandlerOnceAndTheLogN
     PumpFor(3500);
     const std::vector<long> statuses = errors_for(url);
     ASSERT_EQ(statuses.size(), 1u) << testing::PrintToString(url);
-    // Wine's engine answers a refused connection itself; a server that
-    // never answers leaves only the time limit.
+    // Wine's engine answers a refused connection itself (on a loaded machine
+    // the time limit may come first: either way, once and with its own
+    // status); a server that never answers leaves only the time limit.
     const std::wstring path = FailurePath(log, url);
     if (url == refused) {
-      EXPECT_EQ(path, L"engine;");
-      EXPECT_NE(statuses[0], toolkit::HostedBrowser::kTimedOut);
+      EXPECT_TRUE(path == L"engine;" || path == L"time limit;") << testing::PrintToString(path);
+      EXPECT_EQ(statuses[0] == toolkit::HostedBrowser::kTimedOut, path == L"time limit;");
     } else {
       EXPECT_EQ(path, L"time limit;");
       EXPECT_EQ(statuses[0], toolkit::HostedBrowser::kTimedOut);
