@@ -139,6 +139,7 @@ void NormalPage::OnInstallClicked() {
 void NormalPage::StartInstall(StartMode mode) {
   const std::optional<PipelineGate::Pass> pass = flow().gate().Enter("Install");
   if (!pass) return;
+  startup::Log("Install chosen%s\n", mode == StartMode::Checked ? "" : " (the page's checks were made before)");
   CollectOptions();
   if (mode == StartMode::Checked) {
     if (!InstallFolderAccepted() || !CanLeave()) return;
