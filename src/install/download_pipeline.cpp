@@ -5,6 +5,7 @@
 
 #include "install/download_progress.h"
 #include "install/installer_command_line.h"
+#include "install/password_file.h"
 #include "install/result_codes.h"
 #include "install/retry_policy.h"
 #include "install/setup_log.h"
@@ -421,6 +422,21 @@ InstallStepInputs CDownloadPipeline::StepInputs(const std::wstring& command_line
   return inputs;
 }
 
+bool CDownloadPipeline::WritePasswordFile(PasswordFile& file) {
+  const auto password = settings_.options.find(kPasswordOption);
+  if (password == settings_.options.end() || password->second.empty()) return true;
+  if (!run_folder_.Create() || !file.Create(run_folder_.path(), password->second)) return false;
+  startup::Log("The account password is handed over in a file of this user only\n");
+  return true;
+}
+
+PipelineResult CDownloadPipeline::RefuseInstall(int32_t installer_result) {
+  const int32_t code = FailureNumber(PipelineFailure::Install(installer_result));
+  startup::Log("SwitchInstallErrorPage=%d\n", code);
+  view_.Failure(WizardPage::InstallFailure, code);
+  return Result(PipelineEnd::InstallFailure, code);
+}
+
 PipelineResult CDownloadPipeline::DoInstall() {
   if (!verified_file_.IsValid() || verified_path_.empty()) {
     startup::Log("Install: no verified installer\n");
@@ -429,21 +445,23 @@ PipelineResult CDownloadPipeline::DoInstall() {
   const std::wstring setup_log =
       SetupLogLocation(release_.writeLogSwitch, run_folder_.path(), settings_.setup_log_name);
   if (!setup_log.empty()) startup::Log("Setup log of the installer: %s\n", setup_log);
-  InstallerInputs installer = settings_.installer;
-  installer.setup_log_path = setup_log;
-  installer.player_download_url = PlayerDownloadUrl();
-  const InstallerCommandLine command_line = BuildInstallerCommandLine(installer);
-  if (!command_line.ok) {
-    const int32_t code = FailureNumber(PipelineFailure::Install(kInstallFolderRefused));
-    startup::Log("Install refused: %s\n", command_line.error);
-    startup::Log("SwitchInstallErrorPage=%d\n", code);
-    view_.Failure(WizardPage::InstallFailure, code);
-    return Result(PipelineEnd::InstallFailure, code);
-  }
+  InstallerInputs inputs = settings_.installer;
+  inputs.setup_log_path = setup_log;
+  inputs.player_download_url = PlayerDownloadUrl();
   // The player query and the digest check pump messages: a quit may be waiting.
   if (CancelRequested("before the install step")) return Stopped();
+  // Deleted when this step returns: after the last attempt, or earlier.
+  PasswordFile password_file;
+  if (!WritePasswordFile(password_file)) return RefuseInstall(kPasswordFileFailed);
+  inputs.password_file = password_file.path();
+  const InstallerCommandLine command_line = BuildInstallerCommandLine(inputs);
+  if (!command_line.ok) {
+    startup::Log("Install refused: %s\n", command_line.error);
+    return RefuseInstall(kInstallFolderRefused);
+  }
   const InstallStepResult step =
       RunInstallStep(StepInputs(command_line.text, setup_log), view_, cancel_);
+  password_file.Remove();  // the last attempt has ended
   // The last attempt is over: the copy may go (a retry verifies it again).
   ReleaseVerifiedFile();
   switch (step.end) {

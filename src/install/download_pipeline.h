@@ -25,6 +25,8 @@
 
 namespace install {
 
+class PasswordFile;
+
 // The home page's release record, taken at the start of every run; a record
 // with status -1 (or no source at all) makes the run ask the server itself.
 using ReleaseSource = std::function<net::ReleaseInfo()>;
@@ -160,6 +162,10 @@ class CDownloadPipeline {
   [[nodiscard]] InstallStepInputs StepInputs(const std::wstring& command_line,
                                              const std::wstring& setup_log) const;
   [[nodiscard]] std::wstring PlayerDownloadUrl() const;
+  // The option map's account password into `file`; true when there is none.
+  [[nodiscard]] bool WritePasswordFile(PasswordFile& file);
+  // The install failure page for a result of our own (no installer ran).
+  PipelineResult RefuseInstall(int32_t installer_result);
   // The run folder's download subfolder (made now), ending in a backslash;
   // empty when it cannot be made, with the system's reason in `os_error`.
   [[nodiscard]] std::wstring DownloadFolder(uint32_t& os_error);

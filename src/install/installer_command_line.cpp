@@ -1,5 +1,7 @@
 #include "install/installer_command_line.h"
 
+#include <algorithm>
+
 #include "startup/log.h"
 
 namespace install {
@@ -60,7 +62,31 @@ std::wstring WithoutTrailingBackslash(std::wstring folder) {
   return folder;
 }
 
+// "key=value ", or "key="value" " when the value holds blanks; a value that
+// cannot be passed intact is logged and dropped (the pages refuse it first).
+void AppendOption(std::wstring& text, const std::wstring& key, const std::wstring& value) {
+  if (const std::wstring problem = OptionValueProblem(value); !problem.empty()) {
+    startup::Log("Installer option %s dropped: %s\n", key, problem);
+    return;
+  }
+  if (!std::any_of(value.begin(), value.end(), IsBlank)) {
+    text += key + L"=" + value + L" ";
+    return;
+  }
+  text += key + L"=\"" + WithoutTrailingBackslash(value) + L"\" ";
+}
+
 }  // namespace
+
+std::wstring OptionValueProblem(const std::wstring& value) {
+  if (value.size() > kMaxOptionValueUnits) return L"too long";
+  for (wchar_t c : value) {
+    if (c == L'"') return L"contains a double quote";
+    if (IsControl(c)) return L"contains a control character";
+  }
+  if (value.find(L"|||") != std::wstring::npos) return L"contains \"|||\"";
+  return {};
+}
 
 bool IsSafeInsertedValue(const std::wstring& value) {
   for (wchar_t c : value) {
@@ -106,12 +132,19 @@ InstallerCommandLine BuildInstallerCommandLine(const InstallerInputs& inputs) {
       }
       continue;
     }
+    if (key == kPasswordOption) continue;  // travels in its own file, below
     if (!IsSafeOptionKey(key)) {
       startup::Log("Installer option dropped: unsafe key %s\n", key);
       continue;
     }
-    const std::wstring wide_key(key.begin(), key.end());  // checked: ASCII only
-    AppendValue(text, wide_key.c_str(), value);
+    AppendOption(text, std::wstring(key.begin(), key.end()), value);  // checked: ASCII only
+  }
+  if (!inputs.password_file.empty()) {
+    if (InstallFolderProblem(inputs.password_file).empty()) {
+      text += L"KDVPasswordFile=\"" + inputs.password_file + L"\" ";
+    } else {
+      startup::Log("Password file path dropped: %s\n", inputs.password_file);
+    }
   }
   AppendValue(text, L"GUID", inputs.guid);
   if (!inputs.exe_number.empty()) AppendValue(text, L"xurlID", inputs.exe_number);

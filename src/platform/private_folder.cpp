@@ -30,6 +30,37 @@ std::vector<BYTE> WellKnownSid(WELL_KNOWN_SID_TYPE type) {
   return sid;
 }
 
+// A self-relative descriptor whose protected access list grants full
+// control to each of `sids` and to nobody else.
+std::vector<BYTE> ProtectedSecurity(const std::vector<std::vector<BYTE>>& sids, BYTE inheritance) {
+  DWORD acl_size = sizeof(ACL);
+  for (const std::vector<BYTE>& sid : sids) {
+    acl_size += sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + static_cast<DWORD>(sid.size());
+  }
+  std::vector<BYTE> acl_bytes(acl_size);
+  auto* acl = reinterpret_cast<ACL*>(acl_bytes.data());
+  if (!::InitializeAcl(acl, acl_size, ACL_REVISION)) return {};
+  for (const std::vector<BYTE>& sid : sids) {
+    if (!::AddAccessAllowedAceEx(acl, ACL_REVISION, inheritance, FILE_ALL_ACCESS,
+                                 const_cast<BYTE*>(sid.data()))) {
+      return {};
+    }
+  }
+  SECURITY_DESCRIPTOR absolute;
+  if (!::InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION) ||
+      !::SetSecurityDescriptorDacl(&absolute, TRUE, acl, FALSE) ||
+      // Nothing of the parent folder's own list reaches in.
+      !::SetSecurityDescriptorControl(&absolute, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
+    return {};
+  }
+  DWORD size = 0;
+  (void)::MakeSelfRelativeSD(&absolute, nullptr, &size);  // asks for the size
+  if (size == 0) return {};
+  std::vector<BYTE> descriptor(size);
+  if (!::MakeSelfRelativeSD(&absolute, descriptor.data(), &size)) return {};
+  return descriptor;
+}
+
 }  // namespace
 
 bool IsProcessElevated() {
@@ -46,31 +77,13 @@ std::vector<BYTE> PrivateFolderSecurity() {
   const std::vector<BYTE> owner =
       IsProcessElevated() ? WellKnownSid(WinBuiltinAdministratorsSid) : CurrentUserSid();
   if (system.empty() || owner.empty()) return {};
+  return ProtectedSecurity({owner, system}, kInheritedByAll);
+}
 
-  const DWORD acl_size = sizeof(ACL) + 2 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD)) +
-                         static_cast<DWORD>(system.size() + owner.size());
-  std::vector<BYTE> acl_bytes(acl_size);
-  auto* acl = reinterpret_cast<ACL*>(acl_bytes.data());
-  if (!::InitializeAcl(acl, acl_size, ACL_REVISION) ||
-      !::AddAccessAllowedAceEx(acl, ACL_REVISION, kInheritedByAll, FILE_ALL_ACCESS,
-                               const_cast<BYTE*>(owner.data())) ||
-      !::AddAccessAllowedAceEx(acl, ACL_REVISION, kInheritedByAll, FILE_ALL_ACCESS,
-                               const_cast<BYTE*>(system.data()))) {
-    return {};
-  }
-  SECURITY_DESCRIPTOR absolute;
-  if (!::InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION) ||
-      !::SetSecurityDescriptorDacl(&absolute, TRUE, acl, FALSE) ||
-      // Nothing of the temporary folder's own list reaches in.
-      !::SetSecurityDescriptorControl(&absolute, SE_DACL_PROTECTED, SE_DACL_PROTECTED)) {
-    return {};
-  }
-  DWORD size = 0;
-  (void)::MakeSelfRelativeSD(&absolute, nullptr, &size);  // asks for the size
-  if (size == 0) return {};
-  std::vector<BYTE> descriptor(size);
-  if (!::MakeSelfRelativeSD(&absolute, descriptor.data(), &size)) return {};
-  return descriptor;
+std::vector<BYTE> UserOnlyFileSecurity() {
+  const std::vector<BYTE> user = CurrentUserSid();
+  if (user.empty()) return {};
+  return ProtectedSecurity({user}, 0);
 }
 
 bool CreatePrivateFolder(const std::wstring& path) {

@@ -24,6 +24,11 @@ namespace platform {
 // everything made inside. Empty when it cannot be built.
 [[nodiscard]] std::vector<BYTE> PrivateFolderSecurity();
 
+// The descriptor of a file only the current user may open, even when the
+// process runs elevated (a secret handed to a child of the same user): a
+// protected access list of one entry for the token's user.
+[[nodiscard]] std::vector<BYTE> UserOnlyFileSecurity();
+
 // Creates `path` (its parent must exist; fails when it exists already) with
 // that descriptor.
 [[nodiscard]] bool CreatePrivateFolder(const std::wstring& path);

@@ -229,7 +229,8 @@ void Control::PaintStatusImages(Painter& painter) {
     if (state_ & kStateHot) pick(style_.hot_image);
     if (state_ & kStatePushed) pick(style_.pushed_image);
   }
-  if (!IsEnabledInTree()) pick(style_.disabled_image);
+  if (!IsEnabledInTree()) pick(IsSelected() && !style_.selected_disabled_image.empty() ? style_.selected_disabled_image
+                                                                                       : style_.disabled_image);
   if (!image->empty()) (void)painter.DrawImage(*image, rect_);
   if (!style_.fore_image.empty()) (void)painter.DrawImage(style_.fore_image, rect_);
 }

@@ -78,6 +78,8 @@ const StyleAttribute kStyleAttributes[] = {
      [](ControlStyle& s, const std::wstring& v) { s.selected_hot_image = ParseImageDescription(v); }},
     {L"selectedpushedimage", kNothing,
      [](ControlStyle& s, const std::wstring& v) { s.selected_pushed_image = ParseImageDescription(v); }},
+    {L"selecteddisabledimage", kNothing,
+     [](ControlStyle& s, const std::wstring& v) { s.selected_disabled_image = ParseImageDescription(v); }},
 };
 
 }  // namespace

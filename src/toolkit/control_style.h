@@ -39,6 +39,7 @@ struct ControlStyle {
   ImageDescription selected_image;
   ImageDescription selected_hot_image;
   ImageDescription selected_pushed_image;
+  ImageDescription selected_disabled_image;  // a ticked box that cannot be changed
 };
 
 // What a style attribute's new value asks of the control.

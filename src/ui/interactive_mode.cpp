@@ -43,12 +43,7 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) 
   (void)toolkit::EnableDpiAwareness();
   const OleSession ole;
 
-  VariantChoice choice = VariantFromHomepage(startup::Config().Get("homepage"));
-  if (choice.variant != 0) {
-    startup::Log("The first page of variant %d is not part of this build; showing the product's\n",
-                 choice.variant);
-    choice = VariantFromHomepage(std::wstring());
-  }
+  const VariantChoice choice = VariantFromHomepage(startup::Config().Get("homepage"));
   auto archive = std::make_shared<toolkit::ZipArchive>();
   const std::wstring skin = platform::ExecutableFolder() + L"skin.zip";
   if (archive->OpenFile(skin) != toolkit::ZipError::kNone) startup::Log("Skin %s cannot be opened\n", skin);
@@ -60,6 +55,7 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) 
     DryRunShell dry_run_shell;
     IShell& shell = DryRunShell::Requested() ? static_cast<IShell&>(dry_run_shell) : system_shell;
     WizardSettings settings;
+    settings.variant = choice.variant;
     settings.language = context.language;
     settings.language_folder = platform::ExecutableFolder();
     settings.check_release = [](const std::string& language) {
@@ -70,7 +66,7 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) 
     wizard.Start();
     (void)window.RunModal();
     window.ClearHooks();
-    context.language = wizard.home().language();
+    context.language = wizard.first_page().language();
   }  // the pages go before the window
   startup::Log("The wizard has ended\n");
 }

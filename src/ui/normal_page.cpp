@@ -139,6 +139,7 @@ void NormalPage::OnInstallClicked() {
 void NormalPage::StartInstall(StartMode mode) {
   const std::optional<PipelineGate::Pass> pass = flow().gate().Enter("Install");
   if (!pass) return;
+  startup::Log("Install chosen%s\n", mode == StartMode::Checked ? "" : " (the page's checks were made before)");
   CollectOptions();
   if (mode == StartMode::Checked) {
     if (!InstallFolderAccepted() || !CanLeave()) return;
@@ -176,6 +177,30 @@ bool NormalPage::InstallFolderAccepted() {
   texts.tip = Text("FolderRefused");
   texts.detail = ReplaceMarks(Text("FolderRefusedDetail"), folder);
   if (window().ShowDialog(texts) == kDialogConfirm) Expand();
+  return false;
+}
+
+void NormalPage::ShowEntryProblem(const std::wstring& detail) {
+  DialogTexts texts;
+  texts.description = kProductRunningDialog;
+  texts.title = Text("ProductName");
+  texts.confirm = Text("ChangeEntry");
+  texts.dismiss = Text("Canncel");
+  texts.tip = Text("EntryRefused");
+  texts.detail = detail;
+  if (window().ShowDialog(texts) == kDialogConfirm) Expand();
+}
+
+bool NormalPage::EntryAccepted(const char* label_key, const std::wstring& value) {
+  const std::wstring problem = install::OptionValueProblem(value);
+  if (problem.empty()) return true;
+  std::wstring label = Text(label_key);
+  // "Back up to:" names the entry as "Back up to".
+  while (!label.empty() && (label.back() == L':' || label.back() == 0xFF1A || label.back() == L' ')) {
+    label.pop_back();
+  }
+  startup::Log("Entry %s refused on the options page: %s\n", label_key, problem);
+  ShowEntryProblem(ReplaceMarks(Text("EntryRefusedDetail"), label));
   return false;
 }
 

@@ -56,6 +56,14 @@ class NormalPage : public GeneralPage {
   void OpenLatestVersionPage();
   // A visible, ticked offer check box; a hidden one never counts.
   [[nodiscard]] bool OfferAccepted(const wchar_t* check_box) const;
+  // The variants add their own options after the base ones.
+  void AddOption(const std::string& key, std::wstring value) { options_[key] = std::move(value); }
+  // Says what is wrong with an entry of the custom-install area, opens the
+  // area when the user asks, and keeps the page.
+  void ShowEntryProblem(const std::wstring& detail);
+  // False, after telling the user, when the entry labelled by `label_key`
+  // cannot reach the installer as typed.
+  [[nodiscard]] bool EntryAccepted(const char* label_key, const std::wstring& value);
 
  private:
   void InitPaths();

@@ -1,6 +1,8 @@
 #include "ui/wizard.h"
 
 #include "startup/log.h"
+#include "ui/kdv_home_page.h"
+#include "ui/qs_home_page.h"
 
 namespace ui {
 
@@ -11,7 +13,7 @@ Wizard::Wizard(IWindowOperations& window, IShell& shell, WizardSettings settings
       finish_(window, *this),
       failures_(window, *this, [this] { return progress_.release(); }),
       progress_(window, *this, finish_, [this] { ReturnHome(); }, settings_.tuning),
-      home_(window, *this, settings_.language, settings_.language_folder, settings_.check_release) {
+      first_page_(MakeFirstPage()) {
   finish_.BindHandlers();
   failures_.BindHandlers();
   failures_.ApplyTexts();
@@ -28,19 +30,38 @@ Wizard::Wizard(IWindowOperations& window, IShell& shell, WizardSettings settings
 
 Wizard::~Wizard() = default;
 
+std::unique_ptr<NormalPage> Wizard::MakeFirstPage() {
+  switch (settings_.variant) {
+    case QsHomePage::kVariant:
+      return std::make_unique<QsHomePage>(window_, *this, settings_.language, settings_.language_folder);
+    case KdvHomePage::kVariant:
+      return std::make_unique<KdvHomePage>(window_, *this, settings_.language, settings_.language_folder);
+    default: {
+      auto home = std::make_unique<HomePage>(window_, *this, settings_.language, settings_.language_folder,
+                                             settings_.check_release);
+      home_ = home.get();
+      return home;
+    }
+  }
+}
+
 void Wizard::Start() {
-  window_.SetTimer(kReleaseCheckTimer, 0);
-  window_.SetTimer(kLoadingTextTimer, kLoadingTextMs);
+  // Only the product's home page asks the release server before Install;
+  // the other variants leave that to the pipeline.
+  if (home_ != nullptr) {
+    window_.SetTimer(kReleaseCheckTimer, 0);
+    window_.SetTimer(kLoadingTextTimer, kLoadingTextMs);
+  }
   window_.SetTimer(kSlideClockTimer, kSlideClockMs);
 }
 
 void Wizard::OnTimer(UINT id) {
   switch (id) {
     case kReleaseCheckTimer:
-      RunReleaseCheck();
+      if (home_ != nullptr) RunReleaseCheck();
       return;
     case kLoadingTextTimer:
-      home_.ShowLoadingText();
+      if (home_ != nullptr) home_->ShowLoadingText();
       return;
     case kSlideClockTimer:
       if (window_.CurrentIndex(kWizardTab) != kProgressTab) return;
@@ -64,26 +85,30 @@ void Wizard::OnTimer(UINT id) {
 
 void Wizard::RunReleaseCheck() {
   window_.KillTimer(kReleaseCheckTimer);
-  const bool ok = home_.CheckRelease();  // the window keeps running meanwhile
+  const bool ok = home_->CheckRelease();  // the window keeps running meanwhile
   window_.KillTimer(kLoadingTextTimer);
-  startup::Log("Release check done: status %d\n", home_.release().status);
+  startup::Log("Release check done: status %d\n", home_->release().status);
   if (quitting()) return;
   if (ok) {
-    home_.EnableControls(true);
-    home_.UpdateInstallButton();
+    home_->EnableControls(true);
+    home_->UpdateInstallButton();
   } else {
     // The download page shows the failure and offers the ways out.
-    home_.StartInstall(StartMode::SkipChecks);
+    home_->StartInstall(StartMode::SkipChecks);
   }
 }
 
 void Wizard::StartDownload(const install::OptionMap& options) {
-  progress_.Start(options, [this] { return home_.release_ready() ? home_.release() : net::ReleaseInfo{}; });
+  // Without the home page's record the pipeline asks the release server itself.
+  progress_.Start(options, [this] {
+    return home_ != nullptr && home_->release_ready() ? home_->release() : net::ReleaseInfo{};
+  });
 }
 
-bool Wizard::ShowComparison(const install::OptionMap&) {
-  startup::Log("The edition comparison is not part of this build; going on to the download\n");
-  return false;
+bool Wizard::ShowComparison(const install::OptionMap& options) {
+  if (!comparison_) comparison_ = std::make_unique<ComparisonPage>(window_, *this);
+  comparison_->Show(options);
+  return true;
 }
 
 void Wizard::ReturnHome() {
@@ -130,7 +155,7 @@ void Wizard::Quit() {
 }
 
 void Wizard::LanguageChanged() {
-  home_.ApplyTexts();
+  first_page_->ApplyTexts();
   progress_.ApplyTexts();
   failures_.ApplyTexts();
   if (finish_.active()) finish_.ApplyTexts();

@@ -1,12 +1,15 @@
-// The wizard of the interactive mode: its pages (home, progress with the
-// failure tabs, finish), the one-pipeline gate, the main window's timers
+// The wizard of the interactive mode: its pages (the variant's first page,
+// the edition comparison, progress with the failure tabs, finish), the
+// one-pipeline gate, the main window's timers
 // (release check, loading text, slide changes), the close confirmation by
 // tab, and quitting. It works on any IWindowOperations, so tests drive it
 // against a recording window.
 #pragma once
 
+#include <memory>
 #include <string>
 
+#include "ui/comparison_page.h"
 #include "ui/failure_pages.h"
 #include "ui/finish_page.h"
 #include "ui/home_page.h"
@@ -24,6 +27,7 @@ enum WizardTimer : UINT {
 };
 
 struct WizardSettings {
+  int variant = 0;               // 0 the product, 1 the second product, 2 the backup product
   std::string language;          // the language file's name
   std::wstring language_folder;  // where "<language>.ini" files are
   ReleaseChecker check_release;
@@ -54,7 +58,9 @@ class Wizard final : public IWizardFlow {
   void Quit() override;
   void LanguageChanged() override;
 
-  [[nodiscard]] HomePage& home() { return home_; }
+  // The first page of the variant; the product's home page only in variant 0.
+  [[nodiscard]] NormalPage& first_page() { return *first_page_; }
+  [[nodiscard]] HomePage* home() { return home_; }
   [[nodiscard]] ProgressPage& progress() { return progress_; }
   [[nodiscard]] FinishPage& finish() { return finish_; }
   [[nodiscard]] bool quitting() const { return gate_.closed(); }
@@ -62,6 +68,7 @@ class Wizard final : public IWizardFlow {
  private:
   void ReturnHome();
   void RunReleaseCheck();
+  [[nodiscard]] std::unique_ptr<NormalPage> MakeFirstPage();
 
   IWindowOperations& window_;
   IShell& shell_;
@@ -70,7 +77,9 @@ class Wizard final : public IWizardFlow {
   FinishPage finish_;
   FailurePages failures_;
   ProgressPage progress_;
-  HomePage home_;
+  HomePage* home_ = nullptr;  // first_page_ in variant 0, else none; set while it is made
+  std::unique_ptr<NormalPage> first_page_;
+  std::unique_ptr<ComparisonPage> comparison_;  // made when first shown
   bool asking_to_close_ = false;
   int slide_ticks_ = 0;
   int slide_frame_ = 0;

@@ -16,8 +16,8 @@ class IWizardFlow {
   [[nodiscard]] virtual IShell& shell() = 0;
   // The caller holds a pass of the gate; the pipeline runs to its end.
   virtual void StartDownload(const install::OptionMap& options) = 0;
-  // The edition comparison (tab 5) before the download; false when this
-  // build has no comparison page (the caller then goes to the download).
+  // The edition comparison (tab 5) before the download; true once it shows
+  // (false would send the caller on to the download).
   [[nodiscard]] virtual bool ShowComparison(const install::OptionMap& options) = 0;
   // A page's close button: the same confirmation as the window's close.
   virtual void RequestClose() = 0;

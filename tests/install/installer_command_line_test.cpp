@@ -83,7 +83,41 @@ TEST(InstallerCommandLineTest, UnsafeValuesAreDroppedAndCannotAddSwitches) {
                     {"ok", L"fine"}};
   const auto line = BuildInstallerCommandLine(inputs);
   ASSERT_TRUE(line.ok);
-  EXPECT_EQ(line.text, L"  ok=fine installLumaviewer=true ");
+  // Blanks of any kind stay inside quotes; control characters never pass.
+  EXPECT_EQ(line.text, std::wstring(L"  ideographic=\"a") + wchar_t(0x3000) + L"b\" nbsp=\"a" +
+                           wchar_t(0xA0) + L"b\" ok=fine installLumaviewer=true ");
+}
+
+TEST(InstallerCommandLineTest, VariantChoicesAreQuotedWhenNeededAndThePasswordOnlyNamedByItsFile) {
+  InstallerInputs inputs;
+  inputs.options = {{"DIR", L"C:\\Apps"},
+                    {"installChoice", L"Server and console"},
+                    {"KDVMServer", L"true"},
+                    {"backupPath", L"D:\\My Backups\\"},
+                    {"KDVUsername", L"backup admin"},
+                    {"KDVPassword", L"pa ss"},
+                    {"quoted", L"a\"b"},
+                    {"separator", L"a|||b"},
+                    {"control", L"a\x1b"},
+                    {"long", std::wstring(install::kMaxOptionValueUnits + 1, L'x')},
+                    {"longest", std::wstring(install::kMaxOptionValueUnits, L'y')}};
+  inputs.password_file = L"C:\\Temp\\run 1\\account.key";
+  const auto line = BuildInstallerCommandLine(inputs);
+  ASSERT_TRUE(line.ok);
+  EXPECT_EQ(line.text, L"  /DIR=\"C:\\Apps\" KDVMServer=true KDVUsername=\"backup admin\" "
+                       L"backupPath=\"D:\\My Backups\" installChoice=\"Server and console\" longest=" +
+                           std::wstring(install::kMaxOptionValueUnits, L'y') +
+                           L" KDVPasswordFile=\"C:\\Temp\\run 1\\account.key\" GUID= installLumaviewer= "
+                           L"LumaPlayerDownloadURL= ");
+  EXPECT_EQ(line.text.find(L"pa ss"), std::wstring::npos);
+
+  // What the pages refuse before anything is downloaded.
+  EXPECT_EQ(install::OptionValueProblem(L"D:\\My Backups"), L"");
+  EXPECT_EQ(install::OptionValueProblem(L""), L"");
+  EXPECT_EQ(install::OptionValueProblem(L"a\"b"), L"contains a double quote");
+  EXPECT_EQ(install::OptionValueProblem(L"a\tb"), L"contains a control character");
+  EXPECT_EQ(install::OptionValueProblem(L"a|||b"), L"contains \"|||\"");
+  EXPECT_EQ(install::OptionValueProblem(std::wstring(install::kMaxOptionValueUnits + 1, L'x')), L"too long");
 }
 
 TEST(InstallerCommandLineTest, InstallFolderIsValidated) {

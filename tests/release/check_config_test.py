@@ -268,7 +268,9 @@ std::wstring Label(const char* caption_key, const char* key) {
 }
 int Number(const char* key) { return Parse(startup::Config().GetForEdition(key)); }
 constexpr Pair kTexts[] = {{L"backup_title", "BackupTitle"}};
+constexpr const char* kModeKeys[] = {"ModeFull", "ModeLight"};
 void BackupPage::Show() {
+  for (const char* key : kModeKeys) modes.push_back(Text(key));
   SetText(L"a", Text("BackupNow"));
   SetText(L"b", Label("BackupFolderTip", "ProductName"));
   const char* key = wide ? "SpeedWide" : "SpeedNarrow";
@@ -281,8 +283,8 @@ void BackupPage::Show() {
             with open(os.path.join(work, "toolkit", "label.cpp"), "w") as f:
                 f.write('void X() { strings.Get("ToolkitIsSkipped"); }\n')
             keys = source_keys.scan(work)
-            self.assertEqual(sorted(keys.strings), ["BackupFolderTip", "BackupNow", "BackupTitle", "ProductName",
-                                                    "SpeedNarrow", "SpeedWide"])
+            self.assertEqual(sorted(keys.strings), ["BackupFolderTip", "BackupNow", "BackupTitle", "ModeFull",
+                                                    "ModeLight", "ProductName", "SpeedNarrow", "SpeedWide"])
             self.assertEqual(sorted(keys.config), ["BackupCloud", "BackupRetries", "BackupRetriesVexa"])
             with open(os.path.join(work, "ui", "slides.cpp"), "w") as f:
                 f.write('void S(int i) { const std::string key = "SlideTip" + std::to_string(i);\n'

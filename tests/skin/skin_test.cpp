@@ -5,6 +5,7 @@
 // out within the window at 96 and 144 DPI with their texts fitting.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <memory>
 #include <set>
 #include <string>
@@ -56,11 +57,38 @@ const std::vector<Expected> kDialogControls = {
     {L"layoutPadding", L"HorizontalLayout"},
 };
 
+// The options page's controls, in every product window.
+const std::vector<Expected> kHomeControls = {
+  {L"homePage_Title", L"Label", 0}, {L"language_Label", L"Label", 0}, {L"language_Combo", L"Combo", 0},
+      {L"intallPath", L"Label", 0}, {L"editDir", L"Edit", 0}, {L"Btn_open_file", L"Button", 0},
+      {L"btn_ShowMore", L"Button", 0}, {L"btn_HideMore", L"Button", 0},
+      {L"moreconfiginfo", L"VerticalLayout", 0}, {L"btn_Agreement", L"Label", 0},
+      {L"btn_Install", L"Button", 0}, {L"btn_Close", L"Button", 0}, {L"recommend_ChkAgree", L"CheckBox", 0},
+      {L"text_recommend_ChkAgree", L"Label", 0}, {L"logo_ico", L"Control", 0}};
+
+// The edition comparison (tab 5), in every product window.
+const std::vector<Expected> kComparisonControls = {
+  {L"lb_contrastiveTitle", L"Label", 5}, {L"contrastiveTips", L"Label", 5},
+      {L"lb_contrastiveFeature", L"Label", 5}, {L"lb_contrastiveOne", L"Label", 5},
+      {L"lb_contrastiveTwo", L"Label", 5}, {L"lb_contrastiveThree", L"Label", 5},
+      {L"lb_contrastiveFour", L"Label", 5}, {L"lb_contrastiveFive", L"Label", 5},
+      {L"lb_contrastiveSix", L"Label", 5}, {L"lb_contrastiveSeven", L"Label", 5},
+      {L"lb_contrastiveEight", L"Label", 5}, {L"lb_ProductName", L"Label", 5},
+      {L"lb_contrastiveFree", L"Label", 5}, {L"lb_contrastivePro", L"Label", 5}, {L"btn_buy", L"Button", 5},
+      {L"btn_tryPro", L"Button", 5}, {L"btn_contrastiveNext", L"Button", 5},
+      {L"btn_contrastiveCancel", L"Button", 5}, {L"btn_contrastiveClose", L"Button", 5}};
+
+// `own` followed by each of `shared`.
+std::vector<Expected> Join(std::vector<Expected> own, std::initializer_list<const std::vector<Expected>*> shared) {
+  for (const std::vector<Expected>* part : shared) own.insert(own.end(), part->begin(), part->end());
+  return own;
+}
+
 const std::vector<Description>& Descriptions() {
   static const std::vector<Description> descriptions = {
       {L"install.xml",
        {800, 500},
-       {
+       Join({
            {L"wizardTab", L"TabLayout"},
            {L"minimize", L"Button"},
            // 0: home and options.
@@ -135,7 +163,44 @@ const std::vector<Description>& Descriptions() {
            {L"btn_Run", L"Button", 4},
            {L"btn_CloseInstalls", L"Button", 4},
            {L"app_logo_finish", L"Label", 4},
-       }},
+       }, {&kComparisonControls})},
+      {L"installKDV.xml",
+       {800, 500},
+       Join({
+           {L"wizardTab", L"TabLayout"},
+           {L"minimize", L"Button"},
+           {L"KDVInstallation_Combo", L"Combo", 0},
+           {L"lb_KDVInstallation", L"Label", 0},
+           {L"lb_KDVComponents", L"Label", 0},
+           {L"chk_KDVServer", L"CheckBox", 0},
+           {L"chk_KDVConsole", L"CheckBox", 0},
+           // 1 to 4 come from the same file as in install.xml.
+           {L"slrProgress", L"Progress", 1},
+           {L"downloadRetry", L"Button", 2},
+           {L"installRetry", L"Button", 3},
+           {L"btn_Run", L"Button", 4},
+       }, {&kHomeControls, &kComparisonControls})},
+      {L"installQS.xml",
+       {800, 500},
+       Join({
+           {L"wizardTab", L"TabLayout"},
+           {L"minimize", L"Button"},
+           {L"backupPath", L"Label", 0},
+           {L"backUpeditDir", L"Edit", 0},
+           {L"Btn_backup_file", L"Button", 0},
+           {L"chk_managementComponent", L"CheckBox", 0},
+           {L"chk_createAccount", L"CheckBox", 0},
+           {L"lb_userName", L"Label", 0},
+           {L"ed_userName", L"Edit", 0},
+           {L"lb_password", L"Label", 0},
+           {L"ed_Password", L"Edit", 0},
+           {L"lb_confirmPassword", L"Label", 0},
+           {L"ed_confirmPassword", L"Edit", 0},
+           {L"slrProgress", L"Progress", 1},
+           {L"downloadRetry", L"Button", 2},
+           {L"installRetry", L"Button", 3},
+           {L"btn_Run", L"Button", 4},
+       }, {&kHomeControls, &kComparisonControls})},
       {L"QuitInstallDialog.xml", {440, 224}, kDialogControls},
       {L"StartRunDialog.xml", {440, 224}, kDialogControls},
       {L"ProductRunningDialog.xml", {440, 224}, kDialogControls},
@@ -259,7 +324,13 @@ TEST(SkinTest, TheMainWindowHasTheWizardsSixPagesAndTheDialogsRoundCorners) {
     EXPECT_TRUE(main_window->FindControl(name)->is_float()) << testing::PrintToString(std::wstring(name));
   }
   for (const Description& description : Descriptions()) {
-    if (std::wstring(description.file) == L"install.xml") continue;
+    if (std::wcsncmp(description.file, L"install", 7) == 0) {
+      // Every product window has the same six pages.
+      auto window = Open(archive, description.file, 96);
+      ASSERT_TRUE(window);
+      EXPECT_EQ(window->FindControl(L"wizardTab")->child_count(), static_cast<size_t>(kWizardPages));
+      continue;
+    }
     auto dialog = Open(archive, description.file, 96);
     ASSERT_TRUE(dialog);
     EXPECT_GT(dialog->description().round_corner, 0) << testing::PrintToString(std::wstring(description.file));
@@ -276,7 +347,8 @@ TEST(SkinTest, EveryPictureIsInTheArchiveAtOneAndTwoTimesItsSize) {
       const toolkit::ControlStyle& look = c->style();
       for (const toolkit::ImageDescription* image :
            {&look.bk_image, &look.fore_image, &look.normal_image, &look.hot_image, &look.pushed_image, &look.focused_image,
-            &look.disabled_image, &look.selected_image, &look.selected_hot_image, &look.selected_pushed_image}) {
+            &look.disabled_image, &look.selected_image, &look.selected_hot_image, &look.selected_pushed_image,
+            &look.selected_disabled_image}) {
         if (!image->empty()) files.insert(image->file);
       }
     }
@@ -318,6 +390,9 @@ TEST(SkinTest, PagesAndDialogsLayOutWithinTheWindowAndTheirTextsFitAt96And144Dpi
   } views[] = {
       {L"install.xml", 0, 500, false}, {L"install.xml", 0, 608, true}, {L"install.xml", 1, 500, false},
       {L"install.xml", 2, 500, false}, {L"install.xml", 3, 500, false}, {L"install.xml", 4, 500, false},
+      {L"install.xml", 5, 500, false}, {L"installKDV.xml", 0, 500, false}, {L"installKDV.xml", 0, 750, true},
+      {L"installKDV.xml", 5, 500, false}, {L"installQS.xml", 0, 500, false}, {L"installQS.xml", 0, 900, true},
+      {L"installQS.xml", 5, 500, false},
       {L"QuitInstallDialog.xml", -1, 224, false}, {L"StartRunDialog.xml", -1, 224, false},
       {L"ProductRunningDialog.xml", -1, 224, false}, {L"CoverInstallDialog.xml", -1, 224, false},
   };

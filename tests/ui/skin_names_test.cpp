@@ -61,8 +61,9 @@ TEST(SkinNamesTest, EveryNameTheWizardUsesIsInTheShippedSkin) {
     // language switched.
     wizard.Start();
     wizard.OnTimer(ui::kLoadingTextTimer);
-    wizard.home().EnableControls(true);
-    wizard.home().UpdateInstallButton();
+    ASSERT_NE(wizard.home(), nullptr);
+    wizard.home()->EnableControls(true);
+    wizard.home()->UpdateInstallButton();
     window.Click(L"btn_ShowMore");
     window.Click(L"btn_HideMore");
     window.ChooseInCombo(L"language_Combo", window.Get(L"language_Combo", L"text"));

@@ -283,9 +283,9 @@ TEST(WizardScreensTest, EveryTabAndQuestionFitsInEnglishAndChinese) {
     toolkit::Window& window = main.toolkit_window();
 
     // 0: home, ready to install; then the options opened by a real click.
-    wizard.home().SetRelease(Release(0));
-    wizard.home().EnableControls(true);
-    wizard.home().UpdateInstallButton();
+    wizard.home()->SetRelease(Release(0));
+    wizard.home()->EnableControls(true);
+    wizard.home()->UpdateInstallButton();
     Check(window, folder, L"tab0_home" + suffix);
     ClickControl(window, L"btn_ShowMore");
     ASSERT_TRUE(PumpUntil([&] { return main.ReadState(L"moreconfiginfo", L"visible") == L"true"; }));
@@ -319,8 +319,8 @@ TEST(WizardScreensTest, EveryTabAndQuestionFitsInEnglishAndChinese) {
     Check(window, folder, L"tab1_progress_sliding" + suffix);
 
     // 2: a failed release query ends on the download failure tab.
-    wizard.home().SetRelease(Release(2));
-    wizard.home().StartInstall(ui::StartMode::SkipChecks);
+    wizard.home()->SetRelease(Release(2));
+    wizard.home()->StartInstall(ui::StartMode::SkipChecks);
     ASSERT_TRUE(PumpUntil([&] { return main.CurrentIndex(ui::kWizardTab) == ui::kDownloadFailureTab; }));
     Check(window, folder, L"tab2_download_failure" + suffix);
 

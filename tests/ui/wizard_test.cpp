@@ -55,9 +55,9 @@ struct WizardRig {
   }
   // The home page as after a release query.
   void Ready(const net::ReleaseInfo& release) {
-    wizard.home().SetRelease(release);
-    wizard.home().EnableControls(true);
-    wizard.home().UpdateInstallButton();
+    wizard.home()->SetRelease(release);
+    wizard.home()->EnableControls(true);
+    wizard.home()->UpdateInstallButton();
   }
   [[nodiscard]] int tab() const { return window.CurrentIndex(kTab); }
 
@@ -175,14 +175,14 @@ TEST(NormalPageTest, LanguageSwitchRetextsEveryPageAtOnce) {
       {L"btn_Run", L"text", L"\x7acb\x5373\x542f\x52a8"},
   };
   for (const Expected& e : expected) EXPECT_EQ(rig.window.Get(e.control, e.attribute), e.text) << e.control;
-  EXPECT_EQ(rig.wizard.home().language(), "Chinese");
-  rig.wizard.home().CollectOptions();
-  EXPECT_EQ(rig.wizard.home().options().at("LANG"), L"Chinese");
+  EXPECT_EQ(rig.wizard.home()->language(), "Chinese");
+  rig.wizard.home()->CollectOptions();
+  EXPECT_EQ(rig.wizard.home()->options().at("LANG"), L"Chinese");
   // A language without its file keeps the texts on screen.
   ASSERT_TRUE(::DeleteFileW((stores.folder() + L"English.ini").c_str()));
   rig.window.ChooseInCombo(L"language_Combo", L"English");
   EXPECT_EQ(rig.window.Get(L"btn_Install", L"text"), L"\x7acb\x5373\x5b89\x88c5");
-  EXPECT_EQ(rig.wizard.home().language(), "Chinese");
+  EXPECT_EQ(rig.wizard.home()->language(), "Chinese");
 }
 
 TEST(NormalPageTest, FolderBrowseCustomAreaAndOptions) {
@@ -212,8 +212,8 @@ TEST(NormalPageTest, FolderBrowseCustomAreaAndOptions) {
   EXPECT_EQ(rig.window.Get(L"editDir", L"text"), L"E:\\My Programs\\PhotoStudio");
 
   rig.window.SetAttribute(L"recommend_ChkAgree", L"selected", L"true");
-  rig.wizard.home().CollectOptions();
-  const install::OptionMap& options = rig.wizard.home().options();
+  rig.wizard.home()->CollectOptions();
+  const install::OptionMap& options = rig.wizard.home()->options();
   EXPECT_EQ(options.at("DIR"), L"E:\\My Programs\\PhotoStudio");
   EXPECT_EQ(options.at("LANG"), L"English");
   EXPECT_EQ(options.at("recommendChk"), L"true");  // offered and ticked in the window
@@ -230,7 +230,7 @@ TEST(NormalPageTest, HiddenOffersAreNotActedOn) {
     rig.window.Click(L"btn_Install");
     const bool offered = std::string(has_recommend) == "1";
     EXPECT_EQ(rig.window.IsTrue(L"recommend_ChkAgree", L"visible"), offered);
-    EXPECT_EQ(rig.wizard.home().options().at("recommendChk"), offered ? L"true" : L"false");
+    EXPECT_EQ(rig.wizard.home()->options().at("recommendChk"), offered ? L"true" : L"false");
     // The player offer is never shown, so it is never taken.
     EXPECT_FALSE(rig.window.IsTrue(L"chk_install_lumaviewer", L"visible"));
     EXPECT_EQ(startup::Parameters().Get("installLumaviewer"), L"false");
@@ -442,7 +442,7 @@ TEST(HomePageTest, SameVersionQuestionOnlyAYesGoesOn) {
     WizardRig rig(stores);
     rig.Ready(Release(0, "3.1.0"));
     ASSERT_EQ(rig.window.Get(L"btn_Install", L"text"), L"Reinstall");
-    rig.wizard.home().SetRelease(Release(0, "3.1.0"));
+    rig.wizard.home()->SetRelease(Release(0, "3.1.0"));
     rig.window.dialog_answers = {c.answer};
     // A record the pipeline refuses at once: reaching the download shows 1000 + 2.
     rig.window.Click(L"btn_Install");

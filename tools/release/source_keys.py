@@ -7,6 +7,8 @@ Recognised reads (the forms the sources use):
     Strings().Format(key, argument_key, ...); a key argument is a literal,
     a choice between literals (vexa ? "A" : "B") or a variable, whose
     literal assignments in the same file count;
+  - a loop variable over a table of literals in the same file:
+    for (const char* key : kKeys) with kKeys[] = {"A", "B"};
   - wrappers: any function whose parameters named ...key are handed to one
     of the stores (Text(key), TextWith(key, argument_key), ConfigAnsi(key));
     their call sites count for the store the wrapper reads;
@@ -152,6 +154,12 @@ def _keys_of(argument, text):
     for m in re.finditer(r"\b%s\s*=\s*([^;=][^;]*);" % re.escape(argument), text):
         if "std::to_string" not in m.group(1):  # numbered texts have their own rule
             found.extend(re.findall(_STRING, m.group(1)))
+    # A loop over a table of keys: for (const char* key : kKeys), with
+    # kKeys[] = {"A", "B"} in the same file.
+    for m in re.finditer(r"\bfor\s*\([^:;()]*\b%s\s*:\s*(\w+)\s*\)" % re.escape(argument), text):
+        table = re.search(r"\b%s\s*\[\s*\w*\s*\]\s*=\s*\{([^}]*)\}" % re.escape(m.group(1)), text)
+        if table:
+            found.extend(re.findall(_STRING, table.group(1)))
     return found
 
 

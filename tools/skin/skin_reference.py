@@ -36,19 +36,32 @@ def toolkit_sources():
             if name.endswith((".cpp", ".h"))}
 
 
+_EXPECTED = re.compile(r'\{L"(\w+)",\s*L"(\w+)"(?:,\s*(\d+))?\}')
+
+
+def _controls_in(text):
+    return [(n, c, int(p) if p else None) for n, c, p in _EXPECTED.findall(text)]
+
+
 def expected_controls():
-    """[(window file, [(name, class, page)])] from the skin test's list."""
+    """[(window file, [(name, class, page)])] from the skin test's lists: a
+    window's controls are a named list, a literal list, or
+    Join({own...}, {&named, ...}) (its own followed by the named lists)."""
     text = read(os.path.join(ROOT, "tests", "skin", "skin_test.cpp"))
-    dialog = re.search(r"kDialogControls\s*=\s*\{(.*?)\n\};", text, re.S).group(1)
-    dialog_controls = [(n, c, None) for n, c in re.findall(r'\{L"(\w+)",\s*L"(\w+)"\}', dialog)]
-    windows = []
+    named = {m.group(1): _controls_in(m.group(2))
+             for m in re.finditer(r"const std::vector<Expected> (\w+)\s*=\s*\{(.*?)\};", text, re.S)}
     body = re.search(r"descriptions\s*=\s*\{(.*?)\n  \};", text, re.S).group(1)
-    for m in re.finditer(r'\{L"([\w.]+)",\s*\{\d+,\s*\d+\},\s*(kDialogControls|\{(.*?)\n\s*\}\})', body, re.S):
-        if m.group(2) == "kDialogControls":
-            windows.append((m.group(1), dialog_controls))
-            continue
-        controls = [(n, c, int(p) if p else None)
-                    for n, c, p in re.findall(r'\{L"(\w+)",\s*L"(\w+)"(?:,\s*(\d+))?\}', m.group(3))]
+    windows = []
+    entries = list(re.finditer(r'\{L"([\w.]+)",\s*\{\d+,\s*\d+\},', body))
+    for i, m in enumerate(entries):
+        entry = body[m.end():entries[i + 1].start() if i + 1 < len(entries) else len(body)].strip()
+        if entry.startswith("Join("):
+            own, _, shared = entry.rpartition("}, {")
+            controls = _controls_in(own) + [c for name in re.findall(r"&(\w+)", shared) for c in named[name]]
+        elif re.match(r"\w+\}", entry):
+            controls = named[re.match(r"\w+", entry).group(0)]
+        else:
+            controls = _controls_in(entry)
         windows.append((m.group(1), controls))
     return windows
 
@@ -78,7 +91,8 @@ def controls_section():
     for windows, controls in grouped:
         window = windows[0]
         lines.append("**%s**\n" % ", ".join(windows))
-        lines.append("| Name | Class | %s | Named by (src/ui) |" % ("Page" if window == "install.xml" else "Role"))
+        paged = any(page is not None for _, _, page in controls)
+        lines.append("| Name | Class | %s | Named by (src/ui) |" % ("Page" if paged else "Role"))
         lines.append("|---|---|---|---|")
         for name, class_name, page in controls:
             where = "%d %s" % (page, PAGES.get(page, "")) if page is not None else "any"
