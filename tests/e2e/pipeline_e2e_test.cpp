@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <optional>
 
 #include "e2e_scene.h"
 #include "install/process_launcher.h"
+#include "net/file_digest.h"
 #include "net_fixture.h"
 #include "platform/file_io.h"
 #include "platform/process_list.h"
@@ -164,6 +166,58 @@ TEST(PipelineEndToEndTest, EmptyConfigurationValuesLeaveTheServersAnswer) {
   EXPECT_FALSE(pipeline.ReleaseRecord().killSwitch);
   EXPECT_EQ(pipeline.Transfers().size(), 1u);
   EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
+}
+
+// The release reply's optional SHA-256 beside its MD5: malformed, it stops
+// the run before any download (4002); wrong, the file is refused after the
+// downloads again (4000); right, in any case, the installer runs.
+TEST(PipelineEndToEndTest, TheReplysSha256IsCheckedBesideItsMd5) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene, {{"DownloadUrl", ""}, {"URLMD5", ""}, {"URLSHA256", ""}});
+  const std::string sha256 = net::FileSha256Hex(net_test::DataFile(scene.key() + ".exe"));
+  ASSERT_EQ(sha256.size(), 64u);
+  std::string wrong = sha256;
+  wrong[0] = wrong[0] == 'a' ? 'b' : 'a';
+  const auto script = [&](const std::string& expected) {
+    net_test::ScriptReply(scene.key(),
+                          R"({"data":{"md5":")" + scene.md5() + R"(","sha256":")" + expected +
+                              R"(","killSwitch":"false","WriteLogSwitch":"true","curNum":"3.1",)"
+                              R"("download":")" + scene.GoodUrl() +
+                              R"(","download2":"","download3":"","url":"","tuijian":"","referNumber":""}})");
+  };
+  scene.InstallerSucceeds();
+  {
+    script(sha256.substr(0, 63));
+    install_test::RecordingView view;
+    CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
+    const install::PipelineResult result = pipeline.Run();
+    EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
+    EXPECT_EQ(result.failure_code, 4002);
+    EXPECT_TRUE(pipeline.Transfers().empty());
+    EXPECT_FALSE(platform::FileExists(scene.DownloadTarget()));
+  }
+  {
+    script(wrong);
+    install_test::RecordingView view;
+    CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
+    const install::PipelineResult result = pipeline.Run();
+    EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
+    EXPECT_EQ(result.failure_code, 4000);
+    EXPECT_EQ(pipeline.Transfers().size(), 4u);  // the first and three more
+    EXPECT_TRUE(scene.installer().Runs().empty());
+  }
+  {
+    std::string upper = sha256;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    script(upper);
+    install_test::RecordingView view;
+    CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
+    const install::PipelineResult result = pipeline.Run();
+    EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+    EXPECT_EQ(pipeline.ReleaseRecord().sha256, upper);
+    EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
+  }
 }
 
 // Without EXEDIR the download goes into the run's own folder, never under a
