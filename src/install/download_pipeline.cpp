@@ -10,6 +10,7 @@
 #include "install/setup_log.h"
 #include "net/event_reporter.h"
 #include "net/file_digest.h"
+#include "net/publisher_signature.h"
 #include "net/worker_thread.h"
 #include "platform/message_pump.h"
 #include "platform/system_paths.h"
@@ -182,6 +183,11 @@ PipelineResult CDownloadPipeline::DoRun() {
     startup::Log("The expected SHA-256 is not 64 hexadecimal digits: %s; nothing is downloaded\n",
                  release_.sha256);
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::MalformedSha256));
+  }
+  if (!settings_.publisher.thumbprint.empty() && !net::NormalizedThumbprint(settings_.publisher.thumbprint)) {
+    startup::Log("PublisherThumbprint is not 40 or 64 hexadecimal digits: %s; nothing is downloaded\n",
+                 settings_.publisher.thumbprint);
+    return DownloadFailure(PipelineFailure::Digest(DigestFailure::MalformedPublisherThumbprint));
   }
 
   if (!Silent() && hooks_.show_ads) {
@@ -415,6 +421,19 @@ bool CDownloadPipeline::DigestMatches(const std::wstring& path) {
   return true;
 }
 
+bool CDownloadPipeline::PublisherTrusted() {
+  if (!settings_.publisher.IsOn()) return true;
+  net::SignatureCheck check;
+  // Revocation may be fetched from the network: off the UI thread.
+  const auto verify = [&] {
+    check = net::VerifyPublisher(verified_file_.Get(), verified_path_, settings_.publisher);
+  };
+  if (net::RunOnWorkerPumping(verify) == net::WorkerOutcome::NotStarted) verify();
+  if (check.verdict == net::SignatureVerdict::Trusted) return true;
+  startup::Log("Install refused: the installer's publisher signature is %s\n", net::VerdictName(check.verdict));
+  return false;
+}
+
 std::wstring CDownloadPipeline::PlayerDownloadUrl() const {
   if (!WantsPlayerDownload(settings_.installer.install_player)) return {};
   net::CReleaseClient client;
@@ -448,6 +467,10 @@ PipelineResult CDownloadPipeline::DoInstall() {
   if (!verified_file_.IsValid() || verified_path_.empty()) {
     startup::Log("Install: no verified installer\n");
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
+  }
+  if (!PublisherTrusted()) {
+    ReleaseVerifiedFile();
+    return DownloadFailure(PipelineFailure::Digest(DigestFailure::SignatureRefused));
   }
   const std::wstring setup_log =
       SetupLogLocation(release_.writeLogSwitch, run_folder_.path(), settings_.setup_log_name);

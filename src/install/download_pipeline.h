@@ -161,6 +161,9 @@ class CDownloadPipeline {
   [[nodiscard]] InstallStepInputs StepInputs(const std::wstring& command_line,
                                              const std::wstring& setup_log) const;
   [[nodiscard]] std::wstring PlayerDownloadUrl() const;
+  // The held, verified file carries the configured publisher's trusted
+  // signature (always true when no publisher is configured).
+  [[nodiscard]] bool PublisherTrusted();
   // The run folder's download subfolder (made now), ending in a backslash;
   // empty when it cannot be made, with the system's reason in `os_error`.
   [[nodiscard]] std::wstring DownloadFolder(uint32_t& os_error);

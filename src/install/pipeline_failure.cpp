@@ -8,6 +8,8 @@ int32_t DigestNumber(DigestFailure cause) {
     case DigestFailure::Mismatch: return 4000;
     case DigestFailure::NoExpectedDigest: return 4001;
     case DigestFailure::MalformedSha256: return 4002;
+    case DigestFailure::SignatureRefused: return 4003;
+    case DigestFailure::MalformedPublisherThumbprint: return 4004;
   }
   return 4000;
 }

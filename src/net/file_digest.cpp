@@ -135,6 +135,20 @@ std::string FileMd5Hex(const std::wstring& path) { return DigestPath(path, Diges
 
 std::string FileSha256Hex(const std::wstring& path) { return DigestPath(path, DigestKinds::Sha256); }
 
+std::string BytesDigestHex(const unsigned char* data, size_t size, BytesDigest kind) {
+  CryptProvider provider;
+  CryptHash hash;
+  if (size > MAXDWORD ||
+      !::CryptAcquireContextW(provider.Receive(), nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) ||
+      !::CryptCreateHash(provider.Get(), kind == BytesDigest::Sha1 ? CALG_SHA1 : CALG_SHA_256, 0, 0,
+                         hash.Receive()) ||
+      !::CryptHashData(hash.Get(), data, static_cast<DWORD>(size), 0)) {
+    startup::Log("BytesDigestHex go wrong\n");
+    return std::string();
+  }
+  return HashText(hash, kind == BytesDigest::Sha1 ? 20 : 32).value_or(std::string());
+}
+
 bool IsSha256Text(const std::string& text) {
   if (text.size() != 64) return false;
   for (const char c : text) {

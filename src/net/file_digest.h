@@ -2,6 +2,7 @@
 // chunks) and the short size text of the progress tip.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -26,6 +27,11 @@ struct FileDigests {
 // The same for a file opened here: empty when it cannot be opened or read.
 [[nodiscard]] std::string FileMd5Hex(const std::wstring& path);
 [[nodiscard]] std::string FileSha256Hex(const std::wstring& path);
+
+// The SHA-1 or SHA-256 of bytes in memory (certificate thumbprints), in
+// lower-case hexadecimal; empty when the digest cannot be made.
+enum class BytesDigest : uint8_t { Sha1, Sha256 };
+[[nodiscard]] std::string BytesDigestHex(const unsigned char* data, size_t size, BytesDigest kind);
 
 // Exactly 64 hexadecimal digits, any case.
 [[nodiscard]] bool IsSha256Text(const std::string& text);

@@ -104,6 +104,8 @@ class BrokenConfigurationTest(unittest.TestCase):
         (("InitConfigure.ini", "DownloadUrl", "https://cdn.example/p.exe"), "error", "URLMD5"),
         (("InitConfigure.ini", "URLMD5", "abc"), "error", "32 hexadecimal digits"),
         (("InitConfigure.ini", "URLSHA256", "a" * 63), "error", "64 hexadecimal digits"),
+        (("InitConfigure.ini", "PublisherThumbprint", "ab" * 19), "error", "40 (SHA-1) or 64"),
+        (("InitConfigure.ini", "PublisherThumbprint", "AB:" * 19 + "AB"), None, None),
         (("InitConfigure.ini", "URLSHA256", "a" * 64), "warning", "DownloadUrl is empty"),
         (("InitConfigure.ini", "fileRealName", "..\\evil.exe"), "error", "plain file name"),
         (("InitConfigure.ini", "DownloadThreadCount", "0"), "error", "1 to 100"),

@@ -212,6 +212,11 @@ class Checker:
         if sha256 and not re.fullmatch(r"[0-9A-Fa-f]{64}", sha256):
             self.err("URLSHA256", 'is "%s": a SHA-256 digest is 64 hexadecimal digits (anything else stops '
                      'every install with 4002)' % sha256)
+        thumbprint = self.get("PublisherThumbprint")
+        digits = re.sub(r"[ :]", "", thumbprint)
+        if thumbprint and not (len(digits) in (40, 64) and re.fullmatch(r"[0-9A-Fa-f]*", digits)):
+            self.err("PublisherThumbprint", 'is "%s": a certificate thumbprint is 40 (SHA-1) or 64 (SHA-256) '
+                     'hexadecimal digits (anything else stops every install with 4004)' % thumbprint)
         name = self.get("fileRealName")
         if name and (FILE_NAME_FORBIDDEN & set(name) or name in (".", "..")):
             self.err("fileRealName", 'is "%s": a plain file name, without \\ / : * ? " < > |' % name)
