@@ -8,6 +8,7 @@
 // clang-format on
 
 #include <cctype>
+#include <utility>
 
 #include "net/file_digest.h"
 #include "platform/text.h"
@@ -146,13 +147,14 @@ PublisherRule PublisherRuleFromConfig() {
 }
 
 std::optional<std::string> NormalizedThumbprint(const std::string& text) {
-  std::string digits;
+  // Built in place: copying it out made link-time optimisation warn falsely.
+  std::optional<std::string> digits(std::in_place);
   for (const char c : text) {
     if (c == ' ' || c == ':') continue;
     if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-    digits.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+    digits->push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
   }
-  if (digits.size() != 40 && digits.size() != 64) return std::nullopt;
+  if (digits->size() != 40 && digits->size() != 64) return std::nullopt;
   return digits;
 }
 
