@@ -11,6 +11,7 @@
 #include "install/setup_log.h"
 #include "net/event_reporter.h"
 #include "net/file_digest.h"
+#include "net/publisher_signature.h"
 #include "net/worker_thread.h"
 #include "platform/message_pump.h"
 #include "platform/system_paths.h"
@@ -174,10 +175,20 @@ PipelineResult CDownloadPipeline::DoRun() {
   if (!Silent()) view_.SwitchPage(WizardPage::Progress);
   if (!LoadRelease()) return DownloadFailure(PipelineFailure::Release(release_.status));
   if (CancelRequested("after the release query")) return Stopped();
-  if (release_.md5.empty()) {
+  if (release_.md5.empty() && release_.sha256.empty()) {
     startup::Log("No expected digest in the release answer or URLMD5: nothing can be verified, "
                  "nothing is downloaded\n");
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::NoExpectedDigest));
+  }
+  if (!release_.sha256.empty() && !net::IsSha256Text(release_.sha256)) {
+    startup::Log("The expected SHA-256 is not 64 hexadecimal digits: %s; nothing is downloaded\n",
+                 release_.sha256);
+    return DownloadFailure(PipelineFailure::Digest(DigestFailure::MalformedSha256));
+  }
+  if (!settings_.publisher.thumbprint.empty() && !net::NormalizedThumbprint(settings_.publisher.thumbprint)) {
+    startup::Log("PublisherThumbprint is not 40 or 64 hexadecimal digits: %s; nothing is downloaded\n",
+                 settings_.publisher.thumbprint);
+    return DownloadFailure(PipelineFailure::Digest(DigestFailure::MalformedPublisherThumbprint));
   }
 
   if (!Silent() && hooks_.show_ads) {
@@ -352,8 +363,14 @@ void CDownloadPipeline::ReleaseVerifiedFile() {
 
 bool CDownloadPipeline::DigestMatches(const std::wstring& path) {
   ReleaseVerifiedFile();
-  if (release_.md5.empty()) {
+  const std::string& md5 = release_.md5;
+  const std::string& sha256 = release_.sha256;
+  if (md5.empty() && sha256.empty()) {
     startup::Log("No expected digest: the file cannot be verified\n");
+    return false;
+  }
+  if (!sha256.empty() && !net::IsSha256Text(sha256)) {
+    startup::Log("The expected SHA-256 is not 64 hexadecimal digits: the file cannot be verified\n");
     return false;
   }
   if (!run_folder_.Create()) return false;
@@ -363,7 +380,10 @@ bool CDownloadPipeline::DigestMatches(const std::wstring& path) {
   (void)::DeleteFileW(copy.c_str());
   // Copying and hashing a large installer takes seconds: off the UI thread,
   // which keeps dispatching its messages meanwhile.
-  std::string digest;
+  std::optional<net::FileDigests> digests;
+  const net::DigestKinds kinds = md5.empty()      ? net::DigestKinds::Sha256
+                                 : sha256.empty() ? net::DigestKinds::Md5
+                                                  : net::DigestKinds::Both;
   verified_path_ = copy;  // removed again unless it matches
   const auto check = [&] {
     if (!::CopyFileW(path.c_str(), copy.c_str(), TRUE)) {
@@ -373,24 +393,46 @@ bool CDownloadPipeline::DigestMatches(const std::wstring& path) {
     }
     // Held open from here until the install attempts end: shared for reading
     // only, so nobody can change, replace or delete the file we check and run.
+    // The digests are made through this very handle.
     verified_file_.Reset(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!verified_file_.IsValid()) {
       startup::Log("Cannot hold %s open: %d\n", copy, static_cast<int>(::GetLastError()));
       return;
     }
-    digest = net::FileMd5Hex(copy);
+    digests = net::DigestOpenFile(verified_file_.Get(), kinds);
   };
   if (net::RunOnWorkerPumping(check) == net::WorkerOutcome::NotStarted) check();
-  const bool match = verified_file_.IsValid() && !digest.empty() &&
-                     digest == platform::AsciiLower(release_.md5);
-  startup::Log("Digest of %s: %s, expected %s\n", path, digest, release_.md5);
+  bool match = verified_file_.IsValid() && digests.has_value();
+  if (!md5.empty()) {
+    const std::string digest = digests ? digests->md5 : std::string();
+    match = match && digest == platform::AsciiLower(md5);
+    startup::Log("Digest of %s: %s, expected %s\n", path, digest, md5);
+  }
+  if (!sha256.empty()) {
+    const std::string digest = digests ? digests->sha256 : std::string();
+    match = match && digest == platform::AsciiLower(sha256);
+    startup::Log("SHA-256 of %s: %s, expected %s\n", path, digest, sha256);
+  }
   if (!match) {
     ReleaseVerifiedFile();
     return false;
   }
   source_path_ = path;
   return true;
+}
+
+bool CDownloadPipeline::PublisherTrusted() {
+  if (!settings_.publisher.IsOn()) return true;
+  net::SignatureCheck check;
+  // Revocation may be fetched from the network: off the UI thread.
+  const auto verify = [&] {
+    check = net::VerifyPublisher(verified_file_.Get(), verified_path_, settings_.publisher);
+  };
+  if (net::RunOnWorkerPumping(verify) == net::WorkerOutcome::NotStarted) verify();
+  if (check.verdict == net::SignatureVerdict::Trusted) return true;
+  startup::Log("Install refused: the installer's publisher signature is %s\n", net::VerdictName(check.verdict));
+  return false;
 }
 
 std::wstring CDownloadPipeline::PlayerDownloadUrl() const {
@@ -441,6 +483,10 @@ PipelineResult CDownloadPipeline::DoInstall() {
   if (!verified_file_.IsValid() || verified_path_.empty()) {
     startup::Log("Install: no verified installer\n");
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
+  }
+  if (!PublisherTrusted()) {
+    ReleaseVerifiedFile();
+    return DownloadFailure(PipelineFailure::Digest(DigestFailure::SignatureRefused));
   }
   const std::wstring setup_log =
       SetupLogLocation(release_.writeLogSwitch, run_folder_.path(), settings_.setup_log_name);

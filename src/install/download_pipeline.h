@@ -98,8 +98,9 @@ class CDownloadPipeline {
   [[nodiscard]] bool FindVerifiedCopy(const std::vector<std::wstring>& folders,
                                       const std::wstring& file_name);
   // Copies `path` into this run's own folder, holds the copy open against
-  // writes and deletion, and compares its MD5 with the release's. On a match
-  // that copy is what gets installed. An empty expected digest or an
+  // writes and deletion, and compares its MD5 and SHA-256 (whichever the
+  // release names; both when both) with the release's. On a match that copy
+  // is what gets installed. No expected digest, a malformed SHA-256 or an
   // unreadable file never matches.
   [[nodiscard]] bool DigestMatches(const std::wstring& path);
   // Tries the alternate URLs after an unreachable first source.
@@ -166,6 +167,9 @@ class CDownloadPipeline {
   [[nodiscard]] bool WritePasswordFile(PasswordFile& file);
   // The install failure page for a result of our own (no installer ran).
   PipelineResult RefuseInstall(int32_t installer_result);
+  // The held, verified file carries the configured publisher's trusted
+  // signature (always true when no publisher is configured).
+  [[nodiscard]] bool PublisherTrusted();
   // The run folder's download subfolder (made now), ending in a backslash;
   // empty when it cannot be made, with the system's reason in `os_error`.
   [[nodiscard]] std::wstring DownloadFolder(uint32_t& os_error);

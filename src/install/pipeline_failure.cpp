@@ -1,6 +1,20 @@
 #include "install/pipeline_failure.h"
 
 namespace install {
+namespace {
+
+int32_t DigestNumber(DigestFailure cause) {
+  switch (cause) {
+    case DigestFailure::Mismatch: return 4000;
+    case DigestFailure::NoExpectedDigest: return 4001;
+    case DigestFailure::MalformedSha256: return 4002;
+    case DigestFailure::SignatureRefused: return 4003;
+    case DigestFailure::MalformedPublisherThumbprint: return 4004;
+  }
+  return 4000;
+}
+
+}  // namespace
 
 int32_t DownloaderNumber(const net::DownloadOutcome& outcome) {
   using net::DownloadCause;
@@ -56,7 +70,7 @@ int32_t FailureNumber(const PipelineFailure& failure) {
   switch (failure.stage) {
     case FailureStage::Release: return 1000 + failure.release_status;
     case FailureStage::Transfer: return 3000 + DownloaderNumber(failure.transfer);
-    case FailureStage::Digest: return failure.digest == DigestFailure::Mismatch ? 4000 : 4001;
+    case FailureStage::Digest: return DigestNumber(failure.digest);
     case FailureStage::Install: return 6000 + failure.installer_result;
   }
   return 0;

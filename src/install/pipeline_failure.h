@@ -13,8 +13,11 @@ namespace install {
 enum class FailureStage : uint8_t { Release, Transfer, Digest, Install };
 
 enum class DigestFailure : uint8_t {
-  Mismatch,          // the file's MD5 differs, or the file could not be read or held
-  NoExpectedDigest,  // neither the release answer nor URLMD5 names one: nothing can be verified
+  Mismatch,          // the file's MD5 or SHA-256 differs, or the file could not be read or held
+  NoExpectedDigest,  // neither the release answer nor the configuration names one
+  MalformedSha256,   // the expected SHA-256 is not 64 hexadecimal digits
+  SignatureRefused,  // the verified file lacks the configured publisher's trusted signature
+  MalformedPublisherThumbprint,  // PublisherThumbprint is not 40 or 64 hexadecimal digits
 };
 
 struct PipelineFailure {
@@ -31,8 +34,10 @@ struct PipelineFailure {
 };
 
 // The code support knows: 1000 + release status; 3000 + the downloader's
-// number; 4000 for a digest mismatch, 4001 without an expected digest;
-// 6000 + installer result. Numbers are never reused.
+// number; 4000 for a digest mismatch, 4001 without an expected digest,
+// 4002 for a malformed expected SHA-256, 4003 for a refused publisher
+// signature, 4004 for a malformed PublisherThumbprint; 6000 + installer
+// result. Numbers are never reused.
 [[nodiscard]] int32_t FailureNumber(const PipelineFailure& failure);
 // The downloader's number: its own causes 2 to 11, 200 when the size probe
 // learned no length, 200 + libcurl code for the size probe, 300 + libcurl

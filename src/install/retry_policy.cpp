@@ -19,9 +19,10 @@ RetryAction RetryActionFor(const std::optional<PipelineFailure>& last_failure) {
       // the same record would only fail the same way: the home page asks again.
       return RetryAction::ReturnToHome;
     case FailureStage::Digest:
-      // No digest to check against: only a fresh answer can bring one.
-      return last_failure->digest == DigestFailure::NoExpectedDigest ? RetryAction::ReturnToHome
-                                                                     : RetryAction::RestartPipeline;
+      // No usable digest to check against, or a refused signature: only a
+      // fresh answer can bring another.
+      return last_failure->digest == DigestFailure::Mismatch ? RetryAction::RestartPipeline
+                                                             : RetryAction::ReturnToHome;
     case FailureStage::Install:
       return RetryAction::RestartPipeline;
   }

@@ -4,6 +4,8 @@
 #include "install/default_install_folder.h"
 #include "install/pipeline_failure.h"
 #include "net/download_helper.h"
+#include "net/publisher_signature.h"
+#include "platform/unique_resource.h"
 #include "platform/text.h"
 #include "startup/log.h"
 
@@ -57,6 +59,16 @@ CompanionFetchEnd RunCompanionFetch(const std::wstring& refer_number, const std:
     return CompanionFetchEnd::DownloadFailed;
   }
   startup::Log("CompanionFetch: %s downloaded to %s\n", url, downloader.FinalPath());
+  // Held against changes from the signature check until it has started.
+  const platform::UniqueHandle held(::CreateFileW(downloader.FinalPath().c_str(), GENERIC_READ,
+                                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const net::PublisherRule publisher = net::PublisherRuleFromConfig();
+  if (publisher.IsOn() &&
+      (!held.IsValid() || net::VerifyPublisher(held.Get(), downloader.FinalPath(), publisher).verdict !=
+                              net::SignatureVerdict::Trusted)) {
+    startup::Log("CompanionFetch: the companion's publisher signature is refused; it is not started\n");
+    return CompanionFetchEnd::SignatureRefused;
+  }
   if (StartFetchedCompanion(downloader.FinalPath()) != CompanionStart::Started) {
     return CompanionFetchEnd::StartFailed;
   }

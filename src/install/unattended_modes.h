@@ -17,7 +17,7 @@ namespace install {
 // Runs the pipeline headless; the result is logged and returned for tests.
 PipelineResult RunUnattendedInstall(const std::string& language);
 
-enum class CompanionFetchEnd { Started, Refused, DownloadFailed, StartFailed };
+enum class CompanionFetchEnd { Started, Refused, DownloadFailed, SignatureRefused, StartFailed };
 
 // Checks REFERNUMBER and the address first; downloads `url` to `target`
 // over three connections (certificates verified) and starts the file.

@@ -154,6 +154,7 @@ int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info) {
   info.referNumber = StringOrEmpty(*data, "referNumber");
   info.testid = StringOrEmpty(*data, "testid");
   info.md5 = StringOrEmpty(*data, "md5");
+  info.sha256 = StringOrEmpty(*data, "sha256");
   info.sources[0].url = StringOrEmpty(*data, "download");
   info.sources[1].url = StringOrEmpty(*data, "download2");
   info.sources[2].url = StringOrEmpty(*data, "download3");
@@ -215,8 +216,14 @@ void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cance
     info.sources[0].url = download_url;
     info.sources[0].size = ProbeFileSize(download_url, info.userAgent, cancel).size;
   }
+  // A configured digest pins the file: the reply's digests, of the file the
+  // server names, give way together.
   const std::string md5 = ConfigAnsi("URLMD5");
-  if (!md5.empty()) info.md5 = md5;
+  const std::string sha256 = ConfigAnsi("URLSHA256");
+  if (!md5.empty() || !sha256.empty()) {
+    info.md5 = md5;
+    info.sha256 = sha256;
+  }
   const std::string file_name = ConfigAnsi("fileRealName");
   if (!file_name.empty()) info.sources[0].file_name = file_name;
 }

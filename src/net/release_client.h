@@ -45,6 +45,7 @@ struct ReleaseInfo {
   bool writeLogSwitch = true;
   std::array<DownloadSource, kDownloadSources> sources;
   std::string md5;
+  std::string sha256;  // optional; checked beside the MD5 when present
   std::string tuijian;
   std::string referNumber;
   std::string url;
@@ -100,7 +101,8 @@ class CReleaseClient {
 
 // What the configuration decides over the reply: status 0, and each of the
 // first download URL with its size (probed here: call it on a worker
-// thread), MD5 and file name that the configuration names (non-empty). The
+// thread) and file name that the configuration names (non-empty); when it
+// names an MD5 or a SHA-256, both digests are the configuration's. The
 // reply's killSwitch is kept.
 void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel = nullptr);
 

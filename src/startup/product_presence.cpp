@@ -1,13 +1,17 @@
 #include "startup/product_presence.h"
 
 #include <algorithm>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "platform/message_pump.h"
 #include "platform/process_list.h"
+#include "platform/signal.h"
 #include "platform/system_paths.h"
 #include "platform/unique_resource.h"
 #include "startup/log.h"
+#include "startup/restart_manager.h"
 #include "startup/startup_context.h"
 #include "startup/system_probes.h"
 
@@ -16,6 +20,9 @@ namespace {
 
 constexpr UINT kEndedExitCode = 9;
 constexpr DWORD kPollMs = 100;
+// RmShutdown returns once the processes have shut down; they need only a
+// moment more to disappear.
+constexpr DWORD kAfterRestartManagerMs = 2000;
 
 bool Listed(const std::vector<std::wstring>& names, const std::wstring& exe_name) {
   return std::find(names.begin(), names.end(), exe_name) != names.end();
@@ -82,6 +89,26 @@ BOOL CALLBACK PostCloseToProductWindow(HWND window, LPARAM context) {
   return TRUE;
 }
 
+// The Restart Manager waits for the processes it asks: on a worker thread,
+// while this (UI) thread keeps its window answering.
+RestartManagerAnswer AskRestartManagerPumping(const std::vector<DWORD>& ids) {
+  RestartManagerAnswer answer = RestartManagerAnswer::Unavailable;
+  platform::Signal done;
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      platform::SignalOnExit signal_done(done);
+      answer = AskRestartManagerToShutDown(ids);
+    });
+  } catch (const std::system_error&) {
+    return AskRestartManagerToShutDown(ids);
+  }
+  // A quit request is posted again by the wait; the session still ends first.
+  (void)done.WaitPumping();
+  worker.join();
+  return answer;
+}
+
 }  // namespace
 
 bool IsProductRunning(const std::wstring& process_names) {
@@ -129,6 +156,23 @@ bool AskProductToClose(const std::wstring& process_names, DWORD wait_ms) {
   Log("AskProductToClose: %d process(es) asked, %s\n", static_cast<int>(ids.size()),
       gone ? L"all closed" : L"still running");
   return gone;
+}
+
+bool CloseOrEndProduct(const std::wstring& process_names, DWORD wait_ms) {
+  const std::vector<std::wstring> names = SplitCommaList(process_names);
+  const std::vector<DWORD> ids = ProductProcessIds(names);
+  if (ids.empty()) return true;
+  Log("Closing the product: asking the Restart Manager first\n");
+  if (AskRestartManagerPumping(ids) == RestartManagerAnswer::ShutDown) {
+    if (WaitUntilGone(names, std::min(wait_ms, kAfterRestartManagerMs))) {
+      Log("Closing the product: the Restart Manager closed it\n");
+      return true;
+    }
+    Log("Closing the product: the Restart Manager reported a shutdown, yet the product still runs\n");
+  }
+  if (AskProductToClose(process_names, wait_ms)) return true;
+  Log("Closing the product: still running after the close message; ending it\n");
+  return EndProductProcesses(process_names, wait_ms);
 }
 
 bool EndProductProcesses(const std::wstring& process_names, DWORD wait_ms) {

@@ -32,4 +32,10 @@ namespace startup {
 // up to `wait_ms` for them to go. True when none runs then.
 [[nodiscard]] bool EndProductProcesses(const std::wstring& process_names, DWORD wait_ms = 5000);
 
+// Where the product must go: asks the Restart Manager first (no force), then
+// the product's windows (AskProductToClose), and ends what still runs only
+// after those bounded waits (EndProductProcesses). Each step is logged.
+// True when none runs then.
+[[nodiscard]] bool CloseOrEndProduct(const std::wstring& process_names, DWORD wait_ms = 5000);
+
 }  // namespace startup

@@ -122,8 +122,8 @@ bool HomePage::ProductMayBeReplaced() {
   if (!startup::IsProductRunning(processes)) return true;
   if (release().killSwitch) {
     startup::Log("The product runs; the release asks to end it\n");
-    // EndProductProcesses waits a bounded few seconds for them to go.
-    if (startup::EndProductProcesses(processes)) return true;
+    // Asked politely first; every step waits a bounded few seconds.
+    if (startup::CloseOrEndProduct(processes)) return true;
     startup::Log("The product still runs after it was ended; asking the user\n");
   }
   DialogTexts texts;

@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <optional>
 
 #include "e2e_scene.h"
 #include "install/process_launcher.h"
+#include "install/unattended_modes.h"
+#include "net/file_digest.h"
 #include "net_fixture.h"
 #include "platform/file_io.h"
 #include "platform/process_list.h"
@@ -164,6 +167,104 @@ TEST(PipelineEndToEndTest, EmptyConfigurationValuesLeaveTheServersAnswer) {
   EXPECT_FALSE(pipeline.ReleaseRecord().killSwitch);
   EXPECT_EQ(pipeline.Transfers().size(), 1u);
   EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
+}
+
+// The release reply's optional SHA-256 beside its MD5: malformed, it stops
+// the run before any download (4002); wrong, the file is refused after the
+// downloads again (4000); right, in any case, the installer runs.
+TEST(PipelineEndToEndTest, TheReplysSha256IsCheckedBesideItsMd5) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  InProcess stores(scene, {{"DownloadUrl", ""}, {"URLMD5", ""}, {"URLSHA256", ""}});
+  const std::string sha256 = net::FileSha256Hex(net_test::DataFile(scene.key() + ".exe"));
+  ASSERT_EQ(sha256.size(), 64u);
+  std::string wrong = sha256;
+  wrong[0] = wrong[0] == 'a' ? 'b' : 'a';
+  const auto script = [&](const std::string& expected) {
+    net_test::ScriptReply(scene.key(),
+                          R"({"data":{"md5":")" + scene.md5() + R"(","sha256":")" + expected +
+                              R"(","killSwitch":"false","WriteLogSwitch":"true","curNum":"3.1",)"
+                              R"("download":")" + scene.GoodUrl() +
+                              R"(","download2":"","download3":"","url":"","tuijian":"","referNumber":""}})");
+  };
+  scene.InstallerSucceeds();
+  {
+    script(sha256.substr(0, 63));
+    install_test::RecordingView view;
+    CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
+    const install::PipelineResult result = pipeline.Run();
+    EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
+    EXPECT_EQ(result.failure_code, 4002);
+    EXPECT_TRUE(pipeline.Transfers().empty());
+    EXPECT_FALSE(platform::FileExists(scene.DownloadTarget()));
+  }
+  {
+    script(wrong);
+    install_test::RecordingView view;
+    CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
+    const install::PipelineResult result = pipeline.Run();
+    EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
+    EXPECT_EQ(result.failure_code, 4000);
+    EXPECT_EQ(pipeline.Transfers().size(), 4u);  // the first and three more
+    EXPECT_TRUE(scene.installer().Runs().empty());
+  }
+  {
+    std::string upper = sha256;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    script(upper);
+    install_test::RecordingView view;
+    CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
+    const install::PipelineResult result = pipeline.Run();
+    EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+    EXPECT_EQ(pipeline.ReleaseRecord().sha256, upper);
+    EXPECT_EQ(scene.InstalledVersion(), " 3.1.0");
+  }
+}
+
+// A configured publisher: the installer runs only with that publisher's
+// trusted signature (unsigned or another publisher's: 4003, never run); a
+// malformed thumbprint stops the run before any download (4004). The
+// companion downloader is held to the same signer.
+TEST(PipelineEndToEndTest, OnlyTheConfiguredPublishersSignedInstallerRuns) {
+  REQUIRE_FIXTURE();
+  ASSERT_TRUE(net_test::SigningRootTrusted());
+  Scene scene;
+  InProcess stores(scene, {{"PublisherName", "WebInstaller Test Publisher"}});
+  scene.InstallerSucceeds();
+  const std::string good = scene.key() + "-publisher.exe";
+  const std::string other = scene.key() + "-other.exe";
+  ASSERT_FALSE(net_test::SignDataFile(scene.key() + ".exe", good, "publisher").empty());
+  ASSERT_FALSE(net_test::SignDataFile(scene.key() + ".exe", other, "other").empty());
+  const auto run = [&](const std::string& name, const std::string& thumbprint) {
+    net::ReleaseInfo record = HomePageRecord(scene);
+    record.sources[0].url = scene.FileUrl(name);
+    record.md5 = net::FileMd5Hex(net_test::DataFile(name));
+    install::PipelineSettings settings = Settings(scene);
+    settings.publisher.thumbprint = thumbprint;
+    install_test::RecordingView view;
+    CDownloadPipeline pipeline([record] { return record; }, settings, view);
+    const install::PipelineResult result = pipeline.Run();
+    return std::make_pair(result, pipeline.Transfers().size());
+  };
+  const auto unsigned_run = run(scene.key() + ".exe", "");
+  EXPECT_EQ(unsigned_run.first.failure_code, 4003);
+  EXPECT_EQ(run(other, "").first.failure_code, 4003);
+  const auto malformed = run(good, "12345");
+  EXPECT_EQ(malformed.first.failure_code, 4004);
+  EXPECT_EQ(malformed.second, 0u);  // nothing downloaded
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  const install::PipelineResult result = run(good, "").first;
+  EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+  EXPECT_EQ(scene.installer().Runs().size(), 1u);
+
+  // The companion: unsigned is never started; signed by the publisher it is.
+  test_support::TempFolder companion;
+  EXPECT_EQ(install::RunCompanionFetch(L"", scene.FileUrl(scene.key() + ".exe"), companion.File(L"c1.exe")),
+            install::CompanionFetchEnd::SignatureRefused);
+  EXPECT_EQ(install::RunCompanionFetch(L"", scene.FileUrl(good), companion.File(L"c2.exe")),
+            install::CompanionFetchEnd::Started);
+  EXPECT_TRUE(install_test::WaitUntilNoFixtureInstallerRuns());
+  for (const std::string& name : {good, other}) ::DeleteFileW(net_test::DataFile(name).c_str());
 }
 
 // Without EXEDIR the download goes into the run's own folder, never under a

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "fixture_installer.h"
 #include "install/default_install_folder.h"
 #include "install/unattended_modes.h"
@@ -167,13 +169,14 @@ TEST(DownloadPipelineTest, SettingsAreReadOnceFromTheStores) {
   EXPECT_EQ(standard.setup_log_name, L"Plain.log");
 }
 
-// A pipeline whose release record expects `md5`.
+// A pipeline whose release record expects `md5` (and `sha256`).
 class DigestScene {
  public:
-  explicit DigestScene(const std::string& md5) {
+  explicit DigestScene(const std::string& md5, const std::string& sha256 = "") {
     net::ReleaseInfo info;
     info.status = 0;
     info.md5 = md5;
+    info.sha256 = sha256;
     install::PipelineSettings settings;
     settings.mode = install::PipelineMode::Silent;
     pipeline_ = std::make_unique<CDownloadPipeline>([info] { return info; }, settings, view_);
@@ -237,6 +240,46 @@ TEST(DownloadPipelineTest, DigestNeverMatchesWithoutAnExpectationOrAReadableFile
   EXPECT_FALSE(scene.pipeline().DigestMatches(locked));
   ::CloseHandle(exclusive);
   EXPECT_TRUE(scene.pipeline().DigestMatches(locked));
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+TEST(DownloadPipelineTest, Sha256IsCheckedBesideOrInsteadOfTheMd5) {
+  test_support::TempFolder folder;
+  const std::wstring file = folder.File(L"setup_product.exe");
+  ASSERT_TRUE(test_support::WriteBytes(file, std::string(1024 * 1024 + 17, 'z')));
+  const std::string md5 = net::FileMd5Hex(file);
+  const std::string sha256 = net::FileSha256Hex(file);
+  ASSERT_EQ(sha256.size(), 64u);
+  std::string wrong = sha256;
+  wrong[10] = wrong[10] == '0' ? '1' : '0';
+  const std::string wrong_md5 = std::string(32, '0');
+  const struct {
+    std::string md5;
+    std::string sha256;
+    bool matches;
+    const char* name;
+  } cases[] = {
+      {"", sha256, true, "SHA-256 alone"},
+      {"", Upper(sha256), true, "SHA-256 in capitals"},
+      {md5, sha256, true, "both right"},
+      {md5, "", true, "MD5 alone, as before"},
+      {md5, wrong, false, "right MD5, wrong SHA-256: both must match"},
+      {wrong_md5, sha256, false, "wrong MD5, right SHA-256: both must match"},
+      {"", wrong, false, "wrong SHA-256"},
+      {md5, sha256.substr(0, 63), false, "63 digits are malformed, never a pass"},
+      {md5, sha256 + "0", false, "65 digits"},
+      {md5, "g" + sha256.substr(1), false, "not hexadecimal"},
+      {"", "", false, "nothing to check against"},
+  };
+  for (const auto& c : cases) {
+    DigestScene scene(c.md5, c.sha256);
+    EXPECT_EQ(scene.pipeline().DigestMatches(file), c.matches) << c.name;
+    EXPECT_EQ(scene.pipeline().VerifiedPath().empty(), !c.matches) << c.name;
+  }
 }
 
 TEST(DownloadPipelineTest, FindVerifiedCopyInstallsTheFileItVerified) {

@@ -50,6 +50,9 @@ TEST(RetryPolicyTest, EveryFailureKeepsItsNumber) {
       {Own(DownloadStage::Range, DownloadCause::ShortRange), 3399},
       {PipelineFailure::Digest(DigestFailure::Mismatch), 4000},
       {PipelineFailure::Digest(DigestFailure::NoExpectedDigest), 4001},
+      {PipelineFailure::Digest(DigestFailure::MalformedSha256), 4002},
+      {PipelineFailure::Digest(DigestFailure::SignatureRefused), 4003},
+      {PipelineFailure::Digest(DigestFailure::MalformedPublisherThumbprint), 4004},
       {PipelineFailure::Install(1), 6001},
       {PipelineFailure::Install(997), 6997},
   };
@@ -81,6 +84,12 @@ TEST(RetryPolicyTest, RetryActionForEachStage) {
       {PipelineFailure::Release(-1), RetryAction::ReturnToHome, "no release record: ask again, not loop"},
       {PipelineFailure::Digest(DigestFailure::NoExpectedDigest), RetryAction::ReturnToHome,
        "no digest to check: only a fresh answer helps"},
+      {PipelineFailure::Digest(DigestFailure::MalformedSha256), RetryAction::ReturnToHome,
+       "an unusable SHA-256: only a fresh answer helps"},
+      {PipelineFailure::Digest(DigestFailure::SignatureRefused), RetryAction::ReturnToHome,
+       "a refused signature: only a fresh answer helps"},
+      {PipelineFailure::Digest(DigestFailure::MalformedPublisherThumbprint), RetryAction::ReturnToHome,
+       "a malformed thumbprint: downloading again cannot help"},
       {std::nullopt, RetryAction::ReturnToHome, "nothing failed yet"},
   };
   for (const auto& c : cases) EXPECT_EQ(install::RetryActionFor(c.failure), c.expected) << c.name;

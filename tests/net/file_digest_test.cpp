@@ -1,10 +1,13 @@
-// The digest over real files (empty, small, larger than one read chunk,
-// missing, locked) and the size text's unit boundaries.
+// The digests over real files (empty, small, larger than one read chunk,
+// missing, locked, through a held handle) and the size text's unit
+// boundaries.
 #include "net/file_digest.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
+#include <optional>
 
 #include "platform/unique_resource.h"
 #include "test_support.h"
@@ -17,16 +20,48 @@ TEST(FileDigestTest, DigestsFilesOfAnySize) {
   const struct {
     std::string content;
     const char* md5;
+    const char* sha256;
   } cases[] = {
-      {"", "d41d8cd98f00b204e9800998ecf8427e"},
-      {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-      {std::string(3 * 1024 * 1024 + 5, 'a'), "902bc2de25c939532f3ac35ac514222a"},
+      {"", "d41d8cd98f00b204e9800998ecf8427e",
+       "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "900150983cd24fb0d6963f7d28e17f72",
+       "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {std::string(3 * 1024 * 1024 + 5, 'a'), "902bc2de25c939532f3ac35ac514222a",
+       "aff2c7498aae939dfb2fb1dc6c0c83fa3708b069428e51338801af7f5dc2bf0f"},
   };
   for (const auto& c : cases) {
     const std::wstring path = folder.File(test_support::UniqueName(L"d") + L".bin");
     ASSERT_TRUE(test_support::WriteBytes(path, c.content));
     EXPECT_EQ(FileMd5Hex(path), c.md5) << c.content.size();
+    EXPECT_EQ(FileSha256Hex(path), c.sha256) << c.content.size();
+    // Both in one pass through a held handle whose pointer stands at the end.
+    platform::UniqueHandle held(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held.IsValid());
+    ASSERT_NE(::SetFilePointer(held.Get(), 0, nullptr, FILE_END), INVALID_SET_FILE_POINTER);
+    const std::optional<FileDigests> both = DigestOpenFile(held.Get(), DigestKinds::Both);
+    ASSERT_TRUE(both.has_value());
+    EXPECT_EQ(both->md5, c.md5);
+    EXPECT_EQ(both->sha256, c.sha256);
+    const std::optional<FileDigests> only = DigestOpenFile(held.Get(), DigestKinds::Sha256);
+    ASSERT_TRUE(only.has_value());
+    EXPECT_EQ(only->md5, "");
+    EXPECT_EQ(only->sha256, c.sha256);
   }
+}
+
+TEST(FileDigestTest, Sha256TextIsExactly64HexDigits) {
+  const std::string good = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+  std::string upper = good;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_TRUE(IsSha256Text(good));
+  EXPECT_TRUE(IsSha256Text(upper));
+  EXPECT_FALSE(IsSha256Text(""));
+  EXPECT_FALSE(IsSha256Text(good.substr(1)));          // 63 digits
+  EXPECT_FALSE(IsSha256Text(good + "0"));              // 65 digits
+  EXPECT_FALSE(IsSha256Text("g" + good.substr(1)));    // not hexadecimal
+  EXPECT_FALSE(IsSha256Text(" " + good.substr(1)));    // a blank
+  EXPECT_FALSE(IsSha256Text(good.substr(0, 32)));      // an MD5's length
 }
 
 TEST(FileDigestTest, UnreadableFilesGiveTheEmptyDigest) {
@@ -38,6 +73,10 @@ TEST(FileDigestTest, UnreadableFilesGiveTheEmptyDigest) {
                                               FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(writer.IsValid());
   EXPECT_EQ(FileMd5Hex(locked), "");  // still being written by someone else
+  EXPECT_EQ(FileSha256Hex(locked), "");
+  EXPECT_EQ(FileSha256Hex(folder.File(L"missing.exe")), "");
+  // A handle without read access yields no digest rather than a partial one.
+  EXPECT_FALSE(DigestOpenFile(writer.Get(), DigestKinds::Both).has_value());
 }
 
 TEST(SizeTextTest, ChoosesTheUnitAtEachBoundary) {

@@ -2,6 +2,11 @@
 
 #include <cstdlib>
 
+// clang-format off
+#include "platform/windows_api.h"
+#include <wincrypt.h>
+// clang-format on
+
 #include "net/http_client.h"
 #include "platform/text.h"
 #include "startup/product_config.h"
@@ -72,6 +77,33 @@ void ReleaseHold(const std::string& key) {
   std::string reply;
   net::PostRequest request{HttpBase() + "/unhold?key=" + key, "", "", net::kReleaseReplyCap};
   (void)net::PostForm(request, reply);
+}
+
+bool SigningRootTrusted() {
+  const std::string der =
+      test_support::ReadBytes(test_support::PathFromEnvironment("WEBINSTALLER_NET_SIGNING_ROOT"));
+  if (der.empty()) return false;
+  HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+  if (store == nullptr) return false;
+  PCCERT_CONTEXT certificate = ::CertCreateCertificateContext(
+      X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()));
+  PCCERT_CONTEXT found = certificate == nullptr ? nullptr
+                                                : ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
+                                                                               CERT_FIND_EXISTING, certificate,
+                                                                               nullptr);
+  const bool trusted = found != nullptr;
+  if (found != nullptr) ::CertFreeCertificateContext(found);
+  if (certificate != nullptr) ::CertFreeCertificateContext(certificate);
+  ::CertCloseStore(store, 0);
+  return trusted;
+}
+
+std::string SignDataFile(const std::string& name, const std::string& out, const std::string& signer) {
+  std::string reply;
+  net::PostRequest request{HttpBase() + "/sign?name=" + name + "&out=" + out + "&signer=" + signer, "", "",
+                           net::kReleaseReplyCap};
+  (void)net::PostForm(request, reply);
+  return reply.rfind("sha1=", 0) == 0 ? reply : std::string();
 }
 
 ScopedConfig::ScopedConfig(std::initializer_list<std::pair<const char*, std::wstring>> entries) {

@@ -50,6 +50,17 @@ class ScopedConfig {
 // The configuration that trusts the fixture's test CA.
 [[nodiscard]] std::wstring TestCaFile();
 
+// The fixture's code-signing root is in the prefix's machine root store
+// (net_fixture.sh puts it there for the run, with the root_store helper).
+[[nodiscard]] bool SigningRootTrusted();
+
+// Has the fixture sign data file `name` into `out` as `signer`: "publisher"
+// ("WebInstaller Test Publisher" under the signing root), "other" ("Other
+// Test Publisher", same root) or "stray" (the publisher's name under an
+// unknown root). The signer's thumbprints "sha1=<hex> sha256=<hex>", or
+// empty when signing failed.
+[[nodiscard]] std::string SignDataFile(const std::string& name, const std::string& out, const std::string& signer);
+
 }  // namespace net_test
 
 #define REQUIRE_FIXTURE() \

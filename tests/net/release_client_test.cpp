@@ -62,7 +62,14 @@ TEST(ReleaseReplyTest, KeepsTheFieldsOfTheReply) {
                                    R"("tuijian":"http://h/c.exe","url":"http://h/ads","referNumber":"77","testid":9)"),
                              info),
             kReleaseOk);
+  ReleaseInfo with_sha256;
+  ASSERT_EQ(ReadReleaseReply(Reply(kAllMembers + R"(,"sha256":"AB12")"), with_sha256), kReleaseOk);
+  EXPECT_EQ(with_sha256.sha256, "AB12");
+  ReleaseInfo sha256_number;
+  ASSERT_EQ(ReadReleaseReply(Reply(kAllMembers + R"(,"sha256":12)"), sha256_number), kReleaseOk);
+  EXPECT_EQ(sha256_number.sha256, "");
   EXPECT_EQ(info.md5, "ABC");
+  EXPECT_EQ(info.sha256, "");  // optional: older servers send none
   EXPECT_TRUE(info.killSwitch);
   EXPECT_FALSE(info.writeLogSwitch);  // exactly "true" counts
   EXPECT_EQ(info.sources[0].url, "http://h/a/setup.exe");
@@ -241,6 +248,7 @@ TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
       {"RecommendProductID", L"22"},
       {"DownloadUrl", platform::AnsiToWide(HttpBase() + "/files/mid.bin")},
       {"URLMD5", L"configmd5"},
+      {"URLSHA256", L"configsha256"},
       {"fileRealName", L"Product_setup.exe"},
   });
   startup::Parameters().Clear();
@@ -253,6 +261,7 @@ TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
   EXPECT_EQ(info.sources[0].url, HttpBase() + "/files/mid.bin");
   EXPECT_EQ(info.sources[0].size, 3 * 1024 * 1024 + 13);
   EXPECT_EQ(info.md5, "configmd5");
+  EXPECT_EQ(info.sha256, "configsha256");
   EXPECT_EQ(info.sources[0].file_name, "Product_setup.exe");
   EXPECT_EQ(info.sources[1].url, "alt2");
   const auto recorded = net_test::Recorded("check");
@@ -261,18 +270,51 @@ TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
             "exeNumber=123&lang=English&pcVersion=" + std::string(startup::EditionWord()) + "&pid=11&tid=22&version=trial");
 }
 
+// A pinned MD5 alone also sets aside the reply's SHA-256: it describes the
+// file the server names, not the pinned one.
+TEST(ReleaseCheckTest, AConfiguredDigestSetsAsideBothDigestsOfTheReply) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("check_pinned", Reply(R"("md5":"replymd5","sha256":"replysha","killSwitch":"true",)"
+                                               R"("WriteLogSwitch":"false","curNum":"5",)"
+                                               R"("download":"","download2":"","download3":"")"));
+  const struct {
+    const wchar_t* md5;
+    const wchar_t* sha256;
+    const char* expected_md5;
+    const char* expected_sha256;
+  } cases[] = {
+      {L"configmd5", L"", "configmd5", ""},
+      {L"", L"configsha", "", "configsha"},
+      {L"", L"", "replymd5", "replysha"},
+  };
+  for (const auto& c : cases) {
+    const net_test::ScopedConfig config({
+        {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check_pinned")},
+        {"DownloadUrl", L""},
+        {"URLMD5", c.md5},
+        {"URLSHA256", c.sha256},
+    });
+    startup::Parameters().Clear();
+    const ReleaseInfo info = CheckReleaseFromConfiguration("English");
+    EXPECT_EQ(info.status, kReleaseOk);
+    EXPECT_EQ(info.md5, c.expected_md5);
+    EXPECT_EQ(info.sha256, c.expected_sha256);
+  }
+}
+
 // Empty configuration values leave the server's answer standing, and a kill
 // switch of "false" stays false through the completion: the running product
 // is then asked to close, not ended.
 TEST(ReleaseCheckTest, EmptyConfigurationValuesKeepTheReply) {
   REQUIRE_FIXTURE();
   const std::string file = HttpBase() + "/files/small.bin";
-  net_test::ScriptReply("check_empty", Reply(R"("md5":"fromreply","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
+  net_test::ScriptReply("check_empty", Reply(R"("md5":"fromreply","sha256":"replysha","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
                                              R"("download":")" + file + R"(","download2":"","download3":"")"));
   const net_test::ScopedConfig config({
       {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check_empty")},
       {"DownloadUrl", L""},
       {"URLMD5", L""},
+      {"URLSHA256", L""},
       {"fileRealName", L""},
   });
   startup::Parameters().Clear();
@@ -282,6 +324,7 @@ TEST(ReleaseCheckTest, EmptyConfigurationValuesKeepTheReply) {
   EXPECT_EQ(info.sources[0].url, file);
   EXPECT_EQ(info.sources[0].size, 100 * 1024 + 7);
   EXPECT_EQ(info.md5, "fromreply");
+  EXPECT_EQ(info.sha256, "replysha");
   EXPECT_EQ(info.sources[0].file_name, "small.bin");
 }
 

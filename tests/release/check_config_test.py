@@ -103,6 +103,10 @@ class BrokenConfigurationTest(unittest.TestCase):
         (("InitConfigure.ini", "PrivacyPolicyUrl", "javascript:alert(1)"), "error", "PrivacyPolicyUrl"),
         (("InitConfigure.ini", "DownloadUrl", "https://cdn.example/p.exe"), "error", "URLMD5"),
         (("InitConfigure.ini", "URLMD5", "abc"), "error", "32 hexadecimal digits"),
+        (("InitConfigure.ini", "URLSHA256", "a" * 63), "error", "64 hexadecimal digits"),
+        (("InitConfigure.ini", "PublisherThumbprint", "ab" * 19), "error", "40 (SHA-1) or 64"),
+        (("InitConfigure.ini", "PublisherThumbprint", "AB:" * 19 + "AB"), None, None),
+        (("InitConfigure.ini", "URLSHA256", "a" * 64), "warning", "DownloadUrl is empty"),
         (("InitConfigure.ini", "fileRealName", "..\\evil.exe"), "error", "plain file name"),
         (("InitConfigure.ini", "DownloadThreadCount", "0"), "error", "1 to 100"),
         (("InitConfigure.ini", "DownloadThreadCount", "101"), "error", "1 to 100"),
@@ -143,6 +147,8 @@ class BrokenConfigurationTest(unittest.TestCase):
             ({"BProgramFilesPath": "1", "InstallProgramFilesPath": ""}, "InstallProgramFilesPath"),
             ({"productContrastPage": "1", "FreeVersionName": ""}, "FreeVersionName"),
             ({"DownloadUrl": "https://cdn.example/p.exe", "URLMD5": "A" * 31}, "URLMD5"),
+            ({"DownloadUrl": "https://cdn.example/p.exe", "URLSHA256": "A" * 64, "URLMD5": "A" * 31}, "URLMD5"),
+            ({"DownloadUrl": "https://cdn.example/p.exe", "URLSHA256": "g" * 64}, "URLSHA256"),
         ]
         for changes, key in cases:
             with self.subTest(changes=changes):

@@ -79,6 +79,8 @@ class PublishedRelease(unittest.TestCase):
         self.assertEqual(set(data), members_the_program_reads())
         self.assertTrue(all(isinstance(v, str) for v in data.values()))
         self.assertEqual(data["md5"], self.md5)
+        with open(self.installer, "rb") as f:
+            self.assertEqual(data["sha256"], hashlib.sha256(f.read()).hexdigest())
         self.assertEqual(data["download"], self.server.base + "/files/PhotoStudio_3.1.0_setup.exe")
         self.assertEqual((data["download2"], data["download3"]), ("", ""))
         self.assertEqual(data["curNum"], "3.1.0")
@@ -97,7 +99,8 @@ class PublishedRelease(unittest.TestCase):
         self.assertEqual(keys["DownloadInfoUrl"], self.server.base + "/release")
         self.assertEqual(keys["UpdateIni"], self.server.base + "/version.ini")
         self.assertEqual(keys["UpdateEventUrl"], self.server.base + "/report")
-        self.assertEqual((keys["DownloadUrl"], keys["URLMD5"], keys["fileRealName"]), ("", "", ""))
+        self.assertEqual((keys["DownloadUrl"], keys["URLMD5"], keys["URLSHA256"], keys["fileRealName"]),
+                         ("", "", "", ""))
         self.assertIn("DownloadInfoUrl=" + self.server.base + "/release", self.published)
 
     def test_pasted_lines_pass_the_configuration_check(self):
@@ -241,7 +244,8 @@ class PublishRefusalsTest(unittest.TestCase):
             self.assertEqual((data["download"], data["download2"], data["download3"]),
                              ("https://a.example/p/Product_1.0.exe", "https://b.example/p/Product_1.0.exe", ""))
             self.assertEqual((data["killSwitch"], data["WriteLogSwitch"]), ("true", "false"))
-            self.assertIn("DownloadUrl=https://a.example/p/Product_1.0.exe\nURLMD5=" + data["md5"], result.stdout)
+            self.assertIn("DownloadUrl=https://a.example/p/Product_1.0.exe\nURLMD5=" + data["md5"] +
+                          "\nURLSHA256=" + data["sha256"], result.stdout)
         finally:
             shutil.rmtree(work)
 

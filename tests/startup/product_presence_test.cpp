@@ -75,6 +75,39 @@ TEST(ProductPresenceTest, AskingToCloseReachesTheProductWindow) {
   EXPECT_EQ(product.process().WaitForExit(1000).value_or(0), 7u);  // closed itself, not ended
 }
 
+// The Restart Manager is asked first and logged. Wine's answers success
+// without closing anything: that counts as a refusal, and the close message
+// then closes a product with a window (its own exit code 7), while one
+// without a window is ended (9) only after the bounded waits.
+TEST(ProductPresenceTest, ClosingAsksTheRestartManagerFirstThenTheWindowThenEnds) {
+  const std::wstring caption = test_support::UniqueName(L"Fake product window ");
+  FakeProduct windowed(L"window " + caption);
+  ASSERT_TRUE(windowed.ok());
+  ASSERT_TRUE(windowed.WaitForWindow(caption));
+  const std::string before = test_support::ReadBytes(startup::MainLog().path());
+  EXPECT_TRUE(startup::CloseOrEndProduct(windowed.name()));
+  EXPECT_EQ(windowed.process().WaitForExit(1000).value_or(0), 7u);  // closed itself, not ended
+  const std::string log = test_support::ReadBytes(startup::MainLog().path()).substr(before.size());
+  const size_t asked = log.find("Closing the product: asking the Restart Manager first");
+  const size_t refused = log.find("the Restart Manager reported a shutdown, yet the product still runs");
+  const size_t window = log.find("AskProductToClose: 1 process(es) asked, all closed");
+  ASSERT_NE(asked, std::string::npos) << log;
+  ASSERT_NE(refused, std::string::npos) << log;
+  ASSERT_NE(window, std::string::npos) << log;
+  EXPECT_LT(asked, refused);
+  EXPECT_LT(refused, window);
+  EXPECT_EQ(log.find("still running after the close message"), std::string::npos) << log;
+
+  FakeProduct silent(L"sleep 60000");
+  ASSERT_TRUE(silent.ok());
+  EXPECT_TRUE(startup::CloseOrEndProduct(L"unrelated.exe," + silent.name(), 300));
+  EXPECT_EQ(silent.process().WaitForExit(0).value_or(0), 9u);
+  const std::string rest = test_support::ReadBytes(startup::MainLog().path()).substr(before.size() + log.size());
+  EXPECT_NE(rest.find("still running after the close message; ending it"), std::string::npos) << rest;
+  // Nothing running: nothing is asked at all.
+  EXPECT_TRUE(startup::CloseOrEndProduct(silent.name(), 0));
+}
+
 bool g_timer_ran = false;  // test thread only
 
 TEST(ProductPresenceTest, WaitingForTheProductKeepsMessagesFlowingAndEndsOnQuit) {

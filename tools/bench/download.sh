@@ -3,10 +3,11 @@
 #  1. capped (limit_rate 4m per connection), 8 connections: ours vs aria2c -x8 -s8
 #  2. uncapped: ours with 1 and 8 connections vs curl.exe (same libcurl source,
 #     same Wine) and native curl to /dev/null (the machine's ceiling)
-#  3. digest: our MD5 vs md5sum
+#  3. digest: our MD5 vs md5sum, our SHA-256 vs sha256sum
 #  4. peak working set of our download process
 # Prints figures and ratios; asserts nothing. Ours and curl.exe are timed
-# in-process (curl's time_total), aria2c, native curl and md5sum natively.
+# in-process (curl's time_total), aria2c, native curl, md5sum and sha256sum
+# natively.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
@@ -107,6 +108,13 @@ native_md5=$(md5sum "$work/data/file.bin" | cut -d' ' -f1)
 t_md5sum=$(python3 -c "print($(now) - $start)")
 [ "$(echo "$md5_line" | field md5)" = "$native_md5" ] || { echo "bench: digests differ" >&2; exit 1; }
 echo "3. digest: ours $(mib_per_s "$t_md5_ours") MiB/s   md5sum $(mib_per_s "$t_md5sum") MiB/s   ours / md5sum = $(ratio "$t_md5sum" "$t_md5_ours")   (target >= 0.8)"
+sha_line=$(cd "$work" && "$WINE64" "$bench_exe" sha256 "$(winepath_of "$work/data/file.bin")" </dev/null 2>/dev/null)
+t_sha_ours=$(echo "$sha_line" | field seconds)
+start=$(now)
+native_sha=$(sha256sum "$work/data/file.bin" | cut -d' ' -f1)
+t_sha256sum=$(python3 -c "print($(now) - $start)")
+[ "$(echo "$sha_line" | field sha256)" = "$native_sha" ] || { echo "bench: SHA-256 digests differ" >&2; exit 1; }
+echo "   SHA-256: ours $(mib_per_s "$t_sha_ours") MiB/s   sha256sum $(mib_per_s "$t_sha256sum") MiB/s   ours / sha256sum = $(ratio "$t_sha256sum" "$t_sha_ours")   (target >= 0.8)"
 
 # 4. memory
 echo "4. peak working set of the download process (8 connections): $(python3 -c "print(f'{$peak8 / 1048576:.1f}')") MiB   (target <= 32)"

@@ -3,6 +3,7 @@
 // with the process's peak working set at the end.
 //   download_bench download <url> <target> <connections>
 //   download_bench md5 <file>
+//   download_bench sha256 <file>
 // clang-format off
 #include "platform/windows_api.h"
 #include <psapi.h>
@@ -60,6 +61,14 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("md5=%s seconds=%.3f peak_working_set=%llu\n", digest.c_str(), Seconds(start), PeakWorkingSet());
     return digest.empty() ? 1 : 0;
   }
-  std::fprintf(stderr, "usage: download_bench download <url> <target> <connections> | md5 <file>\n");
+  if (mode == L"sha256" && argc == 3) {
+    ::QueryPerformanceCounter(&start);
+    const std::string digest = net::FileSha256Hex(argv[2]);
+    std::printf("sha256=%s seconds=%.3f peak_working_set=%llu\n", digest.c_str(), Seconds(start),
+                PeakWorkingSet());
+    return digest.empty() ? 1 : 0;
+  }
+  std::fprintf(stderr,
+               "usage: download_bench download <url> <target> <connections> | md5 <file> | sha256 <file>\n");
   return 2;
 }

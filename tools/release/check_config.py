@@ -208,6 +208,15 @@ class Checker:
         md5 = self.get("URLMD5")
         if md5 and not re.fullmatch(r"[0-9A-Fa-f]{32}", md5):
             self.err("URLMD5", 'is "%s": an MD5 digest is 32 hexadecimal digits' % md5)
+        sha256 = self.get("URLSHA256")
+        if sha256 and not re.fullmatch(r"[0-9A-Fa-f]{64}", sha256):
+            self.err("URLSHA256", 'is "%s": a SHA-256 digest is 64 hexadecimal digits (anything else stops '
+                     'every install with 4002)' % sha256)
+        thumbprint = self.get("PublisherThumbprint")
+        digits = re.sub(r"[ :]", "", thumbprint)
+        if thumbprint and not (len(digits) in (40, 64) and re.fullmatch(r"[0-9A-Fa-f]*", digits)):
+            self.err("PublisherThumbprint", 'is "%s": a certificate thumbprint is 40 (SHA-1) or 64 (SHA-256) '
+                     'hexadecimal digits (anything else stops every install with 4004)' % thumbprint)
         name = self.get("fileRealName")
         if name and (FILE_NAME_FORBIDDEN & set(name) or name in (".", "..")):
             self.err("fileRealName", 'is "%s": a plain file name, without \\ / : * ? " < > |' % name)
@@ -235,11 +244,12 @@ class Checker:
                 self.err("CaFile", '"%s" is not in the folder: every https transfer would fail' % ca)
 
     def check_contradictions(self):
-        if self.get("DownloadUrl") and not self.get("URLMD5"):
+        if self.get("DownloadUrl") and not self.get("URLMD5") and not self.get("URLSHA256"):
             self.err("URLMD5", "empty while DownloadUrl names the download: the server's digest (of another file) "
-                     "would be checked against it; set URLMD5 to the digest of that file")
-        if self.get("URLMD5") and not self.get("DownloadUrl"):
-            self.warn("URLMD5", "set while DownloadUrl is empty: it replaces the digest of the file the server names")
+                     "would be checked against it; set URLMD5 or URLSHA256 to the digest of that file")
+        for key in ("URLMD5", "URLSHA256"):
+            if self.get(key) and not self.get("DownloadUrl"):
+                self.warn(key, "set while DownloadUrl is empty: it replaces the digests of the file the server names")
         if self.on("SkipCertificateCheck"):
             if self.get("CaFile"):
                 self.err("SkipCertificateCheck", "is 1 while CaFile is set: one of them is a mistake")

@@ -56,12 +56,12 @@ def digests(path):
     return md5.hexdigest(), sha256.hexdigest(), size
 
 
-def reply_members(args, downloads, md5):
+def reply_members(args, downloads, md5, sha256):
     """The "data" members setup.exe reads, all strings. Only members the
-    program reads belong here; a SHA-256 or signer member joins once the
-    program checks it."""
+    program reads belong here."""
     return {
         "md5": md5,
+        "sha256": sha256,
         "killSwitch": "true" if args.kill_switch else "false",
         "WriteLogSwitch": "false" if args.no_setup_log else "true",
         "curNum": args.version,
@@ -124,7 +124,7 @@ def publish(args):
         shutil.copyfile(installer, target + ".tmp")
         os.replace(target + ".tmp", target)
 
-    reply = {"data": reply_members(args, downloads, md5)}
+    reply = {"data": reply_members(args, downloads, md5, sha256)}
     write_text(os.path.join(out, "release.json"), json.dumps(reply, indent=2) + "\n")
     write_text(os.path.join(out, "version.ini"), "[Version]\nProductVersion = %s\n" % args.version)
     pinned = args.pin
@@ -135,6 +135,7 @@ def publish(args):
         "; Empty: the release reply names the download and its digest. --pin sets them here instead.",
         "DownloadUrl=" + (downloads[0] if pinned else ""),
         "URLMD5=" + (md5 if pinned else ""),
+        "URLSHA256=" + (sha256 if pinned else ""),
         "fileRealName=" + (name if pinned else ""),
     ]
     if args.report_url:
@@ -183,7 +184,7 @@ def main(argv=None):
                         help="end a running product without asking (default: ask the user to close it)")
     parser.add_argument("--no-setup-log", action="store_true", help="WriteLogSwitch false")
     parser.add_argument("--pin", action="store_true",
-                        help="also put DownloadUrl, URLMD5 and fileRealName into the configuration lines")
+                        help="also put DownloadUrl, URLMD5, URLSHA256 and fileRealName into the configuration lines")
     parser.add_argument("--out", default="published", help="output folder (default ./published)")
     args = parser.parse_args(argv)
     try:
