@@ -15,16 +15,20 @@ constexpr DWORD kProgressIntervalMs = 800;
 // Each connection is a thread and a socket: more than this helps no server.
 constexpr int32_t kMaxConnections = 100;
 // Each connection has libcurl's receive buffer and a block of received bytes
-// not yet written. Both shrink as connections grow so the process stays
-// small (measured: 8 connections of 512 KiB receive buffers, or of 256 KiB
-// blocks, pass 32 MiB of working set); receive buffers never go below
-// 128 KiB, where a connection's throughput starts to drop.
+// not yet written. Under some systems every receive, and the readiness
+// check libcurl makes after it, is a round trip to a system service, so a
+// few connections get large receive buffers (fewer receives per MiB). Both
+// shrink as connections grow so the process stays small (measured: 8
+// connections of 512 KiB receive buffers, or of 256 KiB blocks, pass 32 MiB
+// of working set); receive buffers never go below 128 KiB, where a
+// connection's throughput starts to drop.
 struct ConnectionBuffers {
   long receive_bytes;
   size_t write_bytes;
 };
 ConnectionBuffers BuffersFor(size_t connections) {
-  if (connections <= 4) return {kReceiveBufferBytes, 1024 * 1024};
+  if (connections <= 2) return {4 * 1024 * 1024, 1024 * 1024};
+  if (connections <= 4) return {1024 * 1024, 512 * 1024};
   if (connections <= 16) return {256 * 1024, 128 * 1024};
   return {128 * 1024, 64 * 1024};
 }

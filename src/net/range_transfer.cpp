@@ -11,6 +11,7 @@ namespace {
 
 constexpr size_t kMaxHeaderValue = 128;
 constexpr ULONGLONG kSampleIntervalMs = 100;
+constexpr int kReceiveWindowBytes = 8 * 1024 * 1024;
 
 struct TransferState {
   DownloadRange* range = nullptr;
@@ -165,6 +166,15 @@ int StopOrStall(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noex
   return (state->watch->IsStalled() || state->range->owner->IsStopRequested()) ? 1 : 0;
 }
 
+// A receive window of its own, so one receive can take several MiB while the
+// program writes: left to the system's tuning, the window stayed small on a
+// fast link and receives came in hundreds of KiB.
+int WidenReceiveWindow(void*, curl_socket_t socket, curlsocktype) noexcept {
+  (void)::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&kReceiveWindowBytes),
+                     sizeof kReceiveWindowBytes);  // refused: the system's own tuning stays
+  return CURL_SOCKOPT_OK;
+}
+
 }  // namespace
 
 bool ParseContentRange(std::string_view value, int64_t& first, int64_t& last, int64_t& total) {
@@ -223,6 +233,7 @@ RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) 
   (void)curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &StopOrStall);
   (void)curl_easy_setopt(e, CURLOPT_XFERINFODATA, &state);
   (void)curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+  (void)curl_easy_setopt(e, CURLOPT_SOCKOPTFUNCTION, &WidenReceiveWindow);
 
   const CURLcode code = curl_easy_perform(e);
   easy.reset();
