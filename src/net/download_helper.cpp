@@ -14,13 +14,23 @@ namespace {
 constexpr DWORD kProgressIntervalMs = 800;
 // Each connection is a thread and a socket: more than this helps no server.
 constexpr int32_t kMaxConnections = 100;
-// Receive buffers shrink as connections grow so the process stays small
-// (measured: 8 connections of 512 KiB pass 32 MiB of working set); never
-// below 128 KiB, where a connection's throughput starts to drop.
-long ReceiveBufferFor(size_t connections) {
-  if (connections <= 4) return kReceiveBufferBytes;
-  if (connections <= 16) return 256 * 1024;
-  return 128 * 1024;
+// Each connection has libcurl's receive buffer and a block of received bytes
+// not yet written. Under some systems every receive, and the readiness
+// check libcurl makes after it, is a round trip to a system service, so a
+// few connections get large receive buffers (fewer receives per MiB). Both
+// shrink as connections grow so the process stays small (measured: 8
+// connections of 512 KiB receive buffers, or of 256 KiB blocks, pass 32 MiB
+// of working set); receive buffers never go below 128 KiB, where a
+// connection's throughput starts to drop.
+struct ConnectionBuffers {
+  long receive_bytes;
+  size_t write_bytes;
+};
+ConnectionBuffers BuffersFor(size_t connections) {
+  if (connections <= 2) return {4 * 1024 * 1024, 1024 * 1024};
+  if (connections <= 4) return {1024 * 1024, 512 * 1024};
+  if (connections <= 16) return {256 * 1024, 128 * 1024};
+  return {128 * 1024, 64 * 1024};
 }
 
 bool IsSharingOrAccessError(DWORD error) {
@@ -272,7 +282,9 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
     request.tls = tls_;
     request.connect_timeout_seconds = connect_timeout_seconds_;
     request.expected_total = remote_file_len_;
-    request.buffer_bytes = ReceiveBufferFor(ranges_.size());
+    const ConnectionBuffers buffers = BuffersFor(ranges_.size());
+    request.buffer_bytes = buffers.receive_bytes;
+    request.write_bytes = buffers.write_bytes;
     request.watch = &watch;
 
     const size_t count = ranges_.size();

@@ -1,5 +1,8 @@
 #include "net/range_transfer.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "net/curl_handle.h"
 #include "startup/log.h"
 
@@ -8,9 +11,11 @@ namespace {
 
 constexpr size_t kMaxHeaderValue = 128;
 constexpr ULONGLONG kSampleIntervalMs = 100;
+constexpr int kReceiveWindowBytes = 8 * 1024 * 1024;
 
 struct TransferState {
   DownloadRange* range = nullptr;
+  std::vector<char> pending;  // received, not yet written: reserved once, never grown
   TransferWatch* watch = nullptr;
   HANDLE file = nullptr;  // this transfer's own handle, positioned at range->next
   CURL* easy = nullptr;
@@ -86,6 +91,24 @@ bool AnswerMatches(const TransferState& state) {
   return status == 200 && (length < 0 || length == state.expected_total);
 }
 
+// Writes what is pending at range->next; false (and the error recorded) when
+// the file refuses it.
+bool FlushPending(TransferState& state) {
+  DownloadRange& range = *state.range;
+  if (state.pending.empty()) return true;
+  DWORD written = 0;
+  const DWORD bytes = static_cast<DWORD>(state.pending.size());
+  if (!::WriteFile(state.file, state.pending.data(), bytes, &written, nullptr) || written != bytes) {
+    const DWORD error = ::GetLastError();
+    range.owner->RecordWriteError(error != 0 ? error : ERROR_WRITE_FAULT);
+    return false;
+  }
+  // Only bytes on disk count as fetched: a resume starts after them.
+  range.next = range.next.load() + bytes;
+  state.pending.clear();
+  return true;
+}
+
 size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
   try {
     auto* state = static_cast<TransferState*>(user);
@@ -108,19 +131,17 @@ size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
     // thread, so the write needs no lock. Each transfer writes sequentially
     // through its own handle: positional writes on one shared handle cost a
     // system call more per block on some systems.
-    const int64_t next = range.next.load();
-    const int64_t room = range.last - next + 1;
+    const int64_t room = range.last - (range.next.load() + static_cast<int64_t>(state->pending.size())) + 1;
     // More than the range asked for: keep what belongs to it, end the transfer.
     const size_t to_write = room <= 0 ? 0 : (static_cast<int64_t>(bytes) > room ? static_cast<size_t>(room) : bytes);
-    if (to_write > 0) {
-      DWORD written = 0;
-      if (!::WriteFile(state->file, data, static_cast<DWORD>(to_write), &written, nullptr) ||
-          written != to_write) {
-        const DWORD error = ::GetLastError();
-        range.owner->RecordWriteError(error != 0 ? error : ERROR_WRITE_FAULT);
-        return 0;
-      }
-      range.next = next + static_cast<int64_t>(to_write);
+    // libcurl hands over 16 KiB at a time; each write is a system call (and
+    // more under some systems), so blocks are gathered into large writes.
+    size_t taken = 0;
+    while (taken < to_write) {
+      const size_t part = std::min(to_write - taken, state->pending.capacity() - state->pending.size());
+      state->pending.insert(state->pending.end(), data + taken, data + taken + part);
+      taken += part;
+      if (state->pending.size() == state->pending.capacity() && !FlushPending(*state)) return 0;
     }
     // The watchdog needs a few samples a second, not one per block: the
     // watch's lock (a system mutex, costly under some systems) is taken at
@@ -143,6 +164,15 @@ RangeResult Failed(DownloadCause cause, uint32_t os_error = 0) {
 int StopOrStall(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
   const auto* state = static_cast<const TransferState*>(user);
   return (state->watch->IsStalled() || state->range->owner->IsStopRequested()) ? 1 : 0;
+}
+
+// A receive window of its own, so one receive can take several MiB while the
+// program writes: left to the system's tuning, the window stayed small on a
+// fast link and receives came in hundreds of KiB.
+int WidenReceiveWindow(void*, curl_socket_t socket, curlsocktype) noexcept {
+  (void)::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&kReceiveWindowBytes),
+                     sizeof kReceiveWindowBytes);  // refused: the system's own tuning stays
+  return CURL_SOCKOPT_OK;
 }
 
 }  // namespace
@@ -176,6 +206,7 @@ RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) 
   }
 
   TransferState state;
+  state.pending.reserve(std::max<size_t>(request.write_bytes, 1));
   state.range = &range;
   state.watch = request.watch;
   state.file = file.Get();
@@ -202,9 +233,14 @@ RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) 
   (void)curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &StopOrStall);
   (void)curl_easy_setopt(e, CURLOPT_XFERINFODATA, &state);
   (void)curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+  (void)curl_easy_setopt(e, CURLOPT_SOCKOPTFUNCTION, &WidenReceiveWindow);
 
   const CURLcode code = curl_easy_perform(e);
   easy.reset();
+  // Whatever arrived is kept, also when the transfer failed or was stopped:
+  // a resume then fetches only the rest.
+  // (A failed write is recorded in the owner, which reports it.)
+  if (!state.rejected && !FlushPending(state)) return Failed(DownloadCause::TempFile);
   if (state.rejected) return {RangeAnswer::Rejected, {}};
   if (range.owner->IsStopRequested()) return Failed(DownloadCause::Stopped);
   // A stall aborts through the callbacks: reported as the write error it

@@ -31,6 +31,7 @@ struct RangeRequest {
   TlsSettings tls;
   long connect_timeout_seconds = 30;
   long buffer_bytes = kReceiveBufferBytes;
+  size_t write_bytes = 1024 * 1024;  // received bytes are written to the file in blocks of this size
   int64_t expected_total = 0;
   bool send_range = true;  // false: the whole file without a Range header
   TransferWatch* watch = nullptr;  // the download's: takes the speed samples, says when it stalled

@@ -171,6 +171,24 @@ TEST_F(DownloadTest, ADroppedConnectionResumesToAnExactFile) {
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
+// Received bytes reach the file in large blocks: when a connection drops
+// part-way through a block, what arrived of it is still written, so the
+// temporary file holds every byte before the drop and the resume finishes it.
+TEST_F(DownloadTest, ADroppedConnectionKeepsEveryByteThatArrived) {
+  constexpr size_t kDropAt = 2500000;  // two full 1 MiB blocks and part of a third
+  CDownloadHelper helper;
+  const std::string token = platform::WideToAnsi(test_support::UniqueName(L"k"));
+  const DownloadOutcome first =
+      Fetch(helper, FileUrl("mid.bin", "drop=" + std::to_string(kDropAt) + "&droptoken=" + token), 1);
+  EXPECT_TRUE(first.IsRangeFailure()) << Text(first);
+  const std::string expected = DataBytes("mid.bin");
+  const std::string kept = ReadBytes(helper.TempPath());
+  ASSERT_EQ(kept.size(), expected.size());
+  EXPECT_TRUE(kept.compare(0, kDropAt, expected, 0, kDropAt) == 0) << "bytes before the drop are missing";
+  EXPECT_EQ(Text(helper.ResumeTransfer()), "ok");
+  EXPECT_EQ(ReadBytes(target_), expected);
+}
+
 TEST_F(DownloadTest, APersistentDropKeepsFailingInTheRangeBand) {
   CDownloadHelper helper;
   const DownloadOutcome result = Fetch(helper, FileUrl("small.bin", "drop=1000"), 2);

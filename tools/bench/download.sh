@@ -1,24 +1,29 @@
 #!/usr/bin/env bash
 # Download benchmark on loopback nginx with a 256 MiB file, in one run:
 #  1. capped (limit_rate 4m per connection), 8 connections: ours vs aria2c -x8 -s8
-#  2. uncapped: ours with 1 and 8 connections vs curl.exe (same libcurl source,
-#     same Wine) and native curl to /dev/null (the machine's ceiling)
+#  2. uncapped, 1 and 8 connections: ours vs the socket baseline (the same
+#     ranges through plain blocking WinSock and WriteFile, same Wine): the
+#     throughput and the CPU seconds per GiB of each; then curl.exe (same
+#     libcurl source, same Wine) and native curl to /dev/null (the machine's
+#     ceiling)
 #  3. digest: our MD5 vs md5sum, our SHA-256 vs sha256sum
 #  4. peak working set of our download process
-# Prints figures and ratios; asserts nothing. Ours and curl.exe are timed
-# in-process (curl's time_total), aria2c, native curl, md5sum and sha256sum
-# natively.
+# Prints figures and ratios; asserts nothing. Ours, the baseline and curl.exe
+# are timed in-process (curl's time_total), aria2c, native curl, md5sum and
+# sha256sum natively. CPU is the downloading process's own user + kernel time.
+# BENCH_PRESET=x86_64-dev measures the build without link-time optimisation.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
 size_mib=${BENCH_SIZE_MIB:-256}
 
-bash scripts/build.sh >/dev/null
+preset=${BENCH_PRESET:-x86_64}
+bash scripts/build.sh "$preset" >/dev/null
 # shellcheck source=scripts/wine_env.sh
 source scripts/wine_env.sh
 # shellcheck source=tests/fixtures/nginx_conf.sh
 source tests/fixtures/nginx_conf.sh
-wine_prepare_prefix "$root/build/x86_64/wineprefix"
+wine_prepare_prefix "$root/build/$preset/wineprefix"
 wine_start_server || true  # one may already run for this prefix
 
 work=$(mktemp -d /tmp/webinstaller-bench.XXXXXX)
@@ -41,14 +46,15 @@ nginx_pid=$!
 for _ in $(seq 50); do curl -s -o /dev/null "http://127.0.0.1:$port/" && break; sleep 0.1; done
 
 base="http://127.0.0.1:$port"
-bench_exe="$root/build/x86_64/tests/download_bench.exe"
+bench_exe="$root/build/$preset/tests/download_bench.exe"
+baseline_exe="$root/build/$preset/tools/socket_baseline.exe"
 curl_exe="$HOME/.cache/webinstaller/curl-x86_64/bin/curl.exe"
 target_win=$(winepath_of "$work/out")\\setup.exe
 bytes=$((size_mib * 1024 * 1024))
 
 mib_per_s() { python3 -c "print(f'{$bytes / 1048576 / $1:.1f}')"; }
 ratio() { python3 -c "print(f'{$1 / $2:.3f}')"; }
-field() { tr -d '\r' | sed -n "s/.*$1=\([^ ]*\).*/\1/p"; }
+field() { tr -d '\r' | sed -n "s/^\(.* \)\{0,1\}$1=\([^ ]*\).*/\2/p"; }  # "seconds" is not "cpu_seconds"
 now() { date +%s.%N; }
 # The fastest of three runs of a command that prints seconds: single loopback
 # runs vary with the page cache and write-back.
@@ -64,7 +70,7 @@ curl_exe_seconds() {
 }
 native_curl_seconds() { curl -s -o /dev/null -w '%{time_total}' "$1"; }
 
-ours() {  # <url> <connections> -> seconds (peak working set into $work/peak)
+ours() {  # <url> <connections> -> "seconds cpu_seconds" (peak working set into $work/peak)
   rm -f "$work/out/"*
   local line
   # Run from the scratch folder: the program writes its log into the current folder.
@@ -72,14 +78,25 @@ ours() {  # <url> <connections> -> seconds (peak working set into $work/peak)
   [ "$(echo "$line" | field result)" = 0 ] || { echo "bench: our download failed: $line" >&2; exit 1; }
   cmp -s "$work/out/setup.exe" "$work/data/file.bin" || { echo "bench: our file differs" >&2; exit 1; }
   echo "$line" | field peak_working_set >"$work/peak"
-  echo "$line" | field seconds
+  echo "$(echo "$line" | field seconds) $(echo "$line" | field cpu_seconds)"
 }
+baseline() {  # <url> <connections> -> "seconds cpu_seconds"
+  rm -f "$work/out/"*
+  local line
+  line=$("$WINE64" "$baseline_exe" "$1" "$target_win" "$2" </dev/null 2>/dev/null)
+  [ "$(echo "$line" | field result)" = 0 ] || { echo "bench: the baseline failed: $line" >&2; exit 1; }
+  cmp -s "$work/out/setup.exe" "$work/data/file.bin" || { echo "bench: the baseline's file differs" >&2; exit 1; }
+  echo "$(echo "$line" | field seconds) $(echo "$line" | field cpu_seconds)"
+}
+# The least value of column <1|2> in a file of "seconds cpu_seconds" lines.
+least() { python3 -c "print(min(float(l.split()[$2 - 1]) for l in open('$1')))"; }
+cpu_per_gib() { python3 -c "print(f'{$1 / ($bytes / 1073741824):.2f}')"; }
 
 echo "download benchmark: ${size_mib} MiB over loopback nginx ($(nproc) cores)"
 
 # 1. capped
 cap_mib=4
-t_ours_capped=$(ours "$base/capped/file.bin" 8)
+t_ours_capped=$(ours "$base/capped/file.bin" 8 | cut -d' ' -f1)
 rm -f "$work/out/"*
 start=$(now)
 aria2c -q -x8 -s8 -k1M --file-allocation=none --allow-overwrite=true -d "$work/out" -o aria.bin "$base/capped/file.bin"
@@ -89,14 +106,26 @@ echo "   ours      $(mib_per_s "$t_ours_capped") MiB/s   aria2c $(mib_per_s "$t_
 echo "   ours / (8 x cap) = $(ratio "$(mib_per_s "$t_ours_capped")" $((8 * cap_mib)))   (target >= 0.95)"
 echo "   ours / aria2c    = $(ratio "$t_aria" "$t_ours_capped")"
 
-# 2. uncapped
-t_ours1=$(best_of_3 ours "$base/file.bin" 1)
-t_ours8=$(best_of_3 ours "$base/file.bin" 8)
+# 2. uncapped. Ours and the baseline take turns, so load on the machine
+# falls on both; each figure is the best of three runs.
+for _ in 1 2 3; do
+  for n in 1 8; do
+    ours "$base/file.bin" "$n" >>"$work/ours$n"
+    baseline "$base/file.bin" "$n" >>"$work/baseline$n"
+  done
+done
 peak8=$(cat "$work/peak")
 t_curl_exe=$(best_of_3 curl_exe_seconds "$base/file.bin")
 t_native=$(best_of_3 native_curl_seconds "$base/file.bin")
 echo "2. uncapped (best of three runs each):"
-echo "   ours x1 $(mib_per_s "$t_ours1") MiB/s   ours x8 $(mib_per_s "$t_ours8") MiB/s   curl.exe $(mib_per_s "$t_curl_exe") MiB/s   native curl $(mib_per_s "$t_native") MiB/s"
+for n in 1 8; do
+  t_ours=$(least "$work/ours$n" 1); c_ours=$(least "$work/ours$n" 2)
+  t_base=$(least "$work/baseline$n" 1); c_base=$(least "$work/baseline$n" 2)
+  echo "   x$n: ours $(mib_per_s "$t_ours") MiB/s $(cpu_per_gib "$c_ours") CPU s/GiB   baseline $(mib_per_s "$t_base") MiB/s $(cpu_per_gib "$c_base") CPU s/GiB"
+  echo "   x$n: ours / baseline throughput = $(ratio "$t_base" "$t_ours") (target >= 0.8)   CPU per GiB = $(ratio "$c_ours" "$c_base") (target <= 1.5)"
+  [ "$n" = 1 ] && t_ours1=$t_ours || t_ours8=$t_ours
+done
+echo "   curl.exe $(mib_per_s "$t_curl_exe") MiB/s   native curl $(mib_per_s "$t_native") MiB/s"
 echo "   ours x1 / curl.exe = $(ratio "$t_curl_exe" "$t_ours1")   ours x8 / curl.exe = $(ratio "$t_curl_exe" "$t_ours8")   (target >= 1.0)"
 echo "   ours x8 / native curl (ceiling) = $(ratio "$t_native" "$t_ours8")"
 

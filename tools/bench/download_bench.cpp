@@ -1,6 +1,6 @@
 // The benchmark's Windows side (run under wine64 by download.sh): one
 // download with the segmented downloader, or one digest, timed in-process,
-// with the process's peak working set at the end.
+// with the process's CPU time (user + kernel) and peak working set at the end.
 //   download_bench download <url> <target> <connections>
 //   download_bench md5 <file>
 //   download_bench sha256 <file>
@@ -27,6 +27,16 @@ double Seconds(LARGE_INTEGER start) {
   return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+double CpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1.0;
+  const auto seconds = [](const FILETIME& time) {
+    return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime) /
+           1e7;
+  };
+  return seconds(kernel) + seconds(user);
+}
+
 unsigned long long PeakWorkingSet() {
   PROCESS_MEMORY_COUNTERS counters{};
   counters.cb = sizeof counters;
@@ -49,9 +59,9 @@ int wmain(int argc, wchar_t** argv) {
         platform::WideToUtf8(argv[2]), argv[3], "", std::wcstol(argv[4], nullptr, 10), nullptr, nullptr);
     const double seconds = Seconds(start);
     // result=0 for a complete file; otherwise the failure's stage and cause follow.
-    std::printf("result=%d stage=%s cause=%s curl=%d seconds=%.3f bytes=%lld peak_working_set=%llu\n",
+    std::printf("result=%d stage=%s cause=%s curl=%d seconds=%.3f cpu_seconds=%.3f bytes=%lld peak_working_set=%llu\n",
                 outcome.Ok() ? 0 : 1, net::StageName(outcome.stage), net::CauseName(outcome.cause),
-                static_cast<int>(outcome.curl_code), seconds,
+                static_cast<int>(outcome.curl_code), seconds, CpuSeconds(),
                 static_cast<long long>(helper.RemoteFileLength()), PeakWorkingSet());
     return outcome.Ok() ? 0 : 1;
   }
