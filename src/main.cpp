@@ -1,5 +1,7 @@
 // setup.exe: the web installer. Size budget: the shipped i686 build stays
 // under 1 MiB, self-contained (static runtime, no DLLs beside it).
+#include <thread>
+
 #include "install/unattended_modes.h"
 #include "net/event_reporter.h"
 #include "net/http_client.h"
@@ -26,7 +28,10 @@ void HardenProcess() {
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   HardenProcess();
-  net::InitializeTransfers();  // libcurl's global state, once, before any other thread
+  // libcurl's global state (sockets, the TLS provider) takes tens of
+  // milliseconds to set up under some systems: it is made beside the
+  // window's start. Every transfer waits for it through the same once-flag.
+  const std::jthread transfers_set_up(net::InitializeTransfers);
   startup::LaunchModeBodies bodies;
   bodies.companion_fetch = [](const std::string& url, const std::wstring& target) {
     (void)install::RunCompanionFetch(startup::Parameters().Get("REFERNUMBER"), url, target);

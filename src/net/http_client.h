@@ -34,7 +34,8 @@ struct TlsSettings {
 // executable. The log names the trust in use whenever it changes.
 [[nodiscard]] TlsSettings TlsSettingsFromConfig();
 
-// libcurl's global state, once per process (the entry point calls it first).
+// libcurl's global state, once per process: the entry point starts it on a
+// thread of its own; every transfer calls it first and waits until it is made.
 void InitializeTransfers();
 
 // Percent-encodes the bytes that could add or cut a form field (& = + % #)
