@@ -9,24 +9,9 @@
 #include <map>
 #include <string>
 
-namespace net {
+#include "net/release_status.h"
 
-// Status codes of a query (besides 100 + libcurl code for a failed POST).
-enum ReleaseStatus : int32_t {
-  kReleaseNotQueried = -1,
-  kReleaseOk = 0,
-  kReleaseNoWorker = 1,
-  kReleaseEmptyReply = 2,
-  kReleaseNotJson = 3,
-  kReleaseNoData = 4,
-  kReleaseNoMd5 = 5,
-  kReleaseNoDownload = 6,
-  kReleaseNoKillSwitch = 7,
-  kReleaseNoWriteLogSwitch = 8,
-  kReleaseNoCurNum = 9,
-  kReleaseNoDownload2 = 10,
-  kReleaseNoDownload3 = 11,
-};
+namespace net {
 
 // One place the installer can be downloaded from.
 struct DownloadSource {
@@ -40,7 +25,7 @@ inline constexpr size_t kDownloadSources = 3;
 
 // One release answer; a plain value that the pages copy.
 struct ReleaseInfo {
-  int32_t status = kReleaseNotQueried;
+  ReleaseStatus status;
   bool killSwitch = false;
   bool writeLogSwitch = true;
   std::array<DownloadSource, kDownloadSources> sources;
@@ -67,8 +52,8 @@ class CReleaseClient {
   CReleaseClient& operator=(const CReleaseClient&) = delete;
 
   // Up to three attempts, each on its own worker thread while this thread
-  // pumps its window messages. A quit request ends the wait at once (status
-  // 142, as for a cancelled POST): the attempt's worker, which may sit in a
+  // pumps its window messages. A quit request ends the wait at once (a POST
+  // aborted by its cancel flag): the attempt's worker, which may sit in a
   // connect that nothing interrupts, is told to stop and finishes on its own
   // state.
   [[nodiscard]] ReleaseInfo QueryReleaseInfo(const std::string& service_url,
@@ -87,7 +72,7 @@ class CReleaseClient {
 
 // Reads the reply into `info` (the members of "data"); returns the status.
 // Probes nothing.
-[[nodiscard]] int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info);
+[[nodiscard]] ReleaseStatus ReadReleaseReply(const std::string& body, ReleaseInfo& info);
 
 // The text after the last "/" of a download URL, when the URL is probed at
 // all (its first "/" stands at index 1 or later).
@@ -98,7 +83,7 @@ class CReleaseClient {
 // the configuration, the launch parameters and the language chosen.
 [[nodiscard]] ReleaseParameters BuildReleaseParameters(const std::string& language);
 
-// What the configuration decides over the reply: status 0, and each of the
+// What the configuration decides over the reply: an answered status, and each of the
 // first download URL with its size (probed here: call it on a worker
 // thread), MD5 and file name that the configuration names (non-empty). The
 // reply's killSwitch is kept.

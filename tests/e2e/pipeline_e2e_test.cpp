@@ -49,7 +49,7 @@ class InProcess {
 // What the home page would hand over after its release query.
 net::ReleaseInfo HomePageRecord(const Scene& scene) {
   net::ReleaseInfo info;
-  info.status = 0;
+  info.status = net::ReleaseStatus::Answered();
   info.sources[0].url = scene.GoodUrl();
   info.sources[0].size = static_cast<int64_t>(scene.installer_bytes().size());
   info.md5 = scene.md5();
@@ -385,7 +385,7 @@ TEST(PipelineEndToEndTest, FailedReleaseQueryShowsItsCodeAndTransfersNothing) {
   scene.InstallerSucceeds();
   install_test::RecordingView view;
   net::ReleaseInfo record = HomePageRecord(scene);
-  record.status = 2;
+  record.status = net::ReleaseStatus::Failed(net::ReleaseStage::Reply, net::ReleaseCause::EmptyReply);
   CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   const install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);

@@ -172,7 +172,7 @@ class DigestScene {
  public:
   explicit DigestScene(const std::string& md5) {
     net::ReleaseInfo info;
-    info.status = 0;
+    info.status = net::ReleaseStatus::Answered();
     info.md5 = md5;
     install::PipelineSettings settings;
     settings.mode = install::PipelineMode::Silent;

@@ -28,30 +28,30 @@ const std::string kAllMembers =
 struct StatusCase {
   const char* name;
   std::string reply;
-  int32_t status;
+  ReleaseCause cause;
 };
 
 TEST(ReleaseReplyTest, ChecksTheMembersInOrder) {
   const StatusCase cases[] = {
-      {"complete", Reply(kAllMembers), kReleaseOk},
-      {"leading whitespace", " \r\n\t" + Reply(kAllMembers), kReleaseOk},
-      {"garbage", "<html>oops</html>", kReleaseNotJson},
-      {"truncated", Reply(kAllMembers).substr(0, 40), kReleaseNotJson},
-      {"no data", R"({"Data2":{}})", kReleaseNoData},
-      {"capital names", R"({"DATA":{"MD5":"a","KILLSWITCH":"x","writelogswitch":"y","CURNUM":"1","DOWNLOAD":"","DOWNLOAD2":"","DOWNLOAD3":""}})", kReleaseOk},
-      {"md5 missing", Reply(R"("killSwitch":"false")"), kReleaseNoMd5},
-      {"md5 a number", Reply(R"("md5":5,"killSwitch":"false")"), kReleaseNoMd5},
-      {"kill switch literal", Reply(R"("md5":"a","killSwitch":true)"), kReleaseNoKillSwitch},
-      {"write log missing", Reply(R"("md5":"a","killSwitch":"true")"), kReleaseNoWriteLogSwitch},
-      {"curNum a number", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":5)"), kReleaseNoCurNum},
-      {"download missing", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5")"), kReleaseNoDownload},
-      {"download2 null", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":null)"), kReleaseNoDownload2},
-      {"download3 array", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":"","download3":[])"), kReleaseNoDownload3},
-      {"too deep", std::string(100, '[') + std::string(100, ']'), kReleaseNotJson},
+      {"complete", Reply(kAllMembers), ReleaseCause::None},
+      {"leading whitespace", " \r\n\t" + Reply(kAllMembers), ReleaseCause::None},
+      {"garbage", "<html>oops</html>", ReleaseCause::NotJson},
+      {"truncated", Reply(kAllMembers).substr(0, 40), ReleaseCause::NotJson},
+      {"no data", R"({"Data2":{}})", ReleaseCause::NoData},
+      {"capital names", R"({"DATA":{"MD5":"a","KILLSWITCH":"x","writelogswitch":"y","CURNUM":"1","DOWNLOAD":"","DOWNLOAD2":"","DOWNLOAD3":""}})", ReleaseCause::None},
+      {"md5 missing", Reply(R"("killSwitch":"false")"), ReleaseCause::NoMd5},
+      {"md5 a number", Reply(R"("md5":5,"killSwitch":"false")"), ReleaseCause::NoMd5},
+      {"kill switch literal", Reply(R"("md5":"a","killSwitch":true)"), ReleaseCause::NoKillSwitch},
+      {"write log missing", Reply(R"("md5":"a","killSwitch":"true")"), ReleaseCause::NoWriteLogSwitch},
+      {"curNum a number", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":5)"), ReleaseCause::NoCurNum},
+      {"download missing", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5")"), ReleaseCause::NoDownload},
+      {"download2 null", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":null)"), ReleaseCause::NoDownload2},
+      {"download3 array", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":"","download3":[])"), ReleaseCause::NoDownload3},
+      {"too deep", std::string(100, '[') + std::string(100, ']'), ReleaseCause::NotJson},
   };
   for (const StatusCase& c : cases) {
     ReleaseInfo info;
-    EXPECT_EQ(ReadReleaseReply(c.reply, info), c.status) << c.name;
+    EXPECT_EQ(ReadReleaseReply(c.reply, info).cause, c.cause) << c.name;
   }
 }
 
@@ -61,7 +61,7 @@ TEST(ReleaseReplyTest, KeepsTheFieldsOfTheReply) {
                                    R"("download":"http://h/a/setup.exe","download2":"d2","download3":"d3",)"
                                    R"("tuijian":"http://h/c.exe","url":"http://h/ads","referNumber":"77","testid":9)"),
                              info),
-            kReleaseOk);
+            ReleaseStatus::Answered());
   EXPECT_EQ(info.md5, "ABC");
   EXPECT_TRUE(info.killSwitch);
   EXPECT_FALSE(info.writeLogSwitch);  // exactly "true" counts
@@ -94,7 +94,7 @@ TEST(ReleaseQueryTest, AcceptedReplyIsProbedAndKeepsItsKillSwitch) {
   const ReleaseInfo info =
       client.QueryReleaseInfo(HttpBase() + "/release?key=query_ok", {{"pid", "7"}, {"lang", "en&x=1"}},
                               HttpBase() + "/scripted?key=query_ok_version", "");
-  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_FALSE(info.killSwitch);
   EXPECT_EQ(info.sources[0].size, 100 * 1024 + 7);
   EXPECT_EQ(info.sources[0].file_name, "small.bin");
@@ -112,7 +112,7 @@ TEST(ReleaseQueryTest, ThreeAttemptsWithARetryTagThenTheBandCode) {
   net_test::ScriptReply("query_404", "<html>gone</html>", "&status=404");
   CReleaseClient client;
   const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_404", {}, "", "");
-  EXPECT_EQ(info.status, 122);
+  EXPECT_EQ(ReleaseNumber(info.status), 122);
   const auto recorded = net_test::Recorded("query_404");
   ASSERT_EQ(recorded.size(), 3u);
   EXPECT_EQ(recorded[0].second, "");  // all values empty: an empty body
@@ -129,7 +129,7 @@ TEST(ReleaseQueryTest, RecoversOnTheThirdAttempt) {
   net_test::ScriptReply("query_flaky", Reply(kAllMembers), "&fail=2");
   CReleaseClient client;
   const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_flaky", {{"a", "1"}}, "", "");
-  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_EQ(net_test::Recorded("query_flaky").size(), 3u);
 }
 
@@ -139,21 +139,23 @@ TEST(ReleaseQueryTest, StatusesOfBrokenReplies) {
     const char* key;
     std::string body;
     std::string options;
-    int32_t status;
+    int32_t number;
   } cases[] = {
-      {"broken_empty", "", "", kReleaseEmptyReply},
-      {"broken_garbage", "\x01\x02garbage", "", kReleaseNotJson},
-      {"broken_type", Reply(R"("md5":"a","killSwitch":true)"), "", kReleaseNoKillSwitch},
+      {"broken_empty", "", "", 2},
+      {"broken_garbage", "\x01\x02garbage", "", 3},
+      {"broken_type", Reply(R"("md5":"a","killSwitch":true)"), "", 7},
       {"broken_500", "x", "&status=500", 122},
       {"broken_big", std::string(kReleaseReplyCap + 10, ' '), "", 123},
   };
   for (const auto& c : cases) {
     net_test::ScriptReply(c.key, c.body, c.options);
     CReleaseClient client;
-    EXPECT_EQ(client.QueryReleaseInfo(HttpBase() + "/release?key=" + c.key, {}, "", "").status, c.status) << c.key;
+    EXPECT_EQ(ReleaseNumber(client.QueryReleaseInfo(HttpBase() + "/release?key=" + c.key, {}, "", "").status),
+              c.number)
+        << c.key;
   }
   CReleaseClient unreachable;
-  EXPECT_EQ(unreachable.QueryReleaseInfo("http://127.0.0.1:1/release", {}, "", "").status, 107);
+  EXPECT_EQ(ReleaseNumber(unreachable.QueryReleaseInfo("http://127.0.0.1:1/release", {}, "", "").status), 107);
 }
 
 // The UI thread keeps dispatching while the query waits for a slow server.
@@ -166,7 +168,7 @@ TEST(ReleaseQueryTest, PumpsMessagesWhileWaiting) {
   CReleaseClient client;
   const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_slow", {}, "", "");
   ::KillTimer(nullptr, timer);
-  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_GT(ticks, 0);
 }
 
@@ -177,7 +179,7 @@ TEST(ReleaseQueryTest, AQuitRequestCancelsTheQueryAndIsKept) {
   CReleaseClient client;
   const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_quit", {}, "", "");
   ::KillTimer(nullptr, timer);
-  EXPECT_EQ(info.status, 142);  // aborted by the cancel flag, no further attempts
+  EXPECT_EQ(ReleaseNumber(info.status), 142);  // aborted by the cancel flag, no further attempts
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(4u));
   EXPECT_EQ(net_test::Recorded("query_quit").size(), 1u);
 }
@@ -192,7 +194,7 @@ TEST(ReleaseQueryTest, AQuitRequestEndsATricklingVersionFile) {
   const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_trickle", {},
                                                    HttpBase() + "/files/drip.bin?drip=1", "");
   ::KillTimer(nullptr, timer);
-  EXPECT_EQ(info.status, 142);
+  EXPECT_EQ(ReleaseNumber(info.status), 142);
   EXPECT_EQ(info.productVersion, "");
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(5u));
 }
@@ -220,7 +222,7 @@ TEST(ReleaseQueryTest, AQuitDuringTheVersionFileConnectEndsTheWaitAtOnce) {
                                    HttpBase() + "/hold?key=" + g_hold_key, "");
   }
   ::KillTimer(nullptr, timer);
-  EXPECT_EQ(info.status, 142);
+  EXPECT_EQ(ReleaseNumber(info.status), 142);
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(6u));
   // The wait ended while the worker was still inside the version fetch.
   EXPECT_EQ(net_test::Held(g_hold_key), 1);
@@ -247,7 +249,7 @@ TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
   startup::Parameters().Parse(L"DOWNLOAD_VERSION=trial ||| exeNumber=123");
   const ReleaseInfo info = CheckReleaseFromConfiguration("English");
   startup::Parameters().Clear();
-  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_TRUE(info.killSwitch);  // the reply's value, not forced
   EXPECT_FALSE(info.writeLogSwitch);
   EXPECT_EQ(info.sources[0].url, HttpBase() + "/files/mid.bin");
@@ -277,7 +279,7 @@ TEST(ReleaseCheckTest, EmptyConfigurationValuesKeepTheReply) {
   });
   startup::Parameters().Clear();
   const ReleaseInfo info = CheckReleaseFromConfiguration("English");
-  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_FALSE(info.killSwitch);
   EXPECT_EQ(info.sources[0].url, file);
   EXPECT_EQ(info.sources[0].size, 100 * 1024 + 7);

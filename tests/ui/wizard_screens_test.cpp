@@ -213,7 +213,12 @@ void Check(toolkit::Window& window, const std::wstring& folder, const std::wstri
   EXPECT_TRUE(problems.empty()) << Utf8(name) << ":\n  " << testing::PrintToString(problems);
 }
 
-net::ReleaseInfo Release(int32_t status) {
+// Release statuses the pages meet: an answer, an empty reply (2).
+const net::ReleaseStatus kAnswered = net::ReleaseStatus::Answered();
+const net::ReleaseStatus kEmptyReply =
+    net::ReleaseStatus::Failed(net::ReleaseStage::Reply, net::ReleaseCause::EmptyReply);
+
+net::ReleaseInfo Release(const net::ReleaseStatus& status) {
   net::ReleaseInfo info;
   info.status = status;
   info.productVersion = "3.1.0";
@@ -274,7 +279,7 @@ TEST(WizardScreensTest, EveryTabAndQuestionFitsInEnglishAndChinese) {
     ui::WizardSettings settings;
     settings.language = language;
     settings.language_folder = stores.folder();
-    settings.check_release = [](const std::string&) { return Release(2); };
+    settings.check_release = [](const std::string&) { return Release(kEmptyReply); };
     ui::Wizard wizard(main, shell, settings);
     main.SetHooks({[] {}, [&](UINT id) { wizard.OnTimer(id); }});
     main.toolkit_window().ShowModeless();
@@ -283,7 +288,7 @@ TEST(WizardScreensTest, EveryTabAndQuestionFitsInEnglishAndChinese) {
     toolkit::Window& window = main.toolkit_window();
 
     // 0: home, ready to install; then the options opened by a real click.
-    wizard.home().SetRelease(Release(0));
+    wizard.home().SetRelease(Release(kAnswered));
     wizard.home().EnableControls(true);
     wizard.home().UpdateInstallButton();
     Check(window, folder, L"tab0_home" + suffix);
@@ -319,7 +324,7 @@ TEST(WizardScreensTest, EveryTabAndQuestionFitsInEnglishAndChinese) {
     Check(window, folder, L"tab1_progress_sliding" + suffix);
 
     // 2: a failed release query ends on the download failure tab.
-    wizard.home().SetRelease(Release(2));
+    wizard.home().SetRelease(Release(kEmptyReply));
     wizard.home().StartInstall(ui::StartMode::SkipChecks);
     ASSERT_TRUE(PumpUntil([&] { return main.CurrentIndex(ui::kWizardTab) == ui::kDownloadFailureTab; }));
     Check(window, folder, L"tab2_download_failure" + suffix);
