@@ -207,11 +207,12 @@ ReleaseParameters BuildReleaseParameters(const std::string& language) {
 }
 
 void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel) {
-  info.status = ReleaseStatus::Answered();
   // An empty value leaves the decision to the release server: it must not
-  // erase the reply's download, digest or name.
+  // erase the reply's download, digest or name, nor turn its failure into a
+  // success with nothing to download.
   const std::string download_url = ConfigAnsi("DownloadUrl");
   if (!download_url.empty()) {
+    info.status = ReleaseStatus::Answered();  // the configured download stands in
     info.sources[0].url = download_url;
     info.sources[0].size = ProbeFileSize(download_url, info.userAgent, cancel).size;
   }

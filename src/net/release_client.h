@@ -83,10 +83,11 @@ class CReleaseClient {
 // the configuration, the launch parameters and the language chosen.
 [[nodiscard]] ReleaseParameters BuildReleaseParameters(const std::string& language);
 
-// What the configuration decides over the reply: an answered status, and each of the
-// first download URL with its size (probed here: call it on a worker
-// thread), MD5 and file name that the configuration names (non-empty). The
-// reply's killSwitch is kept.
+// What the configuration decides over the reply: each of the first download
+// URL with its size (probed here: call it on a worker thread), MD5 and file
+// name that the configuration names (non-empty). A configured download URL
+// makes the check a success even when the query failed; without one the
+// query's status stands. The reply's killSwitch is kept.
 void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel = nullptr);
 
 // The whole check as the home page runs it and as the pipeline runs it when

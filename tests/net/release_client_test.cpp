@@ -287,5 +287,45 @@ TEST(ReleaseCheckTest, EmptyConfigurationValuesKeepTheReply) {
   EXPECT_EQ(info.sources[0].file_name, "small.bin");
 }
 
+// A check whose every attempt failed is a failure, unless the configuration
+// names a download to stand in for the server's: the number stays the one
+// of the last attempt (a server error, a refused connection).
+TEST(ReleaseCheckTest, AFailedQueryWithoutAConfiguredDownloadStaysFailed) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("check_500", "x", "&status=500");
+  const struct {
+    const char* name;
+    std::string service_url;
+    int32_t number;
+  } failing[] = {
+      {"server error", HttpBase() + "/release?key=check_500", 122},
+      {"refused", "http://127.0.0.1:1/release", 107},
+  };
+  startup::Parameters().Clear();
+  for (const auto& c : failing) {
+    const net_test::ScopedConfig config({
+        {"DownloadInfoUrl", platform::AnsiToWide(c.service_url)},
+        {"DownloadUrl", L""},
+        {"URLMD5", L"configmd5"},
+        {"fileRealName", L"Product_setup.exe"},
+    });
+    const ReleaseInfo info = CheckReleaseFromConfiguration("English");
+    EXPECT_FALSE(info.status.Ok()) << c.name;
+    EXPECT_EQ(ReleaseNumber(info.status), c.number) << c.name;
+    EXPECT_EQ(info.sources[0].url, "") << c.name;
+  }
+  // A configured download stands in for the failed server: the check succeeds.
+  const net_test::ScopedConfig config({
+      {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check_500")},
+      {"DownloadUrl", platform::AnsiToWide(HttpBase() + "/files/small.bin")},
+      {"URLMD5", L"configmd5"},
+  });
+  const ReleaseInfo info = CheckReleaseFromConfiguration("English");
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
+  EXPECT_EQ(info.sources[0].url, HttpBase() + "/files/small.bin");
+  EXPECT_EQ(info.sources[0].size, 100 * 1024 + 7);
+  EXPECT_EQ(info.md5, "configmd5");
+}
+
 }  // namespace
 }  // namespace net
