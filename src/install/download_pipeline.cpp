@@ -128,7 +128,7 @@ bool CDownloadPipeline::LoadRelease() {
   const std::string language_key =
       language == settings_.options.end() ? std::string() : platform::WideToAnsi(language->second);
   startup::Log("No release record: asking the release server (lang %s)\n", language_key);
-  release_ = net::CheckReleaseFromConfiguration(language_key);
+  release_ = net::CheckReleaseFromConfiguration(settings_.release_check, language_key);
   const bool any_source = std::any_of(release_.sources.begin(), release_.sources.end(),
                                      [](const net::DownloadSource& source) { return !source.url.empty(); });
   if (release_.status.Ok() && !any_source) {

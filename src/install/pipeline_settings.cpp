@@ -32,6 +32,7 @@ PipelineSettings PipelineSettingsFromStores(OptionMap options, PipelineMode mode
   settings.download_version = parameters.Get("DOWNLOAD_VERSION");
   settings.thread_count = CDownloadPipeline::ThreadCountFromText(config.Get("DownloadThreadCount"));
   settings.tls = net::TlsSettingsFromConfig();
+  settings.release_check = net::ReleaseCheckSettingsFromStores();
   settings.exe_dir = parameters.Get("EXEDIR");
   settings.temp_folder = platform::TempFolder();
   settings.own_executable = platform::ExecutablePath();

@@ -11,6 +11,7 @@
 #include "install/installed_version.h"
 #include "install/installer_command_line.h"
 #include "net/http_client.h"
+#include "net/release_client.h"
 #include "platform/windows_api.h"
 
 namespace net {
@@ -45,6 +46,7 @@ struct PipelineSettings {
   std::wstring download_version;  // DOWNLOAD_VERSION
   int32_t thread_count = 1;       // DownloadThreadCount, 1 to 100
   net::TlsSettings tls;           // for every download
+  net::ReleaseCheckSettings release_check;  // asked when a run has no release record
 
   // Folders: a download beside the launching program stays there for the
   // next run (empty: none); the temporary folder is only searched.

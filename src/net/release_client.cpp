@@ -193,48 +193,64 @@ ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url,
   return info_;
 }
 
-ReleaseParameters BuildReleaseParameters(const std::string& language) {
-  const std::string version = platform::WideToAnsi(startup::Parameters().Get("DOWNLOAD_VERSION"));
-  startup::Log("the DOWNLOAD_VESION read result is :%s.\n", version);
+ReleaseCheckSettings ReleaseCheckSettingsFromStores() {
+  const startup::ProductConfig& config = startup::Config();
+  const startup::LaunchParameters& parameters = startup::Parameters();
+  ReleaseCheckSettings settings;
+  settings.service_url = platform::WideToAnsi(config.GetForEdition("DownloadInfoUrl"));
+  settings.version_url = ConfigAnsi("UpdateIni");
+  settings.product_id = platform::WideToAnsi(config.GetForEdition("ProductID"));
+  settings.recommend_product_id = ConfigAnsi("RecommendProductID");
+  settings.download_version = platform::WideToAnsi(parameters.Get("DOWNLOAD_VERSION"));
+  settings.exe_number = platform::WideToAnsi(parameters.Get("exeNumber"));
+  settings.pc_version = startup::EditionWord();
+  settings.download_url = ConfigAnsi("DownloadUrl");
+  settings.md5 = ConfigAnsi("URLMD5");
+  settings.file_name = ConfigAnsi("fileRealName");
+  return settings;
+}
+
+ReleaseParameters BuildReleaseParameters(const ReleaseCheckSettings& settings,
+                                         const std::string& language) {
+  startup::Log("the DOWNLOAD_VESION read result is :%s.\n", settings.download_version);
   ReleaseParameters parameters;
-  parameters["pid"] = platform::WideToAnsi(startup::Config().GetForEdition("ProductID"));
-  parameters["version"] = version;
-  parameters["tid"] = ConfigAnsi("RecommendProductID");
+  parameters["pid"] = settings.product_id;
+  parameters["version"] = settings.download_version;
+  parameters["tid"] = settings.recommend_product_id;
   parameters["lang"] = language;
-  parameters["exeNumber"] = platform::WideToAnsi(startup::Parameters().Get("exeNumber"));
-  parameters["pcVersion"] = startup::EditionWord();
+  parameters["exeNumber"] = settings.exe_number;
+  parameters["pcVersion"] = settings.pc_version;
   return parameters;
 }
 
-void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel) {
+void CompleteFromConfiguration(ReleaseInfo& info, const ReleaseCheckSettings& settings,
+                               const std::atomic<bool>* cancel) {
   // An empty value leaves the decision to the release server: it must not
   // erase the reply's download, digest or name, nor turn its failure into a
   // success with nothing to download.
-  const std::string download_url = ConfigAnsi("DownloadUrl");
-  if (!download_url.empty()) {
+  if (!settings.download_url.empty()) {
     info.status = ReleaseStatus::Answered();  // the configured download stands in
-    info.sources[0].url = download_url;
-    info.sources[0].size = ProbeFileSize(download_url, info.userAgent, cancel).size;
+    info.sources[0].url = settings.download_url;
+    info.sources[0].size = ProbeFileSize(settings.download_url, info.userAgent, cancel).size;
   }
-  const std::string md5 = ConfigAnsi("URLMD5");
-  if (!md5.empty()) info.md5 = md5;
-  const std::string file_name = ConfigAnsi("fileRealName");
-  if (!file_name.empty()) info.sources[0].file_name = file_name;
+  if (!settings.md5.empty()) info.md5 = settings.md5;
+  if (!settings.file_name.empty()) info.sources[0].file_name = settings.file_name;
 }
 
-ReleaseInfo CheckReleaseFromConfiguration(const std::string& language) {
-  const ReleaseParameters parameters = BuildReleaseParameters(language);
-  const std::string service_url =
-      platform::WideToAnsi(startup::Config().GetForEdition("DownloadInfoUrl"));
+ReleaseInfo CheckReleaseFromConfiguration(const ReleaseCheckSettings& settings,
+                                          const std::string& language) {
+  const ReleaseParameters parameters = BuildReleaseParameters(settings, language);
   ReleaseInfo info;
   {
     CReleaseClient client;
-    info = client.QueryReleaseInfo(service_url, parameters, ConfigAnsi("UpdateIni"), std::string());
+    info = client.QueryReleaseInfo(settings.service_url, parameters, settings.version_url,
+                                   std::string());
   }
   // The probe may wait up to its time-out: never on the UI thread.
   std::atomic<bool> cancel{false};  // written by this (UI) thread on quit
-  (void)RunOnWorkerPumping([&info, &cancel] { CompleteFromConfiguration(info, &cancel); },
-                           [&cancel] { cancel = true; });
+  (void)RunOnWorkerPumping(
+      [&info, &settings, &cancel] { CompleteFromConfiguration(info, settings, &cancel); },
+      [&cancel] { cancel = true; });
   return info;
 }
 

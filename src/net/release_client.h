@@ -79,20 +79,43 @@ class CReleaseClient {
 [[nodiscard]] bool ShouldProbeDownloadUrl(const std::string& url);
 [[nodiscard]] std::string DownloadFileName(const std::string& url);
 
-// The home page's request: pid, version, tid, lang, exeNumber, pcVersion from
-// the configuration, the launch parameters and the language chosen.
-[[nodiscard]] ReleaseParameters BuildReleaseParameters(const std::string& language);
+// The release check's inputs from the configuration and the command line,
+// read once where the wizard or a pipeline starts
+// (ReleaseCheckSettingsFromStores); the check itself looks up no store.
+// Tests build it directly.
+struct ReleaseCheckSettings {
+  std::string service_url;           // DownloadInfoUrl (the edition's)
+  std::string version_url;           // UpdateIni
+  // The request's fields; each check adds the language chosen then.
+  std::string product_id;            // ProductID (the edition's)
+  std::string recommend_product_id;  // RecommendProductID
+  std::string download_version;      // DOWNLOAD_VERSION
+  std::string exe_number;            // exeNumber
+  std::string pc_version;            // "home" or "server"
+  // Each replaces the reply's first download, its MD5 or its file name when
+  // it is not empty.
+  std::string download_url;          // DownloadUrl
+  std::string md5;                   // URLMD5
+  std::string file_name;             // fileRealName
+};
+[[nodiscard]] ReleaseCheckSettings ReleaseCheckSettingsFromStores();
+
+// The home page's request: pid, version, tid, lang, exeNumber, pcVersion.
+[[nodiscard]] ReleaseParameters BuildReleaseParameters(const ReleaseCheckSettings& settings,
+                                                       const std::string& language);
 
 // What the configuration decides over the reply: each of the first download
 // URL with its size (probed here: call it on a worker thread), MD5 and file
 // name that the configuration names (non-empty). A configured download URL
 // makes the check a success even when the query failed; without one the
 // query's status stands. The reply's killSwitch is kept.
-void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel = nullptr);
+void CompleteFromConfiguration(ReleaseInfo& info, const ReleaseCheckSettings& settings,
+                               const std::atomic<bool>* cancel = nullptr);
 
 // The whole check as the home page runs it and as the pipeline runs it when
 // it starts without a release record: request, query, completion. The
 // completion's size probe runs on a worker thread too.
-[[nodiscard]] ReleaseInfo CheckReleaseFromConfiguration(const std::string& language);
+[[nodiscard]] ReleaseInfo CheckReleaseFromConfiguration(const ReleaseCheckSettings& settings,
+                                                        const std::string& language);
 
 }  // namespace net

@@ -233,22 +233,63 @@ TEST(ReleaseQueryTest, AQuitDuringTheVersionFileConnectEndsTheWaitAtOnce) {
   EXPECT_EQ(net_test::Held(g_hold_key), 0);
 }
 
-TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
-  REQUIRE_FIXTURE();
-  net_test::ScriptReply("check", Reply(R"("md5":"fromreply","killSwitch":"true","WriteLogSwitch":"false","curNum":"5",)"
-                                       R"("download":"","download2":"alt2","download3":"")"));
+// The check's inputs come from the configuration (the edition's keys for
+// the VEXA line) and the command line, read once.
+TEST(ReleaseCheckTest, SettingsComeFromTheStores) {
   const net_test::ScopedConfig config({
-      {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check")},
+      {"DownloadInfoUrl", L"http://h/release"},
+      {"DownloadInfoUrlVexa", L"http://h/release-vexa"},
+      {"UpdateIni", L"http://h/version.ini"},
       {"ProductID", L"11"},
+      {"ProductIDVexa", L"12"},
       {"RecommendProductID", L"22"},
-      {"DownloadUrl", platform::AnsiToWide(HttpBase() + "/files/mid.bin")},
+      {"DownloadUrl", L"http://h/setup.exe"},
       {"URLMD5", L"configmd5"},
       {"fileRealName", L"Product_setup.exe"},
   });
   startup::Parameters().Clear();
   startup::Parameters().Parse(L"DOWNLOAD_VERSION=trial ||| exeNumber=123");
-  const ReleaseInfo info = CheckReleaseFromConfiguration("English");
+  const ReleaseCheckSettings standard = ReleaseCheckSettingsFromStores();
   startup::Parameters().Clear();
+  startup::Parameters().Parse(L"DOWNLOAD_VERSION=Vexa_trial");
+  const ReleaseCheckSettings vexa = ReleaseCheckSettingsFromStores();
+  startup::Parameters().Clear();
+  EXPECT_EQ(standard.service_url, "http://h/release");
+  EXPECT_EQ(standard.version_url, "http://h/version.ini");
+  EXPECT_EQ(standard.product_id, "11");
+  EXPECT_EQ(standard.recommend_product_id, "22");
+  EXPECT_EQ(standard.download_version, "trial");
+  EXPECT_EQ(standard.exe_number, "123");
+  EXPECT_EQ(standard.pc_version, startup::EditionWord());
+  EXPECT_EQ(standard.download_url, "http://h/setup.exe");
+  EXPECT_EQ(standard.md5, "configmd5");
+  EXPECT_EQ(standard.file_name, "Product_setup.exe");
+  EXPECT_EQ(vexa.service_url, "http://h/release-vexa");
+  EXPECT_EQ(vexa.product_id, "12");
+  EXPECT_EQ(vexa.download_version, "Vexa_trial");
+  EXPECT_EQ(vexa.exe_number, "");
+}
+
+ReleaseCheckSettings CheckSettings(const std::string& service_url) {
+  ReleaseCheckSettings settings;
+  settings.service_url = service_url;
+  settings.product_id = "11";
+  settings.recommend_product_id = "22";
+  settings.download_version = "trial";
+  settings.exe_number = "123";
+  settings.pc_version = "home";
+  return settings;
+}
+
+TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("check", Reply(R"("md5":"fromreply","killSwitch":"true","WriteLogSwitch":"false","curNum":"5",)"
+                                       R"("download":"","download2":"alt2","download3":"")"));
+  ReleaseCheckSettings settings = CheckSettings(HttpBase() + "/release?key=check");
+  settings.download_url = HttpBase() + "/files/mid.bin";
+  settings.md5 = "configmd5";
+  settings.file_name = "Product_setup.exe";
+  const ReleaseInfo info = CheckReleaseFromConfiguration(settings, "English");
   EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_TRUE(info.killSwitch);  // the reply's value, not forced
   EXPECT_FALSE(info.writeLogSwitch);
@@ -259,8 +300,7 @@ TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
   EXPECT_EQ(info.sources[1].url, "alt2");
   const auto recorded = net_test::Recorded("check");
   ASSERT_EQ(recorded.size(), 1u);
-  EXPECT_EQ(recorded[0].second,
-            "exeNumber=123&lang=English&pcVersion=" + std::string(startup::EditionWord()) + "&pid=11&tid=22&version=trial");
+  EXPECT_EQ(recorded[0].second, "exeNumber=123&lang=English&pcVersion=home&pid=11&tid=22&version=trial");
 }
 
 // Empty configuration values leave the server's answer standing, and a kill
@@ -271,14 +311,8 @@ TEST(ReleaseCheckTest, EmptyConfigurationValuesKeepTheReply) {
   const std::string file = HttpBase() + "/files/small.bin";
   net_test::ScriptReply("check_empty", Reply(R"("md5":"fromreply","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
                                              R"("download":")" + file + R"(","download2":"","download3":"")"));
-  const net_test::ScopedConfig config({
-      {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check_empty")},
-      {"DownloadUrl", L""},
-      {"URLMD5", L""},
-      {"fileRealName", L""},
-  });
-  startup::Parameters().Clear();
-  const ReleaseInfo info = CheckReleaseFromConfiguration("English");
+  const ReleaseInfo info =
+      CheckReleaseFromConfiguration(CheckSettings(HttpBase() + "/release?key=check_empty"), "English");
   EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_FALSE(info.killSwitch);
   EXPECT_EQ(info.sources[0].url, file);
@@ -301,31 +335,24 @@ TEST(ReleaseCheckTest, AFailedQueryWithoutAConfiguredDownloadStaysFailed) {
       {"server error", HttpBase() + "/release?key=check_500", 122},
       {"refused", "http://127.0.0.1:1/release", 107},
   };
-  startup::Parameters().Clear();
   for (const auto& c : failing) {
-    const net_test::ScopedConfig config({
-        {"DownloadInfoUrl", platform::AnsiToWide(c.service_url)},
-        {"DownloadUrl", L""},
-        {"URLMD5", L"configmd5"},
-        {"fileRealName", L"Product_setup.exe"},
-    });
-    const ReleaseInfo info = CheckReleaseFromConfiguration("English");
+    ReleaseCheckSettings settings = CheckSettings(c.service_url);
+    settings.md5 = "configmd5";
+    settings.file_name = "Product_setup.exe";
+    const ReleaseInfo info = CheckReleaseFromConfiguration(settings, "English");
     EXPECT_FALSE(info.status.Ok()) << c.name;
     EXPECT_EQ(ReleaseNumber(info.status), c.number) << c.name;
     EXPECT_EQ(info.sources[0].url, "") << c.name;
   }
   // A configured download stands in for the failed server: the check succeeds.
-  const net_test::ScopedConfig config({
-      {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check_500")},
-      {"DownloadUrl", platform::AnsiToWide(HttpBase() + "/files/small.bin")},
-      {"URLMD5", L"configmd5"},
-  });
-  const ReleaseInfo info = CheckReleaseFromConfiguration("English");
+  ReleaseCheckSettings settings = CheckSettings(HttpBase() + "/release?key=check_500");
+  settings.download_url = HttpBase() + "/files/small.bin";
+  settings.md5 = "configmd5";
+  const ReleaseInfo info = CheckReleaseFromConfiguration(settings, "English");
   EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_EQ(info.sources[0].url, HttpBase() + "/files/small.bin");
   EXPECT_EQ(info.sources[0].size, 100 * 1024 + 7);
   EXPECT_EQ(info.md5, "configmd5");
 }
-
 }  // namespace
 }  // namespace net
