@@ -46,6 +46,19 @@ class InProcess {
   InProcess& operator=(const InProcess&) = delete;
 };
 
+// One pipeline test's world: a scene whose installer succeeds, the stores as
+// the wizard leaves them (with `config` over the scene's) and a recording view.
+using ConfigKeys = std::map<std::string, std::string>;
+struct PipelineScene {
+  explicit PipelineScene(const ConfigKeys& config = {})
+      : stores(scene, config) {
+    scene.InstallerSucceeds();
+  }
+  Scene scene;
+  InProcess stores;
+  install_test::RecordingView view;
+};
+
 // What the home page would hand over after its release query.
 net::ReleaseInfo HomePageRecord(const Scene& scene) {
   net::ReleaseInfo info;
@@ -53,6 +66,13 @@ net::ReleaseInfo HomePageRecord(const Scene& scene) {
   info.sources[0].url = scene.GoodUrl();
   info.sources[0].size = static_cast<int64_t>(scene.installer_bytes().size());
   info.md5 = scene.md5();
+  return info;
+}
+
+// The same record with a download that takes several seconds.
+net::ReleaseInfo SlowRecord(const Scene& scene) {
+  net::ReleaseInfo info = HomePageRecord(scene);
+  info.sources[0].url = scene.GoodUrl("?rate=40000");
   return info;
 }
 
@@ -120,11 +140,9 @@ TEST(PipelineEndToEndTest, UpdateRemovesThePreviousGenerationAndShowsTheFinishPa
 
 TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene, {{"DownloadUrl", ""}});
+  PipelineScene world(ConfigKeys{{"DownloadUrl", ""}});
+  auto& [scene, stores, view] = world;
   scene.ScriptReleaseNaming("", scene.md5());
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
   CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
   // The answer names no download: nothing to do but report 999.
   install::PipelineResult result = pipeline.Run();
@@ -150,11 +168,9 @@ TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop)
 // values keep the server's download, digest and name, and its kill switch.
 TEST(PipelineEndToEndTest, EmptyConfigurationValuesLeaveTheServersAnswer) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene, {{"DownloadUrl", ""}, {"URLMD5", ""}, {"fileRealName", ""}});
+  PipelineScene world(ConfigKeys{{"DownloadUrl", ""}, {"URLMD5", ""}, {"fileRealName", ""}});
+  auto& [scene, stores, view] = world;
   scene.ScriptReleaseNaming(scene.GoodUrl(), scene.md5(), "false");
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
   CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
   const install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
@@ -257,12 +273,9 @@ void CALLBACK CancelOnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
 
 TEST(PipelineEndToEndTest, CancelDuringTheDownloadStartsNothingFurther) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene);
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
-  net::ReleaseInfo record = HomePageRecord(scene);
-  record.sources[0].url = scene.GoodUrl("?rate=40000");  // several seconds
+  PipelineScene world;
+  auto& [scene, stores, view] = world;
+  const net::ReleaseInfo record = SlowRecord(scene);
   CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   g_cancel_target = &pipeline;
   // The user's quit arrives through the UI thread's messages during the transfer.
@@ -283,12 +296,9 @@ std::vector<PipelineEnd> g_nested_ends;  // UI thread only
 
 TEST(PipelineEndToEndTest, RequestsDuringARunAreRefusedNotNested) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene);
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
-  net::ReleaseInfo record = HomePageRecord(scene);
-  record.sources[0].url = scene.GoodUrl("?rate=40000");  // several seconds
+  PipelineScene world;
+  auto& [scene, stores, view] = world;
+  const net::ReleaseInfo record = SlowRecord(scene);
   CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   g_cancel_target = &pipeline;
   g_nested_ends.clear();
@@ -319,13 +329,10 @@ TEST(PipelineEndToEndTest, RequestsDuringARunAreRefusedNotNested) {
 
 TEST(PipelineEndToEndTest, QuitDuringTheDownloadEndsTheRunAndLeavesTheQuitQueued) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene);
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
-  net::ReleaseInfo record = HomePageRecord(scene);
-  record.sources[0].url = scene.GoodUrl("?rate=40000");  // several seconds
-  record.sources[1].url = scene.GoodUrl();                // never an alternate for a quit
+  PipelineScene world;
+  auto& [scene, stores, view] = world;
+  net::ReleaseInfo record = SlowRecord(scene);
+  record.sources[1].url = scene.GoodUrl();  // never an alternate for a quit
   CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   // The window closes while the transfer runs: its wait sees the quit request.
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
@@ -380,10 +387,8 @@ TEST(PipelineEndToEndTest, QuitBeforeTheInstallStepStartsNoInstaller) {
 
 TEST(PipelineEndToEndTest, FailedReleaseQueryShowsItsCodeAndTransfersNothing) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene);
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
+  PipelineScene world;
+  auto& [scene, stores, view] = world;
   net::ReleaseInfo record = HomePageRecord(scene);
   record.status = net::ReleaseStatus::Failed(net::ReleaseStage::Reply, net::ReleaseCause::EmptyReply);
   CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
@@ -400,10 +405,8 @@ TEST(PipelineEndToEndTest, FailedReleaseQueryShowsItsCodeAndTransfersNothing) {
 
 TEST(PipelineEndToEndTest, RetryAfterARangeFailureResumesTheKeptRanges) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene, {{"DownloadThreadCount", "4"}});
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
+  PipelineScene world(ConfigKeys{{"DownloadThreadCount", "4"}});
+  auto& [scene, stores, view] = world;
   net::ReleaseInfo record = HomePageRecord(scene);
   // Every ranged answer breaks off after 90000 bytes: only continuing the
   // ranges on disk ever gets the whole file.

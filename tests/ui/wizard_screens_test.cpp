@@ -11,11 +11,12 @@
 #include <set>
 #include <sstream>
 
+#include "message_pumping.h"
 #include "net/file_digest.h"
-#include "platform/message_pump.h"
 #include "platform/text.h"
 #include "recording_window.h"
 #include "startup/product_config.h"
+#include "synthetic_input.h"
 #include "test_support.h"
 #include "toolkit/control.h"
 #include "toolkit/dpi.h"
@@ -31,6 +32,9 @@
 
 namespace {
 
+using test_support::ClickAt;
+using test_support::PumpFor;
+using test_support::PumpUntil;
 using toolkit::Control;
 using toolkit::Rect;
 
@@ -39,30 +43,6 @@ std::shared_ptr<toolkit::ZipArchive> ShippedSkin() {
   const std::wstring path = test_support::PathFromEnvironment("WEBINSTALLER_DIST_DIR") + L"\\skin.zip";
   EXPECT_EQ(archive->OpenFile(path), toolkit::ZipError::kNone) << testing::PrintToString(path);
   return archive;
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD bound_ms = 10000) {
-  const ULONGLONG end = ::GetTickCount64() + bound_ms;
-  while (!done()) {
-    if (::GetTickCount64() > end) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    if (!platform::DispatchPendingMessages()) return done();
-  }
-  return true;
-}
-
-void PumpFor(DWORD ms) { (void)PumpUntil([] { return false; }, ms); }
-
-void ClickAt(POINT p) {
-  ::SetCursorPos(p.x, p.y);
-  INPUT inputs[3] = {};
-  inputs[0].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE;
-  inputs[1].type = INPUT_MOUSE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[2].type = INPUT_MOUSE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(3, inputs, sizeof(INPUT));
 }
 
 void ClickControl(toolkit::Window& window, const wchar_t* name) {
