@@ -123,22 +123,22 @@ uint64_t CDownloadPipeline::LargestCandidateSize() const {
 
 bool CDownloadPipeline::LoadRelease() {
   release_ = release_source_ ? release_source_() : net::ReleaseInfo{};
-  if (release_.status != net::kReleaseNotQueried) return release_.status == net::kReleaseOk;
+  if (release_.status.Queried()) return release_.status.Ok();
   // No record (unattended, or the home page never asked): ask now, exactly as
   // the home page does, in the language the options name.
   const auto language = settings_.options.find("LANG");
   const std::string language_key =
       language == settings_.options.end() ? std::string() : platform::WideToAnsi(language->second);
   startup::Log("No release record: asking the release server (lang %s)\n", language_key);
-  release_ = net::CheckReleaseFromConfiguration(language_key);
+  release_ = net::CheckReleaseFromConfiguration(settings_.release_check, language_key);
   const bool any_source = std::any_of(release_.sources.begin(), release_.sources.end(),
                                      [](const net::DownloadSource& source) { return !source.url.empty(); });
-  if (release_.status == net::kReleaseOk && !any_source) {
+  if (release_.status.Ok() && !any_source) {
     // Nothing to download: the same code as a run without any record.
     startup::Log("The release answer names no download\n");
-    release_.status = net::kReleaseNotQueried;
+    release_.status = net::ReleaseStatus::NotQueried();
   }
-  return release_.status == net::kReleaseOk;
+  return release_.status.Ok();
 }
 
 PipelineResult CDownloadPipeline::Exclusive(const char* what, Body body) {

@@ -87,7 +87,7 @@ class CDownloadPipeline {
   // digest or install attempt starts; a running installer is left to finish.
   void Cancel();
 
-  // Takes the home page's record; without one (status -1) asks the release
+  // Takes the home page's record; without one (not queried) asks the release
   // server as the home page would. False when there is no usable release.
   [[nodiscard]] bool LoadRelease();
   // The installer's file name, the download target, whether a verified copy

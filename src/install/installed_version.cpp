@@ -60,9 +60,9 @@ std::string InstalledVersion(const UninstallSettings& settings) {
   return VersionFromDisplayName(display_name, settings.registry_name);
 }
 
-int InstallMode(int release_status, const std::string& offered_version,
+int InstallMode(const net::ReleaseStatus& release_status, const std::string& offered_version,
                 const UninstallSettings& settings) {
-  if (release_status == -1) return kInstallModeLoading;
+  if (!release_status.Queried()) return kInstallModeLoading;
   if (!startup::IsProductInstalled(settings.registry_address, settings.registry_name)) {
     return kInstallModeInstall;
   }

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "net/release_status.h"
+
 namespace install {
 
 // Where the uninstall entries are and what their values are called.
@@ -47,10 +49,9 @@ enum InstallModeValue : int {
   kInstallModeUpdate = 2,
 };
 
-// -1 while no release query has run (status -1); 0 when the product is not
-// installed; 1 when the offered version equals the installed one exactly;
-// 2 otherwise.
-[[nodiscard]] int InstallMode(int release_status, const std::string& offered_version,
-                              const UninstallSettings& settings);
+// -1 while no release query has run; 0 when the product is not installed; 1
+// when the offered version equals the installed one exactly; 2 otherwise.
+[[nodiscard]] int InstallMode(const net::ReleaseStatus& release_status,
+                              const std::string& offered_version, const UninstallSettings& settings);
 
 }  // namespace install

@@ -38,10 +38,10 @@ int32_t DownloaderNumber(const net::DownloadOutcome& outcome) {
   return 0;
 }
 
-PipelineFailure PipelineFailure::Release(int32_t status) {
+PipelineFailure PipelineFailure::Release(const net::ReleaseStatus& status) {
   PipelineFailure failure;
   failure.stage = FailureStage::Release;
-  failure.release_status = status;
+  failure.release = status;
   return failure;
 }
 
@@ -68,7 +68,7 @@ PipelineFailure PipelineFailure::Install(int32_t installer_result) {
 
 int32_t FailureNumber(const PipelineFailure& failure) {
   switch (failure.stage) {
-    case FailureStage::Release: return 1000 + failure.release_status;
+    case FailureStage::Release: return 1000 + net::ReleaseNumber(failure.release);
     case FailureStage::Transfer: return 3000 + DownloaderNumber(failure.transfer);
     case FailureStage::Digest: return DigestNumber(failure.digest);
     case FailureStage::Install: return 6000 + failure.installer_result;

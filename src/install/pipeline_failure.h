@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "net/download_outcome.h"
+#include "net/release_status.h"
 
 namespace install {
 
@@ -22,18 +23,18 @@ enum class DigestFailure : uint8_t {
 
 struct PipelineFailure {
   FailureStage stage = FailureStage::Transfer;
-  int32_t release_status = 0;      // Release: the record's status (-1: no record or no download)
+  net::ReleaseStatus release;      // Release: the record's status (not queried: no record or no download)
   net::DownloadOutcome transfer;   // Transfer: how the downloader ended
   DigestFailure digest = DigestFailure::Mismatch;
   int32_t installer_result = 0;    // Install: the exit code, or a launcher result (997 to 999)
 
-  [[nodiscard]] static PipelineFailure Release(int32_t status);
+  [[nodiscard]] static PipelineFailure Release(const net::ReleaseStatus& status);
   [[nodiscard]] static PipelineFailure Transfer(const net::DownloadOutcome& outcome);
   [[nodiscard]] static PipelineFailure Digest(DigestFailure cause);
   [[nodiscard]] static PipelineFailure Install(int32_t installer_result);
 };
 
-// The code support knows: 1000 + release status; 3000 + the downloader's
+// The code support knows: 1000 + the release number; 3000 + the downloader's
 // number; 4000 for a digest mismatch, 4001 without an expected digest,
 // 4002 for a malformed expected SHA-256, 4003 for a refused publisher
 // signature, 4004 for a malformed PublisherThumbprint; 6000 + installer

@@ -33,6 +33,7 @@ PipelineSettings PipelineSettingsFromStores(OptionMap options, PipelineMode mode
   settings.thread_count = CDownloadPipeline::ThreadCountFromText(config.Get("DownloadThreadCount"));
   settings.tls = net::TlsSettingsFromConfig();
   settings.publisher = net::PublisherRuleFromConfig();
+  settings.release_check = net::ReleaseCheckSettingsFromStores();
   settings.exe_dir = parameters.Get("EXEDIR");
   settings.temp_folder = platform::TempFolder();
   settings.own_executable = platform::ExecutablePath();

@@ -12,6 +12,7 @@
 #include "install/installer_command_line.h"
 #include "net/http_client.h"
 #include "net/publisher_signature.h"
+#include "net/release_client.h"
 #include "platform/windows_api.h"
 
 namespace net {
@@ -47,6 +48,7 @@ struct PipelineSettings {
   int32_t thread_count = 1;       // DownloadThreadCount, 1 to 100
   net::TlsSettings tls;           // for every download
   net::PublisherRule publisher;   // the installer's signer; off when empty
+  net::ReleaseCheckSettings release_check;  // asked when a run has no release record
 
   // Folders: a download beside the launching program stays there for the
   // next run (empty: none); the temporary folder is only searched.

@@ -15,7 +15,7 @@ RetryAction RetryActionFor(const std::optional<PipelineFailure>& last_failure) {
       return last_failure->transfer.IsRangeFailure() ? RetryAction::ResumeTransfer
                                                      : RetryAction::RestartPipeline;
     case FailureStage::Release:
-      // Also "no release at all" (status -1). Running the pipeline again on
+      // Also "no release at all" (not queried). Running the pipeline again on
       // the same record would only fail the same way: the home page asks again.
       return RetryAction::ReturnToHome;
     case FailureStage::Digest:
@@ -53,10 +53,10 @@ bool IsOpenableWebAddress(const std::wstring& url) {
   return true;
 }
 
-std::optional<std::wstring> OfflineLinkFor(WizardPage page, int release_status,
+std::optional<std::wstring> OfflineLinkFor(WizardPage page, const net::ReleaseStatus& release_status,
                                            const std::wstring& configured_offline_url,
                                            const std::string& first_download_url) {
-  if (release_status == 0) return platform::AnsiToWide(first_download_url);
+  if (release_status.Ok()) return platform::AnsiToWide(first_download_url);
   if (page == WizardPage::DownloadFailure) return configured_offline_url;
   return std::nullopt;
 }
@@ -69,7 +69,7 @@ UrlOpener ShellUrlOpener() {
   };
 }
 
-bool OpenOfflineLink(WizardPage page, int release_status,
+bool OpenOfflineLink(WizardPage page, const net::ReleaseStatus& release_status,
                      const std::wstring& configured_offline_url,
                      const std::string& first_download_url, const UrlOpener& opener) {
   const std::optional<std::wstring> url =

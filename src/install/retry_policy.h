@@ -11,6 +11,7 @@
 
 #include "install/pipeline_failure.h"
 #include "install/pipeline_view.h"
+#include "net/release_status.h"
 #include "startup/system_probes.h"
 
 namespace install {
@@ -41,8 +42,9 @@ struct ResumeDecision {
 [[nodiscard]] bool IsOpenableWebAddress(const std::wstring& url);
 
 // The page that the "offline installer" button opens, nullopt when it does
-// nothing. `release_status` 0 means the release query succeeded.
-[[nodiscard]] std::optional<std::wstring> OfflineLinkFor(WizardPage page, int release_status,
+// nothing: the release's first download when the query succeeded.
+[[nodiscard]] std::optional<std::wstring> OfflineLinkFor(WizardPage page,
+                                                         const net::ReleaseStatus& release_status,
                                                          const std::wstring& configured_offline_url,
                                                          const std::string& first_download_url);
 
@@ -51,7 +53,7 @@ using UrlOpener = std::function<bool(const std::wstring& url)>;
 [[nodiscard]] UrlOpener ShellUrlOpener();
 
 // Opens the link when there is one and it is a web address; false otherwise.
-[[nodiscard]] bool OpenOfflineLink(WizardPage page, int release_status,
+[[nodiscard]] bool OpenOfflineLink(WizardPage page, const net::ReleaseStatus& release_status,
                                    const std::wstring& configured_offline_url,
                                    const std::string& first_download_url,
                                    const UrlOpener& opener = ShellUrlOpener());

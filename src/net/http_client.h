@@ -16,9 +16,6 @@ inline constexpr int kNoTransferHandle = 99;
 // CURLE_ABORTED_BY_CALLBACK: a cancel flag ended the transfer.
 inline constexpr int kTransferAborted = 42;
 
-// A failed release POST is the release status 100 + libcurl code.
-inline constexpr int kReleasePostBand = 100;
-
 inline constexpr size_t kReleaseReplyCap = 1024 * 1024;
 inline constexpr size_t kVersionFileCap = 64 * 1024;
 // Measured: libcurl's default of 16 KiB halves the throughput of a connection.

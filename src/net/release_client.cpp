@@ -22,17 +22,17 @@ namespace {
 // and log line of their absence.
 struct RequiredMember {
   const char* name;
-  int32_t status;
+  ReleaseCause cause;
   const char* log_line;
 };
 constexpr RequiredMember kRequiredMembers[] = {
-    {"md5", kReleaseNoMd5, "StartPost Error parse md5\n"},
-    {"killSwitch", kReleaseNoKillSwitch, "StartPost Error parse kill switch\n"},
-    {"WriteLogSwitch", kReleaseNoWriteLogSwitch, "StartPost Error parse write log switch\n"},
-    {"curNum", kReleaseNoCurNum, "StartPost Error parse latest version\n"},
-    {"download", kReleaseNoDownload, "StartPost Error parse downloadUrl\n"},
-    {"download2", kReleaseNoDownload2, "StartPost Error parse downloadUrl2\n"},
-    {"download3", kReleaseNoDownload3, "StartPost Error parse downloadUrl3\n"},
+    {"md5", ReleaseCause::NoMd5, "StartPost Error parse md5\n"},
+    {"killSwitch", ReleaseCause::NoKillSwitch, "StartPost Error parse kill switch\n"},
+    {"WriteLogSwitch", ReleaseCause::NoWriteLogSwitch, "StartPost Error parse write log switch\n"},
+    {"curNum", ReleaseCause::NoCurNum, "StartPost Error parse latest version\n"},
+    {"download", ReleaseCause::NoDownload, "StartPost Error parse downloadUrl\n"},
+    {"download2", ReleaseCause::NoDownload2, "StartPost Error parse downloadUrl2\n"},
+    {"download3", ReleaseCause::NoDownload3, "StartPost Error parse downloadUrl3\n"},
 };
 
 std::string StringOrEmpty(const JsonValue& object, const char* name) {
@@ -72,16 +72,16 @@ void StartPost(PostAttempt& attempt) {
   info.response = body;
   if (code != 0) {
     startup::Log("StartPost error,code=%d\n", code);
-    info.status = kReleasePostBand + code;
+    info.status = ReleaseStatus::PostFailed(code);
     return;
   }
   if (body.empty()) {
     startup::Log("StartPost Error response empty\n");
-    info.status = kReleaseEmptyReply;
+    info.status = ReleaseStatus::Failed(ReleaseStage::Reply, ReleaseCause::EmptyReply);
     return;
   }
-  const int32_t status = ReadReleaseReply(body, info);
-  if (status != kReleaseOk) {
+  const ReleaseStatus status = ReadReleaseReply(body, info);
+  if (!status.Ok()) {
     info.status = status;
     return;
   }
@@ -90,7 +90,7 @@ void StartPost(PostAttempt& attempt) {
     source.size = ProbeFileSize(source.url, info.userAgent, &attempt.cancel).size;
     source.file_name = DownloadFileName(source.url);
   }
-  info.status = kReleaseOk;
+  info.status = ReleaseStatus::Answered();
   startup::Log("Json parse Data end\n");
 }
 
@@ -126,7 +126,7 @@ std::string DownloadFileName(const std::string& url) {
   return slash == std::string::npos ? std::string() : url.substr(slash + 1);
 }
 
-int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info) {
+ReleaseStatus ReadReleaseReply(const std::string& body, ReleaseInfo& info) {
   startup::Log("Json parse Data Start\n");
   size_t start = 0;
   while (start < body.size() && static_cast<unsigned char>(body[start]) >= 1 &&
@@ -136,17 +136,17 @@ int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info) {
   JsonDocument document;
   if (!document.Parse(std::string_view(body).substr(start))) {
     startup::Log("StartPost Error parse root\n");
-    return kReleaseNotJson;
+    return ReleaseStatus::Failed(ReleaseStage::Reply, ReleaseCause::NotJson);
   }
   const JsonValue* data = document.Root().Member("data");
   if (data == nullptr) {
     startup::Log("StartPost Error parse data\n");
-    return kReleaseNoData;
+    return ReleaseStatus::Failed(ReleaseStage::Reply, ReleaseCause::NoData);
   }
   for (const RequiredMember& member : kRequiredMembers) {
     if (data->StringMember(member.name) == nullptr) {
       startup::Log(member.log_line);
-      return member.status;
+      return ReleaseStatus::Failed(ReleaseStage::Reply, member.cause);
     }
   }
   info.tuijian = StringOrEmpty(*data, "tuijian");
@@ -160,7 +160,7 @@ int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info) {
   info.sources[2].url = StringOrEmpty(*data, "download3");
   info.killSwitch = StringOrEmpty(*data, "killSwitch") == "true";
   info.writeLogSwitch = StringOrEmpty(*data, "WriteLogSwitch") == "true";
-  return kReleaseOk;
+  return ReleaseStatus::Answered();
 }
 
 ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url,
@@ -174,7 +174,7 @@ ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url,
   info_.userAgent = user_agent;
   const std::string base = post_fields_;
   for (int number = 1; number <= kReleaseAttempts; ++number) {
-    info_.status = kReleaseNoWorker;
+    info_.status = ReleaseStatus::Failed(ReleaseStage::Attempt, ReleaseCause::NoWorker);
     auto attempt = std::make_shared<PostAttempt>();
     attempt->service_url = service_url_;
     attempt->version_url = version_url_;
@@ -184,63 +184,80 @@ ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url,
     if (end == AttemptEnd::NotStarted) break;
     if (end == AttemptEnd::Quit) {
       startup::Log("Release query: a quit request ended the wait; the attempt ends on its own\n");
-      info_.status = kReleasePostBand + kTransferAborted;
+      info_.status = ReleaseStatus::PostFailed(kTransferAborted);
       break;
     }
     info_ = attempt->info;
-    if (info_.status == kReleaseOk) break;
+    if (info_.status.Ok()) break;
     post_fields_ = base + "&tmpTime_=" + std::to_string(RetryTag());
   }
   return info_;
 }
 
-ReleaseParameters BuildReleaseParameters(const std::string& language) {
-  const std::string version = platform::WideToAnsi(startup::Parameters().Get("DOWNLOAD_VERSION"));
-  startup::Log("the DOWNLOAD_VESION read result is :%s.\n", version);
+ReleaseCheckSettings ReleaseCheckSettingsFromStores() {
+  const startup::ProductConfig& config = startup::Config();
+  const startup::LaunchParameters& parameters = startup::Parameters();
+  ReleaseCheckSettings settings;
+  settings.service_url = platform::WideToAnsi(config.GetForEdition("DownloadInfoUrl"));
+  settings.version_url = ConfigAnsi("UpdateIni");
+  settings.product_id = platform::WideToAnsi(config.GetForEdition("ProductID"));
+  settings.recommend_product_id = ConfigAnsi("RecommendProductID");
+  settings.download_version = platform::WideToAnsi(parameters.Get("DOWNLOAD_VERSION"));
+  settings.exe_number = platform::WideToAnsi(parameters.Get("exeNumber"));
+  settings.pc_version = startup::EditionWord();
+  settings.download_url = ConfigAnsi("DownloadUrl");
+  settings.md5 = ConfigAnsi("URLMD5");
+  settings.sha256 = ConfigAnsi("URLSHA256");
+  settings.file_name = ConfigAnsi("fileRealName");
+  return settings;
+}
+
+ReleaseParameters BuildReleaseParameters(const ReleaseCheckSettings& settings,
+                                         const std::string& language) {
+  startup::Log("the DOWNLOAD_VESION read result is :%s.\n", settings.download_version);
   ReleaseParameters parameters;
-  parameters["pid"] = platform::WideToAnsi(startup::Config().GetForEdition("ProductID"));
-  parameters["version"] = version;
-  parameters["tid"] = ConfigAnsi("RecommendProductID");
+  parameters["pid"] = settings.product_id;
+  parameters["version"] = settings.download_version;
+  parameters["tid"] = settings.recommend_product_id;
   parameters["lang"] = language;
-  parameters["exeNumber"] = platform::WideToAnsi(startup::Parameters().Get("exeNumber"));
-  parameters["pcVersion"] = startup::EditionWord();
+  parameters["exeNumber"] = settings.exe_number;
+  parameters["pcVersion"] = settings.pc_version;
   return parameters;
 }
 
-void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel) {
-  info.status = kReleaseOk;
+void CompleteFromConfiguration(ReleaseInfo& info, const ReleaseCheckSettings& settings,
+                               const std::atomic<bool>* cancel) {
   // An empty value leaves the decision to the release server: it must not
-  // erase the reply's download, digest or name.
-  const std::string download_url = ConfigAnsi("DownloadUrl");
-  if (!download_url.empty()) {
-    info.sources[0].url = download_url;
-    info.sources[0].size = ProbeFileSize(download_url, info.userAgent, cancel).size;
+  // erase the reply's download, digest or name, nor turn its failure into a
+  // success with nothing to download.
+  if (!settings.download_url.empty()) {
+    info.status = ReleaseStatus::Answered();  // the configured download stands in
+    info.sources[0].url = settings.download_url;
+    info.sources[0].size = ProbeFileSize(settings.download_url, info.userAgent, cancel).size;
   }
   // A configured digest pins the file: the reply's digests, of the file the
   // server names, give way together.
-  const std::string md5 = ConfigAnsi("URLMD5");
-  const std::string sha256 = ConfigAnsi("URLSHA256");
-  if (!md5.empty() || !sha256.empty()) {
-    info.md5 = md5;
-    info.sha256 = sha256;
+  if (!settings.md5.empty() || !settings.sha256.empty()) {
+    info.md5 = settings.md5;
+    info.sha256 = settings.sha256;
   }
-  const std::string file_name = ConfigAnsi("fileRealName");
-  if (!file_name.empty()) info.sources[0].file_name = file_name;
+  if (!settings.file_name.empty()) info.sources[0].file_name = settings.file_name;
 }
 
-ReleaseInfo CheckReleaseFromConfiguration(const std::string& language) {
-  const ReleaseParameters parameters = BuildReleaseParameters(language);
-  const std::string service_url =
-      platform::WideToAnsi(startup::Config().GetForEdition("DownloadInfoUrl"));
+ReleaseInfo CheckReleaseFromConfiguration(const ReleaseCheckSettings& settings,
+                                          const std::string& language) {
+  const ReleaseParameters parameters = BuildReleaseParameters(settings, language);
   ReleaseInfo info;
   {
     CReleaseClient client;
-    info = client.QueryReleaseInfo(service_url, parameters, ConfigAnsi("UpdateIni"), std::string());
+    info = client.QueryReleaseInfo(settings.service_url, parameters, settings.version_url,
+                                   std::string());
   }
   // The probe may wait up to its time-out: never on the UI thread.
   std::atomic<bool> cancel{false};  // written by this (UI) thread on quit
-  (void)RunOnWorkerPumping([&info, &cancel] { CompleteFromConfiguration(info, &cancel); },
-                           [&cancel] { cancel = true; });
+  (void)RunOnWorkerPumping(
+      [&info, &settings, &cancel] { CompleteFromConfiguration(info, settings, &cancel); },
+      [&cancel] { cancel = true; });
   return info;
 }
 

@@ -9,24 +9,9 @@
 #include <map>
 #include <string>
 
-namespace net {
+#include "net/release_status.h"
 
-// Status codes of a query (besides 100 + libcurl code for a failed POST).
-enum ReleaseStatus : int32_t {
-  kReleaseNotQueried = -1,
-  kReleaseOk = 0,
-  kReleaseNoWorker = 1,
-  kReleaseEmptyReply = 2,
-  kReleaseNotJson = 3,
-  kReleaseNoData = 4,
-  kReleaseNoMd5 = 5,
-  kReleaseNoDownload = 6,
-  kReleaseNoKillSwitch = 7,
-  kReleaseNoWriteLogSwitch = 8,
-  kReleaseNoCurNum = 9,
-  kReleaseNoDownload2 = 10,
-  kReleaseNoDownload3 = 11,
-};
+namespace net {
 
 // One place the installer can be downloaded from.
 struct DownloadSource {
@@ -40,7 +25,7 @@ inline constexpr size_t kDownloadSources = 3;
 
 // One release answer; a plain value that the pages copy.
 struct ReleaseInfo {
-  int32_t status = kReleaseNotQueried;
+  ReleaseStatus status;
   bool killSwitch = false;
   bool writeLogSwitch = true;
   std::array<DownloadSource, kDownloadSources> sources;
@@ -68,8 +53,8 @@ class CReleaseClient {
   CReleaseClient& operator=(const CReleaseClient&) = delete;
 
   // Up to three attempts, each on its own worker thread while this thread
-  // pumps its window messages. A quit request ends the wait at once (status
-  // 142, as for a cancelled POST): the attempt's worker, which may sit in a
+  // pumps its window messages. A quit request ends the wait at once (a POST
+  // aborted by its cancel flag): the attempt's worker, which may sit in a
   // connect that nothing interrupts, is told to stop and finishes on its own
   // state.
   [[nodiscard]] ReleaseInfo QueryReleaseInfo(const std::string& service_url,
@@ -88,27 +73,52 @@ class CReleaseClient {
 
 // Reads the reply into `info` (the members of "data"); returns the status.
 // Probes nothing.
-[[nodiscard]] int32_t ReadReleaseReply(const std::string& body, ReleaseInfo& info);
+[[nodiscard]] ReleaseStatus ReadReleaseReply(const std::string& body, ReleaseInfo& info);
 
 // The text after the last "/" of a download URL, when the URL is probed at
 // all (its first "/" stands at index 1 or later).
 [[nodiscard]] bool ShouldProbeDownloadUrl(const std::string& url);
 [[nodiscard]] std::string DownloadFileName(const std::string& url);
 
-// The home page's request: pid, version, tid, lang, exeNumber, pcVersion from
-// the configuration, the launch parameters and the language chosen.
-[[nodiscard]] ReleaseParameters BuildReleaseParameters(const std::string& language);
+// The release check's inputs from the configuration and the command line,
+// read once where the wizard or a pipeline starts
+// (ReleaseCheckSettingsFromStores); the check itself looks up no store.
+// Tests build it directly.
+struct ReleaseCheckSettings {
+  std::string service_url;           // DownloadInfoUrl (the edition's)
+  std::string version_url;           // UpdateIni
+  // The request's fields; each check adds the language chosen then.
+  std::string product_id;            // ProductID (the edition's)
+  std::string recommend_product_id;  // RecommendProductID
+  std::string download_version;      // DOWNLOAD_VERSION
+  std::string exe_number;            // exeNumber
+  std::string pc_version;            // "home" or "server"
+  // Each replaces the reply's first download, its MD5 or its file name when
+  // it is not empty.
+  std::string download_url;          // DownloadUrl
+  std::string md5;                   // URLMD5
+  std::string sha256;                // URLSHA256
+  std::string file_name;             // fileRealName
+};
+[[nodiscard]] ReleaseCheckSettings ReleaseCheckSettingsFromStores();
 
-// What the configuration decides over the reply: status 0, and each of the
-// first download URL with its size (probed here: call it on a worker
-// thread) and file name that the configuration names (non-empty); when it
-// names an MD5 or a SHA-256, both digests are the configuration's. The
-// reply's killSwitch is kept.
-void CompleteFromConfiguration(ReleaseInfo& info, const std::atomic<bool>* cancel = nullptr);
+// The home page's request: pid, version, tid, lang, exeNumber, pcVersion.
+[[nodiscard]] ReleaseParameters BuildReleaseParameters(const ReleaseCheckSettings& settings,
+                                                       const std::string& language);
+
+// What the configuration decides over the reply: each of the first download
+// URL with its size (probed here: call it on a worker thread) and file name
+// that the configuration names (non-empty); when it names an MD5 or a
+// SHA-256, both digests are the configuration's. A configured download URL
+// makes the check a success even when the query failed; without one the
+// query's status stands. The reply's killSwitch is kept.
+void CompleteFromConfiguration(ReleaseInfo& info, const ReleaseCheckSettings& settings,
+                               const std::atomic<bool>* cancel = nullptr);
 
 // The whole check as the home page runs it and as the pipeline runs it when
 // it starts without a release record: request, query, completion. The
 // completion's size probe runs on a worker thread too.
-[[nodiscard]] ReleaseInfo CheckReleaseFromConfiguration(const std::string& language);
+[[nodiscard]] ReleaseInfo CheckReleaseFromConfiguration(const ReleaseCheckSettings& settings,
+                                                        const std::string& language);
 
 }  // namespace net

@@ -30,7 +30,8 @@ constexpr StyleChange kRelayout = StyleChange::kRelayout;
 const StyleAttribute kStyleAttributes[] = {
     {L"bkcolor", kRepaint, [](ControlStyle& s, const std::wstring& v) { SetColor(s.bk_color, v); }},
     {L"bkcolor1", kRepaint, [](ControlStyle& s, const std::wstring& v) { SetColor(s.bk_color, v); }},
-    {L"bkcolor2", kRepaint, [](ControlStyle& s, const std::wstring& v) { SetColor(s.bk_color2, v); }},
+    // Accepted for existing skins: nothing draws a second background colour.
+    {L"bkcolor2", kNothing, [](ControlStyle&, const std::wstring&) {}},
     {L"bordercolor", kRepaint, [](ControlStyle& s, const std::wstring& v) { SetColor(s.border_color, v); }},
     {L"focusbordercolor", kNothing, [](ControlStyle& s, const std::wstring& v) { SetColor(s.focus_border_color, v); }},
     {L"bordersize", kRepaint, [](ControlStyle& s, const std::wstring& v) { s.border_size = std::max(0, IntOr(v, 0)); }},

@@ -15,7 +15,6 @@ namespace toolkit {
 
 struct ControlStyle {
   Argb bk_color = 0;
-  Argb bk_color2 = 0;
   Argb border_color = 0;
   Argb focus_border_color = 0;
   Argb text_color = 0xFF000000;

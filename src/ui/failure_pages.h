@@ -13,7 +13,7 @@ namespace ui {
 
 class FailurePages final : public GeneralPage {
  public:
-  // `release` answers the record of the last run (status -1 without one).
+  // `release` answers the record of the last run (not queried without one).
   FailurePages(IWindowOperations& window, IWizardFlow& flow,
                std::function<net::ReleaseInfo()> release);
 

@@ -40,7 +40,7 @@ bool HomePage::CheckRelease() {
   CollectOptions();
   const std::string language = platform::WideToAnsi(options().at("LANG"));
   SetRelease(checker_(language));
-  return release().status == net::kReleaseOk;
+  return release().status.Ok();
 }
 
 void HomePage::ResetInstallButton() {

@@ -58,8 +58,9 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) 
     settings.variant = choice.variant;
     settings.language = context.language;
     settings.language_folder = platform::ExecutableFolder();
-    settings.check_release = [](const std::string& language) {
-      return net::CheckReleaseFromConfiguration(language);
+    settings.check_release = [release_check = net::ReleaseCheckSettingsFromStores()](
+                                 const std::string& language) {
+      return net::CheckReleaseFromConfiguration(release_check, language);
     };
     Wizard wizard(window, shell, std::move(settings));
     window.SetHooks({[&wizard] { wizard.RequestClose(); }, [&wizard](UINT id) { wizard.OnTimer(id); }});

@@ -1,5 +1,6 @@
 #include "ui/wizard.h"
 
+#include "net/release_status.h"
 #include "startup/log.h"
 #include "ui/kdv_home_page.h"
 #include "ui/qs_home_page.h"
@@ -87,7 +88,7 @@ void Wizard::RunReleaseCheck() {
   window_.KillTimer(kReleaseCheckTimer);
   const bool ok = home_->CheckRelease();  // the window keeps running meanwhile
   window_.KillTimer(kLoadingTextTimer);
-  startup::Log("Release check done: status %d\n", home_->release().status);
+  startup::Log("Release check done: status %d\n", net::ReleaseNumber(home_->release().status));
   if (quitting()) return;
   if (ok) {
     home_->EnableControls(true);

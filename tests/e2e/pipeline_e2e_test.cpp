@@ -49,13 +49,33 @@ class InProcess {
   InProcess& operator=(const InProcess&) = delete;
 };
 
+// One pipeline test's world: a scene whose installer succeeds, the stores as
+// the wizard leaves them (with `config` over the scene's) and a recording view.
+using ConfigKeys = std::map<std::string, std::string>;
+struct PipelineScene {
+  explicit PipelineScene(const ConfigKeys& config = {})
+      : stores(scene, config) {
+    scene.InstallerSucceeds();
+  }
+  Scene scene;
+  InProcess stores;
+  install_test::RecordingView view;
+};
+
 // What the home page would hand over after its release query.
 net::ReleaseInfo HomePageRecord(const Scene& scene) {
   net::ReleaseInfo info;
-  info.status = 0;
+  info.status = net::ReleaseStatus::Answered();
   info.sources[0].url = scene.GoodUrl();
   info.sources[0].size = static_cast<int64_t>(scene.installer_bytes().size());
   info.md5 = scene.md5();
+  return info;
+}
+
+// The same record with a download that takes several seconds.
+net::ReleaseInfo SlowRecord(const Scene& scene) {
+  net::ReleaseInfo info = HomePageRecord(scene);
+  info.sources[0].url = scene.GoodUrl("?rate=40000");
   return info;
 }
 
@@ -123,11 +143,9 @@ TEST(PipelineEndToEndTest, UpdateRemovesThePreviousGenerationAndShowsTheFinishPa
 
 TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene, {{"DownloadUrl", ""}});
+  PipelineScene world(ConfigKeys{{"DownloadUrl", ""}});
+  auto& [scene, stores, view] = world;
   scene.ScriptReleaseNaming("", scene.md5());
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
   CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
   // The answer names no download: nothing to do but report 999.
   install::PipelineResult result = pipeline.Run();
@@ -153,11 +171,9 @@ TEST(PipelineEndToEndTest, WithoutARecordItAsksTheServerAndA999RetryDoesNotLoop)
 // values keep the server's download, digest and name, and its kill switch.
 TEST(PipelineEndToEndTest, EmptyConfigurationValuesLeaveTheServersAnswer) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene, {{"DownloadUrl", ""}, {"URLMD5", ""}, {"fileRealName", ""}});
+  PipelineScene world(ConfigKeys{{"DownloadUrl", ""}, {"URLMD5", ""}, {"fileRealName", ""}});
+  auto& [scene, stores, view] = world;
   scene.ScriptReleaseNaming(scene.GoodUrl(), scene.md5(), "false");
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
   CDownloadPipeline pipeline(install::ReleaseSource(), Settings(scene), view);
   const install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
@@ -358,12 +374,9 @@ void CALLBACK CancelOnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
 
 TEST(PipelineEndToEndTest, CancelDuringTheDownloadStartsNothingFurther) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene);
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
-  net::ReleaseInfo record = HomePageRecord(scene);
-  record.sources[0].url = scene.GoodUrl("?rate=40000");  // several seconds
+  PipelineScene world;
+  auto& [scene, stores, view] = world;
+  const net::ReleaseInfo record = SlowRecord(scene);
   CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   g_cancel_target = &pipeline;
   // The user's quit arrives through the UI thread's messages during the transfer.
@@ -384,12 +397,9 @@ std::vector<PipelineEnd> g_nested_ends;  // UI thread only
 
 TEST(PipelineEndToEndTest, RequestsDuringARunAreRefusedNotNested) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene);
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
-  net::ReleaseInfo record = HomePageRecord(scene);
-  record.sources[0].url = scene.GoodUrl("?rate=40000");  // several seconds
+  PipelineScene world;
+  auto& [scene, stores, view] = world;
+  const net::ReleaseInfo record = SlowRecord(scene);
   CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   g_cancel_target = &pipeline;
   g_nested_ends.clear();
@@ -420,13 +430,10 @@ TEST(PipelineEndToEndTest, RequestsDuringARunAreRefusedNotNested) {
 
 TEST(PipelineEndToEndTest, QuitDuringTheDownloadEndsTheRunAndLeavesTheQuitQueued) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene);
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
-  net::ReleaseInfo record = HomePageRecord(scene);
-  record.sources[0].url = scene.GoodUrl("?rate=40000");  // several seconds
-  record.sources[1].url = scene.GoodUrl();                // never an alternate for a quit
+  PipelineScene world;
+  auto& [scene, stores, view] = world;
+  net::ReleaseInfo record = SlowRecord(scene);
+  record.sources[1].url = scene.GoodUrl();  // never an alternate for a quit
   CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   // The window closes while the transfer runs: its wait sees the quit request.
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
@@ -481,12 +488,10 @@ TEST(PipelineEndToEndTest, QuitBeforeTheInstallStepStartsNoInstaller) {
 
 TEST(PipelineEndToEndTest, FailedReleaseQueryShowsItsCodeAndTransfersNothing) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene);
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
+  PipelineScene world;
+  auto& [scene, stores, view] = world;
   net::ReleaseInfo record = HomePageRecord(scene);
-  record.status = 2;
+  record.status = net::ReleaseStatus::Failed(net::ReleaseStage::Reply, net::ReleaseCause::EmptyReply);
   CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view);
   const install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::DownloadFailure);
@@ -501,10 +506,8 @@ TEST(PipelineEndToEndTest, FailedReleaseQueryShowsItsCodeAndTransfersNothing) {
 
 TEST(PipelineEndToEndTest, RetryAfterARangeFailureResumesTheKeptRanges) {
   REQUIRE_FIXTURE();
-  Scene scene;
-  InProcess stores(scene, {{"DownloadThreadCount", "4"}});
-  scene.InstallerSucceeds();
-  install_test::RecordingView view;
+  PipelineScene world(ConfigKeys{{"DownloadThreadCount", "4"}});
+  auto& [scene, stores, view] = world;
   net::ReleaseInfo record = HomePageRecord(scene);
   // Every ranged answer breaks off after 90000 bytes: only continuing the
   // ranges on disk ever gets the whole file.

@@ -18,6 +18,49 @@ using e2e_test::Scene;
 constexpr DWORD kUnattendedExit = 1;
 constexpr DWORD kCompanionExit = 2;
 
+// setup.exe in the unattended mode, as another copy starts it; false when it
+// did not end in time. Whatever happens, it ends with the mode's own code.
+[[nodiscard]] bool RunUnattended(const Scene& scene) {
+  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
+  if (!run.finished) return false;
+  EXPECT_EQ(run.exit_code, kUnattendedExit);
+  return true;
+}
+
+// The companion fetch as a finished install starts it, with this refer
+// number; false when it did not end in time.
+[[nodiscard]] bool RunCompanionFetch(const Scene& scene, const std::wstring& refer_number) {
+  const auto run = scene.sandbox().Run(L"INSTALL_TYPE=2 ||| REFERNUMBER=" + refer_number +
+                                       L" ||| RECOMMEND_URL=" + platform::Utf8ToWide(scene.GoodUrl()));
+  if (!run.finished) return false;
+  EXPECT_EQ(run.exit_code, kCompanionExit);
+  return true;
+}
+
+// The fetched companion starts detached: its recorded run may come a moment
+// after the fetch ended (bounded at ten seconds).
+std::vector<std::wstring> AwaitInstallerRuns(const Scene& scene) {
+  std::vector<std::wstring> runs;
+  for (int i = 0; i < 200 && runs.empty(); ++i) {
+    runs = scene.installer().Runs();
+    if (runs.empty()) ::Sleep(50);
+  }
+  return runs;
+}
+
+// The fetched companion and the run folder it was fetched into.
+void RemoveFetchedCompanion(const std::wstring& program) {
+  ::DeleteFileW(program.c_str());
+  ::RemoveDirectoryW(program.substr(0, program.size() - platform::FileNameOf(program).size()).c_str());
+}
+
+// The run posted exactly one report, and it says `text`.
+void ExpectOneReportWith(const Scene& scene, const std::string& text) {
+  const auto reports = scene.Reports();
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_TRUE(Contains(reports[0], text)) << reports[0];
+}
+
 // The recorded command line: the quoted program, then the parameter text.
 struct RecordedRun {
   std::wstring program;
@@ -51,9 +94,7 @@ TEST(SetupEndToEndTest, CleanInstallDownloadsVerifiesInstallsAndReports) {
   REQUIRE_FIXTURE();
   Scene scene;
   scene.InstallerSucceeds();
-  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exit_code, kUnattendedExit);
+  ASSERT_TRUE(RunUnattended(scene));
   const std::string log = scene.Log();
 
   EXPECT_EQ(scene.InstalledVersion(), " 3.1.0") << log;
@@ -88,8 +129,7 @@ TEST(SetupEndToEndTest, VerifiedCopyOnDiskIsInstalledWithoutDownload) {
   // Any download would fail: the address names nothing.
   scene.WriteConfig({{"DownloadUrl", scene.FileUrl("missing.exe")}});
   ASSERT_TRUE(test_support::WriteBytes(scene.DownloadTarget(), scene.installer_bytes()));
-  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
-  ASSERT_TRUE(run.finished);
+  ASSERT_TRUE(RunUnattended(scene));
   const std::string log = scene.Log();
   EXPECT_EQ(scene.InstalledVersion(), " 3.1.0") << log;
   EXPECT_EQ(scene.installer().Runs().size(), 1u);
@@ -102,18 +142,14 @@ TEST(SetupEndToEndTest, DigestMismatchFailsWith4000AndNeverRunsTheFile) {
   Scene scene;
   scene.InstallerSucceeds();
   scene.WriteConfig({{"DownloadUrl", scene.BadUrl()}});
-  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exit_code, kUnattendedExit);
+  ASSERT_TRUE(RunUnattended(scene));
   const std::string log = scene.Log();
   EXPECT_TRUE(Contains(log, "SwitchDownloadErrorPage=4000")) << log;
   // The first transfer and three more.
   EXPECT_EQ(Count(log, "Downloaded "), 4) << log;
   EXPECT_TRUE(scene.installer().Runs().empty());
   EXPECT_EQ(scene.InstalledVersion(), "");
-  const auto reports = scene.Reports();
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_TRUE(Contains(reports[0], "install_start_downloader=true&install_finish_downloader=false"));
+  ExpectOneReportWith(scene, "install_start_downloader=true&install_finish_downloader=false");
 }
 
 // Nothing names a digest: no download could ever be verified, so none is
@@ -124,9 +160,7 @@ TEST(SetupEndToEndTest, NoExpectedDigestFailsAtOnceWithoutDownloading) {
   scene.InstallerSucceeds();
   scene.WriteConfig({{"URLMD5", ""}});
   scene.ScriptReleaseNaming(scene.GoodUrl(), "");
-  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exit_code, kUnattendedExit);
+  ASSERT_TRUE(RunUnattended(scene));
   const std::string log = scene.Log();
   EXPECT_TRUE(Contains(log, "No expected digest in the release answer or URLMD5")) << log;
   EXPECT_TRUE(Contains(log, "SwitchDownloadErrorPage=4001")) << log;
@@ -142,8 +176,7 @@ TEST(SetupEndToEndTest, UnreachableFirstSourceFallsBackToTheSecond) {
   // Port 9 on loopback: nobody listens, the connection is refused.
   scene.WriteConfig({{"DownloadUrl", "http://127.0.0.1:9/files/" + scene.key() + ".exe"}});
   scene.ScriptRelease("", scene.GoodUrl());  // an empty second source is skipped
-  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
-  ASSERT_TRUE(run.finished);
+  ASSERT_TRUE(RunUnattended(scene));
   const std::string log = scene.Log();
   EXPECT_EQ(scene.InstalledVersion(), " 3.1.0") << log;
   EXPECT_TRUE(Contains(log, "Trying alternate source 2")) << log;
@@ -159,8 +192,7 @@ TEST(SetupEndToEndTest, DroppedConnectionIsResumedByteExact) {
   scene.InstallerSucceeds();
   scene.WriteConfig({{"DownloadUrl", scene.GoodUrl("?drop=20000&droptoken=" + scene.key())},
                      {"DownloadThreadCount", "3"}});
-  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
-  ASSERT_TRUE(run.finished);
+  ASSERT_TRUE(RunUnattended(scene));
   const std::string log = scene.Log();
   EXPECT_TRUE(Contains(log, ": resuming")) << log;
   EXPECT_EQ(test_support::ReadBytes(scene.DownloadTarget()), scene.installer_bytes());
@@ -171,9 +203,7 @@ TEST(SetupEndToEndTest, InstallerFailingEveryAttemptEndsIn6000Band) {
   REQUIRE_FIXTURE();
   Scene scene;
   scene.InstallerSucceeds(L"5");
-  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exit_code, kUnattendedExit);
+  ASSERT_TRUE(RunUnattended(scene));
   const std::string log = scene.Log();
   EXPECT_EQ(scene.installer().Runs().size(), 4u) << log;
   EXPECT_TRUE(Contains(log, "SwitchInstallErrorPage=6005")) << log;
@@ -182,9 +212,7 @@ TEST(SetupEndToEndTest, InstallerFailingEveryAttemptEndsIn6000Band) {
   ExpectSetupLogInTheRunFolder(scene, Scene::SetupLogPathOf(scene.installer().Runs()[0]));
   EXPECT_EQ(Count(log, "Installation process failed with exit code 5."), 4) << log;
   EXPECT_EQ(scene.InstalledVersion(), "");
-  const auto reports = scene.Reports();
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_TRUE(Contains(reports[0], "install_finish_downloader=false"));
+  ExpectOneReportWith(scene, "install_finish_downloader=false");
 }
 
 TEST(SetupEndToEndTest, UnusableDefaultFolderIsAClearFailureAndNothingRuns) {
@@ -193,9 +221,7 @@ TEST(SetupEndToEndTest, UnusableDefaultFolderIsAClearFailureAndNothingRuns) {
   scene.InstallerSucceeds();
   // A relative base folder would install wherever the installer happens to run.
   scene.WriteConfig({{"InstallProgramFilesPath", "relative\\folder"}});
-  const auto run = scene.RunSetup(L"INSTALL_TYPE=1");
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exit_code, kUnattendedExit);
+  ASSERT_TRUE(RunUnattended(scene));
   const std::string log = scene.Log();
   EXPECT_TRUE(Contains(log, "Install folder refused")) << log;
   EXPECT_TRUE(Contains(log, "SwitchInstallErrorPage=6997")) << log;
@@ -222,10 +248,7 @@ TEST(SetupEndToEndTest, RunningProductMeansNoUnattendedInstall) {
   EXPECT_FALSE(platform::FileExists(scene.DownloadTarget()));
   EXPECT_TRUE(Contains(scene.Log(), "product is running")) << scene.Log();
   // The run report leaves on this early return too.
-  const auto reports = scene.Reports();
-  ASSERT_EQ(reports.size(), 1u);
-  EXPECT_TRUE(Contains(reports[0], "install_start_downloader=false&install_finish_downloader=false"))
-      << reports[0];
+  ExpectOneReportWith(scene, "install_start_downloader=false&install_finish_downloader=false");
 }
 
 TEST(SetupEndToEndTest, CompanionFetchDownloadsAndStartsTheCompanionUnattended) {
@@ -242,15 +265,8 @@ TEST(SetupEndToEndTest, CompanionFetchDownloadsAndStartsTheCompanionUnattended) 
   }
   EXPECT_TRUE(scene.installer().Runs().empty());
 
-  const auto run = scene.sandbox().Run(L"INSTALL_TYPE=2 ||| REFERNUMBER=77 ||| RECOMMEND_URL=" +
-                                       platform::Utf8ToWide(scene.GoodUrl()));
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exit_code, kCompanionExit);
-  std::vector<std::wstring> runs;
-  for (int i = 0; i < 200 && runs.empty(); ++i) {
-    runs = scene.installer().Runs();
-    if (runs.empty()) ::Sleep(50);
-  }
+  ASSERT_TRUE(RunCompanionFetch(scene, L"77"));
+  const std::vector<std::wstring> runs = AwaitInstallerRuns(scene);
   ASSERT_EQ(runs.size(), 1u) << scene.Log();
   const RecordedRun recorded = SplitRun(runs[0]);
   EXPECT_EQ(recorded.parameters, L" DATA=1 ||| INSTALL_TYPE=1");
@@ -262,8 +278,7 @@ TEST(SetupEndToEndTest, CompanionFetchDownloadsAndStartsTheCompanionUnattended) 
   EXPECT_EQ(name.substr(name.size() - 7), L".77.exe");
   EXPECT_TRUE(install_test::WaitUntilNoFixtureInstallerRuns());
   EXPECT_EQ(test_support::ReadBytes(recorded.program), scene.installer_bytes());
-  ::DeleteFileW(recorded.program.c_str());
-  ::RemoveDirectoryW(recorded.program.substr(0, recorded.program.size() - name.size()).c_str());
+  RemoveFetchedCompanion(recorded.program);
   // Companion fetch sends no run report.
   EXPECT_TRUE(scene.Reports().empty());
 }
@@ -273,23 +288,15 @@ TEST(SetupEndToEndTest, CompanionFetchDownloadsAndStartsTheCompanionUnattended) 
 TEST(SetupEndToEndTest, CompanionFetchWithoutReferNumber) {
   REQUIRE_FIXTURE();
   Scene scene;
-  const auto run = scene.sandbox().Run(L"INSTALL_TYPE=2 ||| REFERNUMBER= ||| RECOMMEND_URL=" +
-                                       platform::Utf8ToWide(scene.GoodUrl()));
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(run.exit_code, kCompanionExit);
-  std::vector<std::wstring> runs;
-  for (int i = 0; i < 200 && runs.empty(); ++i) {
-    runs = scene.installer().Runs();
-    if (runs.empty()) ::Sleep(50);
-  }
+  ASSERT_TRUE(RunCompanionFetch(scene, L""));
+  const std::vector<std::wstring> runs = AwaitInstallerRuns(scene);
   ASSERT_EQ(runs.size(), 1u) << scene.Log();
   const RecordedRun recorded = SplitRun(runs[0]);
   const std::wstring name = platform::FileNameOf(recorded.program);
   EXPECT_GT(name.size(), 5u);
   EXPECT_EQ(name.substr(name.size() - 5), L"..exe") << platform::WideToUtf8(name);
   EXPECT_TRUE(install_test::WaitUntilNoFixtureInstallerRuns());
-  ::DeleteFileW(recorded.program.c_str());
-  ::RemoveDirectoryW(recorded.program.substr(0, recorded.program.size() - name.size()).c_str());
+  RemoveFetchedCompanion(recorded.program);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "platform/text.h"
+#include "synthetic_input.h"
 #include "startup/product_config.h"
 #include "toolkit/control.h"
 #include "toolkit/window_core.h"
@@ -15,22 +16,6 @@ namespace e2e_test {
 namespace {
 
 constexpr wchar_t kMainClass[] = L"ToolkitWindow";
-
-}  // namespace
-
-void ClickAtScreen(POINT point) {
-  ::SetCursorPos(point.x, point.y);
-  INPUT inputs[3] = {};
-  inputs[0].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE;
-  inputs[1].type = INPUT_MOUSE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[2].type = INPUT_MOUSE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(3, inputs, sizeof(INPUT));
-}
-
-namespace {
 
 struct WindowSearch {
   DWORD process_id;
@@ -103,7 +88,7 @@ void ClickDialogButton(HWND dialog, int id) {
   ::SetForegroundWindow(dialog);
   RECT rect;
   ::GetWindowRect(button, &rect);
-  ClickAtScreen({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+  test_support::ClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
 }
 
 // The folder browser's tree in setup.exe, read through a buffer placed in
@@ -322,36 +307,7 @@ void ClickIn(HWND window, POINT client_point) {
   ::SetForegroundWindow(window);
   POINT screen = client_point;
   ::ClientToScreen(window, &screen);
-  ClickAtScreen(screen);
-}
-
-void PressKey(WORD key, bool shift) {
-  std::vector<INPUT> inputs;
-  const auto add = [&](WORD code, DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = code;
-    input.ki.dwFlags = flags;
-    inputs.push_back(input);
-  };
-  if (shift) add(VK_SHIFT, 0);
-  add(key, 0);
-  add(key, KEYEVENTF_KEYUP);
-  if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
-  ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
-
-void TypeText(const std::wstring& text) {
-  for (wchar_t c : text) {
-    INPUT inputs[2] = {};
-    for (INPUT& input : inputs) {
-      input.type = INPUT_KEYBOARD;
-      input.ki.wScan = c;
-      input.ki.dwFlags = KEYEVENTF_UNICODE;
-    }
-    inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
-    ::SendInput(2, inputs, sizeof(INPUT));
-  }
+  test_support::ClickAt(screen);
 }
 
 HWND FindProcessWindow(DWORD process_id, const std::wstring& class_name, const std::wstring& caption) {

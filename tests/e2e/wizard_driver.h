@@ -66,11 +66,6 @@ class SkinLayout {
 
 // Input as a person makes it: the window to the front, the pointer there.
 void ClickIn(HWND window, POINT client_point);
-// A click at a point of the screen, activating nothing first (a pop-up
-// list that closes when its owner loses the front).
-void ClickAtScreen(POINT point);
-void PressKey(WORD key, bool shift = false);
-void TypeText(const std::wstring& text);
 
 // The visible top-level window of `process_id` with this class (and
 // caption, unless empty), or null.

@@ -174,7 +174,7 @@ class DigestScene {
  public:
   explicit DigestScene(const std::string& md5, const std::string& sha256 = "") {
     net::ReleaseInfo info;
-    info.status = 0;
+    info.status = net::ReleaseStatus::Answered();
     info.md5 = md5;
     info.sha256 = sha256;
     install::PipelineSettings settings;

@@ -170,7 +170,7 @@ TEST(InstallAttemptsTest, FixtureRegistersTheProductAndWritesItsLogAsItGoes) {
   settings.display_name_value = L"DisplayName";
   settings.uninstall_value = L"UninstallString";
   EXPECT_EQ(install::InstalledVersion(settings), " 3.1.2");
-  EXPECT_EQ(install::InstallMode(0, " 3.1.2", settings), install::kInstallModeReinstall);
+  EXPECT_EQ(install::InstallMode(net::ReleaseStatus::Answered(), " 3.1.2", settings), install::kInstallModeReinstall);
   const std::wstring key = address.path() + L"\\Foo3.0_is1";
   EXPECT_EQ(install::ReadUninstallValue(key, L"InstallLocation"),
             installer.folder().File(L"Product Dir"));

@@ -66,17 +66,17 @@ TEST(InstalledVersionTest, KeyWithABlankBeforeTheSuffixCountsAndOverlongValuesDo
 TEST(InstalledVersionTest, InstallModeFromStatusPresenceAndExactVersion) {
   TestRegistryKey address(test_support::UniqueName(L"Uninst"), RegistryView::Bits32);
   const UninstallSettings settings = install_test::FooSettingsFor(address);
-  EXPECT_EQ(install::InstallMode(-1, " 3.1.2", settings), install::kInstallModeLoading);
-  EXPECT_EQ(install::InstallMode(0, " 3.1.2", settings), install::kInstallModeInstall);
+  EXPECT_EQ(install::InstallMode(net::ReleaseStatus::NotQueried(), " 3.1.2", settings), install::kInstallModeLoading);
+  EXPECT_EQ(install::InstallMode(net::ReleaseStatus::Answered(), " 3.1.2", settings), install::kInstallModeInstall);
 
   address.CreateSubkey(L"Foo3.0_is1");
   ASSERT_TRUE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, address.path() + L"\\Foo3.0_is1",
                                           RegistryView::Bits32, KEY_ALL_ACCESS)
                   .WriteString(L"DisplayName", L"Foo 3.1.2a"));
-  EXPECT_EQ(install::InstallMode(0, " 3.1.2a", settings), install::kInstallModeReinstall);
-  EXPECT_EQ(install::InstallMode(0, " 3.1.2A", settings), install::kInstallModeUpdate);
-  EXPECT_EQ(install::InstallMode(0, "3.1.2a", settings), install::kInstallModeUpdate);
-  EXPECT_EQ(install::InstallMode(-1, " 3.1.2a", settings), install::kInstallModeLoading);
+  EXPECT_EQ(install::InstallMode(net::ReleaseStatus::Answered(), " 3.1.2a", settings), install::kInstallModeReinstall);
+  EXPECT_EQ(install::InstallMode(net::ReleaseStatus::Answered(), " 3.1.2A", settings), install::kInstallModeUpdate);
+  EXPECT_EQ(install::InstallMode(net::ReleaseStatus::Answered(), "3.1.2a", settings), install::kInstallModeUpdate);
+  EXPECT_EQ(install::InstallMode(net::ReleaseStatus::NotQueried(), " 3.1.2a", settings), install::kInstallModeLoading);
 }
 
 TEST(InstalledVersionTest, SettingsFromConfigurationFollowTheEdition) {

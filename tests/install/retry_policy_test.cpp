@@ -14,6 +14,12 @@ using install::PipelineFailure;
 using net::DownloadCause;
 using net::DownloadOutcome;
 using net::DownloadStage;
+using net::ReleaseCause;
+using net::ReleaseStage;
+using net::ReleaseStatus;
+
+const ReleaseStatus kEmptyReply = ReleaseStatus::Failed(ReleaseStage::Reply, ReleaseCause::EmptyReply);
+const ReleaseStatus kNoWorker = ReleaseStatus::Failed(ReleaseStage::Attempt, ReleaseCause::NoWorker);
 
 PipelineFailure RangeCurl(int32_t code) {
   return PipelineFailure::Transfer(DownloadOutcome::CurlFailed(DownloadStage::Range, code));
@@ -28,9 +34,9 @@ TEST(RetryPolicyTest, EveryFailureKeepsItsNumber) {
     PipelineFailure failure;
     int32_t number;
   } cases[] = {
-      {PipelineFailure::Release(2), 1002},
-      {PipelineFailure::Release(-1), 999},
-      {PipelineFailure::Release(122), 1122},
+      {PipelineFailure::Release(kEmptyReply), 1002},
+      {PipelineFailure::Release(ReleaseStatus::NotQueried()), 999},
+      {PipelineFailure::Release(ReleaseStatus::PostFailed(22)), 1122},
       {Own(DownloadStage::Setup, DownloadCause::BadThreadCount), 3002},
       {Own(DownloadStage::Range, DownloadCause::NoWorker), 3003},
       {Own(DownloadStage::SizeProbe, DownloadCause::NoProbeHandle), 3004},
@@ -78,10 +84,10 @@ TEST(RetryPolicyTest, RetryActionForEachStage) {
        "disagrees"},
       {PipelineFailure::Digest(DigestFailure::Mismatch), RetryAction::RestartPipeline, "digest"},
       {PipelineFailure::Install(1), RetryAction::RestartPipeline, "install"},
-      {PipelineFailure::Release(2), RetryAction::ReturnToHome, "release"},
-      {PipelineFailure::Release(0), RetryAction::ReturnToHome, "release 0"},
-      {PipelineFailure::Release(999), RetryAction::ReturnToHome, "release 999"},
-      {PipelineFailure::Release(-1), RetryAction::ReturnToHome, "no release record: ask again, not loop"},
+      {PipelineFailure::Release(kEmptyReply), RetryAction::ReturnToHome, "release"},
+      {PipelineFailure::Release(ReleaseStatus::Answered()), RetryAction::ReturnToHome, "release 0"},
+      {PipelineFailure::Release(kNoWorker), RetryAction::ReturnToHome, "release no worker"},
+      {PipelineFailure::Release(ReleaseStatus::NotQueried()), RetryAction::ReturnToHome, "no release record: ask again, not loop"},
       {PipelineFailure::Digest(DigestFailure::NoExpectedDigest), RetryAction::ReturnToHome,
        "no digest to check: only a fresh answer helps"},
       {PipelineFailure::Digest(DigestFailure::MalformedSha256), RetryAction::ReturnToHome,
@@ -109,13 +115,13 @@ TEST(RetryPolicyTest, AfterResumeInstallsOnlyAVerifiedFile) {
 TEST(RetryPolicyTest, OfflineLinkChoice) {
   const std::wstring offline = L"https://www.example.test/offline";
   const std::string first = "http://127.0.0.1:8080/Product_trial.exe";
-  EXPECT_EQ(install::OfflineLinkFor(WizardPage::DownloadFailure, 0, offline, first),
+  EXPECT_EQ(install::OfflineLinkFor(WizardPage::DownloadFailure, ReleaseStatus::Answered(), offline, first),
             L"http://127.0.0.1:8080/Product_trial.exe");
-  EXPECT_EQ(install::OfflineLinkFor(WizardPage::InstallFailure, 0, offline, first),
+  EXPECT_EQ(install::OfflineLinkFor(WizardPage::InstallFailure, ReleaseStatus::Answered(), offline, first),
             L"http://127.0.0.1:8080/Product_trial.exe");
-  EXPECT_EQ(install::OfflineLinkFor(WizardPage::DownloadFailure, 2, offline, first), offline);
-  EXPECT_EQ(install::OfflineLinkFor(WizardPage::DownloadFailure, -1, offline, first), offline);
-  EXPECT_EQ(install::OfflineLinkFor(WizardPage::InstallFailure, 2, offline, first), std::nullopt);
+  EXPECT_EQ(install::OfflineLinkFor(WizardPage::DownloadFailure, kEmptyReply, offline, first), offline);
+  EXPECT_EQ(install::OfflineLinkFor(WizardPage::DownloadFailure, ReleaseStatus::NotQueried(), offline, first), offline);
+  EXPECT_EQ(install::OfflineLinkFor(WizardPage::InstallFailure, kEmptyReply, offline, first), std::nullopt);
 }
 
 TEST(RetryPolicyTest, OnlyWebAddressesAreOpened) {
@@ -124,14 +130,14 @@ TEST(RetryPolicyTest, OnlyWebAddressesAreOpened) {
     opened.push_back(url);
     return true;
   };
-  EXPECT_TRUE(install::OpenOfflineLink(WizardPage::DownloadFailure, 0, L"", "HTTPS://h/x.exe",
+  EXPECT_TRUE(install::OpenOfflineLink(WizardPage::DownloadFailure, ReleaseStatus::Answered(), L"", "HTTPS://h/x.exe",
                                        recorder));
-  EXPECT_FALSE(install::OpenOfflineLink(WizardPage::DownloadFailure, 0, L"",
+  EXPECT_FALSE(install::OpenOfflineLink(WizardPage::DownloadFailure, ReleaseStatus::Answered(), L"",
                                         "C:\\Windows\\System32\\calc.exe", recorder));
-  EXPECT_FALSE(install::OpenOfflineLink(WizardPage::DownloadFailure, 0, L"", "file:///C:/x.exe",
+  EXPECT_FALSE(install::OpenOfflineLink(WizardPage::DownloadFailure, ReleaseStatus::Answered(), L"", "file:///C:/x.exe",
                                         recorder));
-  EXPECT_FALSE(install::OpenOfflineLink(WizardPage::DownloadFailure, 1, L"", "http://h/", recorder));
-  EXPECT_FALSE(install::OpenOfflineLink(WizardPage::InstallFailure, 1, L"http://h/", "", recorder));
+  EXPECT_FALSE(install::OpenOfflineLink(WizardPage::DownloadFailure, kNoWorker, L"", "http://h/", recorder));
+  EXPECT_FALSE(install::OpenOfflineLink(WizardPage::InstallFailure, kNoWorker, L"http://h/", "", recorder));
   EXPECT_EQ(opened, std::vector<std::wstring>{L"HTTPS://h/x.exe"});
 
   for (const wchar_t* bad : {L"http://", L"http:///etc/x", L"https://?a", L"https://#f",

@@ -28,30 +28,30 @@ const std::string kAllMembers =
 struct StatusCase {
   const char* name;
   std::string reply;
-  int32_t status;
+  ReleaseCause cause;
 };
 
 TEST(ReleaseReplyTest, ChecksTheMembersInOrder) {
   const StatusCase cases[] = {
-      {"complete", Reply(kAllMembers), kReleaseOk},
-      {"leading whitespace", " \r\n\t" + Reply(kAllMembers), kReleaseOk},
-      {"garbage", "<html>oops</html>", kReleaseNotJson},
-      {"truncated", Reply(kAllMembers).substr(0, 40), kReleaseNotJson},
-      {"no data", R"({"Data2":{}})", kReleaseNoData},
-      {"capital names", R"({"DATA":{"MD5":"a","KILLSWITCH":"x","writelogswitch":"y","CURNUM":"1","DOWNLOAD":"","DOWNLOAD2":"","DOWNLOAD3":""}})", kReleaseOk},
-      {"md5 missing", Reply(R"("killSwitch":"false")"), kReleaseNoMd5},
-      {"md5 a number", Reply(R"("md5":5,"killSwitch":"false")"), kReleaseNoMd5},
-      {"kill switch literal", Reply(R"("md5":"a","killSwitch":true)"), kReleaseNoKillSwitch},
-      {"write log missing", Reply(R"("md5":"a","killSwitch":"true")"), kReleaseNoWriteLogSwitch},
-      {"curNum a number", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":5)"), kReleaseNoCurNum},
-      {"download missing", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5")"), kReleaseNoDownload},
-      {"download2 null", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":null)"), kReleaseNoDownload2},
-      {"download3 array", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":"","download3":[])"), kReleaseNoDownload3},
-      {"too deep", std::string(100, '[') + std::string(100, ']'), kReleaseNotJson},
+      {"complete", Reply(kAllMembers), ReleaseCause::None},
+      {"leading whitespace", " \r\n\t" + Reply(kAllMembers), ReleaseCause::None},
+      {"garbage", "<html>oops</html>", ReleaseCause::NotJson},
+      {"truncated", Reply(kAllMembers).substr(0, 40), ReleaseCause::NotJson},
+      {"no data", R"({"Data2":{}})", ReleaseCause::NoData},
+      {"capital names", R"({"DATA":{"MD5":"a","KILLSWITCH":"x","writelogswitch":"y","CURNUM":"1","DOWNLOAD":"","DOWNLOAD2":"","DOWNLOAD3":""}})", ReleaseCause::None},
+      {"md5 missing", Reply(R"("killSwitch":"false")"), ReleaseCause::NoMd5},
+      {"md5 a number", Reply(R"("md5":5,"killSwitch":"false")"), ReleaseCause::NoMd5},
+      {"kill switch literal", Reply(R"("md5":"a","killSwitch":true)"), ReleaseCause::NoKillSwitch},
+      {"write log missing", Reply(R"("md5":"a","killSwitch":"true")"), ReleaseCause::NoWriteLogSwitch},
+      {"curNum a number", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":5)"), ReleaseCause::NoCurNum},
+      {"download missing", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5")"), ReleaseCause::NoDownload},
+      {"download2 null", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":null)"), ReleaseCause::NoDownload2},
+      {"download3 array", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":"","download3":[])"), ReleaseCause::NoDownload3},
+      {"too deep", std::string(100, '[') + std::string(100, ']'), ReleaseCause::NotJson},
   };
   for (const StatusCase& c : cases) {
     ReleaseInfo info;
-    EXPECT_EQ(ReadReleaseReply(c.reply, info), c.status) << c.name;
+    EXPECT_EQ(ReadReleaseReply(c.reply, info).cause, c.cause) << c.name;
   }
 }
 
@@ -61,12 +61,12 @@ TEST(ReleaseReplyTest, KeepsTheFieldsOfTheReply) {
                                    R"("download":"http://h/a/setup.exe","download2":"d2","download3":"d3",)"
                                    R"("tuijian":"http://h/c.exe","url":"http://h/ads","referNumber":"77","testid":9)"),
                              info),
-            kReleaseOk);
+            ReleaseStatus::Answered());
   ReleaseInfo with_sha256;
-  ASSERT_EQ(ReadReleaseReply(Reply(kAllMembers + R"(,"sha256":"AB12")"), with_sha256), kReleaseOk);
+  ASSERT_EQ(ReadReleaseReply(Reply(kAllMembers + R"(,"sha256":"AB12")"), with_sha256), ReleaseStatus::Answered());
   EXPECT_EQ(with_sha256.sha256, "AB12");
   ReleaseInfo sha256_number;
-  ASSERT_EQ(ReadReleaseReply(Reply(kAllMembers + R"(,"sha256":12)"), sha256_number), kReleaseOk);
+  ASSERT_EQ(ReadReleaseReply(Reply(kAllMembers + R"(,"sha256":12)"), sha256_number), ReleaseStatus::Answered());
   EXPECT_EQ(sha256_number.sha256, "");
   EXPECT_EQ(info.md5, "ABC");
   EXPECT_EQ(info.sha256, "");  // optional: older servers send none
@@ -101,7 +101,7 @@ TEST(ReleaseQueryTest, AcceptedReplyIsProbedAndKeepsItsKillSwitch) {
   const ReleaseInfo info =
       client.QueryReleaseInfo(HttpBase() + "/release?key=query_ok", {{"pid", "7"}, {"lang", "en&x=1"}},
                               HttpBase() + "/scripted?key=query_ok_version", "");
-  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_FALSE(info.killSwitch);
   EXPECT_EQ(info.sources[0].size, 100 * 1024 + 7);
   EXPECT_EQ(info.sources[0].file_name, "small.bin");
@@ -119,7 +119,7 @@ TEST(ReleaseQueryTest, ThreeAttemptsWithARetryTagThenTheBandCode) {
   net_test::ScriptReply("query_404", "<html>gone</html>", "&status=404");
   CReleaseClient client;
   const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_404", {}, "", "");
-  EXPECT_EQ(info.status, 122);
+  EXPECT_EQ(ReleaseNumber(info.status), 122);
   const auto recorded = net_test::Recorded("query_404");
   ASSERT_EQ(recorded.size(), 3u);
   EXPECT_EQ(recorded[0].second, "");  // all values empty: an empty body
@@ -136,7 +136,7 @@ TEST(ReleaseQueryTest, RecoversOnTheThirdAttempt) {
   net_test::ScriptReply("query_flaky", Reply(kAllMembers), "&fail=2");
   CReleaseClient client;
   const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_flaky", {{"a", "1"}}, "", "");
-  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_EQ(net_test::Recorded("query_flaky").size(), 3u);
 }
 
@@ -146,21 +146,23 @@ TEST(ReleaseQueryTest, StatusesOfBrokenReplies) {
     const char* key;
     std::string body;
     std::string options;
-    int32_t status;
+    int32_t number;
   } cases[] = {
-      {"broken_empty", "", "", kReleaseEmptyReply},
-      {"broken_garbage", "\x01\x02garbage", "", kReleaseNotJson},
-      {"broken_type", Reply(R"("md5":"a","killSwitch":true)"), "", kReleaseNoKillSwitch},
+      {"broken_empty", "", "", 2},
+      {"broken_garbage", "\x01\x02garbage", "", 3},
+      {"broken_type", Reply(R"("md5":"a","killSwitch":true)"), "", 7},
       {"broken_500", "x", "&status=500", 122},
       {"broken_big", std::string(kReleaseReplyCap + 10, ' '), "", 123},
   };
   for (const auto& c : cases) {
     net_test::ScriptReply(c.key, c.body, c.options);
     CReleaseClient client;
-    EXPECT_EQ(client.QueryReleaseInfo(HttpBase() + "/release?key=" + c.key, {}, "", "").status, c.status) << c.key;
+    EXPECT_EQ(ReleaseNumber(client.QueryReleaseInfo(HttpBase() + "/release?key=" + c.key, {}, "", "").status),
+              c.number)
+        << c.key;
   }
   CReleaseClient unreachable;
-  EXPECT_EQ(unreachable.QueryReleaseInfo("http://127.0.0.1:1/release", {}, "", "").status, 107);
+  EXPECT_EQ(ReleaseNumber(unreachable.QueryReleaseInfo("http://127.0.0.1:1/release", {}, "", "").status), 107);
 }
 
 // The UI thread keeps dispatching while the query waits for a slow server.
@@ -173,7 +175,7 @@ TEST(ReleaseQueryTest, PumpsMessagesWhileWaiting) {
   CReleaseClient client;
   const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_slow", {}, "", "");
   ::KillTimer(nullptr, timer);
-  EXPECT_EQ(info.status, kReleaseOk);
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_GT(ticks, 0);
 }
 
@@ -184,7 +186,7 @@ TEST(ReleaseQueryTest, AQuitRequestCancelsTheQueryAndIsKept) {
   CReleaseClient client;
   const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_quit", {}, "", "");
   ::KillTimer(nullptr, timer);
-  EXPECT_EQ(info.status, 142);  // aborted by the cancel flag, no further attempts
+  EXPECT_EQ(ReleaseNumber(info.status), 142);  // aborted by the cancel flag, no further attempts
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(4u));
   EXPECT_EQ(net_test::Recorded("query_quit").size(), 1u);
 }
@@ -199,7 +201,7 @@ TEST(ReleaseQueryTest, AQuitRequestEndsATricklingVersionFile) {
   const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_trickle", {},
                                                    HttpBase() + "/files/drip.bin?drip=1", "");
   ::KillTimer(nullptr, timer);
-  EXPECT_EQ(info.status, 142);
+  EXPECT_EQ(ReleaseNumber(info.status), 142);
   EXPECT_EQ(info.productVersion, "");
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(5u));
 }
@@ -227,7 +229,7 @@ TEST(ReleaseQueryTest, AQuitDuringTheVersionFileConnectEndsTheWaitAtOnce) {
                                    HttpBase() + "/hold?key=" + g_hold_key, "");
   }
   ::KillTimer(nullptr, timer);
-  EXPECT_EQ(info.status, 142);
+  EXPECT_EQ(ReleaseNumber(info.status), 142);
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(6u));
   // The wait ended while the worker was still inside the version fetch.
   EXPECT_EQ(net_test::Held(g_hold_key), 1);
@@ -238,24 +240,67 @@ TEST(ReleaseQueryTest, AQuitDuringTheVersionFileConnectEndsTheWaitAtOnce) {
   EXPECT_EQ(net_test::Held(g_hold_key), 0);
 }
 
-TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
-  REQUIRE_FIXTURE();
-  net_test::ScriptReply("check", Reply(R"("md5":"fromreply","killSwitch":"true","WriteLogSwitch":"false","curNum":"5",)"
-                                       R"("download":"","download2":"alt2","download3":"")"));
+// The check's inputs come from the configuration (the edition's keys for
+// the VEXA line) and the command line, read once.
+TEST(ReleaseCheckTest, SettingsComeFromTheStores) {
   const net_test::ScopedConfig config({
-      {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check")},
+      {"DownloadInfoUrl", L"http://h/release"},
+      {"DownloadInfoUrlVexa", L"http://h/release-vexa"},
+      {"UpdateIni", L"http://h/version.ini"},
       {"ProductID", L"11"},
+      {"ProductIDVexa", L"12"},
       {"RecommendProductID", L"22"},
-      {"DownloadUrl", platform::AnsiToWide(HttpBase() + "/files/mid.bin")},
+      {"DownloadUrl", L"http://h/setup.exe"},
       {"URLMD5", L"configmd5"},
       {"URLSHA256", L"configsha256"},
       {"fileRealName", L"Product_setup.exe"},
   });
   startup::Parameters().Clear();
   startup::Parameters().Parse(L"DOWNLOAD_VERSION=trial ||| exeNumber=123");
-  const ReleaseInfo info = CheckReleaseFromConfiguration("English");
+  const ReleaseCheckSettings standard = ReleaseCheckSettingsFromStores();
   startup::Parameters().Clear();
-  EXPECT_EQ(info.status, kReleaseOk);
+  startup::Parameters().Parse(L"DOWNLOAD_VERSION=Vexa_trial");
+  const ReleaseCheckSettings vexa = ReleaseCheckSettingsFromStores();
+  startup::Parameters().Clear();
+  EXPECT_EQ(standard.service_url, "http://h/release");
+  EXPECT_EQ(standard.version_url, "http://h/version.ini");
+  EXPECT_EQ(standard.product_id, "11");
+  EXPECT_EQ(standard.recommend_product_id, "22");
+  EXPECT_EQ(standard.download_version, "trial");
+  EXPECT_EQ(standard.exe_number, "123");
+  EXPECT_EQ(standard.pc_version, startup::EditionWord());
+  EXPECT_EQ(standard.download_url, "http://h/setup.exe");
+  EXPECT_EQ(standard.md5, "configmd5");
+  EXPECT_EQ(standard.sha256, "configsha256");
+  EXPECT_EQ(standard.file_name, "Product_setup.exe");
+  EXPECT_EQ(vexa.service_url, "http://h/release-vexa");
+  EXPECT_EQ(vexa.product_id, "12");
+  EXPECT_EQ(vexa.download_version, "Vexa_trial");
+  EXPECT_EQ(vexa.exe_number, "");
+}
+
+ReleaseCheckSettings CheckSettings(const std::string& service_url) {
+  ReleaseCheckSettings settings;
+  settings.service_url = service_url;
+  settings.product_id = "11";
+  settings.recommend_product_id = "22";
+  settings.download_version = "trial";
+  settings.exe_number = "123";
+  settings.pc_version = "home";
+  return settings;
+}
+
+TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("check", Reply(R"("md5":"fromreply","killSwitch":"true","WriteLogSwitch":"false","curNum":"5",)"
+                                       R"("download":"","download2":"alt2","download3":"")"));
+  ReleaseCheckSettings settings = CheckSettings(HttpBase() + "/release?key=check");
+  settings.download_url = HttpBase() + "/files/mid.bin";
+  settings.md5 = "configmd5";
+  settings.sha256 = "configsha256";
+  settings.file_name = "Product_setup.exe";
+  const ReleaseInfo info = CheckReleaseFromConfiguration(settings, "English");
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_TRUE(info.killSwitch);  // the reply's value, not forced
   EXPECT_FALSE(info.writeLogSwitch);
   EXPECT_EQ(info.sources[0].url, HttpBase() + "/files/mid.bin");
@@ -266,8 +311,7 @@ TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
   EXPECT_EQ(info.sources[1].url, "alt2");
   const auto recorded = net_test::Recorded("check");
   ASSERT_EQ(recorded.size(), 1u);
-  EXPECT_EQ(recorded[0].second,
-            "exeNumber=123&lang=English&pcVersion=" + std::string(startup::EditionWord()) + "&pid=11&tid=22&version=trial");
+  EXPECT_EQ(recorded[0].second, "exeNumber=123&lang=English&pcVersion=home&pid=11&tid=22&version=trial");
 }
 
 // A pinned MD5 alone also sets aside the reply's SHA-256: it describes the
@@ -278,25 +322,21 @@ TEST(ReleaseCheckTest, AConfiguredDigestSetsAsideBothDigestsOfTheReply) {
                                                R"("WriteLogSwitch":"false","curNum":"5",)"
                                                R"("download":"","download2":"","download3":"")"));
   const struct {
-    const wchar_t* md5;
-    const wchar_t* sha256;
+    const char* md5;
+    const char* sha256;
     const char* expected_md5;
     const char* expected_sha256;
   } cases[] = {
-      {L"configmd5", L"", "configmd5", ""},
-      {L"", L"configsha", "", "configsha"},
-      {L"", L"", "replymd5", "replysha"},
+      {"configmd5", "", "configmd5", ""},
+      {"", "configsha", "", "configsha"},
+      {"", "", "replymd5", "replysha"},
   };
   for (const auto& c : cases) {
-    const net_test::ScopedConfig config({
-        {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check_pinned")},
-        {"DownloadUrl", L""},
-        {"URLMD5", c.md5},
-        {"URLSHA256", c.sha256},
-    });
-    startup::Parameters().Clear();
-    const ReleaseInfo info = CheckReleaseFromConfiguration("English");
-    EXPECT_EQ(info.status, kReleaseOk);
+    ReleaseCheckSettings settings = CheckSettings(HttpBase() + "/release?key=check_pinned");
+    settings.md5 = c.md5;
+    settings.sha256 = c.sha256;
+    const ReleaseInfo info = CheckReleaseFromConfiguration(settings, "English");
+    EXPECT_EQ(info.status, ReleaseStatus::Answered());
     EXPECT_EQ(info.md5, c.expected_md5);
     EXPECT_EQ(info.sha256, c.expected_sha256);
   }
@@ -310,16 +350,9 @@ TEST(ReleaseCheckTest, EmptyConfigurationValuesKeepTheReply) {
   const std::string file = HttpBase() + "/files/small.bin";
   net_test::ScriptReply("check_empty", Reply(R"("md5":"fromreply","sha256":"replysha","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
                                              R"("download":")" + file + R"(","download2":"","download3":"")"));
-  const net_test::ScopedConfig config({
-      {"DownloadInfoUrl", platform::AnsiToWide(HttpBase() + "/release?key=check_empty")},
-      {"DownloadUrl", L""},
-      {"URLMD5", L""},
-      {"URLSHA256", L""},
-      {"fileRealName", L""},
-  });
-  startup::Parameters().Clear();
-  const ReleaseInfo info = CheckReleaseFromConfiguration("English");
-  EXPECT_EQ(info.status, kReleaseOk);
+  const ReleaseInfo info =
+      CheckReleaseFromConfiguration(CheckSettings(HttpBase() + "/release?key=check_empty"), "English");
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_FALSE(info.killSwitch);
   EXPECT_EQ(info.sources[0].url, file);
   EXPECT_EQ(info.sources[0].size, 100 * 1024 + 7);
@@ -328,5 +361,38 @@ TEST(ReleaseCheckTest, EmptyConfigurationValuesKeepTheReply) {
   EXPECT_EQ(info.sources[0].file_name, "small.bin");
 }
 
+// A check whose every attempt failed is a failure, unless the configuration
+// names a download to stand in for the server's: the number stays the one
+// of the last attempt (a server error, a refused connection).
+TEST(ReleaseCheckTest, AFailedQueryWithoutAConfiguredDownloadStaysFailed) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("check_500", "x", "&status=500");
+  const struct {
+    const char* name;
+    std::string service_url;
+    int32_t number;
+  } failing[] = {
+      {"server error", HttpBase() + "/release?key=check_500", 122},
+      {"refused", "http://127.0.0.1:1/release", 107},
+  };
+  for (const auto& c : failing) {
+    ReleaseCheckSettings settings = CheckSettings(c.service_url);
+    settings.md5 = "configmd5";
+    settings.file_name = "Product_setup.exe";
+    const ReleaseInfo info = CheckReleaseFromConfiguration(settings, "English");
+    EXPECT_FALSE(info.status.Ok()) << c.name;
+    EXPECT_EQ(ReleaseNumber(info.status), c.number) << c.name;
+    EXPECT_EQ(info.sources[0].url, "") << c.name;
+  }
+  // A configured download stands in for the failed server: the check succeeds.
+  ReleaseCheckSettings settings = CheckSettings(HttpBase() + "/release?key=check_500");
+  settings.download_url = HttpBase() + "/files/small.bin";
+  settings.md5 = "configmd5";
+  const ReleaseInfo info = CheckReleaseFromConfiguration(settings, "English");
+  EXPECT_EQ(info.status, ReleaseStatus::Answered());
+  EXPECT_EQ(info.sources[0].url, HttpBase() + "/files/small.bin");
+  EXPECT_EQ(info.sources[0].size, 100 * 1024 + 7);
+  EXPECT_EQ(info.md5, "configmd5");
+}
 }  // namespace
 }  // namespace net

@@ -29,7 +29,7 @@ def members_the_program_reads():
     """The "data" members the release client reads, from its source."""
     with open(os.path.join(ROOT, "src", "net", "release_client.cpp"), encoding="utf-8") as f:
         text = f.read()
-    required = re.findall(r'\{"(\w+)",\s*kRelease\w+,', text)
+    required = re.findall(r'\{"(\w+)",\s*ReleaseCause::\w+,', text)
     optional = re.findall(r'StringOrEmpty\(\*?data,\s*"(\w+)"\)', text)
     return set(required) | set(optional)
 

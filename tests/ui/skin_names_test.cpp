@@ -52,7 +52,7 @@ TEST(SkinNamesTest, EveryNameTheWizardUsesIsInTheShippedSkin) {
   settings.language_folder = stores.folder();
   settings.check_release = [](const std::string&) {
     net::ReleaseInfo failed;
-    failed.status = 2;
+    failed.status = net::ReleaseStatus::Failed(net::ReleaseStage::Reply, net::ReleaseCause::EmptyReply);
     return failed;
   };
   {

@@ -8,10 +8,11 @@
 
 #include <functional>
 
-#include "platform/message_pump.h"
+#include "message_pumping.h"
 #include "platform/text.h"
 #include "startup/launch_parameters.h"
 #include "startup/product_config.h"
+#include "synthetic_input.h"
 #include "test_support.h"
 #include "toolkit/dpi.h"
 #include "toolkit/zip_archive.h"
@@ -21,6 +22,10 @@
 
 namespace {
 
+using test_support::ClickAt;
+using test_support::PressKeys;
+using test_support::PumpUntil;
+
 std::shared_ptr<toolkit::ZipArchive> WizardSkin() {
   auto archive = std::make_shared<toolkit::ZipArchive>();
   EXPECT_EQ(archive->OpenFile(test_support::PathFromEnvironment("WEBINSTALLER_FIXTURE_DIR") +
@@ -29,53 +34,11 @@ std::shared_ptr<toolkit::ZipArchive> WizardSkin() {
   return archive;
 }
 
-// Dispatches (through the platform pump, as the pipeline's waits do) until
-// `done` or the bound passes; a bound, not a timing check.
-bool PumpUntil(const std::function<bool()>& done, DWORD bound_ms = 10000) {
-  const ULONGLONG end = ::GetTickCount64() + bound_ms;
-  while (!done()) {
-    if (::GetTickCount64() > end) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    if (!platform::DispatchPendingMessages()) return done();
-  }
-  return true;
-}
-
 POINT ScreenPoint(HWND window, int x, int y) {
   const int dpi = toolkit::DpiOfWindow(window);
   POINT p{x * dpi / 96, y * dpi / 96};
   ::ClientToScreen(window, &p);
   return p;
-}
-
-void ClickAt(POINT p) {
-  ::SetCursorPos(p.x, p.y);
-  INPUT inputs[3] = {};
-  inputs[0].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE;
-  inputs[1].type = INPUT_MOUSE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[2].type = INPUT_MOUSE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(3, inputs, sizeof(INPUT));
-}
-
-void PressKeys(std::initializer_list<WORD> keys) {
-  std::vector<INPUT> inputs;
-  for (WORD key : keys) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    inputs.push_back(input);
-  }
-  for (auto key = keys.end(); key != keys.begin();) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = *--key;
-    input.ki.dwFlags = KEYEVENTF_KEYUP;
-    inputs.push_back(input);
-  }
-  ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 // The main window of the wizard's test skin, shown.

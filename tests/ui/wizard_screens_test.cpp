@@ -11,11 +11,12 @@
 #include <set>
 #include <sstream>
 
+#include "message_pumping.h"
 #include "net/file_digest.h"
-#include "platform/message_pump.h"
 #include "platform/text.h"
 #include "recording_window.h"
 #include "startup/product_config.h"
+#include "synthetic_input.h"
 #include "test_support.h"
 #include "toolkit/control.h"
 #include "toolkit/dpi.h"
@@ -31,6 +32,9 @@
 
 namespace {
 
+using test_support::ClickAt;
+using test_support::PumpFor;
+using test_support::PumpUntil;
 using toolkit::Control;
 using toolkit::Rect;
 
@@ -39,30 +43,6 @@ std::shared_ptr<toolkit::ZipArchive> ShippedSkin() {
   const std::wstring path = test_support::PathFromEnvironment("WEBINSTALLER_DIST_DIR") + L"\\skin.zip";
   EXPECT_EQ(archive->OpenFile(path), toolkit::ZipError::kNone) << testing::PrintToString(path);
   return archive;
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD bound_ms = 10000) {
-  const ULONGLONG end = ::GetTickCount64() + bound_ms;
-  while (!done()) {
-    if (::GetTickCount64() > end) return false;
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    if (!platform::DispatchPendingMessages()) return done();
-  }
-  return true;
-}
-
-void PumpFor(DWORD ms) { (void)PumpUntil([] { return false; }, ms); }
-
-void ClickAt(POINT p) {
-  ::SetCursorPos(p.x, p.y);
-  INPUT inputs[3] = {};
-  inputs[0].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_MOVE;
-  inputs[1].type = INPUT_MOUSE;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[2].type = INPUT_MOUSE;
-  inputs[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  ::SendInput(3, inputs, sizeof(INPUT));
 }
 
 void ClickControl(toolkit::Window& window, const wchar_t* name) {
@@ -213,7 +193,12 @@ void Check(toolkit::Window& window, const std::wstring& folder, const std::wstri
   EXPECT_TRUE(problems.empty()) << Utf8(name) << ":\n  " << testing::PrintToString(problems);
 }
 
-net::ReleaseInfo Release(int32_t status) {
+// Release statuses the pages meet: an answer, an empty reply (2).
+const net::ReleaseStatus kAnswered = net::ReleaseStatus::Answered();
+const net::ReleaseStatus kEmptyReply =
+    net::ReleaseStatus::Failed(net::ReleaseStage::Reply, net::ReleaseCause::EmptyReply);
+
+net::ReleaseInfo Release(const net::ReleaseStatus& status) {
   net::ReleaseInfo info;
   info.status = status;
   info.productVersion = "3.1.0";
@@ -274,7 +259,7 @@ TEST(WizardScreensTest, EveryTabAndQuestionFitsInEnglishAndChinese) {
     ui::WizardSettings settings;
     settings.language = language;
     settings.language_folder = stores.folder();
-    settings.check_release = [](const std::string&) { return Release(2); };
+    settings.check_release = [](const std::string&) { return Release(kEmptyReply); };
     ui::Wizard wizard(main, shell, settings);
     main.SetHooks({[] {}, [&](UINT id) { wizard.OnTimer(id); }});
     main.toolkit_window().ShowModeless();
@@ -283,7 +268,7 @@ TEST(WizardScreensTest, EveryTabAndQuestionFitsInEnglishAndChinese) {
     toolkit::Window& window = main.toolkit_window();
 
     // 0: home, ready to install; then the options opened by a real click.
-    wizard.home()->SetRelease(Release(0));
+    wizard.home()->SetRelease(Release(kAnswered));
     wizard.home()->EnableControls(true);
     wizard.home()->UpdateInstallButton();
     Check(window, folder, L"tab0_home" + suffix);
@@ -319,7 +304,7 @@ TEST(WizardScreensTest, EveryTabAndQuestionFitsInEnglishAndChinese) {
     Check(window, folder, L"tab1_progress_sliding" + suffix);
 
     // 2: a failed release query ends on the download failure tab.
-    wizard.home()->SetRelease(Release(2));
+    wizard.home()->SetRelease(Release(kEmptyReply));
     wizard.home()->StartInstall(ui::StartMode::SkipChecks);
     ASSERT_TRUE(PumpUntil([&] { return main.CurrentIndex(ui::kWizardTab) == ui::kDownloadFailureTab; }));
     Check(window, folder, L"tab2_download_failure" + suffix);

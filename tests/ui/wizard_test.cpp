@@ -31,7 +31,14 @@ using ui_test::UiStores;
 constexpr wchar_t kTab[] = L"wizardTab";
 using Keys = std::map<std::string, std::string>;
 
-net::ReleaseInfo Release(int32_t status, const std::string& version = "3.1.0") {
+// Release statuses the pages meet: an answer, an empty reply (2) and a POST
+// that failed with libcurl code 5 (105).
+const net::ReleaseStatus kAnswered = net::ReleaseStatus::Answered();
+const net::ReleaseStatus kEmptyReply =
+    net::ReleaseStatus::Failed(net::ReleaseStage::Reply, net::ReleaseCause::EmptyReply);
+const net::ReleaseStatus kPostFailed = net::ReleaseStatus::PostFailed(5);
+
+net::ReleaseInfo Release(const net::ReleaseStatus& status, const std::string& version = "3.1.0") {
   net::ReleaseInfo info;
   info.status = status;
   info.productVersion = version;
@@ -40,7 +47,7 @@ net::ReleaseInfo Release(int32_t status, const std::string& version = "3.1.0") {
 
 // A wizard on the recording window; its release check answers `checked`.
 struct WizardRig {
-  explicit WizardRig(const UiStores& stores, net::ReleaseInfo checked = Release(2))
+  explicit WizardRig(const UiStores& stores, net::ReleaseInfo checked = Release(kEmptyReply))
       : wizard(window, shell, Settings(stores, checked, &checks)) {}
 
   static ui::WizardSettings Settings(const UiStores& stores, net::ReleaseInfo checked, int* checks) {
@@ -84,7 +91,7 @@ TEST(HomePageTest, InstallButtonFollowsTheInstallState) {
     InstalledProduct product(c.installed);
     UiStores stores(product.Config());
     WizardRig rig(stores);
-    if (c.ready) rig.Ready(Release(0, "3.1.0"));
+    if (c.ready) rig.Ready(Release(kAnswered, "3.1.0"));
     EXPECT_EQ(rig.window.Get(L"btn_Install", L"text"), c.button) << c.installed << c.ready;
     EXPECT_EQ(rig.window.IsTrue(L"linker_Latest", L"visible"), c.latest_link) << c.installed;
     if (c.latest_link) {
@@ -118,7 +125,7 @@ TEST(HomePageTest, LoadingStateAnimatesAndOnlyInstallIsUsable) {
 TEST(HomePageTest, ReleaseCheckTimerEnablesThePageOrGoesToTheFailurePage) {
   {
     UiStores stores;
-    WizardRig rig(stores, Release(0));
+    WizardRig rig(stores, Release(kAnswered));
     rig.wizard.Start();
     EXPECT_EQ(rig.window.timers, (std::set<UINT>{20, 21, 22}));
     rig.wizard.OnTimer(ui::kReleaseCheckTimer);
@@ -131,7 +138,7 @@ TEST(HomePageTest, ReleaseCheckTimerEnablesThePageOrGoesToTheFailurePage) {
   {
     // A failed check goes straight on: the failure page offers the ways out.
     UiStores stores;
-    WizardRig rig(stores, Release(105));
+    WizardRig rig(stores, Release(kPostFailed));
     rig.wizard.OnTimer(ui::kReleaseCheckTimer);
     rig.window.RunPosted();
     EXPECT_EQ(rig.tab(), 2);
@@ -140,7 +147,7 @@ TEST(HomePageTest, ReleaseCheckTimerEnablesThePageOrGoesToTheFailurePage) {
   {
     // The user quit while the check ran: nothing starts afterwards.
     UiStores stores;
-    WizardRig rig(stores, Release(105));
+    WizardRig rig(stores, Release(kPostFailed));
     rig.wizard.Quit();
     rig.wizard.OnTimer(ui::kReleaseCheckTimer);
     rig.window.RunPosted();
@@ -152,7 +159,7 @@ TEST(HomePageTest, ReleaseCheckTimerEnablesThePageOrGoesToTheFailurePage) {
 TEST(NormalPageTest, LanguageSwitchRetextsEveryPageAtOnce) {
   UiStores stores;
   WizardRig rig(stores);
-  rig.Ready(Release(0));
+  rig.Ready(Release(kAnswered));
   rig.wizard.finish().Activate();
   rig.window.SelectItem(kTab, 0);
   EXPECT_EQ(rig.window.Get(L"homePage_Title", L"text"), L"PhotoStudio Setup");
@@ -188,7 +195,7 @@ TEST(NormalPageTest, LanguageSwitchRetextsEveryPageAtOnce) {
 TEST(NormalPageTest, FolderBrowseCustomAreaAndOptions) {
   UiStores stores({{"InstallProgramFilesPath", "C:\\Program Files"}, {"BProgramFilesPath", "1"}});
   WizardRig rig(stores);
-  rig.Ready(Release(0));
+  rig.Ready(Release(kAnswered));
   const std::wstring initial = rig.window.Get(L"editDir", L"text");
   EXPECT_EQ(initial.rfind(L"C:\\Program Files\\Brimvale", 0), 0u) << initial;
 
@@ -223,7 +230,7 @@ TEST(NormalPageTest, HiddenOffersAreNotActedOn) {
   for (const char* has_recommend : {"0", "1"}) {
     UiStores stores(Keys{{"HasRecommendProduct", has_recommend}});
     WizardRig rig(stores);
-    rig.Ready(Release(2));
+    rig.Ready(Release(kEmptyReply));
     // Both check boxes ticked in the description.
     rig.window.SetAttribute(L"recommend_ChkAgree", L"selected", L"true");
     rig.window.SetAttribute(L"chk_install_lumaviewer", L"selected", L"true");
@@ -239,7 +246,7 @@ TEST(NormalPageTest, HiddenOffersAreNotActedOn) {
   UiStores stores;
   startup::Parameters().Insert("installLumaviewer", L"true");
   WizardRig rig(stores);
-  rig.Ready(Release(2));
+  rig.Ready(Release(kEmptyReply));
   rig.window.Click(L"btn_Install");
   EXPECT_EQ(startup::Parameters().Get("installLumaviewer"), L"false");
 }
@@ -259,7 +266,7 @@ TEST(NormalPageTest, RefusedInstallFolderIsCaughtBeforeAnyDownload) {
   for (const Case& c : cases) {
     UiStores stores;
     WizardRig rig(stores);
-    rig.Ready(Release(2));
+    rig.Ready(Release(kEmptyReply));
     rig.window.SetText(L"editDir", c.folder);
     rig.window.dialog_answers = {kDialogConfirm};
     rig.window.Click(L"btn_Install");
@@ -285,7 +292,7 @@ TEST(NormalPageTest, LinksOpenOnlyTheConfiguredWebAddresses) {
                    {"PrivacyPolicyUrl", "file:///C:/Windows/notepad.exe"},
                    {"ProductLinkerLatestUrl", "https://brimvale.example/latest?lang="}});
   WizardRig rig(stores);
-  rig.Ready(Release(0));
+  rig.Ready(Release(kAnswered));
   EXPECT_EQ(rig.window.Get(L"btn_Agreement", L"text"),
             L"By installing you accept the {a licence agreement}{c #0x3196f7}licence agreement{/c}{/a} "
             L"and the {a privacy policy}{c #0x3196f7}privacy policy{/c}{/a}.");
@@ -355,7 +362,7 @@ TEST(WizardTest, CloseConfirmationDependsOnTheTab) {
 TEST(WizardTest, InstallRetryAndRestartAreRefusedWhileAPassIsOut) {
   UiStores stores;
   WizardRig rig(stores);
-  rig.Ready(Release(2));
+  rig.Ready(Release(kEmptyReply));
   rig.window.Click(L"btn_Install");
   rig.window.RunPosted();
   ASSERT_EQ(rig.tab(), 2);
@@ -390,7 +397,7 @@ TEST(WizardTest, InstallRetryAndRestartAreRefusedWhileAPassIsOut) {
 TEST(WizardTest, ClicksDuringARunningPipelineStartNothing) {
   UiStores stores;
   WizardRig rig(stores);
-  rig.Ready(Release(2));
+  rig.Ready(Release(kEmptyReply));
   int release_reads = 0;
   const install::CDownloadPipeline* running = nullptr;
   // The release record is read inside the pipeline's run, on the UI thread:
@@ -406,7 +413,7 @@ TEST(WizardTest, ClicksDuringARunningPipelineStartNothing) {
     rig.window.Click(L"downloadRetry");
     rig.window.Click(L"installRetry");
     rig.window.RunPosted();
-    return Release(2);
+    return Release(kEmptyReply);
   });
   pass.reset();
   rig.window.RunPosted();
@@ -440,9 +447,9 @@ TEST(HomePageTest, SameVersionQuestionOnlyAYesGoesOn) {
     config["SetupPathSubkeyName"] = "InstallPath";
     UiStores stores(config);
     WizardRig rig(stores);
-    rig.Ready(Release(0, "3.1.0"));
+    rig.Ready(Release(kAnswered, "3.1.0"));
     ASSERT_EQ(rig.window.Get(L"btn_Install", L"text"), L"Reinstall");
-    rig.wizard.home()->SetRelease(Release(0, "3.1.0"));
+    rig.wizard.home()->SetRelease(Release(kAnswered, "3.1.0"));
     rig.window.dialog_answers = {c.answer};
     // A record the pipeline refuses at once: reaching the download shows 1000 + 2.
     rig.window.Click(L"btn_Install");
@@ -491,7 +498,7 @@ TEST(HomePageTest, RunningProductIsAskedNotKilledUnlessTheReleaseSaysSo) {
     keys["ProductProcess"] = "other.exe," + product.name();
     UiStores stores(keys);
     WizardRig rig(stores);
-    net::ReleaseInfo release = Release(0);
+    net::ReleaseInfo release = Release(kAnswered);
     release.killSwitch = false;
     rig.Ready(release);
     // "Continue" while it still runs asks again; "Cancel" stays on the page.
@@ -516,7 +523,7 @@ TEST(HomePageTest, RunningProductIsAskedNotKilledUnlessTheReleaseSaysSo) {
     ASSERT_TRUE(product.running());
     UiStores stores(Keys{{"ProductProcess", product.name()}});
     WizardRig rig(stores);
-    rig.Ready(Release(2));
+    rig.Ready(Release(kEmptyReply));
     rig.window.Click(L"btn_Install");
     EXPECT_TRUE(rig.window.dialogs.empty());
     EXPECT_TRUE(product.running());
@@ -530,7 +537,7 @@ TEST(HomePageTest, RunningProductIsAskedNotKilledUnlessTheReleaseSaysSo) {
     keys["ProductProcess"] = product.name();
     UiStores stores(keys);
     WizardRig rig(stores);
-    net::ReleaseInfo release = Release(0);
+    net::ReleaseInfo release = Release(kAnswered);
     release.killSwitch = true;
     release.sources[0].url = "http://127.0.0.1:9/none.exe";
     rig.Ready(release);
@@ -557,7 +564,7 @@ TEST(FailurePagesTest, TextsOfflineLinksRetryAndRestart) {
 
   // A release failure: the download tab's button opens the configured page,
   // the install tab's button nothing.
-  rig.Ready(Release(2));
+  rig.Ready(Release(kEmptyReply));
   rig.window.Click(L"btn_Install");
   rig.window.RunPosted();
   ASSERT_EQ(rig.tab(), 2);
@@ -604,7 +611,7 @@ TEST(FailurePagesTest, OfflineLinkOfASucceededReleaseOpensOnlyWebAddresses) {
   for (const Case& c : cases) {
     UiStores stores;
     WizardRig rig(stores);
-    net::ReleaseInfo release = Release(0);
+    net::ReleaseInfo release = Release(kAnswered);
     release.sources[0].url = c.url;
     release.md5 = "0123";
     // The run fails on its transfer; the record is what the links read.
