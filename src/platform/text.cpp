@@ -64,6 +64,16 @@ std::string AsciiLower(std::string_view text) {
   return result;
 }
 
+int SmallDecimal(std::wstring_view text) {
+  if (text.empty() || text.size() > 6) return 0;
+  int value = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') return 0;
+    value = value * 10 + (c - L'0');
+  }
+  return value;
+}
+
 std::wstring AsciiLower(std::wstring_view text) {
   std::wstring result(text);
   for (wchar_t& c : result) {

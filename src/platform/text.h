@@ -28,6 +28,10 @@ namespace platform {
 [[nodiscard]] std::string AsciiLower(std::string_view text);
 [[nodiscard]] std::wstring AsciiLower(std::wstring_view text);
 
+// A small count or size written as plain decimal digits (at most six);
+// anything else, a sign or a blank included, reads as 0.
+[[nodiscard]] int SmallDecimal(std::wstring_view text);
+
 // Decimal text of an integer, as std::to_wstring gives it. std::to_wstring
 // formats through MinGW's wide printf, which alone adds about 12 KB to the
 // shipped program; the narrow integer std::to_string does not.

@@ -2,22 +2,14 @@
 
 #include <string>
 
+#include "platform/text.h"
 #include "startup/product_config.h"
 
 namespace ui {
 namespace {
 
 // Decimal texts; anything else reads as 0 (the region is then empty).
-int ConfigInt(const char* key) {
-  const std::wstring text = startup::Config().Get(key);
-  if (text.empty() || text.size() > 6) return 0;
-  int value = 0;
-  for (wchar_t c : text) {
-    if (c < L'0' || c > L'9') return 0;
-    value = value * 10 + (c - L'0');
-  }
-  return value;
-}
+int ConfigInt(const char* key) { return platform::SmallDecimal(startup::Config().Get(key)); }
 
 bool Inside(POINT p, LONG left, LONG top, LONG right, LONG bottom) {
   return p.x >= left && p.x < right && p.y >= top && p.y < bottom;

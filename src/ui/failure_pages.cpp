@@ -13,16 +13,6 @@ constexpr const wchar_t* kRestartLines[] = {L"installErrorFirst", L"installError
 constexpr const wchar_t* kOfflineLines[] = {L"installErrorFouth", L"installErrorFifth", L"installErrorSixth"};
 constexpr int kButtonMargin = 16;
 
-int WidthOf(const std::wstring& text) {
-  if (text.empty() || text.size() > 6) return 0;
-  int value = 0;
-  for (wchar_t c : text) {
-    if (c < L'0' || c > L'9') return 0;
-    value = value * 10 + (c - L'0');
-  }
-  return value;
-}
-
 }  // namespace
 
 FailurePages::FailurePages(IWindowOperations& window, IWizardFlow& flow,
@@ -71,7 +61,7 @@ void FailurePages::ApplyTexts() {
 
 void FailurePages::FitButton(const wchar_t* name) {
   const int needed = window().FittingWidth(name, window().ReadState(name, L"text"));
-  if (needed > WidthOf(window().ReadState(name, L"width"))) {
+  if (needed > platform::SmallDecimal(window().ReadState(name, L"width"))) {
     window().SetAttribute(name, L"width", platform::DecimalText(needed + kButtonMargin));
   }
 }

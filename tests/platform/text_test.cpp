@@ -36,6 +36,15 @@ TEST(TextTest, PrefixNeverEndsInsideACharacter) {
   EXPECT_EQ(platform::Utf8PrefixAtCharBoundary("\xF0\x9F\x98\x80", 3), "");
 }
 
+TEST(TextTest, SmallDecimalTakesOnlyPlainDigits) {
+  EXPECT_EQ(platform::SmallDecimal(L"0"), 0);
+  EXPECT_EQ(platform::SmallDecimal(L"120"), 120);
+  EXPECT_EQ(platform::SmallDecimal(L"999999"), 999999);
+  for (const wchar_t* text : {L"", L"1000000", L"-5", L"+5", L" 5", L"5 ", L"1e3", L"0x10", L"\u0665"}) {
+    EXPECT_EQ(platform::SmallDecimal(text), 0) << platform::WideToUtf8(text);
+  }
+}
+
 TEST(TextTest, AsciiLowerLeavesOtherLettersAlone) {
   EXPECT_EQ(platform::AsciiLower(std::string("VeXa-TrialAD")), "vexa-trialad");
   EXPECT_EQ(platform::AsciiLower(std::wstring(L"SETUP.EXE \u00C4")), L"setup.exe \u00C4");
