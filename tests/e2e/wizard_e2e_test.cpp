@@ -192,8 +192,13 @@ TEST(WizardEndToEndTest, ChosenOptionsReachTheInstallerAndStartNowStartsTheInsta
   run.Click(finish, L"btn_Run");
   EXPECT_EQ(run.process().WaitForExit(30000), std::optional<DWORD>(0)) << scene.Log();
   const std::wstring started = typed + L"\\PhotoStudio.exe.started";
-  ASSERT_TRUE(WaitFor([&] { return platform::FileExists(started); }, 20000)) << scene.Log();
-  const std::string record = test_support::ReadBytes(started);
+  // The program makes the file, then writes its line: wait for the whole line.
+  std::string record;
+  ASSERT_TRUE(WaitFor([&] {
+    record = platform::FileExists(started) ? test_support::ReadBytes(started) : std::string();
+    return record.size() >= 2 * sizeof(wchar_t) && record.size() % sizeof(wchar_t) == 0 &&
+           record.compare(record.size() - sizeof(wchar_t), sizeof(wchar_t), "\n\0", 2) == 0;
+  }, 20000)) << scene.Log();
   const std::wstring folder(reinterpret_cast<const wchar_t*>(record.data()), record.size() / sizeof(wchar_t));
   EXPECT_EQ(folder, typed + L"\n");
   EXPECT_TRUE(net_test::Recorded(companion_log).empty());
