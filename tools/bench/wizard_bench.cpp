@@ -220,7 +220,7 @@ int wmain(int argc, wchar_t** argv) {
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::vector<double> bare, wizard;
   for (int run = 0; run < runs; ++run) {
-    bare.push_back(FirstFrame(self, L"--bare-window", L"", L"WizardBenchBare", {kWidth / 2, kHeight / 2}, IsBareColor));
+    bare.push_back(FirstFrame(self, L"--bare-window", std::wstring(), L"WizardBenchBare", {kWidth / 2, kHeight / 2}, IsBareColor));
     wizard.push_back(FirstFrame(setup, L"\"" + parameters + L"\"", folder, caption.c_str(), kInstallButton, IsColoured));
   }
   std::sort(bare.begin(), bare.end());
