@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite: set-up, both builds, then every test binary of the
 # x86_64 build under wine64 through ctest, then fuzzing of the JSON, skin
-# archive and window-description readers (30 s each). Exits non-zero
-# on any failure.
+# archive and window-description readers (30 s each), and the check that the
+# C++ files follow .clang-format (scripts/format.sh). Exits non-zero on any
+# failure.
 #
 # A quicker loop for developers:
 #   scripts/test.sh -R <regex>   only the ctest entries matching <regex>
@@ -46,6 +47,7 @@ if [ $full = 1 ]; then
   for target in json zip window_description; do
     bash scripts/fuzz.sh "$target" 30 || status=1
   done
+  bash scripts/format.sh --check || status=1
   ls -l build/i686/dist/setup.exe | awk '{print "i686 setup.exe: " $5 " bytes"}'
 fi
 exit $status

@@ -56,7 +56,8 @@ def expected_controls():
     for i, m in enumerate(entries):
         entry = body[m.end():entries[i + 1].start() if i + 1 < len(entries) else len(body)].strip()
         if entry.startswith("Join("):
-            own, _, shared = entry.rpartition("}, {")
+            split = entry.rindex("{&")  # the shared lists: {&kName, ...}
+            own, shared = entry[:split], entry[split:]
             controls = _controls_in(own) + [c for name in re.findall(r"&(\w+)", shared) for c in named[name]]
         elif re.match(r"\w+\}", entry):
             controls = named[re.match(r"\w+", entry).group(0)]
