@@ -44,8 +44,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   };
   bodies.run_started = [] { net::Reporter().MarkStartTime(); };
   bodies.run_ended = [] {
-    net::Reporter().SetIdentity(startup::Parameters().Get("exeNumber"),
-                                startup::Parameters().Get("PRODUCT_VERSION"));
+    net::Reporter().SetIdentity(startup::Parameters().Get("exeNumber"), startup::Parameters().Get("PRODUCT_VERSION"));
     (void)net::Reporter().SendReport();  // waits at most about ten seconds
   };
   return startup::RunEntry(instance, command_line, bodies);

@@ -11,13 +11,12 @@ namespace install {
 namespace {
 
 CompanionStart FromLaunchResult(int32_t result) {
-  return result == kLaunchFailed || result == kExitCodeUnreadable ? CompanionStart::Failed
-                                                                  : CompanionStart::Started;
+  return result == kLaunchFailed || result == kExitCodeUnreadable ? CompanionStart::Failed : CompanionStart::Started;
 }
 
 bool IsBlank(wchar_t c) {
-  return c == L' ' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
-         c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+  return c == L' ' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
+         c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 }  // namespace
@@ -46,16 +45,15 @@ bool IsSoundCompanionUrl(const std::wstring& url) {
   }
   if (host >= url.size() || url[host] == L'/') return false;
   for (wchar_t c : url) {
-    if (c <= L' ' || c == 0x7F || c == L'"' || c == 0xA0 || c == 0x3000 ||
-        (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029) {
+    if (c <= L' ' || c == 0x7F || c == L'"' || c == 0xA0 || c == 0x3000 || (c >= 0x2000 && c <= 0x200A) ||
+        c == 0x2028 || c == 0x2029) {
       return false;
     }
   }
   return url.find(L"|||") == std::wstring::npos;
 }
 
-std::optional<std::wstring> CompanionFetchParameters(const std::wstring& refer_number,
-                                                     const std::wstring& url) {
+std::optional<std::wstring> CompanionFetchParameters(const std::wstring& refer_number, const std::wstring& url) {
   if (!IsSoundReferNumber(refer_number)) {
     startup::Log("Companion skipped: unusable REFERNUMBER %s\n", refer_number);
     return std::nullopt;
@@ -67,8 +65,8 @@ std::optional<std::wstring> CompanionFetchParameters(const std::wstring& refer_n
   return L" INSTALL_TYPE=2 ||| REFERNUMBER=" + refer_number + L" ||| RECOMMEND_URL=" + url;
 }
 
-CompanionStart StartCompanionFetch(const std::wstring& own_executable,
-                                   const std::wstring& refer_number, const std::wstring& url) {
+CompanionStart StartCompanionFetch(const std::wstring& own_executable, const std::wstring& refer_number,
+                                   const std::wstring& url) {
   const std::optional<std::wstring> parameters = CompanionFetchParameters(refer_number, url);
   if (!parameters) return CompanionStart::Skipped;
   return FromLaunchResult(LaunchDetached(own_executable, *parameters));

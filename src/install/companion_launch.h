@@ -37,8 +37,7 @@ enum class CompanionStart { Started, Skipped, Failed };
 
 // Starts `own_executable` in companion-fetch mode without waiting; Skipped
 // when the inputs are unsound.
-[[nodiscard]] CompanionStart StartCompanionFetch(const std::wstring& own_executable,
-                                                 const std::wstring& refer_number,
+[[nodiscard]] CompanionStart StartCompanionFetch(const std::wstring& own_executable, const std::wstring& refer_number,
                                                  const std::wstring& url);
 
 // Starts the fetched companion downloader unattended, without waiting.

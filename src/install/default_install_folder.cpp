@@ -44,8 +44,7 @@ std::wstring ProgramFilesFolder() {
 InstallFolderParts InstallFolderPartsFromConfig() {
   const startup::ProductConfig& config = startup::Config();
   InstallFolderParts parts;
-  parts.base = config.IsOn("BProgramFilesPath") ? config.Get("InstallProgramFilesPath")
-                                                : ProgramFilesFolder();
+  parts.base = config.IsOn("BProgramFilesPath") ? config.Get("InstallProgramFilesPath") : ProgramFilesFolder();
   parts.product_folder = config.GetForEdition("InstallPath");
   return parts;
 }

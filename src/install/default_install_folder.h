@@ -21,8 +21,7 @@ struct InstallFolderParts {
 // ProductExtentPath):
 // "C:\" gives "C:\PhotoStudio", "C:\Apps" gives "C:\Apps\PhotoStudio".
 // Empty when nothing was chosen.
-[[nodiscard]] std::wstring BrowsedInstallFolder(const std::wstring& chosen,
-                                                const std::wstring& extent_folder);
+[[nodiscard]] std::wstring BrowsedInstallFolder(const std::wstring& chosen, const std::wstring& extent_folder);
 
 // The system's Program Files folder as this process sees it; empty when the
 // system does not say.

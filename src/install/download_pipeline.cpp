@@ -35,8 +35,8 @@ std::wstring WithBackslash(std::wstring folder) {
 
 }  // namespace
 
-CDownloadPipeline::CDownloadPipeline(ReleaseSource release_source, PipelineSettings settings,
-                                     IPipelineView& view, PipelineHooks hooks, PipelineTuning tuning)
+CDownloadPipeline::CDownloadPipeline(ReleaseSource release_source, PipelineSettings settings, IPipelineView& view,
+                                     PipelineHooks hooks, PipelineTuning tuning)
     : release_source_(std::move(release_source)),
       settings_(std::move(settings)),
       view_(view),
@@ -50,11 +50,9 @@ CDownloadPipeline::~CDownloadPipeline() {
 }
 
 std::wstring CDownloadPipeline::InstallerFileName(const std::wstring& product_name,
-                                                  const std::wstring& download_version,
-                                                  Edition edition) {
+                                                  const std::wstring& download_version, Edition edition) {
   const std::wstring version = download_version.empty() ? L"trial" : download_version;
-  std::wstring name = product_name + L"_" + version +
-                      (edition == Edition::Vexa ? L"_vexa.exe" : L"_brimvale.exe");
+  std::wstring name = product_name + L"_" + version + (edition == Edition::Vexa ? L"_vexa.exe" : L"_brimvale.exe");
   // The version comes from the command line: it must not lead out of the folder.
   for (wchar_t& c : name) {
     if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) c = L'_';
@@ -63,8 +61,7 @@ std::wstring CDownloadPipeline::InstallerFileName(const std::wstring& product_na
   return name;
 }
 
-std::string CDownloadPipeline::UserAgentText(const std::wstring& product_name,
-                                             const std::wstring& download_version) {
+std::string CDownloadPipeline::UserAgentText(const std::wstring& product_name, const std::wstring& download_version) {
   std::string text = platform::WideToAnsi(L"win_" + product_name + L"_" + download_version);
   for (char& c : text) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '_';
@@ -132,7 +129,7 @@ bool CDownloadPipeline::LoadRelease() {
   startup::Log("No release record: asking the release server (lang %s)\n", language_key);
   release_ = net::CheckReleaseFromConfiguration(settings_.release_check, language_key);
   const bool any_source = std::any_of(release_.sources.begin(), release_.sources.end(),
-                                     [](const net::DownloadSource& source) { return !source.url.empty(); });
+                                      [](const net::DownloadSource& source) { return !source.url.empty(); });
   if (release_.status.Ok() && !any_source) {
     // Nothing to download: the same code as a run without any record.
     startup::Log("The release answer names no download\n");
@@ -153,16 +150,10 @@ PipelineResult CDownloadPipeline::Exclusive(const char* what, Body body) {
 }
 
 PipelineResult CDownloadPipeline::Run() { return Exclusive("run", &CDownloadPipeline::DoRun); }
-PipelineResult CDownloadPipeline::Install() {
-  return Exclusive("install", &CDownloadPipeline::DoInstall);
-}
+PipelineResult CDownloadPipeline::Install() { return Exclusive("install", &CDownloadPipeline::DoInstall); }
 PipelineResult CDownloadPipeline::Retry() { return Exclusive("Retry", &CDownloadPipeline::RetryLast); }
-PipelineResult CDownloadPipeline::ResumeTransfer() {
-  return Exclusive("ResumeTransfer", &CDownloadPipeline::Resume);
-}
-PipelineResult CDownloadPipeline::RunAgain() {
-  return Exclusive("RunAgain", &CDownloadPipeline::RunFromStart);
-}
+PipelineResult CDownloadPipeline::ResumeTransfer() { return Exclusive("ResumeTransfer", &CDownloadPipeline::Resume); }
+PipelineResult CDownloadPipeline::RunAgain() { return Exclusive("RunAgain", &CDownloadPipeline::RunFromStart); }
 PipelineResult CDownloadPipeline::InstallAgain() {
   return Exclusive("InstallAgain", &CDownloadPipeline::InstallVerifiedAgain);
 }
@@ -176,13 +167,13 @@ PipelineResult CDownloadPipeline::DoRun() {
   if (!LoadRelease()) return DownloadFailure(PipelineFailure::Release(release_.status));
   if (CancelRequested("after the release query")) return Stopped();
   if (release_.md5.empty() && release_.sha256.empty()) {
-    startup::Log("No expected digest in the release answer or URLMD5: nothing can be verified, "
-                 "nothing is downloaded\n");
+    startup::Log(
+        "No expected digest in the release answer or URLMD5: nothing can be verified, "
+        "nothing is downloaded\n");
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::NoExpectedDigest));
   }
   if (!release_.sha256.empty() && !net::IsSha256Text(release_.sha256)) {
-    startup::Log("The expected SHA-256 is not 64 hexadecimal digits: %s; nothing is downloaded\n",
-                 release_.sha256);
+    startup::Log("The expected SHA-256 is not 64 hexadecimal digits: %s; nothing is downloaded\n", release_.sha256);
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::MalformedSha256));
   }
   if (!settings_.publisher.thumbprint.empty() && !net::NormalizedThumbprint(settings_.publisher.thumbprint)) {
@@ -203,8 +194,8 @@ PipelineResult CDownloadPipeline::DoRun() {
   startup::Log("check exists end\n");
   if (installer_path_.empty()) {
     startup::Log("No folder of our own to download into\n");
-    return DownloadFailure(PipelineFailure::Transfer(net::DownloadOutcome::Failed(
-        net::DownloadStage::Setup, net::DownloadCause::TempFile, download_folder_error_)));
+    return DownloadFailure(PipelineFailure::Transfer(
+        net::DownloadOutcome::Failed(net::DownloadStage::Setup, net::DownloadCause::TempFile, download_folder_error_)));
   }
   if (CancelRequested("before the download")) return Stopped();
 
@@ -229,8 +220,7 @@ net::DownloadOutcome CDownloadPipeline::Transfer(const std::string& url) {
   if (outcome.Ok()) {
     downloaded_path_ = downloader_->FinalPath();
     transfers_.push_back({url, downloader_->RemoteFileLength(), ::GetTickCount64() - started});
-    startup::Log("Downloaded %s bytes from %s in %s ms to %s\n",
-                 std::to_string(downloader_->RemoteFileLength()), url,
+    startup::Log("Downloaded %s bytes from %s in %s ms to %s\n", std::to_string(downloader_->RemoteFileLength()), url,
                  std::to_string(transfers_.back().milliseconds), downloaded_path_);
   }
   return outcome;
@@ -296,8 +286,7 @@ PipelineResult CDownloadPipeline::VerifyAndInstall() {
 void CDownloadPipeline::PrepareFiles() {
   bytes_done_ = 0;
   bytes_total_ = 0;
-  file_name_ = InstallerFileName(settings_.product_name, settings_.download_version,
-                                 settings_.edition);
+  file_name_ = InstallerFileName(settings_.product_name, settings_.download_version, settings_.edition);
   const std::wstring& exe_dir = settings_.exe_dir;
   const std::wstring folder1 = exe_dir.empty() ? std::wstring() : WithBackslash(exe_dir);
   std::wstring folder2 = settings_.temp_folder;
@@ -315,8 +304,7 @@ void CDownloadPipeline::PrepareFiles() {
   if (need_download_) bytes_total_ += LargestCandidateSize();
 }
 
-bool CDownloadPipeline::FindVerifiedCopy(const std::vector<std::wstring>& folders,
-                                         const std::wstring& file_name) {
+bool CDownloadPipeline::FindVerifiedCopy(const std::vector<std::wstring>& folders, const std::wstring& file_name) {
   for (const std::wstring& folder : folders) {
     const std::wstring path = folder + file_name;
     const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -387,15 +375,14 @@ bool CDownloadPipeline::DigestMatches(const std::wstring& path) {
   verified_path_ = copy;  // removed again unless it matches
   const auto check = [&] {
     if (!::CopyFileW(path.c_str(), copy.c_str(), TRUE)) {
-      startup::Log("Cannot copy %s for the digest check: %d\n", path,
-                   static_cast<int>(::GetLastError()));
+      startup::Log("Cannot copy %s for the digest check: %d\n", path, static_cast<int>(::GetLastError()));
       return;
     }
     // Held open from here until the install attempts end: shared for reading
     // only, so nobody can change, replace or delete the file we check and run.
     // The digests are made through this very handle.
-    verified_file_.Reset(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    verified_file_.Reset(::CreateFileW(copy.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!verified_file_.IsValid()) {
       startup::Log("Cannot hold %s open: %d\n", copy, static_cast<int>(::GetLastError()));
       return;
@@ -426,9 +413,7 @@ bool CDownloadPipeline::PublisherTrusted() {
   if (!settings_.publisher.IsOn()) return true;
   net::SignatureCheck check;
   // Revocation may be fetched from the network: off the UI thread.
-  const auto verify = [&] {
-    check = net::VerifyPublisher(verified_file_.Get(), verified_path_, settings_.publisher);
-  };
+  const auto verify = [&] { check = net::VerifyPublisher(verified_file_.Get(), verified_path_, settings_.publisher); };
   if (net::RunOnWorkerPumping(verify) == net::WorkerOutcome::NotStarted) verify();
   if (check.verdict == net::SignatureVerdict::Trusted) return true;
   startup::Log("Install refused: the installer's publisher signature is %s\n", net::VerdictName(check.verdict));
@@ -438,13 +423,11 @@ bool CDownloadPipeline::PublisherTrusted() {
 std::wstring CDownloadPipeline::PlayerDownloadUrl() const {
   if (!WantsPlayerDownload(settings_.installer.install_player)) return {};
   net::CReleaseClient client;
-  const net::ReleaseInfo player =
-      client.QueryReleaseInfo(settings_.player_release_url, {}, {}, {});
+  const net::ReleaseInfo player = client.QueryReleaseInfo(settings_.player_release_url, {}, {}, {});
   return platform::AnsiToWide(player.sources[0].url);
 }
 
-InstallStepInputs CDownloadPipeline::StepInputs(const std::wstring& command_line,
-                                                const std::wstring& setup_log) const {
+InstallStepInputs CDownloadPipeline::StepInputs(const std::wstring& command_line, const std::wstring& setup_log) const {
   InstallStepInputs inputs;
   inputs.uninstall = settings_.uninstall;
   inputs.uninstall_bounds = tuning_.uninstall_bounds;
@@ -505,8 +488,7 @@ PipelineResult CDownloadPipeline::DoInstall() {
     startup::Log("Install refused: %s\n", command_line.error);
     return RefuseInstall(kInstallFolderRefused);
   }
-  const InstallStepResult step =
-      RunInstallStep(StepInputs(command_line.text, setup_log), view_, cancel_);
+  const InstallStepResult step = RunInstallStep(StepInputs(command_line.text, setup_log), view_, cancel_);
   password_file.Remove();  // the last attempt has ended
   // The last attempt is over: the copy may go (a retry verifies it again).
   ReleaseVerifiedFile();
@@ -515,25 +497,20 @@ PipelineResult CDownloadPipeline::DoInstall() {
       if (settings_.report != nullptr) settings_.report->MarkInstallFinished();
       startup::Log("Install finished\n");
       return Result(PipelineEnd::Installed);
-    case InstallStepEnd::Failed:
-      return Result(PipelineEnd::InstallFailure, step.failure_code);
-    case InstallStepEnd::Cancelled:
-      return Stopped();
-    case InstallStepEnd::QuitRequested:
-      return Result(PipelineEnd::QuitRequested);
+    case InstallStepEnd::Failed: return Result(PipelineEnd::InstallFailure, step.failure_code);
+    case InstallStepEnd::Cancelled: return Stopped();
+    case InstallStepEnd::QuitRequested: return Result(PipelineEnd::QuitRequested);
   }
   return Result(PipelineEnd::InstallFailure, step.failure_code);
 }
 
 PipelineResult CDownloadPipeline::RetryLast() {
   switch (RetryActionFor(last_failure_)) {
-    case RetryAction::ResumeTransfer:
-      return Resume();
+    case RetryAction::ResumeTransfer: return Resume();
     case RetryAction::ReturnToHome:
       if (!Silent()) view_.SwitchPage(WizardPage::Home);
       return Result(PipelineEnd::ReturnToHome);
-    case RetryAction::RestartPipeline:
-      return RunFromStart();
+    case RetryAction::RestartPipeline: return RunFromStart();
   }
   return RunFromStart();
 }
@@ -585,14 +562,13 @@ void CDownloadPipeline::ReportProgress(const net::DownloadProgress& progress) {
   const uint64_t done = bytes_done_.load();
   const uint64_t total = bytes_total_.load();
   const uint64_t downloaded = progress.downloaded > 0 ? static_cast<uint64_t>(progress.downloaded) : 0;
-  const std::optional<int> percent = DownloadPercent(
-      done, downloaded, progress.total > 0 ? static_cast<uint64_t>(progress.total) : 0, total);
+  const std::optional<int> percent =
+      DownloadPercent(done, downloaded, progress.total > 0 ? static_cast<uint64_t>(progress.total) : 0, total);
   if (!percent) return;
   view_.Progress(*percent);
   view_.TransferBytes(done + downloaded, total);
-  view_.TipText(settings_.texts.downloading + L":" +
-                net::FormatSizeText(static_cast<int64_t>(done + downloaded)) + L"/" +
-                net::FormatSizeText(static_cast<int64_t>(total)));
+  view_.TipText(settings_.texts.downloading + L":" + net::FormatSizeText(static_cast<int64_t>(done + downloaded)) +
+                L"/" + net::FormatSizeText(static_cast<int64_t>(total)));
 }
 
 }  // namespace install

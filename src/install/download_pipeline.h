@@ -95,8 +95,7 @@ class CDownloadPipeline {
   void PrepareFiles();
   // The first folder holding `file_name` whose digest matches; the verified
   // file becomes the one installed.
-  [[nodiscard]] bool FindVerifiedCopy(const std::vector<std::wstring>& folders,
-                                      const std::wstring& file_name);
+  [[nodiscard]] bool FindVerifiedCopy(const std::vector<std::wstring>& folders, const std::wstring& file_name);
   // Copies `path` into this run's own folder, holds the copy open against
   // writes and deletion, and compares its MD5 and SHA-256 (whichever the
   // release names; both when both) with the release's. On a match that copy
@@ -107,15 +106,13 @@ class CDownloadPipeline {
   [[nodiscard]] net::DownloadOutcome TryAlternateSources(const net::DownloadOutcome& first);
 
   // The failure pages' retries.
-  PipelineResult Retry();            // what "try again" does for the last code
-  PipelineResult ResumeTransfer();   // after a ranged connection failed (33xx)
-  PipelineResult RunAgain();         // the whole pipeline from the release record
-  PipelineResult InstallAgain();     // the install step on the verified file
+  PipelineResult Retry();           // what "try again" does for the last code
+  PipelineResult ResumeTransfer();  // after a ranged connection failed (33xx)
+  PipelineResult RunAgain();        // the whole pipeline from the release record
+  PipelineResult InstallAgain();    // the install step on the verified file
 
   // The download failure page's code, 0 before any failure.
-  [[nodiscard]] int32_t LastErrorCode() const {
-    return last_failure_ ? FailureNumber(*last_failure_) : 0;
-  }
+  [[nodiscard]] int32_t LastErrorCode() const { return last_failure_ ? FailureNumber(*last_failure_) : 0; }
   [[nodiscard]] const std::optional<PipelineFailure>& LastFailure() const { return last_failure_; }
   [[nodiscard]] const net::ReleaseInfo& ReleaseRecord() const { return release_; }
   [[nodiscard]] const std::wstring& InstallerPath() const { return installer_path_; }
@@ -127,8 +124,7 @@ class CDownloadPipeline {
   // The installer's file name for a DOWNLOAD_VERSION: characters that could
   // leave the folder are replaced.
   [[nodiscard]] static std::wstring InstallerFileName(const std::wstring& product_name,
-                                                      const std::wstring& download_version,
-                                                      Edition edition);
+                                                      const std::wstring& download_version, Edition edition);
   // "win_<product>_<DOWNLOAD_VERSION>" for the User-Agent header: control
   // characters from the command line cannot start another header line.
   [[nodiscard]] static std::string UserAgentText(const std::wstring& product_name,
@@ -160,8 +156,7 @@ class CDownloadPipeline {
   // transfer or the digest check saw it and posted it again).
   [[nodiscard]] bool CancelRequested(const char* where);
   [[nodiscard]] PipelineResult Stopped() const;
-  [[nodiscard]] InstallStepInputs StepInputs(const std::wstring& command_line,
-                                             const std::wstring& setup_log) const;
+  [[nodiscard]] InstallStepInputs StepInputs(const std::wstring& command_line, const std::wstring& setup_log) const;
   [[nodiscard]] std::wstring PlayerDownloadUrl() const;
   // The option map's account password into `file`; true when there is none.
   [[nodiscard]] bool WritePasswordFile(PasswordFile& file);
@@ -193,9 +188,9 @@ class CDownloadPipeline {
   std::string user_agent_;
   std::optional<PipelineFailure> last_failure_;  // of the download failure page
   std::wstring file_name_;
-  std::wstring installer_path_;  // download target
+  std::wstring installer_path_;         // download target
   uint32_t download_folder_error_ = 0;  // why there is no target, when there is none
-  std::wstring downloaded_path_; // the name the downloader finally gave the file
+  std::wstring downloaded_path_;        // the name the downloader finally gave the file
   bool need_download_ = false;
 
   // This run's own private folder: the download when there is no EXEDIR,
@@ -206,11 +201,11 @@ class CDownloadPipeline {
   std::wstring source_path_;  // the file the verified copy was made from
   platform::UniqueHandle verified_file_;
 
-  bool running_ = false;                     // UI thread: a public entry point is on the stack
-  std::atomic<bool> cancel_{false};          // written by cancel (UI thread)
-  bool quit_ = false;                        // a quit request stopped the run
-  std::atomic<uint64_t> bytes_done_{0};      // written by the UI thread
-  std::atomic<uint64_t> bytes_total_{0};     // written by the UI thread
+  bool running_ = false;                  // UI thread: a public entry point is on the stack
+  std::atomic<bool> cancel_{false};       // written by cancel (UI thread)
+  bool quit_ = false;                     // a quit request stopped the run
+  std::atomic<uint64_t> bytes_done_{0};   // written by the UI thread
+  std::atomic<uint64_t> bytes_total_{0};  // written by the UI thread
   std::vector<TransferRecord> transfers_;
 };
 

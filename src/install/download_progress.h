@@ -9,7 +9,7 @@ namespace install {
 
 // nullopt when the report carries no size yet (nothing changes on screen);
 // 0 when no total is known; never above 100 (a file larger than announced).
-[[nodiscard]] std::optional<int> DownloadPercent(uint64_t bytes_done, uint64_t downloaded,
-                                                 uint64_t report_total, uint64_t bytes_total);
+[[nodiscard]] std::optional<int> DownloadPercent(uint64_t bytes_done, uint64_t downloaded, uint64_t report_total,
+                                                 uint64_t bytes_total);
 
 }  // namespace install

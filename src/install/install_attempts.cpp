@@ -17,9 +17,7 @@ void LogSetupLogTail(const std::wstring& path) {
 
 }  // namespace
 
-int32_t InstallOutcome::FailureCode() const {
-  return FailureNumber(PipelineFailure::Install(result));
-}
+int32_t InstallOutcome::FailureCode() const { return FailureNumber(PipelineFailure::Install(result)); }
 
 InstallOutcome RunInstallAttempts(const InstallAttemptsInputs& inputs, IPipelineView& view,
                                   const std::atomic<bool>& cancel) {
@@ -47,8 +45,7 @@ InstallOutcome RunInstallAttempts(const InstallAttemptsInputs& inputs, IPipeline
       outcome.end = InstallEnd::Succeeded;
       return outcome;
     }
-    startup::Log("Install attempt %d of %d failed with %d\n", outcome.attempts,
-                 inputs.max_attempts, run.code);
+    startup::Log("Install attempt %d of %d failed with %d\n", outcome.attempts, inputs.max_attempts, run.code);
     LogSetupLogTail(inputs.setup_log_path);
   }
   outcome.end = InstallEnd::Failed;

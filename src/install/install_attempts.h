@@ -42,8 +42,7 @@ struct InstallOutcome {
 
 // `cancel` is written by the UI thread (a handler run during the wait) and
 // read here between attempts.
-[[nodiscard]] InstallOutcome RunInstallAttempts(const InstallAttemptsInputs& inputs,
-                                                IPipelineView& view,
+[[nodiscard]] InstallOutcome RunInstallAttempts(const InstallAttemptsInputs& inputs, IPipelineView& view,
                                                 const std::atomic<bool>& cancel);
 
 }  // namespace install

@@ -20,8 +20,8 @@ InstallStepResult RunInstallStep(const InstallStepInputs& inputs, IPipelineView&
     result.end = InstallStepEnd::Cancelled;
     return result;
   }
-  result.uninstall = UninstallPreviousGeneration(inputs.uninstall, view, inputs.uninstalling_text,
-                                                 cancel, inputs.uninstall_bounds);
+  result.uninstall =
+      UninstallPreviousGeneration(inputs.uninstall, view, inputs.uninstalling_text, cancel, inputs.uninstall_bounds);
   if (result.uninstall == UninstallEnd::QuitRequested) {
     result.end = InstallStepEnd::QuitRequested;
     return result;
@@ -33,26 +33,20 @@ InstallStepResult RunInstallStep(const InstallStepInputs& inputs, IPipelineView&
 
   result.attempts = RunInstallAttempts(inputs.attempts, view, cancel);
   switch (result.attempts.end) {
-    case InstallEnd::QuitRequested:
-      result.end = InstallStepEnd::QuitRequested;
-      return result;
-    case InstallEnd::Cancelled:
-      result.end = InstallStepEnd::Cancelled;
-      return result;
+    case InstallEnd::QuitRequested: result.end = InstallStepEnd::QuitRequested; return result;
+    case InstallEnd::Cancelled: result.end = InstallStepEnd::Cancelled; return result;
     case InstallEnd::Failed:
       result.end = InstallStepEnd::Failed;
       result.failure_code = result.attempts.FailureCode();
       startup::Log("SwitchInstallErrorPage=%d\n", result.failure_code);
       view.Failure(WizardPage::InstallFailure, result.failure_code);
       return result;
-    case InstallEnd::Succeeded:
-      break;
+    case InstallEnd::Succeeded: break;
   }
   result.end = InstallStepEnd::Installed;
   if (inputs.silent) return result;
   if (inputs.companion_accepted && !inputs.companion_url.empty()) {
-    result.companion =
-        StartCompanionFetch(inputs.own_executable, inputs.refer_number, inputs.companion_url);
+    result.companion = StartCompanionFetch(inputs.own_executable, inputs.refer_number, inputs.companion_url);
   }
   view.SwitchPage(WizardPage::Finish);
   return result;

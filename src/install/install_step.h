@@ -22,7 +22,7 @@ struct InstallStepInputs {
   UninstallBounds uninstall_bounds;
   std::wstring uninstalling_text;  // tip line while the old generation goes
   InstallAttemptsInputs attempts;
-  bool silent = false;             // unattended: no finish page, no companion
+  bool silent = false;  // unattended: no finish page, no companion
   // The companion offer: started after a success when accepted and offered.
   bool companion_accepted = false;  // the "recommendChk" option was "true"
   std::wstring companion_url;       // from the release record
@@ -46,8 +46,7 @@ struct InstallStepResult {
 };
 
 // `cancel` is written by the UI thread's handlers during the waits.
-[[nodiscard]] InstallStepResult RunInstallStep(const InstallStepInputs& inputs,
-                                               IPipelineView& view,
+[[nodiscard]] InstallStepResult RunInstallStep(const InstallStepInputs& inputs, IPipelineView& view,
                                                const std::atomic<bool>& cancel);
 
 }  // namespace install

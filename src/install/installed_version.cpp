@@ -9,10 +9,8 @@
 namespace install {
 namespace {
 
-std::wstring ReadInView(const std::wstring& key_path, const std::wstring& value_name,
-                        platform::RegistryView view) {
-  const platform::RegistryKey key =
-      platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, key_path, view, KEY_READ);
+std::wstring ReadInView(const std::wstring& key_path, const std::wstring& value_name, platform::RegistryView view) {
+  const platform::RegistryKey key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, key_path, view, KEY_READ);
   std::wstring value = key.ReadString(value_name).value_or(L"");
   if (value.size() > kMaxUninstallValueUnits) return {};
   return value;
@@ -40,8 +38,7 @@ std::wstring ReadUninstallValue(const std::wstring& key_path, const std::wstring
   return value;
 }
 
-std::string VersionFromDisplayName(const std::wstring& display_name,
-                                   const std::wstring& registry_name) {
+std::string VersionFromDisplayName(const std::wstring& display_name, const std::wstring& registry_name) {
   if (display_name.empty() || display_name.find(registry_name) == std::wstring::npos) return {};
   if (display_name.size() < registry_name.size() + 1) return {};
   return platform::WideToAnsi(display_name.substr(registry_name.size()));
@@ -49,13 +46,11 @@ std::string VersionFromDisplayName(const std::wstring& display_name,
 
 std::string InstalledVersion(const UninstallSettings& settings) {
   const std::wstring base = settings.registry_address + L"\\" + settings.registry_name;
-  std::wstring display_name =
-      ReadUninstallValue(base + kCurrentGenerationSuffix, settings.display_name_value);
+  std::wstring display_name = ReadUninstallValue(base + kCurrentGenerationSuffix, settings.display_name_value);
   // The uninstall list names the current generation with a blank before the
   // suffix; an entry registered that way is the same product.
   if (display_name.empty()) {
-    display_name = ReadUninstallValue(base + kCurrentGenerationListedSuffix,
-                                      settings.display_name_value);
+    display_name = ReadUninstallValue(base + kCurrentGenerationListedSuffix, settings.display_name_value);
   }
   return VersionFromDisplayName(display_name, settings.registry_name);
 }
@@ -66,8 +61,7 @@ int InstallMode(const net::ReleaseStatus& release_status, const std::string& off
   if (!startup::IsProductInstalled(settings.registry_address, settings.registry_name)) {
     return kInstallModeInstall;
   }
-  return offered_version == InstalledVersion(settings) ? kInstallModeReinstall
-                                                       : kInstallModeUpdate;
+  return offered_version == InstalledVersion(settings) ? kInstallModeReinstall : kInstallModeUpdate;
 }
 
 }  // namespace install

@@ -31,13 +31,11 @@ inline constexpr size_t kMaxUninstallValueUnits = 1024;
 
 // HKLM\`key_path`\`value_name`: the 64-bit view first and then the 32-bit
 // view on 64-bit Windows, the default view otherwise; empty when absent.
-[[nodiscard]] std::wstring ReadUninstallValue(const std::wstring& key_path,
-                                              const std::wstring& value_name);
+[[nodiscard]] std::wstring ReadUninstallValue(const std::wstring& key_path, const std::wstring& value_name);
 
 // The display name with the first length(name) characters cut off, when the
 // name occurs in it and something follows; empty otherwise.
-[[nodiscard]] std::string VersionFromDisplayName(const std::wstring& display_name,
-                                                 const std::wstring& registry_name);
+[[nodiscard]] std::string VersionFromDisplayName(const std::wstring& display_name, const std::wstring& registry_name);
 
 // The installed version of the current generation; empty when none.
 [[nodiscard]] std::string InstalledVersion(const UninstallSettings& settings);
@@ -51,7 +49,7 @@ enum InstallModeValue : int {
 
 // -1 while no release query has run; 0 when the product is not installed; 1
 // when the offered version equals the installed one exactly; 2 otherwise.
-[[nodiscard]] int InstallMode(const net::ReleaseStatus& release_status,
-                              const std::string& offered_version, const UninstallSettings& settings);
+[[nodiscard]] int InstallMode(const net::ReleaseStatus& release_status, const std::string& offered_version,
+                              const UninstallSettings& settings);
 
 }  // namespace install

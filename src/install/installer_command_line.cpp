@@ -9,12 +9,21 @@ namespace {
 
 bool IsBlank(wchar_t c) {
   switch (c) {
-    case L' ': case L'\t': case L'\n': case L'\v': case L'\f': case L'\r':
-    case 0x85: case 0xA0: case 0x1680: case 0x2028: case 0x2029:
-    case 0x202F: case 0x205F: case 0x3000:
-      return true;
-    default:
-      return c >= 0x2000 && c <= 0x200A;
+    case L' ':
+    case L'\t':
+    case L'\n':
+    case L'\v':
+    case L'\f':
+    case L'\r':
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000: return true;
+    default: return c >= 0x2000 && c <= 0x200A;
   }
 }
 
@@ -39,8 +48,8 @@ bool IsDriveAbsolute(const std::wstring& folder) {
 }
 
 bool IsUncAbsolute(const std::wstring& folder) {
-  return folder.size() > 2 && folder[0] == L'\\' && folder[1] == L'\\' && folder[2] != L'\\' &&
-         folder[2] != L'?' && folder[2] != L'.';
+  return folder.size() > 2 && folder[0] == L'\\' && folder[1] == L'\\' && folder[2] != L'\\' && folder[2] != L'?' &&
+         folder[2] != L'.';
 }
 
 // Appends "name=value " when the value is safe; logs and drops it otherwise.
@@ -157,8 +166,7 @@ InstallerCommandLine BuildInstallerCommandLine(const InstallerInputs& inputs) {
   }
   AppendValue(text, L"installLumaviewer", inputs.install_player);
   AppendValue(text, L"LumaPlayerDownloadURL",
-              WantsPlayerDownload(inputs.install_player) ? inputs.player_download_url
-                                                         : std::wstring());
+              WantsPlayerDownload(inputs.install_player) ? inputs.player_download_url : std::wstring());
   if (!inputs.invite_code.empty()) AppendValue(text, L"inviteCode", inputs.invite_code);
   result.ok = true;
   result.text = std::move(text);

@@ -20,15 +20,15 @@ inline constexpr size_t kMaxOptionValueUnits = 260;
 inline constexpr char kPasswordOption[] = "KDVPassword";
 
 struct InstallerInputs {
-  std::wstring base_switches;                    // InstallParamStr or SilentInstallParamStr
-  std::map<std::string, std::wstring> options;   // "DIR", "LANG" (already the installer's code), …
+  std::wstring base_switches;                   // InstallParamStr or SilentInstallParamStr
+  std::map<std::string, std::wstring> options;  // "DIR", "LANG" (already the installer's code), …
   std::wstring guid;
   std::wstring exe_number;
   std::wstring invite_code;
-  std::wstring install_player;                   // "installLumaviewer" as given
-  std::wstring player_download_url;              // first URL of the player's release record
-  std::wstring setup_log_path;                   // empty: no "/LOG="
-  std::wstring password_file;                    // empty: no "KDVPasswordFile="
+  std::wstring install_player;       // "installLumaviewer" as given
+  std::wstring player_download_url;  // first URL of the player's release record
+  std::wstring setup_log_path;       // empty: no "/LOG="
+  std::wstring password_file;        // empty: no "KDVPasswordFile="
 };
 
 struct InstallerCommandLine {

@@ -38,8 +38,8 @@ bool PasswordFile::Create(const std::wstring& folder, const std::wstring& passwo
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.data(), FALSE};
   const std::wstring path = folder + kFileName;
   // CREATE_NEW: never through a file or link somebody else placed there.
-  platform::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW,
-                                            FILE_ATTRIBUTE_TEMPORARY, nullptr));
+  platform::UniqueHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, &attributes, CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY, nullptr));
   if (!file.IsValid()) {
     startup::Log("The password file cannot be created: %u\n", ::GetLastError());
     return false;
@@ -58,8 +58,8 @@ bool PasswordFile::Create(const std::wstring& folder, const std::wstring& passwo
 void PasswordFile::Remove() {
   if (path_.empty()) return;
   {
-    platform::UniqueHandle file(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    platform::UniqueHandle file(
+        ::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     // The deletion below is what matters; a file still open elsewhere keeps its bytes.
     if (file.IsValid()) (void)WriteAll(file.Get(), std::string(size_, '\0'));
   }

@@ -31,8 +31,7 @@ int32_t DownloaderNumber(const net::DownloadOutcome& outcome) {
     case DownloadCause::ServerDisagrees: return 10;
     case DownloadCause::Busy: return 11;
     case DownloadCause::NoLength: return 200;
-    case DownloadCause::Curl:
-      return (outcome.stage == net::DownloadStage::SizeProbe ? 200 : 300) + outcome.curl_code;
+    case DownloadCause::Curl: return (outcome.stage == net::DownloadStage::SizeProbe ? 200 : 300) + outcome.curl_code;
     case DownloadCause::ShortRange: return 399;
   }
   return 0;

@@ -14,19 +14,19 @@ namespace install {
 enum class FailureStage : uint8_t { Release, Transfer, Digest, Install };
 
 enum class DigestFailure : uint8_t {
-  Mismatch,          // the file's MD5 or SHA-256 differs, or the file could not be read or held
-  NoExpectedDigest,  // neither the release answer nor the configuration names one
-  MalformedSha256,   // the expected SHA-256 is not 64 hexadecimal digits
-  SignatureRefused,  // the verified file lacks the configured publisher's trusted signature
+  Mismatch,                      // the file's MD5 or SHA-256 differs, or the file could not be read or held
+  NoExpectedDigest,              // neither the release answer nor the configuration names one
+  MalformedSha256,               // the expected SHA-256 is not 64 hexadecimal digits
+  SignatureRefused,              // the verified file lacks the configured publisher's trusted signature
   MalformedPublisherThumbprint,  // PublisherThumbprint is not 40 or 64 hexadecimal digits
 };
 
 struct PipelineFailure {
   FailureStage stage = FailureStage::Transfer;
-  net::ReleaseStatus release;      // Release: the record's status (not queried: no record or no download)
-  net::DownloadOutcome transfer;   // Transfer: how the downloader ended
+  net::ReleaseStatus release;     // Release: the record's status (not queried: no record or no download)
+  net::DownloadOutcome transfer;  // Transfer: how the downloader ended
   DigestFailure digest = DigestFailure::Mismatch;
-  int32_t installer_result = 0;    // Install: the exit code, or a launcher result (997 to 999)
+  int32_t installer_result = 0;  // Install: the exit code, or a launcher result (997 to 999)
 
   [[nodiscard]] static PipelineFailure Release(const net::ReleaseStatus& status);
   [[nodiscard]] static PipelineFailure Transfer(const net::DownloadOutcome& outcome);

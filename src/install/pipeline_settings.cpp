@@ -17,8 +17,7 @@ PipelineSettings PipelineSettingsFromStores(OptionMap options, PipelineMode mode
   settings.installer.base_switches =
       config.Get(mode == PipelineMode::Silent ? "SilentInstallParamStr" : "InstallParamStr");
   settings.installer.options = options;
-  if (auto language = settings.installer.options.find("LANG");
-      language != settings.installer.options.end()) {
+  if (auto language = settings.installer.options.find("LANG"); language != settings.installer.options.end()) {
     language->second = config.InstallerLanguage(language->second);
   }
   settings.installer.guid = parameters.Get("GUID");

@@ -42,26 +42,26 @@ struct PipelineSettings {
   OptionMap options;
   PipelineMode mode = PipelineMode::Interactive;
 
-  std::wstring product_name;      // ProductName
+  std::wstring product_name;  // ProductName
   Edition edition = Edition::Standard;
-  std::wstring download_version;  // DOWNLOAD_VERSION
-  int32_t thread_count = 1;       // DownloadThreadCount, 1 to 100
-  net::TlsSettings tls;           // for every download
-  net::PublisherRule publisher;   // the installer's signer; off when empty
+  std::wstring download_version;            // DOWNLOAD_VERSION
+  int32_t thread_count = 1;                 // DownloadThreadCount, 1 to 100
+  net::TlsSettings tls;                     // for every download
+  net::PublisherRule publisher;             // the installer's signer; off when empty
   net::ReleaseCheckSettings release_check;  // asked when a run has no release record
 
   // Folders: a download beside the launching program stays there for the
   // next run (empty: none); the temporary folder is only searched.
   std::wstring exe_dir;
   std::wstring temp_folder;
-  std::wstring own_executable;    // started again for the companion offer
+  std::wstring own_executable;  // started again for the companion offer
 
   // The install step.
   // Base switches, options (LANG as the installer's code) and identity; the
   // setup log and the player's address are added at each install.
   InstallerInputs installer;
   std::string player_release_url;  // DownloadInfoUrlLumaPlayer, asked when the player is wanted
-  std::wstring setup_log_name;    // SetupLogName (the edition's)
+  std::wstring setup_log_name;     // SetupLogName (the edition's)
   UninstallSettings uninstall;
   DWORD stage_interval_ms = 1000;
   PipelineTexts texts;

@@ -25,9 +25,7 @@ void HeadlessPipelineView::TipText(const std::wstring& text) {
   startup::Log("Tip=%s\n", text);
 }
 
-void HeadlessPipelineView::SwitchPage(WizardPage page) {
-  startup::Log("SwitchPage=%d\n", static_cast<int>(page));
-}
+void HeadlessPipelineView::SwitchPage(WizardPage page) { startup::Log("SwitchPage=%d\n", static_cast<int>(page)); }
 
 void HeadlessPipelineView::Failure(WizardPage page, int32_t code) {
   startup::Log("Failure page=%d code=%d\n", static_cast<int>(page), code);

@@ -41,11 +41,9 @@ std::optional<std::wstring> UninstallerPathFromCommand(const std::wstring& comma
 }
 
 UninstallEnd UninstallPreviousGeneration(const UninstallSettings& settings, IPipelineView& view,
-                                         const std::wstring& uninstalling_text,
-                                         const std::atomic<bool>& cancel,
+                                         const std::wstring& uninstalling_text, const std::atomic<bool>& cancel,
                                          const UninstallBounds& bounds) {
-  const std::wstring key =
-      settings.registry_address + L"\\" + settings.registry_name + kPreviousGenerationSuffix;
+  const std::wstring key = settings.registry_address + L"\\" + settings.registry_name + kPreviousGenerationSuffix;
   const std::wstring command = ReadUninstallValue(key, settings.uninstall_value);
   if (command.empty()) return UninstallEnd::NothingToDo;
 
@@ -63,17 +61,14 @@ UninstallEnd UninstallPreviousGeneration(const UninstallSettings& settings, IPip
 
   const ProcessRun run = WaitForProcess(process.Get(), bounds.process_ms);
   switch (run.end) {
-    case WaitEnd::QuitRequested:
-      return UninstallEnd::QuitRequested;
+    case WaitEnd::QuitRequested: return UninstallEnd::QuitRequested;
     case WaitEnd::TimedOut:
       startup::Log("Uninstall: the uninstaller still runs after %u ms; installing anyway\n",
                    static_cast<unsigned>(bounds.process_ms));
       return UninstallEnd::TimedOut;
     case WaitEnd::Exited:
     case WaitEnd::CodeUnreadable:
-    case WaitEnd::NotStarted:
-      startup::Log("Uninstall return=%d\n", run.code);
-      break;
+    case WaitEnd::NotStarted: startup::Log("Uninstall return=%d\n", run.code); break;
   }
   // A refused or failed uninstall keeps its entry: waiting for it to go
   // would only delay the install.

@@ -37,8 +37,7 @@ enum class UninstallEnd {
 [[nodiscard]] std::optional<std::wstring> UninstallerPathFromCommand(const std::wstring& command);
 
 // `cancel` is written by the UI thread's handlers during the waits.
-[[nodiscard]] UninstallEnd UninstallPreviousGeneration(const UninstallSettings& settings,
-                                                       IPipelineView& view,
+[[nodiscard]] UninstallEnd UninstallPreviousGeneration(const UninstallSettings& settings, IPipelineView& view,
                                                        const std::wstring& uninstalling_text,
                                                        const std::atomic<bool>& cancel,
                                                        const UninstallBounds& bounds = {});

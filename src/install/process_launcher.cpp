@@ -26,8 +26,8 @@ bool IsAbsolutePath(const std::wstring& path) {
   return path.size() > 2 && path[0] == L'\\' && path[1] == L'\\';
 }
 
-platform::UniqueHandle StartProcess(const std::wstring& application,
-                                    const std::wstring& parameters, const char* failure_format) {
+platform::UniqueHandle StartProcess(const std::wstring& application, const std::wstring& parameters,
+                                    const char* failure_format) {
   if (!IsAbsolutePath(application) || application.find(L'"') != std::wstring::npos) {
     startup::Log(failure_format, static_cast<int>(ERROR_BAD_PATHNAME));
     return platform::UniqueHandle();
@@ -36,8 +36,8 @@ platform::UniqueHandle StartProcess(const std::wstring& application,
   STARTUPINFOW startup_info{};
   startup_info.cb = sizeof(startup_info);
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, nullptr, &startup_info, &info)) {
+  if (!::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup_info, &info)) {
     startup::Log(failure_format, static_cast<int>(::GetLastError()));
     return platform::UniqueHandle();
   }
@@ -74,25 +74,17 @@ ProcessRun RunAndWait(const std::wstring& application, const std::wstring& param
   if (!process.IsValid()) return {WaitEnd::NotStarted, kLaunchFailed};
   const ProcessRun run = WaitForProcess(process.Get(), INFINITE);
   switch (run.end) {
-    case WaitEnd::Exited:
-      startup::Log("Install return=%ld\n", static_cast<long>(run.code));
-      break;
-    case WaitEnd::CodeUnreadable:
-      startup::Log("Install ErrCode= %ld\n", static_cast<long>(::GetLastError()));
-      break;
-    case WaitEnd::QuitRequested:
-      startup::Log("Install wait ended by a quit request; the installer goes on\n");
-      break;
+    case WaitEnd::Exited: startup::Log("Install return=%ld\n", static_cast<long>(run.code)); break;
+    case WaitEnd::CodeUnreadable: startup::Log("Install ErrCode= %ld\n", static_cast<long>(::GetLastError())); break;
+    case WaitEnd::QuitRequested: startup::Log("Install wait ended by a quit request; the installer goes on\n"); break;
     case WaitEnd::NotStarted:
-    case WaitEnd::TimedOut:
-      break;
+    case WaitEnd::TimedOut: break;
   }
   return run;
 }
 
 int32_t LaunchDetached(const std::wstring& application, const std::wstring& parameters) {
-  platform::UniqueHandle process =
-      StartProcess(application, parameters, "Install recomand ErrCode=%d\n");
+  platform::UniqueHandle process = StartProcess(application, parameters, "Install recomand ErrCode=%d\n");
   if (!process.IsValid()) return kLaunchFailed;
   DWORD code = 0;
   if (!::GetExitCodeProcess(process.Get(), &code)) {

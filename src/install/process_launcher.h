@@ -27,8 +27,7 @@ struct ProcessRun {
 // absolute path), command line = the quoted path followed by `parameters`,
 // so the program sees its own path as its first argument. Invalid owner when
 // it cannot be created (the system error is logged with `failure_format`).
-[[nodiscard]] platform::UniqueHandle StartProcess(const std::wstring& application,
-                                                  const std::wstring& parameters,
+[[nodiscard]] platform::UniqueHandle StartProcess(const std::wstring& application, const std::wstring& parameters,
                                                   const char* failure_format);
 
 // Waits for `process` in slices of 200 ms, dispatching every pending message
@@ -38,13 +37,11 @@ struct ProcessRun {
 // Starts the installer and waits for it (no bound; a quit request ends the
 // wait). Returns the exit code, kLaunchFailed or kExitCodeUnreadable in
 // `code`; with QuitRequested the process was left running.
-[[nodiscard]] ProcessRun RunAndWait(const std::wstring& application,
-                                    const std::wstring& parameters);
+[[nodiscard]] ProcessRun RunAndWait(const std::wstring& application, const std::wstring& parameters);
 
 // Starts the program and returns at once: normally kStillActive (259), or
 // kLaunchFailed / kExitCodeUnreadable.
-[[nodiscard]] int32_t LaunchDetached(const std::wstring& application,
-                                     const std::wstring& parameters);
+[[nodiscard]] int32_t LaunchDetached(const std::wstring& application, const std::wstring& parameters);
 
 [[nodiscard]] bool IsAbsolutePath(const std::wstring& path);
 

@@ -12,8 +12,7 @@ RetryAction RetryActionFor(const std::optional<PipelineFailure>& last_failure) {
   if (!last_failure) return RetryAction::ReturnToHome;
   switch (last_failure->stage) {
     case FailureStage::Transfer:
-      return last_failure->transfer.IsRangeFailure() ? RetryAction::ResumeTransfer
-                                                     : RetryAction::RestartPipeline;
+      return last_failure->transfer.IsRangeFailure() ? RetryAction::ResumeTransfer : RetryAction::RestartPipeline;
     case FailureStage::Release:
       // Also "no release at all" (not queried). Running the pipeline again on
       // the same record would only fail the same way: the home page asks again.
@@ -21,10 +20,8 @@ RetryAction RetryActionFor(const std::optional<PipelineFailure>& last_failure) {
     case FailureStage::Digest:
       // No usable digest to check against, or a refused signature: only a
       // fresh answer can bring another.
-      return last_failure->digest == DigestFailure::Mismatch ? RetryAction::RestartPipeline
-                                                             : RetryAction::ReturnToHome;
-    case FailureStage::Install:
-      return RetryAction::RestartPipeline;
+      return last_failure->digest == DigestFailure::Mismatch ? RetryAction::RestartPipeline : RetryAction::ReturnToHome;
+    case FailureStage::Install: return RetryAction::RestartPipeline;
   }
   return RetryAction::RestartPipeline;
 }
@@ -43,8 +40,8 @@ bool IsOpenableWebAddress(const std::wstring& url) {
   if (!web || url.size() > 2048) return false;
   const size_t scheme_end = lower.find(L"://") + 3;
   // A host comes first: "http:///x" or "https://?a" names none.
-  if (scheme_end >= url.size() || url[scheme_end] == L'/' || url[scheme_end] == L'?' ||
-      url[scheme_end] == L'#' || url[scheme_end] == L'\\') {
+  if (scheme_end >= url.size() || url[scheme_end] == L'/' || url[scheme_end] == L'?' || url[scheme_end] == L'#' ||
+      url[scheme_end] == L'\\') {
     return false;
   }
   for (wchar_t c : url) {
@@ -63,15 +60,15 @@ std::optional<std::wstring> OfflineLinkFor(WizardPage page, const net::ReleaseSt
 
 UrlOpener ShellUrlOpener() {
   return [](const std::wstring& url) {
-    const auto result = reinterpret_cast<INT_PTR>(
-        ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    const auto result =
+        reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
   };
 }
 
 bool OpenOfflineLink(WizardPage page, const net::ReleaseStatus& release_status,
-                     const std::wstring& configured_offline_url,
-                     const std::string& first_download_url, const UrlOpener& opener) {
+                     const std::wstring& configured_offline_url, const std::string& first_download_url,
+                     const UrlOpener& opener) {
   const std::optional<std::wstring> url =
       OfflineLinkFor(page, release_status, configured_offline_url, first_download_url);
   if (!url) return false;

@@ -34,8 +34,7 @@ struct ResumeDecision {
 
 // After a resumed transfer ended with `resumed`: install a verified file,
 // or show the download failure page again.
-[[nodiscard]] ResumeDecision DecideAfterResume(const net::DownloadOutcome& resumed,
-                                               bool digest_matches);
+[[nodiscard]] ResumeDecision DecideAfterResume(const net::DownloadOutcome& resumed, bool digest_matches);
 
 // Only web pages are opened: the server's download address must not be able
 // to make the shell run a local program or document.
@@ -43,8 +42,7 @@ struct ResumeDecision {
 
 // The page that the "offline installer" button opens, nullopt when it does
 // nothing: the release's first download when the query succeeded.
-[[nodiscard]] std::optional<std::wstring> OfflineLinkFor(WizardPage page,
-                                                         const net::ReleaseStatus& release_status,
+[[nodiscard]] std::optional<std::wstring> OfflineLinkFor(WizardPage page, const net::ReleaseStatus& release_status,
                                                          const std::wstring& configured_offline_url,
                                                          const std::string& first_download_url);
 
@@ -54,18 +52,15 @@ using UrlOpener = std::function<bool(const std::wstring& url)>;
 
 // Opens the link when there is one and it is a web address; false otherwise.
 [[nodiscard]] bool OpenOfflineLink(WizardPage page, const net::ReleaseStatus& release_status,
-                                   const std::wstring& configured_offline_url,
-                                   const std::string& first_download_url,
+                                   const std::wstring& configured_offline_url, const std::string& first_download_url,
                                    const UrlOpener& opener = ShellUrlOpener());
 
 // The three step lines of the install failure page from a "+"-separated
 // text: the first gets a bullet, the next two an indent; lines without a
 // piece are hidden (nullopt). Further pieces are ignored.
-[[nodiscard]] std::array<std::optional<std::wstring>, 3> FailureStepLines(
-    const std::wstring& steps);
+[[nodiscard]] std::array<std::optional<std::wstring>, 3> FailureStepLines(const std::wstring& steps);
 
 // The install failure page's restart button.
-[[nodiscard]] bool RequestRestart(
-    const startup::ExitWindowsCall& exit_windows = startup::SystemExitWindows());
+[[nodiscard]] bool RequestRestart(const startup::ExitWindowsCall& exit_windows = startup::SystemExitWindows());
 
 }  // namespace install

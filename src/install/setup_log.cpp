@@ -4,15 +4,14 @@
 
 namespace install {
 
-std::wstring SetupLogLocation(bool write_log_switch, const std::wstring& temp_folder,
-                              const std::wstring& name) {
+std::wstring SetupLogLocation(bool write_log_switch, const std::wstring& temp_folder, const std::wstring& name) {
   if (!write_log_switch || temp_folder.empty() || name.empty()) return {};
   std::wstring path = temp_folder;
   if (path.back() != L'\\') path += L'\\';
   path += name;
   platform::UniqueHandle probe(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!probe.IsValid()) return {};
   probe.Reset();
   ::DeleteFileW(path.c_str());
@@ -27,9 +26,9 @@ std::vector<std::string> SetupLogTail(const std::wstring& path, size_t max_lines
   std::vector<std::string> lines;
   if (path.empty() || max_lines == 0) return lines;
   // Shared for writing and deleting: the installer may still hold it open.
-  platform::UniqueHandle file(::CreateFileW(
-      path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  platform::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) return lines;
   LARGE_INTEGER size{};
   if (!::GetFileSizeEx(file.Get(), &size)) return lines;
@@ -40,8 +39,7 @@ std::vector<std::string> SetupLogTail(const std::wstring& path, size_t max_lines
   if (!::SetFilePointerEx(file.Get(), offset, nullptr, FILE_BEGIN)) return lines;
   std::string bytes(static_cast<size_t>(end - start), '\0');
   DWORD read = 0;
-  if (!bytes.empty() &&
-      !::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+  if (!bytes.empty() && !::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
     return lines;
   }
   bytes.resize(read);

@@ -18,8 +18,7 @@ inline constexpr size_t kSetupLogTailLines = 12;
 
 // The last non-empty lines (at most `max_lines`), reading at most the last
 // kSetupLogTailBytes. Empty when there is no log.
-[[nodiscard]] std::vector<std::string> SetupLogTail(const std::wstring& path,
-                                                    size_t max_lines = kSetupLogTailLines);
+[[nodiscard]] std::vector<std::string> SetupLogTail(const std::wstring& path, size_t max_lines = kSetupLogTailLines);
 
 // Removes an earlier attempt's log (its tail is already in our log), so the
 // next attempt's lines are its own whether the installer appends or not.

@@ -23,12 +23,9 @@ DWORD StageIntervalFromText(const std::wstring& text) {
   return static_cast<DWORD>(value);
 }
 
-DWORD StageIntervalFromConfig() {
-  return StageIntervalFromText(startup::Config().Get("InstallIntervalTime"));
-}
+DWORD StageIntervalFromConfig() { return StageIntervalFromText(startup::Config().Get("InstallIntervalTime")); }
 
-StageSequence::StageSequence(IPipelineView& view, DWORD interval_ms)
-    : view_(view), interval_ms_(interval_ms) {}
+StageSequence::StageSequence(IPipelineView& view, DWORD interval_ms) : view_(view), interval_ms_(interval_ms) {}
 
 StageSequence::~StageSequence() { Stop(); }
 

@@ -36,9 +36,8 @@ OptionMap UnattendedOptions(const std::string& language) {
 
 PipelineResult RunUnattendedInstall(const std::string& language) {
   HeadlessPipelineView view;
-  CDownloadPipeline pipeline(
-      ReleaseSource(), PipelineSettingsFromStores(UnattendedOptions(language), PipelineMode::Silent),
-      view);
+  CDownloadPipeline pipeline(ReleaseSource(),
+                             PipelineSettingsFromStores(UnattendedOptions(language), PipelineMode::Silent), view);
   const PipelineResult result = pipeline.Run();
   startup::Log("Unattended install ended: %s, code %d\n", EndName(result.end), result.failure_code);
   return result;
@@ -60,12 +59,12 @@ CompanionFetchEnd RunCompanionFetch(const std::wstring& refer_number, const std:
   }
   startup::Log("CompanionFetch: %s downloaded to %s\n", url, downloader.FinalPath());
   // Held against changes from the signature check until it has started.
-  const platform::UniqueHandle held(::CreateFileW(downloader.FinalPath().c_str(), GENERIC_READ,
-                                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  const platform::UniqueHandle held(
+      ::CreateFileW(downloader.FinalPath().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   const net::PublisherRule publisher = net::PublisherRuleFromConfig();
   if (publisher.IsOn() &&
-      (!held.IsValid() || net::VerifyPublisher(held.Get(), downloader.FinalPath(), publisher).verdict !=
-                              net::SignatureVerdict::Trusted)) {
+      (!held.IsValid() ||
+       net::VerifyPublisher(held.Get(), downloader.FinalPath(), publisher).verdict != net::SignatureVerdict::Trusted)) {
     startup::Log("CompanionFetch: the companion's publisher signature is refused; it is not started\n");
     return CompanionFetchEnd::SignatureRefused;
   }

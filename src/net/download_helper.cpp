@@ -34,8 +34,7 @@ ConnectionBuffers BuffersFor(size_t connections) {
 }
 
 bool IsSharingOrAccessError(DWORD error) {
-  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
-         error == ERROR_LOCK_VIOLATION;
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION;
 }
 
 bool IsNameTaken(DWORD error) { return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS; }
@@ -63,8 +62,7 @@ CDownloadHelper::~CDownloadHelper() {
   if (watchdog_.joinable()) watchdog_.join();
 }
 
-std::vector<std::pair<int64_t, int64_t>> CDownloadHelper::SplitRanges(int64_t length,
-                                                                      int32_t thread_count) {
+std::vector<std::pair<int64_t, int64_t>> CDownloadHelper::SplitRanges(int64_t length, int32_t thread_count) {
   std::vector<std::pair<int64_t, int64_t>> parts;
   if (length <= 0 || thread_count < 1) return parts;
   const int64_t block = length / thread_count;
@@ -227,15 +225,14 @@ DownloadOutcome CDownloadHelper::PrepareTempFile() {
     free_bytes.QuadPart += (static_cast<uint64_t>(earlier.nFileSizeHigh) << 32) | earlier.nFileSizeLow;
   }
   if (know_free && free_bytes.QuadPart < static_cast<uint64_t>(remote_file_len_)) {
-    startup::Log("Create file error: %lld bytes needed, %llu free\n",
-                 static_cast<long long>(remote_file_len_),
+    startup::Log("Create file error: %lld bytes needed, %llu free\n", static_cast<long long>(remote_file_len_),
                  static_cast<unsigned long long>(free_bytes.QuadPart));
     // The system reported nothing yet; "disk full" is the reason support sees.
     return Failed(DownloadStage::Setup, DownloadCause::TempFile, ERROR_DISK_FULL);
   }
 
-  platform::UniqueHandle file(::CreateFileW(temp_path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                            nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  platform::UniqueHandle file(::CreateFileW(temp_path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.IsValid()) {
     const DWORD error = ::GetLastError();
     startup::Log("Create file error,%d (system error %u)\n", -2, error);
@@ -312,8 +309,7 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
       } catch (...) {
         // No thread or no memory for this range: the ranges already running
         // are stopped and joined below; their bytes stay for a resume.
-        startup::Log("StartDownload: range %d of %d could not start\n", static_cast<int>(i),
-                     static_cast<int>(count));
+        startup::Log("StartDownload: range %d of %d could not start\n", static_cast<int>(i), static_cast<int>(count));
         start_failed = true;
         stop_requested_ = true;
         if (running.fetch_sub(count - i) == count - i) all_done.Set();
@@ -338,8 +334,10 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
     bool rejected = false;
     DownloadOutcome outcome = DownloadOutcome::Done();
     for (const RangeResult& result : results) {
-      if (result.answer == RangeAnswer::Rejected) rejected = true;
-      else if (!result.outcome.Ok()) outcome = result.outcome;
+      if (result.answer == RangeAnswer::Rejected)
+        rejected = true;
+      else if (!result.outcome.Ok())
+        outcome = result.outcome;
     }
     if (!rejected) return outcome;
     if (!whole_file_) {
@@ -357,8 +355,7 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
     }
     break;
   }
-  startup::Log("The server's answer differs from the probed length %lld\n",
-               static_cast<long long>(remote_file_len_));
+  startup::Log("The server's answer differs from the probed length %lld\n", static_cast<long long>(remote_file_len_));
   return Failed(DownloadStage::Range, DownloadCause::ServerDisagrees);
 }
 

@@ -32,10 +32,10 @@ using DownloadProgressCallback = void (*)(void* context, const DownloadProgress*
 class CDownloadHelper;
 
 struct DownloadRange {
-  HANDLE file = nullptr;          // the temporary file while a run uses it (owned by the helper;
-                                  // each transfer writes through its own handle on it)
-  std::atomic<int64_t> next{0};   // written under the download lock by the range's thread
-  int64_t last = -1;              // inclusive
+  HANDLE file = nullptr;         // the temporary file while a run uses it (owned by the helper;
+                                 // each transfer writes through its own handle on it)
+  std::atomic<int64_t> next{0};  // written under the download lock by the range's thread
+  int64_t last = -1;             // inclusive
   CDownloadHelper* owner = nullptr;
   std::atomic<int64_t> speed{0};  // written by the range's thread
 
@@ -76,8 +76,7 @@ class CDownloadHelper {
   void SetConnectTimeoutSeconds(long seconds) { connect_timeout_seconds_ = seconds; }
 
   // The ranges a start creates for a file of `length` bytes.
-  [[nodiscard]] static std::vector<std::pair<int64_t, int64_t>> SplitRanges(int64_t length,
-                                                                            int32_t thread_count);
+  [[nodiscard]] static std::vector<std::pair<int64_t, int64_t>> SplitRanges(int64_t length, int32_t thread_count);
   // "<stem>(i)<extension>"; empty when the path has no usable extension dot.
   [[nodiscard]] static std::wstring NumberedName(const std::wstring& path, int number);
 

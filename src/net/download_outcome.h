@@ -42,8 +42,7 @@ struct DownloadOutcome {
   // A ranged connection failed or ended short: the ranges on disk are kept
   // and the same downloader can resume them.
   [[nodiscard]] bool IsRangeFailure() const {
-    return stage == DownloadStage::Range &&
-           (cause == DownloadCause::Curl || cause == DownloadCause::ShortRange);
+    return stage == DownloadStage::Range && (cause == DownloadCause::Curl || cause == DownloadCause::ShortRange);
   }
   // The source's name did not resolve, it timed out, or nobody answered at
   // its address: another source may do better.
@@ -56,8 +55,7 @@ struct DownloadOutcome {
   }
 
   [[nodiscard]] static DownloadOutcome Done() { return {}; }
-  [[nodiscard]] static DownloadOutcome Failed(DownloadStage stage, DownloadCause cause,
-                                              uint32_t os_error = 0) {
+  [[nodiscard]] static DownloadOutcome Failed(DownloadStage stage, DownloadCause cause, uint32_t os_error = 0) {
     return {stage, cause, 0, os_error};
   }
   [[nodiscard]] static DownloadOutcome CurlFailed(DownloadStage stage, int32_t curl_code) {

@@ -51,8 +51,7 @@ std::string HexOf(const BYTE* bytes, DWORD length) {
 std::optional<std::string> HashText(const CryptHash& hash, DWORD length) {
   BYTE digest[32];
   DWORD digest_length = sizeof digest;
-  if (!::CryptGetHashParam(hash.Get(), HP_HASHVAL, digest, &digest_length, 0) ||
-      digest_length != length) {
+  if (!::CryptGetHashParam(hash.Get(), HP_HASHVAL, digest, &digest_length, 0) || digest_length != length) {
     startup::Log("get length wrong\n");
     return std::nullopt;
   }
@@ -64,8 +63,8 @@ bool Wants(DigestKinds kinds, DigestKinds kind) {
 }
 
 std::string DigestPath(const std::wstring& path, DigestKinds kind) {
-  platform::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  platform::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file.IsValid()) {
     startup::Log("CreateFile go wrong \n");
     return std::string();
@@ -92,8 +91,7 @@ std::optional<FileDigests> DigestOpenFile(HANDLE file, DigestKinds kinds) {
   CryptHash md5;
   CryptHash sha256;
   if ((Wants(kinds, DigestKinds::Md5) && !::CryptCreateHash(provider.Get(), CALG_MD5, 0, 0, md5.Receive())) ||
-      (Wants(kinds, DigestKinds::Sha256) &&
-       !::CryptCreateHash(provider.Get(), CALG_SHA_256, 0, 0, sha256.Receive()))) {
+      (Wants(kinds, DigestKinds::Sha256) && !::CryptCreateHash(provider.Get(), CALG_SHA_256, 0, 0, sha256.Receive()))) {
     startup::Log("CryptCreateHash go wrong\n");
     return std::nullopt;
   }
@@ -140,8 +138,7 @@ std::string BytesDigestHex(const unsigned char* data, size_t size, BytesDigest k
   CryptHash hash;
   if (size > MAXDWORD ||
       !::CryptAcquireContextW(provider.Receive(), nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) ||
-      !::CryptCreateHash(provider.Get(), kind == BytesDigest::Sha1 ? CALG_SHA1 : CALG_SHA_256, 0, 0,
-                         hash.Receive()) ||
+      !::CryptCreateHash(provider.Get(), kind == BytesDigest::Sha1 ? CALG_SHA1 : CALG_SHA_256, 0, 0, hash.Receive()) ||
       !::CryptHashData(hash.Get(), data, static_cast<DWORD>(size), 0)) {
     startup::Log("BytesDigestHex go wrong\n");
     return std::string();

@@ -126,8 +126,10 @@ void LogTrust(const TlsSettings& tls) {
   } else if (tls.ca_file.empty()) {
     startup::Log("TLS: certificates are checked against the system's trusted roots\n");
   } else {
-    startup::Log("TLS: certificates are checked against CaFile %s only; the system's trusted "
-                 "roots are not used\n", tls.ca_file);
+    startup::Log(
+        "TLS: certificates are checked against CaFile %s only; the system's trusted "
+        "roots are not used\n",
+        tls.ca_file);
   }
 }
 
@@ -153,8 +155,7 @@ std::string EncodeFormValue(std::string_view value) {
   out.reserve(value.size());
   for (const char ch : value) {
     const auto byte = static_cast<unsigned char>(ch);
-    const bool special = ch == '&' || ch == '=' || ch == '+' || ch == '%' || ch == '#' ||
-                         byte < 0x20 || byte == 0x7F;
+    const bool special = ch == '&' || ch == '=' || ch == '+' || ch == '%' || ch == '#' || byte < 0x20 || byte == 0x7F;
     if (!special) {
       out.push_back(ch);
       continue;
@@ -202,13 +203,12 @@ int PostForm(const PostRequest& request, std::string& reply) {
   return static_cast<int>(code);
 }
 
-SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
-                        const std::atomic<bool>* cancel) {
+SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent, const std::atomic<bool>* cancel) {
   return ProbeFileSize(url, user_agent, TlsSettingsFromConfig(), cancel);
 }
 
-SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
-                        const TlsSettings& tls, const std::atomic<bool>* cancel) {
+SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent, const TlsSettings& tls,
+                        const std::atomic<bool>* cancel) {
   InitializeTransfers();
   startup::Log("GetDownloadFileSize Start\n");
   SizeProbe probe;
@@ -268,8 +268,8 @@ std::string ParseVersionFile(std::string_view body) {
     }
     if (platform::AsciiLower(key) != "productversion") continue;
     std::string_view value = Trim(line.substr(equals + 1));
-    if (value.size() >= 2 && ((value.front() == '"' && value.back() == '"') ||
-                              (value.front() == '\'' && value.back() == '\''))) {
+    if (value.size() >= 2 &&
+        ((value.front() == '"' && value.back() == '"') || (value.front() == '\'' && value.back() == '\''))) {
       value = value.substr(1, value.size() - 2);
     }
     return std::string(value);
@@ -283,7 +283,7 @@ std::string FetchProductVersion(const std::string& url, const std::atomic<bool>*
   if (wide_url.empty()) return std::string();
   const platform::InternetLibrary inet;
   if (!inet.IsUsable()) return std::string();
-  constexpr DWORD kReload = 0x80000000;        // INTERNET_FLAG_RELOAD
+  constexpr DWORD kReload = 0x80000000;         // INTERNET_FLAG_RELOAD
   constexpr DWORD kPragmaNoCache = 0x00000100;  // INTERNET_FLAG_PRAGMA_NOCACHE
   constexpr DWORD kSecure = 0x00800000;         // INTERNET_FLAG_SECURE
   const DWORD flags = kReload | kPragmaNoCache | (IsSecureVersionUrl(url) ? kSecure : 0);

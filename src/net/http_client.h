@@ -58,8 +58,7 @@ struct SizeProbe {
   bool made_handle = true;
 };
 // Headers-only GET: only a 2xx answer with a positive length counts.
-[[nodiscard]] SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
-                                      const TlsSettings& tls,
+[[nodiscard]] SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent, const TlsSettings& tls,
                                       const std::atomic<bool>* cancel = nullptr);
 // The same with the configuration's TLS settings.
 [[nodiscard]] SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent,
@@ -69,8 +68,7 @@ struct SizeProbe {
 
 // The version file through WinINet, parsed; empty on any failure, also when
 // `cancel` is set while it reads.
-[[nodiscard]] std::string FetchProductVersion(const std::string& url,
-                                              const std::atomic<bool>* cancel = nullptr);
+[[nodiscard]] std::string FetchProductVersion(const std::string& url, const std::atomic<bool>* cancel = nullptr);
 // Exactly "https://" or "HTTPS://" asks WinINet for a secure request.
 [[nodiscard]] bool IsSecureVersionUrl(std::string_view url);
 // The value of the first "productversion" line of a key=value text.

@@ -16,15 +16,13 @@ struct Cursor {
 bool AtEnd(const Cursor& c) { return c.pos >= c.end; }
 
 void SkipWhitespace(Cursor& c) {
-  while (!AtEnd(c) && static_cast<unsigned char>(*c.pos) >= 1 &&
-         static_cast<unsigned char>(*c.pos) <= 32) {
+  while (!AtEnd(c) && static_cast<unsigned char>(*c.pos) >= 1 && static_cast<unsigned char>(*c.pos) <= 32) {
     ++c.pos;
   }
 }
 
 bool StartsWith(const Cursor& c, std::string_view word) {
-  return static_cast<size_t>(c.end - c.pos) >= word.size() &&
-         std::memcmp(c.pos, word.data(), word.size()) == 0;
+  return static_cast<size_t>(c.end - c.pos) >= word.size() && std::memcmp(c.pos, word.data(), word.size()) == 0;
 }
 
 int HexValue(char ch) {
@@ -87,11 +85,10 @@ const char* DecodeEscape(const char* p, const char* closing, std::string& out) {
     AppendUtf8(out, static_cast<unsigned long>(unit));
     return p;
   }
-  const long low =
-      (closing - p >= 6 && p[0] == '\\' && p[1] == 'u') ? ReadUnicodeEscape(p + 1, closing) : -1;
+  const long low = (closing - p >= 6 && p[0] == '\\' && p[1] == 'u') ? ReadUnicodeEscape(p + 1, closing) : -1;
   if (low < 0xDC00 || low > 0xDFFF) return p;  // a lone high surrogate gives nothing
-  AppendUtf8(out, 0x10000 + ((static_cast<unsigned long>(unit) & 0x3FF) << 10) +
-                      (static_cast<unsigned long>(low) & 0x3FF));
+  AppendUtf8(out,
+             0x10000 + ((static_cast<unsigned long>(unit) & 0x3FF) << 10) + (static_cast<unsigned long>(low) & 0x3FF));
   return p + 6;
 }
 

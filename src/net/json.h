@@ -21,11 +21,11 @@ inline constexpr size_t kJsonMaxTextBytes = 1024 * 1024;
 // One value of the tree; it owns everything below it.
 struct JsonValue {
   JsonType type = JsonType::False;
-  std::string text;             // String: the decoded bytes
-  int64_t int_value = 0;        // Int and Double (saturated); 1 for True
-  double double_value = 0.0;    // Int and Double
-  std::string name;             // the member's name when the parent is an Object
-  std::vector<JsonValue> items; // Array elements or Object members, in text order
+  std::string text;              // String: the decoded bytes
+  int64_t int_value = 0;         // Int and Double (saturated); 1 for True
+  double double_value = 0.0;     // Int and Double
+  std::string name;              // the member's name when the parent is an Object
+  std::vector<JsonValue> items;  // Array elements or Object members, in text order
 
   // The first member of an Object whose name equals `member` ignoring ASCII
   // case; null for anything else.

@@ -28,18 +28,13 @@ bool RevocationUnreachable(LONG result) {
 SignatureVerdict VerdictOf(LONG result) {
   switch (static_cast<HRESULT>(result)) {
     case TRUST_E_NOSIGNATURE:
-    case TRUST_E_SUBJECT_FORM_UNKNOWN:
-      return SignatureVerdict::NotSigned;
-    case TRUST_E_BAD_DIGEST:
-      return SignatureVerdict::BadSignature;
+    case TRUST_E_SUBJECT_FORM_UNKNOWN: return SignatureVerdict::NotSigned;
+    case TRUST_E_BAD_DIGEST: return SignatureVerdict::BadSignature;
     case CERT_E_REVOKED:
-    case CRYPT_E_REVOKED:
-      return SignatureVerdict::Revoked;
+    case CRYPT_E_REVOKED: return SignatureVerdict::Revoked;
     case TRUST_E_PROVIDER_UNKNOWN:
-    case TRUST_E_ACTION_UNKNOWN:
-      return SignatureVerdict::CheckFailed;
-    default:
-      return SignatureVerdict::Untrusted;
+    case TRUST_E_ACTION_UNKNOWN: return SignatureVerdict::CheckFailed;
+    default: return SignatureVerdict::Untrusted;
   }
 }
 
@@ -87,8 +82,8 @@ class TrustSession {
 
 std::wstring SimpleName(PCCERT_CONTEXT certificate) {
   wchar_t name[256] = {};
-  const DWORD length = ::CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr,
-                                            name, static_cast<DWORD>(std::size(name)));
+  const DWORD length = ::CertGetNameStringW(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name,
+                                            static_cast<DWORD>(std::size(name)));
   return length > 1 ? std::wstring(name) : std::wstring();
 }
 
@@ -125,15 +120,13 @@ SignatureCheck Judge(const TrustSession& session, const std::wstring& path, cons
   }
   if ((chain_errors & ~kRevocationUnknown) != 0) {
     startup::Log("Publisher signature of %s: chain status 0x%x\n", path, chain_errors);
-    check.verdict = (chain_errors & CERT_TRUST_IS_REVOKED) != 0 ? SignatureVerdict::Revoked
-                                                                 : SignatureVerdict::Untrusted;
+    check.verdict =
+        (chain_errors & CERT_TRUST_IS_REVOKED) != 0 ? SignatureVerdict::Revoked : SignatureVerdict::Untrusted;
     return check;
   }
   const bool name_matches = rule.name.empty() || check.signer == rule.name;
-  const bool thumbprint_matches =
-      thumbprint.empty() || Thumbprint(certificate, thumbprint.size()) == thumbprint;
-  check.verdict = name_matches && thumbprint_matches ? SignatureVerdict::Trusted
-                                                     : SignatureVerdict::WrongPublisher;
+  const bool thumbprint_matches = thumbprint.empty() || Thumbprint(certificate, thumbprint.size()) == thumbprint;
+  check.verdict = name_matches && thumbprint_matches ? SignatureVerdict::Trusted : SignatureVerdict::WrongPublisher;
   return check;
 }
 
@@ -165,8 +158,7 @@ SignatureCheck VerifyPublisher(HANDLE file, const std::wstring& path, const Publ
     if (!normal) {
       SignatureCheck check;
       check.verdict = SignatureVerdict::BadRule;
-      startup::Log("Publisher signature of %s: PublisherThumbprint is not 40 or 64 hexadecimal digits\n",
-                   path);
+      startup::Log("Publisher signature of %s: PublisherThumbprint is not 40 or 64 hexadecimal digits\n", path);
       return check;
     }
     thumbprint = *normal;
@@ -175,8 +167,8 @@ SignatureCheck VerifyPublisher(HANDLE file, const std::wstring& path, const Publ
   {
     const TrustSession session(file, path, WTD_REVOKE_WHOLECHAIN);
     if (RevocationUnreachable(session.result())) {
-      startup::Log("Publisher signature of %s: revocation could not be checked (0x%x): verified without it\n",
-                   path, static_cast<unsigned long>(session.result()));
+      startup::Log("Publisher signature of %s: revocation could not be checked (0x%x): verified without it\n", path,
+                   static_cast<unsigned long>(session.result()));
     } else {
       judged = Judge(session, path, rule, thumbprint);
     }
@@ -185,8 +177,8 @@ SignatureCheck VerifyPublisher(HANDLE file, const std::wstring& path, const Publ
     const TrustSession session(file, path, WTD_REVOKE_NONE);
     judged = Judge(session, path, rule, thumbprint);
   }
-  startup::Log("Publisher signature of %s: %s (trust result 0x%x, signer \"%s\")\n", path,
-               VerdictName(judged->verdict), static_cast<unsigned long>(judged->trust_result), judged->signer);
+  startup::Log("Publisher signature of %s: %s (trust result 0x%x, signer \"%s\")\n", path, VerdictName(judged->verdict),
+               static_cast<unsigned long>(judged->trust_result), judged->signer);
   return *judged;
 }
 

@@ -48,8 +48,7 @@ struct SignatureCheck {
 // allows; an unreachable revocation server is logged, not refused), then
 // the signer against `rule`. Logs its verdict. Blocks while revocation is
 // fetched: call it off the UI thread.
-[[nodiscard]] SignatureCheck VerifyPublisher(HANDLE file, const std::wstring& path,
-                                             const PublisherRule& rule);
+[[nodiscard]] SignatureCheck VerifyPublisher(HANDLE file, const std::wstring& path, const PublisherRule& rule);
 
 [[nodiscard]] const char* VerdictName(SignatureVerdict verdict);
 

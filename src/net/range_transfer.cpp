@@ -83,8 +83,7 @@ bool AnswerMatches(const TransferState& state) {
   if (state.ranged) {
     int64_t first = 0, last = 0, total = 0;
     return status == 206 && ParseContentRange(state.content_range, first, last, total) &&
-           first == state.requested_first && last == state.range->last &&
-           total == state.expected_total;
+           first == state.requested_first && last == state.range->last && total == state.expected_total;
   }
   curl_off_t length = -1;
   (void)curl_easy_getinfo(state.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);

@@ -33,7 +33,7 @@ struct RangeRequest {
   long buffer_bytes = kReceiveBufferBytes;
   size_t write_bytes = 1024 * 1024;  // received bytes are written to the file in blocks of this size
   int64_t expected_total = 0;
-  bool send_range = true;  // false: the whole file without a Range header
+  bool send_range = true;          // false: the whole file without a Range header
   TransferWatch* watch = nullptr;  // the download's: takes the speed samples, says when it stalled
 };
 
@@ -43,7 +43,6 @@ struct RangeRequest {
 [[nodiscard]] RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range);
 
 // "bytes <first>-<last>/<total>"; false for anything else (also "*" totals).
-[[nodiscard]] bool ParseContentRange(std::string_view value, int64_t& first, int64_t& last,
-                                     int64_t& total);
+[[nodiscard]] bool ParseContentRange(std::string_view value, int64_t& first, int64_t& last, int64_t& total);
 
 }  // namespace net

@@ -40,9 +40,7 @@ std::string StringOrEmpty(const JsonValue& object, const char* name) {
   return value != nullptr ? *value : std::string();
 }
 
-std::string ConfigAnsi(const std::string& key) {
-  return platform::WideToAnsi(startup::Config().Get(key));
-}
+std::string ConfigAnsi(const std::string& key) { return platform::WideToAnsi(startup::Config().Get(key)); }
 
 unsigned RetryTag() {
   static std::minstd_rand generator(static_cast<unsigned>(::GetTickCount64()));
@@ -66,8 +64,7 @@ void StartPost(PostAttempt& attempt) {
   info.productVersion = FetchProductVersion(attempt.version_url, &attempt.cancel);
   info.requestUrl = attempt.service_url + "?" + attempt.post_fields;
   std::string body;
-  PostRequest request{attempt.service_url, attempt.post_fields, info.userAgent, kReleaseReplyCap,
-                      &attempt.cancel};
+  PostRequest request{attempt.service_url, attempt.post_fields, info.userAgent, kReleaseReplyCap, &attempt.cancel};
   const int code = PostForm(request, body);
   info.response = body;
   if (code != 0) {
@@ -163,10 +160,8 @@ ReleaseStatus ReadReleaseReply(const std::string& body, ReleaseInfo& info) {
   return ReleaseStatus::Answered();
 }
 
-ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url,
-                                             const ReleaseParameters& parameters,
-                                             const std::string& version_url,
-                                             const std::string& user_agent) {
+ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url, const ReleaseParameters& parameters,
+                                             const std::string& version_url, const std::string& user_agent) {
   service_url_ = service_url;
   version_url_ = version_url;
   InitializeTransfers();
@@ -212,8 +207,7 @@ ReleaseCheckSettings ReleaseCheckSettingsFromStores() {
   return settings;
 }
 
-ReleaseParameters BuildReleaseParameters(const ReleaseCheckSettings& settings,
-                                         const std::string& language) {
+ReleaseParameters BuildReleaseParameters(const ReleaseCheckSettings& settings, const std::string& language) {
   startup::Log("the DOWNLOAD_VESION read result is :%s.\n", settings.download_version);
   ReleaseParameters parameters;
   parameters["pid"] = settings.product_id;
@@ -244,20 +238,17 @@ void CompleteFromConfiguration(ReleaseInfo& info, const ReleaseCheckSettings& se
   if (!settings.file_name.empty()) info.sources[0].file_name = settings.file_name;
 }
 
-ReleaseInfo CheckReleaseFromConfiguration(const ReleaseCheckSettings& settings,
-                                          const std::string& language) {
+ReleaseInfo CheckReleaseFromConfiguration(const ReleaseCheckSettings& settings, const std::string& language) {
   const ReleaseParameters parameters = BuildReleaseParameters(settings, language);
   ReleaseInfo info;
   {
     CReleaseClient client;
-    info = client.QueryReleaseInfo(settings.service_url, parameters, settings.version_url,
-                                   std::string());
+    info = client.QueryReleaseInfo(settings.service_url, parameters, settings.version_url, std::string());
   }
   // The probe may wait up to its time-out: never on the UI thread.
   std::atomic<bool> cancel{false};  // written by this (UI) thread on quit
-  (void)RunOnWorkerPumping(
-      [&info, &settings, &cancel] { CompleteFromConfiguration(info, settings, &cancel); },
-      [&cancel] { cancel = true; });
+  (void)RunOnWorkerPumping([&info, &settings, &cancel] { CompleteFromConfiguration(info, settings, &cancel); },
+                           [&cancel] { cancel = true; });
   return info;
 }
 

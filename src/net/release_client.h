@@ -57,10 +57,8 @@ class CReleaseClient {
   // aborted by its cancel flag): the attempt's worker, which may sit in a
   // connect that nothing interrupts, is told to stop and finishes on its own
   // state.
-  [[nodiscard]] ReleaseInfo QueryReleaseInfo(const std::string& service_url,
-                                             const ReleaseParameters& parameters,
-                                             const std::string& version_url,
-                                             const std::string& user_agent);
+  [[nodiscard]] ReleaseInfo QueryReleaseInfo(const std::string& service_url, const ReleaseParameters& parameters,
+                                             const std::string& version_url, const std::string& user_agent);
 
   [[nodiscard]] const std::string& post_fields() const { return post_fields_; }
 
@@ -85,8 +83,8 @@ class CReleaseClient {
 // (ReleaseCheckSettingsFromStores); the check itself looks up no store.
 // Tests build it directly.
 struct ReleaseCheckSettings {
-  std::string service_url;           // DownloadInfoUrl (the edition's)
-  std::string version_url;           // UpdateIni
+  std::string service_url;  // DownloadInfoUrl (the edition's)
+  std::string version_url;  // UpdateIni
   // The request's fields; each check adds the language chosen then.
   std::string product_id;            // ProductID (the edition's)
   std::string recommend_product_id;  // RecommendProductID
@@ -95,10 +93,10 @@ struct ReleaseCheckSettings {
   std::string pc_version;            // "home" or "server"
   // Each replaces the reply's first download, its MD5 or its file name when
   // it is not empty.
-  std::string download_url;          // DownloadUrl
-  std::string md5;                   // URLMD5
-  std::string sha256;                // URLSHA256
-  std::string file_name;             // fileRealName
+  std::string download_url;  // DownloadUrl
+  std::string md5;           // URLMD5
+  std::string sha256;        // URLSHA256
+  std::string file_name;     // fileRealName
 };
 [[nodiscard]] ReleaseCheckSettings ReleaseCheckSettingsFromStores();
 

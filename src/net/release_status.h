@@ -16,14 +16,14 @@ enum class ReleaseStage : uint8_t {
 };
 
 enum class ReleaseCause : uint8_t {
-  None,              // a usable answer
-  NotQueried,        // no query has run (also: a record that names no download)
-  NoWorker,          // an attempt's thread could not start
-  Curl,              // the POST failed: see curl_code (42 after a quit)
-  EmptyReply,        // the server answered with no body
-  NotJson,           // the body is not JSON (or nests too deep)
-  NoData,            // no "data" member
-  NoMd5,             // a required member of "data" is missing or not a string
+  None,        // a usable answer
+  NotQueried,  // no query has run (also: a record that names no download)
+  NoWorker,    // an attempt's thread could not start
+  Curl,        // the POST failed: see curl_code (42 after a quit)
+  EmptyReply,  // the server answered with no body
+  NotJson,     // the body is not JSON (or nests too deep)
+  NoData,      // no "data" member
+  NoMd5,       // a required member of "data" is missing or not a string
   NoKillSwitch,
   NoWriteLogSwitch,
   NoCurNum,
@@ -43,9 +43,7 @@ struct ReleaseStatus {
 
   [[nodiscard]] static ReleaseStatus NotQueried() { return {}; }
   [[nodiscard]] static ReleaseStatus Answered() { return {ReleaseStage::Reply, ReleaseCause::None, 0}; }
-  [[nodiscard]] static ReleaseStatus Failed(ReleaseStage stage, ReleaseCause cause) {
-    return {stage, cause, 0};
-  }
+  [[nodiscard]] static ReleaseStatus Failed(ReleaseStage stage, ReleaseCause cause) { return {stage, cause, 0}; }
   [[nodiscard]] static ReleaseStatus PostFailed(int32_t curl_code) {
     return {ReleaseStage::Post, ReleaseCause::Curl, curl_code};
   }

@@ -65,8 +65,7 @@ bool TransferWatch::Watch(const WatchdogSettings& settings, HANDLE ranges_starte
     previous_count = count > kSampleListCap ? window : count;
     if (bad_seconds > settings.stall_limit_seconds) {
       stalled_ = true;
-      startup::Log("%s %d download mini size timeout:%d\n", "CDownloadHelper::CalcSpeedPro", 443,
-                   bad_seconds);
+      startup::Log("%s %d download mini size timeout:%d\n", "CDownloadHelper::CalcSpeedPro", 443, bad_seconds);
       return true;
     }
   }

@@ -38,7 +38,7 @@ class TransferWatch {
   bool Watch(const WatchdogSettings& settings, HANDLE ranges_started, HANDLE finished);
 
  private:
-  mutable startup::Mutex lock_;      // guards samples_
+  mutable startup::Mutex lock_;  // guards samples_
   std::vector<int64_t> samples_;
   std::atomic<bool> stalled_{false};  // set by the watchdog only
 };

@@ -7,8 +7,7 @@
 
 namespace net {
 
-WorkerOutcome RunOnWorkerPumping(const std::function<void()>& job,
-                                 const std::function<void()>& on_quit) {
+WorkerOutcome RunOnWorkerPumping(const std::function<void()>& job, const std::function<void()>& on_quit) {
   platform::Signal done;
   std::thread worker;
   try {

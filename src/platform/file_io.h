@@ -10,8 +10,7 @@ namespace platform {
 
 // The file's bytes; nullopt when it is missing, unreadable or larger than
 // `max_bytes`.
-[[nodiscard]] std::optional<std::string> ReadFileLimited(const std::wstring& path,
-                                                         uint64_t max_bytes);
+[[nodiscard]] std::optional<std::string> ReadFileLimited(const std::wstring& path, uint64_t max_bytes);
 
 // Appends `bytes` in one write; the file is opened shared so other processes
 // may append too. False when it cannot be opened or written.

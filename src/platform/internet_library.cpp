@@ -5,10 +5,10 @@
 namespace platform {
 namespace {
 
-constexpr DWORD kConnectTimeoutOption = 2;  // INTERNET_OPTION_CONNECT_TIMEOUT
-constexpr DWORD kSendTimeoutOption = 5;     // INTERNET_OPTION_SEND_TIMEOUT
-constexpr DWORD kReceiveTimeoutOption = 6;  // INTERNET_OPTION_RECEIVE_TIMEOUT
-constexpr DWORD kAsNumber = 0x20000000;     // HTTP_QUERY_FLAG_NUMBER
+constexpr DWORD kConnectTimeoutOption = 2;      // INTERNET_OPTION_CONNECT_TIMEOUT
+constexpr DWORD kSendTimeoutOption = 5;         // INTERNET_OPTION_SEND_TIMEOUT
+constexpr DWORD kReceiveTimeoutOption = 6;      // INTERNET_OPTION_RECEIVE_TIMEOUT
+constexpr DWORD kAsNumber = 0x20000000;         // HTTP_QUERY_FLAG_NUMBER
 constexpr DWORD kForceConnection = 0x00000001;  // FLAG_ICC_FORCE_CONNECTION
 
 }  // namespace

@@ -42,8 +42,8 @@ WaitOutcome WaitWithMessages(HANDLE handle, DWORD timeout_ms) {
   const DWORD handle_count = handle != nullptr ? 1 : 0;
   for (;;) {
     const DWORD wait_ms = unbounded ? INFINITE : RemainingMs(deadline);
-    const DWORD result = ::MsgWaitForMultipleObjectsEx(handle_count, &handle, wait_ms, QS_ALLINPUT,
-                                                       MWMO_INPUTAVAILABLE);
+    const DWORD result =
+        ::MsgWaitForMultipleObjectsEx(handle_count, &handle, wait_ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (handle_count == 1 && result == WAIT_OBJECT_0) return WaitOutcome::Signalled;
     if (result == WAIT_OBJECT_0 + handle_count) {
       if (!DispatchPendingMessages()) return WaitOutcome::Closing;

@@ -41,8 +41,7 @@ std::vector<BYTE> ProtectedSecurity(const std::vector<std::vector<BYTE>>& sids, 
   auto* acl = reinterpret_cast<ACL*>(acl_bytes.data());
   if (!::InitializeAcl(acl, acl_size, ACL_REVISION)) return {};
   for (const std::vector<BYTE>& sid : sids) {
-    if (!::AddAccessAllowedAceEx(acl, ACL_REVISION, inheritance, FILE_ALL_ACCESS,
-                                 const_cast<BYTE*>(sid.data()))) {
+    if (!::AddAccessAllowedAceEx(acl, ACL_REVISION, inheritance, FILE_ALL_ACCESS, const_cast<BYTE*>(sid.data()))) {
       return {};
     }
   }
@@ -68,14 +67,12 @@ bool IsProcessElevated() {
   if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return false;
   TOKEN_ELEVATION elevation{};
   DWORD size = sizeof elevation;
-  return ::GetTokenInformation(token.Get(), TokenElevation, &elevation, size, &size) &&
-         elevation.TokenIsElevated != 0;
+  return ::GetTokenInformation(token.Get(), TokenElevation, &elevation, size, &size) && elevation.TokenIsElevated != 0;
 }
 
 std::vector<BYTE> PrivateFolderSecurity() {
   const std::vector<BYTE> system = WellKnownSid(WinLocalSystemSid);
-  const std::vector<BYTE> owner =
-      IsProcessElevated() ? WellKnownSid(WinBuiltinAdministratorsSid) : CurrentUserSid();
+  const std::vector<BYTE> owner = IsProcessElevated() ? WellKnownSid(WinBuiltinAdministratorsSid) : CurrentUserSid();
   if (system.empty() || owner.empty()) return {};
   return ProtectedSecurity({owner, system}, kInheritedByAll);
 }

@@ -11,10 +11,8 @@ bool ForEachProcess(const std::function<Walk(const ProcessEntry&)>& visit) {
   if (!snapshot.IsValid()) return false;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
-  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more;
-       more = ::Process32NextW(snapshot.Get(), &entry)) {
-    ProcessEntry process{entry.th32ProcessID,
-                         std::wstring(entry.szExeFile, wcsnlen(entry.szExeFile, MAX_PATH))};
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
+    ProcessEntry process{entry.th32ProcessID, std::wstring(entry.szExeFile, wcsnlen(entry.szExeFile, MAX_PATH))};
     if (visit(process) == Walk::Stop) break;
   }
   return true;

@@ -13,8 +13,6 @@ void Signal::Set() { ::SetEvent(event_.Get()); }
 
 bool Signal::IsSet() const { return ::WaitForSingleObject(event_.Get(), 0) == WAIT_OBJECT_0; }
 
-WaitOutcome Signal::WaitPumping(DWORD timeout_ms) const {
-  return WaitWithMessages(event_.Get(), timeout_ms);
-}
+WaitOutcome Signal::WaitPumping(DWORD timeout_ms) const { return WaitWithMessages(event_.Get(), timeout_ms); }
 
 }  // namespace platform

@@ -7,8 +7,7 @@ namespace platform {
 std::wstring ExecutablePath() {
   std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
-    const DWORD length =
-        ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (length == 0) return {};
     if (length < buffer.size()) return std::wstring(buffer.data(), length);
     if (buffer.size() >= 32768) return {};
@@ -52,8 +51,7 @@ std::wstring CurrentFolder() {
 UniqueModule LoadSystemLibrary(const std::wstring& file_name) {
   const std::wstring folder = System32Folder();
   if (folder.empty()) return UniqueModule();
-  return UniqueModule(::LoadLibraryExW((folder + file_name).c_str(), nullptr,
-                                       LOAD_WITH_ALTERED_SEARCH_PATH));
+  return UniqueModule(::LoadLibraryExW((folder + file_name).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 
 std::wstring FileNameOf(const std::wstring& path) {

@@ -20,8 +20,7 @@ std::wstring ToWide(UINT code_page, std::string_view text) {
 std::string FromWide(UINT code_page, std::wstring_view text) {
   if (text.empty() || text.size() > INT_MAX) return {};
   const int length = static_cast<int>(text.size());
-  const int needed =
-      ::WideCharToMultiByte(code_page, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  const int needed = ::WideCharToMultiByte(code_page, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
   if (needed <= 0) return {};
   std::string result(static_cast<size_t>(needed), '\0');
   ::WideCharToMultiByte(code_page, 0, text.data(), length, result.data(), needed, nullptr, nullptr);

@@ -18,8 +18,7 @@ std::string_view Trim(std::string_view text) {
 
 // The profile API drops one pair of matching quotes around a value.
 std::string_view Unquote(std::string_view value) {
-  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-      value.back() == value.front()) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
     return value.substr(1, value.size() - 2);
   }
   return value;
@@ -56,9 +55,8 @@ std::vector<IniEntry> ParseIniSection(std::string_view bytes, const std::string&
     if (line.front() == '[') {
       if (in_section) section_done = true;  // the first section of that name wins
       const size_t close = line.find(']');
-      const std::string_view name = Trim(line.substr(1, close == std::string_view::npos
-                                                            ? std::string_view::npos
-                                                            : close - 1));
+      const std::string_view name =
+          Trim(line.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
       in_section = !section_done && platform::AsciiLower(name) == wanted;
       continue;
     }
@@ -68,8 +66,7 @@ std::vector<IniEntry> ParseIniSection(std::string_view bytes, const std::string&
     const std::string key(Trim(line.substr(0, equals)));
     if (key.empty() || seen.count(key) != 0) continue;
     if (key.size() > kIniMaxNameBytes) {
-      Log("Ini %s [%S]: key name of %d bytes ends the section\n", source_name, section,
-          static_cast<int>(key.size()));
+      Log("Ini %s [%S]: key name of %d bytes ends the section\n", source_name, section, static_cast<int>(key.size()));
       break;
     }
     if (name_bytes + key.size() + 1 > kIniNameListBytes) {
@@ -83,8 +80,7 @@ std::vector<IniEntry> ParseIniSection(std::string_view bytes, const std::string&
     std::string_view value = Unquote(Trim(line.substr(equals + 1)));
     if (value.size() > kIniMaxValueBytes) {
       value = platform::Utf8PrefixAtCharBoundary(value, kIniMaxValueBytes);
-      Log("Ini %s [%S] %S: value cut to %d bytes\n", source_name, section, key,
-          static_cast<int>(value.size()));
+      Log("Ini %s [%S] %S: value cut to %d bytes\n", source_name, section, key, static_cast<int>(value.size()));
     }
     entries.push_back({key, platform::Utf8ToWide(value)});
   }
@@ -94,8 +90,7 @@ std::vector<IniEntry> ParseIniSection(std::string_view bytes, const std::string&
 std::vector<IniEntry> ReadIniSection(const std::wstring& path, const std::string& section) {
   const std::optional<std::string> bytes = platform::ReadFileLimited(path, kIniMaxFileBytes);
   if (!bytes) {
-    Log("Ini %s: missing, unreadable or larger than %d bytes\n", path,
-        static_cast<int>(kIniMaxFileBytes));
+    Log("Ini %s: missing, unreadable or larger than %d bytes\n", path, static_cast<int>(kIniMaxFileBytes));
     return {};
   }
   return ParseIniSection(*bytes, section, path);

@@ -23,12 +23,10 @@ inline constexpr size_t kIniMaxFileBytes = 4u << 20;
 // Entries of `section` (name compared without letter case) in file order;
 // a repeated key keeps its first value. Missing, unreadable or oversized
 // files give no entries. Cut values and skipped names are logged.
-[[nodiscard]] std::vector<IniEntry> ReadIniSection(const std::wstring& path,
-                                                   const std::string& section);
+[[nodiscard]] std::vector<IniEntry> ReadIniSection(const std::wstring& path, const std::string& section);
 
 // The same, on bytes already in memory (tests and the reader above).
-[[nodiscard]] std::vector<IniEntry> ParseIniSection(std::string_view bytes,
-                                                    const std::string& section,
+[[nodiscard]] std::vector<IniEntry> ParseIniSection(std::string_view bytes, const std::string& section,
                                                     const std::wstring& source_name);
 
 }  // namespace startup

@@ -18,8 +18,7 @@ namespace {
 // the run report leaves on every return path of the two modes that send one.
 class RunEndGuard {
  public:
-  RunEndGuard(const std::function<void()>& started, const std::function<void()>& ended)
-      : ended_(ended) {
+  RunEndGuard(const std::function<void()>& started, const std::function<void()>& ended) : ended_(ended) {
     if (started) started();
   }
   ~RunEndGuard() {
@@ -49,8 +48,8 @@ int RunCompanionFetch(const LaunchModeBodies& bodies) {
     Log("CompanionFetch: no temporary folder of our own\n");
     return kExitCompanionFetch;
   }
-  const std::wstring target = CompanionTargetPath(
-      folder.path(), static_cast<int64_t>(std::time(nullptr)), Parameters().Get("REFERNUMBER"));
+  const std::wstring target =
+      CompanionTargetPath(folder.path(), static_cast<int64_t>(std::time(nullptr)), Parameters().Get("REFERNUMBER"));
   bodies.companion_fetch(platform::WideToAnsi(url), target);
   return kExitCompanionFetch;
 }
@@ -95,8 +94,7 @@ LaunchMode ModeFromInstallType(const std::wstring& install_type) {
   return LaunchMode::Interactive;
 }
 
-std::wstring CompanionTargetPath(const std::wstring& folder, int64_t seconds,
-                                 const std::wstring& refer_number) {
+std::wstring CompanionTargetPath(const std::wstring& folder, int64_t seconds, const std::wstring& refer_number) {
   return folder + platform::DecimalText(seconds) + L"." + refer_number + L".exe";
 }
 

@@ -38,8 +38,7 @@ struct LaunchModeBodies {
 };
 
 // Parses the command line and runs the chosen mode; returns its exit code.
-[[nodiscard]] int RunEntry(HINSTANCE instance, const wchar_t* command_line,
-                           const LaunchModeBodies& bodies);
+[[nodiscard]] int RunEntry(HINSTANCE instance, const wchar_t* command_line, const LaunchModeBodies& bodies);
 
 // "<folder><seconds>.<refer number>.exe"; the folder is the run's own one
 // in the temporary folder.

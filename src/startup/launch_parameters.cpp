@@ -25,15 +25,13 @@ void LaunchParameters::Parse(const wchar_t* command_line) {
   Log("ParseCmdLine param=%s\n", given);
   // Launchers that pass the text as one argument (a shell needs quotes around
   // the bars) wrap it in quotes; those are not part of the first key.
-  if (given.size() >= 2 && given.front() == L'"' && given.back() == L'"' &&
-      given.find(L'"', 1) == given.size() - 1) {
+  if (given.size() >= 2 && given.front() == L'"' && given.back() == L'"' && given.find(L'"', 1) == given.size() - 1) {
     given = given.substr(1, given.size() - 2);
   }
   const std::wstring text = given + std::wstring(kSeparator);
 
   size_t start = 0;
-  for (size_t found; (found = text.find(kSeparator, start)) != std::wstring::npos;
-       start = found + kSeparator.size()) {
+  for (size_t found; (found = text.find(kSeparator, start)) != std::wstring::npos; start = found + kSeparator.size()) {
     const std::wstring piece = text.substr(start, found - start);
     const size_t equals = piece.find(L'=');
     if (equals == std::wstring::npos || equals == 0 || equals + 1 == piece.size()) continue;

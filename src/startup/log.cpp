@@ -11,8 +11,7 @@ namespace {
 constexpr std::wstring_view kCutMark = L" [cut]";
 
 std::wstring TwoDigits(unsigned value) {
-  return std::wstring{static_cast<wchar_t>(L'0' + value / 10 % 10),
-                      static_cast<wchar_t>(L'0' + value % 10)};
+  return std::wstring{static_cast<wchar_t>(L'0' + value / 10 % 10), static_cast<wchar_t>(L'0' + value % 10)};
 }
 
 // A cut must not separate the halves of a surrogate pair.
@@ -41,9 +40,9 @@ std::wstring LogTimeStamp(const SYSTEMTIME& time) {
   static const wchar_t* const kWeekdays[] = {L"Sunday",   L"Monday", L"Tuesday", L"Wednesday",
                                              L"Thursday", L"Friday", L"Saturday"};
   std::wstring stamp = L"\t[";
-  stamp += platform::DecimalText(time.wYear) + L"." + TwoDigits(time.wMonth) + L"." +
-           TwoDigits(time.wDay) + L" " + TwoDigits(time.wHour) + L":" + TwoDigits(time.wMinute) +
-           L":" + TwoDigits(time.wSecond) + L" " + kWeekdays[time.wDayOfWeek % 7] + L"]";
+  stamp += platform::DecimalText(time.wYear) + L"." + TwoDigits(time.wMonth) + L"." + TwoDigits(time.wDay) + L" " +
+           TwoDigits(time.wHour) + L":" + TwoDigits(time.wMinute) + L":" + TwoDigits(time.wSecond) + L" " +
+           kWeekdays[time.wDayOfWeek % 7] + L"]";
   return stamp;
 }
 
@@ -69,10 +68,9 @@ void DebugLog(const std::wstring& text) {
   SYSTEMTIME now;
   ::GetLocalTime(&now);
   const std::wstring head = L"MyLogInfo: " + platform::DecimalText(now.wHour) + L":" +
-                            platform::DecimalText(now.wMinute) + L":" + platform::DecimalText(now.wSecond) +
-                            L":" + platform::DecimalText(now.wMilliseconds) + L" \n ";
-  (void)platform::AppendToFile(platform::ExecutableFolder() + L"log.txt",
-                               platform::WideToUtf8(WithCrLf(head + text)));
+                            platform::DecimalText(now.wMinute) + L":" + platform::DecimalText(now.wSecond) + L":" +
+                            platform::DecimalText(now.wMilliseconds) + L" \n ";
+  (void)platform::AppendToFile(platform::ExecutableFolder() + L"log.txt", platform::WideToUtf8(WithCrLf(head + text)));
   ::OutputDebugStringW(text.c_str());
 }
 

@@ -54,17 +54,14 @@ std::wstring Convert(const Directive& directive, const LogArg* arg) {
     case L's':
     case L'S':
       if (!is_text) return L"<?>";
-      return Pad(arg->kind() == LogArg::Kind::Wide ? std::wstring(arg->wide())
-                                                    : NarrowToWide(arg->narrow()),
-                 directive, Field::Text);
+      return Pad(arg->kind() == LogArg::Kind::Wide ? std::wstring(arg->wide()) : NarrowToWide(arg->narrow()), directive,
+                 Field::Text);
     case L'd':
     case L'i': {
       if (is_text) return L"<?>";
       const int64_t value = arg->as_signed();
-      const uint64_t magnitude =
-          value < 0 ? ~static_cast<uint64_t>(value) + 1 : static_cast<uint64_t>(value);
-      return Pad((value < 0 ? L"-" : L"") + Digits(magnitude, 10, LetterCase::Lower), directive,
-                 Field::Number);
+      const uint64_t magnitude = value < 0 ? ~static_cast<uint64_t>(value) + 1 : static_cast<uint64_t>(value);
+      return Pad((value < 0 ? L"-" : L"") + Digits(magnitude, 10, LetterCase::Lower), directive, Field::Number);
     }
     case L'u':
       if (is_text) return L"<?>";
@@ -72,11 +69,9 @@ std::wstring Convert(const Directive& directive, const LogArg* arg) {
     case L'x':
     case L'X':
       if (is_text) return L"<?>";
-      return Pad(Digits(arg->as_unsigned(), 16,
-                        directive.conversion == L'X' ? LetterCase::Upper : LetterCase::Lower),
+      return Pad(Digits(arg->as_unsigned(), 16, directive.conversion == L'X' ? LetterCase::Upper : LetterCase::Lower),
                  directive, Field::Number);
-    default:
-      return L"<?>";
+    default: return L"<?>";
   }
 }
 
@@ -108,9 +103,8 @@ std::wstring FormatLogText(std::string_view format, std::initializer_list<LogArg
       directive.width = std::min<size_t>(directive.width * 10 + (wide_format[j] - L'0'), 256);
     }
     // Length modifiers only say how wide the C argument was; ours carry their type.
-    while (j < wide_format.size() &&
-           (wide_format[j] == L'l' || wide_format[j] == L'h' || wide_format[j] == L'I' ||
-            wide_format[j] == L'6' || wide_format[j] == L'4')) {
+    while (j < wide_format.size() && (wide_format[j] == L'l' || wide_format[j] == L'h' || wide_format[j] == L'I' ||
+                                      wide_format[j] == L'6' || wide_format[j] == L'4')) {
       ++j;
     }
     if (j >= wide_format.size()) {

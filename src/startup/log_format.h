@@ -51,7 +51,6 @@ class LogArg {
 // %d %i %u %x %X take integers with the usual flags, width and length
 // modifiers (l, ll, h, I64), %% is a percent sign. A conversion without a
 // fitting argument writes "<?>" instead of reading memory.
-[[nodiscard]] std::wstring FormatLogText(std::string_view format,
-                                         std::initializer_list<LogArg> args);
+[[nodiscard]] std::wstring FormatLogText(std::string_view format, std::initializer_list<LogArg> args);
 
 }  // namespace startup

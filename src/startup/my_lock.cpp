@@ -2,9 +2,7 @@
 
 namespace startup {
 
-Mutex::Mutex() : mutex_(::CreateMutexW(nullptr, FALSE, nullptr)) {
-  ::InitializeCriticalSection(&fallback_);
-}
+Mutex::Mutex() : mutex_(::CreateMutexW(nullptr, FALSE, nullptr)) { ::InitializeCriticalSection(&fallback_); }
 
 Mutex::~Mutex() { ::DeleteCriticalSection(&fallback_); }
 

@@ -45,9 +45,7 @@ std::wstring ProductConfig::GetForEdition(const std::string& key) const {
   return Get(Parameters().IsVexaEdition() ? key + "Vexa" : key);
 }
 
-std::wstring ProductConfig::LanguageDisplay(const std::string& name) const {
-  return Lookup(languages_, name);
-}
+std::wstring ProductConfig::LanguageDisplay(const std::string& name) const { return Lookup(languages_, name); }
 
 std::string ProductConfig::LanguageByDisplay(const std::wstring& display) const {
   for (const auto& [name, text] : languages_) {

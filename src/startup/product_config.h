@@ -25,9 +25,7 @@ class ProductConfig {
   [[nodiscard]] std::wstring LanguageDisplay(const std::string& name) const;
   [[nodiscard]] std::string LanguageByDisplay(const std::wstring& display) const;
   // Display texts in ascending byte order of their language names.
-  [[nodiscard]] const std::vector<std::wstring>& LanguageDisplayList() const {
-    return language_display_list_;
-  }
+  [[nodiscard]] const std::vector<std::wstring>& LanguageDisplayList() const { return language_display_list_; }
   // The installer's code for a language name or display text, or the text itself.
   [[nodiscard]] std::wstring InstallerLanguage(const std::wstring& text) const;
 

@@ -31,16 +31,15 @@ bool Listed(const std::vector<std::wstring>& names, const std::wstring& exe_name
 bool InThisSession(DWORD process_id) {
   DWORD mine = 0;
   DWORD theirs = 0;
-  return ::ProcessIdToSessionId(::GetCurrentProcessId(), &mine) &&
-         ::ProcessIdToSessionId(process_id, &theirs) && mine == theirs;
+  return ::ProcessIdToSessionId(::GetCurrentProcessId(), &mine) && ::ProcessIdToSessionId(process_id, &theirs) &&
+         mine == theirs;
 }
 
 // Ids of the product's processes in this session.
 std::vector<DWORD> ProductProcessIds(const std::vector<std::wstring>& names) {
   std::vector<DWORD> ids;
   (void)platform::ForEachProcess([&](const platform::ProcessEntry& process) {
-    if (Listed(names, process.exe_name) && process.id != ::GetCurrentProcessId() &&
-        InThisSession(process.id)) {
+    if (Listed(names, process.exe_name) && process.id != ::GetCurrentProcessId() && InThisSession(process.id)) {
       ids.push_back(process.id);
     }
     return platform::Walk::Continue;
@@ -50,10 +49,8 @@ std::vector<DWORD> ProductProcessIds(const std::vector<std::wstring>& names) {
 
 // Opens the process and checks that it still is what the snapshot named: a
 // process id may have been reused in between.
-platform::UniqueHandle OpenConfirmed(DWORD id, DWORD access,
-                                     const std::vector<std::wstring>& names) {
-  platform::UniqueHandle process(
-      ::OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+platform::UniqueHandle OpenConfirmed(DWORD id, DWORD access, const std::vector<std::wstring>& names) {
+  platform::UniqueHandle process(::OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
   if (!process.IsValid()) return process;
   if (!Listed(names, platform::FileNameOf(platform::ProcessImagePath(process.Get())))) {
     return platform::UniqueHandle();
@@ -125,8 +122,7 @@ bool IsProductRunning(const std::wstring& process_names) {
 std::optional<std::wstring> FindProductSubkey(const std::wstring& path, const std::wstring& name,
                                               platform::RegistryView view) {
   if (name.empty()) return std::nullopt;  // every subkey contains the empty text
-  const platform::RegistryKey key =
-      platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, path, view, KEY_READ);
+  const platform::RegistryKey key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, path, view, KEY_READ);
   for (const std::wstring& subkey : key.SubkeyNames()) {
     if (subkey.find(name) != std::wstring::npos) return subkey;
   }

@@ -15,14 +15,12 @@ namespace startup {
 
 // The first subkey of HKLM\`path` (in `view`) whose name contains `name`;
 // an empty name matches nothing.
-[[nodiscard]] std::optional<std::wstring> FindProductSubkey(const std::wstring& path,
-                                                            const std::wstring& name,
+[[nodiscard]] std::optional<std::wstring> FindProductSubkey(const std::wstring& path, const std::wstring& name,
                                                             platform::RegistryView view);
 
 // Looks in the 32-bit view and then the 64-bit view on 64-bit Windows. An
 // empty name is never installed (logged): it would match any product.
-[[nodiscard]] bool IsProductInstalled(const std::wstring& registry_address,
-                                      const std::wstring& registry_name);
+[[nodiscard]] bool IsProductInstalled(const std::wstring& registry_address, const std::wstring& registry_name);
 
 // Asks the product's top-level windows (of this user session) to close, then
 // waits up to `wait_ms` for its processes to end. True when none runs then.

@@ -30,8 +30,8 @@ bool Identify(DWORD id, RM_UNIQUE_PROCESS& process) {
   FILETIME kernel_time{};
   FILETIME user_time{};
   process.dwProcessId = id;
-  return handle.IsValid() && ::GetProcessTimes(handle.Get(), &process.ProcessStartTime, &exit_time,
-                                               &kernel_time, &user_time);
+  return handle.IsValid() &&
+         ::GetProcessTimes(handle.Get(), &process.ProcessStartTime, &exit_time, &kernel_time, &user_time);
 }
 
 }  // namespace
@@ -42,8 +42,7 @@ RestartManagerAnswer AskRestartManagerToShutDown(const std::vector<DWORD>& ids) 
   const auto register_resources = Lookup<RegisterResources>(module, "RmRegisterResources");
   const auto shutdown = Lookup<Shutdown>(module, "RmShutdown");
   const auto end = Lookup<EndSession>(module, "RmEndSession");
-  if (!module.IsValid() || start == nullptr || register_resources == nullptr || shutdown == nullptr ||
-      end == nullptr) {
+  if (!module.IsValid() || start == nullptr || register_resources == nullptr || shutdown == nullptr || end == nullptr) {
     Log("Restart Manager: not available here\n");
     return RestartManagerAnswer::Unavailable;
   }
@@ -63,8 +62,7 @@ RestartManagerAnswer AskRestartManagerToShutDown(const std::vector<DWORD>& ids) 
     Log("Restart Manager: RmStartSession refused: %u\n", result);
     return RestartManagerAnswer::Refused;
   }
-  result = register_resources(session, 0, nullptr, static_cast<UINT>(processes.size()), processes.data(),
-                              0, nullptr);
+  result = register_resources(session, 0, nullptr, static_cast<UINT>(processes.size()), processes.data(), 0, nullptr);
   if (result == ERROR_SUCCESS) {
     // No force: a product that declines (unsaved work) stays, and the
     // caller's next means decide.

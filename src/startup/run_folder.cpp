@@ -26,13 +26,12 @@ uint64_t NowSeconds() {
 // Held with read access and without delete sharing: while the handle is
 // open nobody can rename or delete the folder. A link in its place is refused.
 platform::UniqueHandle HoldFolder(const std::wstring& folder) {
-  platform::UniqueHandle held(::CreateFileW(
-      folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  platform::UniqueHandle held(::CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                            nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   BY_HANDLE_FILE_INFORMATION information{};
   if (!held.IsValid() || !::GetFileInformationByHandle(held.Get(), &information) ||
-      IsLink(information.dwFileAttributes) ||
-      (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+      IsLink(information.dwFileAttributes) || (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
     return platform::UniqueHandle();
   }
   return held;
@@ -78,8 +77,7 @@ bool RunFolder::Create() {
   (void)::CreateDirectoryW(parent.c_str(), nullptr);  // usually there from an earlier run
   const platform::UniqueHandle held_parent = HoldParent(parent);
   if (!held_parent.IsValid()) return false;
-  const std::wstring stem = parent + kRunFolderPrefix +
-                            platform::DecimalText(::GetCurrentProcessId()) + L"-" +
+  const std::wstring stem = parent + kRunFolderPrefix + platform::DecimalText(::GetCurrentProcessId()) + L"-" +
                             platform::DecimalText(::GetTickCount64());
   for (int i = 0; i < kCreateTries; ++i) {
     const std::wstring candidate = stem + L"-" + platform::DecimalText(i);
@@ -92,8 +90,7 @@ bool RunFolder::Create() {
     }
     path_ = candidate + L"\\";
     Log("Run folder: %s (%s)\n", path_,
-        platform::IsProcessElevated() ? "administrators and the system only"
-                                      : "this user and the system only");
+        platform::IsProcessElevated() ? "administrators and the system only" : "this user and the system only");
     return true;
   }
   Log("Cannot create a folder of our own below %s: %u\n", parent, ::GetLastError());

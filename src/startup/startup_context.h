@@ -26,8 +26,7 @@ class StartupContext {
 
 // Creates (owned) every mutex named in `installer_name`, keeping each handle
 // in the context; false as soon as one already existed.
-[[nodiscard]] bool ClaimSingleInstance(StartupContext& context,
-                                       const std::wstring& installer_name);
+[[nodiscard]] bool ClaimSingleInstance(StartupContext& context, const std::wstring& installer_name);
 
 // Brings the other instance's window (caption `caption`) to the front.
 void ActivateOtherInstance(const std::wstring& caption);

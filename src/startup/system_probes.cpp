@@ -46,8 +46,7 @@ bool UserSidText(std::wstring& sid_text) {
 }
 
 std::wstring MachineGuidKeyPath() {
-  return Parameters().IsVexaEdition() ? L"SOFTWARE\\VEXA\\DownLoadInstall\\"
-                                      : L"SOFTWARE\\Brimvale\\DownLoadInstall\\";
+  return Parameters().IsVexaEdition() ? L"SOFTWARE\\VEXA\\DownLoadInstall\\" : L"SOFTWARE\\Brimvale\\DownLoadInstall\\";
 }
 
 // By hand rather than with snprintf, which would bring MinGW's printf
@@ -81,20 +80,17 @@ std::string MachineGuid() {
   const bool wide_windows = Is64BitWindows();
   const RegistryView home = wide_windows ? RegistryView::Bits32 : RegistryView::Default;
 
-  std::wstring stored =
-      RegistryKey::Open(HKEY_LOCAL_MACHINE, path, home).ReadString(GuidValueName()).value_or(L"");
+  std::wstring stored = RegistryKey::Open(HKEY_LOCAL_MACHINE, path, home).ReadString(GuidValueName()).value_or(L"");
   if (stored.empty() && wide_windows) {
-    stored = RegistryKey::Open(HKEY_LOCAL_MACHINE, path, RegistryView::Bits64)
-                 .ReadString(GuidValueName())
-                 .value_or(L"");
+    stored =
+        RegistryKey::Open(HKEY_LOCAL_MACHINE, path, RegistryView::Bits64).ReadString(GuidValueName()).value_or(L"");
   }
   if (!stored.empty()) return platform::WideToAnsi(stored);
 
   GUID guid;
   if (FAILED(::CoCreateGuid(&guid))) return {};
   const std::string text = FormatGuid(guid);
-  const RegistryKey key =
-      RegistryKey::Create(HKEY_LOCAL_MACHINE, path, home, KEY_READ | KEY_WRITE);
+  const RegistryKey key = RegistryKey::Create(HKEY_LOCAL_MACHINE, path, home, KEY_READ | KEY_WRITE);
   if (!key.WriteString(GuidValueName(), platform::AnsiToWide(text))) {
     Log("MachineGuid: cannot store the GUID under HKLM\\%s\n", path);
   }
@@ -131,9 +127,7 @@ bool IsServerWindows() {
 
 std::string EditionWord() { return IsServerWindows() ? "server" : "home"; }
 
-std::vector<std::string> DefaultProbeAddresses() {
-  return {"https://www.wikipedia.org/", "https://www.baidu.com/"};
-}
+std::vector<std::string> DefaultProbeAddresses() { return {"https://www.wikipedia.org/", "https://www.baidu.com/"}; }
 
 bool CheckInternet(const std::vector<std::string>& addresses) {
   // Shared with the worker, which may outlive this call when a quit request
@@ -170,8 +164,7 @@ ExitWindowsCall SystemExitWindows() {
 
 bool RestartWindows(const ExitWindowsCall& exit_windows) {
   platform::UniqueHandle token;
-  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY,
-                          token.Receive())) {
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.Receive())) {
     Log("RestartWindows: OpenProcessToken failed, error %u\n", ::GetLastError());
     return false;
   }

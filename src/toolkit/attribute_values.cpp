@@ -52,10 +52,14 @@ std::optional<Argb> ParseColor(std::wstring_view text) {
   uint32_t value = 0;
   for (wchar_t c : text) {
     uint32_t digit;
-    if (c >= L'0' && c <= L'9') digit = c - L'0';
-    else if (c >= L'a' && c <= L'f') digit = c - L'a' + 10;
-    else if (c >= L'A' && c <= L'F') digit = c - L'A' + 10;
-    else return std::nullopt;
+    if (c >= L'0' && c <= L'9')
+      digit = c - L'0';
+    else if (c >= L'a' && c <= L'f')
+      digit = c - L'a' + 10;
+    else if (c >= L'A' && c <= L'F')
+      digit = c - L'A' + 10;
+    else
+      return std::nullopt;
     value = (value << 4) | digit;
   }
   if (text.size() == 6) value |= 0xFF000000u;
@@ -114,15 +118,24 @@ ImageDescription ParseImageDescription(std::wstring_view text) {
     return image;
   }
   for (const auto& [key, value] : ParseAttributeList(text)) {
-    if (key == L"file" || key == L"res") image.file = value;
-    else if (key == L"source") image.source = ParseEdges(value);
-    else if (key == L"dest") image.dest = ParseEdges(value);
-    else if (key == L"corner") image.corner = ParseEdges(value).value_or(Edges{});
-    else if (key == L"fade") image.fade = std::clamp(ParseInt(value).value_or(255), 0, 255);
-    else if (key == L"mask") image.mask = ParseColor(value);
-    else if (key == L"xtiled") image.xtiled = ParseBool(value).value_or(false);
-    else if (key == L"ytiled") image.ytiled = ParseBool(value).value_or(false);
-    else if (key == L"hole") image.hole = ParseBool(value).value_or(false);
+    if (key == L"file" || key == L"res")
+      image.file = value;
+    else if (key == L"source")
+      image.source = ParseEdges(value);
+    else if (key == L"dest")
+      image.dest = ParseEdges(value);
+    else if (key == L"corner")
+      image.corner = ParseEdges(value).value_or(Edges{});
+    else if (key == L"fade")
+      image.fade = std::clamp(ParseInt(value).value_or(255), 0, 255);
+    else if (key == L"mask")
+      image.mask = ParseColor(value);
+    else if (key == L"xtiled")
+      image.xtiled = ParseBool(value).value_or(false);
+    else if (key == L"ytiled")
+      image.ytiled = ParseBool(value).value_or(false);
+    else if (key == L"hole")
+      image.hole = ParseBool(value).value_or(false);
   }
   return image;
 }

@@ -31,10 +31,10 @@ struct ImageDescription {
   std::optional<Edges> dest;    // rectangle within the control, 96-DPI units
   Edges corner;                 // nine-slice corners in image pixels
   int fade = 255;
-  std::optional<Argb> mask;     // colour drawn transparent
+  std::optional<Argb> mask;  // colour drawn transparent
   bool xtiled = false;
   bool ytiled = false;
-  bool hole = false;            // nine-slice without its centre
+  bool hole = false;  // nine-slice without its centre
 
   [[nodiscard]] bool empty() const { return file.empty(); }
   friend bool operator==(const ImageDescription&, const ImageDescription&) = default;

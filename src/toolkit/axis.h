@@ -18,7 +18,9 @@ class AxisView {
   [[nodiscard]] bool swapped() const { return swapped_; }
   [[nodiscard]] Size operator()(Size s) const { return swapped_ ? Size{s.cy, s.cx} : s; }
   [[nodiscard]] Point operator()(Point p) const { return swapped_ ? Point{p.y, p.x} : p; }
-  [[nodiscard]] Edges operator()(const Edges& e) const { return swapped_ ? Edges{e.top, e.left, e.bottom, e.right} : e; }
+  [[nodiscard]] Edges operator()(const Edges& e) const {
+    return swapped_ ? Edges{e.top, e.left, e.bottom, e.right} : e;
+  }
   [[nodiscard]] Rect operator()(const Rect& r) const { return swapped_ ? Rect{r.top, r.left, r.bottom, r.right} : r; }
 
  private:

@@ -14,9 +14,12 @@ Option::Option(std::wstring class_name, OptionKind kind)
 }
 
 bool Option::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
-  if (name == L"group") group_ = value;
-  else if (name == L"selected" || name == L"check") SetSelected(ParseBool(value).value_or(false), false);
-  else return Button::ApplyAttribute(name, value);
+  if (name == L"group")
+    group_ = value;
+  else if (name == L"selected" || name == L"check")
+    SetSelected(ParseBool(value).value_or(false), false);
+  else
+    return Button::ApplyAttribute(name, value);
   return true;
 }
 

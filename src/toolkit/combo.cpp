@@ -70,10 +70,12 @@ void Combo::PaintText(Painter& painter) {
   const int cy = rect_.top + rect_.height() / 2;
   // A small drop-down triangle drawn as stacked lines.
   for (int i = 0; i < arrow / 2; ++i) {
-    painter.FillRect({cx - arrow / 2 + i, cy - arrow / 4 + i, cx + arrow / 2 - i, cy - arrow / 4 + i + 1}, CurrentTextColor());
+    painter.FillRect({cx - arrow / 2 + i, cy - arrow / 4 + i, cx + arrow / 2 - i, cy - arrow / 4 + i + 1},
+                     CurrentTextColor());
   }
   area.right = std::max(area.left, area.right - painter.Scale(18));
-  if (selected_ >= 0) painter.DrawText(items_[static_cast<size_t>(selected_)], area, style_.font, CurrentTextColor(), style_.text_flags);
+  if (selected_ >= 0)
+    painter.DrawText(items_[static_cast<size_t>(selected_)], area, style_.font, CurrentTextColor(), style_.text_flags);
 }
 
 }  // namespace toolkit

@@ -13,10 +13,14 @@ constexpr Argb kScrollThumb = 0x80808080;
 Container::Container(std::wstring class_name) : Control(std::move(class_name)) {}
 
 bool Container::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
-  if (name == L"inset") inset_ = ParseEdges(value).value_or(Edges{});
-  else if (name == L"childpadding") child_padding_ = std::max(0, ParseInt(value).value_or(0));
-  else if (name == L"vscrollbar") Bar(Axis::kVertical).enabled = ParseBool(value).value_or(false);
-  else if (name == L"hscrollbar") Bar(Axis::kHorizontal).enabled = ParseBool(value).value_or(false);
+  if (name == L"inset")
+    inset_ = ParseEdges(value).value_or(Edges{});
+  else if (name == L"childpadding")
+    child_padding_ = std::max(0, ParseInt(value).value_or(0));
+  else if (name == L"vscrollbar")
+    Bar(Axis::kVertical).enabled = ParseBool(value).value_or(false);
+  else if (name == L"hscrollbar")
+    Bar(Axis::kHorizontal).enabled = ParseBool(value).value_or(false);
   else if (name == L"childalign" || name == L"childvalign" || name == L"scrollstepsize") {
   } else {
     return Control::ApplyAttribute(name, value);
@@ -127,13 +131,17 @@ void Container::ScrollIntoView(const Control* child) {
   const Rect inner = InnerRect();
   const Rect r = child->rect();
   if (vertical_scroll()) {
-    if (r.top < inner.top) (void)ScrollAxisBy(Axis::kVertical, inner.top - r.top);
-    else if (r.bottom > inner.bottom) (void)ScrollAxisBy(Axis::kVertical, inner.bottom - r.bottom);
+    if (r.top < inner.top)
+      (void)ScrollAxisBy(Axis::kVertical, inner.top - r.top);
+    else if (r.bottom > inner.bottom)
+      (void)ScrollAxisBy(Axis::kVertical, inner.bottom - r.bottom);
   }
   if (Bar(Axis::kHorizontal).enabled) {
     const Rect moved = child->rect();
-    if (moved.left < inner.left) (void)ScrollAxisBy(Axis::kHorizontal, inner.left - moved.left);
-    else if (moved.right > inner.right) (void)ScrollAxisBy(Axis::kHorizontal, inner.right - moved.right);
+    if (moved.left < inner.left)
+      (void)ScrollAxisBy(Axis::kHorizontal, inner.left - moved.left);
+    else if (moved.right > inner.right)
+      (void)ScrollAxisBy(Axis::kHorizontal, inner.right - moved.right);
   }
 }
 
@@ -222,11 +230,8 @@ bool Container::HandleEvent(const UiEvent& event) {
         return true;
       }
       break;
-    case UiEventType::kPressCancelled:
-      dragging_thumb_ = false;
-      break;
-    default:
-      break;
+    case UiEventType::kPressCancelled: dragging_thumb_ = false; break;
+    default: break;
   }
   return Control::HandleEvent(event);
 }

@@ -48,9 +48,7 @@ void Control::AttachHost(ControlHost* host) {
   for (auto& child : children_) child->AttachHost(host);
 }
 
-bool Control::SetAttribute(std::wstring_view name, const std::wstring& value) {
-  return ApplyAttribute(name, value);
-}
+bool Control::SetAttribute(std::wstring_view name, const std::wstring& value) { return ApplyAttribute(name, value); }
 
 bool Control::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
   if (const std::optional<StyleChange> change = ApplyStyleAttribute(style_, name, value)) {
@@ -58,31 +56,53 @@ bool Control::ApplyAttribute(std::wstring_view name, const std::wstring& value) 
     if (*change == StyleChange::kRelayout) NeedLayout();
     return true;
   }
-  if (name == L"name") name_ = value;
-  else if (name == L"text") SetText(value);
-  else if (name == L"tooltip" || name == L"tooltiptext") tooltip_ = value;
-  else if (name == L"userdata") user_data_ = value;
-  else if (name == L"visible") SetVisible(ParseBool(value).value_or(visible_));
-  else if (name == L"enabled") SetEnabled(ParseBool(value).value_or(enabled_));
-  else if (name == L"mouse") mouse_enabled_ = ParseBool(value).value_or(true);
-  else if (name == L"float") { float_ = ParseBool(value).value_or(false); NeedLayout(); }
-  else if (name == L"pos") {
+  if (name == L"name")
+    name_ = value;
+  else if (name == L"text")
+    SetText(value);
+  else if (name == L"tooltip" || name == L"tooltiptext")
+    tooltip_ = value;
+  else if (name == L"userdata")
+    user_data_ = value;
+  else if (name == L"visible")
+    SetVisible(ParseBool(value).value_or(visible_));
+  else if (name == L"enabled")
+    SetEnabled(ParseBool(value).value_or(enabled_));
+  else if (name == L"mouse")
+    mouse_enabled_ = ParseBool(value).value_or(true);
+  else if (name == L"float") {
+    float_ = ParseBool(value).value_or(false);
+    NeedLayout();
+  } else if (name == L"pos") {
     pos_ = ParseEdges(value).value_or(Edges{});
     if (fixed_width_ == 0) fixed_width_ = std::max(0, pos_.right - pos_.left);
     if (fixed_height_ == 0) fixed_height_ = std::max(0, pos_.bottom - pos_.top);
     PlaceFloat();
-  } else if (name == L"padding") { padding_ = ParseEdges(value).value_or(Edges{}); NeedLayout(); }
-  else if (name == L"width") SetFixedWidth(IntOr(value, fixed_width_));
-  else if (name == L"height") SetFixedHeight(IntOr(value, fixed_height_));
+  } else if (name == L"padding") {
+    padding_ = ParseEdges(value).value_or(Edges{});
+    NeedLayout();
+  } else if (name == L"width")
+    SetFixedWidth(IntOr(value, fixed_width_));
+  else if (name == L"height")
+    SetFixedHeight(IntOr(value, fixed_height_));
   else if (name == L"size") {
     if (auto size = ParseSize(value)) {
       SetFixedWidth(size->cx);
       SetFixedHeight(size->cy);
     }
-  } else if (name == L"minwidth") { min_width_ = std::max(0, IntOr(value, 0)); NeedLayout(); }
-  else if (name == L"minheight") { min_height_ = std::max(0, IntOr(value, 0)); NeedLayout(); }
-  else if (name == L"maxwidth") { max_width_ = std::max(0, IntOr(value, 0)); NeedLayout(); }
-  else if (name == L"maxheight") { max_height_ = std::max(0, IntOr(value, 0)); NeedLayout(); }
+  } else if (name == L"minwidth") {
+    min_width_ = std::max(0, IntOr(value, 0));
+    NeedLayout();
+  } else if (name == L"minheight") {
+    min_height_ = std::max(0, IntOr(value, 0));
+    NeedLayout();
+  } else if (name == L"maxwidth") {
+    max_width_ = std::max(0, IntOr(value, 0));
+    NeedLayout();
+  } else if (name == L"maxheight") {
+    max_height_ = std::max(0, IntOr(value, 0));
+    NeedLayout();
+  }
   // Accepted for compatibility with existing skins; behaviour is built in.
   else if (name == L"showhtml" || name == L"keyboard" || name == L"menu" || name == L"virtualwnd" ||
            name == L"cursor") {
@@ -229,8 +249,9 @@ void Control::PaintStatusImages(Painter& painter) {
     if (state_ & kStateHot) pick(style_.hot_image);
     if (state_ & kStatePushed) pick(style_.pushed_image);
   }
-  if (!IsEnabledInTree()) pick(IsSelected() && !style_.selected_disabled_image.empty() ? style_.selected_disabled_image
-                                                                                       : style_.disabled_image);
+  if (!IsEnabledInTree())
+    pick(IsSelected() && !style_.selected_disabled_image.empty() ? style_.selected_disabled_image
+                                                                 : style_.disabled_image);
   if (!image->empty()) (void)painter.DrawImage(*image, rect_);
   if (!style_.fore_image.empty()) (void)painter.DrawImage(style_.fore_image, rect_);
 }
@@ -250,9 +271,7 @@ Rect Control::TextRect() const {
   return rect_.Deflate(host_ != nullptr ? ScaleBy(style_.text_padding, host_->dpi()) : style_.text_padding);
 }
 
-std::wstring Control::DisplayText() const {
-  return host_ != nullptr ? host_->resources().Translate(text_) : text_;
-}
+std::wstring Control::DisplayText() const { return host_ != nullptr ? host_->resources().Translate(text_) : text_; }
 
 void Control::PaintText(Painter& painter) {
   if (text_.empty()) return;
@@ -262,7 +281,8 @@ void Control::PaintText(Painter& painter) {
 void Control::PaintBorder(Painter& painter) {
   Argb color = style_.border_color;
   if ((state_ & kStateFocused) && style_.focus_border_color != 0) color = style_.focus_border_color;
-  if (style_.border_size > 0 && visible_) painter.DrawBorder(rect_, color, painter.Scale(style_.border_size), painter.Scale(style_.border_round));
+  if (style_.border_size > 0 && visible_)
+    painter.DrawBorder(rect_, color, painter.Scale(style_.border_size), painter.Scale(style_.border_round));
 }
 
 void Control::PaintChildren(Painter& painter, const Rect& dirty) {
@@ -299,8 +319,14 @@ bool Control::HandleEvent(const UiEvent& event) {
         return true;
       }
       return false;
-    case UiEventType::kSetFocus: SetStateFlag(kStateFocused, true); Notify(L"setfocus"); return true;
-    case UiEventType::kKillFocus: SetStateFlag(kStateFocused, false); Notify(L"killfocus"); return true;
+    case UiEventType::kSetFocus:
+      SetStateFlag(kStateFocused, true);
+      Notify(L"setfocus");
+      return true;
+    case UiEventType::kKillFocus:
+      SetStateFlag(kStateFocused, false);
+      Notify(L"killfocus");
+      return true;
     default: return false;
   }
 }

@@ -87,9 +87,9 @@ enum class UiEventType {
 
 struct UiEvent {
   UiEventType type = UiEventType::kMouseMove;
-  Point point;       // window coordinates
-  int key = 0;       // virtual key for kKeyDown
-  int wheel = 0;     // wheel delta for kWheel
+  Point point;    // window coordinates
+  int key = 0;    // virtual key for kKeyDown
+  int wheel = 0;  // wheel delta for kWheel
 };
 
 enum ControlState : unsigned {
@@ -112,7 +112,9 @@ class Control {
   [[nodiscard]] const std::wstring& name() const { return name_; }
   [[nodiscard]] Control* parent() const { return parent_; }
   [[nodiscard]] size_t child_count() const { return children_.size(); }
-  [[nodiscard]] Control* child(size_t index) const { return index < children_.size() ? children_[index].get() : nullptr; }
+  [[nodiscard]] Control* child(size_t index) const {
+    return index < children_.size() ? children_[index].get() : nullptr;
+  }
   [[nodiscard]] virtual bool AcceptsChildren() const { return false; }
   // Called once the description's children are built (a combo box takes
   // them as items, a tab layout shows one page, a closed tree node hides).
@@ -179,12 +181,21 @@ class Control {
   virtual bool HandleEvent(const UiEvent& event);
   [[nodiscard]] virtual bool IsFocusable() const { return false; }
   [[nodiscard]] virtual bool TakesMouse() const { return mouse_enabled_; }
-  [[nodiscard]] virtual HCURSOR CursorAt(Point point) const { (void)point; return nullptr; }
+  [[nodiscard]] virtual HCURSOR CursorAt(Point point) const {
+    (void)point;
+    return nullptr;
+  }
   virtual void OnTimer(UINT id) { (void)id; }
   // Wheel scrolling; true when the control moved.
-  virtual bool ScrollBy(int delta) { (void)delta; return false; }
+  virtual bool ScrollBy(int delta) {
+    (void)delta;
+    return false;
+  }
   // Sideways scrolling (Shift+wheel, tilt wheel); positive shows what lies left.
-  virtual bool ScrollSideways(int delta) { (void)delta; return false; }
+  virtual bool ScrollSideways(int delta) {
+    (void)delta;
+    return false;
+  }
 
   // Asks `children` for the native child window this control shows in (Edit,
   // WebBrowser); a window host asks every control once.

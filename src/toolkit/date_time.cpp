@@ -37,8 +37,7 @@ bool ParseDate(std::wstring_view text, unsigned& year, unsigned& month, unsigned
     text.remove_prefix(1);
     return true;
   };
-  return ReadNumber(text, 4, year) && dash() && ReadNumber(text, 2, month) && dash() &&
-         ReadNumber(text, 2, day);
+  return ReadNumber(text, 4, year) && dash() && ReadNumber(text, 2, month) && dash() && ReadNumber(text, 2, day);
 }
 
 }  // namespace
@@ -57,8 +56,7 @@ bool DateTime::ApplyAttribute(std::wstring_view name, const std::wstring& value)
   if (name == L"value" || name == L"text") {
     SYSTEMTIME t = date_;
     unsigned year = 0, month = 0, day = 0;
-    if (ParseDate(value, year, month, day) && year >= 1601 && month >= 1 &&
-        month <= 12 && day >= 1 && day <= 31) {
+    if (ParseDate(value, year, month, day) && year >= 1601 && month >= 1 && month <= 12 && day >= 1 && day <= 31) {
       t.wYear = static_cast<WORD>(year);
       t.wMonth = static_cast<WORD>(month);
       t.wDay = static_cast<WORD>(day);

@@ -12,7 +12,8 @@ namespace {
 constexpr wchar_t kClassName[] = L"ToolkitDropDown";
 
 wchar_t Upper(wchar_t c) {
-  return static_cast<wchar_t>(reinterpret_cast<uintptr_t>(::CharUpperW(reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(c)))));
+  return static_cast<wchar_t>(
+      reinterpret_cast<uintptr_t>(::CharUpperW(reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(c)))));
 }
 
 }  // namespace
@@ -37,15 +38,12 @@ int DropDownList::shown_rows() const {
   return std::max(1, std::min(look_.visible_rows, static_cast<int>(items_.size())));
 }
 
-Size DropDownList::ClientSize(int min_width) const {
-  return {std::max(1, min_width), shown_rows() * look_.row_height};
-}
+Size DropDownList::ClientSize(int min_width) const { return {std::max(1, min_width), shown_rows() * look_.row_height}; }
 
 bool DropDownList::Open(HWND owner, const RECT& anchor, DoneHandler done) {
   done_ = std::move(done);
   // The drop shadow is what users expect of a list that floats over the window.
-  if (owner == nullptr || items_.empty() ||
-      !RegisterToolkitWindowClass(kClassName, StaticProc, CS_DROPSHADOW)) {
+  if (owner == nullptr || items_.empty() || !RegisterToolkitWindowClass(kClassName, StaticProc, CS_DROPSHADOW)) {
     return false;
   }
   const int border = 1;
@@ -60,8 +58,8 @@ bool DropDownList::Open(HWND owner, const RECT& anchor, DoneHandler done) {
   if (top + height > work.bottom && anchor.top - height >= work.top) top = anchor.top - height;
   const int left = std::max<int>(work.left, std::min<int>(anchor.left, work.right - width));
   // WM_NCCREATE hands the new window to hwnd_.
-  if (::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, kClassName, L"", WS_POPUP | WS_BORDER, left,
-                        top, width, height, owner, nullptr, ::GetModuleHandleW(nullptr), this) == nullptr) {
+  if (::CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, kClassName, L"", WS_POPUP | WS_BORDER,
+                        left, top, width, height, owner, nullptr, ::GetModuleHandleW(nullptr), this) == nullptr) {
     return false;
   }
   ::ShowWindow(hwnd_.Get(), SW_SHOWNOACTIVATE);
@@ -85,8 +83,10 @@ void DropDownList::SetHot(int index) {
   index = std::clamp(index, 0, static_cast<int>(items_.size()) - 1);
   if (index == hot_) return;
   hot_ = index;
-  if (hot_ < top_) ScrollTo(hot_);
-  else if (hot_ >= top_ + shown_rows()) ScrollTo(hot_ - shown_rows() + 1);
+  if (hot_ < top_)
+    ScrollTo(hot_);
+  else if (hot_ >= top_ + shown_rows())
+    ScrollTo(hot_ - shown_rows() + 1);
   Redraw();
 }
 
@@ -111,9 +111,7 @@ bool DropDownList::KeyDown(UINT key) {
     case VK_RETURN: Finish(hot_); return true;
     case VK_ESCAPE:
     case VK_TAB:
-    case VK_F4:
-      Finish(-1);
-      return true;
+    case VK_F4: Finish(-1); return true;
     default: return false;
   }
 }
@@ -167,14 +165,16 @@ void DropDownList::Paint(HDC dc, Size size) const {
     RECT text = line;
     text.left += pad;
     text.right -= pad;
-    ::DrawTextW(dc, items_[static_cast<size_t>(index)].c_str(), static_cast<int>(items_[static_cast<size_t>(index)].size()),
-                &text, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+    ::DrawTextW(dc, items_[static_cast<size_t>(index)].c_str(),
+                static_cast<int>(items_[static_cast<size_t>(index)].size()), &text,
+                DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
   }
   if (scrolls) {
     RECT track{size.cx - bar, 0, size.cx, size.cy};
     ::FillRect(dc, &track, ::GetSysColorBrush(COLOR_BTNFACE));
     const int count = static_cast<int>(items_.size());
-    const ThumbSpan thumb = PlaceThumb(size.cy, ScaleBy(12, look_.dpi), shown_rows(), count, top_, count - shown_rows());
+    const ThumbSpan thumb =
+        PlaceThumb(size.cy, ScaleBy(12, look_.dpi), shown_rows(), count, top_, count - shown_rows());
     RECT shape{size.cx - bar + 1, thumb.start, size.cx - 1, thumb.start + thumb.length};
     ::FillRect(dc, &shape, ::GetSysColorBrush(COLOR_BTNSHADOW));
   }
@@ -194,8 +194,7 @@ LRESULT CALLBACK DropDownList::StaticProc(HWND hwnd, UINT message, WPARAM wparam
 LRESULT DropDownList::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) noexcept {
   const Point point{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
   switch (message) {
-    case WM_MOUSEACTIVATE:
-      return MA_NOACTIVATE;
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
     case WM_PAINT: {
       ScopedPaint paint(hwnd_.Get());
       HDC dc = paint.dc();
@@ -204,7 +203,8 @@ LRESULT DropDownList::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
       ::GetClientRect(hwnd_.Get(), &client);
       // Drawn off screen first, so scrolling does not flicker.
       UniqueMemoryDc memory(::CreateCompatibleDC(dc));
-      UniqueGdiObject bitmap(::CreateCompatibleBitmap(dc, std::max<int>(1, client.right), std::max<int>(1, client.bottom)));
+      UniqueGdiObject bitmap(
+          ::CreateCompatibleBitmap(dc, std::max<int>(1, client.right), std::max<int>(1, client.bottom)));
       if (memory && bitmap) {
         ScopedSelectObject select(memory.Get(), bitmap.Get());
         Paint(memory.Get(), {client.right, client.bottom});
@@ -212,8 +212,7 @@ LRESULT DropDownList::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
       }
       return 0;
     }
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_MOUSEMOVE: {
       const int index = ItemAt(point);
       if (index >= 0) SetHot(index);
@@ -226,8 +225,10 @@ LRESULT DropDownList::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
       ::GetClientRect(hwnd_.Get(), &client);
       // A press outside the list (the capture brings it here) closes it; a
       // press on the scroll strip pages towards it.
-      if (point.x < 0 || point.y < 0 || point.x >= client.right || point.y >= client.bottom) Finish(-1);
-      else if (ItemAt(point) < 0) ScrollTo(top_ + (point.y < client.bottom / 2 ? -shown_rows() : shown_rows()));
+      if (point.x < 0 || point.y < 0 || point.x >= client.right || point.y >= client.bottom)
+        Finish(-1);
+      else if (ItemAt(point) < 0)
+        ScrollTo(top_ + (point.y < client.bottom / 2 ? -shown_rows() : shown_rows()));
       return 0;
     }
     case WM_LBUTTONUP: {
@@ -235,9 +236,7 @@ LRESULT DropDownList::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
       if (index >= 0) Finish(index);
       return 0;
     }
-    case WM_MOUSEWHEEL:
-      Wheel(GET_WHEEL_DELTA_WPARAM(wparam));
-      return 0;
+    case WM_MOUSEWHEEL: Wheel(GET_WHEEL_DELTA_WPARAM(wparam)); return 0;
     case WM_NCDESTROY: {
       // Destroyed with its owner: nothing is left to destroy later.
       HWND hwnd = hwnd_.Release();
@@ -247,8 +246,7 @@ LRESULT DropDownList::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) 
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lparam) != hwnd_.Get()) Finish(-1);
       return 0;
-    default:
-      break;
+    default: break;
   }
   return ::DefWindowProcW(hwnd_.Get(), message, wparam, lparam);
 }

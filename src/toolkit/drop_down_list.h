@@ -19,7 +19,7 @@ namespace toolkit {
 class DropDownList {
  public:
   struct Look {
-    HFONT font = nullptr;   // not owned; outlives the list
+    HFONT font = nullptr;  // not owned; outlives the list
     int dpi = 96;
     int row_height = 20;    // pixels at `dpi`
     int visible_rows = 10;  // the most rows shown before scrolling

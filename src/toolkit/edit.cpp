@@ -21,14 +21,20 @@ Edit::Edit(std::wstring class_name, EditKind kind) : Label(std::move(class_name)
 }
 
 bool Edit::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
-  if (name == L"password") password_ = ParseBool(value).value_or(false);
-  else if (name == L"readonly") read_only_ = ParseBool(value).value_or(false);
-  else if (name == L"maxchar") max_chars_ = std::clamp(ParseInt(value).value_or(255), 1, 1 << 20);
-  else if (name == L"nativebkcolor") native_bk_color_ = ParseColor(value).value_or(native_bk_color_);
-  else if (name == L"wordwrap") word_wrap_ = ParseBool(value).value_or(true);
+  if (name == L"password")
+    password_ = ParseBool(value).value_or(false);
+  else if (name == L"readonly")
+    read_only_ = ParseBool(value).value_or(false);
+  else if (name == L"maxchar")
+    max_chars_ = std::clamp(ParseInt(value).value_or(255), 1, 1 << 20);
+  else if (name == L"nativebkcolor")
+    native_bk_color_ = ParseColor(value).value_or(native_bk_color_);
+  else if (name == L"wordwrap")
+    word_wrap_ = ParseBool(value).value_or(true);
   else if (name == L"numberonly" || name == L"rich" || name == L"vscrollbar" || name == L"autovscroll" ||
-           name == L"wantreturn" || name == L"wantctrlreturn" || name == L"transparent" || name == L"autohscroll") {}
-  else return Label::ApplyAttribute(name, value);
+           name == L"wantreturn" || name == L"wantctrlreturn" || name == L"transparent" || name == L"autohscroll") {
+  } else
+    return Label::ApplyAttribute(name, value);
   return true;
 }
 
@@ -60,7 +66,8 @@ void Edit::TakeNativeText() {
 void Edit::PaintText(Painter& painter) {
   if (native_ != nullptr) return;  // the native child draws its own text
   if (password_) {
-    painter.DrawText(std::wstring(text().size(), L'\x25CF'), TextRect(), style_.font, CurrentTextColor(), style_.text_flags);
+    painter.DrawText(std::wstring(text().size(), L'\x25CF'), TextRect(), style_.font, CurrentTextColor(),
+                     style_.text_flags);
     return;
   }
   Control::PaintText(painter);

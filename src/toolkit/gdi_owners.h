@@ -46,7 +46,8 @@ using UniqueWindow = platform::UniqueResource<WindowTraits>;
 // Selects an object into a DC for one scope (nothing when it is null).
 class ScopedSelectObject {
  public:
-  ScopedSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), old_(object != nullptr ? ::SelectObject(dc, object) : nullptr) {}
+  ScopedSelectObject(HDC dc, HGDIOBJ object)
+      : dc_(dc), old_(object != nullptr ? ::SelectObject(dc, object) : nullptr) {}
   ~ScopedSelectObject() {
     if (old_ != nullptr) ::SelectObject(dc_, old_);
   }

@@ -127,12 +127,18 @@ class BrowserSite : public IOleClientSite,
   STDMETHODIMP QueryInterface(REFIID id, void** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
-    if (id == IID_IUnknown || id == IID_IOleClientSite) *out = static_cast<IOleClientSite*>(this);
-    else if (id == IID_IOleWindow || id == IID_IOleInPlaceSite) *out = static_cast<IOleInPlaceSite*>(this);
-    else if (id == IID_IOleInPlaceUIWindow || id == IID_IOleInPlaceFrame) *out = static_cast<IOleInPlaceFrame*>(this);
-    else if (id == IID_IDocHostUIHandler) *out = static_cast<IDocHostUIHandler*>(this);
-    else if (id == IID_IDispatch || id == DIID_DWebBrowserEvents2) *out = static_cast<DWebBrowserEvents2*>(this);
-    else return E_NOINTERFACE;
+    if (id == IID_IUnknown || id == IID_IOleClientSite)
+      *out = static_cast<IOleClientSite*>(this);
+    else if (id == IID_IOleWindow || id == IID_IOleInPlaceSite)
+      *out = static_cast<IOleInPlaceSite*>(this);
+    else if (id == IID_IOleInPlaceUIWindow || id == IID_IOleInPlaceFrame)
+      *out = static_cast<IOleInPlaceFrame*>(this);
+    else if (id == IID_IDocHostUIHandler)
+      *out = static_cast<IDocHostUIHandler*>(this);
+    else if (id == IID_IDispatch || id == DIID_DWebBrowserEvents2)
+      *out = static_cast<DWebBrowserEvents2*>(this);
+    else
+      return E_NOINTERFACE;
     AddRef();
     return S_OK;
   }
@@ -163,8 +169,8 @@ class BrowserSite : public IOleClientSite,
   STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
   STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
   STDMETHODIMP OnUIActivate() override { return S_OK; }
-  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position,
-                                LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, LPRECT position, LPRECT clip,
+                                LPOLEINPLACEFRAMEINFO info) override {
     if (frame != nullptr) {
       *frame = static_cast<IOleInPlaceFrame*>(this);
       AddRef();
@@ -274,12 +280,16 @@ class BrowserSite : public IOleClientSite,
     const UINT n = params->cArgs;
     switch (id) {
       case DISPID_BEFORENAVIGATE2:
-        if (n == 7 && h != nullptr) h->BeforeNavigate2(a[6].pdispVal, a[5].pvarVal, a[4].pvarVal, a[3].pvarVal, a[2].pvarVal, a[1].pvarVal, a[0].pboolVal);
+        if (n == 7 && h != nullptr)
+          h->BeforeNavigate2(a[6].pdispVal, a[5].pvarVal, a[4].pvarVal, a[3].pvarVal, a[2].pvarVal, a[1].pvarVal,
+                             a[0].pboolVal);
         break;
       case DISPID_NAVIGATEERROR: {
         if (n != 5) break;
-        const bool report = owner_ == nullptr || owner_->EngineReportedError(TextOf(a[3].pvarVal), StatusOf(a[1].pvarVal));
-        if (report && h != nullptr) h->NavigateError(a[4].pdispVal, a[3].pvarVal, a[2].pvarVal, a[1].pvarVal, a[0].pboolVal);
+        const bool report =
+            owner_ == nullptr || owner_->EngineReportedError(TextOf(a[3].pvarVal), StatusOf(a[1].pvarVal));
+        if (report && h != nullptr)
+          h->NavigateError(a[4].pdispVal, a[3].pvarVal, a[2].pvarVal, a[1].pvarVal, a[0].pboolVal);
         break;
       }
       case DISPID_NAVIGATECOMPLETE2:
@@ -292,13 +302,13 @@ class BrowserSite : public IOleClientSite,
         if (n == 2 && h != nullptr && IsTopLevel(a[1].pdispVal)) h->DocumentComplete(a[1].pdispVal, a[0].pvarVal);
         break;
       case DISPID_NEWWINDOW3:
-        if (n == 5 && h != nullptr) h->NewWindow3(a[4].ppdispVal, a[3].pboolVal, static_cast<DWORD>(a[2].lVal), a[1].bstrVal, a[0].bstrVal);
+        if (n == 5 && h != nullptr)
+          h->NewWindow3(a[4].ppdispVal, a[3].pboolVal, static_cast<DWORD>(a[2].lVal), a[1].bstrVal, a[0].bstrVal);
         break;
       case DISPID_COMMANDSTATECHANGE:
         if (n == 2 && h != nullptr) h->CommandStateChange(a[1].lVal, a[0].boolVal);
         break;
-      default:
-        break;
+      default: break;
     }
     return S_OK;
   }
@@ -421,7 +431,8 @@ bool HostedBrowser::EngineReportedError(const std::wstring& url, long status) {
     return false;
   }
   NavigationEnded(url);
-  LogLine(L"web browser: navigation to " + url + L" failed, reported by the browser engine (" + HexStatus(status) + L")");
+  LogLine(L"web browser: navigation to " + url + L" failed, reported by the browser engine (" + HexStatus(status) +
+          L")");
   return true;
 }
 

@@ -56,7 +56,7 @@ class HostedBrowser {
   std::wstring pending_url_;
   ULONGLONG pending_since_ = 0;
   bool pending_ = false;
-  int outstanding_ = 0;          // navigations started and not yet ended
+  int outstanding_ = 0;         // navigations started and not yet ended
   std::wstring timed_out_url_;  // the last one the time limit reported
 };
 

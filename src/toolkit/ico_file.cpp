@@ -21,15 +21,16 @@ UniqueIcon IconFromIcoBytes(const std::string& bytes, int size) {
   if (best < 0) return {};
   const size_t entry = 6 + 16 * static_cast<size_t>(best);
   auto le32 = [&](size_t at) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) | (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8) |
+    return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])) |
+           (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 1])) << 8) |
            (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 2])) << 16) |
            (static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24);
   };
   const uint32_t length = le32(entry + 8);
   const uint32_t offset = le32(entry + 12);
   if (length == 0 || offset > bytes.size() || length > bytes.size() - offset) return {};
-  return UniqueIcon(::CreateIconFromResourceEx(reinterpret_cast<PBYTE>(const_cast<char*>(bytes.data() + offset)), length,
-                                               TRUE, 0x00030000, size, size, LR_DEFAULTCOLOR));
+  return UniqueIcon(::CreateIconFromResourceEx(reinterpret_cast<PBYTE>(const_cast<char*>(bytes.data() + offset)),
+                                               length, TRUE, 0x00030000, size, size, LR_DEFAULTCOLOR));
 }
 
 }  // namespace toolkit

@@ -43,9 +43,7 @@ int Label::LinkAt(Point point) const {
   return -1;
 }
 
-HCURSOR Label::CursorAt(Point point) const {
-  return LinkAt(point) >= 0 ? ::LoadCursorW(nullptr, IDC_HAND) : nullptr;
-}
+HCURSOR Label::CursorAt(Point point) const { return LinkAt(point) >= 0 ? ::LoadCursorW(nullptr, IDC_HAND) : nullptr; }
 
 bool Label::HandleEvent(const UiEvent& event) {
   if (event.type == UiEventType::kPressCancelled) pressed_link_ = -1;
@@ -94,7 +92,7 @@ void Label::PaintMarkup(Painter& painter) {
       continue;
     }
     HFONT font = painter.resources().FontVariant(run.font >= 0 ? run.font : style_.font, painter.dpi(), run.bold,
-                                                  run.italic, run.underline);
+                                                 run.italic, run.underline);
     size_t pos = 0;
     while (pos < run.text.size()) {
       size_t end = run.text.size();
@@ -118,14 +116,16 @@ void Label::PaintMarkup(Painter& painter) {
   int y = area.top;
   if (!HasFlag(style_.text_flags, TextFlags::kTop)) {
     y = HasFlag(style_.text_flags, TextFlags::kBottom) ? area.bottom - total_height
-                                                 : area.top + (area.height() - total_height) / 2;
+                                                       : area.top + (area.height() - total_height) / 2;
   }
   for (const auto& line : lines) {
     int width = 0;
     for (const Piece& piece : line) width += piece.size.cx;
     int left = area.left;
-    if (HasFlag(style_.text_flags, TextFlags::kCenter)) left += (area.width() - width) / 2;
-    else if (HasFlag(style_.text_flags, TextFlags::kRight)) left = area.right - width;
+    if (HasFlag(style_.text_flags, TextFlags::kCenter))
+      left += (area.width() - width) / 2;
+    else if (HasFlag(style_.text_flags, TextFlags::kRight))
+      left = area.right - width;
     for (const Piece& piece : line) {
       const Rect r{left, y, std::min(left + piece.size.cx, area.right), y + line_height};
       const Argb color = piece.run->color != 0 ? piece.run->color : base_color;

@@ -13,17 +13,21 @@ bool IsHeader(const Control* control) { return control->class_name() == L"ListHe
 }  // namespace
 
 void PaintRowHighlight(Painter& painter, const Rect& row, bool selected, bool hot) {
-  if (selected) painter.FillRect(row, kSelectedBackground);
-  else if (hot) painter.FillRect(row, kHotBackground);
+  if (selected)
+    painter.FillRect(row, kSelectedBackground);
+  else if (hot)
+    painter.FillRect(row, kHotBackground);
 }
 
 List::List(std::wstring class_name) : LinearLayout(std::move(class_name), Axis::kVertical) {}
 
 bool List::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
-  if (name == L"itemheight") item_height_ = std::max(0, ParseInt(value).value_or(0));
+  if (name == L"itemheight")
+    item_height_ = std::max(0, ParseInt(value).value_or(0));
   else if (name == L"header" || name == L"itemfont" || name == L"itemtextcolor" || name == L"itemselectedbkcolor" ||
-           name == L"itemhotbkcolor" || name == L"itemalign" || name == L"itemshowhtml") {}
-  else return LinearLayout::ApplyAttribute(name, value);
+           name == L"itemhotbkcolor" || name == L"itemalign" || name == L"itemshowhtml") {
+  } else
+    return LinearLayout::ApplyAttribute(name, value);
   return true;
 }
 

@@ -58,9 +58,9 @@ MarkupText ParseMarkup(const std::wstring& text) {
     pos = close + 1;
     const wchar_t letter = tag.empty() ? L'\0' : tag[0];
     const std::wstring argument = tag.size() > 1 ? Trimmed(tag.substr(1)) : std::wstring();
-    const bool known_open = (letter == L'a' || letter == L'c' || letter == L'b' || letter == L'u' ||
-                             letter == L'i' || letter == L'f') &&
-                            (tag.size() == 1 || tag[1] == L' ');
+    const bool known_open =
+        (letter == L'a' || letter == L'c' || letter == L'b' || letter == L'u' || letter == L'i' || letter == L'f') &&
+        (tag.size() == 1 || tag[1] == L' ');
     if (tag == L"n") {
       flush();
       MarkupRun run;

@@ -12,9 +12,9 @@ namespace toolkit {
 
 struct MarkupRun {
   std::wstring text;
-  Argb color = 0;        // 0: the label's own colour
-  int link = -1;         // index into MarkupText::links, -1 outside links
-  int font = -1;         // -1: the label's own font
+  Argb color = 0;  // 0: the label's own colour
+  int link = -1;   // index into MarkupText::links, -1 outside links
+  int font = -1;   // -1: the label's own font
   bool bold = false;
   bool italic = false;
   bool underline = false;

@@ -61,12 +61,12 @@ NativeEdits::~NativeEdits() {
 
 void NativeEdits::Add(Edit& edit) {
   const bool rich = IsRich(edit);
-  HWND native = ::CreateWindowExW(0, rich ? SystemRichEditClass().window_class : L"EDIT", edit.text().c_str(),
-                                  StyleOf(edit), 0, 0, 0, 0, parent_,
-                                  reinterpret_cast<HMENU>(static_cast<intptr_t>(next_id_++)),
-                                  ::GetModuleHandleW(nullptr), nullptr);
+  HWND native = ::CreateWindowExW(
+      0, rich ? SystemRichEditClass().window_class : L"EDIT", edit.text().c_str(), StyleOf(edit), 0, 0, 0, 0, parent_,
+      reinterpret_cast<HMENU>(static_cast<intptr_t>(next_id_++)), ::GetModuleHandleW(nullptr), nullptr);
   if (native == nullptr) {
-    LogLine(L"the native edit of \"" + edit.name() + L"\" cannot be made (" + platform::DecimalText(::GetLastError()) + L")");
+    LogLine(L"the native edit of \"" + edit.name() + L"\" cannot be made (" + platform::DecimalText(::GetLastError()) +
+            L")");
     return;
   }
   edits_[native] = {&edit, UniqueWindow(native)};

@@ -7,9 +7,7 @@
 namespace toolkit {
 namespace {
 
-COLORREF ToColorRef(Argb color) {
-  return RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF);
-}
+COLORREF ToColorRef(Argb color) { return RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF); }
 
 Gdiplus::Color ToGdiplus(Argb color) { return Gdiplus::Color(static_cast<Gdiplus::ARGB>(color)); }
 
@@ -34,8 +32,10 @@ UINT DrawTextFormat(TextFlags flags) {
     format |= DT_WORDBREAK | DT_EDITCONTROL;
   } else {
     format |= DT_SINGLELINE;
-    if (HasFlag(flags, TextFlags::kBottom)) format |= DT_BOTTOM;
-    else if (!HasFlag(flags, TextFlags::kTop)) format |= DT_VCENTER;
+    if (HasFlag(flags, TextFlags::kBottom))
+      format |= DT_BOTTOM;
+    else if (!HasFlag(flags, TextFlags::kTop))
+      format |= DT_VCENTER;
   }
   if (HasFlag(flags, TextFlags::kEndEllipsis)) format |= DT_END_ELLIPSIS;
   return format;
@@ -160,8 +160,8 @@ bool Painter::DrawImage(const ImageDescription& description, const Rect& rect, s
   Gdiplus::Graphics& g = Graphics();
   Gdiplus::ImageAttributes attributes;
   if (description.fade < 255) {
-    Gdiplus::ColorMatrix matrix = {{{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0},
-                                    {0, 0, 0, description.fade / 255.0f, 0}, {0, 0, 0, 0, 1}}};
+    Gdiplus::ColorMatrix matrix = {
+        {{1, 0, 0, 0, 0}, {0, 1, 0, 0, 0}, {0, 0, 1, 0, 0}, {0, 0, 0, description.fade / 255.0f, 0}, {0, 0, 0, 0, 1}}};
     attributes.SetColorMatrix(&matrix);
   }
   // Mirrored edges keep stretched pieces from sampling outside their source.
@@ -199,8 +199,10 @@ bool Painter::DrawImage(const ImageDescription& description, const Rect& rect, s
   const int dh = t.bottom - t.top;
   const int left = std::min(d.left, dw / 2), right = std::min(d.right, dw - left);
   const int top = std::min(d.top, dh / 2), bottom = std::min(d.bottom, dh - top);
-  const int xs[4] = {static_cast<int>(t.left), static_cast<int>(t.left) + left, static_cast<int>(t.right) - right, static_cast<int>(t.right)};
-  const int ys[4] = {static_cast<int>(t.top), static_cast<int>(t.top) + top, static_cast<int>(t.bottom) - bottom, static_cast<int>(t.bottom)};
+  const int xs[4] = {static_cast<int>(t.left), static_cast<int>(t.left) + left, static_cast<int>(t.right) - right,
+                     static_cast<int>(t.right)};
+  const int ys[4] = {static_cast<int>(t.top), static_cast<int>(t.top) + top, static_cast<int>(t.bottom) - bottom,
+                     static_cast<int>(t.bottom)};
   const int sxs[4] = {source.left * scale, (source.left + c.left) * scale, (source.right - c.right) * scale,
                       source.right * scale};
   const int sys[4] = {source.top * scale, (source.top + c.top) * scale, (source.bottom - c.bottom) * scale,
@@ -238,7 +240,8 @@ void Painter::DrawTextWithFont(const std::wstring& text, const Rect& rect, HFONT
 Size Painter::MeasureTextWithFont(const std::wstring& text, HFONT font_handle, int max_width, TextFlags flags) {
   ScopedSelectObject font(dc_, font_handle);
   RECT r{0, 0, max_width > 0 ? max_width : 100000, 0};
-  UINT format = DrawTextFormat(flags) & ~static_cast<UINT>(DT_END_ELLIPSIS | DT_VCENTER | DT_BOTTOM | DT_CENTER | DT_RIGHT);
+  UINT format =
+      DrawTextFormat(flags) & ~static_cast<UINT>(DT_END_ELLIPSIS | DT_VCENTER | DT_BOTTOM | DT_CENTER | DT_RIGHT);
   const std::wstring measured = text.empty() ? std::wstring(L" ") : text;
   ::DrawTextW(dc_, measured.c_str(), static_cast<int>(measured.size()), &r, format | DT_CALCRECT);
   return {text.empty() ? 0 : static_cast<int>(r.right - r.left), static_cast<int>(r.bottom - r.top)};

@@ -11,13 +11,20 @@ Progress::Progress(std::wstring class_name) : Label(std::move(class_name)) {
 }
 
 bool Progress::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
-  if (name == L"min") min_ = ParseInt(value).value_or(min_);
-  else if (name == L"max") max_ = ParseInt(value).value_or(max_);
-  else if (name == L"value") { SetValue(ParseInt(value).value_or(value_)); return true; }
-  else if (name == L"hor") horizontal_ = ParseBool(value).value_or(true);
-  else if (name == L"forecolor") fore_color_ = ParseColor(value).value_or(0);
-  else if (name == L"isstretchfore") {}
-  else return Label::ApplyAttribute(name, value);
+  if (name == L"min")
+    min_ = ParseInt(value).value_or(min_);
+  else if (name == L"max")
+    max_ = ParseInt(value).value_or(max_);
+  else if (name == L"value") {
+    SetValue(ParseInt(value).value_or(value_));
+    return true;
+  } else if (name == L"hor")
+    horizontal_ = ParseBool(value).value_or(true);
+  else if (name == L"forecolor")
+    fore_color_ = ParseColor(value).value_or(0);
+  else if (name == L"isstretchfore") {
+  } else
+    return Label::ApplyAttribute(name, value);
   if (max_ <= min_) max_ = min_ + 1;
   SetValue(value_);
   Invalidate();
@@ -64,10 +71,13 @@ void Progress::PaintStatusImages(Painter& painter) {
 Slider::Slider() : Progress(L"Slider") {}
 
 bool Slider::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
-  if (name == L"thumbsize") thumb_size_ = ParseSize(value).value_or(thumb_size_);
-  else if (name == L"thumbimage") thumb_image_ = ParseImageDescription(value);
-  else if (name == L"thumbhotimage" || name == L"thumbpushedimage" || name == L"step") {}
-  else return Progress::ApplyAttribute(name, value);
+  if (name == L"thumbsize")
+    thumb_size_ = ParseSize(value).value_or(thumb_size_);
+  else if (name == L"thumbimage")
+    thumb_image_ = ParseImageDescription(value);
+  else if (name == L"thumbhotimage" || name == L"thumbpushedimage" || name == L"step") {
+  } else
+    return Progress::ApplyAttribute(name, value);
   Invalidate();
   return true;
 }
@@ -92,9 +102,7 @@ bool Slider::HandleEvent(const UiEvent& event) {
     case UiEventType::kMouseMove:
       if (dragging_) SetFromPoint(event.point);
       return true;
-    case UiEventType::kButtonUp:
-      dragging_ = false;
-      return true;
+    case UiEventType::kButtonUp: dragging_ = false; return true;
     case UiEventType::kKeyDown:
       if (event.key == VK_LEFT || event.key == VK_DOWN || event.key == VK_RIGHT || event.key == VK_UP) {
         const int before = value_;
@@ -103,8 +111,7 @@ bool Slider::HandleEvent(const UiEvent& event) {
         return true;
       }
       return false;
-    default:
-      return Progress::HandleEvent(event);
+    default: return Progress::HandleEvent(event);
   }
 }
 
@@ -131,7 +138,8 @@ bool ScrollBar::ScrollBy(int delta) {
 
 bool ScrollBar::HandleEvent(const UiEvent& event) {
   if (event.type == UiEventType::kButtonDown && IsEnabledInTree()) {
-    const bool before_thumb = horizontal_ ? event.point.x < FillRect().right : event.point.y < rect_.top + rect_.height() / 2;
+    const bool before_thumb =
+        horizontal_ ? event.point.x < FillRect().right : event.point.y < rect_.top + rect_.height() / 2;
     (void)ScrollBy(before_thumb ? WHEEL_DELTA : -WHEEL_DELTA);
     return true;
   }

@@ -9,7 +9,7 @@
 namespace toolkit {
 
 struct ThumbSpan {
-  int start = 0;   // from the track's start
+  int start = 0;  // from the track's start
   int length = 0;
 };
 

@@ -76,8 +76,8 @@ std::unique_ptr<Gdiplus::Bitmap> CopyFrame(Gdiplus::Bitmap& source, int width, i
   if (mask) {
     Gdiplus::BitmapData data;
     Gdiplus::Rect all(0, 0, width, height);
-    if (frame->LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite,
-                        PixelFormat32bppARGB, &data) == Gdiplus::Ok) {
+    if (frame->LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, PixelFormat32bppARGB, &data) ==
+        Gdiplus::Ok) {
       for (int y = 0; y < height; ++y) {
         auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(data.Scan0) + y * data.Stride);
         for (int x = 0; x < width; ++x) {
@@ -104,7 +104,8 @@ uint64_t DecodedBytes(int width, int height, UINT frames) {
 }
 
 std::wstring MemoryText(uint64_t bytes) {
-  return bytes >= (1u << 20) ? platform::DecimalText(bytes >> 20) + L" MiB" : platform::DecimalText(bytes >> 10) + L" KiB";
+  return bytes >= (1u << 20) ? platform::DecimalText(bytes >> 20) + L" MiB"
+                             : platform::DecimalText(bytes >> 10) + L" KiB";
 }
 
 // Whether `frames` frames of the image fit the bounds of one image and of
@@ -127,8 +128,8 @@ bool FitsMemoryBounds(const std::wstring& file, int width, int height, UINT fram
   return true;
 }
 
-std::unique_ptr<DecodedImage> Decode(const std::string& bytes, const std::wstring& file, const std::optional<Argb>& mask,
-                                     uint64_t window_bytes_left) {
+std::unique_ptr<DecodedImage> Decode(const std::string& bytes, const std::wstring& file,
+                                     const std::optional<Argb>& mask, uint64_t window_bytes_left) {
   ImageHeader header;
   if (!ReadImageHeader(bytes, &header)) {
     LogOnce(L"image-format:" + file, L"image \"" + file + L"\" cannot be decoded (not a PNG, JPEG, BMP or GIF)");
@@ -219,7 +220,8 @@ bool ReadImageHeader(const std::string& b, ImageHeader* header) {
         continue;
       }
       const size_t length = (static_cast<uint8_t>(b[at + 2]) << 8) | static_cast<uint8_t>(b[at + 3]);
-      const bool start_of_frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+      const bool start_of_frame =
+          marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
       if (start_of_frame) {
         header->height = static_cast<int>((static_cast<uint8_t>(b[at + 5]) << 8) | static_cast<uint8_t>(b[at + 6]));
         header->width = static_cast<int>((static_cast<uint8_t>(b[at + 7]) << 8) | static_cast<uint8_t>(b[at + 8]));

@@ -5,9 +5,12 @@ namespace toolkit {
 TileLayout::TileLayout() : Container(L"TileLayout") {}
 
 bool TileLayout::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
-  if (name == L"columns") columns_ = std::clamp(ParseInt(value).value_or(0), 0, 1000);
-  else if (name == L"itemsize") item_size_ = ParseSize(value).value_or(Size{});
-  else return Container::ApplyAttribute(name, value);
+  if (name == L"columns")
+    columns_ = std::clamp(ParseInt(value).value_or(0), 0, 1000);
+  else if (name == L"itemsize")
+    item_size_ = ParseSize(value).value_or(Size{});
+  else
+    return Container::ApplyAttribute(name, value);
   NeedLayout();
   return true;
 }
@@ -15,9 +18,11 @@ bool TileLayout::ApplyAttribute(std::wstring_view name, const std::wstring& valu
 int TileLayout::ArrangeChildren(const Rect& inner) {
   const int item_width = Scale(item_size_.cx);
   int columns = columns_;
-  if (columns <= 0) columns = item_width > 0 ? std::max(1, (inner.width() + child_padding()) / (item_width + child_padding())) : 1;
-  const int cell_width = item_width > 0 && columns_ <= 0 ? item_width
-                                                        : std::max(0, (inner.width() - child_padding() * (columns - 1)) / columns);
+  if (columns <= 0)
+    columns = item_width > 0 ? std::max(1, (inner.width() + child_padding()) / (item_width + child_padding())) : 1;
+  const int cell_width = item_width > 0 && columns_ <= 0
+                             ? item_width
+                             : std::max(0, (inner.width() - child_padding() * (columns - 1)) / columns);
   int column = 0;
   int top = inner.top;
   int row_height = 0;

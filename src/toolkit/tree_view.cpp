@@ -21,10 +21,13 @@ int ChildHeight(Control& child, Size available) {
 TreeNode::TreeNode() : Container(L"TreeNode") {}
 
 bool TreeNode::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
-  if (name == L"expanded" || name == L"expand") SetExpanded(ParseBool(value).value_or(true));
-  else if (name == L"itemheight") row_height_ = std::clamp(ParseInt(value).value_or(22), 1, 1000);
-  else if (name == L"folderattr" || name == L"itemattr" || name == L"checkboxattr" || name == L"dottedline") {}
-  else return Container::ApplyAttribute(name, value);
+  if (name == L"expanded" || name == L"expand")
+    SetExpanded(ParseBool(value).value_or(true));
+  else if (name == L"itemheight")
+    row_height_ = std::clamp(ParseInt(value).value_or(22), 1, 1000);
+  else if (name == L"folderattr" || name == L"itemattr" || name == L"checkboxattr" || name == L"dottedline") {
+  } else
+    return Container::ApplyAttribute(name, value);
   NeedLayout();
   return true;
 }
@@ -189,36 +192,33 @@ bool TreeView::HandleEvent(const UiEvent& event) {
   const int last = static_cast<int>(shown.size()) - 1;
   TreeNode* node = index >= 0 ? shown[index] : nullptr;
   switch (event.key) {
-    case VK_DOWN:
-      Select(shown[std::min(index + 1, last)]);
-      return true;
-    case VK_UP:
-      Select(shown[std::max(index - 1, 0)]);
-      return true;
-    case VK_HOME:
-      Select(shown.front());
-      return true;
-    case VK_END:
-      Select(shown.back());
-      return true;
+    case VK_DOWN: Select(shown[std::min(index + 1, last)]); return true;
+    case VK_UP: Select(shown[std::max(index - 1, 0)]); return true;
+    case VK_HOME: Select(shown.front()); return true;
+    case VK_END: Select(shown.back()); return true;
     case VK_RIGHT:
       // Opens a closed node; on an open one, steps to its first child.
-      if (node == nullptr) Select(shown.front());
-      else if (!node->expanded()) node->SetExpanded(true);
-      else if (node->child_count() > 0 && index < last) Select(shown[index + 1]);
+      if (node == nullptr)
+        Select(shown.front());
+      else if (!node->expanded())
+        node->SetExpanded(true);
+      else if (node->child_count() > 0 && index < last)
+        Select(shown[index + 1]);
       return true;
     case VK_LEFT:
       // Closes an open node; on a closed one or a leaf, steps to its parent.
-      if (node == nullptr) Select(shown.front());
-      else if (node->expanded() && node->child_count() > 0) node->SetExpanded(false);
-      else if (auto* parent_node = dynamic_cast<TreeNode*>(node->parent())) Select(parent_node);
+      if (node == nullptr)
+        Select(shown.front());
+      else if (node->expanded() && node->child_count() > 0)
+        node->SetExpanded(false);
+      else if (auto* parent_node = dynamic_cast<TreeNode*>(node->parent()))
+        Select(parent_node);
       return true;
     case VK_RETURN:
     case VK_SPACE:
       if (node != nullptr && node->child_count() > 0) node->SetExpanded(!node->expanded());
       return node != nullptr;
-    default:
-      return LinearLayout::HandleEvent(event);
+    default: return LinearLayout::HandleEvent(event);
   }
 }
 

@@ -35,17 +35,29 @@ class IWebBrowserEvents {
     (void)id, (void)point, (void)target, (void)object;
     return S_OK;
   }
-  virtual HRESULT GetHostInfo(DOCHOSTUIINFO* info) { (void)info; return E_NOTIMPL; }
-  virtual HRESULT ShowUI(DWORD id, IOleInPlaceActiveObject* active, IOleCommandTarget* target,
-                         IOleInPlaceFrame* frame, IOleInPlaceUIWindow* document) {
+  virtual HRESULT GetHostInfo(DOCHOSTUIINFO* info) {
+    (void)info;
+    return E_NOTIMPL;
+  }
+  virtual HRESULT ShowUI(DWORD id, IOleInPlaceActiveObject* active, IOleCommandTarget* target, IOleInPlaceFrame* frame,
+                         IOleInPlaceUIWindow* document) {
     (void)id, (void)active, (void)target, (void)frame, (void)document;
     return S_FALSE;
   }
   virtual HRESULT HideUI() { return S_OK; }
   virtual HRESULT UpdateUI() { return S_OK; }
-  virtual HRESULT EnableModeless(BOOL enable) { (void)enable; return S_OK; }
-  virtual HRESULT OnDocWindowActivate(BOOL activate) { (void)activate; return S_OK; }
-  virtual HRESULT OnFrameWindowActivate(BOOL activate) { (void)activate; return S_OK; }
+  virtual HRESULT EnableModeless(BOOL enable) {
+    (void)enable;
+    return S_OK;
+  }
+  virtual HRESULT OnDocWindowActivate(BOOL activate) {
+    (void)activate;
+    return S_OK;
+  }
+  virtual HRESULT OnFrameWindowActivate(BOOL activate) {
+    (void)activate;
+    return S_OK;
+  }
   virtual HRESULT ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frame) {
     (void)border, (void)window, (void)frame;
     return S_OK;

@@ -90,8 +90,8 @@ class Window::Host : public WindowCore, public NativeChildren {
 
   void AddBrowser(WebBrowser& browser) override {
     if (browser.name().empty()) return;
-    window_.browsers_[browser.name()] = {&browser, std::make_unique<HostedBrowser>(window_.hwnd(), nullptr,
-                                                                                  browser.navigate_timeout_ms())};
+    window_.browsers_[browser.name()] = {
+        &browser, std::make_unique<HostedBrowser>(window_.hwnd(), nullptr, browser.navigate_timeout_ms())};
   }
 
  protected:
@@ -143,7 +143,8 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, options.owner, nullptr,
                                 ::GetModuleHandleW(nullptr), this);
   if (hwnd == nullptr) {
-    if (error != nullptr) *error = L"the native window cannot be created (" + platform::DecimalText(::GetLastError()) + L")";
+    if (error != nullptr)
+      *error = L"the native window cannot be created (" + platform::DecimalText(::GetLastError()) + L")";
     core_ = std::make_unique<Host>(*this, EmptyDescription(), 96);
     return false;
   }
@@ -206,7 +207,8 @@ void Window::CreateNativeChildren() {
 
 void Window::PlaceNativeChildren() {
   if (edits_) edits_->Place();
-  for (auto& [name, browser] : browsers_) browser.native->Place(browser.control->rect(), browser.control->IsVisibleInTree());
+  for (auto& [name, browser] : browsers_)
+    browser.native->Place(browser.control->rect(), browser.control->IsVisibleInTree());
 }
 
 void Window::ShowModeless() {
@@ -320,7 +322,8 @@ std::optional<std::wstring> Window::ReadState(std::wstring_view name, std::wstri
   return core_->ReadState(name, attribute);
 }
 
-bool Window::FillCombo(std::wstring_view name, const std::vector<std::wstring>& items, const std::wstring& selected_text) {
+bool Window::FillCombo(std::wstring_view name, const std::vector<std::wstring>& items,
+                       const std::wstring& selected_text) {
   return core_->FillCombo(name, items, selected_text);
 }
 
@@ -358,7 +361,8 @@ void Window::Navigate(const std::wstring& name, const std::wstring& url) {
   PostToUiThread([this, name, url] {
     auto found = browsers_.find(name);
     if (found == browsers_.end()) return;
-    if (found->second.native->Navigate(url)) ::SetTimer(window_.Get(), kBrowserWatchTimer, kBrowserWatchPeriodMs, nullptr);
+    if (found->second.native->Navigate(url))
+      ::SetTimer(window_.Get(), kBrowserWatchTimer, kBrowserWatchPeriodMs, nullptr);
   });
 }
 
@@ -394,7 +398,8 @@ bool Window::OpenDropDown(Combo& combo) {
   if (combo.drop_height() > 0) {
     look.visible_rows = std::max(1, std::min(look.visible_rows, ScaleBy(combo.drop_height(), dpi) / look.row_height));
   }
-  std::vector<std::wstring> shown(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), kMaxDropDownItems)));
+  std::vector<std::wstring> shown(
+      items.begin(), items.begin() + static_cast<std::ptrdiff_t>(std::min(items.size(), kMaxDropDownItems)));
   auto list = std::make_unique<DropDownList>(std::move(shown), combo.selected(), look);
   RECT anchor{combo.rect().left, combo.rect().top, combo.rect().right, combo.rect().bottom};
   ::MapWindowPoints(hwnd, nullptr, reinterpret_cast<POINT*>(&anchor), 2);
@@ -494,7 +499,9 @@ LRESULT Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     case WM_PAINT: OnPaint(); return 0;
     case WM_ERASEBKGND: return 1;
     // The list floats over this window only while the user works in it.
-    case WM_ACTIVATE: if (LOWORD(wparam) == WA_INACTIVE) CloseDropDown(); break;
+    case WM_ACTIVATE:
+      if (LOWORD(wparam) == WA_INACTIVE) CloseDropDown();
+      break;
     case WM_MOVE: CloseDropDown(); break;  // it would be left hanging where the combo was
     case WM_SIZE: OnSize(wparam, {LOWORD(lparam), HIWORD(lparam)}); return 0;
     case WM_MOUSEMOVE: OnMouseMove(PointFromLParam(lparam)); return 0;
@@ -504,7 +511,8 @@ LRESULT Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     case WM_LBUTTONUP: OnButtonUp(PointFromLParam(lparam)); return 0;
     case WM_CAPTURECHANGED: OnCaptureChanged(reinterpret_cast<HWND>(lparam)); return 0;
     case WM_MOUSEWHEEL:
-      OnMouseWheel(PointFromLParam(lparam), GET_WHEEL_DELTA_WPARAM(wparam), (GET_KEYSTATE_WPARAM(wparam) & MK_SHIFT) != 0);
+      OnMouseWheel(PointFromLParam(lparam), GET_WHEEL_DELTA_WPARAM(wparam),
+                   (GET_KEYSTATE_WPARAM(wparam) & MK_SHIFT) != 0);
       return 0;
     case WM_MOUSEHWHEEL: OnMouseTilt(PointFromLParam(lparam), GET_WHEEL_DELTA_WPARAM(wparam)); return 0;
     case WM_SETCURSOR:
@@ -517,10 +525,16 @@ LRESULT Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lpa
     }
     case WM_GETMINMAXINFO: OnGetMinMaxInfo(*reinterpret_cast<MINMAXINFO*>(lparam)); return 0;
     case WM_GETDLGCODE: return DLGC_WANTALLKEYS;
-    case WM_KEYDOWN: if (OnKeyDown(static_cast<UINT>(wparam))) return 0; break;
-    case WM_CHAR: if (drop_down_ != nullptr && drop_down_->Char(static_cast<wchar_t>(wparam))) return 0; break;
+    case WM_KEYDOWN:
+      if (OnKeyDown(static_cast<UINT>(wparam))) return 0;
+      break;
+    case WM_CHAR:
+      if (drop_down_ != nullptr && drop_down_->Char(static_cast<wchar_t>(wparam))) return 0;
+      break;
     case WM_SYSKEYDOWN: CloseDropDown(); break;
-    case WM_COMMAND: if (edits_ != nullptr && edits_->OnCommand(wparam, lparam)) return 0; break;
+    case WM_COMMAND:
+      if (edits_ != nullptr && edits_->OnCommand(wparam, lparam)) return 0;
+      break;
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
       if (edits_ == nullptr) break;

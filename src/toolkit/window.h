@@ -37,10 +37,10 @@ void ReportFatalError(const std::wstring& message);
 
 struct WindowOptions {
   HWND owner = nullptr;
-  std::wstring caption;            // the description's title when empty
+  std::wstring caption;  // the description's title when empty
   DWORD style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
   DWORD ex_style = 0;
-  std::wstring icon;               // .ico file in the skin archive; none when empty
+  std::wstring icon;  // .ico file in the skin archive; none when empty
 };
 
 class Window {
@@ -114,7 +114,10 @@ class Window {
     return false;
   }
   // Messages of the modal loop before dispatch; true consumes the message.
-  virtual bool PreTranslateMessage(MSG* msg) { (void)msg; return false; }
+  virtual bool PreTranslateMessage(MSG* msg) {
+    (void)msg;
+    return false;
+  }
 
  private:
   class Host;

@@ -7,7 +7,6 @@
 namespace toolkit {
 
 // True when the class exists afterwards (registered now or before).
-[[nodiscard]] bool RegisterToolkitWindowClass(const wchar_t* class_name, WNDPROC procedure,
-                                              UINT style);
+[[nodiscard]] bool RegisterToolkitWindowClass(const wchar_t* class_name, WNDPROC procedure, UINT style);
 
 }  // namespace toolkit

@@ -206,9 +206,7 @@ void WindowCore::ButtonUp(Point point) {
   MouseMove(point);
 }
 
-void WindowCore::DoubleClick(Point point) {
-  ButtonDown(point);
-}
+void WindowCore::DoubleClick(Point point) { ButtonDown(point); }
 
 void WindowCore::Wheel(Point point, int delta, bool sideways) {
   LayoutIfNeeded();

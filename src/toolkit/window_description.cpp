@@ -27,8 +27,8 @@ class Builder {
     std::unique_ptr<XmlElement> document = Load(file_name, &result.error);
     if (!document) return result;
     if (document->name != L"Window") {
-      result.error = file_name + L" line " + platform::DecimalText(document->line) + L": the root element must be <Window>, not <" +
-                     document->name + L">";
+      result.error = file_name + L" line " + platform::DecimalText(document->line) +
+                     L": the root element must be <Window>, not <" + document->name + L">";
       return result;
     }
     ReadWindowAttributes(*document, *description);
@@ -70,12 +70,18 @@ class Builder {
 
   static void ReadWindowAttributes(const XmlElement& window, WindowDescription& description) {
     for (const auto& [name, value] : window.attributes) {
-      if (name == L"size") description.size = ParseSize(value).value_or(description.size);
-      else if (name == L"mininfo") description.min_size = ParseSize(value).value_or(Size{});
-      else if (name == L"maxinfo") description.max_size = ParseSize(value).value_or(Size{});
-      else if (name == L"caption") description.caption = ParseEdges(value).value_or(Edges{});
-      else if (name == L"sizebox") description.size_box = ParseEdges(value).value_or(Edges{});
-      else if (name == L"title" || name == L"text") description.title = value;
+      if (name == L"size")
+        description.size = ParseSize(value).value_or(description.size);
+      else if (name == L"mininfo")
+        description.min_size = ParseSize(value).value_or(Size{});
+      else if (name == L"maxinfo")
+        description.max_size = ParseSize(value).value_or(Size{});
+      else if (name == L"caption")
+        description.caption = ParseEdges(value).value_or(Edges{});
+      else if (name == L"sizebox")
+        description.size_box = ParseEdges(value).value_or(Edges{});
+      else if (name == L"title" || name == L"text")
+        description.title = value;
       else if (name == L"roundcorner") {
         const std::vector<int> r = ParseIntList(value, 2);
         description.round_corner = r.empty() ? 0 : std::max(0, r[0]);
@@ -120,7 +126,8 @@ class Builder {
       if (source == nullptr) return;
       const std::wstring* count_text = element.Attribute(L"count");
       const int count = std::clamp(count_text ? ParseInt(*count_text).value_or(1) : 1, 1, 100);
-      for (int i = 0; i < count && error_.empty(); ++i) IncludeFile(*source, parent, file_name, element.line, include_depth);
+      for (int i = 0; i < count && error_.empty(); ++i)
+        IncludeFile(*source, parent, file_name, element.line, include_depth);
     }
   }
 
@@ -151,7 +158,8 @@ class Builder {
   void IncludeFile(const std::wstring& source, Control& parent, const std::wstring& from, int line, int include_depth) {
     if (include_depth >= limits_.max_include_depth) {
       LogOnce(L"include-depth:" + source, from + L": includes nested more than " +
-                                              platform::DecimalText(limits_.max_include_depth) + L" deep, \"" + source + L"\" skipped");
+                                              platform::DecimalText(limits_.max_include_depth) + L" deep, \"" + source +
+                                              L"\" skipped");
       return;
     }
     if (!MayInclude(source, from, line)) return;
@@ -186,8 +194,8 @@ class Builder {
       const std::wstring* named = name.ends_with(L"image") ? resources_->NamedImage(value) : nullptr;
       if (!control.SetAttribute(name, named != nullptr ? *named : value)) {
         LogOnce(L"attribute:" + control.class_name() + L":" + name,
-                file_name + L" line " + platform::DecimalText(line) + L": <" + control.class_name() + L"> has no attribute \"" +
-                    name + L"\"; ignored");
+                file_name + L" line " + platform::DecimalText(line) + L": <" + control.class_name() +
+                    L"> has no attribute \"" + name + L"\"; ignored");
       }
     }
   }
@@ -199,8 +207,8 @@ class Builder {
     }
     std::unique_ptr<Control> control = CreateControl(element.name);
     if (!control) {
-      LogOnce(L"class:" + element.name, file_name + L" line " + platform::DecimalText(element.line) + L": unknown class <" +
-                                            element.name + L">; skipped");
+      LogOnce(L"class:" + element.name, file_name + L" line " + platform::DecimalText(element.line) +
+                                            L": unknown class <" + element.name + L">; skipped");
       return;
     }
     if (++control_count_ > limits_.max_controls) {

@@ -21,7 +21,7 @@ struct WindowDescription {
   Size size{400, 300};  // client size, 96-DPI units
   Size min_size;
   Size max_size;
-  Edges caption;        // caption area: top rows of the client (bottom = height)
+  Edges caption;  // caption area: top rows of the client (bottom = height)
   Edges size_box;
   std::wstring title;
   int round_corner = 0;
@@ -45,7 +45,6 @@ struct BuildLimits {
 };
 
 [[nodiscard]] DescriptionResult BuildWindowDescription(std::shared_ptr<const ZipArchive> archive,
-                                                       const std::wstring& file_name,
-                                                       const BuildLimits& limits = {});
+                                                       const std::wstring& file_name, const BuildLimits& limits = {});
 
 }  // namespace toolkit

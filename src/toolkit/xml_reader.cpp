@@ -14,9 +14,7 @@ bool IsNameStart(wchar_t c) {
   return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'_' || c == L':' || c >= 0x80;
 }
 
-bool IsNameChar(wchar_t c) {
-  return IsNameStart(c) || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.';
-}
+bool IsNameChar(wchar_t c) { return IsNameStart(c) || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.'; }
 
 class Parser {
  public:
@@ -54,9 +52,7 @@ class Parser {
     return line_;
   }
 
-  bool StartsWith(std::wstring_view prefix) const {
-    return text_.compare(pos_, prefix.size(), prefix) == 0;
-  }
+  bool StartsWith(std::wstring_view prefix) const { return text_.compare(pos_, prefix.size(), prefix) == 0; }
 
   bool SkipPast(std::wstring_view terminator, const wchar_t* what) {
     const size_t end = text_.find(terminator, pos_);
@@ -170,10 +166,14 @@ class Parser {
     uint32_t code = 0;
     for (wchar_t d : digits) {
       uint32_t value;
-      if (d >= L'0' && d <= L'9') value = d - L'0';
-      else if (hex && d >= L'a' && d <= L'f') value = d - L'a' + 10;
-      else if (hex && d >= L'A' && d <= L'F') value = d - L'A' + 10;
-      else return false;
+      if (d >= L'0' && d <= L'9')
+        value = d - L'0';
+      else if (hex && d >= L'a' && d <= L'f')
+        value = d - L'a' + 10;
+      else if (hex && d >= L'A' && d <= L'F')
+        value = d - L'A' + 10;
+      else
+        return false;
       code = code * (hex ? 16 : 10) + value;
       if (code > 0x10FFFF) return false;
     }
@@ -258,8 +258,7 @@ class Parser {
     SkipSpace();
     if (pos_ >= text_.size() || text_[pos_] != L'>') return Fail(L"'>' expected after </" + name);
     if (stack_.empty()) return Fail(L"closing tag </" + name + L"> without an open element");
-    if (stack_.back()->name != name)
-      return Fail(L"</" + name + L"> closes <" + stack_.back()->name + L">");
+    if (stack_.back()->name != name) return Fail(L"</" + name + L"> closes <" + stack_.back()->name + L">");
     stack_.pop_back();
     ++pos_;
     return true;
@@ -281,8 +280,8 @@ std::wstring ToWide(std::string_view bytes) {
   if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE) {
     std::wstring wide((bytes.size() - 2) / 2, L'\0');
     for (size_t i = 0; i < wide.size(); ++i) {
-      wide[i] = static_cast<wchar_t>(static_cast<uint8_t>(bytes[2 + 2 * i]) |
-                                     (static_cast<uint8_t>(bytes[3 + 2 * i]) << 8));
+      wide[i] =
+          static_cast<wchar_t>(static_cast<uint8_t>(bytes[2 + 2 * i]) | (static_cast<uint8_t>(bytes[3 + 2 * i]) << 8));
     }
     return wide;
   }

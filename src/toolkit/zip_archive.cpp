@@ -96,8 +96,7 @@ ZipError ZipArchive::Parse() {
   bool found = false;
   const uint64_t lowest = size > kEndRecordSize + 0xFFFF ? size - kEndRecordSize - 0xFFFF : 0;
   for (uint64_t at = size - kEndRecordSize + 1; at-- > lowest;) {
-    if (Read32(bytes_, at) == kEndSignature &&
-        at + kEndRecordSize + Read16(bytes_, at + 20) == size) {
+    if (Read32(bytes_, at) == kEndSignature && at + kEndRecordSize + Read16(bytes_, at + 20) == size) {
       end_at = at;
       found = true;
       break;
@@ -113,7 +112,8 @@ ZipError ZipArchive::Parse() {
   const uint32_t directory_at = Read32(bytes_, end_at + 16);
   // A zip64 archive says so with its locator just before the end record; a
   // count of 0xFFFF alone is an ordinary archive with 65 535 members.
-  const bool zip64 = end_at >= kZip64LocatorSize && Read32(bytes_, end_at - kZip64LocatorSize) == kZip64LocatorSignature;
+  const bool zip64 =
+      end_at >= kZip64LocatorSize && Read32(bytes_, end_at - kZip64LocatorSize) == kZip64LocatorSignature;
   if (zip64 || directory_size == 0xFFFFFFFF || directory_at == 0xFFFFFFFF) return ZipError::kUnsupported;
   if (disk != 0 || directory_disk != 0 || count_here != count) return ZipError::kBadDirectory;
   if (static_cast<uint64_t>(directory_at) + directory_size > end_at) return ZipError::kBadDirectory;
@@ -146,12 +146,11 @@ ZipError ZipArchive::Parse() {
     at = next;
 
     if (static_cast<uint64_t>(local_at) + kLocalHeaderSize > directory_at) {
-      return static_cast<uint64_t>(local_at) + kLocalHeaderSize > size ? ZipError::kTruncated
-                                                                       : ZipError::kOverlap;
+      return static_cast<uint64_t>(local_at) + kLocalHeaderSize > size ? ZipError::kTruncated : ZipError::kOverlap;
     }
     if (Read32(bytes_, local_at) != kLocalSignature) return ZipError::kBadDirectory;
-    member.data_offset = static_cast<uint64_t>(local_at) + kLocalHeaderSize +
-                         Read16(bytes_, local_at + 26) + Read16(bytes_, local_at + 28);
+    member.data_offset = static_cast<uint64_t>(local_at) + kLocalHeaderSize + Read16(bytes_, local_at + 26) +
+                         Read16(bytes_, local_at + 28);
     const uint64_t data_end = member.data_offset + member.compressed_size;
     if (data_end > size) return ZipError::kTruncated;
     if (data_end > directory_at) return ZipError::kOverlap;
@@ -234,8 +233,8 @@ ZipError ZipArchive::Read(std::wstring_view name, std::string* out) const {
     inflateEnd(&stream);
     if (status != Z_STREAM_END || produced != member->size) return refuse(ZipError::kCorrupt);
   }
-  const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(result.data()),
-                          static_cast<uInt>(result.size()));
+  const uLong crc =
+      crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(result.data()), static_cast<uInt>(result.size()));
   if (crc != member->crc) return refuse(ZipError::kChecksum);
   *out = std::move(result);
   return ZipError::kNone;

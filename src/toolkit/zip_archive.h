@@ -17,18 +17,18 @@ namespace toolkit {
 
 enum class ZipError {
   kNone = 0,
-  kUnreadable,         // file missing or larger than the archive bound
-  kNoEndRecord,        // not a zip, or truncated at its end
-  kBadDirectory,       // central directory damaged or outside the file
-  kOverlap,            // member data overlapping another member or the directory
-  kTruncated,          // a member's data runs past the end of the file
-  kUnsupported,        // encrypted, zip64 or an unknown method
-  kTooLarge,           // member larger than the bound
-  kRatio,              // compression ratio above the bound
-  kCorrupt,            // inflate failed or sizes disagree
-  kChecksum,           // CRC-32 mismatch
+  kUnreadable,    // file missing or larger than the archive bound
+  kNoEndRecord,   // not a zip, or truncated at its end
+  kBadDirectory,  // central directory damaged or outside the file
+  kOverlap,       // member data overlapping another member or the directory
+  kTruncated,     // a member's data runs past the end of the file
+  kUnsupported,   // encrypted, zip64 or an unknown method
+  kTooLarge,      // member larger than the bound
+  kRatio,         // compression ratio above the bound
+  kCorrupt,       // inflate failed or sizes disagree
+  kChecksum,      // CRC-32 mismatch
   kNotFound,
-  kUnpackBudget,       // the archive has already given out its bound of unpacked bytes
+  kUnpackBudget,  // the archive has already given out its bound of unpacked bytes
 };
 
 [[nodiscard]] const wchar_t* ZipErrorText(ZipError error);

@@ -17,15 +17,14 @@ constexpr SlotControls kIncoming{L"loadingLayout", L"adsImg", L"adsTip", L"adsId
 constexpr SlotControls kOutgoing{L"loadingLayout2", L"adsImg2", L"adsTip2", L"adsIdx2"};
 
 std::wstring Position(int left, int top, int right, int bottom) {
-  return platform::DecimalText(left) + L"," + platform::DecimalText(top) + L"," +
-         platform::DecimalText(right) + L"," + platform::DecimalText(bottom);
+  return platform::DecimalText(left) + L"," + platform::DecimalText(top) + L"," + platform::DecimalText(right) + L"," +
+         platform::DecimalText(bottom);
 }
 
 }  // namespace
 
 void AdsCarousel::Advance(int frame, int frames) {
-  const double fraction =
-      frames >= 1 && frame < frames ? static_cast<double>(frame) / frames : 1.0;
+  const double fraction = frames >= 1 && frame < frames ? static_cast<double>(frame) / frames : 1.0;
   const int current = next_slide_;
   const int previous = current - 1 < 1 ? kSlides : current - 1;
   Place(previous, Slot::Outgoing, fraction);

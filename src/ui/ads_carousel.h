@@ -11,9 +11,9 @@ namespace ui {
 class AdsCarousel {
  public:
   static constexpr int kSlides = 3;
-  static constexpr int kWidth = 752;   // slide area, description units
+  static constexpr int kWidth = 752;  // slide area, description units
   static constexpr int kHeight = 342;
-  static constexpr int kFrames = 16;   // frames of one change
+  static constexpr int kFrames = 16;  // frames of one change
 
   explicit AdsCarousel(IWindowOperations& window) : window_(window) {}
 

@@ -18,8 +18,8 @@ bool Inside(POINT p, LONG left, LONG top, LONG right, LONG bottom) {
 }  // namespace
 
 ClickRegions ClickRegionsFromConfig() {
-  return {ConfigInt("InterceptWebEventX"), ConfigInt("InterceptWebEventY"),
-          ConfigInt("InterceptWebEventCloseX"), ConfigInt("InterceptWebEventCloseY")};
+  return {ConfigInt("InterceptWebEventX"), ConfigInt("InterceptWebEventY"), ConfigInt("InterceptWebEventCloseX"),
+          ConfigInt("InterceptWebEventCloseY")};
 }
 
 ClickAction ClassifyClick(const ClickRegions& regions, POINT window_origin, POINT point) {

@@ -8,8 +8,7 @@
 
 namespace ui {
 
-std::optional<std::wstring> ReceivedAdUrl(ULONG_PTR tag, const void* data, DWORD size,
-                                          bool trial_ad_edition) {
+std::optional<std::wstring> ReceivedAdUrl(ULONG_PTR tag, const void* data, DWORD size, bool trial_ad_edition) {
   if (tag != kAdUrlCopyDataTag || data == nullptr) return std::nullopt;
   char bytes[kMaxCopyDataBytes + 1] = {};
   std::memcpy(bytes, data, std::min<size_t>(size, kMaxCopyDataBytes));

@@ -21,7 +21,7 @@ inline constexpr char kThankYouPage[] = "https://update.brimvale.example/thankyo
 // nullopt for another tag, a null block, or a text that is no web address.
 // At most min(`size`, 1023) bytes are read, up to the first zero byte (ANSI
 // code page).
-[[nodiscard]] std::optional<std::wstring> ReceivedAdUrl(ULONG_PTR tag, const void* data,
-                                                        DWORD size, bool trial_ad_edition);
+[[nodiscard]] std::optional<std::wstring> ReceivedAdUrl(ULONG_PTR tag, const void* data, DWORD size,
+                                                        bool trial_ad_edition);
 
 }  // namespace ui

@@ -15,8 +15,7 @@ constexpr int kButtonMargin = 16;
 
 }  // namespace
 
-FailurePages::FailurePages(IWindowOperations& window, IWizardFlow& flow,
-                           std::function<net::ReleaseInfo()> release)
+FailurePages::FailurePages(IWindowOperations& window, IWizardFlow& flow, std::function<net::ReleaseInfo()> release)
     : GeneralPage(window, flow), release_(std::move(release)) {}
 
 void FailurePages::BindHandlers() {

@@ -14,8 +14,7 @@ namespace ui {
 class FailurePages final : public GeneralPage {
  public:
   // `release` answers the record of the last run (not queried without one).
-  FailurePages(IWindowOperations& window, IWizardFlow& flow,
-               std::function<net::ReleaseInfo()> release);
+  FailurePages(IWindowOperations& window, IWizardFlow& flow, std::function<net::ReleaseInfo()> release);
 
   void BindHandlers() override;
   void ApplyTexts() override;

@@ -17,10 +17,14 @@ struct TextEntry {
 };
 
 constexpr TextEntry kTexts[] = {
-    {L"complete_title", "InstallComplete"},    {L"complete_tips", "ManageEquipment"},
-    {L"manager_title", "OneStopManager"},      {L"manager_tips", "OneStopManagerTips"},
-    {L"transfer_title", "OneClickTransfer"},   {L"transfer_tips", "OneClickTransferTips"},
-    {L"downloader_title", "VideoDownloader"},  {L"downloader_tips", "VideoDownloaderTips"},
+    {L"complete_title", "InstallComplete"},
+    {L"complete_tips", "ManageEquipment"},
+    {L"manager_title", "OneStopManager"},
+    {L"manager_tips", "OneStopManagerTips"},
+    {L"transfer_title", "OneClickTransfer"},
+    {L"transfer_tips", "OneClickTransferTips"},
+    {L"downloader_title", "VideoDownloader"},
+    {L"downloader_tips", "VideoDownloaderTips"},
     {L"btn_Run", "StartNow"},
 };
 
@@ -39,9 +43,10 @@ std::wstring ProductKeyName(const std::wstring& folder, std::wstring name) {
   name.pop_back();
   if (name.empty()) return name;  // an empty prefix would match any product
   using platform::RegistryView;
-  const std::vector<RegistryView> views = startup::Is64BitWindows()
-      ? std::vector<RegistryView>{RegistryView::Bits64, RegistryView::Bits32, RegistryView::Default}
-      : std::vector<RegistryView>{RegistryView::Default};
+  const std::vector<RegistryView> views =
+      startup::Is64BitWindows()
+          ? std::vector<RegistryView>{RegistryView::Bits64, RegistryView::Bits32, RegistryView::Default}
+          : std::vector<RegistryView>{RegistryView::Default};
   for (RegistryView view : views) {
     if (auto found = startup::FindProductSubkey(folder, name, view)) return *found;
   }
@@ -99,11 +104,8 @@ void FinishPage::CloseSequence() {
       (void)RunInstalledProduct();
       flow().Quit();
       return;
-    case kDialogDismiss:
-      flow().Quit();
-      return;
-    default:
-      return;  // the question was closed: the finish page stays
+    case kDialogDismiss: flow().Quit(); return;
+    default: return;  // the question was closed: the finish page stays
   }
 }
 

@@ -39,8 +39,7 @@ class GeneralPage {
 // The text for `key` with its "%1" replaced by the text for `argument_key`.
 [[nodiscard]] std::wstring TextWith(const char* key, const char* argument_key);
 // `text` with its first "%1" and "%2" replaced.
-[[nodiscard]] std::wstring ReplaceMarks(std::wstring text, const std::wstring& first,
-                                        const std::wstring& second = {});
+[[nodiscard]] std::wstring ReplaceMarks(std::wstring text, const std::wstring& first, const std::wstring& second = {});
 
 // The four question dialogs of the skin.
 inline constexpr wchar_t kQuitDialog[] = L"QuitInstallDialog.xml";

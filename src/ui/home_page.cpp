@@ -16,18 +16,16 @@ namespace {
 constexpr wchar_t kInstallButton[] = L"btn_Install";
 constexpr wchar_t kLatestLink[] = L"linker_Latest";
 
-std::wstring ReadMachineString(const std::wstring& path, const std::wstring& name,
-                               platform::RegistryView view) {
+std::wstring ReadMachineString(const std::wstring& path, const std::wstring& name, platform::RegistryView view) {
   const platform::RegistryKey key = platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, path, view, KEY_READ);
   return key.IsValid() ? key.ReadString(name).value_or(std::wstring()) : std::wstring();
 }
 
 }  // namespace
 
-HomePage::HomePage(IWindowOperations& window, IWizardFlow& flow, std::string language,
-                   std::wstring language_folder, ReleaseChecker checker)
-    : NormalPage(window, flow, std::move(language), std::move(language_folder)),
-      checker_(std::move(checker)) {
+HomePage::HomePage(IWindowOperations& window, IWizardFlow& flow, std::string language, std::wstring language_folder,
+                   ReleaseChecker checker)
+    : NormalPage(window, flow, std::move(language), std::move(language_folder)), checker_(std::move(checker)) {
   Setup(0);
   EnableControls(false);
   // Usable while loading; pressing it does nothing until the release is in.
@@ -55,8 +53,7 @@ void HomePage::ShowLoadingText() {
 }
 
 int HomePage::InstallState() const {
-  return install::InstallMode(release().status, release().productVersion,
-                              install::UninstallSettingsFromConfig());
+  return install::InstallMode(release().status, release().productVersion, install::UninstallSettingsFromConfig());
 }
 
 void HomePage::UpdateInstallButton() {
@@ -64,18 +61,13 @@ void HomePage::UpdateInstallButton() {
   window().SetVisible(kLatestLink, false);  // shown again below for an update
   if (release_ready()) {
     switch (InstallState()) {
-      case install::kInstallModeInstall:
-        key = "InstallNow";
-        break;
-      case install::kInstallModeReinstall:
-        key = "BtnReinstall";
-        break;
+      case install::kInstallModeInstall: key = "InstallNow"; break;
+      case install::kInstallModeReinstall: key = "BtnReinstall"; break;
       default: {
         key = "UpdateNow";
         const std::wstring tip =
             ReplaceMarks(Text("UpdateNowVersionTip"), platform::AnsiToWide(release().productVersion));
-        window().SetAttribute(kLatestLink, L"width",
-                              platform::DecimalText(window().FittingWidth(kLatestLink, tip)));
+        window().SetAttribute(kLatestLink, L"width", platform::DecimalText(window().FittingWidth(kLatestLink, tip)));
         window().SetText(kLatestLink, WholeTextLink(tip));
         window().SetVisible(kLatestLink, true);
         break;
@@ -101,14 +93,11 @@ bool HomePage::CanLeave() {
     texts.confirm = Text("Reinstall");
     texts.dismiss = Text("RunLatest");
     texts.tip = TextWith("ReinstallTips", "ProductName");
-    texts.detail = startup::Strings().Format("AlreadyInstallTips", "ProductName",
-                                             platform::AnsiToWide(release().productVersion));
+    texts.detail =
+        startup::Strings().Format("AlreadyInstallTips", "ProductName", platform::AnsiToWide(release().productVersion));
     switch (window().ShowDialog(texts)) {
-      case kDialogConfirm:
-        break;
-      case kDialogDismiss:
-        RunInstalledProduct();
-        return false;
+      case kDialogConfirm: break;
+      case kDialogDismiss: RunInstalledProduct(); return false;
       default:
         // Closing the question (picture, keyboard, a quit) is no yes.
         return false;

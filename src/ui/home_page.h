@@ -16,8 +16,8 @@ using ReleaseChecker = std::function<net::ReleaseInfo(const std::string& languag
 
 class HomePage final : public NormalPage {
  public:
-  HomePage(IWindowOperations& window, IWizardFlow& flow, std::string language,
-           std::wstring language_folder, ReleaseChecker checker);
+  HomePage(IWindowOperations& window, IWizardFlow& flow, std::string language, std::wstring language_folder,
+           ReleaseChecker checker);
 
   // The release query (the UI keeps running meanwhile); true on success.
   [[nodiscard]] bool CheckRelease();

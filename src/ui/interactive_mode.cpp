@@ -58,8 +58,7 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) 
     settings.variant = choice.variant;
     settings.language = context.language;
     settings.language_folder = platform::ExecutableFolder();
-    settings.check_release = [release_check = net::ReleaseCheckSettingsFromStores()](
-                                 const std::string& language) {
+    settings.check_release = [release_check = net::ReleaseCheckSettingsFromStores()](const std::string& language) {
       return net::CheckReleaseFromConfiguration(release_check, language);
     };
     Wizard wizard(window, shell, std::move(settings));

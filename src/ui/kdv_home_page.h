@@ -10,8 +10,7 @@ namespace ui {
 
 class KdvHomePage final : public NormalPage {
  public:
-  KdvHomePage(IWindowOperations& window, IWizardFlow& flow, std::string language,
-              std::wstring language_folder);
+  KdvHomePage(IWindowOperations& window, IWizardFlow& flow, std::string language, std::wstring language_folder);
 
   void BindHandlers() override;
   void ApplyTexts() override;

@@ -30,8 +30,7 @@ std::wstring FormatLinks(std::wstring template_text, const std::vector<std::wstr
   std::sort(marks.begin(), marks.end(), [](const Mark& a, const Mark& b) { return a.at > b.at; });
   for (const Mark& mark : marks) {
     const std::wstring& phrase = phrases[mark.phrase];
-    template_text.replace(mark.at, mark.length,
-                          L"{a " + phrase + L"}" + kLinkColour + phrase + L"{/c}{/a}");
+    template_text.replace(mark.at, mark.length, L"{a " + phrase + L"}" + kLinkColour + phrase + L"{/c}{/a}");
   }
   return template_text;
 }

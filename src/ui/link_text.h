@@ -10,8 +10,7 @@ namespace ui {
 // Replaces "%1", "%2", … of `template_text` in turn by a link whose target
 // and text is the phrase. Stops at the first phrase whose mark is missing,
 // so a template with only "%2" stays unchanged.
-[[nodiscard]] std::wstring FormatLinks(std::wstring template_text,
-                                       const std::vector<std::wstring>& phrases);
+[[nodiscard]] std::wstring FormatLinks(std::wstring template_text, const std::vector<std::wstring>& phrases);
 
 // The whole text as one link (blank target); braces in it, which would be
 // read as mark-up, are dropped.

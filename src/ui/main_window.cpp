@@ -28,9 +28,7 @@ bool FilterForPumps(MSG& message) {
   return window != nullptr && window->FilterMessage(message);
 }
 
-bool IsRoutedType(const std::wstring& type) {
-  return type == L"click" || type == L"itemselect" || type == L"link";
-}
+bool IsRoutedType(const std::wstring& type) { return type == L"click" || type == L"itemselect" || type == L"link"; }
 
 bool IsWizardTimer(WPARAM id) { return id >= 20 && id <= 23; }
 
@@ -155,8 +153,7 @@ int MainWindow::ShowDialog(const DialogTexts& texts) {
 
 std::wstring MainWindow::BrowseForFolder() { return BrowseForFolderOwnedBy(hwnd()); }
 
-bool MainWindow::LoadWebContent(const std::wstring& name, const std::wstring& url,
-                                toolkit::IWebBrowserEvents* events) {
+bool MainWindow::LoadWebContent(const std::wstring& name, const std::wstring& url, toolkit::IWebBrowserEvents* events) {
   if (!window_->is_created() || !window_->SetBrowserEventHandler(name, events)) return false;
   window_->Navigate(name, L"about:blank");
   window_->Navigate(name, url);
@@ -194,14 +191,13 @@ bool MainWindow::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESULT* 
     case WM_COPYDATA: {
       const auto* block = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
       if (block == nullptr) return false;
-      const std::optional<std::wstring> url = ReceivedAdUrl(block->dwData, block->lpData, block->cbData,
-                                                            startup::Parameters().IsTrialAdEdition());
+      const std::optional<std::wstring> url =
+          ReceivedAdUrl(block->dwData, block->lpData, block->cbData, startup::Parameters().IsTrialAdEdition());
       if (url) startup::Parameters().Insert("receivedAdUrl", *url);  // the first address stays
       *result = url ? TRUE : FALSE;
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -227,11 +223,8 @@ bool MainWindow::FilterMessage(const MSG& message) {
       ::ReleaseCapture();
       ::SendMessageW(window, WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(point.x, point.y));
       return true;
-    case ClickAction::Minimize:
-      ::SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-      return true;
-    case ClickAction::None:
-      return false;
+    case ClickAction::Minimize: ::SendMessageW(window, WM_SYSCOMMAND, SC_MINIMIZE, 0); return true;
+    case ClickAction::None: return false;
   }
   return false;
 }

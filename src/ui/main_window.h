@@ -34,8 +34,8 @@ class MainWindow final : public IWindowOperations {
 
   // Builds the window (hidden); a description that cannot be built ends the
   // process through the toolkit's fatal-error handler.
-  [[nodiscard]] bool Open(std::shared_ptr<const toolkit::ZipArchive> archive,
-                          const std::wstring& description, const std::wstring& caption);
+  [[nodiscard]] bool Open(std::shared_ptr<const toolkit::ZipArchive> archive, const std::wstring& description,
+                          const std::wstring& caption);
   void SetHooks(Hooks hooks) { hooks_ = std::move(hooks); }
   // Before the pages go: no handler or hook is called any more.
   void ClearHooks();

@@ -10,8 +10,8 @@ namespace {
 
 // Named controls every dialog description has; the texts are set only when
 // all of them exist, otherwise the description's own texts stay.
-constexpr const wchar_t* kRequiredControls[] = {L"btn_ok", L"btn_close", L"lb_TipsText",
-                                               L"lb_TipsDetailText", L"dialogName", L"layoutPadding"};
+constexpr const wchar_t* kRequiredControls[] = {L"btn_ok",     L"btn_close",    L"lb_TipsText", L"lb_TipsDetailText",
+                                                L"dialogName", L"layoutPadding"};
 
 }  // namespace
 
@@ -84,8 +84,7 @@ bool MessageDialog::OnMessage(UINT message, WPARAM wparam, LPARAM lparam, LRESUL
     case WM_SIZE:
       if (wparam != SIZE_MINIMIZED) ApplyRoundCorners();
       return false;
-    default:
-      return false;
+    default: return false;
   }
 }
 

@@ -22,9 +22,9 @@ constexpr wchar_t kPlayerCheck[] = L"chk_install_lumaviewer";
 constexpr wchar_t kPlayerText[] = L"btn_install_lumaviewer";
 
 // Controls switched by EnableControls, in this order.
-constexpr const wchar_t* kEnabledControls[] = {
-    L"btn_Install", kAgreement, kLanguageCombo, L"Btn_open_file", L"btn_ShowMore",
-    L"btn_HideMore", L"btn_Close", kRecommendCheck, kFolderEdit};
+constexpr const wchar_t* kEnabledControls[] = {L"btn_Install",   kAgreement,      kLanguageCombo,
+                                               L"Btn_open_file", L"btn_ShowMore", L"btn_HideMore",
+                                               L"btn_Close",     kRecommendCheck, kFolderEdit};
 
 void Upsert(const std::string& key, const std::wstring& value) {
   startup::Parameters().Insert(key, value);
@@ -33,11 +33,8 @@ void Upsert(const std::string& key, const std::wstring& value) {
 
 }  // namespace
 
-NormalPage::NormalPage(IWindowOperations& window, IWizardFlow& flow, std::string language,
-                       std::wstring language_folder)
-    : GeneralPage(window, flow),
-      language_(std::move(language)),
-      language_folder_(std::move(language_folder)) {}
+NormalPage::NormalPage(IWindowOperations& window, IWizardFlow& flow, std::string language, std::wstring language_folder)
+    : GeneralPage(window, flow), language_(std::move(language)), language_folder_(std::move(language_folder)) {}
 
 void NormalPage::Setup(int variant) {
   variant_ = variant;
@@ -100,8 +97,7 @@ void NormalPage::ApplyTexts() {
   // The player offer stays hidden in every edition, so it is never taken.
   if (startup::IsWow64() && !startup::Parameters().IsTrialAdEdition()) {
     const std::wstring offer = ReplaceMarks(Text("CheckboxInstallLumaviewer"), std::wstring());
-    window().SetAttribute(kPlayerText, L"width",
-                          platform::DecimalText(window().FittingWidth(kPlayerText, offer)));
+    window().SetAttribute(kPlayerText, L"width", platform::DecimalText(window().FittingWidth(kPlayerText, offer)));
     window().SetText(kPlayerText, offer);
   } else {
     window().SetAttribute(kPlayerCheck, L"selected", L"false");

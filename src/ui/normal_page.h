@@ -18,8 +18,7 @@ enum class StartMode { Checked, SkipChecks };
 class NormalPage : public GeneralPage {
  public:
   // `language_folder` holds "<language>.ini" (the program's own folder).
-  NormalPage(IWindowOperations& window, IWizardFlow& flow, std::string language,
-             std::wstring language_folder);
+  NormalPage(IWindowOperations& window, IWizardFlow& flow, std::string language, std::wstring language_folder);
 
   // Fills the folder and language, shows tab 0, binds and texts the page.
   void Setup(int variant);

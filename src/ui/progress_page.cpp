@@ -43,9 +43,7 @@ void ProgressPage::ApplyTexts() {
   if (!running_) window().SetText(kProgressTip, Text("Downloading"));
 }
 
-net::ReleaseInfo ProgressPage::release() const {
-  return pipeline_ ? pipeline_->ReleaseRecord() : net::ReleaseInfo{};
-}
+net::ReleaseInfo ProgressPage::release() const { return pipeline_ ? pipeline_->ReleaseRecord() : net::ReleaseInfo{}; }
 
 void ProgressPage::PrepareTab() {
   carousel_.Advance(0, 0);
@@ -60,9 +58,8 @@ void ProgressPage::Start(const install::OptionMap& options, install::ReleaseSour
   install::PipelineHooks hooks;
   hooks.show_ads = [this](const std::string& url) { return ads_.Load(url); };
   pipeline_ = std::make_unique<install::CDownloadPipeline>(
-      std::move(release_source),
-      install::PipelineSettingsFromStores(options, install::PipelineMode::Interactive), view_,
-      std::move(hooks), tuning_);
+      std::move(release_source), install::PipelineSettingsFromStores(options, install::PipelineMode::Interactive),
+      view_, std::move(hooks), tuning_);
   RunStep(&install::CDownloadPipeline::Run);
 }
 
@@ -100,12 +97,8 @@ void ProgressPage::OnPageSwitch(install::WizardPage page) {
       ads_.Hide();
       finish_.Activate();
       return;
-    case install::WizardPage::Home:
-      window().SelectItem(kWizardTab, kHomeTab);
-      return;
-    default:
-      window().SelectItem(kWizardTab, static_cast<int>(page));
-      return;
+    case install::WizardPage::Home: window().SelectItem(kWizardTab, kHomeTab); return;
+    default: window().SelectItem(kWizardTab, static_cast<int>(page)); return;
   }
 }
 

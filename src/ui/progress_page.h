@@ -19,8 +19,8 @@ namespace ui {
 class ProgressPage final : public GeneralPage {
  public:
   // `return_home` shows the home page again and restarts its release check.
-  ProgressPage(IWindowOperations& window, IWizardFlow& flow, FinishPage& finish,
-               std::function<void()> return_home, install::PipelineTuning tuning = {});
+  ProgressPage(IWindowOperations& window, IWizardFlow& flow, FinishPage& finish, std::function<void()> return_home,
+               install::PipelineTuning tuning = {});
   ~ProgressPage() override;
 
   // Runs a new pipeline to its end; the caller holds a pass of the gate.

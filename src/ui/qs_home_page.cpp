@@ -16,8 +16,7 @@ constexpr wchar_t kConfirmEdit[] = L"ed_confirmPassword";
 
 }  // namespace
 
-QsHomePage::QsHomePage(IWindowOperations& window, IWizardFlow& flow, std::string language,
-                       std::wstring language_folder)
+QsHomePage::QsHomePage(IWindowOperations& window, IWizardFlow& flow, std::string language, std::wstring language_folder)
     : NormalPage(window, flow, std::move(language), std::move(language_folder)) {
   window.SetText(kBackupEdit, startup::Config().Get("BackUpPath"));
   Setup(kVariant);

@@ -12,8 +12,7 @@ namespace ui {
 
 class QsHomePage final : public NormalPage {
  public:
-  QsHomePage(IWindowOperations& window, IWizardFlow& flow, std::string language,
-             std::wstring language_folder);
+  QsHomePage(IWindowOperations& window, IWizardFlow& flow, std::string language, std::wstring language_folder);
 
   void BindHandlers() override;
   void ApplyTexts() override;

@@ -10,15 +10,14 @@
 namespace ui {
 
 bool SystemShell::OpenUrl(const std::wstring& url) {
-  const auto result = reinterpret_cast<INT_PTR>(
-      ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  const auto result =
+      reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   return result > 32;
 }
 
 bool SystemShell::StartProgram(const std::wstring& program, const std::wstring& folder) {
   const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
-      nullptr, nullptr, program.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(),
-      SW_SHOWNORMAL));
+      nullptr, nullptr, program.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL));
   if (result <= 32) startup::Log("Cannot start %s: %d\n", program, static_cast<int>(result));
   return result > 32;
 }

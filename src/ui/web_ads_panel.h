@@ -34,8 +34,8 @@ class WebAdsPanel final : public toolkit::IWebBrowserEvents {
   void Hide();
 
   // Browser events (UI thread, from the hosted browser).
-  void BeforeNavigate2(IDispatch* dispatch, VARIANT* url, VARIANT* flags, VARIANT* target_frame,
-                       VARIANT* post_data, VARIANT* headers, VARIANT_BOOL* cancel) override;
+  void BeforeNavigate2(IDispatch* dispatch, VARIANT* url, VARIANT* flags, VARIANT* target_frame, VARIANT* post_data,
+                       VARIANT* headers, VARIANT_BOOL* cancel) override;
   void NavigateError(IDispatch* dispatch, VARIANT* url, VARIANT* target_frame, VARIANT* status_code,
                      VARIANT_BOOL* cancel) override;
   void NavigateComplete2(IDispatch* dispatch, VARIANT* url) override;

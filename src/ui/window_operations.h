@@ -41,11 +41,11 @@ struct DialogTexts {
 
 // What a question answered. Only kDialogConfirm is a yes.
 enum DialogResult : int {
-  kDialogNoOwner = -1,     // nothing was shown
-  kDialogClosed = 0,       // keyboard, Alt+F4 or a quit request
-  kDialogConfirm = 1,      // "btn_ok"
-  kDialogDismiss = 2,      // "btn_close"
-  kDialogClosePicture = 8, // "btn_ClosePic"
+  kDialogNoOwner = -1,      // nothing was shown
+  kDialogClosed = 0,        // keyboard, Alt+F4 or a quit request
+  kDialogConfirm = 1,       // "btn_ok"
+  kDialogDismiss = 2,       // "btn_close"
+  kDialogClosePicture = 8,  // "btn_ClosePic"
 };
 
 class IWindowOperations {
@@ -54,11 +54,9 @@ class IWindowOperations {
 
   // Controls by name; a missing control is no error: a set does nothing and
   // a read answers the empty text.
-  virtual void SetAttribute(std::wstring_view name, std::wstring_view attribute,
-                            const std::wstring& value) = 0;
+  virtual void SetAttribute(std::wstring_view name, std::wstring_view attribute, const std::wstring& value) = 0;
   virtual void SelectItem(std::wstring_view name, int index) = 0;
-  [[nodiscard]] virtual std::wstring ReadState(std::wstring_view name,
-                                               std::wstring_view attribute) const = 0;
+  [[nodiscard]] virtual std::wstring ReadState(std::wstring_view name, std::wstring_view attribute) const = 0;
   virtual void FillCombo(std::wstring_view name, const std::vector<std::wstring>& items,
                          const std::wstring& selected_text) = 0;
   // The handler hears "click", "itemselect" and "link" of that control; a

@@ -13,7 +13,8 @@ Wizard::Wizard(IWindowOperations& window, IShell& shell, WizardSettings settings
       settings_(std::move(settings)),
       finish_(window, *this),
       failures_(window, *this, [this] { return progress_.release(); }),
-      progress_(window, *this, finish_, [this] { ReturnHome(); }, settings_.tuning),
+      progress_(
+          window, *this, finish_, [this] { ReturnHome(); }, settings_.tuning),
       first_page_(MakeFirstPage()) {
   finish_.BindHandlers();
   failures_.BindHandlers();
@@ -79,8 +80,7 @@ void Wizard::OnTimer(UINT id) {
         window_.KillTimer(kSlideFrameTimer);
       }
       return;
-    default:
-      return;
+    default: return;
   }
 }
 
@@ -101,9 +101,8 @@ void Wizard::RunReleaseCheck() {
 
 void Wizard::StartDownload(const install::OptionMap& options) {
   // Without the home page's record the pipeline asks the release server itself.
-  progress_.Start(options, [this] {
-    return home_ != nullptr && home_->release_ready() ? home_->release() : net::ReleaseInfo{};
-  });
+  progress_.Start(
+      options, [this] { return home_ != nullptr && home_->release_ready() ? home_->release() : net::ReleaseInfo{}; });
 }
 
 bool Wizard::ShowComparison(const install::OptionMap& options) {
@@ -122,14 +121,11 @@ void Wizard::RequestClose() {
   switch (window_.CurrentIndex(kWizardTab)) {
     case kDownloadFailureTab:
     case kInstallFailureTab:
-    case kComparisonTab:
-      Quit();
-      return;
+    case kComparisonTab: Quit(); return;
     case kFinishTab:
       if (finish_.active()) finish_.CloseSequence();
       return;
-    default:
-      break;
+    default: break;
   }
   DialogTexts texts;
   texts.description = kQuitDialog;

@@ -16,9 +16,7 @@ std::string Narrow(const std::wstring& text) { return platform::WideToUtf8(text)
 
 }  // namespace
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 int Count(const std::string& text, const std::string& part) {
   int count = 0;
@@ -77,22 +75,24 @@ void Scene::ScriptRelease(const std::string& download2, const std::string& downl
   // show that.
   const std::string body = R"({"data":{"md5":"00000000000000000000000000000000",)"
                            R"("killSwitch":"true","WriteLogSwitch":"true","curNum":"3.1",)"
-                           R"("download":")" + FileUrl("not-this-one.exe") + R"(",)"
-                           R"("download2":")" + download2 + R"(","download3":")" + download3 +
-                           R"(","url":"","tuijian":")" + companion + R"(","referNumber":""}})";
+                           R"("download":")" +
+                           FileUrl("not-this-one.exe") +
+                           R"(",)"
+                           R"("download2":")" +
+                           download2 + R"(","download3":")" + download3 + R"(","url":"","tuijian":")" + companion +
+                           R"(","referNumber":""}})";
   net_test::ScriptReply(key_, body);
 }
 
-void Scene::ScriptReleaseNaming(const std::string& download, const std::string& md5,
-                                const std::string& kill_switch, const std::string& options) const {
+void Scene::ScriptReleaseNaming(const std::string& download, const std::string& md5, const std::string& kill_switch,
+                                const std::string& options) const {
   const std::string body = R"({"data":{"md5":")" + md5 + R"(","killSwitch":")" + kill_switch +
                            R"(","WriteLogSwitch":"true","curNum":"3.1","download":")" + download +
                            R"(","download2":"","download3":"","url":"","tuijian":"","referNumber":""}})";
   net_test::ScriptReply(key_, body, options);
 }
 
-std::map<std::string, std::string> Scene::ConfigKeys(
-    const std::map<std::string, std::string>& overrides) const {
+std::map<std::string, std::string> Scene::ConfigKeys(const std::map<std::string, std::string>& overrides) const {
   std::map<std::string, std::string> keys = {
       {"InstallerName", key_},
       {"ProductProcess", "NoSuchProduct_" + key_ + ".exe"},
@@ -139,7 +139,8 @@ void Scene::LoadConfigHere(const std::map<std::string, std::string>& overrides) 
 
 std::wstring Scene::Parameters(const std::wstring& extra) const {
   return L"GUID=e2e-guid ||| EXENAME=PhotoStudioSetup.1042.exe ||| PRODUCT_VERSION=5.1 ||| "
-         L"DOWNLOAD_VERSION=" + version_ + L" ||| EXEDIR=" + sandbox_.folder().path() + L" ||| " + extra;
+         L"DOWNLOAD_VERSION=" +
+         version_ + L" ||| EXEDIR=" + sandbox_.folder().path() + L" ||| " + extra;
 }
 
 test_support::ProcessResult Scene::RunSetup(const std::wstring& extra, DWORD timeout_ms) const {
@@ -147,8 +148,8 @@ test_support::ProcessResult Scene::RunSetup(const std::wstring& extra, DWORD tim
 }
 
 std::unique_ptr<test_support::BackgroundProcess> Scene::StartSetup(const std::wstring& extra) const {
-  return std::make_unique<test_support::BackgroundProcess>(sandbox_.folder().File(L"setup.exe"),
-                                                           Parameters(extra), sandbox_.folder().path());
+  return std::make_unique<test_support::BackgroundProcess>(sandbox_.folder().File(L"setup.exe"), Parameters(extra),
+                                                           sandbox_.folder().path());
 }
 
 std::wstring Scene::InstallerFileName() const { return L"PhotoStudio_" + version_ + L"_brimvale.exe"; }
@@ -178,8 +179,7 @@ std::vector<std::string> Scene::Reports() const {
 
 size_t Scene::ReleaseRequests() const { return net_test::Recorded(key_).size(); }
 
-void Scene::InstallerSucceeds(const std::wstring& exit_codes,
-                              const std::map<std::string, std::wstring>& extra) const {
+void Scene::InstallerSucceeds(const std::wstring& exit_codes, const std::map<std::string, std::wstring>& extra) const {
   std::map<std::string, std::wstring> settings = {{"registry_address", address_.path()},
                                                   {"registry_key", registry_name_ + L"3.0_is1"},
                                                   {"registry_view", L"64"},

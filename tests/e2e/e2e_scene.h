@@ -41,8 +41,8 @@ class Scene {
   // An answer whose first download and digest are these (either may be
   // empty), with no alternates and the given kill switch; `options` as for
   // net_test::ScriptReply ("&fail=3": the first three requests fail).
-  void ScriptReleaseNaming(const std::string& download, const std::string& md5,
-                           const std::string& kill_switch = "true", const std::string& options = "") const;
+  void ScriptReleaseNaming(const std::string& download, const std::string& md5, const std::string& kill_switch = "true",
+                           const std::string& options = "") const;
 
   // InitConfigure.ini of the sandbox with these keys replaced or added.
   void WriteConfig(const std::map<std::string, std::string>& overrides = {}) const;
@@ -50,11 +50,9 @@ class Scene {
   void LoadConfigHere(const std::map<std::string, std::string>& overrides = {}) const;
 
   // Runs setup.exe with the scene's identity parameters plus `extra`.
-  [[nodiscard]] test_support::ProcessResult RunSetup(const std::wstring& extra,
-                                                     DWORD timeout_ms = 120000) const;
+  [[nodiscard]] test_support::ProcessResult RunSetup(const std::wstring& extra, DWORD timeout_ms = 120000) const;
   // The same run left going (the wizard, driven by the test).
-  [[nodiscard]] std::unique_ptr<test_support::BackgroundProcess> StartSetup(
-      const std::wstring& extra) const;
+  [[nodiscard]] std::unique_ptr<test_support::BackgroundProcess> StartSetup(const std::wstring& extra) const;
   [[nodiscard]] std::string Log() const { return sandbox_.MainLog(); }
 
   // The name the installer is downloaded under, and where.
@@ -87,7 +85,7 @@ class Scene {
       const std::map<std::string, std::string>& overrides) const;
 
   std::string key_;
-  std::wstring version_;        // DOWNLOAD_VERSION: a file name no other run uses
+  std::wstring version_;  // DOWNLOAD_VERSION: a file name no other run uses
   std::wstring registry_name_;
   test_support::TestRegistryKey address_;
   test_support::TempFolder program_files_;

@@ -53,10 +53,7 @@ class InProcess {
 // the wizard leaves them (with `config` over the scene's) and a recording view.
 using ConfigKeys = std::map<std::string, std::string>;
 struct PipelineScene {
-  explicit PipelineScene(const ConfigKeys& config = {})
-      : stores(scene, config) {
-    scene.InstallerSucceeds();
-  }
+  explicit PipelineScene(const ConfigKeys& config = {}) : stores(scene, config) { scene.InstallerSucceeds(); }
   Scene scene;
   InProcess stores;
   install_test::RecordingView view;
@@ -98,8 +95,7 @@ TEST(PipelineEndToEndTest, UpdateRemovesThePreviousGenerationAndShowsTheFinishPa
                                {"registry_key", scene.RegistryName() + L" 2.0_is1"},
                                {"registry_view", L"64"},
                                {"display_name", scene.RegistryName() + L" 2.5"}});
-  const auto old_run =
-      install::RunAndWait(scene.installer().path(), L" /DIR=\"" + old_folder.File(L"Old") + L"\" ");
+  const auto old_run = install::RunAndWait(scene.installer().path(), L" /DIR=\"" + old_folder.File(L"Old") + L"\" ");
   ASSERT_EQ(old_run.code, 0);
   const std::wstring old_key = scene.registry_address() + L"\\" + scene.RegistryName() + L" 2.0_is1";
   ASSERT_FALSE(install::ReadUninstallValue(old_key, L"UninstallString").empty());
@@ -200,7 +196,8 @@ TEST(PipelineEndToEndTest, TheReplysSha256IsCheckedBesideItsMd5) {
     net_test::ScriptReply(scene.key(),
                           R"({"data":{"md5":")" + scene.md5() + R"(","sha256":")" + expected +
                               R"(","killSwitch":"false","WriteLogSwitch":"true","curNum":"3.1",)"
-                              R"("download":")" + scene.GoodUrl() +
+                              R"("download":")" +
+                              scene.GoodUrl() +
                               R"(","download2":"","download3":"","url":"","tuijian":"","referNumber":""}})");
   };
   scene.InstallerSucceeds();
@@ -299,8 +296,7 @@ TEST(PipelineEndToEndTest, WithoutExedirTheDownloadStaysInTheRunsOwnFolder) {
     const install::PipelineResult result = pipeline.Run();
     EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
     downloaded = pipeline.InstallerPath();
-    EXPECT_EQ(downloaded.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u)
-        << platform::WideToUtf8(downloaded);
+    EXPECT_EQ(downloaded.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u) << platform::WideToUtf8(downloaded);
     EXPECT_EQ(test_support::ReadBytes(downloaded), scene.installer_bytes());
     EXPECT_FALSE(platform::FileExists(platform::TempFolder() + scene.InstallerFileName()));
   }
@@ -407,9 +403,9 @@ TEST(PipelineEndToEndTest, RequestsDuringARunAreRefusedNotNested) {
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     CDownloadPipeline& running = *g_cancel_target;
-    for (const auto entry : {&CDownloadPipeline::Run, &CDownloadPipeline::Install,
-                             &CDownloadPipeline::Retry, &CDownloadPipeline::ResumeTransfer,
-                             &CDownloadPipeline::RunAgain, &CDownloadPipeline::InstallAgain}) {
+    for (const auto entry :
+         {&CDownloadPipeline::Run, &CDownloadPipeline::Install, &CDownloadPipeline::Retry,
+          &CDownloadPipeline::ResumeTransfer, &CDownloadPipeline::RunAgain, &CDownloadPipeline::InstallAgain}) {
       g_nested_ends.push_back((running.*entry)().end);
     }
   });
@@ -464,8 +460,7 @@ TEST(PipelineEndToEndTest, QuitBeforeTheInstallStepStartsNoInstaller) {
     ::PostQuitMessage(8);  // the window closes while the ads page loads
     return true;
   };
-  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Settings(scene), view,
-                             hooks);
+  CDownloadPipeline pipeline([&] { return HomePageRecord(scene); }, Settings(scene), view, hooks);
   const install::PipelineResult result = pipeline.Run();
   EXPECT_EQ(result.end, PipelineEnd::QuitRequested);
   EXPECT_FALSE(pipeline.NeedsDownload());  // the digest check ran, pumping, and saw the quit

@@ -30,8 +30,8 @@ constexpr DWORD kCompanionExit = 2;
 // The companion fetch as a finished install starts it, with this refer
 // number; false when it did not end in time.
 [[nodiscard]] bool RunCompanionFetch(const Scene& scene, const std::wstring& refer_number) {
-  const auto run = scene.sandbox().Run(L"INSTALL_TYPE=2 ||| REFERNUMBER=" + refer_number +
-                                       L" ||| RECOMMEND_URL=" + platform::Utf8ToWide(scene.GoodUrl()));
+  const auto run = scene.sandbox().Run(L"INSTALL_TYPE=2 ||| REFERNUMBER=" + refer_number + L" ||| RECOMMEND_URL=" +
+                                       platform::Utf8ToWide(scene.GoodUrl()));
   if (!run.finished) return false;
   EXPECT_EQ(run.exit_code, kCompanionExit);
   return true;
@@ -83,11 +83,9 @@ std::wstring ExpectedParameters(const Scene& scene, const std::wstring& setup_lo
 // The installer's setup log lives in the run's own folder, never under a
 // name others can predict in the temporary folder.
 void ExpectSetupLogInTheRunFolder(const Scene& scene, const std::wstring& setup_log) {
-  EXPECT_EQ(setup_log.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u)
-      << platform::WideToUtf8(setup_log);
+  EXPECT_EQ(setup_log.rfind(platform::TempFolder() + L"Mediloom\\run-", 0), 0u) << platform::WideToUtf8(setup_log);
   EXPECT_EQ(platform::FileNameOf(setup_log), platform::Utf8ToWide(scene.key()) + L".log");
-  EXPECT_TRUE(Contains(scene.Log(), "Setup log of the installer: " + platform::WideToUtf8(setup_log)))
-      << scene.Log();
+  EXPECT_TRUE(Contains(scene.Log(), "Setup log of the installer: " + platform::WideToUtf8(setup_log))) << scene.Log();
 }
 
 TEST(SetupEndToEndTest, CleanInstallDownloadsVerifiesInstallsAndReports) {
@@ -181,8 +179,8 @@ TEST(SetupEndToEndTest, UnreachableFirstSourceFallsBackToTheSecond) {
   EXPECT_EQ(scene.InstalledVersion(), " 3.1.0") << log;
   EXPECT_TRUE(Contains(log, "Trying alternate source 2")) << log;
   EXPECT_FALSE(Contains(log, "Trying alternate source 1")) << log;
-  EXPECT_TRUE(Contains(log, "Downloaded " + std::to_string(scene.installer_bytes().size()) +
-                                " bytes from " + scene.GoodUrl()))
+  EXPECT_TRUE(
+      Contains(log, "Downloaded " + std::to_string(scene.installer_bytes().size()) + " bytes from " + scene.GoodUrl()))
       << log;
 }
 
@@ -190,8 +188,8 @@ TEST(SetupEndToEndTest, DroppedConnectionIsResumedByteExact) {
   REQUIRE_FIXTURE();
   Scene scene;
   scene.InstallerSucceeds();
-  scene.WriteConfig({{"DownloadUrl", scene.GoodUrl("?drop=20000&droptoken=" + scene.key())},
-                     {"DownloadThreadCount", "3"}});
+  scene.WriteConfig(
+      {{"DownloadUrl", scene.GoodUrl("?drop=20000&droptoken=" + scene.key())}, {"DownloadThreadCount", "3"}});
   ASSERT_TRUE(RunUnattended(scene));
   const std::string log = scene.Log();
   EXPECT_TRUE(Contains(log, ": resuming")) << log;
@@ -235,8 +233,8 @@ TEST(SetupEndToEndTest, RunningProductMeansNoUnattendedInstall) {
   scene.InstallerSucceeds();
   const std::wstring product_name = test_support::UniqueName(L"RunningProduct") + L".exe";
   test_support::TempFolder product_folder;
-  ASSERT_TRUE(test_support::CopyOneFile(install_test::FixturePath(L"fake_product.exe"),
-                                        product_folder.File(product_name)));
+  ASSERT_TRUE(
+      test_support::CopyOneFile(install_test::FixturePath(L"fake_product.exe"), product_folder.File(product_name)));
   test_support::BackgroundProcess product(product_folder.File(product_name), L"sleep 20000");
   ASSERT_TRUE(product.IsRunning());
   scene.WriteConfig({{"ProductProcess", platform::WideToUtf8(product_name)}});

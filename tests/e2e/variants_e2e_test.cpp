@@ -27,7 +27,7 @@ using e2e_test::Scene;
 constexpr POINT kInstallButton{400, 307};
 constexpr POINT kShowMore{700, 468};
 constexpr POINT kFinishCloseButton{779, 20};
-constexpr POINT kStartRunLater{255, 184};     // "StartRunDialog.xml": dismiss on the left
+constexpr POINT kStartRunLater{255, 184};       // "StartRunDialog.xml": dismiss on the left
 constexpr POINT kEntryDialogDismiss{255, 184};  // "ProductRunningDialog.xml": dismiss on the left
 // installQS.xml's custom-install area (the window 900 high).
 constexpr POINT kBackupEdit{450, 629};
@@ -200,12 +200,12 @@ TEST(VariantsEndToEndTest, BackupProductInstallsWithItsChoicesOnTheCommandLine) 
   const std::wstring language = LanguageOf(runs[0]);
   EXPECT_TRUE(language == L"en" || language == L"zh_CN") << platform::WideToUtf8(runs[0]);
   EXPECT_EQ(ParametersOf(runs[0]),
-            L" /NORESTART /DIR=\"" + scene.InstallFolder() + L"\" KDVMConsole=true KDVMServer=true /LANG=" +
-                language +
+            L" /NORESTART /DIR=\"" + scene.InstallFolder() + L"\" KDVMConsole=true KDVMServer=true /LANG=" + language +
                 // The type as shown: quoted where its words hold blanks.
                 (language == L"en" ? L" installChoice=\"Server and console\" "
                                    : L" installChoice=\x670d\x52a1\x5668\x548c\x63a7\x5236\x53f0 ") +
-                L"GUID=e2e-guid xurlID=1042 /LOG=\"" + log_path + L"\" installLumaviewer=false LumaPlayerDownloadURL= ");
+                L"GUID=e2e-guid xurlID=1042 /LOG=\"" + log_path +
+                L"\" installLumaviewer=false LumaPlayerDownloadURL= ");
   // The pipeline asked the release server itself, once.
   EXPECT_EQ(scene.ReleaseRequests(), 1u);
   EXPECT_EQ(Count(scene.Log(), "Release check done"), 0);
@@ -254,8 +254,8 @@ TEST(VariantsEndToEndTest, SecondProductHandsThePasswordOverInAPrivateFileAndRef
   EXPECT_EQ(ParametersOf(line),
             L" /NORESTART /DIR=\"" + scene.InstallFolder() + L"\" KDVUsername=\"backup admin\" /LANG=" +
                 LanguageOf(line) + L" ManagementComponent=true backupPath=\"" + backup +
-                L"\" createAccount=true KDVPasswordFile=\"" + password_file +
-                L"\" GUID=e2e-guid xurlID=1042 /LOG=\"" + log_path + L"\" installLumaviewer=false LumaPlayerDownloadURL= ");
+                L"\" createAccount=true KDVPasswordFile=\"" + password_file + L"\" GUID=e2e-guid xurlID=1042 /LOG=\"" +
+                log_path + L"\" installLumaviewer=false LumaPlayerDownloadURL= ");
   // The file sat in the run's folder, for this user alone, holding the password.
   EXPECT_EQ(password_file.substr(0, password_file.rfind(L'\\')), log_path.substr(0, log_path.rfind(L'\\')));
   // Recorded: path, access list, text. Windows reports the list as given;
@@ -281,9 +281,9 @@ TEST(VariantsEndToEndTest, ComparisonClosesLikeAConfirmedQuit) {
   REQUIRE_FIXTURE();
   Scene scene;
   scene.InstallerSucceeds();
-  VariantRun run(scene, "kdvHomePage",
-                 {{"productContrastPage", "1"}, {"FreeVersionName", platform::WideToUtf8(scene.version())},
-                  {"ProOnServer", "0"}});
+  VariantRun run(
+      scene, "kdvHomePage",
+      {{"productContrastPage", "1"}, {"FreeVersionName", platform::WideToUtf8(scene.version())}, {"ProOnServer", "0"}});
   ASSERT_NE(run.window(), nullptr);
   ClickIn(run.window(), kInstallButton);
   ASSERT_TRUE(run.LogSays("Edition comparison shown"));

@@ -51,8 +51,7 @@ BOOL CALLBACK MatchEdit(HWND window, LPARAM data) {
 std::wstring WindowText(HWND window) {
   wchar_t text[1024] = {};
   DWORD_PTR copied = 0;
-  if (!::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000,
-                             &copied)) {
+  if (!::SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000, &copied)) {
     return {};
   }
   return std::wstring(text, copied);
@@ -97,8 +96,8 @@ void ClickDialogButton(HWND dialog, int id) {
 class RemoteTree {
  public:
   RemoteTree(HWND tree, DWORD process_id)
-      : tree_(tree), process_(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                                            process_id)) {
+      : tree_(tree),
+        process_(::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id)) {
     if (process_ != nullptr) {
       buffer_ = ::VirtualAllocEx(process_, nullptr, kBufferBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     }
@@ -284,10 +283,12 @@ bool ShowsText(HWND window, SkinLayout& layout, const std::wstring& name, const 
   layout.SetAttribute(name, L"text", other);
   const std::vector<uint32_t> with_other = layout.Paint(rect);
   EXPECT_GT(DifferentPixels(with_shown, with_other), 0u) << "the two texts look alike";
-  return WaitFor([&] {
-    const std::vector<uint32_t> screen = ScreenPixels(window, rect);
-    return DifferentPixels(screen, with_shown) < DifferentPixels(screen, with_other);
-  }, 10000);
+  return WaitFor(
+      [&] {
+        const std::vector<uint32_t> screen = ScreenPixels(window, rect);
+        return DifferentPixels(screen, with_shown) < DifferentPixels(screen, with_other);
+      },
+      10000);
 }
 
 std::wstring LanguageText(const Scene& scene, const std::wstring& language, const char* key) {
@@ -297,7 +298,7 @@ std::wstring LanguageText(const Scene& scene, const std::wstring& language, cons
 }
 
 std::wstring LanguageTextWith(const Scene& scene, const std::wstring& language, const char* key,
-                             const char* argument_key) {
+                              const char* argument_key) {
   startup::LanguageStrings strings;
   strings.Load(scene.sandbox().folder().File(language + L".ini"));
   return strings.Format(key, argument_key, std::wstring());
@@ -336,11 +337,13 @@ void WizardRun::Click(SkinLayout& layout, const std::wstring& name) const {
 
 HWND WizardRun::Question(DWORD bound_ms) const {
   std::pair<HWND, HWND> search{window_, nullptr};
-  (void)WaitFor([&] {
-    search.second = nullptr;
-    ::EnumWindows(MatchQuestion, reinterpret_cast<LPARAM>(&search));
-    return search.second != nullptr;
-  }, bound_ms);
+  (void)WaitFor(
+      [&] {
+        search.second = nullptr;
+        ::EnumWindows(MatchQuestion, reinterpret_cast<LPARAM>(&search));
+        return search.second != nullptr;
+      },
+      bound_ms);
   return search.second;
 }
 

@@ -82,8 +82,7 @@ uint64_t BytesAsked(const std::vector<ByteRange>& ranges) {
 LRESULT SendCopyData(HWND window, ULONG_PTR tag, const std::string& text, DWORD size) {
   COPYDATASTRUCT block{tag, size, const_cast<char*>(text.c_str())};
   DWORD_PTR answer = 0;
-  if (!::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&block), SMTO_NORMAL, 30000,
-                             &answer)) {
+  if (!::SendMessageTimeoutW(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&block), SMTO_NORMAL, 30000, &answer)) {
     ADD_FAILURE() << "the copy-data message was not answered";
   }
   return static_cast<LRESULT>(answer);
@@ -120,11 +119,13 @@ TEST(WizardEndToEndTest, ChosenOptionsReachTheInstallerAndStartNowStartsTheInsta
   home.SetAttribute(L"btn_ShowMore", L"visible", L"false");
   home.SetAttribute(L"btn_HideMore", L"visible", L"true");
   home.Resize(800, 608);
-  ASSERT_TRUE(WaitFor([&] {
-    RECT client;
-    return ::GetClientRect(run.window(), &client) && client.bottom == 608 && run.FolderEdit() != nullptr &&
-           ::IsWindowVisible(run.FolderEdit());
-  }, 10000));
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        RECT client;
+        return ::GetClientRect(run.window(), &client) && client.bottom == 608 && run.FolderEdit() != nullptr &&
+               ::IsWindowVisible(run.FolderEdit());
+      },
+      10000));
   const std::wstring default_folder = run.FolderText();
   EXPECT_FALSE(default_folder.empty());
 
@@ -149,9 +150,8 @@ TEST(WizardEndToEndTest, ChosenOptionsReachTheInstallerAndStartNowStartsTheInsta
   // The language box's list: English is its second item (names in byte order).
   run.Click(home, L"language_Combo");
   HWND list = nullptr;
-  ASSERT_TRUE(WaitFor([&] {
-    return (list = e2e_test::FindProcessWindow(run.process().id(), L"ToolkitDropDown")) != nullptr;
-  }, 10000));
+  ASSERT_TRUE(WaitFor(
+      [&] { return (list = e2e_test::FindProcessWindow(run.process().id(), L"ToolkitDropDown")) != nullptr; }, 10000));
   RECT rows;
   ::GetClientRect(list, &rows);
   POINT english{rows.right / 2, rows.bottom * 3 / 4};
@@ -178,8 +178,8 @@ TEST(WizardEndToEndTest, ChosenOptionsReachTheInstallerAndStartNowStartsTheInsta
   const std::wstring parameters = ParametersOf(runs[0]);
   const std::wstring setup_log = Scene::SetupLogPathOf(parameters);
   EXPECT_FALSE(setup_log.empty());
-  EXPECT_EQ(parameters, L" /NORESTART /DIR=\"" + typed + L"\" /LANG=en GUID=e2e-guid xurlID=1042 /LOG=\"" +
-                            setup_log + L"\" installLumaviewer=false LumaPlayerDownloadURL= ");
+  EXPECT_EQ(parameters, L" /NORESTART /DIR=\"" + typed + L"\" /LANG=en GUID=e2e-guid xurlID=1042 /LOG=\"" + setup_log +
+                            L"\" installLumaviewer=false LumaPlayerDownloadURL= ");
 
   // The finish page speaks the language chosen on the home page too.
   SkinLayout finish(scene, kMainDescription);
@@ -194,11 +194,14 @@ TEST(WizardEndToEndTest, ChosenOptionsReachTheInstallerAndStartNowStartsTheInsta
   const std::wstring started = typed + L"\\PhotoStudio.exe.started";
   // The program makes the file, then writes its line: wait for the whole line.
   std::string record;
-  ASSERT_TRUE(WaitFor([&] {
-    record = platform::FileExists(started) ? test_support::ReadBytes(started) : std::string();
-    return record.size() >= 2 * sizeof(wchar_t) && record.size() % sizeof(wchar_t) == 0 &&
-           record.compare(record.size() - sizeof(wchar_t), sizeof(wchar_t), "\n\0", 2) == 0;
-  }, 20000)) << scene.Log();
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        record = platform::FileExists(started) ? test_support::ReadBytes(started) : std::string();
+        return record.size() >= 2 * sizeof(wchar_t) && record.size() % sizeof(wchar_t) == 0 &&
+               record.compare(record.size() - sizeof(wchar_t), sizeof(wchar_t), "\n\0", 2) == 0;
+      },
+      20000))
+      << scene.Log();
   const std::wstring folder(reinterpret_cast<const wchar_t*>(record.data()), record.size() / sizeof(wchar_t));
   EXPECT_EQ(folder, typed + L"\n");
   EXPECT_TRUE(net_test::Recorded(companion_log).empty());
@@ -333,9 +336,8 @@ TEST(WizardEndToEndTest, TwoQuickInstallClicksRunOnePipelineAndShortCopyDataIsIg
   const std::string download_log = scene.key() + "-download";
   const std::string companion_log = scene.key() + "-companion";
   scene.ScriptRelease("", "", scene.FileUrl("companion.exe", "?log=" + companion_log));
-  scene.WriteConfig({{"DownloadUrl", scene.GoodUrl("?log=" + download_log)},
-                     {"ShowWebAds", "1"},
-                     {"HasRecommendProduct", "1"}});
+  scene.WriteConfig(
+      {{"DownloadUrl", scene.GoodUrl("?log=" + download_log)}, {"ShowWebAds", "1"}, {"HasRecommendProduct", "1"}});
   WizardRun run(scene);
   ASSERT_NE(run.window(), nullptr);
 
@@ -406,8 +408,7 @@ TEST(WizardEndToEndTest, QuitDuringTheDownloadStopsEverythingAndFreesTheNextStar
   const std::string log = scene.Log();
   EXPECT_TRUE(Contains(log, "The wizard quits during the install")) << log;
   EXPECT_FALSE(Contains(log, "Install finished")) << log;
-  EXPECT_TRUE(Contains(log, "Pipeline ended: cancelled") || Contains(log, "Pipeline ended: quit requested"))
-      << log;
+  EXPECT_TRUE(Contains(log, "Pipeline ended: cancelled") || Contains(log, "Pipeline ended: quit requested")) << log;
   EXPECT_TRUE(scene.installer().Runs().empty());
   // The single-instance claim went with it: the next start is a wizard again.
   const size_t before = scene.Log().size();

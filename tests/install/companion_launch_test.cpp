@@ -27,7 +27,9 @@ TEST(CompanionLaunchTest, ReferNumberRules) {
       {L"..\\evil", false},
       {L"a..b", false},
       {L"a b", false},
-      {L"a\x3000" L"b", false},
+      {L"a\x3000"
+       L"b",
+       false},
       {L"a/b", false},
       {L"a\\b", false},
       {L"C:x", false},
@@ -97,8 +99,7 @@ TEST(CompanionLaunchTest, ChildrenGetExactlyTheirParameters) {
 
   EXPECT_EQ(install::StartCompanionFetch(installer.path(), L"7 7", L"http://127.0.0.1:1/c.exe"),
             CompanionStart::Skipped);
-  EXPECT_EQ(install::StartFetchedCompanion(installer.folder().File(L"absent.exe")),
-            CompanionStart::Failed);
+  EXPECT_EQ(install::StartFetchedCompanion(installer.folder().File(L"absent.exe")), CompanionStart::Failed);
   ::Sleep(200);
   EXPECT_EQ(installer.Runs().size(), 2u);
 }

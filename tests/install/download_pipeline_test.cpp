@@ -43,8 +43,7 @@ TEST(DownloadPipelineTest, InstallerFileNameKeepsToItsFolder) {
 TEST(DownloadPipelineTest, UserAgentCannotCarryAnotherHeaderLine) {
   EXPECT_EQ(CDownloadPipeline::UserAgentText(L"PhotoStudio", L"5.1"), "win_PhotoStudio_5.1");
   EXPECT_EQ(CDownloadPipeline::UserAgentText(L"PhotoStudio", L""), "win_PhotoStudio_");
-  EXPECT_EQ(CDownloadPipeline::UserAgentText(L"PhotoStudio", L"5\r\nCookie: x=1"),
-            "win_PhotoStudio_5__Cookie: x=1");
+  EXPECT_EQ(CDownloadPipeline::UserAgentText(L"PhotoStudio", L"5\r\nCookie: x=1"), "win_PhotoStudio_5__Cookie: x=1");
   EXPECT_EQ(CDownloadPipeline::UserAgentText(L"P\x7f", L"\t1"), "win_P___1");
 }
 
@@ -52,11 +51,10 @@ TEST(DownloadPipelineTest, ThreadCountFromConfigurationText) {
   const struct {
     const wchar_t* text;
     int32_t expected;
-  } cases[] = {{L"", 1},  {L"0", 1},   {L"1", 1},    {L"8", 8},     {L"100", 100},
-               {L"101", 1}, {L"abc", 1}, {L"-5", 1}, {L"007", 7}, {L"4 ", 1}, {L"99999", 1}};
+  } cases[] = {{L"", 1},    {L"0", 1},  {L"1", 1},   {L"8", 8},  {L"100", 100}, {L"101", 1},
+               {L"abc", 1}, {L"-5", 1}, {L"007", 7}, {L"4 ", 1}, {L"99999", 1}};
   for (const auto& c : cases) {
-    EXPECT_EQ(CDownloadPipeline::ThreadCountFromText(c.text), c.expected)
-        << platform::WideToUtf8(c.text);
+    EXPECT_EQ(CDownloadPipeline::ThreadCountFromText(c.text), c.expected) << platform::WideToUtf8(c.text);
   }
 }
 
@@ -88,8 +86,7 @@ TEST(DownloadPipelineTest, BrowsedFolderGetsTheExtentWithoutADoubledBackslash) {
       {L"", L"PhotoStudio", L""},  // the browser was cancelled
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(install::BrowsedInstallFolder(c.chosen, c.extent), c.expected)
-        << platform::WideToUtf8(c.chosen);
+    EXPECT_EQ(install::BrowsedInstallFolder(c.chosen, c.extent), c.expected) << platform::WideToUtf8(c.chosen);
   }
 }
 
@@ -122,8 +119,7 @@ TEST(DownloadPipelineTest, DefaultFolderIsTheBaseAndInstallPathOnly) {
 
 // The shipped sample installs where its keys say, in both editions.
 TEST(DownloadPipelineTest, SampleConfigurationInstallsIntoTheFolderItsKeysName) {
-  const ConfigScope config(test_support::PathFromEnvironment("WEBINSTALLER_DIST_DIR") +
-                           L"\\InitConfigure.ini");
+  const ConfigScope config(test_support::PathFromEnvironment("WEBINSTALLER_DIST_DIR") + L"\\InitConfigure.ini");
   startup::Parameters().Clear();
   const std::wstring program_files = install::ProgramFilesFolder();
   EXPECT_EQ(install::DefaultInstallFolder(), program_files + L"\\Brimvale\\PhotoStudio");
@@ -204,8 +200,8 @@ TEST(DownloadPipelineTest, VerifiedCopyIsHeldAgainstChangesUntilReleased) {
   EXPECT_EQ(platform::FileNameOf(copy), L"setup_product.exe");
 
   // Nobody can write, replace or delete the checked file; reading is fine.
-  HANDLE writer = ::CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE writer = ::CreateFileW(copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                0, nullptr);
   EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
   if (writer != INVALID_HANDLE_VALUE) ::CloseHandle(writer);
   EXPECT_FALSE(::DeleteFileW(copy.c_str()));

@@ -28,9 +28,7 @@ FixtureInstaller::FixtureInstaller() : path_(folder_.File(L"product_setup.exe"))
   Configure({});
 }
 
-FixtureInstaller::~FixtureInstaller() {
-  ::SetEnvironmentVariableW(L"FAKE_INSTALLER_CONFIG", nullptr);
-}
+FixtureInstaller::~FixtureInstaller() { ::SetEnvironmentVariableW(L"FAKE_INSTALLER_CONFIG", nullptr); }
 
 void FixtureInstaller::Configure(const std::map<std::string, std::wstring>& settings) const {
   std::string text = "record=" + platform::WideToUtf8(folder_.File(L"runs.txt")) + "\n";
@@ -38,9 +36,7 @@ void FixtureInstaller::Configure(const std::map<std::string, std::wstring>& sett
   (void)test_support::WriteBytes(folder_.File(L"fixture.cfg"), text);
 }
 
-std::vector<std::wstring> FixtureInstaller::Runs() const {
-  return RecordedLines(folder_.File(L"runs.txt"));
-}
+std::vector<std::wstring> FixtureInstaller::Runs() const { return RecordedLines(folder_.File(L"runs.txt")); }
 
 std::vector<std::wstring> RecordedLines(const std::wstring& file) {
   std::vector<std::wstring> lines;

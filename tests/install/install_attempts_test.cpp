@@ -20,8 +20,8 @@ install::InstallAttemptsInputs InputsFor(const FixtureInstaller& installer) {
   install::InstallAttemptsInputs inputs;
   inputs.installer_path = installer.path();
   inputs.setup_log_path = installer.folder().File(L"setup.log");
-  inputs.parameters = L" /VERYSILENT /DIR=\"" + installer.folder().File(L"Product Dir") +
-                      L"\" /LOG=\"" + inputs.setup_log_path + L"\" GUID=g ";
+  inputs.parameters = L" /VERYSILENT /DIR=\"" + installer.folder().File(L"Product Dir") + L"\" /LOG=\"" +
+                      inputs.setup_log_path + L"\" GUID=g ";
   inputs.installing_text = L"Installing...";
   inputs.stage_interval_ms = 1;
   return inputs;
@@ -48,9 +48,9 @@ TEST(InstallAttemptsTest, SucceedsOnTheThirdAttemptOneRunAtATime) {
   const auto tail = install::SetupLogTail(inputs.setup_log_path);
   ASSERT_GE(tail.size(), 2u);
   EXPECT_NE(tail[tail.size() - 2].find("Installation process succeeded."), std::string::npos);
-  EXPECT_EQ(::GetFileAttributesW(installer.folder().File(L"Product Dir\\product.txt").c_str()) !=
-                INVALID_FILE_ATTRIBUTES,
-            true);
+  EXPECT_EQ(
+      ::GetFileAttributesW(installer.folder().File(L"Product Dir\\product.txt").c_str()) != INVALID_FILE_ATTRIBUTES,
+      true);
 }
 
 TEST(InstallAttemptsTest, FourFailuresEndWithTheLastCodeAndItsSetupLogIsKept) {
@@ -98,8 +98,7 @@ TEST(InstallAttemptsTest, CancelStopsFurtherAttemptsButNotTheRunningOne) {
   installer.Configure({{"exit_codes", L"1"}, {"duration_ms", L"800"}});
   RecordingView view;
   std::atomic<bool> cancel{true};
-  EXPECT_EQ(install::RunInstallAttempts(InputsFor(installer), view, cancel).end,
-            InstallEnd::Cancelled);
+  EXPECT_EQ(install::RunInstallAttempts(InputsFor(installer), view, cancel).end, InstallEnd::Cancelled);
   EXPECT_TRUE(installer.Runs().empty());
 
   // A handler run during the wait (here a timer) sets the flag: the running
@@ -121,8 +120,7 @@ TEST(InstallAttemptsTest, QuitRequestEndsTheAttemptsAndIsPostedAgain) {
   RecordingView view;
   const std::atomic<bool> cancel{false};
   ::PostQuitMessage(3);
-  const install::InstallOutcome outcome =
-      install::RunInstallAttempts(InputsFor(installer), view, cancel);
+  const install::InstallOutcome outcome = install::RunInstallAttempts(InputsFor(installer), view, cancel);
   EXPECT_EQ(outcome.end, InstallEnd::QuitRequested);
   EXPECT_EQ(outcome.attempts, 1);
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(3u));
@@ -138,8 +136,7 @@ std::wstring g_watched_log;
 bool g_saw_partial_log = false;
 void CALLBACK WatchSetupLog(HWND, UINT, UINT_PTR, DWORD) {
   const std::string bytes = test_support::ReadBytes(g_watched_log);
-  if (bytes.find("Log opened.") != std::string::npos &&
-      bytes.find("Log closed.") == std::string::npos) {
+  if (bytes.find("Log opened.") != std::string::npos && bytes.find("Log closed.") == std::string::npos) {
     g_saw_partial_log = true;
   }
 }
@@ -172,12 +169,10 @@ TEST(InstallAttemptsTest, FixtureRegistersTheProductAndWritesItsLogAsItGoes) {
   EXPECT_EQ(install::InstalledVersion(settings), " 3.1.2");
   EXPECT_EQ(install::InstallMode(net::ReleaseStatus::Answered(), " 3.1.2", settings), install::kInstallModeReinstall);
   const std::wstring key = address.path() + L"\\Foo3.0_is1";
-  EXPECT_EQ(install::ReadUninstallValue(key, L"InstallLocation"),
-            installer.folder().File(L"Product Dir"));
+  EXPECT_EQ(install::ReadUninstallValue(key, L"InstallLocation"), installer.folder().File(L"Product Dir"));
   EXPECT_EQ(install::ReadUninstallValue(key, L"DisplayVersion"), L"3.1.2");
   // Written in the 64-bit view only.
-  EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, key, platform::RegistryView::Bits32)
-                   .IsValid());
+  EXPECT_FALSE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, key, platform::RegistryView::Bits32).IsValid());
 }
 
 }  // namespace

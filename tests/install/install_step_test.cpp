@@ -20,14 +20,12 @@ class UpdateScene {
  public:
   UpdateScene()
       : old_address_(test_support::UniqueName(L"Uninst"), RegistryView::Bits32),
-        new_address_(old_address_.path().substr(old_address_.path().rfind(L'\\') + 1),
-                     RegistryView::Bits64) {
+        new_address_(old_address_.path().substr(old_address_.path().rfind(L'\\') + 1), RegistryView::Bits64) {
     old_.Configure({{"registry_address", old_address_.path()},
                     {"registry_key", L"Foo 2.0_is1"},
                     {"registry_view", L"32"},
                     {"display_name", L"Foo 2.5"}});
-    const auto run = install::RunAndWait(
-        old_.path(), L" /DIR=\"" + old_.folder().File(L"Old") + L"\" ");
+    const auto run = install::RunAndWait(old_.path(), L" /DIR=\"" + old_.folder().File(L"Old") + L"\" ");
     old_installed_ = run.end == install::WaitEnd::Exited && run.code == 0;
   }
 

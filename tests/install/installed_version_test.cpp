@@ -29,8 +29,7 @@ TEST(InstalledVersionTest, VersionIsCutFromTheDisplayNameAtTheNamesLength) {
       {L"foo 1.0", L"Foo", ""},  // letter case counts
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(install::VersionFromDisplayName(c.display_name, c.name), c.expected)
-        << c.display_name;
+    EXPECT_EQ(install::VersionFromDisplayName(c.display_name, c.name), c.expected) << c.display_name;
   }
 }
 
@@ -38,15 +37,15 @@ TEST(InstalledVersionTest, FoundInEitherViewWithThe64BitViewFirst) {
   const std::wstring name = test_support::UniqueName(L"Uninst");
   TestRegistryKey only32(name, RegistryView::Bits32);
   only32.CreateSubkey(L"Foo3.0_is1");
-  ASSERT_TRUE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, only32.path() + L"\\Foo3.0_is1",
-                                          RegistryView::Bits32, KEY_ALL_ACCESS)
+  ASSERT_TRUE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, only32.path() + L"\\Foo3.0_is1", RegistryView::Bits32,
+                                          KEY_ALL_ACCESS)
                   .WriteString(L"DisplayName", L"Foo 3.1.2"));
   EXPECT_EQ(install::InstalledVersion(install_test::FooSettingsFor(only32)), " 3.1.2");
 
   TestRegistryKey also64(name, RegistryView::Bits64);
   also64.CreateSubkey(L"Foo3.0_is1");
-  ASSERT_TRUE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, also64.path() + L"\\Foo3.0_is1",
-                                          RegistryView::Bits64, KEY_ALL_ACCESS)
+  ASSERT_TRUE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, also64.path() + L"\\Foo3.0_is1", RegistryView::Bits64,
+                                          KEY_ALL_ACCESS)
                   .WriteString(L"DisplayName", L"Foo 4.0"));
   EXPECT_EQ(install::InstalledVersion(install_test::FooSettingsFor(also64)), " 4.0");
 }
@@ -58,8 +57,7 @@ TEST(InstalledVersionTest, KeyWithABlankBeforeTheSuffixCountsAndOverlongValuesDo
                                                RegistryView::Bits32, KEY_ALL_ACCESS);
   ASSERT_TRUE(key.WriteString(L"DisplayName", L"Foo 3.2"));
   EXPECT_EQ(install::InstalledVersion(install_test::FooSettingsFor(address)), " 3.2");
-  ASSERT_TRUE(key.WriteString(L"DisplayName",
-                              L"Foo " + std::wstring(install::kMaxUninstallValueUnits, L'9')));
+  ASSERT_TRUE(key.WriteString(L"DisplayName", L"Foo " + std::wstring(install::kMaxUninstallValueUnits, L'9')));
   EXPECT_EQ(install::InstalledVersion(install_test::FooSettingsFor(address)), "");
 }
 
@@ -70,8 +68,8 @@ TEST(InstalledVersionTest, InstallModeFromStatusPresenceAndExactVersion) {
   EXPECT_EQ(install::InstallMode(net::ReleaseStatus::Answered(), " 3.1.2", settings), install::kInstallModeInstall);
 
   address.CreateSubkey(L"Foo3.0_is1");
-  ASSERT_TRUE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, address.path() + L"\\Foo3.0_is1",
-                                          RegistryView::Bits32, KEY_ALL_ACCESS)
+  ASSERT_TRUE(platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, address.path() + L"\\Foo3.0_is1", RegistryView::Bits32,
+                                          KEY_ALL_ACCESS)
                   .WriteString(L"DisplayName", L"Foo 3.1.2a"));
   EXPECT_EQ(install::InstallMode(net::ReleaseStatus::Answered(), " 3.1.2a", settings), install::kInstallModeReinstall);
   EXPECT_EQ(install::InstallMode(net::ReleaseStatus::Answered(), " 3.1.2A", settings), install::kInstallModeUpdate);
@@ -81,11 +79,10 @@ TEST(InstalledVersionTest, InstallModeFromStatusPresenceAndExactVersion) {
 
 TEST(InstalledVersionTest, SettingsFromConfigurationFollowTheEdition) {
   test_support::TempFolder folder;
-  ASSERT_TRUE(test_support::WriteBytes(
-      folder.File(L"InitConfigure.ini"),
-      "[Product]\r\nRegistryAddress=SOFTWARE\\U\r\nRegistryName=Plain\r\n"
-      "RegistryNameVexa=Vexa\r\nDisplayName=DN\r\nUninstallKey=US\r\n"
-      "UninstallParamStr=/S\r\n"));
+  ASSERT_TRUE(test_support::WriteBytes(folder.File(L"InitConfigure.ini"),
+                                       "[Product]\r\nRegistryAddress=SOFTWARE\\U\r\nRegistryName=Plain\r\n"
+                                       "RegistryNameVexa=Vexa\r\nDisplayName=DN\r\nUninstallKey=US\r\n"
+                                       "UninstallParamStr=/S\r\n"));
   startup::Config().Clear();
   startup::Config().LoadProduct(folder.File(L"InitConfigure.ini"));
   startup::Parameters().Clear();

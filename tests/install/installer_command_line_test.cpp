@@ -84,8 +84,8 @@ TEST(InstallerCommandLineTest, UnsafeValuesAreDroppedAndCannotAddSwitches) {
   const auto line = BuildInstallerCommandLine(inputs);
   ASSERT_TRUE(line.ok);
   // Blanks of any kind stay inside quotes; control characters never pass.
-  EXPECT_EQ(line.text, std::wstring(L"  ideographic=\"a") + wchar_t(0x3000) + L"b\" nbsp=\"a" +
-                           wchar_t(0xA0) + L"b\" ok=fine installLumaviewer=true ");
+  EXPECT_EQ(line.text, std::wstring(L"  ideographic=\"a") + wchar_t(0x3000) + L"b\" nbsp=\"a" + wchar_t(0xA0) +
+                           L"b\" ok=fine installLumaviewer=true ");
 }
 
 TEST(InstallerCommandLineTest, VariantChoicesAreQuotedWhenNeededAndThePasswordOnlyNamedByItsFile) {
@@ -104,11 +104,12 @@ TEST(InstallerCommandLineTest, VariantChoicesAreQuotedWhenNeededAndThePasswordOn
   inputs.password_file = L"C:\\Temp\\run 1\\account.key";
   const auto line = BuildInstallerCommandLine(inputs);
   ASSERT_TRUE(line.ok);
-  EXPECT_EQ(line.text, L"  /DIR=\"C:\\Apps\" KDVMServer=true KDVUsername=\"backup admin\" "
-                       L"backupPath=\"D:\\My Backups\" installChoice=\"Server and console\" longest=" +
-                           std::wstring(install::kMaxOptionValueUnits, L'y') +
-                           L" KDVPasswordFile=\"C:\\Temp\\run 1\\account.key\" GUID= installLumaviewer= "
-                           L"LumaPlayerDownloadURL= ");
+  EXPECT_EQ(line.text,
+            L"  /DIR=\"C:\\Apps\" KDVMServer=true KDVUsername=\"backup admin\" "
+            L"backupPath=\"D:\\My Backups\" installChoice=\"Server and console\" longest=" +
+                std::wstring(install::kMaxOptionValueUnits, L'y') +
+                L" KDVPasswordFile=\"C:\\Temp\\run 1\\account.key\" GUID= installLumaviewer= "
+                L"LumaPlayerDownloadURL= ");
   EXPECT_EQ(line.text.find(L"pa ss"), std::wstring::npos);
 
   // What the pages refuse before anything is downloaded.
@@ -173,11 +174,10 @@ TEST(InstallerCommandLineTest, UnusableLogPathIsLeftOut) {
 
 TEST(InstallerCommandLineTest, InputsFromStoresTranslateTheLanguageAndPickSwitches) {
   test_support::TempFolder folder;
-  ASSERT_TRUE(test_support::WriteBytes(
-      folder.File(L"InitConfigure.ini"),
-      "[Product]\r\nInstallParamStr=/NORESTART\r\nSilentInstallParamStr=/VERYSILENT\r\n"));
-  ASSERT_TRUE(test_support::WriteBytes(folder.File(L"LanguageTransfor.ini"),
-                                       "[Language]\r\nChinese=chs\r\n"));
+  ASSERT_TRUE(
+      test_support::WriteBytes(folder.File(L"InitConfigure.ini"),
+                               "[Product]\r\nInstallParamStr=/NORESTART\r\nSilentInstallParamStr=/VERYSILENT\r\n"));
+  ASSERT_TRUE(test_support::WriteBytes(folder.File(L"LanguageTransfor.ini"), "[Language]\r\nChinese=chs\r\n"));
   startup::Config().Clear();
   startup::Config().LoadProduct(folder.File(L"InitConfigure.ini"));
   startup::Config().LoadLanguageTransfer(folder.File(L"LanguageTransfor.ini"));
@@ -185,16 +185,14 @@ TEST(InstallerCommandLineTest, InputsFromStoresTranslateTheLanguageAndPickSwitch
   startup::Parameters().Parse(L"GUID=G-1 ||| exeNumber=77 ||| installLumaviewer=true");
 
   const std::map<std::string, std::wstring> options = {{"LANG", L"Chinese"}, {"DIR", L"C:\\P"}};
-  const auto silent =
-      install::PipelineSettingsFromStores(options, install::PipelineMode::Silent).installer;
+  const auto silent = install::PipelineSettingsFromStores(options, install::PipelineMode::Silent).installer;
   EXPECT_EQ(silent.base_switches, L"/VERYSILENT");
   EXPECT_EQ(silent.options.at("LANG"), L"chs");
   EXPECT_EQ(silent.guid, L"G-1");
   EXPECT_EQ(silent.exe_number, L"77");
   EXPECT_EQ(silent.install_player, L"true");
-  const auto shown = install::PipelineSettingsFromStores({{"LANG", L"Klingon"}},
-                                                         install::PipelineMode::Interactive)
-                         .installer;
+  const auto shown =
+      install::PipelineSettingsFromStores({{"LANG", L"Klingon"}}, install::PipelineMode::Interactive).installer;
   EXPECT_EQ(shown.base_switches, L"/NORESTART");
   EXPECT_EQ(shown.options.at("LANG"), L"Klingon");
   startup::Config().Clear();

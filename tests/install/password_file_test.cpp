@@ -78,7 +78,8 @@ TEST(PasswordFileTest, HoldsThePasswordForTheUserAloneAndGoesWithItsOwner) {
     }
     // A file made the ordinary way beside it is open to more.
     ASSERT_TRUE(test_support::WriteBytes(folder.File(L"plain.txt"), "x"));
-    EXPECT_NE(Trustees(AccessListText(folder.File(L"plain.txt"))), trustees) << AccessListText(folder.File(L"plain.txt"));
+    EXPECT_NE(Trustees(AccessListText(folder.File(L"plain.txt"))), trustees)
+        << AccessListText(folder.File(L"plain.txt"));
   }
   EXPECT_FALSE(Exists(path)) << "deleted with its owner";
 

@@ -25,7 +25,7 @@ TEST(PreviousGenerationTest, UninstallerPathFromCommandRules) {
       {L"\"C:\\Program Files\\Foo\\unins000.exe\" /LOG", L"C:\\Program Files\\Foo\\unins000.exe"},
       {L"C:\\Foo\\unins000.exe", L"C:\\Foo\\unins000.exe"},
       {L"C:\\Foo\\unins000.exe\"", L"C:\\Foo\\unins000.exe\""},  // not quoted: taken whole
-      {L"\"C:\\Foo\\unins000.exe", std::nullopt},                 // no closing quote
+      {L"\"C:\\Foo\\unins000.exe", std::nullopt},                // no closing quote
       {L"\"\"", std::nullopt},
       {L"", std::nullopt},
   };
@@ -55,16 +55,14 @@ class PreviousGeneration {
         {"uninstall_record", installer_.folder().File(L"uninstall_runs.txt")}};
     settings.insert(extra.begin(), extra.end());
     installer_.Configure(settings);
-    const install::ProcessRun run = install::RunAndWait(
-        installer_.path(), L" /VERYSILENT /DIR=\"" + ProductFolder() + L"\" ");
+    const install::ProcessRun run =
+        install::RunAndWait(installer_.path(), L" /VERYSILENT /DIR=\"" + ProductFolder() + L"\" ");
     installed_ = run.end == install::WaitEnd::Exited && run.code == 0;
   }
 
   [[nodiscard]] bool installed() const { return installed_; }
   [[nodiscard]] const TestRegistryKey& address() const { return address_; }
-  [[nodiscard]] std::wstring ProductFolder() const {
-    return installer_.folder().File(L"Old Product");
-  }
+  [[nodiscard]] std::wstring ProductFolder() const { return installer_.folder().File(L"Old Product"); }
   [[nodiscard]] std::wstring UninstallString() const {
     return install::ReadUninstallValue(address_.path() + L"\\Foo 2.0_is1", L"UninstallString");
   }
@@ -102,8 +100,8 @@ TEST(PreviousGenerationTest, UninstallerRunsWithItsSwitchesAndTheEntryIsGone) {
   ASSERT_EQ(old.UninstallString(), L"\"" + uninstaller + L"\"");
   RecordingView view;
   const std::atomic<bool> cancel{false};
-  EXPECT_EQ(install::UninstallPreviousGeneration(install_test::FooSettingsFor(old.address()), view,
-                                                 L"Uninstalling...", cancel, Short(20000, 20000)),
+  EXPECT_EQ(install::UninstallPreviousGeneration(install_test::FooSettingsFor(old.address()), view, L"Uninstalling...",
+                                                 cancel, Short(20000, 20000)),
             UninstallEnd::Removed);
   EXPECT_TRUE(old.UninstallString().empty());
   EXPECT_EQ(old.UninstallRuns(), std::vector<std::wstring>{L"\"" + uninstaller + L"\" /S "});

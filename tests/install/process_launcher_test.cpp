@@ -42,16 +42,16 @@ TEST(ProcessLauncherTest, RunAndWaitReturnsTheExitCodeAndPassesTheExactCommandLi
 TEST(ProcessLauncherTest, InstallerHeldOpenAgainstWritersAndDeletionStillStarts) {
   FixtureInstaller installer;
   // The verified file stays open from the digest check to the last attempt.
-  platform::UniqueHandle held(::CreateFileW(installer.path().c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  platform::UniqueHandle held(::CreateFileW(installer.path().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(held.IsValid());
   const std::wstring parameters = L" /DIR=\"" + installer.folder().File(L"P") + L"\" ";
   EXPECT_EQ(install::RunAndWait(installer.path(), parameters).code, 0);
   EXPECT_EQ(installer.Runs().size(), 1u);
   // Meanwhile nobody can swap the file.
   platform::UniqueHandle writer(::CreateFileW(installer.path().c_str(), GENERIC_WRITE,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
   EXPECT_FALSE(writer.IsValid());
   EXPECT_FALSE(::DeleteFileW(installer.path().c_str()));
 }
@@ -84,8 +84,7 @@ TEST(ProcessLauncherTest, MessagesAreDispatchedWhileTheInstallerRuns) {
       ::Sleep(30);
     }
   });
-  const install::ProcessRun run =
-      install::RunAndWait(FixturePath(L"fake_product.exe"), L" sleep 1500");
+  const install::ProcessRun run = install::RunAndWait(FixturePath(L"fake_product.exe"), L" sleep 1500");
   poster.join();
   EXPECT_EQ(run.end, WaitEnd::Exited) << LogTail();
   EXPECT_EQ(run.code, 0);
@@ -94,15 +93,14 @@ TEST(ProcessLauncherTest, MessagesAreDispatchedWhileTheInstallerRuns) {
 
 TEST(ProcessLauncherTest, QuitRequestEndsTheWaitAndIsPostedAgain) {
   ::PostQuitMessage(5);
-  const install::ProcessRun run =
-      install::RunAndWait(FixturePath(L"fake_product.exe"), L" sleep 3000");
+  const install::ProcessRun run = install::RunAndWait(FixturePath(L"fake_product.exe"), L" sleep 3000");
   EXPECT_EQ(run.end, WaitEnd::QuitRequested) << LogTail();
   EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(5u));
 }
 
 TEST(ProcessLauncherTest, BoundedWaitTimesOutWhileTheProcessRuns) {
-  platform::UniqueHandle process = install::StartProcess(FixturePath(L"fake_product.exe"),
-                                                         L" sleep 20000", "start failed %d\n");
+  platform::UniqueHandle process =
+      install::StartProcess(FixturePath(L"fake_product.exe"), L" sleep 20000", "start failed %d\n");
   ASSERT_TRUE(process.IsValid());
   const install::ProcessRun run = install::WaitForProcess(process.Get(), 300);
   EXPECT_EQ(run.end, WaitEnd::TimedOut);

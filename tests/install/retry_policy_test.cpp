@@ -80,14 +80,14 @@ TEST(RetryPolicyTest, RetryActionForEachStage) {
       {PipelineFailure::Transfer(DownloadOutcome::CurlFailed(DownloadStage::SizeProbe, 6)),
        RetryAction::RestartPipeline, "probe resolve"},
       {Own(DownloadStage::Range, DownloadCause::Open), RetryAction::RestartPipeline, "range open"},
-      {Own(DownloadStage::Range, DownloadCause::ServerDisagrees), RetryAction::RestartPipeline,
-       "disagrees"},
+      {Own(DownloadStage::Range, DownloadCause::ServerDisagrees), RetryAction::RestartPipeline, "disagrees"},
       {PipelineFailure::Digest(DigestFailure::Mismatch), RetryAction::RestartPipeline, "digest"},
       {PipelineFailure::Install(1), RetryAction::RestartPipeline, "install"},
       {PipelineFailure::Release(kEmptyReply), RetryAction::ReturnToHome, "release"},
       {PipelineFailure::Release(ReleaseStatus::Answered()), RetryAction::ReturnToHome, "release 0"},
       {PipelineFailure::Release(kNoWorker), RetryAction::ReturnToHome, "release no worker"},
-      {PipelineFailure::Release(ReleaseStatus::NotQueried()), RetryAction::ReturnToHome, "no release record: ask again, not loop"},
+      {PipelineFailure::Release(ReleaseStatus::NotQueried()), RetryAction::ReturnToHome,
+       "no release record: ask again, not loop"},
       {PipelineFailure::Digest(DigestFailure::NoExpectedDigest), RetryAction::ReturnToHome,
        "no digest to check: only a fresh answer helps"},
       {PipelineFailure::Digest(DigestFailure::MalformedSha256), RetryAction::ReturnToHome,
@@ -106,8 +106,7 @@ TEST(RetryPolicyTest, AfterResumeInstallsOnlyAVerifiedFile) {
   const auto digest = install::DecideAfterResume(DownloadOutcome::Done(), false);
   EXPECT_EQ(digest.next, install::AfterResume::DigestFailure);
   EXPECT_EQ(install::FailureNumber(digest.failure), 4000);
-  const auto transfer =
-      install::DecideAfterResume(DownloadOutcome::CurlFailed(DownloadStage::Range, 28), true);
+  const auto transfer = install::DecideAfterResume(DownloadOutcome::CurlFailed(DownloadStage::Range, 28), true);
   EXPECT_EQ(transfer.next, install::AfterResume::TransferFailure);
   EXPECT_EQ(install::FailureNumber(transfer.failure), 3328);
 }
@@ -140,9 +139,8 @@ TEST(RetryPolicyTest, OnlyWebAddressesAreOpened) {
   EXPECT_FALSE(install::OpenOfflineLink(WizardPage::InstallFailure, kNoWorker, L"http://h/", "", recorder));
   EXPECT_EQ(opened, std::vector<std::wstring>{L"HTTPS://h/x.exe"});
 
-  for (const wchar_t* bad : {L"http://", L"http:///etc/x", L"https://?a", L"https://#f",
-                             L"http://\\share\\x", L"http://h/a b", L"http://h/\"x", L"javascript:alert(1)",
-                             L"ftp://h/x", L""}) {
+  for (const wchar_t* bad : {L"http://", L"http:///etc/x", L"https://?a", L"https://#f", L"http://\\share\\x",
+                             L"http://h/a b", L"http://h/\"x", L"javascript:alert(1)", L"ftp://h/x", L""}) {
     EXPECT_FALSE(install::IsOpenableWebAddress(bad)) << bad;
   }
 }

@@ -56,9 +56,8 @@ namespace {
 
 TEST(SetupLogTest, ConfiguredNameFollowsTheEdition) {
   test_support::TempFolder folder;
-  ASSERT_TRUE(test_support::WriteBytes(
-      folder.File(L"InitConfigure.ini"),
-      "[Product]\r\nSetupLogName=Plain.log\r\nSetupLogNameVexa=Vexa.log\r\n"));
+  ASSERT_TRUE(test_support::WriteBytes(folder.File(L"InitConfigure.ini"),
+                                       "[Product]\r\nSetupLogName=Plain.log\r\nSetupLogNameVexa=Vexa.log\r\n"));
   startup::Config().Clear();
   startup::Config().LoadProduct(folder.File(L"InitConfigure.ini"));
   startup::Parameters().Clear();

@@ -18,9 +18,17 @@ TEST(StageSequenceTest, IntervalTextRules) {
     DWORD expected;
   };
   const Case cases[] = {
-      {L"2500", 2500}, {L"1", 1},       {L"0", 1000},      {L"-5", 1000},
-      {L"x", 1000},    {L"", 1000},     {L"+300", 300},    {L"250ms", 250},
-      {L"600000", 600000}, {L"600001", 1000}, {L"99999999999999999999", 1000},
+      {L"2500", 2500},
+      {L"1", 1},
+      {L"0", 1000},
+      {L"-5", 1000},
+      {L"x", 1000},
+      {L"", 1000},
+      {L"+300", 300},
+      {L"250ms", 250},
+      {L"600000", 600000},
+      {L"600001", 1000},
+      {L"99999999999999999999", 1000},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(install::StageIntervalFromText(c.text), c.expected) << c.text;
@@ -39,8 +47,7 @@ TEST(StageSequenceTest, StepsThroughTheWholeTableInOrderAndNeverShows100) {
   ASSERT_TRUE(stages.Start());
   ASSERT_TRUE(WaitForStages(view, install::kInstallStageTable.size()));
   stages.Stop();
-  const std::vector<int> expected(install::kInstallStageTable.begin(),
-                                  install::kInstallStageTable.end());
+  const std::vector<int> expected(install::kInstallStageTable.begin(), install::kInstallStageTable.end());
   EXPECT_EQ(view.stages(), expected);
 }
 
@@ -98,8 +105,8 @@ TEST(HeadlessPipelineViewTest, EveryCallBecomesALogLine) {
   EXPECT_NE(added.find("Tip=Downloading:1.00MB"), std::string::npos);
   EXPECT_EQ(added.find("Tip=Downloading:2.00MB"), std::string::npos);
   EXPECT_NE(added.find("Tip=Installing..."), added.rfind("Tip=Installing..."));
-  for (const char* expected : {"InstallStage=33%", "Progress=12%", "Tip=Installing...",
-                               "SwitchPage=4", "Failure page=3 code=6001"}) {
+  for (const char* expected :
+       {"InstallStage=33%", "Progress=12%", "Tip=Installing...", "SwitchPage=4", "Failure page=3 code=6001"}) {
     EXPECT_NE(added.find(expected), std::string::npos) << expected;
   }
 }

@@ -82,8 +82,7 @@ class DownloadTest : public ::testing::Test {
   // Downloads `url` to "<folder>\setup.exe" and returns the result.
   DownloadOutcome Fetch(CDownloadHelper& helper, const std::string& url, int32_t threads,
                         ProgressProbe* probe = nullptr) {
-    return helper.StartDownload(url, target_, "test-agent", threads, probe ? &ProgressProbe::Callback : nullptr,
-                                probe);
+    return helper.StartDownload(url, target_, "test-agent", threads, probe ? &ProgressProbe::Callback : nullptr, probe);
   }
   TempFolder folder_;
   std::wstring target_ = folder_.File(L"setup.exe");
@@ -95,8 +94,8 @@ TEST_F(DownloadTest, FetchesByteExactWithAnyConnectionCount) {
     const char* name;
     int32_t threads;
   } cases[] = {
-      {HttpBase(), "mid.bin", 1},  {HttpBase(), "mid.bin", 3},   {HttpBase(), "mid.bin", 8},
-      {HttpBase(), "ten.bin", 3},  {HttpBase(), "ten.bin", 16},  {NginxBase(), "mid.bin", 4},
+      {HttpBase(), "mid.bin", 1},      {HttpBase(), "mid.bin", 3},  {HttpBase(), "mid.bin", 8},
+      {HttpBase(), "ten.bin", 3},      {HttpBase(), "ten.bin", 16}, {NginxBase(), "mid.bin", 4},
       {NginxBase(), "small.bin", 100},  // more connections than one wait can cover
   };
   for (const auto& c : cases) {
@@ -137,7 +136,7 @@ TEST_F(DownloadTest, LengthProblemsEndWithClearCodes) {
       {"nolength=1", "no length"},               // the probe learns no length
       {"status=404", "size probe: libcurl 22"},  // the probe gets an error page
       {"probelength=5000&probetoken=" + platform::WideToAnsi(test_support::UniqueName(L"p")),
-       "server disagrees"},                     // the probe's length is not the file's
+       "server disagrees"},                      // the probe's length is not the file's
       {"rangestatus=500", "range: libcurl 22"},  // the ranges get error pages
   };
   for (const auto& c : cases) {
@@ -153,8 +152,8 @@ TEST_F(DownloadTest, LengthProblemsEndWithClearCodes) {
 // Any volume has less room than an exabyte: refused before the file is made.
 TEST_F(DownloadTest, AClaimBeyondTheFreeSpaceFailsEarly) {
   CDownloadHelper helper;
-  const std::string query = "probelength=1152921504606846976&probetoken=" +
-                            platform::WideToAnsi(test_support::UniqueName(L"f"));
+  const std::string query =
+      "probelength=1152921504606846976&probetoken=" + platform::WideToAnsi(test_support::UniqueName(L"f"));
   EXPECT_EQ(Text(Fetch(helper, FileUrl("small.bin", query), 4)), "temporary file");
   EXPECT_FALSE(platform::FileExists(helper.TempPath()));
   EXPECT_FALSE(platform::FileExists(target_));
@@ -162,8 +161,8 @@ TEST_F(DownloadTest, AClaimBeyondTheFreeSpaceFailsEarly) {
 
 TEST_F(DownloadTest, ADroppedConnectionResumesToAnExactFile) {
   CDownloadHelper helper;
-  const DownloadOutcome first = Fetch(helper, FileUrl("mid.bin", "drop=70000&droptoken=" +
-                                                          platform::WideToAnsi(test_support::UniqueName(L"d"))), 4);
+  const DownloadOutcome first = Fetch(
+      helper, FileUrl("mid.bin", "drop=70000&droptoken=" + platform::WideToAnsi(test_support::UniqueName(L"d"))), 4);
   EXPECT_TRUE(first.IsRangeFailure()) << Text(first);
   EXPECT_FALSE(platform::FileExists(target_));
   EXPECT_TRUE(platform::FileExists(helper.TempPath()));
@@ -322,8 +321,8 @@ TEST_F(DownloadTest, AStartOrResumeWhileRunningIsRefused) {
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     g_busy_results.push_back(g_busy_helper->IsRunning() ? "running" : "idle");
-    g_busy_results.push_back(Text(
-        g_busy_helper->StartDownload(FileUrl("ten.bin"), L"C:\\elsewhere.exe", "", 1, nullptr, nullptr)));
+    g_busy_results.push_back(
+        Text(g_busy_helper->StartDownload(FileUrl("ten.bin"), L"C:\\elsewhere.exe", "", 1, nullptr, nullptr)));
     g_busy_results.push_back(Text(g_busy_helper->ResumeTransfer()));
   });
   ASSERT_NE(timer, 0u);
@@ -350,10 +349,9 @@ TEST_F(DownloadTest, NoMemoryWhileTheRangesStartStopsTheOnesRunning) {
     const net_test::FailingAllocations no_memory(url.size() + 1, 5);
     EXPECT_EQ(Text(Fetch(helper, url, 4)), "no thread");
   }
-  EXPECT_NE(test_support::ReadBytes(startup::MainLog().path())
-                .substr(before.size())
-                .find("range 2 of 4 could not start"),
-            std::string::npos);
+  EXPECT_NE(
+      test_support::ReadBytes(startup::MainLog().path()).substr(before.size()).find("range 2 of 4 could not start"),
+      std::string::npos);
   EXPECT_FALSE(helper.IsRunning());
   EXPECT_FALSE(platform::FileExists(target_));
   EXPECT_EQ(Text(helper.ResumeTransfer()), "ok");
@@ -370,8 +368,8 @@ TEST_F(DownloadTest, ATakenTargetIsReplacedOrNumberedWhenInUse) {
   }
   // In use by someone else (no delete sharing): the next free numbered name.
   ASSERT_TRUE(test_support::WriteBytes(folder_.File(L"setup(1).exe"), "someone else's"));
-  platform::UniqueHandle in_use(::CreateFileW(target_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  platform::UniqueHandle in_use(::CreateFileW(target_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(in_use.IsValid());
   CDownloadHelper helper;
   ASSERT_EQ(Text(Fetch(helper, FileUrl("small.bin"), 2)), "ok");
@@ -425,7 +423,7 @@ TEST_F(DownloadTest, AFullDiskFailsEarlyOrCleanly) {
     if (!platform::FileExists(filler)) (void)test_support::WriteBytes(filler, std::string(1000 * 1024, 'f'));
   };
   EXPECT_EQ(Text(late.StartDownload(FileUrl("small.bin", "rate=40000"), folder + L"setup.exe", "", 1,
-                               &ProgressProbe::Callback, &probe)),
+                                    &ProgressProbe::Callback, &probe)),
             "temporary file");
   EXPECT_FALSE(platform::FileExists(folder + L"setup.exe"));
   ::DeleteFileW(filler.c_str());
@@ -446,8 +444,7 @@ TEST_F(DownloadTest, CertificatesAreCheckedOnEveryTransfer) {
     CDownloadHelper helper;
     helper.SetTlsSettings(tls);
     const std::string result = Text(Fetch(helper, net_test::HttpsBase(kind) + "/files/small.bin", 3));
-    EXPECT_TRUE(result == "size probe: libcurl 35" || result == "size probe: libcurl 60")
-        << kind << " gave " << result;
+    EXPECT_TRUE(result == "size probe: libcurl 35" || result == "size probe: libcurl 60") << kind << " gave " << result;
     EXPECT_FALSE(platform::FileExists(target_));
     EXPECT_FALSE(platform::FileExists(helper.TempPath()));
   }
@@ -456,8 +453,8 @@ TEST_F(DownloadTest, CertificatesAreCheckedOnEveryTransfer) {
 TEST_F(DownloadTest, AFileOverFourGibibytes) {
   CDownloadHelper helper;
   ASSERT_EQ(Text(Fetch(helper, NginxBase() + "/big4g.bin", 4)), "ok");
-  platform::UniqueHandle file(::CreateFileW(target_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  platform::UniqueHandle file(::CreateFileW(target_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(file.IsValid());
   LARGE_INTEGER size{};
   ASSERT_TRUE(::GetFileSizeEx(file.Get(), &size));

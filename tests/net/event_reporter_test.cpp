@@ -13,8 +13,7 @@ namespace {
 
 TEST(EventReportTest, BuildsTheBody) {
   EventReporter reporter;
-  EXPECT_EQ(reporter.BuildBody(L""),
-            "uid=&install_start_downloader=false&install_finish_downloader=false");
+  EXPECT_EQ(reporter.BuildBody(L""), "uid=&install_start_downloader=false&install_finish_downloader=false");
   reporter.SetIdentity(L"123", L"");
   reporter.MarkInstallStarted();
   EXPECT_EQ(reporter.BuildBody(L"S-1-5"),
@@ -60,8 +59,8 @@ TEST(EventReportTest, TheProgramReportsItsRunOnce) {
   test_support::SetupSandbox sandbox;
   sandbox.WriteConfig(L"InitConfigure.ini",
                       "[Product]\nUpdateEventUrl=" + net_test::HttpBase() + "/report?key=entry\n");
-  const test_support::ProcessResult result = sandbox.Run(
-      L"INSTALL_TYPE=1 ||| GUID=test-guid ||| EXENAME=Setup.42[ab].exe ||| PRODUCT_VERSION=3.0");
+  const test_support::ProcessResult result =
+      sandbox.Run(L"INSTALL_TYPE=1 ||| GUID=test-guid ||| EXENAME=Setup.42[ab].exe ||| PRODUCT_VERSION=3.0");
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exit_code, 1u);
   const auto recorded = net_test::Recorded("entry");

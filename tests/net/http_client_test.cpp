@@ -134,7 +134,7 @@ TEST(SizeProbeTest, AcceptsOnlyASuccessfulAnswerWithALength) {
   EXPECT_EQ(redirected.size, 10);
   const SizeProbe to_file = ProbeFileSize(HttpBase() + "/redirect?to=ftp://127.0.0.1/x", "");
   EXPECT_EQ(to_file.size, 0);
-  EXPECT_EQ(to_file.code, 1);  // redirects stay on http and https
+  EXPECT_EQ(to_file.code, 1);                                       // redirects stay on http and https
   EXPECT_EQ(ProbeFileSize("http://127.0.0.1:1/none", "").code, 7);  // CURLE_COULDNT_CONNECT
   EXPECT_EQ(GetDownloadFileSize(HttpBase() + "/files/big4g.bin", ""), 4294967297LL);
 }
@@ -171,9 +171,9 @@ TEST(TlsTest, TheLogNamesTheTrustInUse) {
   probe_with({{"SkipCertificateCheck", L"1"}});
   probe_with({});
   const std::string added = test_support::ReadBytes(startup::MainLog().path()).substr(before.size());
-  const size_t ca = added.find("TLS: certificates are checked against CaFile " +
-                               platform::WideToUtf8(net_test::TestCaFile()) +
-                               " only; the system's trusted roots are not used");
+  const size_t ca =
+      added.find("TLS: certificates are checked against CaFile " + platform::WideToUtf8(net_test::TestCaFile()) +
+                 " only; the system's trusted roots are not used");
   const size_t off = added.find("TLS: certificates are not checked (SkipCertificateCheck=1)");
   const size_t system = added.rfind("TLS: certificates are checked against the system's trusted roots");
   ASSERT_NE(ca, std::string::npos) << added;

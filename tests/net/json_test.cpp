@@ -125,7 +125,7 @@ TEST(JsonReaderTest, LooksUpMembersIgnoringCaseFirstWins) {
   EXPECT_EQ(data->StringMember("n"), nullptr);  // a number has no string value
   EXPECT_EQ(data->StringMember("t"), nullptr);
   EXPECT_EQ(data->StringMember("missing"), nullptr);
-  EXPECT_EQ(data->Member("md"), nullptr);   // no prefix match
+  EXPECT_EQ(data->Member("md"), nullptr);  // no prefix match
   EXPECT_EQ(data->Member("md55"), nullptr);
   // Only an object has members: an array's elements have no names.
   ASSERT_TRUE(document.Parse(R"(["data"])"));

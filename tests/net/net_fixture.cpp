@@ -80,17 +80,16 @@ void ReleaseHold(const std::string& key) {
 }
 
 bool SigningRootTrusted() {
-  const std::string der =
-      test_support::ReadBytes(test_support::PathFromEnvironment("WEBINSTALLER_NET_SIGNING_ROOT"));
+  const std::string der = test_support::ReadBytes(test_support::PathFromEnvironment("WEBINSTALLER_NET_SIGNING_ROOT"));
   if (der.empty()) return false;
   HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
   if (store == nullptr) return false;
   PCCERT_CONTEXT certificate = ::CertCreateCertificateContext(
       X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()));
-  PCCERT_CONTEXT found = certificate == nullptr ? nullptr
-                                                : ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
-                                                                               CERT_FIND_EXISTING, certificate,
-                                                                               nullptr);
+  PCCERT_CONTEXT found =
+      certificate == nullptr
+          ? nullptr
+          : ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, certificate, nullptr);
   const bool trusted = found != nullptr;
   if (found != nullptr) ::CertFreeCertificateContext(found);
   if (certificate != nullptr) ::CertFreeCertificateContext(certificate);

@@ -28,8 +28,8 @@ std::string Field(const std::string& answer, const std::string& name) {
 
 SignatureCheck CheckFile(const std::string& name, const PublisherRule& rule) {
   const std::wstring path = net_test::DataFile(name);
-  platform::UniqueHandle held(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
+  platform::UniqueHandle held(
+      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   EXPECT_TRUE(held.IsValid()) << name;
   return VerifyPublisher(held.Get(), path, rule);
 }
@@ -39,8 +39,8 @@ TEST(PublisherSignatureTest, OnlyTheExpectedPublishersIntactTrustedSignaturePass
   ASSERT_TRUE(net_test::SigningRootTrusted());
   // Any program will do: this one.
   const std::string base = platform::WideToUtf8(test_support::UniqueName(L"signed"));
-  ASSERT_TRUE(test_support::WriteBytes(net_test::DataFile(base + ".exe"),
-                                       test_support::ReadBytes(platform::ExecutablePath())));
+  ASSERT_TRUE(
+      test_support::WriteBytes(net_test::DataFile(base + ".exe"), test_support::ReadBytes(platform::ExecutablePath())));
   const std::string good = net_test::SignDataFile(base + ".exe", base + "-good.exe", "publisher");
   const std::string other = net_test::SignDataFile(base + ".exe", base + "-other.exe", "other");
   ASSERT_FALSE(good.empty());
@@ -73,11 +73,15 @@ TEST(PublisherSignatureTest, OnlyTheExpectedPublishersIntactTrustedSignaturePass
       {base + "-other.exe", by_name, SignatureVerdict::WrongPublisher, "another publisher, trusted root"},
       {base + "-stray.exe", by_name, SignatureVerdict::Untrusted, "the expected name under an unknown root"},
       {base + "-changed.exe", by_name, SignatureVerdict::BadSignature, "changed after signing"},
-      {base + "-good.exe", {L"webinstaller test publisher", ""}, SignatureVerdict::WrongPublisher,
+      {base + "-good.exe",
+       {L"webinstaller test publisher", ""},
+       SignatureVerdict::WrongPublisher,
        "the name is compared exactly"},
       {base + "-good.exe", {kPublisher, shown}, SignatureVerdict::Trusted, "SHA-256 thumbprint as shown"},
       {base + "-good.exe", {L"", Field(good, "sha1")}, SignatureVerdict::Trusted, "SHA-1 thumbprint alone"},
-      {base + "-other.exe", {L"", Field(good, "sha1")}, SignatureVerdict::WrongPublisher,
+      {base + "-other.exe",
+       {L"", Field(good, "sha1")},
+       SignatureVerdict::WrongPublisher,
        "another certificate than the thumbprint's"},
       {base + "-good.exe", {kPublisher, wrong}, SignatureVerdict::WrongPublisher, "right name, other thumbprint"},
       {base + "-good.exe", {kPublisher, sha256.substr(1)}, SignatureVerdict::BadRule, "63 digits"},

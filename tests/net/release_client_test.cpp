@@ -21,9 +21,8 @@ using net_test::HttpBase;
 
 std::string Reply(const std::string& data_members) { return "{\"data\":{" + data_members + "}}"; }
 
-const std::string kAllMembers =
-    R"("md5":"ABC123","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
-    R"("download":"","download2":"","download3":"")";
+const std::string kAllMembers = R"("md5":"ABC123","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
+                                R"("download":"","download2":"","download3":"")";
 
 struct StatusCase {
   const char* name;
@@ -38,15 +37,24 @@ TEST(ReleaseReplyTest, ChecksTheMembersInOrder) {
       {"garbage", "<html>oops</html>", ReleaseCause::NotJson},
       {"truncated", Reply(kAllMembers).substr(0, 40), ReleaseCause::NotJson},
       {"no data", R"({"Data2":{}})", ReleaseCause::NoData},
-      {"capital names", R"({"DATA":{"MD5":"a","KILLSWITCH":"x","writelogswitch":"y","CURNUM":"1","DOWNLOAD":"","DOWNLOAD2":"","DOWNLOAD3":""}})", ReleaseCause::None},
+      {"capital names",
+       R"({"DATA":{"MD5":"a","KILLSWITCH":"x","writelogswitch":"y","CURNUM":"1","DOWNLOAD":"","DOWNLOAD2":"","DOWNLOAD3":""}})",
+       ReleaseCause::None},
       {"md5 missing", Reply(R"("killSwitch":"false")"), ReleaseCause::NoMd5},
       {"md5 a number", Reply(R"("md5":5,"killSwitch":"false")"), ReleaseCause::NoMd5},
       {"kill switch literal", Reply(R"("md5":"a","killSwitch":true)"), ReleaseCause::NoKillSwitch},
       {"write log missing", Reply(R"("md5":"a","killSwitch":"true")"), ReleaseCause::NoWriteLogSwitch},
-      {"curNum a number", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":5)"), ReleaseCause::NoCurNum},
-      {"download missing", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5")"), ReleaseCause::NoDownload},
-      {"download2 null", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":null)"), ReleaseCause::NoDownload2},
-      {"download3 array", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":"","download3":[])"), ReleaseCause::NoDownload3},
+      {"curNum a number", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":5)"),
+       ReleaseCause::NoCurNum},
+      {"download missing", Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5")"),
+       ReleaseCause::NoDownload},
+      {"download2 null",
+       Reply(R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":null)"),
+       ReleaseCause::NoDownload2},
+      {"download3 array",
+       Reply(
+           R"("md5":"a","killSwitch":"t","WriteLogSwitch":"t","curNum":"5","download":"","download2":"","download3":[])"),
+       ReleaseCause::NoDownload3},
       {"too deep", std::string(100, '[') + std::string(100, ']'), ReleaseCause::NotJson},
   };
   for (const StatusCase& c : cases) {
@@ -95,7 +103,8 @@ TEST(ReleaseQueryTest, AcceptedReplyIsProbedAndKeepsItsKillSwitch) {
   REQUIRE_FIXTURE();
   const std::string file = HttpBase() + "/files/small.bin";
   net_test::ScriptReply("query_ok", Reply(R"("md5":"abc","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
-                                          R"("download":")" + file + R"(","download2":"/rooted.exe","download3":"")"));
+                                          R"("download":")" +
+                                          file + R"(","download2":"/rooted.exe","download3":"")"));
   net_test::ScriptReply("query_ok_version", "ProductVersion=3.2.1\n");
   CReleaseClient client;
   const ReleaseInfo info =
@@ -157,8 +166,7 @@ TEST(ReleaseQueryTest, StatusesOfBrokenReplies) {
   for (const auto& c : cases) {
     net_test::ScriptReply(c.key, c.body, c.options);
     CReleaseClient client;
-    EXPECT_EQ(ReleaseNumber(client.QueryReleaseInfo(HttpBase() + "/release?key=" + c.key, {}, "", "").status),
-              c.number)
+    EXPECT_EQ(ReleaseNumber(client.QueryReleaseInfo(HttpBase() + "/release?key=" + c.key, {}, "", "").status), c.number)
         << c.key;
   }
   CReleaseClient unreachable;
@@ -198,8 +206,8 @@ TEST(ReleaseQueryTest, AQuitRequestEndsATricklingVersionFile) {
   net_test::ScriptReply("query_trickle", Reply(kAllMembers));
   const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(5); });
   CReleaseClient client;
-  const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=query_trickle", {},
-                                                   HttpBase() + "/files/drip.bin?drip=1", "");
+  const ReleaseInfo info =
+      client.QueryReleaseInfo(HttpBase() + "/release?key=query_trickle", {}, HttpBase() + "/files/drip.bin?drip=1", "");
   ::KillTimer(nullptr, timer);
   EXPECT_EQ(ReleaseNumber(info.status), 142);
   EXPECT_EQ(info.productVersion, "");
@@ -319,8 +327,8 @@ TEST(ReleaseCheckTest, CompletesFromTheConfiguration) {
 TEST(ReleaseCheckTest, AConfiguredDigestSetsAsideBothDigestsOfTheReply) {
   REQUIRE_FIXTURE();
   net_test::ScriptReply("check_pinned", Reply(R"("md5":"replymd5","sha256":"replysha","killSwitch":"true",)"
-                                               R"("WriteLogSwitch":"false","curNum":"5",)"
-                                               R"("download":"","download2":"","download3":"")"));
+                                              R"("WriteLogSwitch":"false","curNum":"5",)"
+                                              R"("download":"","download2":"","download3":"")"));
   const struct {
     const char* md5;
     const char* sha256;
@@ -348,8 +356,11 @@ TEST(ReleaseCheckTest, AConfiguredDigestSetsAsideBothDigestsOfTheReply) {
 TEST(ReleaseCheckTest, EmptyConfigurationValuesKeepTheReply) {
   REQUIRE_FIXTURE();
   const std::string file = HttpBase() + "/files/small.bin";
-  net_test::ScriptReply("check_empty", Reply(R"("md5":"fromreply","sha256":"replysha","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
-                                             R"("download":")" + file + R"(","download2":"","download3":"")"));
+  net_test::ScriptReply(
+      "check_empty",
+      Reply(R"("md5":"fromreply","sha256":"replysha","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
+            R"("download":")" +
+            file + R"(","download2":"","download3":"")"));
   const ReleaseInfo info =
       CheckReleaseFromConfiguration(CheckSettings(HttpBase() + "/release?key=check_empty"), "English");
   EXPECT_EQ(info.status, ReleaseStatus::Answered());

@@ -48,9 +48,7 @@ TEST(StallWatchdogTest, NothingCountsBeforeTheRangesStart) {
   platform::Signal ranges_started;
   platform::Signal finished;
   std::atomic<bool> stalled{false};
-  std::thread watchdog([&] {
-    stalled = watch.Watch({1, 1, 1024}, ranges_started.Handle(), finished.Handle());
-  });
+  std::thread watchdog([&] { stalled = watch.Watch({1, 1, 1024}, ranges_started.Handle(), finished.Handle()); });
   ::Sleep(3500);
   EXPECT_FALSE(stalled.load());
   ranges_started.Set();  // from now on silence counts
@@ -74,9 +72,7 @@ TEST(StallWatchdogTest, KeepsTheSampleListBounded) {
     platform::Signal ranges_started;
     ranges_started.Set();
     platform::Signal finished;
-    std::thread watchdog([&] {
-      (void)watch.Watch({window, 120, 1024}, ranges_started.Handle(), finished.Handle());
-    });
+    std::thread watchdog([&] { (void)watch.Watch({window, 120, 1024}, ranges_started.Handle(), finished.Handle()); });
     for (int i = 0; i < 2000; ++i) watch.AddSample(100000);
     ::Sleep(1500);
     EXPECT_LE(watch.SampleCount(), 1000u) << window;

@@ -15,8 +15,7 @@ TEST(FileIoTest, ReadFileLimitedRefusesMissingAndOversizedFiles) {
   TempFolder folder;
   EXPECT_FALSE(platform::ReadFileLimited(folder.File(L"missing.ini"), 100).has_value());
   ASSERT_TRUE(test_support::WriteBytes(folder.File(L"ten.bin"), std::string(10, 'x')));
-  EXPECT_EQ(platform::ReadFileLimited(folder.File(L"ten.bin"), 10).value_or("?"),
-            std::string(10, 'x'));
+  EXPECT_EQ(platform::ReadFileLimited(folder.File(L"ten.bin"), 10).value_or("?"), std::string(10, 'x'));
   EXPECT_FALSE(platform::ReadFileLimited(folder.File(L"ten.bin"), 9).has_value());
   ASSERT_TRUE(test_support::WriteBytes(folder.File(L"empty.bin"), ""));
   EXPECT_EQ(platform::ReadFileLimited(folder.File(L"empty.bin"), 9).value_or("?"), "");

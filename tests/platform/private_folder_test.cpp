@@ -66,8 +66,7 @@ TEST(PrivateFolderTest, OnlyItsOwnerAndTheSystemGetIn) {
   }
   // Elevated: the administrators, never the user whose unelevated programs
   // could plant links inside; otherwise the user. The system in either case.
-  const Sid owner =
-      platform::IsProcessElevated() ? WellKnown(WinBuiltinAdministratorsSid) : ProcessUser();
+  const Sid owner = platform::IsProcessElevated() ? WellKnown(WinBuiltinAdministratorsSid) : ProcessUser();
   EXPECT_EQ(sids, (std::vector<Sid>{owner, WellKnown(WinLocalSystemSid)}));
 
   test_support::TempFolder parent;

@@ -21,8 +21,8 @@ TEST(ProcessListTest, FindsThisProcessUnderItsFileName) {
 }
 
 TEST(ProcessListTest, PathHelpersEndInBackslash) {
-  for (const std::wstring& folder : {platform::ExecutableFolder(), platform::System32Folder(),
-                                     platform::TempFolder()}) {
+  for (const std::wstring& folder :
+       {platform::ExecutableFolder(), platform::System32Folder(), platform::TempFolder()}) {
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), L'\\');
   }

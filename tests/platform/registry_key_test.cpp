@@ -17,14 +17,12 @@ TEST(RegistryKeyTest, ViewsAreSeparateAndEachReadsItsOwnValue) {
   ASSERT_TRUE(key32.Open().WriteString(L"Where", L"thirty-two"));
   ASSERT_TRUE(key64.Open().WriteString(L"Where", L"sixty-four"));
 
-  EXPECT_EQ(RegistryKey::Open(HKEY_LOCAL_MACHINE, key32.path(), RegistryView::Bits32)
-                .ReadString(L"Where")
-                .value_or(L""),
-            L"thirty-two");
-  EXPECT_EQ(RegistryKey::Open(HKEY_LOCAL_MACHINE, key64.path(), RegistryView::Bits64)
-                .ReadString(L"Where")
-                .value_or(L""),
-            L"sixty-four");
+  EXPECT_EQ(
+      RegistryKey::Open(HKEY_LOCAL_MACHINE, key32.path(), RegistryView::Bits32).ReadString(L"Where").value_or(L""),
+      L"thirty-two");
+  EXPECT_EQ(
+      RegistryKey::Open(HKEY_LOCAL_MACHINE, key64.path(), RegistryView::Bits64).ReadString(L"Where").value_or(L""),
+      L"sixty-four");
 }
 
 TEST(RegistryKeyTest, ReadStringRefusesOtherTypesAndMissingValues) {
@@ -46,8 +44,7 @@ TEST(RegistryKeyTest, ReadStringRefusesOtherTypesAndMissingValues) {
 TEST(RegistryKeyTest, ValueWithoutTerminatorIsReadWithoutGarbage) {
   TestRegistryKey key(test_support::UniqueName(L"raw_"), RegistryView::Bits64);
   const wchar_t raw[] = {L'a', L'b', L'c'};  // stored without a terminating zero
-  ASSERT_EQ(::RegSetValueExW(key.Open().Get(), L"Raw", 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(raw), sizeof(raw)),
+  ASSERT_EQ(::RegSetValueExW(key.Open().Get(), L"Raw", 0, REG_SZ, reinterpret_cast<const BYTE*>(raw), sizeof(raw)),
             ERROR_SUCCESS);
   EXPECT_EQ(key.Open().ReadString(L"Raw").value_or(L""), L"abc");
 }
@@ -63,9 +60,8 @@ TEST(RegistryKeyTest, SubkeysAreListedAndTreesDeleted) {
     EXPECT_EQ(names[0], L"First");
     EXPECT_EQ(names[1], L"Second");
   }
-  EXPECT_FALSE(RegistryKey::Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WebInstallerTests\\" + name,
-                                 RegistryView::Bits32)
-                   .IsValid());
+  EXPECT_FALSE(
+      RegistryKey::Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\WebInstallerTests\\" + name, RegistryView::Bits32).IsValid());
   EXPECT_TRUE(RegistryKey().SubkeyNames().empty());
 }
 

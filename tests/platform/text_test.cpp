@@ -14,7 +14,9 @@ TEST(TextTest, Utf8RoundTripKeepsCjkAndSurrogatePairs) {
 }
 
 TEST(TextTest, InvalidUtf8BecomesReplacementCharactersNotGarbage) {
-  const std::wstring wide = platform::Utf8ToWide("a\xFF\xFE" "b");
+  const std::wstring wide = platform::Utf8ToWide(
+      "a\xFF\xFE"
+      "b");
   ASSERT_GE(wide.size(), 3u);
   EXPECT_EQ(wide.front(), L'a');
   EXPECT_EQ(wide.back(), L'b');
@@ -22,13 +24,13 @@ TEST(TextTest, InvalidUtf8BecomesReplacementCharactersNotGarbage) {
 }
 
 TEST(TextTest, PrefixNeverEndsInsideACharacter) {
-  const std::string text = "ab\xE7\xAE\x80" "c";  // a, b, one 3-byte character, c
+  const std::string text =
+      "ab\xE7\xAE\x80"
+      "c";  // a, b, one 3-byte character, c
   struct Case {
     size_t max;
     std::string expected;
-  } cases[] = {{0, ""},   {1, "a"},          {2, "ab"},
-               {3, "ab"}, {4, "ab"},         {5, "ab\xE7\xAE\x80"},
-               {6, text}, {100, text}};
+  } cases[] = {{0, ""}, {1, "a"}, {2, "ab"}, {3, "ab"}, {4, "ab"}, {5, "ab\xE7\xAE\x80"}, {6, text}, {100, text}};
   for (const Case& c : cases) {
     EXPECT_EQ(platform::Utf8PrefixAtCharBoundary(text, c.max), c.expected) << c.max;
   }

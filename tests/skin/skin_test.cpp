@@ -52,31 +52,52 @@ struct Description {
 
 // The controls the wizard's pages and the message dialog address, by window.
 const std::vector<Expected> kDialogControls = {
-    {L"dialogName", L"Label"},    {L"btn_ok", L"Button"},         {L"btn_close", L"Button"},
-    {L"btn_ClosePic", L"Button"}, {L"lb_TipsText", L"Label"},     {L"lb_TipsDetailText", L"Label"},
+    {L"dialogName", L"Label"},
+    {L"btn_ok", L"Button"},
+    {L"btn_close", L"Button"},
+    {L"btn_ClosePic", L"Button"},
+    {L"lb_TipsText", L"Label"},
+    {L"lb_TipsDetailText", L"Label"},
     {L"layoutPadding", L"HorizontalLayout"},
 };
 
 // The options page's controls, in every product window.
-const std::vector<Expected> kHomeControls = {
-  {L"homePage_Title", L"Label", 0}, {L"language_Label", L"Label", 0}, {L"language_Combo", L"Combo", 0},
-      {L"intallPath", L"Label", 0}, {L"editDir", L"Edit", 0}, {L"Btn_open_file", L"Button", 0},
-      {L"btn_ShowMore", L"Button", 0}, {L"btn_HideMore", L"Button", 0},
-      {L"moreconfiginfo", L"VerticalLayout", 0}, {L"btn_Agreement", L"Label", 0},
-      {L"btn_Install", L"Button", 0}, {L"btn_Close", L"Button", 0}, {L"recommend_ChkAgree", L"CheckBox", 0},
-      {L"text_recommend_ChkAgree", L"Label", 0}, {L"logo_ico", L"Control", 0}};
+const std::vector<Expected> kHomeControls = {{L"homePage_Title", L"Label", 0},
+                                             {L"language_Label", L"Label", 0},
+                                             {L"language_Combo", L"Combo", 0},
+                                             {L"intallPath", L"Label", 0},
+                                             {L"editDir", L"Edit", 0},
+                                             {L"Btn_open_file", L"Button", 0},
+                                             {L"btn_ShowMore", L"Button", 0},
+                                             {L"btn_HideMore", L"Button", 0},
+                                             {L"moreconfiginfo", L"VerticalLayout", 0},
+                                             {L"btn_Agreement", L"Label", 0},
+                                             {L"btn_Install", L"Button", 0},
+                                             {L"btn_Close", L"Button", 0},
+                                             {L"recommend_ChkAgree", L"CheckBox", 0},
+                                             {L"text_recommend_ChkAgree", L"Label", 0},
+                                             {L"logo_ico", L"Control", 0}};
 
 // The edition comparison (tab 5), in every product window.
-const std::vector<Expected> kComparisonControls = {
-  {L"lb_contrastiveTitle", L"Label", 5}, {L"contrastiveTips", L"Label", 5},
-      {L"lb_contrastiveFeature", L"Label", 5}, {L"lb_contrastiveOne", L"Label", 5},
-      {L"lb_contrastiveTwo", L"Label", 5}, {L"lb_contrastiveThree", L"Label", 5},
-      {L"lb_contrastiveFour", L"Label", 5}, {L"lb_contrastiveFive", L"Label", 5},
-      {L"lb_contrastiveSix", L"Label", 5}, {L"lb_contrastiveSeven", L"Label", 5},
-      {L"lb_contrastiveEight", L"Label", 5}, {L"lb_ProductName", L"Label", 5},
-      {L"lb_contrastiveFree", L"Label", 5}, {L"lb_contrastivePro", L"Label", 5}, {L"btn_buy", L"Button", 5},
-      {L"btn_tryPro", L"Button", 5}, {L"btn_contrastiveNext", L"Button", 5},
-      {L"btn_contrastiveCancel", L"Button", 5}, {L"btn_contrastiveClose", L"Button", 5}};
+const std::vector<Expected> kComparisonControls = {{L"lb_contrastiveTitle", L"Label", 5},
+                                                   {L"contrastiveTips", L"Label", 5},
+                                                   {L"lb_contrastiveFeature", L"Label", 5},
+                                                   {L"lb_contrastiveOne", L"Label", 5},
+                                                   {L"lb_contrastiveTwo", L"Label", 5},
+                                                   {L"lb_contrastiveThree", L"Label", 5},
+                                                   {L"lb_contrastiveFour", L"Label", 5},
+                                                   {L"lb_contrastiveFive", L"Label", 5},
+                                                   {L"lb_contrastiveSix", L"Label", 5},
+                                                   {L"lb_contrastiveSeven", L"Label", 5},
+                                                   {L"lb_contrastiveEight", L"Label", 5},
+                                                   {L"lb_ProductName", L"Label", 5},
+                                                   {L"lb_contrastiveFree", L"Label", 5},
+                                                   {L"lb_contrastivePro", L"Label", 5},
+                                                   {L"btn_buy", L"Button", 5},
+                                                   {L"btn_tryPro", L"Button", 5},
+                                                   {L"btn_contrastiveNext", L"Button", 5},
+                                                   {L"btn_contrastiveCancel", L"Button", 5},
+                                                   {L"btn_contrastiveClose", L"Button", 5}};
 
 // `own` followed by each of `shared`.
 std::vector<Expected> Join(std::vector<Expected> own, std::initializer_list<const std::vector<Expected>*> shared) {
@@ -88,119 +109,125 @@ const std::vector<Description>& Descriptions() {
   static const std::vector<Description> descriptions = {
       {L"install.xml",
        {800, 500},
-       Join({
-           {L"wizardTab", L"TabLayout"},
-           {L"minimize", L"Button"},
-           // 0: home and options.
-           {L"homePage_Title", L"Label", 0},
-           {L"language_Label", L"Label", 0},
-           {L"language_Combo", L"Combo", 0},
-           {L"intallPath", L"Label", 0},
-           {L"editDir", L"Edit", 0},
-           {L"Btn_open_file", L"Button", 0},
-           {L"btn_ShowMore", L"Button", 0},
-           {L"btn_HideMore", L"Button", 0},
-           {L"moreconfiginfo", L"VerticalLayout", 0},
-           {L"btn_Agreement", L"Label", 0},
-           {L"btn_Install", L"Button", 0},
-           {L"btn_Close", L"Button", 0},
-           {L"recommend_ChkAgree", L"CheckBox", 0},
-           {L"text_recommend_ChkAgree", L"Label", 0},
-           {L"chk_install_lumaviewer", L"CheckBox", 0},
-           {L"btn_install_lumaviewer", L"Button", 0},
-           {L"logo_ico", L"Control", 0},
-           {L"linker_Latest", L"Label", 0},
-           {L"app_logo_home", L"Label", 0},
-           // 1: download and install.
-           {L"progressTip", L"Label", 1},
-           {L"progressValue", L"Label", 1},
-           {L"progressSpeed", L"Label", 1},
-           {L"progressTimeLeft", L"Label", 1},
-           {L"slrProgress", L"Progress", 1},
-           {L"adsBrowser", L"WebBrowser", 1},
-           {L"loadingLayout", L"Container", 1},
-           {L"loadingLayout2", L"Container", 1},
-           {L"loadingLayout3", L"Container", 1},
-           {L"adsImg", L"Control", 1},
-           {L"adsImg2", L"Control", 1},
-           {L"adsTip", L"Label", 1},
-           {L"adsTip2", L"Label", 1},
-           {L"adsIdx", L"Label", 1},
-           {L"adsIdx2", L"Label", 1},
-           {L"app_logo_install", L"Label", 1},
-           {L"btn_CloseProgress", L"Button", 1},
-           // 2: download failure.
-           {L"downloadFailedTitle", L"Label", 2},
-           {L"downloadFailedMsg", L"Label", 2},
-           {L"downloadRetry", L"Button", 2},
-           {L"downloadOffline", L"Button", 2},
-           {L"downloadErrBtnClose", L"Button", 2},
-           {L"app_logo_download_error", L"Label", 2},
-           // 3: install failure.
-           {L"installFailedTitle", L"Label", 3},
-           {L"installFailedMsg", L"Label", 3},
-           {L"installRetry", L"Button", 3},
-           {L"installOffline", L"Button", 3},
-           {L"installErrBtnClose", L"Button", 3},
-           {L"installErrorMsg", L"Label", 3},
-           {L"installErrorFirst", L"Label", 3},
-           {L"installErrorSecond", L"Label", 3},
-           {L"installErrorThird", L"Label", 3},
-           {L"installErrorFouth", L"Label", 3},
-           {L"installErrorFifth", L"Label", 3},
-           {L"installErrorSixth", L"Label", 3},
-           {L"installErrIco", L"Control", 3},
-           {L"app_logo_install_error", L"Label", 3},
-           // 4: finish.
-           {L"complete_title", L"Label", 4},
-           {L"complete_tips", L"Label", 4},
-           {L"manager_title", L"Label", 4},
-           {L"manager_tips", L"Label", 4},
-           {L"transfer_title", L"Label", 4},
-           {L"transfer_tips", L"Label", 4},
-           {L"downloader_title", L"Label", 4},
-           {L"downloader_tips", L"Label", 4},
-           {L"btn_Run", L"Button", 4},
-           {L"btn_CloseInstalls", L"Button", 4},
-           {L"app_logo_finish", L"Label", 4},
-       }, {&kComparisonControls})},
+       Join(
+           {
+               {L"wizardTab", L"TabLayout"},
+               {L"minimize", L"Button"},
+               // 0: home and options.
+               {L"homePage_Title", L"Label", 0},
+               {L"language_Label", L"Label", 0},
+               {L"language_Combo", L"Combo", 0},
+               {L"intallPath", L"Label", 0},
+               {L"editDir", L"Edit", 0},
+               {L"Btn_open_file", L"Button", 0},
+               {L"btn_ShowMore", L"Button", 0},
+               {L"btn_HideMore", L"Button", 0},
+               {L"moreconfiginfo", L"VerticalLayout", 0},
+               {L"btn_Agreement", L"Label", 0},
+               {L"btn_Install", L"Button", 0},
+               {L"btn_Close", L"Button", 0},
+               {L"recommend_ChkAgree", L"CheckBox", 0},
+               {L"text_recommend_ChkAgree", L"Label", 0},
+               {L"chk_install_lumaviewer", L"CheckBox", 0},
+               {L"btn_install_lumaviewer", L"Button", 0},
+               {L"logo_ico", L"Control", 0},
+               {L"linker_Latest", L"Label", 0},
+               {L"app_logo_home", L"Label", 0},
+               // 1: download and install.
+               {L"progressTip", L"Label", 1},
+               {L"progressValue", L"Label", 1},
+               {L"progressSpeed", L"Label", 1},
+               {L"progressTimeLeft", L"Label", 1},
+               {L"slrProgress", L"Progress", 1},
+               {L"adsBrowser", L"WebBrowser", 1},
+               {L"loadingLayout", L"Container", 1},
+               {L"loadingLayout2", L"Container", 1},
+               {L"loadingLayout3", L"Container", 1},
+               {L"adsImg", L"Control", 1},
+               {L"adsImg2", L"Control", 1},
+               {L"adsTip", L"Label", 1},
+               {L"adsTip2", L"Label", 1},
+               {L"adsIdx", L"Label", 1},
+               {L"adsIdx2", L"Label", 1},
+               {L"app_logo_install", L"Label", 1},
+               {L"btn_CloseProgress", L"Button", 1},
+               // 2: download failure.
+               {L"downloadFailedTitle", L"Label", 2},
+               {L"downloadFailedMsg", L"Label", 2},
+               {L"downloadRetry", L"Button", 2},
+               {L"downloadOffline", L"Button", 2},
+               {L"downloadErrBtnClose", L"Button", 2},
+               {L"app_logo_download_error", L"Label", 2},
+               // 3: install failure.
+               {L"installFailedTitle", L"Label", 3},
+               {L"installFailedMsg", L"Label", 3},
+               {L"installRetry", L"Button", 3},
+               {L"installOffline", L"Button", 3},
+               {L"installErrBtnClose", L"Button", 3},
+               {L"installErrorMsg", L"Label", 3},
+               {L"installErrorFirst", L"Label", 3},
+               {L"installErrorSecond", L"Label", 3},
+               {L"installErrorThird", L"Label", 3},
+               {L"installErrorFouth", L"Label", 3},
+               {L"installErrorFifth", L"Label", 3},
+               {L"installErrorSixth", L"Label", 3},
+               {L"installErrIco", L"Control", 3},
+               {L"app_logo_install_error", L"Label", 3},
+               // 4: finish.
+               {L"complete_title", L"Label", 4},
+               {L"complete_tips", L"Label", 4},
+               {L"manager_title", L"Label", 4},
+               {L"manager_tips", L"Label", 4},
+               {L"transfer_title", L"Label", 4},
+               {L"transfer_tips", L"Label", 4},
+               {L"downloader_title", L"Label", 4},
+               {L"downloader_tips", L"Label", 4},
+               {L"btn_Run", L"Button", 4},
+               {L"btn_CloseInstalls", L"Button", 4},
+               {L"app_logo_finish", L"Label", 4},
+           },
+           {&kComparisonControls})},
       {L"installKDV.xml",
        {800, 500},
-       Join({
-           {L"wizardTab", L"TabLayout"},
-           {L"minimize", L"Button"},
-           {L"KDVInstallation_Combo", L"Combo", 0},
-           {L"lb_KDVInstallation", L"Label", 0},
-           {L"lb_KDVComponents", L"Label", 0},
-           {L"chk_KDVServer", L"CheckBox", 0},
-           {L"chk_KDVConsole", L"CheckBox", 0},
-           // 1 to 4 come from the same file as in install.xml.
-           {L"slrProgress", L"Progress", 1},
-           {L"downloadRetry", L"Button", 2},
-           {L"installRetry", L"Button", 3},
-           {L"btn_Run", L"Button", 4},
-       }, {&kHomeControls, &kComparisonControls})},
+       Join(
+           {
+               {L"wizardTab", L"TabLayout"},
+               {L"minimize", L"Button"},
+               {L"KDVInstallation_Combo", L"Combo", 0},
+               {L"lb_KDVInstallation", L"Label", 0},
+               {L"lb_KDVComponents", L"Label", 0},
+               {L"chk_KDVServer", L"CheckBox", 0},
+               {L"chk_KDVConsole", L"CheckBox", 0},
+               // 1 to 4 come from the same file as in install.xml.
+               {L"slrProgress", L"Progress", 1},
+               {L"downloadRetry", L"Button", 2},
+               {L"installRetry", L"Button", 3},
+               {L"btn_Run", L"Button", 4},
+           },
+           {&kHomeControls, &kComparisonControls})},
       {L"installQS.xml",
        {800, 500},
-       Join({
-           {L"wizardTab", L"TabLayout"},
-           {L"minimize", L"Button"},
-           {L"backupPath", L"Label", 0},
-           {L"backUpeditDir", L"Edit", 0},
-           {L"Btn_backup_file", L"Button", 0},
-           {L"chk_managementComponent", L"CheckBox", 0},
-           {L"chk_createAccount", L"CheckBox", 0},
-           {L"lb_userName", L"Label", 0},
-           {L"ed_userName", L"Edit", 0},
-           {L"lb_password", L"Label", 0},
-           {L"ed_Password", L"Edit", 0},
-           {L"lb_confirmPassword", L"Label", 0},
-           {L"ed_confirmPassword", L"Edit", 0},
-           {L"slrProgress", L"Progress", 1},
-           {L"downloadRetry", L"Button", 2},
-           {L"installRetry", L"Button", 3},
-           {L"btn_Run", L"Button", 4},
-       }, {&kHomeControls, &kComparisonControls})},
+       Join(
+           {
+               {L"wizardTab", L"TabLayout"},
+               {L"minimize", L"Button"},
+               {L"backupPath", L"Label", 0},
+               {L"backUpeditDir", L"Edit", 0},
+               {L"Btn_backup_file", L"Button", 0},
+               {L"chk_managementComponent", L"CheckBox", 0},
+               {L"chk_createAccount", L"CheckBox", 0},
+               {L"lb_userName", L"Label", 0},
+               {L"ed_userName", L"Edit", 0},
+               {L"lb_password", L"Label", 0},
+               {L"ed_Password", L"Edit", 0},
+               {L"lb_confirmPassword", L"Label", 0},
+               {L"ed_confirmPassword", L"Edit", 0},
+               {L"slrProgress", L"Progress", 1},
+               {L"downloadRetry", L"Button", 2},
+               {L"installRetry", L"Button", 3},
+               {L"btn_Run", L"Button", 4},
+           },
+           {&kHomeControls, &kComparisonControls})},
       {L"QuitInstallDialog.xml", {440, 224}, kDialogControls},
       {L"StartRunDialog.xml", {440, 224}, kDialogControls},
       {L"ProductRunningDialog.xml", {440, 224}, kDialogControls},
@@ -315,8 +342,7 @@ TEST(SkinTest, TheMainWindowHasTheWizardsSixPagesAndTheDialogsRoundCorners) {
   EXPECT_EQ(tab->selected(), 0);
   // Hidden at start: what the pages show only when it applies.
   for (const wchar_t* name : {L"moreconfiginfo", L"btn_HideMore", L"adsBrowser", L"linker_Latest", L"progressSpeed",
-                              L"progressTimeLeft",
-                              L"chk_install_lumaviewer", L"btn_install_lumaviewer"}) {
+                              L"progressTimeLeft", L"chk_install_lumaviewer", L"btn_install_lumaviewer"}) {
     EXPECT_FALSE(main_window->FindControl(name)->visible()) << testing::PrintToString(std::wstring(name));
   }
   // The carousel's slots float so the pages can slide them; one shows at start.
@@ -346,9 +372,9 @@ TEST(SkinTest, EveryPictureIsInTheArchiveAtOneAndTwoTimesItsSize) {
     for (Control* c : AllControls(window->root())) {
       const toolkit::ControlStyle& look = c->style();
       for (const toolkit::ImageDescription* image :
-           {&look.bk_image, &look.fore_image, &look.normal_image, &look.hot_image, &look.pushed_image, &look.focused_image,
-            &look.disabled_image, &look.selected_image, &look.selected_hot_image, &look.selected_pushed_image,
-            &look.selected_disabled_image}) {
+           {&look.bk_image, &look.fore_image, &look.normal_image, &look.hot_image, &look.pushed_image,
+            &look.focused_image, &look.disabled_image, &look.selected_image, &look.selected_hot_image,
+            &look.selected_pushed_image, &look.selected_disabled_image}) {
         if (!image->empty()) files.insert(image->file);
       }
     }
@@ -388,13 +414,23 @@ TEST(SkinTest, PagesAndDialogsLayOutWithinTheWindowAndTheirTextsFitAt96And144Dpi
     int height;          // client height in 96-DPI units
     bool expanded_home;  // the custom-install area open
   } views[] = {
-      {L"install.xml", 0, 500, false}, {L"install.xml", 0, 608, true}, {L"install.xml", 1, 500, false},
-      {L"install.xml", 2, 500, false}, {L"install.xml", 3, 500, false}, {L"install.xml", 4, 500, false},
-      {L"install.xml", 5, 500, false}, {L"installKDV.xml", 0, 500, false}, {L"installKDV.xml", 0, 750, true},
-      {L"installKDV.xml", 5, 500, false}, {L"installQS.xml", 0, 500, false}, {L"installQS.xml", 0, 900, true},
+      {L"install.xml", 0, 500, false},
+      {L"install.xml", 0, 608, true},
+      {L"install.xml", 1, 500, false},
+      {L"install.xml", 2, 500, false},
+      {L"install.xml", 3, 500, false},
+      {L"install.xml", 4, 500, false},
+      {L"install.xml", 5, 500, false},
+      {L"installKDV.xml", 0, 500, false},
+      {L"installKDV.xml", 0, 750, true},
+      {L"installKDV.xml", 5, 500, false},
+      {L"installQS.xml", 0, 500, false},
+      {L"installQS.xml", 0, 900, true},
       {L"installQS.xml", 5, 500, false},
-      {L"QuitInstallDialog.xml", -1, 224, false}, {L"StartRunDialog.xml", -1, 224, false},
-      {L"ProductRunningDialog.xml", -1, 224, false}, {L"CoverInstallDialog.xml", -1, 224, false},
+      {L"QuitInstallDialog.xml", -1, 224, false},
+      {L"StartRunDialog.xml", -1, 224, false},
+      {L"ProductRunningDialog.xml", -1, 224, false},
+      {L"CoverInstallDialog.xml", -1, 224, false},
   };
   auto archive = OpenShippedSkin();
   for (int dpi : {96, 144}) {
@@ -440,7 +476,8 @@ TEST(SkinTest, PagesAndDialogsLayOutWithinTheWindowAndTheirTextsFitAt96And144Dpi
       for (size_t i = 0; i < clickable.size(); ++i) {
         for (size_t j = i + 1; j < clickable.size(); ++j) {
           EXPECT_FALSE(clickable[i]->rect().Intersects(clickable[j]->rect()))
-              << testing::PrintToString(clickable[i]->name()) << " overlaps " << testing::PrintToString(clickable[j]->name());
+              << testing::PrintToString(clickable[i]->name()) << " overlaps "
+              << testing::PrintToString(clickable[j]->name());
         }
       }
     }

@@ -46,8 +46,7 @@ TEST(IniFileTest, LongValuesAreCutAtACharacterBoundary) {
   // 300 bytes: 100 three-byte characters. 259 bytes would end inside the 87th.
   std::string value;
   for (int i = 0; i < 100; ++i) value += "\xE7\xAE\x80";
-  const auto entries = ParseIniSection("[s]\nLong=" + value + "\nAscii=" + std::string(300, 'a'),
-                                       "s", L"test");
+  const auto entries = ParseIniSection("[s]\nLong=" + value + "\nAscii=" + std::string(300, 'a'), "s", L"test");
   EXPECT_EQ(ValueOf(entries, "Long"), std::wstring(86, L'\u7b80'));
   EXPECT_EQ(ValueOf(entries, "Ascii"), std::wstring(259, L'a'));
 }
@@ -76,8 +75,7 @@ TEST(IniFileTest, BinaryTruncatedAndMissingFilesGiveWhatIsReadable) {
 
   test_support::TempFolder folder;
   EXPECT_TRUE(startup::ReadIniSection(folder.File(L"missing.ini"), "s").empty());
-  ASSERT_TRUE(test_support::WriteBytes(folder.File(L"huge.ini"),
-                                       "[s]\nA=1\n" + std::string(5u << 20, ';')));
+  ASSERT_TRUE(test_support::WriteBytes(folder.File(L"huge.ini"), "[s]\nA=1\n" + std::string(5u << 20, ';')));
   EXPECT_TRUE(startup::ReadIniSection(folder.File(L"huge.ini"), "s").empty());
 }
 

@@ -57,8 +57,7 @@ class SetupProcessTest : public testing::Test {
 
 TEST_F(SetupProcessTest, CompanionFetchWithoutAddressEndsAtOnceWithTwo) {
   const std::wstring refer = test_support::UniqueName(L"r");
-  const test_support::ProcessResult result =
-      sandbox_.Run(L"INSTALL_TYPE=2 ||| REFERNUMBER=" + refer);
+  const test_support::ProcessResult result = sandbox_.Run(L"INSTALL_TYPE=2 ||| REFERNUMBER=" + refer);
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exit_code, 2u);
   // Nothing was created in the temporary folder for this refer number.
@@ -90,13 +89,13 @@ TEST_F(SetupProcessTest, ModesReturnTheirExitCodes) {
 
 TEST_F(SetupProcessTest, UnattendedModeDoesNothingWhileTheProductRuns) {
   const std::wstring name = test_support::UniqueName(L"Running_") + L".exe";
-  ASSERT_TRUE(test_support::CopyOneFile(
-      test_support::PathFromEnvironment("WEBINSTALLER_FIXTURE_DIR") + L"\\fake_product.exe",
-      sandbox_.folder().File(name)));
+  ASSERT_TRUE(
+      test_support::CopyOneFile(test_support::PathFromEnvironment("WEBINSTALLER_FIXTURE_DIR") + L"\\fake_product.exe",
+                                sandbox_.folder().File(name)));
   test_support::BackgroundProcess product(sandbox_.folder().File(name), L"sleep 30000");
   ASSERT_TRUE(product.IsRunning());
-  sandbox_.WriteConfig(L"InitConfigure.ini", "[Product]\nProductProcess=other.exe," +
-                                                 std::string(name.begin(), name.end()) + "\n");
+  sandbox_.WriteConfig(L"InitConfigure.ini",
+                       "[Product]\nProductProcess=other.exe," + std::string(name.begin(), name.end()) + "\n");
   const test_support::ProcessResult result = sandbox_.Run(L"INSTALL_TYPE=1");
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exit_code, 1u);
@@ -104,12 +103,10 @@ TEST_F(SetupProcessTest, UnattendedModeDoesNothingWhileTheProductRuns) {
 }
 
 TEST_F(SetupProcessTest, UnattendedModeDoesNothingWhenInstalled) {
-  test_support::TestRegistryKey uninstall(test_support::UniqueName(L"Installed_"),
-                                          platform::RegistryView::Bits32);
+  test_support::TestRegistryKey uninstall(test_support::UniqueName(L"Installed_"), platform::RegistryView::Bits32);
   uninstall.CreateSubkey(L"PhotoStudio_3");
   const std::string path(uninstall.path().begin(), uninstall.path().end());
-  sandbox_.WriteConfig(L"InitConfigure.ini",
-                       "[Product]\nRegistryAddress=" + path + "\nRegistryName=PhotoStudio\n");
+  sandbox_.WriteConfig(L"InitConfigure.ini", "[Product]\nRegistryAddress=" + path + "\nRegistryName=PhotoStudio\n");
   const test_support::ProcessResult result = sandbox_.Run(L"INSTALL_TYPE=1");
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exit_code, 1u);
@@ -119,12 +116,10 @@ TEST_F(SetupProcessTest, UnattendedModeDoesNothingWhenInstalled) {
 // Without a RegistryName any product's entry would count as ours: an
 // unattended run must still install.
 TEST_F(SetupProcessTest, UnattendedModeWithoutRegistryNameIsNeverInstalled) {
-  test_support::TestRegistryKey uninstall(test_support::UniqueName(L"Installed_"),
-                                          platform::RegistryView::Bits32);
+  test_support::TestRegistryKey uninstall(test_support::UniqueName(L"Installed_"), platform::RegistryView::Bits32);
   uninstall.CreateSubkey(L"SomeOtherProduct_3");
   const std::string path(uninstall.path().begin(), uninstall.path().end());
-  sandbox_.WriteConfig(L"InitConfigure.ini",
-                       "[Product]\nRegistryAddress=" + path + "\nRegistryName=\n");
+  sandbox_.WriteConfig(L"InitConfigure.ini", "[Product]\nRegistryAddress=" + path + "\nRegistryName=\n");
   const test_support::ProcessResult result = sandbox_.Run(L"INSTALL_TYPE=1");
   ASSERT_TRUE(result.finished);
   EXPECT_EQ(result.exit_code, 1u);
@@ -184,8 +179,7 @@ TEST_F(SetupProcessTest, RunsWithoutAWritableLog) {
 namespace {
 
 TEST_F(SetupProcessTest, VexaEditionLooksForItsOwnInstalledProduct) {
-  test_support::TestRegistryKey uninstall(test_support::UniqueName(L"Vexa_"),
-                                          platform::RegistryView::Bits32);
+  test_support::TestRegistryKey uninstall(test_support::UniqueName(L"Vexa_"), platform::RegistryView::Bits32);
   uninstall.CreateSubkey(L"VexaPhotoStudio_3");
   const std::string path(uninstall.path().begin(), uninstall.path().end());
   sandbox_.WriteConfig(L"InitConfigure.ini", "[Product]\nRegistryAddress=" + path +

@@ -80,8 +80,8 @@ TEST(LaunchParametersTest, BuildIdentityFromExeName) {
       {L"Setup.exe", L"999999", L""},
       {L"Setup.", L"999999", L""},
       {L"Setup.77", L"77", L""},
-      {L"Setup.exe.77", L"77", L""},      // ".exe" only counts at the end
-      {L"a]b[c", L"999999", L""},         // "]" before "[" gives no code
+      {L"Setup.exe.77", L"77", L""},  // ".exe" only counts at the end
+      {L"a]b[c", L"999999", L""},     // "]" before "[" gives no code
       {L"x[].5.exe", L"5", L""},
       {L"x[ab.5.exe", L"5", L""},
   };

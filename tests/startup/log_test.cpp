@@ -22,8 +22,7 @@ TEST(LogFormatTest, ArgumentsAreWrittenByTheirOwnType) {
   } cases[] = {
       {FormatLogText("ParseCmdLine param=%S\n", {wide}), L"ParseCmdLine param=w\u7b80\n"},
       {FormatLogText("%s|%S", {narrow, wide}), L"n\u7b80|w\u7b80"},
-      {FormatLogText("%d %ld %lld %I64d", {-5, 7L, -9000000000LL, 12345678901LL}),
-       L"-5 7 -9000000000 12345678901"},
+      {FormatLogText("%d %ld %lld %I64d", {-5, 7L, -9000000000LL, 12345678901LL}), L"-5 7 -9000000000 12345678901"},
       {FormatLogText("%u %x %X %08X", {4000000000u, 255, 255, 0xBEEFu}), L"4000000000 ff FF 0000BEEF"},
       {FormatLogText("[%5d][%-5d][%05d][%3s]", {42, 42, -42, "a"}), L"[   42][42   ][-0042][  a]"},
       {FormatLogText("100%% done", {}), L"100% done"},

@@ -38,8 +38,7 @@ TEST_F(ProductConfigTest, LanguagesAreListedInNameOrderAndMapped) {
   config.LoadProduct(folder_.File(L"InitConfigure.ini"));
   config.LoadLanguageTransfer(folder_.File(L"LanguageTransfor.ini"));
 
-  const std::vector<std::wstring> expected = {L"\u7b80\u4f53\u4e2d\u6587", L"English",
-                                              L"Espa\u00f1ol"};
+  const std::vector<std::wstring> expected = {L"\u7b80\u4f53\u4e2d\u6587", L"English", L"Espa\u00f1ol"};
   EXPECT_EQ(config.LanguageDisplayList(), expected);
   EXPECT_EQ(config.LanguageByDisplay(L"Espa\u00f1ol"), "Spanish");
   EXPECT_EQ(config.LanguageByDisplay(L"english"), "");
@@ -89,8 +88,7 @@ TEST_F(ProductConfigTest, StartupLanguageFallsBackToEnglish) {
 
   // Offered and present.
   Config().Clear();
-  ASSERT_TRUE(WriteBytes(folder_.File(L"InitConfigure.ini"),
-                         product + "[Language]\nEnglish=English\nChinese=Zh\n"));
+  ASSERT_TRUE(WriteBytes(folder_.File(L"InitConfigure.ini"), product + "[Language]\nEnglish=English\nChinese=Zh\n"));
   EXPECT_EQ(startup::LoadStartupConfiguration(folder_.path()), "Chinese");
   EXPECT_EQ(Strings().Get("Hello"), L"\u4f60\u597d");
 
@@ -110,10 +108,9 @@ TEST_F(ProductConfigTest, StartupLanguageFallsBackToEnglish) {
 TEST_F(ProductConfigTest, ShippedSampleConfigurationIsCompleteAndCoherent) {
   const std::wstring dist = test_support::PathFromEnvironment("WEBINSTALLER_DIST_DIR") + L"\\";
   EXPECT_EQ(startup::LoadStartupConfiguration(dist), "Chinese");
-  for (const char* key :
-       {"InstallerName", "ProductProcess", "RegistryAddress", "RegistryName", "DownloadInfoUrl",
-        "DownloadThreadCount", "SetupLogName", "InstallIntervalTime", "UpdateEventUrl",
-        "OfflineDownloadUrl", "InstallPath", "ProductExtentPath", "UninstallKey"}) {
+  for (const char* key : {"InstallerName", "ProductProcess", "RegistryAddress", "RegistryName", "DownloadInfoUrl",
+                          "DownloadThreadCount", "SetupLogName", "InstallIntervalTime", "UpdateEventUrl",
+                          "OfflineDownloadUrl", "InstallPath", "ProductExtentPath", "UninstallKey"}) {
     EXPECT_FALSE(Config().Get(key).empty()) << key;
   }
   EXPECT_EQ(Config().LanguageDisplayList().size(), 2u);
@@ -122,8 +119,8 @@ TEST_F(ProductConfigTest, ShippedSampleConfigurationIsCompleteAndCoherent) {
     EXPECT_NE(Config().InstallerLanguage(display), display) << name;
     startup::LanguageStrings strings;
     strings.Load(dist + std::wstring(name.begin(), name.end()) + L".ini");
-    for (const char* key : {"ProductName", "InstallNow", "Retry", "InstallingPicTips3",
-                            "LicenseTps", "ProjectIsRunning", "Canncel"}) {
+    for (const char* key :
+         {"ProductName", "InstallNow", "Retry", "InstallingPicTips3", "LicenseTps", "ProjectIsRunning", "Canncel"}) {
       EXPECT_FALSE(strings.Get(key).empty()) << name << " " << key;
     }
   }

@@ -21,8 +21,7 @@ class FakeProduct {
  public:
   explicit FakeProduct(const std::wstring& arguments) {
     name_ = test_support::UniqueName(L"Product_") + L".exe";
-    const std::wstring source =
-        test_support::PathFromEnvironment("WEBINSTALLER_FIXTURE_DIR") + L"\\fake_product.exe";
+    const std::wstring source = test_support::PathFromEnvironment("WEBINSTALLER_FIXTURE_DIR") + L"\\fake_product.exe";
     copied_ = test_support::CopyOneFile(source, folder_.File(name_));
     process_ = std::make_unique<BackgroundProcess>(folder_.File(name_), arguments);
   }

@@ -16,9 +16,8 @@ std::wstring MakeLeftRunFolder(const std::wstring& name, uint64_t age_seconds) {
   (void)::CreateDirectoryW(startup::RunFoldersParent().c_str(), nullptr);
   EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
   EXPECT_TRUE(test_support::WriteBytes(folder + L"\\left.exe", "left behind"));
-  platform::UniqueHandle handle(::CreateFileW(folder.c_str(), FILE_WRITE_ATTRIBUTES,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  platform::UniqueHandle handle(::CreateFileW(folder.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   EXPECT_TRUE(handle.IsValid());
   FILETIME now;
   ::GetSystemTimeAsFileTime(&now);

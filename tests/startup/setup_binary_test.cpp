@@ -9,9 +9,7 @@
 
 namespace {
 
-std::wstring SetupExe() {
-  return test_support::PathFromEnvironment("WEBINSTALLER_DIST_DIR") + L"\\setup.exe";
-}
+std::wstring SetupExe() { return test_support::PathFromEnvironment("WEBINSTALLER_DIST_DIR") + L"\\setup.exe"; }
 
 TEST(SetupBinaryTest, CarriesVersionInformation) {
   DWORD ignored = 0;
@@ -30,8 +28,7 @@ TEST(SetupBinaryTest, CarriesVersionInformation) {
 }
 
 TEST(SetupBinaryTest, CarriesTheApplicationManifest) {
-  platform::UniqueModule image(
-      ::LoadLibraryExW(SetupExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+  platform::UniqueModule image(::LoadLibraryExW(SetupExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   ASSERT_TRUE(image.IsValid());
   HRSRC resource = ::FindResourceW(image.Get(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
   ASSERT_NE(resource, nullptr);
@@ -40,9 +37,8 @@ TEST(SetupBinaryTest, CarriesTheApplicationManifest) {
   ASSERT_NE(text, nullptr);
   const std::string manifest(text, size);
   for (const char* needed :
-       {"requireAdministrator", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
-        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}", "Microsoft.Windows.Common-Controls",
-        "PerMonitorV2"}) {
+       {"requireAdministrator", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+        "Microsoft.Windows.Common-Controls", "PerMonitorV2"}) {
     EXPECT_NE(manifest.find(needed), std::string::npos) << needed;
   }
 }

@@ -33,15 +33,12 @@ TEST(SystemProbesTest, MachineGuidPersistsInThe32BitViewAndIsRemadeWhenGone) {
   const std::string first = startup::MachineGuid();
   ASSERT_EQ(first.size(), 36u);
   EXPECT_EQ(startup::MachineGuid(), first);
-  EXPECT_EQ(RegistryKey::Open(HKEY_LOCAL_MACHINE, path, RegistryView::Bits32)
-                .ReadString(L"GUID")
-                .value_or(L""),
+  EXPECT_EQ(RegistryKey::Open(HKEY_LOCAL_MACHINE, path, RegistryView::Bits32).ReadString(L"GUID").value_or(L""),
             std::wstring(first.begin(), first.end()));
 
   // Only in the 64-bit view: found there.
   (void)platform::DeleteRegistryTree(HKEY_LOCAL_MACHINE, path, RegistryView::Bits32);
-  ASSERT_TRUE(RegistryKey::Create(HKEY_LOCAL_MACHINE, path, RegistryView::Bits64)
-                  .WriteString(L"GUID", L"sixty-four"));
+  ASSERT_TRUE(RegistryKey::Create(HKEY_LOCAL_MACHINE, path, RegistryView::Bits64).WriteString(L"GUID", L"sixty-four"));
   EXPECT_EQ(startup::MachineGuid(), "sixty-four");
 
   (void)platform::DeleteRegistryTree(HKEY_LOCAL_MACHINE, path, RegistryView::Bits64);
@@ -81,7 +78,10 @@ class Listener {
     ::closesocket(socket_);
     ::WSACleanup();
   }
-  void Close() { ::closesocket(socket_); socket_ = INVALID_SOCKET; }
+  void Close() {
+    ::closesocket(socket_);
+    socket_ = INVALID_SOCKET;
+  }
   [[nodiscard]] int port() const { return port_; }
 
  private:

@@ -14,6 +14,8 @@ bool PumpUntil(const std::function<bool()>& done, DWORD bound_ms) {
   return true;
 }
 
-void PumpFor(DWORD ms) { (void)PumpUntil([] { return false; }, ms); }
+void PumpFor(DWORD ms) {
+  (void)PumpUntil([] { return false; }, ms);
+}
 
 }  // namespace test_support

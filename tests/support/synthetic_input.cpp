@@ -13,9 +13,7 @@ INPUT KeyInput(WORD key, DWORD flags) {
   return input;
 }
 
-void Send(std::vector<INPUT>& inputs) {
-  ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-}
+void Send(std::vector<INPUT>& inputs) { ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)); }
 
 }  // namespace
 

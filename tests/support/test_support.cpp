@@ -38,8 +38,8 @@ void DeleteFolderTree(const std::wstring& folder) {
 
 std::wstring UniqueName(const std::wstring& prefix) {
   static std::atomic<unsigned> counter{0};
-  return prefix + std::to_wstring(::GetCurrentProcessId()) + L"_" +
-         std::to_wstring(::GetTickCount64() % 100000) + L"_" + std::to_wstring(++counter);
+  return prefix + std::to_wstring(::GetCurrentProcessId()) + L"_" + std::to_wstring(::GetTickCount64() % 100000) +
+         L"_" + std::to_wstring(++counter);
 }
 
 CountingWindow::CountingWindow(UINT message) : message_(message) {
@@ -85,9 +85,7 @@ TestRegistryKey::TestRegistryKey(const std::wstring& relative_path, platform::Re
   (void)platform::RegistryKey::Create(HKEY_LOCAL_MACHINE, path_, view_);
 }
 
-TestRegistryKey::~TestRegistryKey() {
-  (void)platform::DeleteRegistryTree(HKEY_LOCAL_MACHINE, path_, view_);
-}
+TestRegistryKey::~TestRegistryKey() { (void)platform::DeleteRegistryTree(HKEY_LOCAL_MACHINE, path_, view_); }
 
 platform::RegistryKey TestRegistryKey::Open() const {
   return platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, path_, view_, KEY_ALL_ACCESS);
@@ -116,9 +114,7 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes) {
   return platform::AppendToFile(path, bytes);
 }
 
-std::string ReadBytes(const std::wstring& path) {
-  return platform::ReadFileLimited(path, 64u << 20).value_or("");
-}
+std::string ReadBytes(const std::wstring& path) { return platform::ReadFileLimited(path, 64u << 20).value_or(""); }
 
 bool CopyOneFile(const std::wstring& from, const std::wstring& to) {
   return ::CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
@@ -147,16 +143,15 @@ ProcessResult RunChild(const std::wstring& application, const std::wstring& argu
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, working_folder.empty() ? nullptr : working_folder.c_str(),
-                        &startup, &info)) {
+  if (!::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        working_folder.empty() ? nullptr : working_folder.c_str(), &startup, &info)) {
     return result;
   }
   result.started = true;
   const ULONGLONG deadline = ::GetTickCount64() + timeout_ms;
   DWORD wait = WAIT_TIMEOUT;
-  while ((wait = ::WaitForSingleObject(info.hProcess, quit_wizard ? 100 : timeout_ms)) == WAIT_TIMEOUT &&
-         quit_wizard && ::GetTickCount64() < deadline) {
+  while ((wait = ::WaitForSingleObject(info.hProcess, quit_wizard ? 100 : timeout_ms)) == WAIT_TIMEOUT && quit_wizard &&
+         ::GetTickCount64() < deadline) {
     ::EnumWindows(QuitWizardWindowsOf, static_cast<LPARAM>(info.dwProcessId));
   }
   if (wait == WAIT_OBJECT_0) {
@@ -184,9 +179,8 @@ BackgroundProcess::BackgroundProcess(const std::wstring& application, const std:
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  if (::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0,
-                       nullptr, working_folder.empty() ? nullptr : working_folder.c_str(), &startup,
-                       &info)) {
+  if (::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       working_folder.empty() ? nullptr : working_folder.c_str(), &startup, &info)) {
     ::CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
@@ -216,8 +210,7 @@ std::optional<DWORD> BackgroundProcess::WaitForExit(DWORD timeout_ms) const {
 SetupSandbox::SetupSandbox() {
   const std::wstring dist = PathFromEnvironment("WEBINSTALLER_DIST_DIR") + L"\\";
   (void)CopyOneFile(dist + L"setup.exe", folder_.File(L"setup.exe"));
-  for (const wchar_t* name :
-       {L"InitConfigure.ini", L"LanguageTransfor.ini", L"English.ini", L"Chinese.ini"}) {
+  for (const wchar_t* name : {L"InitConfigure.ini", L"LanguageTransfor.ini", L"English.ini", L"Chinese.ini"}) {
     (void)CopyOneFile(dist + name, folder_.File(name));
   }
   // Test traffic stays on loopback: every address of the sample
@@ -242,9 +235,7 @@ void SetupSandbox::WriteConfig(const std::wstring& name, const std::string& byte
   (void)WriteBytes(folder_.File(name), bytes);
 }
 
-void SetupSandbox::RemoveConfig(const std::wstring& name) const {
-  ::DeleteFileW(folder_.File(name).c_str());
-}
+void SetupSandbox::RemoveConfig(const std::wstring& name) const { ::DeleteFileW(folder_.File(name).c_str()); }
 
 ProcessResult SetupSandbox::Run(const std::wstring& parameter_text, DWORD timeout_ms) const {
   return RunChild(folder_.File(L"setup.exe"), parameter_text, folder_.path(), timeout_ms, true);

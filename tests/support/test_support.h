@@ -89,10 +89,8 @@ struct ProcessResult {
 
 // Runs `application` with `arguments` (the text after the program name) in
 // `working_folder`, waiting at most `timeout_ms`.
-[[nodiscard]] ProcessResult RunProcess(const std::wstring& application,
-                                       const std::wstring& arguments,
-                                       const std::wstring& working_folder,
-                                       DWORD timeout_ms = 30000);
+[[nodiscard]] ProcessResult RunProcess(const std::wstring& application, const std::wstring& arguments,
+                                       const std::wstring& working_folder, DWORD timeout_ms = 30000);
 
 // A process left running for the test and ended (and waited for) at the end.
 class BackgroundProcess {
@@ -123,8 +121,7 @@ class SetupSandbox {
   void RemoveConfig(const std::wstring& name) const;
   // An interactive run's wizard is asked to quit (WM_QUIT to its thread)
   // as soon as its window exists, so the run ends with the mode's exit code.
-  [[nodiscard]] ProcessResult Run(const std::wstring& parameter_text,
-                                  DWORD timeout_ms = 30000) const;
+  [[nodiscard]] ProcessResult Run(const std::wstring& parameter_text, DWORD timeout_ms = 30000) const;
   // The main log written in the sandbox (the child's current folder).
   [[nodiscard]] std::string MainLog() const;
 

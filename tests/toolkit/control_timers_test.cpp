@@ -28,8 +28,8 @@ class ControlTimersTest : public testing::Test {
  protected:
   void SetUp() override { ASSERT_NE(window_, nullptr); }
   // A message-only window owns the timers.
-  const toolkit::UniqueWindow owner_{::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                                       ::GetModuleHandleW(nullptr), nullptr)};
+  const toolkit::UniqueWindow owner_{
+      ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr), nullptr)};
   const HWND window_ = owner_.Get();
 };
 

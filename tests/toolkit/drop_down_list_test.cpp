@@ -34,7 +34,7 @@ TEST(DropDownListTest, KeysMoveTheHotRowAndScrollItIntoView) {
     UINT key;
     int hot, top;
   } steps[] = {
-      {VK_DOWN, 13, 9}, {VK_UP, 12, 9},  {VK_HOME, 0, 0},  {VK_UP, 0, 0},    {VK_NEXT, 5, 1},
+      {VK_DOWN, 13, 9}, {VK_UP, 12, 9},    {VK_HOME, 0, 0},    {VK_UP, 0, 0},   {VK_NEXT, 5, 1},
       {VK_END, 29, 25}, {VK_DOWN, 29, 25}, {VK_PRIOR, 24, 24}, {VK_UP, 23, 23},
   };
   for (const Step& step : steps) {

@@ -24,26 +24,16 @@ TEST(LayoutTest, PlacesFixedStretchedPaddedAndFloatingControlsAt96And144Dpi) {
     const wchar_t* name;
     Rect expected;
   } cases[] = {
-      {96, L"root", {0, 0, 400, 300}},
-      {96, L"top", {10, 10, 390, 50}},
-      {96, L"red", {10, 10, 60, 50}},
-      {96, L"stretch", {70, 10, 340, 50}},
-      {96, L"blue", {355, 15, 385, 45}},
-      {96, L"floater", {350, 5, 390, 25}},
-      {96, L"images", {10, 55, 390, 95}},
-      {96, L"nine", {10, 55, 110, 95}},
-      {96, L"progress", {302, 55, 382, 95}},
-      {96, L"tabs", {10, 164, 390, 204}},
-      {96, L"bottom", {10, 209, 390, 290}},
-      {96, L"list", {10, 209, 130, 290}},
-      {96, L"item0", {10, 229, 130, 249}},
-      {144, L"root", {0, 0, 600, 450}},
-      {144, L"top", {15, 15, 585, 75}},
-      {144, L"red", {15, 15, 90, 75}},
-      {144, L"stretch", {105, 15, 509, 75}},
-      {144, L"blue", {532, 23, 577, 67}},
-      {144, L"floater", {525, 8, 585, 38}},
-      {144, L"nine", {15, 83, 165, 143}},
+      {96, L"root", {0, 0, 400, 300}},       {96, L"top", {10, 10, 390, 50}},
+      {96, L"red", {10, 10, 60, 50}},        {96, L"stretch", {70, 10, 340, 50}},
+      {96, L"blue", {355, 15, 385, 45}},     {96, L"floater", {350, 5, 390, 25}},
+      {96, L"images", {10, 55, 390, 95}},    {96, L"nine", {10, 55, 110, 95}},
+      {96, L"progress", {302, 55, 382, 95}}, {96, L"tabs", {10, 164, 390, 204}},
+      {96, L"bottom", {10, 209, 390, 290}},  {96, L"list", {10, 209, 130, 290}},
+      {96, L"item0", {10, 229, 130, 249}},   {144, L"root", {0, 0, 600, 450}},
+      {144, L"top", {15, 15, 585, 75}},      {144, L"red", {15, 15, 90, 75}},
+      {144, L"stretch", {105, 15, 509, 75}}, {144, L"blue", {532, 23, 577, 67}},
+      {144, L"floater", {525, 8, 585, 38}},  {144, L"nine", {15, 83, 165, 143}},
   };
   auto archive = OpenTestSkin(L"gallery");
   for (int dpi : {96, 144}) {
@@ -75,14 +65,15 @@ TEST(LayoutTest, SiblingsNeverOverlapAndTextFitsAtBothDpis) {
         for (size_t j = i + 1; j < parent->child_count(); ++j) {
           toolkit::Control* b = parent->child(j);
           if (a->is_float() || b->is_float() || !a->visible() || !b->visible()) continue;
-          EXPECT_FALSE(a->rect().Intersects(b->rect()))
-              << testing::PrintToString(a->name()) << " overlaps " << testing::PrintToString(b->name()) << " at " << dpi;
+          EXPECT_FALSE(a->rect().Intersects(b->rect())) << testing::PrintToString(a->name()) << " overlaps "
+                                                        << testing::PrintToString(b->name()) << " at " << dpi;
         }
       }
     }
     // The auto-sized label holds its whole text at every scale.
     toolkit::Control* hello = window->FindControl(L"hello");
-    const toolkit::Size text = toolkit::MeasureTextForLayout(window->resources(), dpi, L"Hello", -1, 0, toolkit::TextFlags::kNone);
+    const toolkit::Size text =
+        toolkit::MeasureTextForLayout(window->resources(), dpi, L"Hello", -1, 0, toolkit::TextFlags::kNone);
     EXPECT_GE(hello->rect().width(), text.cx) << dpi;
     EXPECT_GE(hello->rect().height(), text.cy) << dpi;
     EXPECT_GT(text.cx, 20 * dpi / 96) << "the font did not scale";
@@ -124,19 +115,39 @@ TEST(LayoutTest, StretchedSiblingsShareTheExtraSpaceEvenlyTheLastTakingTheRemain
     std::vector<Attributes> children;
     std::vector<Rect> expected;  // one per child, device pixels
   } cases[] = {
-      {"three stretched after a fixed one", L"HorizontalLayout", {}, {400, 40}, 96,
+      {"three stretched after a fixed one",
+       L"HorizontalLayout",
+       {},
+       {400, 40},
+       96,
        {{{L"width", L"40"}}, {}, {}, {}},
        {{0, 0, 40, 40}, {40, 0, 160, 40}, {160, 0, 280, 40}, {280, 0, 400, 40}}},
-      {"100 pixels in three, with gaps", L"HorizontalLayout", {{L"childpadding", L"5"}}, {110, 20}, 96,
+      {"100 pixels in three, with gaps",
+       L"HorizontalLayout",
+       {{L"childpadding", L"5"}},
+       {110, 20},
+       96,
        {{}, {}, {}},
        {{0, 0, 33, 20}, {38, 0, 71, 20}, {76, 0, 110, 20}}},
-      {"a column with margins", L"VerticalLayout", {}, {50, 300}, 96,
+      {"a column with margins",
+       L"VerticalLayout",
+       {},
+       {50, 300},
+       96,
        {{{L"height", L"60"}}, {{L"padding", L"0,5,0,5"}}, {{L"padding", L"0,5,0,5"}}},
        {{0, 0, 50, 60}, {0, 65, 50, 175}, {0, 185, 50, 295}}},
-      {"four stretched at 144 DPI", L"HorizontalLayout", {}, {300, 20}, 144,
+      {"four stretched at 144 DPI",
+       L"HorizontalLayout",
+       {},
+       {300, 20},
+       144,
        {{{L"width", L"30"}}, {}, {}, {}, {}},
        {{0, 0, 45, 30}, {45, 0, 146, 30}, {146, 0, 247, 30}, {247, 0, 348, 30}, {348, 0, 450, 30}}},
-      {"a capped one leaves its share to the rest", L"HorizontalLayout", {}, {400, 40}, 96,
+      {"a capped one leaves its share to the rest",
+       L"HorizontalLayout",
+       {},
+       {400, 40},
+       96,
        {{{L"width", L"40"}}, {{L"maxwidth", L"50"}}, {}, {}},
        {{0, 0, 40, 40}, {40, 0, 90, 40}, {90, 0, 245, 40}, {245, 0, 400, 40}}},
   };
@@ -354,12 +365,42 @@ TEST(LayoutTest, ContainersScrollSidewaysByWheelThumbAndTrackAndStayInRangeOnRes
 }
 
 TEST(LayoutTest, EveryClassOfTheContractIsRegisteredAndBuilds) {
-  const wchar_t* contract[] = {L"Control", L"Container", L"VerticalLayout", L"HorizontalLayout", L"VBox", L"HBox",
-                               L"TileLayout", L"TabLayout", L"ChildLayout", L"Label", L"Text", L"Button", L"Option",
-                               L"CheckBox", L"Combo", L"ComboBox", L"Edit", L"RichEdit", L"ExtendRichEdit",
-                               L"Progress", L"Slider", L"ScrollBar", L"List", L"ListHeader", L"ListHeaderItem",
-                               L"ListLabelElement", L"ListTextElement", L"ListHBoxElement", L"ListContainerElement",
-                               L"Tree", L"TreeView", L"TreeNode", L"DateTime", L"ActiveX", L"WebBrowser", L"GifAnim"};
+  const wchar_t* contract[] = {L"Control",
+                               L"Container",
+                               L"VerticalLayout",
+                               L"HorizontalLayout",
+                               L"VBox",
+                               L"HBox",
+                               L"TileLayout",
+                               L"TabLayout",
+                               L"ChildLayout",
+                               L"Label",
+                               L"Text",
+                               L"Button",
+                               L"Option",
+                               L"CheckBox",
+                               L"Combo",
+                               L"ComboBox",
+                               L"Edit",
+                               L"RichEdit",
+                               L"ExtendRichEdit",
+                               L"Progress",
+                               L"Slider",
+                               L"ScrollBar",
+                               L"List",
+                               L"ListHeader",
+                               L"ListHeaderItem",
+                               L"ListLabelElement",
+                               L"ListTextElement",
+                               L"ListHBoxElement",
+                               L"ListContainerElement",
+                               L"Tree",
+                               L"TreeView",
+                               L"TreeNode",
+                               L"DateTime",
+                               L"ActiveX",
+                               L"WebBrowser",
+                               L"GifAnim"};
   for (const wchar_t* name : contract) {
     auto control = toolkit::CreateControl(name);
     ASSERT_NE(control, nullptr) << testing::PrintToString(std::wstring(name));

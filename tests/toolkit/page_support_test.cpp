@@ -88,7 +88,8 @@ TEST(PageSupportTest, AFloatSlideMovesWithinItsFrameAloneAndShowsOnlyThere) {
   EXPECT_TRUE(core->SetAttribute(L"slide_out", L"pos", L"-160,0,160,100"));
   EXPECT_TRUE(core->SetAttribute(L"slide_in", L"pos", L"160,0,480,100"));
   // Placed at once, not at a later layout of the window.
-  EXPECT_EQ(core->FindControl(L"slide_in")->rect(), (Rect{frame.left + 160, frame.top, frame.left + 480, frame.bottom}));
+  EXPECT_EQ(core->FindControl(L"slide_in")->rect(),
+            (Rect{frame.left + 160, frame.top, frame.left + 480, frame.bottom}));
   const Rect dirty = core->TakeDirty();
   EXPECT_FALSE(dirty.empty());
   EXPECT_EQ(dirty.Intersect(frame), dirty) << "only the frame is repainted";

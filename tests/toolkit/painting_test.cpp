@@ -123,7 +123,11 @@ TEST(PaintingTest, ButtonImagesFollowHotPushedAndDisabledStates) {
       {"hot", [&] { window->MouseMove(centre); }, {80, 160, 255}},
       {"pushed", [&] { window->ButtonDown(centre); }, {20, 60, 140}},
       {"released", [&] { window->ButtonUp(centre); }, {80, 160, 255}},
-      {"left", [&] { window->MouseMove({1, 299}); }, {40, 120, 220}},
+      {"left",
+       [&] {
+         window->MouseMove({1, 299});
+       },
+       {40, 120, 220}},
       {"disabled", [&] { (void)window->SetAttribute(L"nine", L"enabled", L"false"); }, {150, 150, 150}},
   };
   for (const Step& step : steps) {
@@ -144,9 +148,8 @@ TEST(PaintingTest, TextFitsAndLinksAreColoured) {
   ASSERT_EQ(links->link_rects().size(), 2u);
   EXPECT_EQ(links->markup().links[0], L"licence.html");
   const Rect first_link = links->link_rects()[0].second;
-  const int blue = CountPixels(image, first_link, [](uint32_t p) {
-    return (p & 0xFF) > 200 && ((p >> 16) & 0xFF) < 150;
-  });
+  const int blue =
+      CountPixels(image, first_link, [](uint32_t p) { return (p & 0xFF) > 200 && ((p >> 16) & 0xFF) < 150; });
   EXPECT_GT(blue, 5) << "the coloured link was not drawn in its colour";
   EXPECT_LE(first_link.right, links->rect().right);
   // The check box shows its checked image once selected.

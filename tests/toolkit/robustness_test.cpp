@@ -111,7 +111,8 @@ TEST(RobustnessTest, DeepNestingIsBoundedAndTenThousandControlsWork) {
   EXPECT_TRUE(toolkit_test::ColorNear(deep_window->Render().At(50, 50), {255, 0, 0}));
 
   std::string many = "<Window size=\"400,300\"><TileLayout columns=\"100\" vscrollbar=\"true\" itemsize=\"0,4\">";
-  for (int i = 0; i < 10000; ++i) many += "<Button name=\"b" + std::to_string(i) + "\" bkcolor=\"#FF0000FF\" text=\"x\"/>";
+  for (int i = 0; i < 10000; ++i)
+    many += "<Button name=\"b" + std::to_string(i) + "\" bkcolor=\"#FF0000FF\" text=\"x\"/>";
   many += "</TileLayout></Window>";
   auto big = toolkit_test::OpenWindow(ArchiveOf({{"main.xml", many}}), L"main.xml", 96);
   ASSERT_TRUE(big);
@@ -133,10 +134,12 @@ TEST(RobustnessTest, DeepNestingIsBoundedAndTenThousandControlsWork) {
 // per window, logged once with the element that asked; a smaller byte bound
 // stops them sooner.
 TEST(RobustnessTest, IncludeFanOutStopsAtTheFileAndByteBounds) {
-  auto archive = ArchiveOf({{"main.xml", "<Window size=\"100,100\"><VerticalLayout>\n"
-                                         "<Include source=\"rows.xml\" count=\"100\"/></VerticalLayout></Window>"},
-                            {"rows.xml", "<HorizontalLayout><Include source=\"cell.xml\" count=\"100\"/></HorizontalLayout>"},
-                            {"cell.xml", "<Button/>"}});
+  auto archive =
+      ArchiveOf({{"main.xml",
+                  "<Window size=\"100,100\"><VerticalLayout>\n"
+                  "<Include source=\"rows.xml\" count=\"100\"/></VerticalLayout></Window>"},
+                 {"rows.xml", "<HorizontalLayout><Include source=\"cell.xml\" count=\"100\"/></HorizontalLayout>"},
+                 {"cell.xml", "<Button/>"}});
   {
     LogCapture log;
     auto window = toolkit_test::OpenWindow(archive, L"main.xml", 96);
@@ -144,7 +147,8 @@ TEST(RobustnessTest, IncludeFanOutStopsAtTheFileAndByteBounds) {
     // 256 files: 1 row, its 100 cells, the next row, ... and nothing after.
     EXPECT_LE(window->description().control_count, 260u);
     int bound_lines = 0;
-    for (const auto& line : log.lines()) bound_lines += line.find(L"more than 256 included files") != std::wstring::npos;
+    for (const auto& line : log.lines())
+      bound_lines += line.find(L"more than 256 included files") != std::wstring::npos;
     EXPECT_EQ(bound_lines, 1);
     EXPECT_TRUE(log.Contains(L"rows.xml line 1: include of \"cell.xml\" skipped"));
   }
@@ -159,7 +163,8 @@ TEST(RobustnessTest, IncludeFanOutStopsAtTheFileAndByteBounds) {
   limits.max_parsed_bytes = 50;  // not even the window's own file fits
   built = toolkit::BuildWindowDescription(archive, L"main.xml", limits);
   EXPECT_FALSE(built.description);
-  EXPECT_NE(built.error.find(L"main.xml: more than 50 bytes"), std::wstring::npos) << testing::PrintToString(built.error);
+  EXPECT_NE(built.error.find(L"main.xml: more than 50 bytes"), std::wstring::npos)
+      << testing::PrintToString(built.error);
 }
 
 // Decoded memory is bounded per image before the decoder runs (a GIF of a few
@@ -178,10 +183,11 @@ TEST(RobustnessTest, ImagesBeyondTheDecodedMemoryBoundsAreRefusedAndSaySo) {
   }
   {
     LogCapture log;
-    auto archive = ArchiveOf({{"main.xml", "<Window size=\"60,30\"><HorizontalLayout bkcolor=\"#FF00FF00\">"
-                                           "<GifAnim name=\"bomb\" width=\"30\" bkimage=\"bomb.gif\"/>"
-                                           "<GifAnim name=\"spinner\" width=\"30\" bkimage=\"spinner.gif\"/>"
-                                           "</HorizontalLayout></Window>"},
+    auto archive = ArchiveOf({{"main.xml",
+                               "<Window size=\"60,30\"><HorizontalLayout bkcolor=\"#FF00FF00\">"
+                               "<GifAnim name=\"bomb\" width=\"30\" bkimage=\"bomb.gif\"/>"
+                               "<GifAnim name=\"spinner\" width=\"30\" bkimage=\"spinner.gif\"/>"
+                               "</HorizontalLayout></Window>"},
                               {"bomb.gif", bomb},
                               {"spinner.gif", ImageFromTestSkin(L"images/spinner.gif")}});
     auto window = toolkit_test::OpenWindow(archive, L"main.xml", 96);
@@ -189,15 +195,17 @@ TEST(RobustnessTest, ImagesBeyondTheDecodedMemoryBoundsAreRefusedAndSaySo) {
     const toolkit::RenderedImage image = window->Render();
     EXPECT_TRUE(toolkit_test::ColorNear(image.At(15, 15), {0, 255, 0}));
     EXPECT_TRUE(toolkit_test::ColorNear(image.At(45, 15), {255, 0, 0}));  // the small animation still plays
-    EXPECT_TRUE(log.Contains(L"\"bomb.gif\" refused: 256 frames of 4096x4096 pixels need 16384 MiB, more than 64 MiB per image"));
+    EXPECT_TRUE(log.Contains(
+        L"\"bomb.gif\" refused: 256 frames of 4096x4096 pixels need 16384 MiB, more than 64 MiB per image"));
   }
   // The window's bound: the 160 x 20 button (12.5 KiB decoded) fits, the
   // check box after it (2 KiB) no longer does.
   LogCapture log;
-  auto archive = ArchiveOf({{"main.xml", "<Window size=\"60,20\"><HorizontalLayout bkcolor=\"#FF00FF00\">"
-                                         "<Control width=\"30\" bkimage=\"file='button.png' source='4,4,36,16'\"/>"
-                                         "<Control width=\"30\" bkimage=\"file='check.png' source='16,0,32,16'\"/>"
-                                         "</HorizontalLayout></Window>"},
+  auto archive = ArchiveOf({{"main.xml",
+                             "<Window size=\"60,20\"><HorizontalLayout bkcolor=\"#FF00FF00\">"
+                             "<Control width=\"30\" bkimage=\"file='button.png' source='4,4,36,16'\"/>"
+                             "<Control width=\"30\" bkimage=\"file='check.png' source='16,0,32,16'\"/>"
+                             "</HorizontalLayout></Window>"},
                             {"button.png", ImageFromTestSkin(L"images/button.png")},
                             {"check.png", ImageFromTestSkin(L"images/check.png")}});
   toolkit::BuildLimits limits;
@@ -208,13 +216,16 @@ TEST(RobustnessTest, ImagesBeyondTheDecodedMemoryBoundsAreRefusedAndSaySo) {
   const toolkit::RenderedImage image = window.Render();
   EXPECT_TRUE(toolkit_test::ColorNear(image.At(15, 10), {40, 120, 220}));
   EXPECT_TRUE(toolkit_test::ColorNear(image.At(45, 10), {0, 255, 0}));
-  EXPECT_TRUE(log.Contains(L"\"check.png\" refused: its 2 KiB of decoded pixels exceed the 1 KiB the window's images have left"));
+  EXPECT_TRUE(log.Contains(
+      L"\"check.png\" refused: its 2 KiB of decoded pixels exceed the 1 KiB the window's images have left"));
 }
 
 TEST(RobustnessTest, IncludesThatIncludeThemselvesStopAtTheBound) {
   LogCapture log;
-  auto archive = ArchiveOf({{"main.xml", "<Window size=\"100,100\"><VerticalLayout><Include source=\"loop.xml\"/></VerticalLayout></Window>"},
-                            {"loop.xml", "<VerticalLayout><Button/><Include source=\"loop.xml\"/></VerticalLayout>"}});
+  auto archive =
+      ArchiveOf({{"main.xml",
+                  "<Window size=\"100,100\"><VerticalLayout><Include source=\"loop.xml\"/></VerticalLayout></Window>"},
+                 {"loop.xml", "<VerticalLayout><Button/><Include source=\"loop.xml\"/></VerticalLayout>"}});
   auto window = toolkit_test::OpenWindow(archive, L"main.xml", 96);
   ASSERT_TRUE(window);
   EXPECT_TRUE(log.Contains(L"includes nested more than 8 deep"));

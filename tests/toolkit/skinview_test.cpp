@@ -121,8 +121,8 @@ TEST(SkinviewTest, PngOptionWritesTheWindowScaledByTheDpi) {
   std::optional<PngSize> sizes[4];
   for (size_t i = 0; i < 4; ++i) {
     const std::wstring png = folder.File(cases[i].file);
-    const test_support::ProcessResult result = test_support::RunProcess(
-        SkinviewPath(), skin + L" --png \"" + png + L"\"" + cases[i].options, L"", 60000);
+    const test_support::ProcessResult result =
+        test_support::RunProcess(SkinviewPath(), skin + L" --png \"" + png + L"\"" + cases[i].options, L"", 60000);
     ASSERT_TRUE(result.started);
     ASSERT_TRUE(result.finished) << testing::PrintToString(cases[i].file);
     EXPECT_EQ(result.exit_code, 0u) << testing::PrintToString(cases[i].file);

@@ -19,16 +19,23 @@ TEST(AttributeValuesTest, ParsesBooleansIntegersAndColours) {
   struct IntCase {
     const wchar_t* text;
     std::optional<int> expected;
-  } ints[] = {{L"0", 0}, {L"-12", -12}, {L" 42 ", 42}, {L"+7", 7}, {L"", std::nullopt},
-              {L"4x", std::nullopt}, {L"9999999999", std::nullopt}, {L"-", std::nullopt}};
+  } ints[] = {{L"0", 0},
+              {L"-12", -12},
+              {L" 42 ", 42},
+              {L"+7", 7},
+              {L"", std::nullopt},
+              {L"4x", std::nullopt},
+              {L"9999999999", std::nullopt},
+              {L"-", std::nullopt}};
   for (const IntCase& c : ints) EXPECT_EQ(ParseInt(c.text), c.expected) << testing::PrintToString(std::wstring(c.text));
   struct ColorCase {
     const wchar_t* text;
     std::optional<Argb> expected;
-  } colors[] = {{L"#FF3196F7", 0xFF3196F7}, {L"#3196f7", 0xFF3196F7}, {L"0x3196f7", 0xFF3196F7},
+  } colors[] = {{L"#FF3196F7", 0xFF3196F7}, {L"#3196f7", 0xFF3196F7},   {L"0x3196f7", 0xFF3196F7},
                 {L"#0x3196f7", 0xFF3196F7}, {L"#80000000", 0x80000000}, {L"#12345", std::nullopt},
                 {L"#GG0000", std::nullopt}, {L"", std::nullopt}};
-  for (const ColorCase& c : colors) EXPECT_EQ(ParseColor(c.text), c.expected) << testing::PrintToString(std::wstring(c.text));
+  for (const ColorCase& c : colors)
+    EXPECT_EQ(ParseColor(c.text), c.expected) << testing::PrintToString(std::wstring(c.text));
   EXPECT_EQ(ParseEdges(L"1,2,3,4"), (Edges{1, 2, 3, 4}));
   EXPECT_EQ(ParseEdges(L"1,2,3"), std::nullopt);
   EXPECT_EQ(ParseEdges(L"1,2,x,4"), std::nullopt);
@@ -111,12 +118,20 @@ TEST(DateTimeValueTest, ReadsAndWritesIsoDates) {
     const wchar_t* value;
     const wchar_t* shown;  // what the control holds afterwards
   } cases[] = {
-      {L"2024-02-29", L"2024-02-29"}, {L"2023-7-4", L"2023-07-04"},   {L" 1999- 12- 31", L"1999-12-31"},
-      {L"1601-01-01", L"1601-01-01"}, {L"2020-01-05T10:00", L"2020-01-05"},
+      {L"2024-02-29", L"2024-02-29"},
+      {L"2023-7-4", L"2023-07-04"},
+      {L" 1999- 12- 31", L"1999-12-31"},
+      {L"1601-01-01", L"1601-01-01"},
+      {L"2020-01-05T10:00", L"2020-01-05"},
       // Refused: the previous date stays.
-      {L"1600-12-31", L"2020-01-05"}, {L"2023-13-01", L"2020-01-05"}, {L"2023-02-30", L"2020-01-05"},
-      {L"2023/01/01", L"2020-01-05"}, {L"12345-01-01", L"2020-01-05"}, {L"", L"2020-01-05"},
-      {L"2023-0-10", L"2020-01-05"},  {L"2023-1", L"2020-01-05"},
+      {L"1600-12-31", L"2020-01-05"},
+      {L"2023-13-01", L"2020-01-05"},
+      {L"2023-02-30", L"2020-01-05"},
+      {L"2023/01/01", L"2020-01-05"},
+      {L"12345-01-01", L"2020-01-05"},
+      {L"", L"2020-01-05"},
+      {L"2023-0-10", L"2020-01-05"},
+      {L"2023-1", L"2020-01-05"},
   };
   DateTime date;
   ASSERT_TRUE(date.SetAttribute(L"value", L"2020-01-05"));

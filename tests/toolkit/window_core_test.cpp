@@ -90,7 +90,9 @@ TEST_F(WindowCoreTest, LinksRaiseTheirIndexAndTargetAndShowTheHand) {
   window_->ButtonUp(second);
   EXPECT_EQ(seen_, (std::vector<Recorded>{{L"link", L"links", 1, L"privacy"}}));
   std::vector<Recorded> own;
-  window_->SetControlHandler(L"links", [&](const Notification& n) { own.push_back({n.type, n.sender_name, n.index, n.text}); });
+  window_->SetControlHandler(L"links", [&](const Notification& n) {
+    own.push_back({n.type, n.sender_name, n.index, n.text});
+  });
   const toolkit::Point first = Centre(links->link_rects()[0].second);
   window_->ButtonDown(first);
   window_->ButtonUp(first);
@@ -178,7 +180,8 @@ TEST_F(WindowCoreTest, HiddenOrDisabledControlsTakeNoKeysNorClicks) {
   for (const wchar_t* name : {L"nine", L"opt2", L"edit"}) {
     ASSERT_TRUE(window_->SetAttribute(name, L"enabled", L"false"));
     window_->SetFocus(window_->FindControl(name));
-    for (int key : {VK_RETURN, VK_SPACE}) EXPECT_FALSE(window_->KeyDown(key, false)) << testing::PrintToString(std::wstring(name));
+    for (int key : {VK_RETURN, VK_SPACE})
+      EXPECT_FALSE(window_->KeyDown(key, false)) << testing::PrintToString(std::wstring(name));
   }
   EXPECT_TRUE(seen_.empty());
   EXPECT_FALSE(window_->IsSelected(L"opt2"));
@@ -243,13 +246,15 @@ TEST_F(WindowCoreTest, AttributesSetAtRunTimeReadBack) {
     const wchar_t* attribute;
     const wchar_t* value;
   } cases[] = {
-      {L"hello", L"text", L"Changed"},  {L"hello", L"visible", L"false"}, {L"nine", L"enabled", L"false"},
-      {L"opt2", L"selected", L"true"},  {L"red", L"width", L"70"},        {L"logo", L"bkimage", L"images/alpha.png"},
-      {L"nine", L"tooltip", L"Press"},  {L"progress", L"value", L"75"},   {L"tabs", L"index", L"0"},
+      {L"hello", L"text", L"Changed"}, {L"hello", L"visible", L"false"}, {L"nine", L"enabled", L"false"},
+      {L"opt2", L"selected", L"true"}, {L"red", L"width", L"70"},        {L"logo", L"bkimage", L"images/alpha.png"},
+      {L"nine", L"tooltip", L"Press"}, {L"progress", L"value", L"75"},   {L"tabs", L"index", L"0"},
   };
   for (const Case& c : cases) {
-    EXPECT_TRUE(window_->SetAttribute(c.name, c.attribute, c.value)) << testing::PrintToString(std::wstring(c.attribute));
-    EXPECT_EQ(window_->ReadState(c.name, c.attribute), std::wstring(c.value)) << testing::PrintToString(std::wstring(c.attribute));
+    EXPECT_TRUE(window_->SetAttribute(c.name, c.attribute, c.value))
+        << testing::PrintToString(std::wstring(c.attribute));
+    EXPECT_EQ(window_->ReadState(c.name, c.attribute), std::wstring(c.value))
+        << testing::PrintToString(std::wstring(c.attribute));
   }
   EXPECT_FALSE(window_->SetAttribute(L"missing", L"text", L"x"));
   EXPECT_FALSE(window_->SetAttribute(L"hello", L"no-such-attribute", L"x"));
@@ -351,23 +356,17 @@ TEST(TreeViewTest, ClicksAndKeysOpenCloseAndSelectNodesWithIndentedRowsAt96And14
       const wchar_t* opened;  // a node whose state the key sets, or nullptr
       bool open;
     } steps[] = {
-        {VK_DOWN, L"a2", 3, nullptr, false},
-        {VK_UP, L"a1x", 2, nullptr, false},
-        {VK_LEFT, L"a1", 1, nullptr, false},     // a leaf steps to its parent
-        {VK_LEFT, L"a1", 1, L"a1", false},       // an open node closes
-        {VK_DOWN, L"a2", 3, nullptr, false},     // the closed node's child is skipped
-        {VK_UP, L"a1", 1, nullptr, false},
-        {VK_RIGHT, L"a1", 1, L"a1", true},       // a closed node opens
-        {VK_RIGHT, L"a1x", 2, nullptr, false},   // an open node steps into its first child
-        {VK_HOME, L"a", 0, nullptr, false},
-        {VK_END, L"c", 6, nullptr, false},
-        {VK_UP, L"b1", 5, nullptr, false},
-        {VK_UP, L"b", 4, nullptr, false},
-        {VK_RETURN, L"b", 4, L"b", false},
-        {VK_SPACE, L"b", 4, L"b", true},
-        {VK_DOWN, L"b1", 5, nullptr, false},
-        {VK_DOWN, L"c", 6, nullptr, false},
-        {VK_DOWN, L"c", 6, nullptr, false},       // the last row stays
+        {VK_DOWN, L"a2", 3, nullptr, false},   {VK_UP, L"a1x", 2, nullptr, false},
+        {VK_LEFT, L"a1", 1, nullptr, false},                                       // a leaf steps to its parent
+        {VK_LEFT, L"a1", 1, L"a1", false},                                         // an open node closes
+        {VK_DOWN, L"a2", 3, nullptr, false},                                       // the closed node's child is skipped
+        {VK_UP, L"a1", 1, nullptr, false},     {VK_RIGHT, L"a1", 1, L"a1", true},  // a closed node opens
+        {VK_RIGHT, L"a1x", 2, nullptr, false},  // an open node steps into its first child
+        {VK_HOME, L"a", 0, nullptr, false},    {VK_END, L"c", 6, nullptr, false},
+        {VK_UP, L"b1", 5, nullptr, false},     {VK_UP, L"b", 4, nullptr, false},
+        {VK_RETURN, L"b", 4, L"b", false},     {VK_SPACE, L"b", 4, L"b", true},
+        {VK_DOWN, L"b1", 5, nullptr, false},   {VK_DOWN, L"c", 6, nullptr, false},
+        {VK_DOWN, L"c", 6, nullptr, false},  // the last row stays
     };
     for (const Step& step : steps) {
       SCOPED_TRACE(testing::PrintToString(std::wstring(step.selected)) + " after key " + std::to_string(step.key));
@@ -376,7 +375,8 @@ TEST(TreeViewTest, ClicksAndKeysOpenCloseAndSelectNodesWithIndentedRowsAt96And14
       EXPECT_TRUE(window->FindControl(step.selected)->IsSelected());
       EXPECT_EQ(tree->selected(), window->FindControl(step.selected));
       EXPECT_EQ(window->CurrentIndex(L"tree"), step.index);
-      EXPECT_EQ(seen.back(), (Recorded{L"itemselect", L"tree", step.index, window->FindControl(step.selected)->text()}));
+      EXPECT_EQ(seen.back(),
+                (Recorded{L"itemselect", L"tree", step.index, window->FindControl(step.selected)->text()}));
       if (step.opened != nullptr) {
         EXPECT_EQ(window->ReadState(step.opened, L"expanded"), step.open ? L"true" : L"false");
       }

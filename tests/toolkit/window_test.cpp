@@ -105,7 +105,8 @@ class WindowTest : public testing::Test {
     toolkit::WindowOptions options;
     options.icon = L"images/app.ico";
     std::wstring error;
-    ASSERT_TRUE(window_.Create(OpenTestSkin(L"gallery"), L"main.xml", options, &error)) << testing::PrintToString(error);
+    ASSERT_TRUE(window_.Create(OpenTestSkin(L"gallery"), L"main.xml", options, &error))
+        << testing::PrintToString(error);
     window_.ShowModeless();
     ::SetForegroundWindow(window_.hwnd());
     ::UpdateWindow(window_.hwnd());
@@ -533,11 +534,16 @@ TEST(ResizableWindowTest, SizeBoxBordersResizeWithinTheMinimumAndMaximum) {
     int x, y;
     LRESULT expected;
   } cases[] = {
-      {1, 1, HTTOPLEFT},   {150, 1, HTTOP},     {client.right - 1, 1, HTTOPRIGHT},
-      {1, 100, HTLEFT},    {client.right - 2, 100, HTRIGHT},
-      {1, client.bottom - 1, HTBOTTOMLEFT},    {150, client.bottom - 2, HTBOTTOM},
+      {1, 1, HTTOPLEFT},
+      {150, 1, HTTOP},
+      {client.right - 1, 1, HTTOPRIGHT},
+      {1, 100, HTLEFT},
+      {client.right - 2, 100, HTRIGHT},
+      {1, client.bottom - 1, HTBOTTOMLEFT},
+      {150, client.bottom - 2, HTBOTTOM},
       {client.right - 1, client.bottom - 1, HTBOTTOMRIGHT},
-      {150, 15, HTCAPTION}, {150, 150, HTCLIENT},
+      {150, 15, HTCAPTION},
+      {150, 150, HTCLIENT},
   };
   for (const Case& c : cases) {
     POINT p{c.x, c.y};
@@ -855,14 +861,15 @@ TEST(WindowDpiTest, TheRealWindowScalesLayoutImagesAndFontsWithItsDpi) {
   // The native edit uses the description's 12-pixel font scaled to 18.
   auto* edit = dynamic_cast<toolkit::Edit*>(window.FindControl(L"edit"));
   LOGFONTW font{};
-  ASSERT_NE(::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(edit->native(), WM_GETFONT, 0, 0)), sizeof(font), &font), 0);
+  ASSERT_NE(
+      ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(edit->native(), WM_GETFONT, 0, 0)), sizeof(font), &font), 0);
   EXPECT_EQ(font.lfHeight, -18);
 
   // The combo's list: rows as tall as the scaled font's line plus scaled
   // padding, placed under the combo, and the pointer's rows match the drawn ones.
   toolkit::UniqueGdiObject scaled(::CreateFontW(-18, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH,
-                                               L"Tahoma"));
+                                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                                DEFAULT_PITCH, L"Tahoma"));
   TEXTMETRICW metrics{};
   {
     toolkit::ScopedWindowDc screen(nullptr);
@@ -1016,7 +1023,8 @@ TEST(WindowDpiTest, RealShiftWheelTiltWheelAndThumbDragsScrollSideways) {
   // deliver goes straight to the window (screen coordinates, as Windows sends).
   ::SendMessageW(window.hwnd(), WM_MOUSEHWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(over.x, over.y));
   EXPECT_EQ(wide->hscroll_offset(), px(80));
-  ::SendMessageW(window.hwnd(), WM_MOUSEHWHEEL, MAKEWPARAM(0, static_cast<WORD>(-3 * WHEEL_DELTA)), MAKELPARAM(over.x, over.y));
+  ::SendMessageW(window.hwnd(), WM_MOUSEHWHEEL, MAKEWPARAM(0, static_cast<WORD>(-3 * WHEEL_DELTA)),
+                 MAKELPARAM(over.x, over.y));
   EXPECT_EQ(wide->hscroll_offset(), 0);
 
   // The thumb at the bottom edge follows a real drag to the end and back.

@@ -126,10 +126,12 @@ TEST(XmlReaderTest, ATagWithManyAttributesKeepsThemAllAndStillFindsDuplicates) {
 
   result = ParseXml(tag + "\n a17=\"again\"/>");
   EXPECT_FALSE(result.root);
-  EXPECT_NE(result.error.find(L"attribute a17 given twice"), std::wstring::npos) << testing::PrintToString(result.error);
+  EXPECT_NE(result.error.find(L"attribute a17 given twice"), std::wstring::npos)
+      << testing::PrintToString(result.error);
   EXPECT_EQ(result.error_line, kCount + 2);
   result = ParseXml(tag + " last=\"a<b\"/>");
-  EXPECT_NE(result.error.find(L"'<' inside the value of last"), std::wstring::npos) << testing::PrintToString(result.error);
+  EXPECT_NE(result.error.find(L"'<' inside the value of last"), std::wstring::npos)
+      << testing::PrintToString(result.error);
   // A '<' after the value ends belongs to the next element, not to the value.
   result = ParseXml("<r><a x=\"1\" y=\"&amp;\"/><b z='2'/></r>");
   ASSERT_TRUE(result.root) << testing::PrintToString(result.error);

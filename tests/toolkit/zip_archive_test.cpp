@@ -55,11 +55,10 @@ TEST(ZipArchiveTest, RefusesDamagedArchivesAsAWhole) {
       {"cut at the end", good.substr(0, good.size() - 5), ZipError::kNoEndRecord},
       {"cut in the middle", good.substr(0, good.size() / 2), ZipError::kNoEndRecord},
       {"first byte missing", good.substr(1), ZipError::kBadDirectory},
-      {"member points past the directory",
-       BuildZip({{"a.txt", "abc", false, false, -1, 100000}}), ZipError::kTruncated},
+      {"member points past the directory", BuildZip({{"a.txt", "abc", false, false, -1, 100000}}),
+       ZipError::kTruncated},
       {"two members share data",
-       BuildZip({{"a.txt", Repeated(100), false}, {"b.txt", Repeated(100), false, false, -1, 0}}),
-       ZipError::kOverlap},
+       BuildZip({{"a.txt", Repeated(100), false}, {"b.txt", Repeated(100), false, false, -1, 0}}), ZipError::kOverlap},
       {"encrypted", BuildZip({{"a.txt", "abc", false, false, -1, -1, 0x1}}), ZipError::kUnsupported},
   };
   for (const Case& c : cases) {
@@ -121,7 +120,8 @@ TEST(ZipArchiveTest, CorruptDeflateStreamsNeverCrash) {
 std::vector<ZipBuildMember> NumberedMembers(size_t count) {
   std::vector<ZipBuildMember> members;
   members.reserve(count);
-  for (size_t i = 0; i < count; ++i) members.push_back({"skin/m" + std::to_string(i) + ".xml", std::to_string(i), false});
+  for (size_t i = 0; i < count; ++i)
+    members.push_back({"skin/m" + std::to_string(i) + ".xml", std::to_string(i), false});
   return members;
 }
 
@@ -174,7 +174,8 @@ TEST(ZipArchiveTest, UnpacksAtMost256MiBFromOneArchive) {
   // 0xFF starts a block of an invalid type: inflating it fails at once, but
   // only after the member has been charged its declared size.
   for (int i = 0; i < 5; ++i)
-    members.push_back({"big" + std::to_string(i) + ".bin", std::string(70000, '\xFF'), false, false, 64 << 20, -1, 0, 8});
+    members.push_back(
+        {"big" + std::to_string(i) + ".bin", std::string(70000, '\xFF'), false, false, 64 << 20, -1, 0, 8});
   members.push_back({"late.txt", "small", false});
   ZipArchive zip;
   ASSERT_EQ(zip.Open(BuildZip(members)), ZipError::kNone);
@@ -190,7 +191,8 @@ TEST(ZipArchiveTest, UnpacksAtMost256MiBFromOneArchive) {
   EXPECT_EQ(zip.Read(L"late.txt", &out), ZipError::kNone);
   toolkit::SetLogSink(nullptr);
   bool logged = false;
-  for (const auto& line : lines) logged |= line.find(L"\"big3.bin\" refused: more than 256 MiB unpacked") != std::wstring::npos;
+  for (const auto& line : lines)
+    logged |= line.find(L"\"big3.bin\" refused: more than 256 MiB unpacked") != std::wstring::npos;
   EXPECT_TRUE(logged);
   // A new archive in the same object starts a new count.
   ASSERT_EQ(zip.Open(BuildZip(members)), ZipError::kNone);

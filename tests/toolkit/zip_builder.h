@@ -14,9 +14,9 @@ struct ZipBuildMember {
   std::string name;
   std::string data;
   bool deflate = true;
-  bool data_descriptor = false;       // sizes in a trailing descriptor, zero in the local header
-  int64_t declared_size = -1;         // overrides the uncompressed size in the directory
-  int64_t declared_local_offset = -1; // overrides the directory's pointer to the local header
+  bool data_descriptor = false;        // sizes in a trailing descriptor, zero in the local header
+  int64_t declared_size = -1;          // overrides the uncompressed size in the directory
+  int64_t declared_local_offset = -1;  // overrides the directory's pointer to the local header
   uint16_t flags = 0;
   uint16_t method_override = 0xFFFF;
   bool corrupt_crc = false;
@@ -54,34 +54,58 @@ inline std::string BuildZip(const std::vector<ZipBuildMember>& members) {
     if (m.corrupt_crc) crc ^= 0x1234;
     const uint16_t method = m.method_override != 0xFFFF ? m.method_override : (m.deflate ? 8 : 0);
     const uint16_t flags = static_cast<uint16_t>(m.flags | (m.data_descriptor ? 0x8 : 0));
-    const uint32_t size = m.declared_size >= 0 ? static_cast<uint32_t>(m.declared_size)
-                                               : static_cast<uint32_t>(m.data.size());
+    const uint32_t size =
+        m.declared_size >= 0 ? static_cast<uint32_t>(m.declared_size) : static_cast<uint32_t>(m.data.size());
     const uint32_t offset = m.declared_local_offset >= 0 ? static_cast<uint32_t>(m.declared_local_offset)
                                                          : static_cast<uint32_t>(file.size());
-    Put32(file, 0x04034b50); Put16(file, 20); Put16(file, flags); Put16(file, method);
-    Put16(file, 0); Put16(file, 0x21);
+    Put32(file, 0x04034b50);
+    Put16(file, 20);
+    Put16(file, flags);
+    Put16(file, method);
+    Put16(file, 0);
+    Put16(file, 0x21);
     Put32(file, m.data_descriptor ? 0 : crc);
     Put32(file, m.data_descriptor ? 0 : static_cast<uint32_t>(packed.size()));
     Put32(file, m.data_descriptor ? 0 : size);
-    Put16(file, static_cast<uint32_t>(m.name.size())); Put16(file, 0);
+    Put16(file, static_cast<uint32_t>(m.name.size()));
+    Put16(file, 0);
     file += m.name;
     file += packed;
     if (m.data_descriptor) {
-      Put32(file, 0x08074b50); Put32(file, crc);
-      Put32(file, static_cast<uint32_t>(packed.size())); Put32(file, size);
+      Put32(file, 0x08074b50);
+      Put32(file, crc);
+      Put32(file, static_cast<uint32_t>(packed.size()));
+      Put32(file, size);
     }
-    Put32(directory, 0x02014b50); Put16(directory, 20); Put16(directory, 20);
-    Put16(directory, flags); Put16(directory, method); Put16(directory, 0); Put16(directory, 0x21);
-    Put32(directory, crc); Put32(directory, static_cast<uint32_t>(packed.size())); Put32(directory, size);
-    Put16(directory, static_cast<uint32_t>(m.name.size())); Put16(directory, 0); Put16(directory, 0);
-    Put16(directory, 0); Put16(directory, 0); Put32(directory, 0); Put32(directory, offset);
+    Put32(directory, 0x02014b50);
+    Put16(directory, 20);
+    Put16(directory, 20);
+    Put16(directory, flags);
+    Put16(directory, method);
+    Put16(directory, 0);
+    Put16(directory, 0x21);
+    Put32(directory, crc);
+    Put32(directory, static_cast<uint32_t>(packed.size()));
+    Put32(directory, size);
+    Put16(directory, static_cast<uint32_t>(m.name.size()));
+    Put16(directory, 0);
+    Put16(directory, 0);
+    Put16(directory, 0);
+    Put16(directory, 0);
+    Put32(directory, 0);
+    Put32(directory, offset);
     directory += m.name;
   }
   const uint32_t directory_at = static_cast<uint32_t>(file.size());
   file += directory;
-  Put32(file, 0x06054b50); Put16(file, 0); Put16(file, 0);
-  Put16(file, static_cast<uint32_t>(members.size())); Put16(file, static_cast<uint32_t>(members.size()));
-  Put32(file, static_cast<uint32_t>(directory.size())); Put32(file, directory_at); Put16(file, 0);
+  Put32(file, 0x06054b50);
+  Put16(file, 0);
+  Put16(file, 0);
+  Put16(file, static_cast<uint32_t>(members.size()));
+  Put16(file, static_cast<uint32_t>(members.size()));
+  Put32(file, static_cast<uint32_t>(directory.size()));
+  Put32(file, directory_at);
+  Put16(file, 0);
   return file;
 }
 

@@ -31,7 +31,7 @@ TEST(LinkTextTest, FormatLinksReplacesMarksInTurnAndStopsAtTheFirstMissing) {
   } cases[] = {
       {L"Accept the %1 and the %2.", L"Accept the " + licence + L" and the " + privacy + L"."},
       {L"No marks at all", L"No marks at all"},
-      {L"Only %2 here", L"Only %2 here"},              // the search stops at the missing %1
+      {L"Only %2 here", L"Only %2 here"},                  // the search stops at the missing %1
       {L"%2 before %1", privacy + L" before " + licence},  // a language may turn them round
       {L"%1 only", licence + L" only"},
       {L"", L""},
@@ -109,15 +109,15 @@ TEST(ClickFilterTest, DragAndMinimizeRegionsSitSideBySideOnTheTopStrip) {
     POINT point;
     ui::ClickAction expected;
   } cases[] = {
-      {{100, 200}, ui::ClickAction::Drag},       // the corner
-      {{619, 239}, ui::ClickAction::Drag},       // last pixel of the drag region
-      {{620, 200}, ui::ClickAction::Minimize},   // first pixel beside it
-      {{659, 229}, ui::ClickAction::Minimize},   // last pixel of the minimise region
-      {{659, 230}, ui::ClickAction::None},       // below it (its height is 30)
-      {{660, 200}, ui::ClickAction::None},       // right of it
-      {{99, 200}, ui::ClickAction::None},        // left of the window
-      {{300, 240}, ui::ClickAction::None},       // below the drag region
-      {{300, 199}, ui::ClickAction::None},       // above the window
+      {{100, 200}, ui::ClickAction::Drag},      // the corner
+      {{619, 239}, ui::ClickAction::Drag},      // last pixel of the drag region
+      {{620, 200}, ui::ClickAction::Minimize},  // first pixel beside it
+      {{659, 229}, ui::ClickAction::Minimize},  // last pixel of the minimise region
+      {{659, 230}, ui::ClickAction::None},      // below it (its height is 30)
+      {{660, 200}, ui::ClickAction::None},      // right of it
+      {{99, 200}, ui::ClickAction::None},       // left of the window
+      {{300, 240}, ui::ClickAction::None},      // below the drag region
+      {{300, 199}, ui::ClickAction::None},      // above the window
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ui::ClassifyClick(regions, origin, c.point), c.expected) << c.point.x << "," << c.point.y;
@@ -145,7 +145,7 @@ TEST(WebAdsPanelTest, OnlyTheExactPrefixWithSomethingAfterItIsIntercepted) {
   } cases[] = {
       {L"app:openWeb?url=https://a.example/x", L"https://a.example/x"},
       {L"app:openWeb?url=https://a.example/?q=1&r=2", L"https://a.example/?q=1&r=2"},  // "=" kept
-      {L"app:openWeb?url=", std::nullopt},              // nothing after it: navigates normally
+      {L"app:openWeb?url=", std::nullopt},                    // nothing after it: navigates normally
       {L"APP:openWeb?url=https://a.example/", std::nullopt},  // another letter case
       {L"app:openweb?url=https://a.example/", std::nullopt},
       {L"https://a.example/app:openWeb?url=x", std::nullopt},
@@ -164,9 +164,9 @@ TEST(FinishPageTest, ProgramFromDisplayIconCutsOnlyAnIconIndex) {
       {L"C:\\Apps\\p.exe", L"C:\\Apps\\p.exe"},
       {L"\"C:\\Apps\\p.exe\",-101", L"C:\\Apps\\p.exe"},
       {L"\"C:\\Apps\\p.exe\"", L"C:\\Apps\\p.exe"},
-      {L"C:\\A,B\\p.exe", L"C:\\A,B\\p.exe"},   // a comma in the path is no icon index
+      {L"C:\\A,B\\p.exe", L"C:\\A,B\\p.exe"},  // a comma in the path is no icon index
       {L"C:\\Apps\\P.EXE,1", L"C:\\Apps\\P.EXE"},
-      {L"C:\\Apps\\p.ico", std::nullopt},       // an icon file is not the product
+      {L"C:\\Apps\\p.ico", std::nullopt},  // an icon file is not the product
       {L",0", std::nullopt},
       {L"", std::nullopt},
   };
@@ -217,9 +217,9 @@ TEST(TransferRateTest, TimeLeftReadsNaturallyInBothLanguages) {
     uint64_t seconds;
     const wchar_t* english;
   } cases[] = {
-      {0, L"About 5 s left"},       {3, L"About 5 s left"},     {6, L"About 10 s left"},
-      {55, L"About 55 s left"},     {56, L"About 1 min left"},  {60, L"About 1 min left"},
-      {61, L"About 2 min left"},    {3540, L"About 59 min left"}, {3541, L"About 1 h 0 min left"},
+      {0, L"About 5 s left"},          {3, L"About 5 s left"},           {6, L"About 10 s left"},
+      {55, L"About 55 s left"},        {56, L"About 1 min left"},        {60, L"About 1 min left"},
+      {61, L"About 2 min left"},       {3540, L"About 59 min left"},     {3541, L"About 1 h 0 min left"},
       {3600, L"About 1 h 0 min left"}, {5000, L"About 1 h 24 min left"},
   };
   for (const Case& c : cases) EXPECT_EQ(ui::TimeLeftText(c.seconds), c.english) << c.seconds;

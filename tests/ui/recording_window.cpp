@@ -71,8 +71,7 @@ int RecordingWindow::ShowDialog(const ui::DialogTexts& texts) {
   return answer;
 }
 
-bool RecordingWindow::LoadWebContent(const std::wstring& name, const std::wstring& url,
-                                     toolkit::IWebBrowserEvents*) {
+bool RecordingWindow::LoadWebContent(const std::wstring& name, const std::wstring& url, toolkit::IWebBrowserEvents*) {
   names_used.emplace(name);
   if (!web_content_loads || missing.count(name) != 0) return false;
   web_content.push_back(url);

@@ -72,7 +72,8 @@ TEST(SkinNamesTest, EveryNameTheWizardUsesIsInTheShippedSkin) {
     window.RunPosted();
     window.Click(L"downloadOffline");
     // The progress tab's moving parts and figures.
-    for (int frame = 0; frame <= ui::AdsCarousel::kFrames; ++frame) wizard.progress().AdvanceCarousel(frame, ui::AdsCarousel::kFrames);
+    for (int frame = 0; frame <= ui::AdsCarousel::kFrames; ++frame)
+      wizard.progress().AdvanceCarousel(frame, ui::AdsCarousel::kFrames);
     // The finish tab and the close question of each tab.
     wizard.finish().Activate();
     // Closing on a failure tab ends the wizard, so those come last.
@@ -103,12 +104,12 @@ TEST(SkinNamesTest, EveryNameTheWizardUsesIsInTheShippedSkin) {
   for (const ui::DialogTexts& texts : window.dialogs) descriptions.insert(texts.description);
   EXPECT_TRUE(descriptions.count(L"QuitInstallDialog.xml"));
   EXPECT_TRUE(descriptions.count(L"StartRunDialog.xml"));
-  const std::set<std::wstring, std::less<>> filled = {L"btn_ok",         L"btn_close",         L"btn_ClosePic",
-                                                      L"lb_TipsText",    L"lb_TipsDetailText", L"dialogName",
-                                                      L"layoutPadding"};
+  const std::set<std::wstring, std::less<>> filled = {
+      L"btn_ok", L"btn_close", L"btn_ClosePic", L"lb_TipsText", L"lb_TipsDetailText", L"dialogName", L"layoutPadding"};
   descriptions.insert({L"ProductRunningDialog.xml", L"CoverInstallDialog.xml"});
   for (const std::wstring& description : descriptions) {
-    EXPECT_EQ(MissingFrom(archive, description, filled), std::set<std::wstring>{}) << testing::PrintToString(description);
+    EXPECT_EQ(MissingFrom(archive, description, filled), std::set<std::wstring>{})
+        << testing::PrintToString(description);
   }
 }
 

@@ -44,8 +44,7 @@ InstalledProduct::InstalledProduct(const std::wstring& version)
       name(test_support::UniqueName(L"Product_")) {
   if (version.empty()) return;
   const platform::RegistryKey key = platform::RegistryKey::Create(
-      HKEY_LOCAL_MACHINE, address.path() + L"\\" + name + L"3.0_is1", platform::RegistryView::Bits64,
-      KEY_WRITE);
+      HKEY_LOCAL_MACHINE, address.path() + L"\\" + name + L"3.0_is1", platform::RegistryView::Bits64, KEY_WRITE);
   // The installed version is the display name after the product name.
   EXPECT_TRUE(key.WriteString(L"DisplayName", name + version));
 }

@@ -67,8 +67,7 @@ class RecordingFlow final : public ui::IWizardFlow {
 // A page of type Page on the recording window with the recording flow.
 template <class Page>
 struct PageRig {
-  explicit PageRig(const UiStores& stores)
-      : flow(shell), page(window, flow, "English", stores.folder()) {
+  explicit PageRig(const UiStores& stores) : flow(shell), page(window, flow, "English", stores.folder()) {
     flow.page = &page;
   }
   RecordingWindow window;
@@ -138,8 +137,7 @@ TEST(BackupProductPageTest, ChoicesReachTheDownloadAfterTheBaseOptions) {
 // The second product's page with its custom-install area filled in.
 struct AccountRig : PageRig<ui::QsHomePage> {
   explicit AccountRig(const UiStores& stores) : PageRig(stores) {}
-  void Fill(const std::wstring& user, const std::wstring& password, const std::wstring& confirm,
-            bool create = true) {
+  void Fill(const std::wstring& user, const std::wstring& password, const std::wstring& confirm, bool create = true) {
     window.SetAttribute(L"chk_createAccount", L"selected", create ? L"true" : L"false");
     window.SetText(L"ed_userName", user);
     window.SetText(L"ed_Password", password);
@@ -161,9 +159,12 @@ TEST(SecondProductPageTest, AccountAndEntriesAreCheckedBeforeAnyDownload) {
   struct Case {
     std::wstring user, password, confirm, backup, detail;
   } refused[] = {
-      {L"", L"pw", L"pw", L"D:\\Backup", L"Enter a user name for the new account, or clear \"Create an account during installation\"."},
-      {L"  ", L"pw", L"pw", L"D:\\Backup", L"Enter a user name for the new account, or clear \"Create an account during installation\"."},
-      {L"admin", L"pw1", L"pw2", L"D:\\Backup", L"The two passwords do not match. Type the same password in both fields."},
+      {L"", L"pw", L"pw", L"D:\\Backup",
+       L"Enter a user name for the new account, or clear \"Create an account during installation\"."},
+      {L"  ", L"pw", L"pw", L"D:\\Backup",
+       L"Enter a user name for the new account, or clear \"Create an account during installation\"."},
+      {L"admin", L"pw1", L"pw2", L"D:\\Backup",
+       L"The two passwords do not match. Type the same password in both fields."},
       {L"admin", L"pw", L"", L"D:\\Backup", L"The two passwords do not match. Type the same password in both fields."},
       {L"ad\"min", L"pw", L"pw", L"D:\\Backup", quote_detail},
       {L"ad\tmin", L"pw", L"pw", L"D:\\Backup", quote_detail},
@@ -305,8 +306,8 @@ TEST(ComparisonPageTest, ShopOpensOnlyWebAddressesAndCancelAndCloseQuit) {
   ASSERT_EQ(shell.opened.size(), 1u);
   EXPECT_EQ(shell.opened[0], L"https://www.brimvale.example/shop?lang=en");
   const std::wstring ini = stores.folder() + L"English.ini";
-  for (const char* address : {"file:///C:/Windows/notepad.exe", "C:\\Windows\\notepad.exe", "https://", "ftp://x.example/",
-                              "Buy the full edition", ""}) {
+  for (const char* address : {"file:///C:/Windows/notepad.exe", "C:\\Windows\\notepad.exe", "https://",
+                              "ftp://x.example/", "Buy the full edition", ""}) {
     ASSERT_TRUE(test_support::WriteBytes(ini, std::string("[string]\nLinkBuyNow=") + address + "\n"));
     startup::Strings().Load(ini);
     window.Click(L"btn_buy");

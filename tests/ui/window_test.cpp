@@ -28,8 +28,7 @@ using test_support::PumpUntil;
 
 std::shared_ptr<toolkit::ZipArchive> WizardSkin() {
   auto archive = std::make_shared<toolkit::ZipArchive>();
-  EXPECT_EQ(archive->OpenFile(test_support::PathFromEnvironment("WEBINSTALLER_FIXTURE_DIR") +
-                              L"\\skins\\wizard.zip"),
+  EXPECT_EQ(archive->OpenFile(test_support::PathFromEnvironment("WEBINSTALLER_FIXTURE_DIR") + L"\\skins\\wizard.zip"),
             toolkit::ZipError::kNone);
   return archive;
 }
@@ -46,9 +45,7 @@ class ShownMainWindow {
  public:
   explicit ShownMainWindow(const std::wstring& caption = L"Wizard under test") {
     (void)toolkit::EnableDpiAwareness();
-    toolkit::SetFatalErrorHandler([](const std::wstring& message) {
-      ADD_FAILURE() << platform::WideToUtf8(message);
-    });
+    toolkit::SetFatalErrorHandler([](const std::wstring& message) { ADD_FAILURE() << platform::WideToUtf8(message); });
     EXPECT_TRUE(window.Open(WizardSkin(), L"install.xml", caption));
     window.toolkit_window().ShowModeless();
     ::SetForegroundWindow(window.hwnd());
@@ -103,7 +100,11 @@ TEST(MessageDialogTest, ButtonsPictureAndKeyboardEachGiveTheirOwnResult) {
       {"close button", [](HWND d) { ClickAt(ScreenPoint(d, 265, 158)); }, ui::kDialogDismiss},
       {"close picture", [](HWND d) { ClickAt(ScreenPoint(d, 376, 18)); }, ui::kDialogClosePicture},
       {"Esc", [](HWND) { PressKeys({VK_ESCAPE}); }, ui::kDialogClosed},
-      {"Alt+F4", [](HWND) { PressKeys({VK_MENU, VK_F4}); }, ui::kDialogClosed},
+      {"Alt+F4",
+       [](HWND) {
+         PressKeys({VK_MENU, VK_F4});
+       },
+       ui::kDialogClosed},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -193,7 +194,8 @@ TEST(MainWindowTest, TimersCloseCommandCopyDataResizeAndQuit) {
   ShownMainWindow main;
   std::vector<UINT> timers;
   int closes = 0;
-  main.window.SetHooks({[&] { ++closes; }, [&](UINT id) {
+  main.window.SetHooks({[&] { ++closes; },
+                        [&](UINT id) {
                           timers.push_back(id);
                           main.window.KillTimer(id);
                         }});
@@ -273,10 +275,12 @@ TEST(SingleInstanceTest, SecondStartBringsTheFirstForwardAndEnds) {
 
   test_support::BackgroundProcess first(sandbox.folder().File(L"setup.exe"), L"");
   HWND first_window = nullptr;
-  ASSERT_TRUE(PumpUntil([&] {
-    first_window = ::FindWindowW(nullptr, name.c_str());
-    return first_window != nullptr && ::IsWindowVisible(first_window);
-  }, 30000));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        first_window = ::FindWindowW(nullptr, name.c_str());
+        return first_window != nullptr && ::IsWindowVisible(first_window);
+      },
+      30000));
   // Something else has the front now.
   ShownMainWindow other(L"Another window");
   ::SetForegroundWindow(other.window.hwnd());

@@ -216,7 +216,8 @@ std::vector<Question> Questions() {
   const std::wstring product = s.Get("ProductName");
   auto with_product = [](const char* key) { return ui::TextWith(key, "ProductName"); };
   return {
-      {L"dialog_quit", {ui::kQuitDialog, product, s.Get("Quit"), s.Get("Canncel"), s.Get("QuitTips"), s.Get("QuitTipsDetail")}},
+      {L"dialog_quit",
+       {ui::kQuitDialog, product, s.Get("Quit"), s.Get("Canncel"), s.Get("QuitTips"), s.Get("QuitTipsDetail")}},
       {L"dialog_start_run",
        {ui::kStartRunDialog, product, s.Get("StartNow"), s.Get("Later"), with_product("StartNowTips"),
         with_product("StartNowTipsDetail")}},
@@ -291,8 +292,8 @@ TEST(WizardScreensTest, EveryTabAndQuestionFitsInEnglishAndChinese) {
     // figures the transfer can show.
     main.SelectItem(ui::kWizardTab, ui::kProgressTab);
     wizard.progress().AdvanceCarousel(0, 0);
-    main.SetText(L"progressTip", startup::Strings().Get("Downloading") + L":" + net::FormatSizeText(40265318) +
-                                     L"/" + net::FormatSizeText(90439680));
+    main.SetText(L"progressTip", startup::Strings().Get("Downloading") + L":" + net::FormatSizeText(40265318) + L"/" +
+                                     net::FormatSizeText(90439680));
     main.SetAttribute(L"slrProgress", L"value", L"44");
     main.SetText(L"progressValue", L"100%");
     main.SetText(L"progressSpeed", ui::SpeedText(1048575));

@@ -18,8 +18,8 @@
 
 namespace {
 
-using ui::kDialogClosePicture;
 using ui::kDialogClosed;
+using ui::kDialogClosePicture;
 using ui::kDialogConfirm;
 using ui::kDialogDismiss;
 using ui::kDialogNoOwner;
@@ -81,10 +81,8 @@ TEST(HomePageTest, InstallButtonFollowsTheInstallState) {
     const wchar_t* button;
     bool latest_link;
   } cases[] = {
-      {L"", false, L"Loading", false},
-      {L"", true, L"Install now", false},
-      {L"3.1.0", true, L"Reinstall", false},
-      {L"3.0.9", true, L"Update now", true},
+      {L"", false, L"Loading", false},       {L"", true, L"Install now", false},
+      {L"3.1.0", true, L"Reinstall", false}, {L"3.0.9", true, L"Update now", true},
       {L"3.1.0", false, L"Loading", false},
   };
   for (const Case& c : cases) {
@@ -107,8 +105,8 @@ TEST(HomePageTest, LoadingStateAnimatesAndOnlyInstallIsUsable) {
   UiStores stores;
   WizardRig rig(stores);
   EXPECT_EQ(rig.window.Get(L"btn_Install", L"enabled"), L"true");
-  for (const wchar_t* name : {L"btn_Agreement", L"language_Combo", L"Btn_open_file", L"btn_ShowMore",
-                              L"btn_HideMore", L"btn_Close", L"recommend_ChkAgree", L"editDir"}) {
+  for (const wchar_t* name : {L"btn_Agreement", L"language_Combo", L"Btn_open_file", L"btn_ShowMore", L"btn_HideMore",
+                              L"btn_Close", L"recommend_ChkAgree", L"editDir"}) {
     EXPECT_EQ(rig.window.Get(name, L"enabled"), L"false") << name;
   }
   const wchar_t* expected[] = {L"Loading.", L"Loading..", L"Loading...", L"Loading."};
@@ -302,7 +300,7 @@ TEST(NormalPageTest, LinksOpenOnlyTheConfiguredWebAddresses) {
   rig.window.Click(L"btn_Agreement");  // not a link notification
   rig.window.Click(L"linker_Latest");
   EXPECT_EQ(rig.shell.opened, (std::vector<std::wstring>{L"https://brimvale.example/licence",
-                                                          L"https://brimvale.example/latest?lang=English"}));
+                                                         L"https://brimvale.example/latest?lang=English"}));
 }
 
 TEST(WizardTest, CloseConfirmationDependsOnTheTab) {
@@ -431,17 +429,13 @@ TEST(HomePageTest, SameVersionQuestionOnlyAYesGoesOn) {
     bool downloads;
     bool starts_product;
   } cases[] = {
-      {kDialogConfirm, true, false},
-      {kDialogDismiss, false, true},
-      {kDialogClosePicture, false, false},
-      {kDialogClosed, false, false},
-      {kDialogNoOwner, false, false},
+      {kDialogConfirm, true, false}, {kDialogDismiss, false, true},  {kDialogClosePicture, false, false},
+      {kDialogClosed, false, false}, {kDialogNoOwner, false, false},
   };
   for (const Case& c : cases) {
     InstalledProduct product(L"3.1.0");
     std::map<std::string, std::string> config = product.Config();
-    test_support::TestRegistryKey setup_path(test_support::UniqueName(L"SetupPath_"),
-                                             platform::RegistryView::Bits32);
+    test_support::TestRegistryKey setup_path(test_support::UniqueName(L"SetupPath_"), platform::RegistryView::Bits32);
     ASSERT_TRUE(setup_path.Open().WriteString(L"InstallPath", L"\"C:\\Apps\\PhotoStudio.exe\""));
     config["SetupPathSubkey"] = platform::WideToUtf8(setup_path.path());
     config["SetupPathSubkeyName"] = "InstallPath";
@@ -656,9 +650,8 @@ TEST(FinishPageTest, StartNowRunsTheInstalledProgramFromItsIconValue) {
 
 TEST(FinishPageTest, ProductThatCannotBeFoundKeepsTheWindowOnStartNow) {
   test_support::TestRegistryKey address(test_support::UniqueName(L"Uninstall_"), platform::RegistryView::Bits64);
-  UiStores stores({{"RegistryAddress", platform::WideToUtf8(address.path())},
-                   {"RegistryNameWithVer", "*"},
-                   {"ShowWebAds", "1"}});
+  UiStores stores(
+      {{"RegistryAddress", platform::WideToUtf8(address.path())}, {"RegistryNameWithVer", "*"}, {"ShowWebAds", "1"}});
   // Not a web address: the closing ad is not opened.
   startup::Parameters().Insert("receivedAdUrl", L"file:///C:/x.exe");
   address.CreateSubkey(L"SomethingElse");
@@ -680,7 +673,9 @@ TEST(ProgressPageTest, ViewPostsWorkerReportsAndAppliesThemInOrder) {
   ui::UiPipelineView::Handlers handlers;
   std::vector<int> pages;
   handlers.switch_page = [&](install::WizardPage page) { pages.push_back(static_cast<int>(page)); };
-  handlers.failure = [&](install::WizardPage page, int32_t code) { pages.push_back(static_cast<int>(page) * 10000 + code); };
+  handlers.failure = [&](install::WizardPage page, int32_t code) {
+    pages.push_back(static_cast<int>(page) * 10000 + code);
+  };
   {
     ui::UiPipelineView view(window, handlers);
     std::thread worker([&] {

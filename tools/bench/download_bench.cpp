@@ -31,8 +31,7 @@ double CpuSeconds() {
   FILETIME created, exited, kernel, user;
   if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1.0;
   const auto seconds = [](const FILETIME& time) {
-    return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime) /
-           1e7;
+    return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 1e7;
   };
   return seconds(kernel) + seconds(user);
 }
@@ -55,8 +54,8 @@ int wmain(int argc, wchar_t** argv) {
     net::CDownloadHelper helper;
     helper.SetTlsSettings(net::TlsSettingsFromConfig());
     ::QueryPerformanceCounter(&start);
-    const net::DownloadOutcome outcome = helper.StartDownload(
-        platform::WideToUtf8(argv[2]), argv[3], "", std::wcstol(argv[4], nullptr, 10), nullptr, nullptr);
+    const net::DownloadOutcome outcome = helper.StartDownload(platform::WideToUtf8(argv[2]), argv[3], "",
+                                                              std::wcstol(argv[4], nullptr, 10), nullptr, nullptr);
     const double seconds = Seconds(start);
     // result=0 for a complete file; otherwise the failure's stage and cause follow.
     std::printf("result=%d stage=%s cause=%s curl=%d seconds=%.3f cpu_seconds=%.3f bytes=%lld peak_working_set=%llu\n",
@@ -74,11 +73,9 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"sha256" && argc == 3) {
     ::QueryPerformanceCounter(&start);
     const std::string digest = net::FileSha256Hex(argv[2]);
-    std::printf("sha256=%s seconds=%.3f peak_working_set=%llu\n", digest.c_str(), Seconds(start),
-                PeakWorkingSet());
+    std::printf("sha256=%s seconds=%.3f peak_working_set=%llu\n", digest.c_str(), Seconds(start), PeakWorkingSet());
     return digest.empty() ? 1 : 0;
   }
-  std::fprintf(stderr,
-               "usage: download_bench download <url> <target> <connections> | md5 <file> | sha256 <file>\n");
+  std::fprintf(stderr, "usage: download_bench download <url> <target> <connections> | md5 <file> | sha256 <file>\n");
   return 2;
 }

@@ -51,7 +51,8 @@ ZipFigures OpenAndReadAll(size_t count) {
   size_t read = 0;
   figures.read_ms = Milliseconds([&] {
     std::string out;
-    for (size_t i = 0; i < count; ++i) read += zip.Read(L"Skin/M" + std::to_wstring(i) + L".XML", &out) == toolkit::ZipError::kNone;
+    for (size_t i = 0; i < count; ++i)
+      read += zip.Read(L"Skin/M" + std::to_wstring(i) + L".XML", &out) == toolkit::ZipError::kNone;
   });
   if (!opened || read != count) std::printf("  (%zu members: opened %d, read %zu)\n", count, opened, read);
   return figures;
@@ -62,12 +63,13 @@ ZipFigures OpenAndReadAll(size_t count) {
 int main() {
   const double small_tag = ParseTag(20000);
   const double big_tag = ParseTag(200000);
-  std::printf("xml: one tag with 200000 attributes parsed in %.0f ms CPU; per attribute %.1fx the cost at 20000\n", big_tag,
-              big_tag / small_tag / 10);
+  std::printf("xml: one tag with 200000 attributes parsed in %.0f ms CPU; per attribute %.1fx the cost at 20000\n",
+              big_tag, big_tag / small_tag / 10);
   const ZipFigures small_zip = OpenAndReadAll(6553);
   const ZipFigures big_zip = OpenAndReadAll(65534);
-  std::printf("zip: 65534 members opened in %.0f ms CPU, all read in %.0f ms; per member %.1fx and %.1fx the cost at 6553\n",
-              big_zip.open_ms, big_zip.read_ms, big_zip.open_ms / small_zip.open_ms / 10,
-              big_zip.read_ms / small_zip.read_ms / 10);
+  std::printf(
+      "zip: 65534 members opened in %.0f ms CPU, all read in %.0f ms; per member %.1fx and %.1fx the cost at 6553\n",
+      big_zip.open_ms, big_zip.read_ms, big_zip.open_ms / small_zip.open_ms / 10,
+      big_zip.read_ms / small_zip.read_ms / 10);
   return 0;
 }

@@ -132,8 +132,8 @@ bool WriteAll(HANDLE file, const char* data, size_t bytes) {
 }
 
 bool FetchRange(const Url& url, const std::wstring& target, long long first, long long last, long long total) {
-  platform::UniqueHandle file(::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  platform::UniqueHandle file(::CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER offset{};
   offset.QuadPart = first;
   if (!file || !::SetFilePointerEx(file.Get(), offset, nullptr, FILE_BEGIN)) return false;
@@ -163,8 +163,8 @@ bool Download(const Url& url, const std::wstring& target, int connections) {
   const long long length = ProbeLength(url);
   if (length <= 0 || connections < 1) return false;
   {
-    platform::UniqueHandle file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    platform::UniqueHandle file(
+        ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER end{};
     end.QuadPart = length;
     if (!file || !::SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) || !::SetEndOfFile(file.Get())) {
@@ -178,7 +178,8 @@ bool Download(const Url& url, const std::wstring& target, int connections) {
   for (int i = 0; i < connections; ++i) {
     const long long first = i * block;
     const long long last = i == connections - 1 ? length - 1 : (i + 1) * block - 1;
-    threads.emplace_back([&, i, first, last] { ok[static_cast<size_t>(i)] = FetchRange(url, target, first, last, length); });
+    threads.emplace_back(
+        [&, i, first, last] { ok[static_cast<size_t>(i)] = FetchRange(url, target, first, last, length); });
   }
   for (std::thread& thread : threads) thread.join();
   for (char each : ok) {
@@ -188,8 +189,7 @@ bool Download(const Url& url, const std::wstring& target, int connections) {
 }
 
 double FileTimeSeconds(const FILETIME& time) {
-  return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime) /
-         1e7;
+  return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 1e7;
 }
 
 }  // namespace

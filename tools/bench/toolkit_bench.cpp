@@ -49,7 +49,8 @@ void Pump() {
 size_t PrivateBytes() {
   PROCESS_MEMORY_COUNTERS_EX counters{};
   counters.cb = sizeof(counters);
-  ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof(counters));
+  ::GetProcessMemoryInfo(::GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                         sizeof(counters));
   // Wine leaves PrivateUsage at zero; the committed page-file figure is the same quantity there.
   return counters.PrivateUsage != 0 ? counters.PrivateUsage : counters.PagefileUsage;
 }
@@ -111,7 +112,8 @@ int wmain(int argc, wchar_t** argv) {
       const toolkit::Rect r = control->rect();
       if (r.empty() || !control->IsVisibleInTree()) continue;
       const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-      for (UINT message : {static_cast<UINT>(WM_MOUSEMOVE), static_cast<UINT>(WM_LBUTTONDOWN), static_cast<UINT>(WM_LBUTTONUP)}) {
+      for (UINT message :
+           {static_cast<UINT>(WM_MOUSEMOVE), static_cast<UINT>(WM_LBUTTONDOWN), static_cast<UINT>(WM_LBUTTONUP)}) {
         if (message != WM_MOUSEMOVE && dynamic_cast<toolkit::Edit*>(control) == nullptr &&
             control->class_name() == L"Combo")
           continue;  // a combo's drop-down is a modal menu: not part of this sequence
@@ -150,9 +152,10 @@ int wmain(int argc, wchar_t** argv) {
                 repaints[repaints.size() / 2], repaints[repaints.size() * 95 / 100], repaints.back());
     std::printf("hover/click: %d messages, mean %.2f ms, longest %.2f ms (target < 50)\n", events,
                 events ? total / events : 0.0, worst);
-    std::printf("memory per window: %.1f KiB committed, %.1f KiB working set (mean of 20 windows)\n",
-                after > before ? static_cast<double>(after - before) / 20.0 / 1024.0 : 0.0,
-                working_after > working_before ? static_cast<double>(working_after - working_before) / 20.0 / 1024.0 : 0.0);
+    std::printf(
+        "memory per window: %.1f KiB committed, %.1f KiB working set (mean of 20 windows)\n",
+        after > before ? static_cast<double>(after - before) / 20.0 / 1024.0 : 0.0,
+        working_after > working_before ? static_cast<double>(working_after - working_before) / 20.0 / 1024.0 : 0.0);
   }
   return 0;
 }

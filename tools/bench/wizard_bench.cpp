@@ -22,8 +22,8 @@
 namespace {
 
 constexpr COLORREF kBareColor = RGB(0x33, 0x66, 0xCC);
-constexpr int kWidth = 800, kHeight = 500;        // the wizard's size at 96 DPI
-constexpr POINT kInstallButton = {400, 308};      // its centre, client coordinates
+constexpr int kWidth = 800, kHeight = 500;    // the wizard's size at 96 DPI
+constexpr POINT kInstallButton = {400, 308};  // its centre, client coordinates
 constexpr DWORD kPipelineBoundMs = 180000;
 
 double Now() {
@@ -197,8 +197,8 @@ void Responsiveness(const std::wstring& setup, const std::wstring& folder, const
   }
   std::vector<double> sorted = answers;
   std::sort(sorted.begin(), sorted.end());
-  std::printf("UI thread during download and install (%s, %.1f s, %zu probes):\n", installed ? "installed" : "NOT installed",
-              pipeline_ms / 1000, sorted.size());
+  std::printf("UI thread during download and install (%s, %.1f s, %zu probes):\n",
+              installed ? "installed" : "NOT installed", pipeline_ms / 1000, sorted.size());
   std::printf("  longest unanswered: %7.1f ms (%.1f s after Install; target < 50 ms)\n", sorted.back(),
               longest_at / 1000);
   std::printf("  99th percentile:    %7.1f ms\n", sorted[sorted.size() * 99 / 100]);
@@ -220,8 +220,10 @@ int wmain(int argc, wchar_t** argv) {
   ::GetModuleFileNameW(nullptr, self, MAX_PATH);
   std::vector<double> bare, wizard;
   for (int run = 0; run < runs; ++run) {
-    bare.push_back(FirstFrame(self, L"--bare-window", std::wstring(), L"WizardBenchBare", {kWidth / 2, kHeight / 2}, IsBareColor));
-    wizard.push_back(FirstFrame(setup, L"\"" + parameters + L"\"", folder, caption.c_str(), kInstallButton, IsColoured));
+    bare.push_back(
+        FirstFrame(self, L"--bare-window", std::wstring(), L"WizardBenchBare", {kWidth / 2, kHeight / 2}, IsBareColor));
+    wizard.push_back(
+        FirstFrame(setup, L"\"" + parameters + L"\"", folder, caption.c_str(), kInstallButton, IsColoured));
   }
   std::sort(bare.begin(), bare.end());
   std::sort(wizard.begin(), wizard.end());

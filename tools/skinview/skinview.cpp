@@ -92,7 +92,7 @@ struct ViewOptions {
   std::vector<Assignment> assignments;
   std::optional<toolkit::Size> size;  // 96-DPI units
   std::vector<std::wstring> hot;
-  std::wstring png;  // render into this file instead of showing the window
+  std::wstring png;        // render into this file instead of showing the window
   std::optional<int> dpi;  // of the rendering
 };
 
@@ -119,7 +119,8 @@ bool ParseOptions(int argc, LPWSTR* argv, ViewOptions* options, std::wstring* ba
       options->selections.emplace_back(value.substr(0, equals), *index);
     } else if (option == L"--set" && equals != std::wstring::npos && value.find(L'.') < equals) {
       const size_t dot = value.find(L'.');
-      options->assignments.push_back({value.substr(0, dot), value.substr(dot + 1, equals - dot - 1), value.substr(equals + 1)});
+      options->assignments.push_back(
+          {value.substr(0, dot), value.substr(dot + 1, equals - dot - 1), value.substr(equals + 1)});
     } else if (option == L"--size" && toolkit::ParseSize(value)) {
       options->size = toolkit::ParseSize(value);
     } else if (option == L"--hot") {
@@ -150,7 +151,8 @@ void ApplyState(Target& target, const ViewOptions& view, const std::function<voi
     }
   }
   for (const auto& [control, index] : view.selections) {
-    if (!target.SelectItem(control, index)) log(L"--select: no item " + std::to_wstring(index) + L" in \"" + control + L"\"");
+    if (!target.SelectItem(control, index))
+      log(L"--select: no item " + std::to_wstring(index) + L" in \"" + control + L"\"");
   }
   for (const std::wstring& name : view.hot) {
     if (toolkit::Control* control = target.FindControl(name)) control->SetStateFlag(toolkit::kStateHot, true);
