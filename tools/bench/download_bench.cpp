@@ -6,7 +6,6 @@
 //   download_bench sha256 <file>
 // clang-format off
 #include "platform/windows_api.h"
-#include <psapi.h>
 // clang-format on
 
 #include <cstdio>
@@ -17,6 +16,7 @@
 #include "net/file_digest.h"
 #include "net/http_client.h"
 #include "platform/text.h"
+#include "process_measures.h"
 
 namespace {
 
@@ -25,23 +25,6 @@ double Seconds(LARGE_INTEGER start) {
   ::QueryPerformanceCounter(&now);
   ::QueryPerformanceFrequency(&frequency);
   return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double CpuSeconds() {
-  FILETIME created, exited, kernel, user;
-  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1.0;
-  const auto seconds = [](const FILETIME& time) {
-    return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 1e7;
-  };
-  return seconds(kernel) + seconds(user);
-}
-
-unsigned long long PeakWorkingSet() {
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  return ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters)
-             ? static_cast<unsigned long long>(counters.PeakWorkingSetSize)
-             : 0;
 }
 
 }  // namespace
@@ -60,20 +43,22 @@ int wmain(int argc, wchar_t** argv) {
     // result=0 for a complete file; otherwise the failure's stage and cause follow.
     std::printf("result=%d stage=%s cause=%s curl=%d seconds=%.3f cpu_seconds=%.3f bytes=%lld peak_working_set=%llu\n",
                 outcome.Ok() ? 0 : 1, net::StageName(outcome.stage), net::CauseName(outcome.cause),
-                static_cast<int>(outcome.curl_code), seconds, CpuSeconds(),
-                static_cast<long long>(helper.RemoteFileLength()), PeakWorkingSet());
+                static_cast<int>(outcome.curl_code), seconds, bench::ProcessCpuSeconds(),
+                static_cast<long long>(helper.RemoteFileLength()), bench::PeakWorkingSetBytes());
     return outcome.Ok() ? 0 : 1;
   }
   if (mode == L"md5" && argc == 3) {
     ::QueryPerformanceCounter(&start);
     const std::string digest = net::FileMd5Hex(argv[2]);
-    std::printf("md5=%s seconds=%.3f peak_working_set=%llu\n", digest.c_str(), Seconds(start), PeakWorkingSet());
+    std::printf("md5=%s seconds=%.3f peak_working_set=%llu\n", digest.c_str(), Seconds(start),
+                bench::PeakWorkingSetBytes());
     return digest.empty() ? 1 : 0;
   }
   if (mode == L"sha256" && argc == 3) {
     ::QueryPerformanceCounter(&start);
     const std::string digest = net::FileSha256Hex(argv[2]);
-    std::printf("sha256=%s seconds=%.3f peak_working_set=%llu\n", digest.c_str(), Seconds(start), PeakWorkingSet());
+    std::printf("sha256=%s seconds=%.3f peak_working_set=%llu\n", digest.c_str(), Seconds(start),
+                bench::PeakWorkingSetBytes());
     return digest.empty() ? 1 : 0;
   }
   std::fprintf(stderr, "usage: download_bench download <url> <target> <connections> | md5 <file> | sha256 <file>\n");

@@ -8,7 +8,7 @@
 // Prints: result=0|1 seconds=<wall> cpu_seconds=<user+kernel> peak_working_set=<bytes>
 // clang-format off
 #include "platform/windows_api.h"
-#include <psapi.h>
+#include "process_measures.h"
 #include <ws2tcpip.h>
 // clang-format on
 
@@ -188,10 +188,6 @@ bool Download(const Url& url, const std::wstring& target, int connections) {
   return true;
 }
 
-double FileTimeSeconds(const FILETIME& time) {
-  return static_cast<double>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime) / 1e7;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -207,16 +203,9 @@ int wmain(int argc, wchar_t** argv) {
   const bool ok = Download(url, argv[2], static_cast<int>(std::wcstol(argv[3], nullptr, 10)));
   ::QueryPerformanceCounter(&now);
   ::QueryPerformanceFrequency(&frequency);
-  FILETIME created, exited, kernel, user;
-  const double cpu = ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)
-                         ? FileTimeSeconds(kernel) + FileTimeSeconds(user)
-                         : -1.0;
-  PROCESS_MEMORY_COUNTERS counters{};
-  counters.cb = sizeof counters;
-  (void)::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof counters);  // 0 when it fails
   std::printf("result=%d seconds=%.3f cpu_seconds=%.3f peak_working_set=%llu\n", ok ? 0 : 1,
-              static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart), cpu,
-              static_cast<unsigned long long>(counters.PeakWorkingSetSize));
+              static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart),
+              bench::ProcessCpuSeconds(), bench::PeakWorkingSetBytes());
   ::WSACleanup();
   return ok ? 0 : 1;
 }

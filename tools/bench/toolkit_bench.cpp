@@ -12,23 +12,13 @@
 // After windows.h, which it needs.
 #include <psapi.h>
 
+#include "process_measures.h"
 #include "toolkit/edit.h"
 #include "toolkit/dpi.h"
 #include "toolkit/window.h"
 #include "toolkit/zip_archive.h"
 
 namespace {
-
-double Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER c;
-  ::QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) * 1000.0 / frequency;
-}
 
 double MsSinceProcessCreation() {
   FILETIME created, exited, kernel, user, now;
@@ -70,7 +60,7 @@ void CollectControls(toolkit::Control* control, std::vector<toolkit::Control*>* 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const double main_entered = Now();
+  const double main_entered = bench::MillisecondsNow();
   const double since_creation_at_main = MsSinceProcessCreation();
   if (argc < 3) {
     std::fprintf(stderr, "usage: toolkit_bench skin.zip description.xml\n");
@@ -88,7 +78,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   window.ShowModeless();
   ::UpdateWindow(window.hwnd());  // paints synchronously
-  const double first_frame_from_main = Now() - main_entered;
+  const double first_frame_from_main = bench::MillisecondsNow() - main_entered;
   const double first_frame_from_creation = MsSinceProcessCreation();
   std::vector<toolkit::Control*> controls;
   CollectControls(window.core().root(), &controls);
@@ -97,9 +87,9 @@ int wmain(int argc, wchar_t** argv) {
   // Full repaints of the whole client area, painted at once.
   std::vector<double> repaints;
   for (int i = 0; i < 200; ++i) {
-    const double start = Now();
+    const double start = bench::MillisecondsNow();
     ::RedrawWindow(window.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    repaints.push_back(Now() - start);
+    repaints.push_back(bench::MillisecondsNow() - start);
   }
   std::sort(repaints.begin(), repaints.end());
 
@@ -117,10 +107,10 @@ int wmain(int argc, wchar_t** argv) {
         if (message != WM_MOUSEMOVE && dynamic_cast<toolkit::Edit*>(control) == nullptr &&
             control->class_name() == L"Combo")
           continue;  // a combo's drop-down is a modal menu: not part of this sequence
-        const double start = Now();
+        const double start = bench::MillisecondsNow();
         ::SendMessageW(window.hwnd(), message, message == WM_MOUSEMOVE ? 0 : MK_LBUTTON, at);
         ::UpdateWindow(window.hwnd());
-        const double spent = Now() - start;
+        const double spent = bench::MillisecondsNow() - start;
         worst = std::max(worst, spent);
         total += spent;
         ++events;

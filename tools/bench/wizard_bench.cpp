@@ -18,6 +18,7 @@
 #include "platform/text.h"
 #include "platform/unique_resource.h"
 #include "platform/windows_api.h"
+#include "process_measures.h"
 
 namespace {
 
@@ -25,17 +26,6 @@ constexpr COLORREF kBareColor = RGB(0x33, 0x66, 0xCC);
 constexpr int kWidth = 800, kHeight = 500;    // the wizard's size at 96 DPI
 constexpr POINT kInstallButton = {400, 308};  // its centre, client coordinates
 constexpr DWORD kPipelineBoundMs = 180000;
-
-double Now() {
-  static const double frequency = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return static_cast<double>(f.QuadPart);
-  }();
-  LARGE_INTEGER c;
-  ::QueryPerformanceCounter(&c);
-  return static_cast<double>(c.QuadPart) * 1000.0 / frequency;
-}
 
 LRESULT CALLBACK BareProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_PAINT) {
@@ -77,7 +67,7 @@ Child Start(const std::wstring& program, const std::wstring& arguments, const st
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
   Child child;
-  child.started = Now();
+  child.started = bench::MillisecondsNow();
   if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
     std::printf("cannot start %ls (%lu)\n", program.c_str(), ::GetLastError());
@@ -95,8 +85,8 @@ void End(Child& child) {
 }
 
 HWND WaitForWindow(const wchar_t* caption, const Child& child, DWORD bound_ms) {
-  const double end = Now() + bound_ms;
-  while (Now() < end && ::WaitForSingleObject(child.process.Get(), 0) == WAIT_TIMEOUT) {
+  const double end = bench::MillisecondsNow() + bound_ms;
+  while (bench::MillisecondsNow() < end && ::WaitForSingleObject(child.process.Get(), 0) == WAIT_TIMEOUT) {
     HWND window = ::FindWindowW(nullptr, caption);
     if (window != nullptr && ::IsWindowVisible(window)) return window;
     ::Sleep(1);
@@ -121,10 +111,10 @@ double FirstFrame(const std::wstring& program, const std::wstring& arguments, co
   if (!child.process.IsValid()) return -1;
   double frame = -1;
   if (HWND window = WaitForWindow(caption, child, 20000)) {
-    const double end = Now() + 20000;
-    while (Now() < end) {
+    const double end = bench::MillisecondsNow() + 20000;
+    while (bench::MillisecondsNow() < end) {
       if (painted(PixelOf(window, point))) {
-        frame = Now() - child.started;
+        frame = bench::MillisecondsNow() - child.started;
         break;
       }
       ::Sleep(1);
@@ -158,18 +148,18 @@ void Responsiveness(const std::wstring& setup, const std::wstring& folder, const
     End(child);
     return;
   }
-  double end = Now() + 30000;
-  while (Now() < end && !LogHas(log, "Release check done")) ::Sleep(20);
+  double end = bench::MillisecondsNow() + 30000;
+  while (bench::MillisecondsNow() < end && !LogHas(log, "Release check done")) ::Sleep(20);
   std::atomic<bool> done{false};
   std::vector<double> answers;  // probe thread until joined
   double longest = 0, longest_at = 0;
-  const double install_clicked = Now();
+  const double install_clicked = bench::MillisecondsNow();
   std::thread probe([&] {
     while (!done) {
-      const double sent = Now();
+      const double sent = bench::MillisecondsNow();
       DWORD_PTR result = 0;
       if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result)) break;
-      const double took = Now() - sent;
+      const double took = bench::MillisecondsNow() - sent;
       if (took > longest) {
         longest = took;
         longest_at = sent - install_clicked;
@@ -183,10 +173,11 @@ void Responsiveness(const std::wstring& setup, const std::wstring& folder, const
   ::PostMessageW(window, WM_MOUSEMOVE, 0, at);
   ::PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
   ::PostMessageW(window, WM_LBUTTONUP, 0, at);
-  end = Now() + kPipelineBoundMs;
-  while (Now() < end && !LogHas(log, "Pipeline ended") && ::WaitForSingleObject(child.process.Get(), 0) == WAIT_TIMEOUT)
+  end = bench::MillisecondsNow() + kPipelineBoundMs;
+  while (bench::MillisecondsNow() < end && !LogHas(log, "Pipeline ended") &&
+         ::WaitForSingleObject(child.process.Get(), 0) == WAIT_TIMEOUT)
     ::Sleep(50);
-  const double pipeline_ms = Now() - install_clicked;
+  const double pipeline_ms = bench::MillisecondsNow() - install_clicked;
   const bool installed = LogHas(log, "Pipeline ended: installed");
   done = true;
   probe.join();
