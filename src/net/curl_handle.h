@@ -18,6 +18,13 @@ struct CurlEasyDeleter {
 };
 using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 
+// Hands libcurl a callback that cannot throw: the shipped libcurl has no
+// unwind tables, so an exception leaving a callback could never be caught.
+template <typename Result, typename... Args>
+void SetCurlCallback(CURL* easy, CURLoption option, Result (*callback)(Args...) noexcept) {
+  (void)curl_easy_setopt(easy, option, callback);
+}
+
 // Only http and https, also after a redirect; TLS verification from the
 // settings; a large receive buffer.
 void ApplyTransferSafety(CURL* easy, const TlsSettings& tls);

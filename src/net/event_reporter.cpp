@@ -40,7 +40,7 @@ bool PostOnce(const ReportJob& job) {
   (void)curl_easy_setopt(e, CURLOPT_TIMEOUT, kSendTimeoutSeconds);
   (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kSendTimeoutSeconds);
   ApplyTransferSafety(e, job.tls);
-  (void)curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &DiscardReply);
+  SetCurlCallback(e, CURLOPT_WRITEFUNCTION, &DiscardReply);
   return curl_easy_perform(e) == CURLE_OK;
 }
 

@@ -108,7 +108,7 @@ size_t AppendToBodySink(char* data, size_t size, size_t count, void* sink) noexc
 }
 
 void AbortWhenSet(CURL* easy, const std::atomic<bool>* cancel) {
-  (void)curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &ProgressAbort);
+  SetCurlCallback(easy, CURLOPT_XFERINFOFUNCTION, &ProgressAbort);
   (void)curl_easy_setopt(easy, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(cancel));
   (void)curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
 }
@@ -193,7 +193,7 @@ int PostForm(const PostRequest& request, std::string& reply) {
   (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kTransferTimeoutSeconds);
   ApplyTransferSafety(e, TlsSettingsFromConfig());
   (void)curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
-  (void)curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &AppendToBodySink);
+  SetCurlCallback(e, CURLOPT_WRITEFUNCTION, &AppendToBodySink);
   (void)curl_easy_setopt(e, CURLOPT_WRITEDATA, &sink);
   if (!request.user_agent.empty()) (void)curl_easy_setopt(e, CURLOPT_USERAGENT, request.user_agent.c_str());
   AbortWhenSet(e, request.cancel);

@@ -217,7 +217,7 @@ RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) 
 
   CURL* e = easy.get();
   (void)curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
-  (void)curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &WriteRange);
+  SetCurlCallback(e, CURLOPT_WRITEFUNCTION, &WriteRange);
   (void)curl_easy_setopt(e, CURLOPT_WRITEDATA, &state);
   ApplyTransferSafety(e, request.tls);
   (void)curl_easy_setopt(e, CURLOPT_BUFFERSIZE, request.buffer_bytes);
@@ -227,12 +227,12 @@ RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) 
   (void)curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);  // an error page is never written
   (void)curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
   (void)curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
-  (void)curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CaptureHeader);
+  SetCurlCallback(e, CURLOPT_HEADERFUNCTION, &CaptureHeader);
   (void)curl_easy_setopt(e, CURLOPT_HEADERDATA, &state);
-  (void)curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &StopOrStall);
+  SetCurlCallback(e, CURLOPT_XFERINFOFUNCTION, &StopOrStall);
   (void)curl_easy_setopt(e, CURLOPT_XFERINFODATA, &state);
   (void)curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
-  (void)curl_easy_setopt(e, CURLOPT_SOCKOPTFUNCTION, &WidenReceiveWindow);
+  SetCurlCallback(e, CURLOPT_SOCKOPTFUNCTION, &WidenReceiveWindow);
 
   const CURLcode code = curl_easy_perform(e);
   easy.reset();
