@@ -135,8 +135,8 @@ class WinHttp {
   [[nodiscard]] std::optional<std::pair<std::string, std::string>> ProxyFor(const std::wstring& url,
                                                                             const std::wstring& script_url) const {
     if (open_ == nullptr || proxy_for_url_ == nullptr || close_ == nullptr) return std::nullopt;
-    HINTERNET session = open_(L"Wendlebox-Agent/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                              WINHTTP_NO_PROXY_BYPASS, 0);
+    HINTERNET session =
+        open_(L"Wendlebox-Agent/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (session == nullptr) return std::nullopt;
     if (set_timeouts_ != nullptr) {
       (void)set_timeouts_(session, kAutomaticStepTimeoutMs, kAutomaticStepTimeoutMs, kAutomaticStepTimeoutMs,
@@ -159,7 +159,8 @@ class WinHttp {
       return std::nullopt;
     }
     std::pair<std::string, std::string> answer;
-    if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY) answer = {Narrow(info.lpszProxy), Narrow(info.lpszProxyBypass)};
+    if (info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY)
+      answer = {Narrow(info.lpszProxy), Narrow(info.lpszProxyBypass)};
     for (wchar_t* text : {info.lpszProxy, info.lpszProxyBypass}) {
       if (text != nullptr) (void)::GlobalFree(text);
     }
@@ -197,7 +198,7 @@ struct AutomaticLookup {
 };
 
 std::optional<std::pair<std::string, std::string>> LookUpAutomatically(const std::string& url,
-                                                                        const std::string& script_url) {
+                                                                       const std::string& script_url) {
   auto lookup = std::make_shared<AutomaticLookup>();
   lookup->url = platform::Utf8ToWide(url);
   lookup->script_url = platform::Utf8ToWide(script_url);
@@ -223,12 +224,9 @@ std::optional<std::pair<std::string, std::string>> LookUpAutomatically(const std
 
 const char* RouteText(ProxyChoice::Route route) {
   switch (route) {
-    case ProxyChoice::Route::Untouched:
-      return "no proxy set";
-    case ProxyChoice::Route::Direct:
-      return "direct";
-    case ProxyChoice::Route::Through:
-      return "through";
+    case ProxyChoice::Route::Untouched: return "no proxy set";
+    case ProxyChoice::Route::Direct: return "direct";
+    case ProxyChoice::Route::Through: return "through";
   }
   return "";
 }

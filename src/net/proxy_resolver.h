@@ -69,9 +69,9 @@ class ProxyResolver {
                                                                 const std::string& host);
 
   const ProxySettings settings_;
-  std::mutex mutex_;  // guards what follows; held while an address is resolved
-  std::optional<SystemProxyConfig> system_;      // read on first use
-  bool automatic_failed_ = false;                // the script or discovery failed once: not again this run
+  std::mutex mutex_;                            // guards what follows; held while an address is resolved
+  std::optional<SystemProxyConfig> system_;     // read on first use
+  bool automatic_failed_ = false;               // the script or discovery failed once: not again this run
   std::map<std::string, ProxyChoice> by_host_;  // "scheme://host:port"
 };
 

@@ -36,8 +36,8 @@ std::string AuthProxyAddress() { return "http://127.0.0.1:" + Variable("WEBINSTA
 // The fixture server under the name a bypass list can single out.
 std::string LocalhostBase() { return "http://localhost:" + Variable("WEBINSTALLER_NET_HTTP_PORT"); }
 
-#define REQUIRE_PROXY()                                                     \
-  REQUIRE_FIXTURE();                                                        \
+#define REQUIRE_PROXY() \
+  REQUIRE_FIXTURE();    \
   if (!ProxyAvailable()) GTEST_SKIP() << "tinyproxy is missing (scripts/setup.sh)"
 
 // Requests that reached the fixture server through a proxy whose line holds `mark`.
@@ -72,8 +72,8 @@ class ScopedUserProxy {
     DWORD type = 0, size = 0;
     if (::RegQueryValueExW(key_.Get(), kValue, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
       saved_.resize(size);
-      had_value_ = ::RegQueryValueExW(key_.Get(), kValue, nullptr, &type,
-                                      reinterpret_cast<BYTE*>(saved_.data()), &size) == ERROR_SUCCESS;
+      had_value_ = ::RegQueryValueExW(key_.Get(), kValue, nullptr, &type, reinterpret_cast<BYTE*>(saved_.data()),
+                                      &size) == ERROR_SUCCESS;
     }
     std::string blob;
     Append(blob, 0x46);
@@ -100,7 +100,8 @@ class ScopedUserProxy {
   ScopedUserProxy& operator=(const ScopedUserProxy&) = delete;
 
  private:
-  static constexpr const wchar_t* kPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+  static constexpr const wchar_t* kPath =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
   static constexpr const wchar_t* kValue = L"DefaultConnectionSettings";
   static void Append(std::string& blob, DWORD value) { blob.append(reinterpret_cast<const char*>(&value), 4); }
 
@@ -163,10 +164,11 @@ TEST(ProxyTransferTest, EveryKindOfRequestGoesThroughTheConfiguredProxy) {
   net_test::ScriptReply("via_version", "ProductVersion=4.5.6\n");
   net_test::ScriptReply("via_release", R"({"data":{"md5":"a","killSwitch":"false","WriteLogSwitch":"true",)"
                                        R"("curNum":"1","download":")" +
-                                           HttpBase() + R"(/files/small.bin?via=probe","download2":"","download3":""}})");
+                                           HttpBase() +
+                                           R"(/files/small.bin?via=probe","download2":"","download3":""}})");
   CReleaseClient client;
   client.SetTlsSettings(tls);
-  const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=via_release", {}, 
+  const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=via_release", {},
                                                    HttpBase() + "/scripted?key=via_version", "");
   EXPECT_EQ(info.status, ReleaseStatus::Answered());
   EXPECT_EQ(info.productVersion, "4.5.6");
@@ -255,8 +257,8 @@ TEST(ProxyTransferTest, AuthenticatesAndFailsClearly) {
 // the user's bypass.
 TEST(ProxyTransferTest, FollowsTheUsersStaticProxyAndBypassListUnlessConfigured) {
   REQUIRE_PROXY();
-  const ScopedUserProxy user(ScopedUserProxy::kStatic | ScopedUserProxy::kDirect,
-                             ProxyAddress().substr(7), "localhost;*.bypassed.example", "");
+  const ScopedUserProxy user(ScopedUserProxy::kStatic | ScopedUserProxy::kDirect, ProxyAddress().substr(7),
+                             "localhost;*.bypassed.example", "");
   const TlsSettings system = Through(ProxySettings{});
   EXPECT_EQ(ProbeFileSize(HttpBase() + "/files/ten.bin?user=static", "", system).size, 10);
   EXPECT_EQ(ProbeFileSize(LocalhostBase() + "/files/ten.bin?user=bypassed", "", system).size, 10);

@@ -21,7 +21,7 @@ TEST(RetryAfterTest, ReadsSecondsAndDatesAndRefusesTheRest) {
       {"Sat, 05 Nov 1994 08:49:37 GMT", 0},  // gone by
       {"Mon, 07 Nov 1994 08:49:37 GMT", 86400},
       {"Thu, 01 Mar 2001 00:00:00 GMT", 983404800 - now},  // after a leap-century February
-      {"99999999999999999999999", int64_t{1} << 40},      // no overflow
+      {"99999999999999999999999", int64_t{1} << 40},       // no overflow
       {"", std::nullopt},
       {"-5", std::nullopt},
       {"5s", std::nullopt},
