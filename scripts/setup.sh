@@ -10,7 +10,7 @@ PACKAGES=(
   libz-mingw-w64-dev googletest cmake ninja-build
   wine64 wine xvfb xauth imagemagick xdotool librsvg2-bin
   fonts-wine fonts-liberation fonts-wqy-microhei libfreetype6 libfontconfig1 libxrender1
-  dpkg-dev nginx aria2 openssl osslsigncode python3 clang libclang-rt-14-dev zip clang-format-14
+  dpkg-dev nginx tinyproxy aria2 openssl osslsigncode python3 clang libclang-rt-14-dev zip clang-format-14
 )
 
 log() { echo "setup: $*"; }

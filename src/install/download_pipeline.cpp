@@ -423,6 +423,7 @@ bool CDownloadPipeline::PublisherTrusted() {
 std::wstring CDownloadPipeline::PlayerDownloadUrl() const {
   if (!WantsPlayerDownload(settings_.installer.install_player)) return {};
   net::CReleaseClient client;
+  client.SetTlsSettings(settings_.tls);
   const net::ReleaseInfo player = client.QueryReleaseInfo(settings_.player_release_url, {}, {}, {});
   return platform::AnsiToWide(player.sources[0].url);
 }

@@ -33,6 +33,7 @@ PipelineSettings PipelineSettingsFromStores(OptionMap options, PipelineMode mode
   settings.tls = net::TlsSettingsFromConfig();
   settings.publisher = net::PublisherRuleFromConfig();
   settings.release_check = net::ReleaseCheckSettingsFromStores();
+  settings.release_check.tls = settings.tls;  // one proxy lookup per address for the whole run
   settings.exe_dir = parameters.Get("EXEDIR");
   settings.temp_folder = platform::TempFolder();
   settings.own_executable = platform::ExecutablePath();

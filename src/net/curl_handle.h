@@ -26,8 +26,8 @@ void SetCurlCallback(CURL* easy, CURLoption option, Result (*callback)(Args...) 
 }
 
 // Only http and https, also after a redirect; TLS verification from the
-// settings; a large receive buffer.
-void ApplyTransferSafety(CURL* easy, const TlsSettings& tls);
+// settings; a large receive buffer; the proxy the settings choose for `url`.
+void ApplyTransferSafety(CURL* easy, const TlsSettings& tls, const std::string& url);
 
 // Collects a reply body up to `cap` bytes; past the cap the transfer ends
 // with CURLE_WRITE_ERROR.

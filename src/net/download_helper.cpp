@@ -12,8 +12,10 @@ namespace net {
 namespace {
 
 constexpr DWORD kProgressIntervalMs = 800;
-// Each connection is a thread and a socket: more than this helps no server.
-constexpr int32_t kMaxConnections = 100;
+// Each connection is a thread and a socket, and every connection of a
+// download goes to one server: past 16 a fleet of installers would look
+// like an attack to it, whatever the configuration asks.
+constexpr int32_t kMaxConnections = 16;
 // Each connection has libcurl's receive buffer and a block of received bytes
 // not yet written. Under some systems every receive, and the readiness
 // check libcurl makes after it, is a round trip to a system service, so a
@@ -129,7 +131,8 @@ DownloadOutcome CDownloadHelper::Run(RunKind kind) {
   write_error_ = 0;
   // Settled before any thread starts: the watchdog's window and the worker both read it.
   if (thread_count_ > kMaxConnections) {
-    startup::Log("StartDownload: %d connections asked, %d used\n", thread_count_, kMaxConnections);
+    startup::Log("StartDownload: %d connections asked, %d used (at most %d per server)\n", thread_count_,
+                 kMaxConnections, kMaxConnections);
     thread_count_ = kMaxConnections;
   }
 

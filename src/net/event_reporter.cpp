@@ -39,7 +39,7 @@ bool PostOnce(const ReportJob& job) {
   (void)curl_easy_setopt(e, CURLOPT_URL, job.endpoint.c_str());
   (void)curl_easy_setopt(e, CURLOPT_TIMEOUT, kSendTimeoutSeconds);
   (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kSendTimeoutSeconds);
-  ApplyTransferSafety(e, job.tls);
+  ApplyTransferSafety(e, job.tls, job.endpoint);
   SetCurlCallback(e, CURLOPT_WRITEFUNCTION, &DiscardReply);
   return curl_easy_perform(e) == CURLE_OK;
 }

@@ -1,8 +1,10 @@
 #include "net/http_client.h"
 
+#include <ctime>
 #include <mutex>
 
 #include "net/curl_handle.h"
+#include "net/retry_after.h"
 #include "platform/internet_library.h"
 #include "platform/system_paths.h"
 #include "platform/text.h"
@@ -35,20 +37,42 @@ constexpr DWORD kVersionFetchTimeoutMs = 30000;
 constexpr ULONGLONG kVersionFetchLimitMs = 60000;
 constexpr DWORD kContentLengthQuery = 5;  // HTTP_QUERY_CONTENT_LENGTH
 constexpr DWORD kStatusCodeQuery = 19;    // HTTP_QUERY_STATUS_CODE
+constexpr DWORD kProxyChallenge = 407;
+
+// A WinINet session that takes the same way as the libcurl transfers.
+platform::InternetHandle OpenSession(const platform::InternetLibrary& inet, const ProxyChoice& choice) {
+  constexpr const wchar_t* kAgent = L"Wendlebox-Agent/1.0";
+  if (choice.route == ProxyChoice::Route::Untouched) return inet.Open(kAgent);
+  if (choice.route == ProxyChoice::Route::Direct) return inet.Open(kAgent, platform::ProxyUse::Direct);
+  // WinINet names a proxy without its scheme.
+  std::string name = choice.proxy;
+  if (const size_t scheme_end = name.find("://"); scheme_end != std::string::npos) name.erase(0, scheme_end + 3);
+  return inet.Open(kAgent, platform::ProxyUse::Named, platform::Utf8ToWide(name));
+}
 
 // Reads the whole body through WinINet; false on any failure, past `cap`
 // bytes, once `cancel` is set, or when the whole fetch takes longer than its
 // overall limit (a server that drips a byte per read time-out would hold the
 // worker for days).
 bool FetchBody(const platform::InternetLibrary& inet, const std::wstring& url, DWORD flags, size_t cap,
-               const std::atomic<bool>* cancel, std::string& body) {
+               const TlsSettings& tls, const std::atomic<bool>* cancel, std::string& body) {
   const ULONGLONG deadline = ::GetTickCount64() + kVersionFetchLimitMs;
-  const platform::InternetHandle session = inet.Open(L"Wendlebox-Agent/1.0");
+  const ProxyChoice choice = tls.proxy ? tls.proxy->ChooseFor(platform::WideToUtf8(url)) : ProxyChoice{};
+  const platform::InternetHandle session = OpenSession(inet, choice);
   if (!session) return false;
   // Bounded like every other transfer: the query's worker must end.
   inet.SetTimeouts(session.get(), kVersionFetchTimeoutMs);
   const platform::InternetHandle request = inet.OpenUrl(session.get(), url, flags);
   if (!request) return false;
+  DWORD first_status = 0;
+  if (choice.route == ProxyChoice::Route::Through && !tls.proxy->settings().user.empty() &&
+      inet.QueryNumber(request.get(), kStatusCodeQuery, first_status) && first_status == kProxyChallenge) {
+    const ProxySettings& settings = tls.proxy->settings();
+    if (!inet.ResendWithProxyCredentials(request.get(), platform::Utf8ToWide(settings.user),
+                                         platform::Utf8ToWide(settings.password))) {
+      return false;
+    }
+  }
   char buffer[4096];
   for (;;) {
     if ((cancel != nullptr && cancel->load()) || ::GetTickCount64() > deadline) return false;
@@ -73,9 +97,49 @@ bool FetchBody(const platform::InternetLibrary& inet, const std::wstring& url, D
   return !inet.QueryNumber(request.get(), kContentLengthQuery, length) || length == body.size();
 }
 
+// Status and Retry-After of the latest answer (a redirect starts a new one).
+struct AnswerHeaders {
+  std::string retry_after;
+};
+
+size_t CaptureRetryAfter(char* data, size_t size, size_t count, void* user) noexcept {
+  const size_t bytes = size * count;
+  try {
+    auto* headers = static_cast<AnswerHeaders*>(user);
+    const std::string_view line(data, bytes);
+    if (line.size() >= 5 && (line.substr(0, 5) == "HTTP/" || line.substr(0, 5) == "http/"))
+      headers->retry_after.clear();
+    constexpr size_t kMaxValue = 64;
+    if (const auto value = RetryAfterHeaderValue(line)) headers->retry_after.assign(value->substr(0, kMaxValue));
+  } catch (...) {
+    // Out of memory: the answer reads as one without Retry-After.
+  }
+  return bytes;
+}
+
+void ApplyProxy(CURL* easy, const TlsSettings& tls, const std::string& url) {
+  if (!tls.proxy) return;
+  const ProxyChoice choice = tls.proxy->ChooseFor(url);
+  switch (choice.route) {
+    case ProxyChoice::Route::Untouched: return;
+    case ProxyChoice::Route::Direct:
+      (void)curl_easy_setopt(easy, CURLOPT_PROXY, "");  // also past libcurl's environment variables
+      return;
+    case ProxyChoice::Route::Through: break;
+  }
+  // libcurl copies every string it is given.
+  (void)curl_easy_setopt(easy, CURLOPT_PROXY, choice.proxy.c_str());
+  const ProxySettings& settings = tls.proxy->settings();
+  if (settings.user.empty()) return;
+  (void)curl_easy_setopt(easy, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+  (void)curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, settings.user.c_str());
+  (void)curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD, settings.password.c_str());
+}
+
 }  // namespace
 
-void ApplyTransferSafety(CURL* easy, const TlsSettings& tls) {
+void ApplyTransferSafety(CURL* easy, const TlsSettings& tls, const std::string& url) {
+  ApplyProxy(easy, tls, url);
   (void)curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   (void)curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   (void)curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
@@ -137,6 +201,7 @@ TlsSettings TlsSettingsFromConfig() {
   TlsSettings tls;
   tls.skip_verification = startup::Config().IsOn("SkipCertificateCheck");
   tls.ca_file = startup::Config().Get("CaFile");
+  tls.proxy = std::make_shared<ProxyResolver>(ProxySettingsFromConfig());
   const bool relative = !tls.ca_file.empty() && tls.ca_file.find(L':') == std::wstring::npos &&
                         tls.ca_file[0] != L'\\' && tls.ca_file[0] != L'/';
   if (relative) tls.ca_file = platform::ExecutableFolder() + tls.ca_file;
@@ -191,14 +256,24 @@ int PostForm(const PostRequest& request, std::string& reply) {
   (void)curl_easy_setopt(e, CURLOPT_DNS_CACHE_TIMEOUT, 86400L);
   (void)curl_easy_setopt(e, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
   (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kTransferTimeoutSeconds);
-  ApplyTransferSafety(e, TlsSettingsFromConfig());
+  ApplyTransferSafety(e, request.tls != nullptr ? *request.tls : TlsSettingsFromConfig(), request.url);
   (void)curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
+  AnswerHeaders headers;
+  SetCurlCallback(e, CURLOPT_HEADERFUNCTION, &CaptureRetryAfter);
+  (void)curl_easy_setopt(e, CURLOPT_HEADERDATA, &headers);
   SetCurlCallback(e, CURLOPT_WRITEFUNCTION, &AppendToBodySink);
   (void)curl_easy_setopt(e, CURLOPT_WRITEDATA, &sink);
   if (!request.user_agent.empty()) (void)curl_easy_setopt(e, CURLOPT_USERAGENT, request.user_agent.c_str());
   AbortWhenSet(e, request.cancel);
   const CURLcode code = curl_easy_perform(e);
+  long status = 0;
+  (void)curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
   easy.reset();
+  if (request.retry_after_seconds != nullptr) {
+    const std::optional<int64_t> wait =
+        status == 503 ? ParseRetryAfter(headers.retry_after, static_cast<int64_t>(std::time(nullptr))) : std::nullopt;
+    *request.retry_after_seconds = wait ? BoundedRetryAfter(*wait) : -1;
+  }
   startup::Log("PostData end\n");
   return static_cast<int>(code);
 }
@@ -222,7 +297,7 @@ SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent, c
   (void)curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, "GET");
   (void)curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
   (void)curl_easy_setopt(e, CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
-  ApplyTransferSafety(e, tls);
+  ApplyTransferSafety(e, tls, url);
   (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, kTransferTimeoutSeconds);
   (void)curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
   (void)curl_easy_setopt(e, CURLOPT_MAXREDIRS, kMaxRedirects);
@@ -279,6 +354,11 @@ std::string ParseVersionFile(std::string_view body) {
 
 std::string FetchProductVersion(const std::string& url, const std::atomic<bool>* cancel) {
   if (url.empty()) return std::string();
+  return FetchProductVersion(url, TlsSettingsFromConfig(), cancel);
+}
+
+std::string FetchProductVersion(const std::string& url, const TlsSettings& tls, const std::atomic<bool>* cancel) {
+  if (url.empty()) return std::string();
   const std::wstring wide_url = platform::Utf8ToWide(url);
   if (wide_url.empty()) return std::string();
   const platform::InternetLibrary inet;
@@ -288,7 +368,7 @@ std::string FetchProductVersion(const std::string& url, const std::atomic<bool>*
   constexpr DWORD kSecure = 0x00800000;         // INTERNET_FLAG_SECURE
   const DWORD flags = kReload | kPragmaNoCache | (IsSecureVersionUrl(url) ? kSecure : 0);
   std::string body;
-  if (!FetchBody(inet, wide_url, flags, kVersionFileCap, cancel, body) || body.empty()) return std::string();
+  if (!FetchBody(inet, wide_url, flags, kVersionFileCap, tls, cancel, body) || body.empty()) return std::string();
   return ParseVersionFile(body);
 }
 

@@ -6,8 +6,11 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "net/proxy_resolver.h"
 
 namespace net {
 
@@ -26,9 +29,13 @@ struct TlsSettings {
   // Configuration CaFile: the certificate authorities (PEM) that replace the
   // system's trusted roots for this deployment (how the TLS layer works).
   std::wstring ca_file;
+  // Which proxy each address goes through, shared by a run's transfers so
+  // each address is looked up once. Null: libcurl's defaults.
+  std::shared_ptr<ProxyResolver> proxy;
 };
-// From the product configuration; a relative CaFile is taken beside the
-// executable. The log names the trust in use whenever it changes.
+// From the product configuration, with a new proxy resolver; a relative
+// CaFile is taken beside the executable. The log names the trust in use
+// whenever it changes.
 [[nodiscard]] TlsSettings TlsSettingsFromConfig();
 
 // libcurl's global state, once per process: the entry point starts it on a
@@ -47,6 +54,8 @@ struct PostRequest {
   std::string user_agent;  // empty: no User-Agent header
   size_t reply_cap = kReleaseReplyCap;
   const std::atomic<bool>* cancel = nullptr;  // set by another thread to abort
+  const TlsSettings* tls = nullptr;           // null: the configuration's
+  int* retry_after_seconds = nullptr;         // receives a 503's Retry-After (-1: none)
 };
 // The CURLcode of the transfer (22 for an HTTP status of 400 or more), or
 // kNoTransferHandle. `reply` receives the body.
@@ -67,7 +76,10 @@ struct SizeProbe {
 [[nodiscard]] int64_t GetDownloadFileSize(const std::string& url, const std::string& user_agent);
 
 // The version file through WinINet, parsed; empty on any failure, also when
-// `cancel` is set while it reads.
+// `cancel` is set while it reads. It goes through the proxy of `tls`.
+[[nodiscard]] std::string FetchProductVersion(const std::string& url, const TlsSettings& tls,
+                                              const std::atomic<bool>* cancel = nullptr);
+// The same with the configuration's settings.
 [[nodiscard]] std::string FetchProductVersion(const std::string& url, const std::atomic<bool>* cancel = nullptr);
 // Exactly "https://" or "HTTPS://" asks WinINet for a secure request.
 [[nodiscard]] bool IsSecureVersionUrl(std::string_view url);

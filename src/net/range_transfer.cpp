@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include <ctime>
+
 #include "net/curl_handle.h"
+#include "net/retry_after.h"
 #include "startup/log.h"
 
 namespace net {
@@ -12,6 +15,8 @@ namespace {
 constexpr size_t kMaxHeaderValue = 128;
 constexpr ULONGLONG kSampleIntervalMs = 100;
 constexpr int kReceiveWindowBytes = 8 * 1024 * 1024;
+// How often one range follows a busy server's Retry-After before it fails.
+constexpr int kRetryAfterPauses = 3;
 
 struct TransferState {
   DownloadRange* range = nullptr;
@@ -25,6 +30,7 @@ struct TransferState {
   bool checked = false;
   bool rejected = false;
   std::string content_range;  // of the latest response (a redirect starts a new one)
+  std::string retry_after;    // likewise
   ULONGLONG last_sample_ms = 0;
 };
 
@@ -59,6 +65,9 @@ size_t CaptureHeader(char* data, size_t size, size_t count, void* user) noexcept
     std::string_view line(data, bytes);
     if (StartsWithIgnoringCase(line, "http/")) {
       state->content_range.clear();
+      state->retry_after.clear();
+    } else if (const auto value = RetryAfterHeaderValue(line)) {
+      state->retry_after.assign(value->substr(0, kMaxHeaderValue));
     } else if (StartsWithIgnoringCase(line, "content-range:")) {
       line.remove_prefix(14);
       while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
@@ -174,6 +183,26 @@ int WidenReceiveWindow(void*, curl_socket_t socket, curlsocktype) noexcept {
   return CURL_SOCKOPT_OK;
 }
 
+// Seconds a 503 answer asked us to wait (bounded), or -1 for any other end.
+int RetryAfterOf503(const TransferState& state, CURLcode code) {
+  if (code != CURLE_HTTP_RETURNED_ERROR) return -1;
+  long status = 0;
+  (void)curl_easy_getinfo(state.easy, CURLINFO_RESPONSE_CODE, &status);
+  if (status != 503) return -1;
+  const std::optional<int64_t> wait = ParseRetryAfter(state.retry_after, static_cast<int64_t>(std::time(nullptr)));
+  return wait ? BoundedRetryAfter(*wait) : -1;
+}
+
+// False when a stop or a stall ended the pause.
+bool PauseUnlessStopped(const TransferState& state, int seconds) {
+  const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+  while (::GetTickCount64() < end) {
+    if (state.watch->IsStalled() || state.range->owner->IsStopRequested()) return false;
+    ::Sleep(50);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ParseContentRange(std::string_view value, int64_t& first, int64_t& last, int64_t& total) {
@@ -219,7 +248,7 @@ RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) 
   (void)curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
   SetCurlCallback(e, CURLOPT_WRITEFUNCTION, &WriteRange);
   (void)curl_easy_setopt(e, CURLOPT_WRITEDATA, &state);
-  ApplyTransferSafety(e, request.tls);
+  ApplyTransferSafety(e, request.tls, request.url);
   (void)curl_easy_setopt(e, CURLOPT_BUFFERSIZE, request.buffer_bytes);
   if (state.ranged) (void)curl_easy_setopt(e, CURLOPT_RANGE, range_text.c_str());
   if (!request.user_agent.empty()) (void)curl_easy_setopt(e, CURLOPT_USERAGENT, request.user_agent.c_str());
@@ -234,7 +263,17 @@ RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) 
   (void)curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
   SetCurlCallback(e, CURLOPT_SOCKOPTFUNCTION, &WidenReceiveWindow);
 
-  const CURLcode code = curl_easy_perform(e);
+  CURLcode code = curl_easy_perform(e);
+  for (int pause = 0; pause < kRetryAfterPauses; ++pause) {
+    // A busy server's 503 is refused before a byte is written: the same
+    // request again after the pause it asked for.
+    const int seconds = RetryAfterOf503(state, code);
+    if (seconds < 0) break;
+    startup::Log("Range %lld-%lld: the server is busy; again in %d s\n", static_cast<long long>(state.requested_first),
+                 static_cast<long long>(range.last), seconds);
+    if (!PauseUnlessStopped(state, seconds)) break;
+    code = curl_easy_perform(e);
+  }
   easy.reset();
   // Whatever arrived is kept, also when the transfer failed or was stopped:
   // a resume then fetches only the rest.

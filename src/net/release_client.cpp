@@ -42,9 +42,19 @@ std::string StringOrEmpty(const JsonValue& object, const char* name) {
 
 std::string ConfigAnsi(const std::string& key) { return platform::WideToAnsi(startup::Config().Get(key)); }
 
-unsigned RetryTag() {
-  static std::minstd_rand generator(static_cast<unsigned>(::GetTickCount64()));
-  return static_cast<unsigned>(generator() % 1000);
+std::minstd_rand& Random() {
+  static std::minstd_rand generator(static_cast<unsigned>(::GetTickCount64()));  // UI thread only
+  return generator;
+}
+
+unsigned RetryTag() { return static_cast<unsigned>(Random()() % 1000); }
+
+double RandomUnit() { return std::uniform_real_distribution<double>(0.0, 1.0)(Random()); }
+
+// The pause between attempts: the window stays live and a quit ends it.
+bool PumpingWait(uint32_t milliseconds) {
+  const platform::Signal never;
+  return never.WaitPumping(milliseconds) == platform::WaitOutcome::TimedOut;
 }
 
 // One attempt's inputs and result, shared with its worker: on a quit the UI
@@ -53,6 +63,8 @@ struct PostAttempt {
   std::string service_url;
   std::string version_url;
   std::string post_fields;
+  TlsSettings tls;
+  int retry_after_seconds = -1;     // a 503's Retry-After, bounded; written by the worker
   ReleaseInfo info;                 // written by the worker until `done` is set
   std::atomic<bool> cancel{false};  // written by the UI thread on quit
   platform::Signal done;
@@ -61,10 +73,12 @@ struct PostAttempt {
 // One attempt; the worker's body.
 void StartPost(PostAttempt& attempt) {
   ReleaseInfo& info = attempt.info;
-  info.productVersion = FetchProductVersion(attempt.version_url, &attempt.cancel);
+  info.productVersion = FetchProductVersion(attempt.version_url, attempt.tls, &attempt.cancel);
   info.requestUrl = attempt.service_url + "?" + attempt.post_fields;
   std::string body;
-  PostRequest request{attempt.service_url, attempt.post_fields, info.userAgent, kReleaseReplyCap, &attempt.cancel};
+  PostRequest request{
+      attempt.service_url, attempt.post_fields,         info.userAgent, kReleaseReplyCap, &attempt.cancel,
+      &attempt.tls,        &attempt.retry_after_seconds};
   const int code = PostForm(request, body);
   info.response = body;
   if (code != 0) {
@@ -84,7 +98,7 @@ void StartPost(PostAttempt& attempt) {
   }
   for (DownloadSource& source : info.sources) {
     if (!ShouldProbeDownloadUrl(source.url)) continue;
-    source.size = ProbeFileSize(source.url, info.userAgent, &attempt.cancel).size;
+    source.size = ProbeFileSize(source.url, info.userAgent, attempt.tls, &attempt.cancel).size;
     source.file_name = DownloadFileName(source.url);
   }
   info.status = ReleaseStatus::Answered();
@@ -112,6 +126,12 @@ AttemptEnd RunAttempt(const std::shared_ptr<PostAttempt>& attempt) {
 }
 
 }  // namespace
+
+uint32_t RetryBackoffMs(int retry, double unit) {
+  const double base = retry <= 1 ? 1000.0 : 2000.0;
+  const double clamped = unit < 0.0 ? 0.0 : (unit > 1.0 ? 1.0 : unit);
+  return static_cast<uint32_t>(base * (0.5 + clamped));
+}
 
 bool ShouldProbeDownloadUrl(const std::string& url) {
   const size_t slash = url.find('/');
@@ -167,13 +187,28 @@ ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url, con
   InitializeTransfers();
   post_fields_ = BuildFormFields(parameters);
   info_.userAgent = user_agent;
+  const TlsSettings tls = tls_ ? *tls_ : TlsSettingsFromConfig();
+  const RetryWait wait = retry_wait_ != nullptr ? retry_wait_ : &PumpingWait;
   const std::string base = post_fields_;
+  int retry_after_seconds = -1;
   for (int number = 1; number <= kReleaseAttempts; ++number) {
+    if (number > 1) {
+      // A server that asked for a pause gets it (bounded); otherwise the
+      // back-off spreads the fleet's retries.
+      const uint32_t backoff = RetryBackoffMs(number - 1, RandomUnit());
+      const uint32_t asked = retry_after_seconds > 0 ? static_cast<uint32_t>(retry_after_seconds) * 1000 : 0;
+      if (!wait(asked > backoff ? asked : backoff)) {
+        startup::Log("Release query: a quit request ended the pause before attempt %d\n", number);
+        info_.status = ReleaseStatus::PostFailed(kTransferAborted);
+        break;
+      }
+    }
     info_.status = ReleaseStatus::Failed(ReleaseStage::Attempt, ReleaseCause::NoWorker);
     auto attempt = std::make_shared<PostAttempt>();
     attempt->service_url = service_url_;
     attempt->version_url = version_url_;
     attempt->post_fields = post_fields_;
+    attempt->tls = tls;
     attempt->info = info_;  // what the attempt does not reach keeps its value
     const AttemptEnd end = RunAttempt(attempt);
     if (end == AttemptEnd::NotStarted) break;
@@ -183,6 +218,7 @@ ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url, con
       break;
     }
     info_ = attempt->info;
+    retry_after_seconds = attempt->retry_after_seconds;
     if (info_.status.Ok()) break;
     post_fields_ = base + "&tmpTime_=" + std::to_string(RetryTag());
   }
@@ -204,6 +240,7 @@ ReleaseCheckSettings ReleaseCheckSettingsFromStores() {
   settings.md5 = ConfigAnsi("URLMD5");
   settings.sha256 = ConfigAnsi("URLSHA256");
   settings.file_name = ConfigAnsi("fileRealName");
+  settings.tls = TlsSettingsFromConfig();
   return settings;
 }
 
@@ -227,7 +264,8 @@ void CompleteFromConfiguration(ReleaseInfo& info, const ReleaseCheckSettings& se
   if (!settings.download_url.empty()) {
     info.status = ReleaseStatus::Answered();  // the configured download stands in
     info.sources[0].url = settings.download_url;
-    info.sources[0].size = ProbeFileSize(settings.download_url, info.userAgent, cancel).size;
+    const TlsSettings tls = settings.tls ? *settings.tls : TlsSettingsFromConfig();
+    info.sources[0].size = ProbeFileSize(settings.download_url, info.userAgent, tls, cancel).size;
   }
   // A configured digest pins the file: the reply's digests, of the file the
   // server names, give way together.
@@ -243,6 +281,7 @@ ReleaseInfo CheckReleaseFromConfiguration(const ReleaseCheckSettings& settings, 
   ReleaseInfo info;
   {
     CReleaseClient client;
+    if (settings.tls) client.SetTlsSettings(*settings.tls);
     info = client.QueryReleaseInfo(settings.service_url, parameters, settings.version_url, std::string());
   }
   // The probe may wait up to its time-out: never on the UI thread.

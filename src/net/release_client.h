@@ -7,8 +7,10 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 
+#include "net/http_client.h"
 #include "net/release_status.h"
 
 namespace net {
@@ -46,6 +48,11 @@ using ReleaseParameters = std::map<std::string, std::string>;
 
 inline constexpr int kReleaseAttempts = 3;
 
+// The pause before retry `retry` (1 or 2): about 1 s, then 2 s, each drawn
+// from 50 % to 150 % of that by `unit` (0 to 1), so a fleet that failed
+// together does not come back together.
+[[nodiscard]] uint32_t RetryBackoffMs(int retry, double unit);
+
 class CReleaseClient {
  public:
   CReleaseClient() = default;
@@ -62,11 +69,21 @@ class CReleaseClient {
 
   [[nodiscard]] const std::string& post_fields() const { return post_fields_; }
 
+  // The certificate checks and proxy of the query's transfers; by default
+  // the configuration's.
+  void SetTlsSettings(const TlsSettings& tls) { tls_ = tls; }
+  // For tests: the pause between attempts, on the calling (UI) thread;
+  // false when a quit ended it. By default a message-pumping wait.
+  using RetryWait = bool (*)(uint32_t milliseconds);
+  void SetRetryWait(RetryWait wait) { retry_wait_ = wait; }
+
  private:
   std::string service_url_;
   std::string version_url_;
   std::string post_fields_;
   ReleaseInfo info_;
+  std::optional<TlsSettings> tls_;
+  RetryWait retry_wait_ = nullptr;
 };
 
 // Reads the reply into `info` (the members of "data"); returns the status.
@@ -97,6 +114,8 @@ struct ReleaseCheckSettings {
   std::string md5;           // URLMD5
   std::string sha256;        // URLSHA256
   std::string file_name;     // fileRealName
+  // Certificate checks and proxy, shared with the run; unset: the configuration's.
+  std::optional<TlsSettings> tls;
 };
 [[nodiscard]] ReleaseCheckSettings ReleaseCheckSettingsFromStores();
 

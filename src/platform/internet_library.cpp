@@ -10,6 +10,17 @@ constexpr DWORD kSendTimeoutOption = 5;         // INTERNET_OPTION_SEND_TIMEOUT
 constexpr DWORD kReceiveTimeoutOption = 6;      // INTERNET_OPTION_RECEIVE_TIMEOUT
 constexpr DWORD kAsNumber = 0x20000000;         // HTTP_QUERY_FLAG_NUMBER
 constexpr DWORD kForceConnection = 0x00000001;  // FLAG_ICC_FORCE_CONNECTION
+constexpr DWORD kProxyUserOption = 43;          // INTERNET_OPTION_PROXY_USERNAME
+constexpr DWORD kProxyPasswordOption = 44;      // INTERNET_OPTION_PROXY_PASSWORD
+
+DWORD AccessType(ProxyUse use) {
+  switch (use) {
+    case ProxyUse::System: return 0;  // INTERNET_OPEN_TYPE_PRECONFIG
+    case ProxyUse::Direct: return 1;  // INTERNET_OPEN_TYPE_DIRECT
+    case ProxyUse::Named: return 3;   // INTERNET_OPEN_TYPE_PROXY
+  }
+  return 0;
+}
 
 }  // namespace
 
@@ -23,6 +34,7 @@ InternetLibrary::InternetLibrary() : module_(LoadSystemLibrary(L"wininet.dll")) 
   query_available_ = Lookup<QueryAvailableFunction>("InternetQueryDataAvailable");
   query_info_ = Lookup<QueryInfoFunction>("HttpQueryInfoW");
   check_connection_ = Lookup<CheckFunction>("InternetCheckConnectionA");
+  send_ = Lookup<SendFunction>("HttpSendRequestW");
 }
 
 bool InternetLibrary::IsUsable() const {
@@ -30,9 +42,27 @@ bool InternetLibrary::IsUsable() const {
          query_available_ != nullptr && query_info_ != nullptr;
 }
 
-InternetHandle InternetLibrary::Open(const wchar_t* agent) const {
+InternetHandle InternetLibrary::Open(const wchar_t* agent, ProxyUse use, const std::wstring& proxy) const {
   if (open_ == nullptr) return InternetHandle(nullptr, {close_});
-  return InternetHandle(open_(agent, 0, nullptr, nullptr, 0), {close_});
+  const wchar_t* name = use == ProxyUse::Named ? proxy.c_str() : nullptr;
+  return InternetHandle(open_(agent, AccessType(use), name, nullptr, 0), {close_});
+}
+
+bool InternetLibrary::ResendWithProxyCredentials(void* request, const std::wstring& user,
+                                                 const std::wstring& password) const {
+  if (set_option_ == nullptr || send_ == nullptr || read_ == nullptr) return false;
+  // Options of the request itself: sessions refuse them on some systems.
+  if (!set_option_(request, kProxyUserOption, const_cast<wchar_t*>(user.c_str()), static_cast<DWORD>(user.size())) ||
+      !set_option_(request, kProxyPasswordOption, const_cast<wchar_t*>(password.c_str()),
+                   static_cast<DWORD>(password.size()))) {
+    return false;
+  }
+  // The challenge's own body goes first, bounded: it is a short page.
+  char discard[4096];
+  DWORD read = 0;
+  for (int i = 0; i < 16 && read_(request, discard, sizeof discard, &read) && read > 0; ++i) {
+  }
+  return send_(request, nullptr, 0, nullptr, 0) != FALSE;
 }
 
 void InternetLibrary::SetTimeouts(void* session, DWORD milliseconds) const {

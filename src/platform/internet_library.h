@@ -21,6 +21,13 @@ struct InternetHandleCloser {
 // An open session or request; empty when the open failed.
 using InternetHandle = std::unique_ptr<void, InternetHandleCloser>;
 
+// Which way a session's requests take.
+enum class ProxyUse {
+  System,  // the user's proxy settings
+  Direct,  // no proxy
+  Named,   // the given proxy
+};
+
 class InternetLibrary {
  public:
   InternetLibrary();
@@ -30,8 +37,13 @@ class InternetLibrary {
   // False when the library or one of the functions below is missing.
   [[nodiscard]] bool IsUsable() const;
 
-  // A session with this agent name and the system's proxy settings.
-  [[nodiscard]] InternetHandle Open(const wchar_t* agent) const;
+  // A session with this agent name; `proxy` ("host:port") for Named.
+  [[nodiscard]] InternetHandle Open(const wchar_t* agent, ProxyUse use = ProxyUse::System,
+                                    const std::wstring& proxy = std::wstring()) const;
+  // Answers a proxy's challenge (407) to `request`: sends it again with
+  // this user name and password; false when it could not be sent.
+  [[nodiscard]] bool ResendWithProxyCredentials(void* request, const std::wstring& user,
+                                                const std::wstring& password) const;
   // Sets the connect, send and receive time-outs of a session.
   void SetTimeouts(void* session, DWORD milliseconds) const;
   [[nodiscard]] InternetHandle OpenUrl(void* session, const std::wstring& url, DWORD flags) const;
@@ -52,6 +64,7 @@ class InternetLibrary {
   using QueryAvailableFunction = BOOL(WINAPI*)(void*, DWORD*, DWORD, DWORD_PTR);
   using QueryInfoFunction = BOOL(WINAPI*)(void*, DWORD, void*, DWORD*, DWORD*);
   using CheckFunction = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD);
+  using SendFunction = BOOL(WINAPI*)(void*, LPCWSTR, DWORD, void*, DWORD);
 
   template <class Function>
   Function Lookup(const char* name) const {
@@ -67,6 +80,7 @@ class InternetLibrary {
   QueryAvailableFunction query_available_ = nullptr;
   QueryInfoFunction query_info_ = nullptr;
   CheckFunction check_connection_ = nullptr;
+  SendFunction send_ = nullptr;
 };
 
 }  // namespace platform

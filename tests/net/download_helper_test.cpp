@@ -8,6 +8,7 @@
 #include <optional>
 
 #include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <thread>
 
@@ -117,6 +118,49 @@ TEST_F(DownloadTest, ConnectionCountsOutsideTheRange) {
   EXPECT_FALSE(platform::FileExists(target_));
   CDownloadHelper many;  // capped, not thousands of threads
   EXPECT_EQ(Text(Fetch(many, FileUrl("small.bin"), 5000)), "ok");
+  EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
+}
+
+// However many connections the configuration asks for, a server sees at
+// most 16 at once.
+TEST_F(DownloadTest, AtMostSixteenConnectionsReachTheServer) {
+  const std::string key = platform::WideToAnsi(test_support::UniqueName(L"conc"));
+  CDownloadHelper helper;
+  EXPECT_EQ(Text(Fetch(helper, FileUrl("mid.bin", "rate=200000&conc=" + key + "&log=" + key), 32)), "ok");
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+  std::string peak;
+  PostRequest request{HttpBase() + "/peak?key=" + key, "", "", kReleaseReplyCap};
+  EXPECT_EQ(PostForm(request, peak), 0);
+  EXPECT_LE(std::atoi(peak.c_str()), 16) << peak;
+  EXPECT_GE(std::atoi(peak.c_str()), 2) << peak;  // the connections did overlap
+  size_t ranged = 0;
+  for (const auto& [method, range] : net_test::Recorded(key)) ranged += method == "GET" && range != "-" ? 1 : 0;
+  EXPECT_EQ(ranged, 16u);
+}
+
+// A busy server's 503 with Retry-After: the range waits as asked and asks
+// again; a Retry-After that is no number or date fails the range at once;
+// a stop ends the pause.
+TEST_F(DownloadTest, ABusyServerIsAskedAgainAfterItsRetryAfter) {
+  const std::string key = platform::WideToAnsi(test_support::UniqueName(L"busy"));
+  CDownloadHelper helper;
+  EXPECT_EQ(Text(Fetch(helper, FileUrl("small.bin", "busy=1&busytoken=" + key + "&log=" + key), 2)), "ok");
+  EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
+  EXPECT_EQ(net_test::Recorded(key).size(), 4u);  // the probe, two ranges, the one asked again
+
+  const std::string garbage = platform::WideToAnsi(test_support::UniqueName(L"busy"));
+  CDownloadHelper refused;
+  EXPECT_EQ(Text(Fetch(refused, FileUrl("small.bin", "busy=soon&busytoken=" + garbage), 1)), "range: libcurl 22");
+
+  const std::string held = platform::WideToAnsi(test_support::UniqueName(L"busy"));
+  CDownloadHelper stopped;
+  ProgressProbe probe;
+  probe.on_report = [&stopped](const DownloadProgress&) { stopped.StopDownload(); };
+  const ULONGLONG started = ::GetTickCount64();
+  EXPECT_EQ(Text(Fetch(stopped, FileUrl("small.bin", "busy=3600&busytoken=" + held), 1, &probe)), "stopped");
+  EXPECT_LT(::GetTickCount64() - started, 15000u);  // not the 30 s the pause is bounded to
+  probe.on_report = nullptr;
+  EXPECT_EQ(Text(stopped.ResumeTransfer()), "ok");
   EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <optional>
+#include <vector>
 
 #include "net/http_client.h"
 #include "net_fixture.h"
@@ -20,6 +22,23 @@ namespace {
 using net_test::HttpBase;
 
 std::string Reply(const std::string& data_members) { return "{\"data\":{" + data_members + "}}"; }
+
+// The pauses between attempts, recorded instead of waited (UI thread only).
+std::vector<uint32_t> g_pauses;
+bool NoPause(uint32_t milliseconds) {
+  g_pauses.push_back(milliseconds);
+  return true;
+}
+
+// An HTTP date `seconds` from now, URL-encoded for the fixture's query.
+std::string EncodedDateIn(int seconds) {
+  const time_t when = std::time(nullptr) + seconds;
+  std::tm parts{};
+  (void)gmtime_s(&parts, &when);
+  char text[64];
+  (void)std::strftime(text, sizeof text, "%a,%%20%d%%20%b%%20%Y%%20%H:%M:%S%%20GMT", &parts);
+  return text;
+}
 
 const std::string kAllMembers = R"("md5":"ABC123","killSwitch":"false","WriteLogSwitch":"true","curNum":"5",)"
                                 R"("download":"","download2":"","download3":"")";
@@ -149,6 +168,72 @@ TEST(ReleaseQueryTest, RecoversOnTheThirdAttempt) {
   EXPECT_EQ(net_test::Recorded("query_flaky").size(), 3u);
 }
 
+TEST(ReleaseQueryTest, RetriesBackOffWithJitter) {
+  EXPECT_EQ(RetryBackoffMs(1, 0.0), 500u);
+  EXPECT_EQ(RetryBackoffMs(1, 0.5), 1000u);
+  EXPECT_EQ(RetryBackoffMs(1, 1.0), 1500u);
+  EXPECT_EQ(RetryBackoffMs(2, 0.0), 1000u);
+  EXPECT_EQ(RetryBackoffMs(2, 1.0), 3000u);
+  EXPECT_EQ(RetryBackoffMs(2, 7.0), 3000u);  // a draw out of range is held to it
+  EXPECT_EQ(RetryBackoffMs(1, -1.0), 500u);
+
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("backoff_500", "x", "&status=500");
+  g_pauses.clear();
+  CReleaseClient client;
+  client.SetRetryWait(&NoPause);
+  EXPECT_EQ(ReleaseNumber(client.QueryReleaseInfo(HttpBase() + "/release?key=backoff_500", {}, "", "").status), 122);
+  ASSERT_EQ(g_pauses.size(), 2u);  // between three attempts, none after the last
+  EXPECT_TRUE(g_pauses[0] >= 500 && g_pauses[0] <= 1500) << g_pauses[0];
+  EXPECT_TRUE(g_pauses[1] >= 1000 && g_pauses[1] <= 3000) << g_pauses[1];
+}
+
+// A 503's Retry-After sets the pause (seconds or a date, at most 30 s);
+// garbage, or the header on another status, leaves the back-off.
+TEST(ReleaseQueryTest, HonoursRetryAfterOnABusyServer) {
+  REQUIRE_FIXTURE();
+  const struct {
+    const char* key;
+    std::string retry_after;
+    int status;
+    uint32_t low, high;
+  } cases[] = {
+      {"busy_seconds", "4", 503, 4000, 4000},
+      {"busy_date", EncodedDateIn(20), 503, 17000, 20000},
+      {"busy_huge", "3600", 503, 30000, 30000},
+      {"busy_garbage", "soon", 503, 500, 1500},
+      {"busy_past", EncodedDateIn(-60), 503, 500, 1500},
+      {"busy_not_503", "20", 500, 500, 1500},
+  };
+  for (const auto& c : cases) {
+    net_test::ScriptReply(c.key, Reply(kAllMembers),
+                          "&fail=1&failstatus=" + std::to_string(c.status) + "&retryafter=" + c.retry_after);
+    g_pauses.clear();
+    CReleaseClient client;
+    client.SetRetryWait(&NoPause);
+    const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=" + c.key, {}, "", "");
+    EXPECT_EQ(info.status, ReleaseStatus::Answered()) << c.key;
+    ASSERT_EQ(g_pauses.size(), 1u) << c.key;
+    EXPECT_TRUE(g_pauses[0] >= c.low && g_pauses[0] <= c.high) << c.key << ": " << g_pauses[0];
+  }
+}
+
+// The real pause pumps messages and ends at once on a quit: no further
+// attempt, the quit kept for the outer loop.
+TEST(ReleaseQueryTest, AQuitEndsThePauseBetweenAttempts) {
+  REQUIRE_FIXTURE();
+  net_test::ScriptReply("busy_quit", Reply(kAllMembers), "&fail=3&failstatus=503&retryafter=30");
+  const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) { ::PostQuitMessage(7); });
+  const ULONGLONG started = ::GetTickCount64();
+  CReleaseClient client;
+  const ReleaseInfo info = client.QueryReleaseInfo(HttpBase() + "/release?key=busy_quit", {}, "", "");
+  ::KillTimer(nullptr, timer);
+  EXPECT_LT(::GetTickCount64() - started, 15000u);  // not the 30 s the server asked for
+  EXPECT_EQ(ReleaseNumber(info.status), 142);
+  EXPECT_EQ(test_support::TakeQueuedQuit(), std::optional<WPARAM>(7u));
+  EXPECT_EQ(net_test::Recorded("busy_quit").size(), 1u);
+}
+
 TEST(ReleaseQueryTest, StatusesOfBrokenReplies) {
   REQUIRE_FIXTURE();
   const struct {
@@ -166,10 +251,12 @@ TEST(ReleaseQueryTest, StatusesOfBrokenReplies) {
   for (const auto& c : cases) {
     net_test::ScriptReply(c.key, c.body, c.options);
     CReleaseClient client;
+    client.SetRetryWait(&NoPause);
     EXPECT_EQ(ReleaseNumber(client.QueryReleaseInfo(HttpBase() + "/release?key=" + c.key, {}, "", "").status), c.number)
         << c.key;
   }
   CReleaseClient unreachable;
+  unreachable.SetRetryWait(&NoPause);
   EXPECT_EQ(ReleaseNumber(unreachable.QueryReleaseInfo("http://127.0.0.1:1/release", {}, "", "").status), 107);
 }
 

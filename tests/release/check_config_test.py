@@ -181,6 +181,29 @@ class BrokenConfigurationTest(unittest.TestCase):
         finally:
             config.close()
 
+    def test_proxy_keys(self):
+        cases = [
+            ("Proxy=direct", None, None),
+            ("Proxy=proxy.corp.example:3128", None, None),
+            ("Proxy=socks5://proxy.corp.example:1080", "error", "not an http:// proxy"),
+            ("Proxy=http://proxy:99999", "error", "port that is not a number"),
+            ("ProxyPassword=x", "warning", "ProxyUser is empty"),
+            ("ProxyUser=me\nProxy=none", "warning", "nothing uses it"),
+        ]
+        for text, level, message in cases:
+            with self.subTest(text=text):
+                config = ConfigFolder()
+                try:
+                    config.append_to_product(text)
+                    code, out, _ = run_check(config.folder)
+                finally:
+                    config.close()
+                if level is None:
+                    self.assertEqual(code, 0, out)
+                    continue
+                self.assertTrue([l for l in lines_of(out, level) if message in l], out)
+                self.assertEqual(code, 1 if level == "error" else 0, out)
+
     def test_key_names_are_case_sensitive(self):
         config = ConfigFolder()
         try:

@@ -237,6 +237,14 @@ class Checker:
             elif "\\" in re.sub(r"^(Global|Local)\\", "", name):
                 self.err("InstallerName", '"%s": a mutex name holds no backslash (except after Global or Local)'
                          % name)
+        proxy = self.get("Proxy")
+        if proxy and proxy.strip().lower() not in ("system", "direct", "none"):
+            address = proxy.strip() if "://" in proxy else "http://" + proxy.strip()
+            problem = None if address.lower().startswith("http://") else "not an http:// proxy"
+            problem = problem or address_problem(address)
+            if problem:
+                self.err("Proxy", '"%s": %s (direct, none, system or http://host:port); setup.exe would go '
+                         "direct" % (proxy, problem))
         ca = self.get("CaFile")
         if ca:
             path = ca if re.match(r"^([A-Za-z]:|\\\\)", ca) else os.path.join(self.folder, ca)
@@ -244,6 +252,10 @@ class Checker:
                 self.err("CaFile", '"%s" is not in the folder: every https transfer would fail' % ca)
 
     def check_contradictions(self):
+        if self.get("ProxyPassword") and not self.get("ProxyUser"):
+            self.warn("ProxyPassword", "set while ProxyUser is empty: no proxy authentication is sent without a user")
+        if self.get("ProxyUser") and self.get("Proxy").strip().lower() in ("direct", "none"):
+            self.warn("ProxyUser", "set while Proxy is direct: nothing uses it")
         if self.get("DownloadUrl") and not self.get("URLMD5") and not self.get("URLSHA256"):
             self.err("URLMD5", "empty while DownloadUrl names the download: the server's digest (of another file) "
                      "would be checked against it; set URLMD5 or URLSHA256 to the digest of that file")
