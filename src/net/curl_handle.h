@@ -18,6 +18,11 @@ struct CurlEasyDeleter {
 };
 using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 
+struct CurlHeadersDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlHeaders = std::unique_ptr<curl_slist, CurlHeadersDeleter>;
+
 // Only http and https, also after a redirect; TLS verification from the
 // settings; a large receive buffer.
 void ApplyTransferSafety(CURL* easy, const TlsSettings& tls);
