@@ -157,8 +157,7 @@ std::optional<JournalRecord> DecodeJournal(std::string_view bytes) {
   }
   if (!text.empty() || record.total <= 0 || record.url.empty() || record.url.size() > kJournalMaxUrl ||
       record.validators.etag.size() > kJournalMaxValidator ||
-      record.validators.last_modified.size() > kJournalMaxValidator ||
-      !SpansAreOrdered(record.missing, record.total)) {
+      record.validators.last_modified.size() > kJournalMaxValidator || !SpansAreOrdered(record.missing, record.total)) {
     return std::nullopt;
   }
   return record;
@@ -181,11 +180,10 @@ bool DownloadJournal::Save(const JournalRecord& record) {
   if (text.empty()) return false;
   const std::wstring fresh = path_ + L".new";
   {
-    platform::UniqueHandle file(::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    platform::UniqueHandle file(
+        ::CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    if (!file.IsValid() ||
-        !::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+    if (!file.IsValid() || !::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
         written != text.size() || !::FlushFileBuffers(file.Get())) {
       startup::Log("Download journal %s cannot be written: %u\n", fresh, ::GetLastError());
       file.Reset();

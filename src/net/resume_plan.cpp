@@ -26,9 +26,8 @@ void JoinClosest(std::vector<ByteSpan>& spans, size_t count) {
 // Halves the largest span while there are idle connections and it is worth it.
 void SplitLargest(std::vector<ByteSpan>& spans, size_t count) {
   while (!spans.empty() && spans.size() < count) {
-    const auto largest = std::max_element(spans.begin(), spans.end(), [](const ByteSpan& a, const ByteSpan& b) {
-      return a.Length() < b.Length();
-    });
+    const auto largest = std::max_element(spans.begin(), spans.end(),
+                                          [](const ByteSpan& a, const ByteSpan& b) { return a.Length() < b.Length(); });
     if (largest->Length() < 2 * kMinResumeSplitBytes) return;
     const ByteSpan whole = *largest;
     const int64_t middle = whole.first + whole.Length() / 2;

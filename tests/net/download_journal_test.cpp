@@ -38,8 +38,7 @@ std::string WithChecksum(const std::string& body) {
 }
 
 std::string Body(const std::string& url, const std::string& total, const std::string& spans_text) {
-  return "webinstaller-download-journal 1\nurl " + url + "\ntotal " + total + "\netag \"x\"\nmodified \n" +
-         spans_text;
+  return "webinstaller-download-journal 1\nurl " + url + "\ntotal " + total + "\netag \"x\"\nmodified \n" + spans_text;
 }
 
 TEST(DownloadJournalTest, ReadsBackExactlyWhatWasWritten) {
@@ -87,8 +86,8 @@ TEST(DownloadJournalTest, UnsoundContentWithACorrectChecksumIsRefused) {
     const char* what;
     std::string text;
   } cases[] = {
-      {"another version", WithChecksum("webinstaller-download-journal 2\nurl " + url +
-                                       "\ntotal 100\netag \"x\"\nmodified \nmissing 0\n")},
+      {"another version",
+       WithChecksum("webinstaller-download-journal 2\nurl " + url + "\ntotal 100\netag \"x\"\nmodified \nmissing 0\n")},
       {"overlapping spans", WithChecksum(Body(url, "100", "missing 2\n0 20\n20 99\n"))},
       {"spans out of order", WithChecksum(Body(url, "100", "missing 2\n20 99\n0 9\n"))},
       {"a span past the end", WithChecksum(Body(url, "100", "missing 1\n0 100\n"))},

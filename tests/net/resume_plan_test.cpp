@@ -39,10 +39,14 @@ TEST(ResumePlanTest, AnythingButTheSameUnchangedFileStartsClean) {
       {"another ETag", journal, {remote.url, remote.total, {"\"abd\"", remote.validators.last_modified}}, remote.total},
       {"another date", journal, {remote.url, remote.total, {remote.validators.etag, "Wed"}}, remote.total},
       {"the ETag gone", journal, {remote.url, remote.total, {"", remote.validators.last_modified}}, remote.total},
-      {"no validators", JournalOf({remote.url, remote.total, {}}, journal.missing), {remote.url, remote.total, {}},
+      {"no validators",
+       JournalOf({remote.url, remote.total, {}}, journal.missing),
+       {remote.url, remote.total, {}},
        remote.total},
-      {"a weak ETag alone", JournalOf({remote.url, remote.total, {"W/\"abc\"", ""}}, journal.missing),
-       {remote.url, remote.total, {"W/\"abc\"", ""}}, remote.total},
+      {"a weak ETag alone",
+       JournalOf({remote.url, remote.total, {"W/\"abc\"", ""}}, journal.missing),
+       {remote.url, remote.total, {"W/\"abc\"", ""}},
+       remote.total},
       {"no temporary file", journal, remote, -1},
       {"a short temporary file", journal, remote, remote.total - 1},
   };
@@ -85,13 +89,16 @@ TEST(ResumePlanTest, RangesCoverExactlyTheMissingBytesOverTheConnections) {
     int32_t connections;
     Spans ranges;
   } cases[] = {
-      {"one per connection", {{8 * kMiB, 16 * kMiB - 1}, {40 * kMiB, 48 * kMiB - 1}}, 2,
+      {"one per connection",
+       {{8 * kMiB, 16 * kMiB - 1}, {40 * kMiB, 48 * kMiB - 1}},
+       2,
        {{8 * kMiB, 16 * kMiB - 1}, {40 * kMiB, 48 * kMiB - 1}}},
-      {"idle connections split the largest", {{0, 4 * kMiB - 1}, {60 * kMiB, 61 * kMiB - 1}}, 4,
+      {"idle connections split the largest",
+       {{0, 4 * kMiB - 1}, {60 * kMiB, 61 * kMiB - 1}},
+       4,
        {{0, kMiB - 1}, {kMiB, 2 * kMiB - 1}, {2 * kMiB, 4 * kMiB - 1}, {60 * kMiB, 61 * kMiB - 1}}},
       {"small pieces stay whole", {{0, 2 * kMinResumeSplitBytes - 2}}, 8, {{0, 2 * kMinResumeSplitBytes - 2}}},
-      {"the closest spans join", {{0, 9}, {100, 109}, {112, 119}, {1000, 1009}}, 3,
-       {{0, 9}, {100, 119}, {1000, 1009}}},
+      {"the closest spans join", {{0, 9}, {100, 109}, {112, 119}, {1000, 1009}}, 3, {{0, 9}, {100, 119}, {1000, 1009}}},
       {"one connection takes them all", {{0, 9}, {100, 109}, {1000, 1009}}, 1, {{0, 1009}}},
       {"nothing missing", {}, 4, {}},
   };
