@@ -9,6 +9,7 @@
 #include "install/result_codes.h"
 #include "install/retry_policy.h"
 #include "install/setup_log.h"
+#include "net/download_journal.h"
 #include "net/event_reporter.h"
 #include "net/file_digest.h"
 #include "net/publisher_signature.h"
@@ -269,6 +270,12 @@ net::DownloadOutcome CDownloadPipeline::TryAlternateSources(const net::DownloadO
 PipelineResult CDownloadPipeline::VerifyAndInstall() {
   int redownloads = 0;
   bool matches = DigestMatches(downloaded_path_);
+  if (!matches && downloader_ && downloader_->ResumedBytes() > 0) {
+    // Bytes an earlier run left may be what is wrong: none of them is kept
+    // (the journal went with the temporary file), the next transfer is clean.
+    startup::Log("The resumed download does not match its digest: it is deleted and fetched clean\n");
+    (void)::DeleteFileW(downloaded_path_.c_str());
+  }
   while (!matches && redownloads < kDigestRedownloads) {
     if (CancelRequested("after the digest check")) return Stopped();
     ++redownloads;
@@ -340,6 +347,7 @@ void CDownloadPipeline::RemoveOwnDownload() {
   if (folder.empty() || installer_path_.rfind(folder, 0) != 0) return;
   (void)::DeleteFileW(downloaded_path_.c_str());
   (void)::DeleteFileW((installer_path_ + L".temp").c_str());
+  net::DownloadJournal(installer_path_ + L".temp").Remove();
   (void)::RemoveDirectoryW((folder + kDownloadSubfolder).c_str());
 }
 

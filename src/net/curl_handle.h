@@ -18,6 +18,11 @@ struct CurlEasyDeleter {
 };
 using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 
+struct CurlHeadersDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlHeaders = std::unique_ptr<curl_slist, CurlHeadersDeleter>;
+
 // Hands libcurl a callback that cannot throw: the shipped libcurl has no
 // unwind tables, so an exception leaving a callback could never be caught.
 template <typename Result, typename... Args>

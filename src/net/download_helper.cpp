@@ -1,9 +1,12 @@
 #include "net/download_helper.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "net/http_client.h"
 #include "net/range_transfer.h"
+#include "net/resume_plan.h"
+#include "platform/file_io.h"
 #include "platform/signal.h"
 #include "platform/text.h"
 #include "startup/log.h"
@@ -48,6 +51,16 @@ DownloadOutcome Failed(DownloadStage stage, DownloadCause cause, uint32_t os_err
 std::wstring FolderOf(const std::wstring& path) {
   const size_t slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+// The length of a plain file, -1 when there is none.
+int64_t FileLength(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return -1;
+  }
+  return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
 }
 
 }  // namespace
@@ -114,6 +127,9 @@ DownloadOutcome CDownloadHelper::StartDownload(const std::string& url, const std
   thread_count_ = thread_count;
   progress_callback_ = callback;
   progress_context_ = context;
+  journal_ = DownloadJournal(temp_path_);
+  resumed_bytes_ = 0;
+  if_range_.clear();
   InitializeTransfers();
   return Run(RunKind::Start);
 }
@@ -128,6 +144,7 @@ DownloadOutcome CDownloadHelper::Run(RunKind kind) {
   result_ = DownloadOutcome::Done();
   kind_ = kind;
   stop_requested_ = false;
+  file_changed_ = false;
   write_error_ = 0;
   // Settled before any thread starts: the watchdog's window and the worker both read it.
   if (thread_count_ > kMaxConnections) {
@@ -184,29 +201,72 @@ void CDownloadHelper::WorkerBody(platform::Signal& ranges_started, TransferWatch
     return;
   }
   if (kind_ == RunKind::Start || ranges_.empty()) {
-    const DownloadOutcome prepared = PrepareTempFile();
+    const DownloadOutcome prepared = PrepareTempFile(EarlierBytes::Resume);
     if (!prepared.Ok()) {
       result_ = prepared;
       return;
     }
   }
+  result_ = TransferIntoTempFile(ranges_started, watch);
+  if (file_changed_ && !stop_requested_) {
+    // Old bytes and new ones must never mix: all of it is fetched again.
+    startup::Log("The file changed on the server since the earlier bytes came: the download starts clean\n");
+    file_changed_ = false;
+    const DownloadOutcome prepared = PrepareTempFile(EarlierBytes::Discard);
+    if (!prepared.Ok()) {
+      result_ = prepared;
+      return;
+    }
+    result_ = TransferIntoTempFile(ranges_started, watch);
+  }
+  if (!result_.Ok()) return;
+  result_ = RenameFinishedFile();
+  // The temporary file is gone: so is what its journal described.
+  if (result_.Ok()) journal_.Remove();
+}
+
+DownloadOutcome CDownloadHelper::TransferIntoTempFile(platform::Signal& ranges_started, TransferWatch& watch) {
   file_.Reset(::CreateFileW(temp_path_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file_.IsValid()) {
     const DWORD error = ::GetLastError();
     startup::Log("Open file error\n");
-    result_ = Failed(DownloadStage::Setup, DownloadCause::Open, error);
-    return;
+    return Failed(DownloadStage::Setup, DownloadCause::Open, error);
   }
   for (auto& range : ranges_) range->file = file_.Get();
-  result_ = TransferRanges(ranges_started, watch);
+  const DownloadOutcome outcome = TransferRanges(ranges_started, watch);
   // Every range thread has been joined: the file may close now.
   for (auto& range : ranges_) range->file = nullptr;
   file_.Reset();
-  if (result_.Ok()) result_ = RenameFinishedFile();
+  return outcome;
 }
 
-DownloadOutcome CDownloadHelper::PrepareTempFile() {
+bool CDownloadHelper::ResumeFromJournal() {
+  const std::optional<JournalRecord> journal = journal_.Load();
+  if (!journal && !platform::FileExists(journal_.path())) return false;  // nothing left over: a first run
+  const ResumePlan plan =
+      PlanResume(journal, {url_, remote_file_len_, validators_}, FileLength(temp_path_), thread_count_);
+  if (plan.verdict != ResumeVerdict::Resume) {
+    startup::Log("The earlier download is not continued (%s): starting clean\n", plan.reason);
+    return false;
+  }
+  ranges_.clear();
+  whole_file_ = false;
+  for (const ByteSpan& span : plan.ranges) {
+    auto range = std::make_unique<DownloadRange>();
+    range->next = span.first;
+    range->last = span.last;
+    range->owner = this;
+    ranges_.push_back(std::move(range));
+  }
+  if_range_ = plan.if_range;
+  resumed_bytes_ = plan.present_bytes;
+  startup::Log("StartDownload: resuming, %lld of %lld bytes already present\n", static_cast<long long>(resumed_bytes_),
+               static_cast<long long>(remote_file_len_));
+  return true;
+}
+
+DownloadOutcome CDownloadHelper::PrepareTempFile(EarlierBytes earlier_bytes) {
   if (stop_requested_) return Failed(DownloadStage::SizeProbe, DownloadCause::Stopped);
   const SizeProbe probe = ProbeFileSize(url_, user_agent_, tls_, &stop_requested_);
   if (stop_requested_) return Failed(DownloadStage::SizeProbe, DownloadCause::Stopped);
@@ -217,6 +277,12 @@ DownloadOutcome CDownloadHelper::PrepareTempFile() {
     return DownloadOutcome::CurlFailed(DownloadStage::SizeProbe, probe.code);
   }
   remote_file_len_ = probe.size;
+  validators_ = {probe.etag, probe.last_modified};
+  if (earlier_bytes == EarlierBytes::Resume && ResumeFromJournal()) return DownloadOutcome::Done();
+  // Before the old bytes go: a journal must never describe a file it is not about.
+  journal_.Remove();
+  if_range_.clear();
+  resumed_bytes_ = 0;
 
   ULARGE_INTEGER free_bytes{};
   const std::wstring folder = FolderOf(temp_path_);
@@ -282,6 +348,7 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
     request.tls = tls_;
     request.connect_timeout_seconds = connect_timeout_seconds_;
     request.expected_total = remote_file_len_;
+    request.if_range = if_range_;
     const ConnectionBuffers buffers = BuffersFor(ranges_.size());
     request.buffer_bytes = buffers.receive_bytes;
     request.write_bytes = buffers.write_bytes;
@@ -322,14 +389,17 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
     // Thread handles are not waited on directly, so any number of connections works.
     while (::WaitForSingleObject(all_done.Handle(), kProgressIntervalMs) == WAIT_TIMEOUT) {
       ReportProgress();
+      SaveJournal(JournalTiming::WhenDue);
       if (stop_requested_) break;  // the transfers see the flag in their progress callback
     }
     for (std::thread& thread : threads) thread.join();
     ReportProgress();
+    SaveJournal(JournalTiming::Now);
     startup::Log("WAIT_OBJECT_O m_remoteFileLen:%I64d\n", static_cast<long long>(remote_file_len_));
 
     if (start_failed) return Failed(DownloadStage::Range, DownloadCause::NoWorker);
     if (stop_requested_) return Failed(DownloadStage::Range, DownloadCause::Stopped);
+    if (file_changed_) return Failed(DownloadStage::Range, DownloadCause::ServerDisagrees);
     if (const DWORD error = write_error_.load(); error != 0) {
       startup::Log("Write file error,%u\n", error);
       return Failed(DownloadStage::Range, DownloadCause::TempFile, error);
@@ -360,6 +430,21 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
   }
   startup::Log("The server's answer differs from the probed length %lld\n", static_cast<long long>(remote_file_len_));
   return Failed(DownloadStage::Range, DownloadCause::ServerDisagrees);
+}
+
+void CDownloadHelper::SaveJournal(JournalTiming timing) {
+  // Without a validator no later run could tell the file is still the same;
+  // after a change the old bytes are about to go.
+  if (validators_.IfRangeValue().empty() || file_changed_) return;
+  JournalRecord record{url_, remote_file_len_, validators_, {}};
+  for (const auto& range : ranges_) {
+    const int64_t next = range->next.load();
+    if (next <= range->last) record.missing.push_back({next, range->last});
+  }
+  std::sort(record.missing.begin(), record.missing.end(),
+            [](const ByteSpan& a, const ByteSpan& b) { return a.first < b.first; });
+  // A journal that cannot be written costs only the resume: the download goes on.
+  (void)(timing == JournalTiming::Now ? journal_.Save(record) : journal_.SaveIfDue(record));
 }
 
 void CDownloadHelper::ReportProgress() {

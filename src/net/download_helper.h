@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "net/download_journal.h"
 #include "net/download_outcome.h"
 #include "net/http_client.h"
 #include "net/transfer_watch.h"
@@ -68,6 +69,8 @@ class CDownloadHelper {
   [[nodiscard]] const std::wstring& FinalPath() const { return final_path_; }
   [[nodiscard]] const std::wstring& TempPath() const { return temp_path_; }
   [[nodiscard]] int64_t RemoteFileLength() const { return remote_file_len_; }
+  // The bytes an earlier run left that this start kept (0: it started clean).
+  [[nodiscard]] int64_t ResumedBytes() const { return resumed_bytes_; }
 
   // The certificate checks of every request; by default the system's trusted roots.
   void SetTlsSettings(const TlsSettings& tls) { tls_ = tls; }
@@ -80,9 +83,11 @@ class CDownloadHelper {
   // "<stem>(i)<extension>"; empty when the path has no usable extension dot.
   [[nodiscard]] static std::wstring NumberedName(const std::wstring& path, int number);
 
-  // For the range transfers (implementation details).
-  [[nodiscard]] bool IsStopRequested() const { return stop_requested_.load(); }
+  // For the range transfers (implementation details). A changed file
+  // stops the other connections too: their bytes are of no use.
+  [[nodiscard]] bool IsStopRequested() const { return stop_requested_.load() || file_changed_.load(); }
   void RecordWriteError(DWORD error);
+  void RecordFileChanged() { file_changed_ = true; }
 
  private:
   [[nodiscard]] bool RefusedWhileRunning(const char* what) const;
@@ -90,7 +95,15 @@ class CDownloadHelper {
   enum class RunKind : uint8_t { Start, Resume };
   DownloadOutcome Run(RunKind kind);
   void WorkerBody(platform::Signal& ranges_started, TransferWatch& watch);
-  [[nodiscard]] DownloadOutcome PrepareTempFile();
+  // Resume: continue an earlier run's temporary file when its journal allows.
+  enum class EarlierBytes : uint8_t { Resume, Discard };
+  [[nodiscard]] DownloadOutcome PrepareTempFile(EarlierBytes earlier_bytes);
+  [[nodiscard]] bool ResumeFromJournal();
+  // Opens the temporary file for the ranges and runs them.
+  [[nodiscard]] DownloadOutcome TransferIntoTempFile(platform::Signal& ranges_started, TransferWatch& watch);
+  // What is still missing, into the journal: at most once a second, or now.
+  enum class JournalTiming : uint8_t { WhenDue, Now };
+  void SaveJournal(JournalTiming timing);
   [[nodiscard]] DownloadOutcome TransferRanges(platform::Signal& ranges_started, TransferWatch& watch);
   void ReportProgress();
   [[nodiscard]] DownloadOutcome RenameFinishedFile();
@@ -110,7 +123,12 @@ class CDownloadHelper {
   bool running_ = false;     // UI thread: a start or resume is on the stack
   bool whole_file_ = false;  // the server ignored ranges: one connection from now on
   int64_t remote_file_len_ = 0;
+  RemoteValidators validators_;  // of the size probe
+  std::string if_range_;         // sent with the ranges of a resumed start
+  int64_t resumed_bytes_ = 0;
+  DownloadJournal journal_;                  // worker thread while it runs
   std::atomic<bool> stop_requested_{false};  // written by StopDownload (any thread)
+  std::atomic<bool> file_changed_{false};    // written by range threads
   std::atomic<DWORD> write_error_{0};        // written by range threads
   platform::UniqueHandle file_;
   TlsSettings tls_;

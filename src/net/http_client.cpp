@@ -1,5 +1,6 @@
 #include "net/http_client.h"
 
+#include <cctype>
 #include <ctime>
 #include <mutex>
 
@@ -31,6 +32,40 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsAsciiSpace(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsAsciiSpace(text.back())) text.remove_suffix(1);
   return text;
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  }
+  return true;
+}
+
+// Longer validators than this are no validators of ours.
+constexpr size_t kMaxValidatorBytes = 256;
+
+// Keeps the ETag and Last-Modified of the latest answer (a redirect's
+// headers are dropped when the next answer starts).
+size_t CaptureValidators(char* data, size_t size, size_t count, void* user) noexcept {
+  const size_t bytes = size * count;
+  try {
+    auto* probe = static_cast<SizeProbe*>(user);
+    const std::string_view line(data, bytes);
+    if (StartsWithIgnoringCase(line, "http/")) {
+      probe->etag.clear();
+      probe->last_modified.clear();
+    } else if (StartsWithIgnoringCase(line, "etag:")) {
+      const std::string_view value = Trim(line.substr(5));
+      probe->etag.assign(value.size() <= kMaxValidatorBytes ? value : std::string_view());
+    } else if (StartsWithIgnoringCase(line, "last-modified:")) {
+      const std::string_view value = Trim(line.substr(14));
+      probe->last_modified.assign(value.size() <= kMaxValidatorBytes ? value : std::string_view());
+    }
+  } catch (...) {
+    // Out of memory: without validators a later run simply starts clean.
+  }
+  return bytes;
 }
 
 constexpr DWORD kVersionFetchTimeoutMs = 30000;
@@ -304,6 +339,8 @@ SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent, c
   // An error page's length is not the file's length.
   (void)curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);
   if (!user_agent.empty()) (void)curl_easy_setopt(e, CURLOPT_USERAGENT, user_agent.c_str());
+  SetCurlCallback(e, CURLOPT_HEADERFUNCTION, &CaptureValidators);
+  (void)curl_easy_setopt(e, CURLOPT_HEADERDATA, &probe);
   AbortWhenSet(e, cancel);
   probe.code = static_cast<int>(curl_easy_perform(e));
   if (probe.code == CURLE_OK) {

@@ -65,6 +65,10 @@ struct SizeProbe {
   int64_t size = 0;  // 0: no length learned
   int code = 0;      // libcurl code; 0 with size 0 when the answer had no usable length
   bool made_handle = true;
+  // The final answer's ETag and Last-Modified as sent (empty when absent):
+  // they tell whether a file is still the one an earlier run began.
+  std::string etag;
+  std::string last_modified;
 };
 // Headers-only GET: only a 2xx answer with a positive length counts.
 [[nodiscard]] SizeProbe ProbeFileSize(const std::string& url, const std::string& user_agent, const TlsSettings& tls,

@@ -27,8 +27,10 @@ struct TransferState {
   int64_t requested_first = 0;
   int64_t expected_total = 0;
   bool ranged = true;
+  bool conditional = false;  // the request carried If-Range
   bool checked = false;
   bool rejected = false;
+  bool changed = false;       // rejected because If-Range no longer matched
   std::string content_range;  // of the latest response (a redirect starts a new one)
   std::string retry_after;    // likewise
   ULONGLONG last_sample_ms = 0;
@@ -128,6 +130,10 @@ size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
       state->checked = true;
       if (!AnswerMatches(*state)) {
         state->rejected = true;
+        long status = 0;
+        (void)curl_easy_getinfo(state->easy, CURLINFO_RESPONSE_CODE, &status);
+        state->changed = state->conditional && status == 200;
+        if (state->changed) range.owner->RecordFileChanged();
         return 0;
       }
     }
@@ -242,6 +248,7 @@ RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) 
   state.requested_first = range.next.load();
   state.expected_total = request.expected_total;
   state.ranged = request.send_range;
+  state.conditional = request.send_range && !request.if_range.empty();
   const std::string range_text = std::to_string(state.requested_first) + "-" + std::to_string(range.last);
 
   CURL* e = easy.get();
@@ -262,6 +269,12 @@ RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) 
   (void)curl_easy_setopt(e, CURLOPT_XFERINFODATA, &state);
   (void)curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
   SetCurlCallback(e, CURLOPT_SOCKOPTFUNCTION, &WidenReceiveWindow);
+  CurlHeaders headers;
+  if (state.conditional) {
+    headers.reset(curl_slist_append(nullptr, ("If-Range: " + request.if_range).c_str()));
+    if (!headers) return Failed(DownloadCause::NoRangeHandle);
+    (void)curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
+  }
 
   CURLcode code = curl_easy_perform(e);
   for (int pause = 0; pause < kRetryAfterPauses; ++pause) {
@@ -279,6 +292,7 @@ RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) 
   // a resume then fetches only the rest.
   // (A failed write is recorded in the owner, which reports it.)
   if (!state.rejected && !FlushPending(state)) return Failed(DownloadCause::TempFile);
+  if (state.changed) return {RangeAnswer::Changed, {}};
   if (state.rejected) return {RangeAnswer::Rejected, {}};
   if (range.owner->IsStopRequested()) return Failed(DownloadCause::Stopped);
   // A stall aborts through the callbacks: reported as the write error it

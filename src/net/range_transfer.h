@@ -16,8 +16,10 @@ namespace net {
 
 // Whether the server answered the range as asked. Rejected: its status,
 // Content-Range or length did not match the request, and nothing of it was
-// written; the downloader then falls back to one connection.
-enum class RangeAnswer : uint8_t { Matched, Rejected };
+// written; the downloader then falls back to one connection. Changed: the
+// request carried If-Range and the server sent the whole file instead (it is
+// no longer the file the earlier bytes came from); nothing of it was written.
+enum class RangeAnswer : uint8_t { Matched, Rejected, Changed };
 
 struct RangeResult {
   RangeAnswer answer = RangeAnswer::Matched;
@@ -34,6 +36,7 @@ struct RangeRequest {
   size_t write_bytes = 1024 * 1024;  // received bytes are written to the file in blocks of this size
   int64_t expected_total = 0;
   bool send_range = true;          // false: the whole file without a Range header
+  std::string if_range;            // a validator: the range only if the file is still that one
   TransferWatch* watch = nullptr;  // the download's: takes the speed samples, says when it stalled
 };
 

@@ -3,7 +3,13 @@
 // the product's installer and the registry of the Wine prefix.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "e2e_scene.h"
+#include "net/download_journal.h"
+#include "net/file_digest.h"
+#include "net/http_client.h"
 #include "net_fixture.h"
 #include "platform/system_paths.h"
 #include "platform/file_io.h"
@@ -195,6 +201,155 @@ TEST(SetupEndToEndTest, DroppedConnectionIsResumedByteExact) {
   EXPECT_TRUE(Contains(log, ": resuming")) << log;
   EXPECT_EQ(test_support::ReadBytes(scene.DownloadTarget()), scene.installer_bytes());
   EXPECT_EQ(scene.InstalledVersion(), " 3.1.0") << log;
+}
+
+// The fixture installer padded to `total_bytes` (still a program that
+// runs: the loader ignores what follows its image), served
+// under its own name with validators, slowly, and counting the bytes of
+// its ranged answers. The scene's configuration downloads it.
+class LargeInstaller {
+ public:
+  LargeInstaller(const Scene& scene, size_t total_bytes, int bytes_per_second_per_connection)
+      : name_(scene.key() + "-large.exe"), count_key_(scene.key() + "-sent") {
+    bytes_ = scene.installer_bytes();
+    uint32_t state = 20261208;
+    while (bytes_.size() < total_bytes) {
+      state = state * 1664525u + 1013904223u;
+      bytes_.push_back(static_cast<char>(state >> 24));
+    }
+    EXPECT_TRUE(test_support::WriteBytes(net_test::DataFile(name_), bytes_));
+    scene.WriteConfig({{"DownloadUrl", scene.FileUrl(name_, "?validators=strong&rate=" +
+                                                                std::to_string(bytes_per_second_per_connection) +
+                                                                "&count=" + count_key_)},
+                       {"URLMD5", net::FileMd5Hex(net_test::DataFile(name_))}});
+  }
+  ~LargeInstaller() { ::DeleteFileW(net_test::DataFile(name_).c_str()); }
+  LargeInstaller(const LargeInstaller&) = delete;
+  LargeInstaller& operator=(const LargeInstaller&) = delete;
+
+  [[nodiscard]] const std::string& bytes() const { return bytes_; }
+  [[nodiscard]] int64_t size() const { return static_cast<int64_t>(bytes_.size()); }
+
+  // Body bytes of ranged answers sent so far, once no connection of an
+  // ended run still writes (the count stays put for a second; bounded).
+  [[nodiscard]] int64_t SettledSentBytes() const {
+    int64_t last = SentBytes();
+    for (int i = 0; i < 30; ++i) {
+      ::Sleep(500);
+      const int64_t now = SentBytes();
+      if (now == last && i > 0) return now;
+      last = now;
+    }
+    ADD_FAILURE() << "the server kept sending";
+    return last;
+  }
+
+ private:
+  [[nodiscard]] int64_t SentBytes() const {
+    std::string reply;
+    net::PostRequest request{net_test::HttpBase() + "/sent?key=" + count_key_, "", "", net::kReleaseReplyCap};
+    (void)net::PostForm(request, reply);
+    return std::atoll(reply.c_str());
+  }
+
+  std::string name_;
+  std::string count_key_;
+  std::string bytes_;
+};
+
+// Starts setup.exe unattended and ends it with TerminateProcess once its
+// download journal shows at least `share_percent` of the file present;
+// the bytes the journal then called present, or -1 when that never came.
+int64_t KillWhenJournalShows(const Scene& scene, int64_t total, int share_percent) {
+  const auto run = scene.StartSetup(L"INSTALL_TYPE=1");
+  const net::DownloadJournal journal(scene.DownloadTarget() + L".temp");
+  for (int i = 0; i < 1200 && run->IsRunning(); ++i) {  // two minutes at most
+    const std::optional<net::JournalRecord> record = journal.Load();
+    if (record && record->PresentBytes() * 100 >= total * share_percent) {
+      EXPECT_TRUE(run->Terminate());
+      return record->PresentBytes();
+    }
+    ::Sleep(100);
+  }
+  ADD_FAILURE() << "the journal never showed " << share_percent << " %; " << scene.Log();
+  return -1;
+}
+
+// The case: a run killed about halfway through a 64 MiB download,
+// then the next run. It asks only for the missing bytes (the server's count
+// of what it sent the second time) and installs the byte-exact, verified file.
+TEST(SetupEndToEndTest, AKilledRunsDownloadIsResumedByTheNextRun) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  scene.InstallerSucceeds();
+  const LargeInstaller large(scene, 64 * 1024 * 1024, 1000000);
+  ASSERT_EQ(large.size(), 64 * 1024 * 1024);
+  const int64_t present = KillWhenJournalShows(scene, large.size(), 45);
+  ASSERT_GT(present, 0);
+  EXPECT_TRUE(platform::FileExists(scene.DownloadTarget() + L".temp"));
+  EXPECT_TRUE(scene.installer().Runs().empty());
+  const int64_t sent_before = large.SettledSentBytes();
+
+  ASSERT_TRUE(RunUnattended(scene));
+  const int64_t sent_second = large.SettledSentBytes() - sent_before;
+  const std::string log = scene.Log();
+  std::printf("[ measured ] %lld of %lld bytes present at the kill; the second run was sent %lld bytes (%.1f %%)\n",
+              static_cast<long long>(present), static_cast<long long>(large.size()),
+              static_cast<long long>(sent_second), 100.0 * static_cast<double>(sent_second) / large.size());
+  EXPECT_TRUE(Contains(log, "StartDownload: resuming, ")) << log;
+  EXPECT_TRUE(Contains(log, " bytes already present")) << log;
+  // Only what was missing when the journal was last read, at most.
+  EXPECT_GT(sent_second, 0);
+  EXPECT_LE(sent_second, large.size() - present);
+  EXPECT_LT(sent_second * 4, large.size() * 3);
+  EXPECT_TRUE(test_support::ReadBytes(scene.DownloadTarget()) == large.bytes()) << "not byte-exact";
+  EXPECT_EQ(scene.InstalledVersion(), " 3.1.0") << log;
+  EXPECT_EQ(scene.installer().Runs().size(), 1u);
+  EXPECT_FALSE(platform::FileExists(scene.DownloadTarget() + L".temp"));
+  EXPECT_FALSE(platform::FileExists(scene.DownloadTarget() + L".temp.journal"));
+}
+
+// The first byte the journal calls present, or -1.
+int64_t FirstPresentByte(const net::JournalRecord& journal) {
+  int64_t at = 0;
+  for (const net::ByteSpan& span : journal.missing) {
+    if (span.first > at) return at;
+    at = span.last + 1;
+  }
+  return at < journal.total ? at : -1;
+}
+
+// The bytes a killed run left are damaged on disk (the journal cannot know):
+// the digest check after the resume fails, the file and its journal go, and
+// the download starts clean and installs the verified file.
+TEST(SetupEndToEndTest, AResumedDownloadFailingItsDigestIsFetchedCleanAgain) {
+  REQUIRE_FIXTURE();
+  Scene scene;
+  scene.InstallerSucceeds();
+  const LargeInstaller large(scene, 6 * 1024 * 1024, 250000);
+  ASSERT_EQ(large.size(), 6 * 1024 * 1024);
+  ASSERT_GT(KillWhenJournalShows(scene, large.size(), 30), 0);
+  const std::wstring temp = scene.DownloadTarget() + L".temp";
+  const std::optional<net::JournalRecord> journal = net::DownloadJournal(temp).Load();
+  ASSERT_TRUE(journal);
+  const int64_t damaged = FirstPresentByte(*journal);
+  ASSERT_GE(damaged, 0);
+  std::string kept = test_support::ReadBytes(temp);
+  ASSERT_EQ(static_cast<int64_t>(kept.size()), large.size());
+  kept[static_cast<size_t>(damaged)] = static_cast<char>(kept[static_cast<size_t>(damaged)] ^ 0x20);
+  ASSERT_TRUE(test_support::WriteBytes(temp, kept));
+  const int64_t sent_before = large.SettledSentBytes();
+
+  ASSERT_TRUE(RunUnattended(scene));
+  const std::string log = scene.Log();
+  EXPECT_TRUE(Contains(log, "StartDownload: resuming, ")) << log;
+  EXPECT_TRUE(Contains(log, "The resumed download does not match its digest")) << log;
+  EXPECT_EQ(Count(log, "Digest mismatch: download"), 1) << log;
+  // The missing part, then the whole file once more.
+  EXPECT_GT(large.SettledSentBytes() - sent_before, large.size());
+  EXPECT_TRUE(test_support::ReadBytes(scene.DownloadTarget()) == large.bytes()) << "not byte-exact";
+  EXPECT_EQ(scene.InstalledVersion(), " 3.1.0") << log;
+  EXPECT_FALSE(platform::FileExists(temp + L".journal"));
 }
 
 TEST(SetupEndToEndTest, InstallerFailingEveryAttemptEndsIn6000Band) {

@@ -207,6 +207,10 @@ std::optional<DWORD> BackgroundProcess::WaitForExit(DWORD timeout_ms) const {
   return code;
 }
 
+bool BackgroundProcess::Terminate() const {
+  return IsRunning() && ::TerminateProcess(process_, 255) && ::WaitForSingleObject(process_, 10000) == WAIT_OBJECT_0;
+}
+
 SetupSandbox::SetupSandbox() {
   const std::wstring dist = PathFromEnvironment("WEBINSTALLER_DIST_DIR") + L"\\";
   (void)CopyOneFile(dist + L"setup.exe", folder_.File(L"setup.exe"));

@@ -105,6 +105,9 @@ class BackgroundProcess {
   [[nodiscard]] DWORD id() const { return id_; }
   // Waits up to `timeout_ms` for the exit; nullopt while it still runs.
   [[nodiscard]] std::optional<DWORD> WaitForExit(DWORD timeout_ms) const;
+  // Ends it at once, as a crash or the task manager would, and waits for
+  // the end; false when it had already ended or would not end.
+  [[nodiscard]] bool Terminate() const;
 
  private:
   HANDLE process_ = nullptr;
