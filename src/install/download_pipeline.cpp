@@ -218,6 +218,7 @@ net::DownloadOutcome CDownloadPipeline::Transfer(const std::string& url) {
   const uint64_t started = ::GetTickCount64();
   const net::DownloadOutcome outcome = downloader_->StartDownload(
       url, installer_path_, user_agent_, settings_.thread_count, &CDownloadPipeline::OnProgress, this);
+  NoteStall();
   if (outcome.Ok()) {
     downloaded_path_ = downloader_->FinalPath();
     transfers_.push_back({url, downloader_->RemoteFileLength(), ::GetTickCount64() - started});
@@ -240,6 +241,7 @@ net::DownloadOutcome CDownloadPipeline::FirstSource() {
     startup::Log("First source failed with %d: resuming\n", DownloaderNumber(outcome));
     const uint64_t started = ::GetTickCount64();
     outcome = downloader_->ResumeTransfer();
+    NoteStall();
     if (outcome.Ok()) {
       downloaded_path_ = downloader_->FinalPath();
       transfers_.push_back({url, downloader_->RemoteFileLength(), ::GetTickCount64() - started});
@@ -531,6 +533,7 @@ PipelineResult CDownloadPipeline::Resume() {
   quit_ = false;
   const uint64_t started = ::GetTickCount64();
   const net::DownloadOutcome outcome = downloader_->ResumeTransfer();
+  NoteStall();
   if (CancelRequested("after the resumed download")) return Stopped();
   bool matches = false;
   if (outcome.Ok()) {
@@ -560,6 +563,10 @@ PipelineResult CDownloadPipeline::InstallVerifiedAgain() {
     return DownloadFailure(PipelineFailure::Digest(DigestFailure::Mismatch));
   }
   return DoInstall();
+}
+
+void CDownloadPipeline::NoteStall() {
+  if (downloader_ && downloader_->EndedByStall()) view_.TransferStalled();
 }
 
 void CDownloadPipeline::OnProgress(void* context, const net::DownloadProgress* progress) {

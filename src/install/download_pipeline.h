@@ -145,6 +145,8 @@ class CDownloadPipeline {
 
   static void OnProgress(void* context, const net::DownloadProgress* progress);
   void ReportProgress(const net::DownloadProgress& progress);
+  // Tells the view when the watchdog ended the transfer that just returned.
+  void NoteStall();
 
   // A new downloader for `url` (never stale ranges over a re-created temporary file).
   [[nodiscard]] net::DownloadOutcome Transfer(const std::string& url);

@@ -32,6 +32,9 @@ class IPipelineView {
   // One step of the staged install progress, in percent.
   virtual void Stage(int percent) = 0;
   virtual void TipText(const std::wstring& text) = 0;
+  // The stall watchdog ended a transfer: no byte moves until the next
+  // progress report (a resume, another source) or a failure.
+  virtual void TransferStalled() {}
   virtual void SwitchPage(WizardPage page) = 0;
   // A failure page is shown with this code (download or install failure).
   virtual void Failure(WizardPage page, int32_t code) = 0;

@@ -185,6 +185,7 @@ DownloadOutcome CDownloadHelper::Run(RunKind kind) {
   if (finished.WaitPumping() != platform::WaitOutcome::Signalled) StopDownload();
   worker_.join();
   if (watchdog_.joinable()) watchdog_.join();
+  ended_by_stall_ = watch.IsStalled();
   started_ = true;
   running_ = false;
   return result_;

@@ -64,6 +64,8 @@ class CDownloadHelper {
   void StopDownload();
   // True while a start or resume is on the stack (UI thread).
   [[nodiscard]] bool IsRunning() const { return running_; }
+  // The last start or resume ended because its watchdog judged it stalled.
+  [[nodiscard]] bool EndedByStall() const { return ended_by_stall_; }
 
   // The name the file finally got (the target, or a numbered twin of it).
   [[nodiscard]] const std::wstring& FinalPath() const { return final_path_; }
@@ -120,8 +122,10 @@ class CDownloadHelper {
   void* progress_context_ = nullptr;
   RunKind kind_ = RunKind::Start;
   bool started_ = false;
-  bool running_ = false;     // UI thread: a start or resume is on the stack
-  bool whole_file_ = false;  // the server ignored ranges: one connection from now on
+  bool running_ = false;  // UI thread: a start or resume is on the stack
+  bool whole_file_ = false;
+  bool ended_by_stall_ =
+      false;  // UI thread, after the threads are joined  // the server ignored ranges: one connection from now on
   int64_t remote_file_len_ = 0;
   RemoteValidators validators_;  // of the size probe
   std::string if_range_;         // sent with the ranges of a resumed start

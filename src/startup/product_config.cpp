@@ -21,6 +21,24 @@ std::wstring Lookup(const std::map<std::string, std::wstring>& map, const std::s
   return it == map.end() ? std::wstring() : it->second;
 }
 
+// Primary languages and the names their language files would carry.
+struct KnownLanguage {
+  WORD primary;
+  const char* name;
+};
+constexpr KnownLanguage kKnownLanguages[] = {
+    {LANG_CHINESE, "Chinese"}, {LANG_ENGLISH, "English"},       {LANG_FRENCH, "French"},   {LANG_GERMAN, "German"},
+    {LANG_ITALIAN, "Italian"}, {LANG_JAPANESE, "Japanese"},     {LANG_KOREAN, "Korean"},   {LANG_POLISH, "Polish"},
+    {LANG_RUSSIAN, "Russian"}, {LANG_PORTUGUESE, "Portuguese"}, {LANG_SPANISH, "Spanish"}, {LANG_TURKISH, "Turkish"},
+};
+
+// A language the wizard can start in: offered by the configuration and its
+// file beside the program.
+bool IsShipped(const std::wstring& folder, const std::string& language) {
+  return !Config().LanguageDisplay(language).empty() &&
+         platform::FileExists(folder + platform::Utf8ToWide(language) + L".ini");
+}
+
 }  // namespace
 
 void ProductConfig::LoadProduct(const std::wstring& path) {
@@ -97,13 +115,33 @@ LanguageStrings& Strings() {
   return strings;
 }
 
+std::string LanguageNameFor(LANGID ui_language) {
+  for (const KnownLanguage& known : kKnownLanguages) {
+    if (known.primary == PRIMARYLANGID(ui_language)) return known.name;
+  }
+  return {};
+}
+
 std::string LoadStartupConfiguration(const std::wstring& folder) {
+  return LoadStartupConfiguration(folder, ::GetUserDefaultUILanguage());
+}
+
+std::string LoadStartupConfiguration(const std::wstring& folder, LANGID ui_language) {
   Config().LoadProduct(folder + L"InitConfigure.ini");
   Config().LoadLanguageTransfer(folder + L"LanguageTransfor.ini");
 
-  std::string language = kFirstLanguage;  // the user's interface language is not consulted
-  const std::wstring first_file = folder + platform::Utf8ToWide(language) + L".ini";
-  if (!platform::FileExists(first_file) || Config().LanguageDisplay(language).empty()) {
+  std::string language = kFirstLanguage;
+  if (Config().IsOn("UseUserLanguage")) {
+    const std::string user_language = LanguageNameFor(ui_language);
+    if (!user_language.empty() && IsShipped(folder, user_language)) {
+      language = user_language;
+      Log("Starting in the user's language %S\n", language);
+    } else {
+      Log("The user's language 0x%04X (%S) is not offered or has no file; starting in the usual language\n",
+          static_cast<unsigned>(ui_language), user_language.empty() ? std::string("unknown") : user_language);
+    }
+  }
+  if (!IsShipped(folder, language)) {
     Log("Language %S is not offered or has no file; using %S\n", language, kFallbackLanguage);
     language = kFallbackLanguage;
   }

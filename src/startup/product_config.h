@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/windows_api.h"
+
 namespace startup {
 
 class ProductConfig {
@@ -55,8 +57,18 @@ class LanguageStrings {
 [[nodiscard]] ProductConfig& Config();
 [[nodiscard]] LanguageStrings& Strings();
 
+// The language file's name for a user interface language: the English name
+// of its primary language ("Chinese" for zh-CN and zh-TW, "English" for
+// en-GB); empty for a language no name is known for.
+[[nodiscard]] std::string LanguageNameFor(LANGID ui_language);
+
 // Loads both configuration files and the language file from `folder` (ending
 // in a backslash) into the process-wide stores; returns the language name.
+// The wizard starts in Chinese, or English when Chinese is not offered or
+// has no file; with UseUserLanguage=1 it starts in `ui_language` instead
+// when that language is offered and its file is there.
+[[nodiscard]] std::string LoadStartupConfiguration(const std::wstring& folder, LANGID ui_language);
+// The same for the user's interface language.
 [[nodiscard]] std::string LoadStartupConfiguration(const std::wstring& folder);
 
 }  // namespace startup

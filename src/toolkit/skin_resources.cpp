@@ -1,5 +1,8 @@
 #include "toolkit/skin_resources.h"
 
+#include <cwctype>
+#include <set>
+
 #include "platform/text.h"
 #include "toolkit/com_owners.h"
 #include "toolkit/gdiplus_session.h"
@@ -185,6 +188,15 @@ std::unique_ptr<DecodedImage> Decode(const std::string& bytes, const std::wstrin
   return image;
 }
 
+bool IsImageName(const std::wstring& name) {
+  const size_t dot = name.rfind(L'.');
+  if (dot == std::wstring::npos) return false;
+  std::wstring extension = name.substr(dot + 1);
+  for (wchar_t& c : extension) c = static_cast<wchar_t>(::towlower(c));
+  return extension == L"png" || extension == L"gif" || extension == L"jpg" || extension == L"jpeg" ||
+         extension == L"bmp";
+}
+
 }  // namespace
 
 DecodedImage::DecodedImage() = default;
@@ -256,13 +268,8 @@ const DecodedImage* SkinResources::Load(const std::wstring& file, const ImageDes
   if (description.mask) key += L"|" + platform::DecimalText(*description.mask);
   auto found = images_.find(key);
   if (found != images_.end()) return found->second.get();
-  std::unique_ptr<DecodedImage> image;
-  std::string bytes;
-  if (archive_ == nullptr || archive_->Read(file, &bytes) != ZipError::kNone) {
-    LogOnce(L"image-missing:" + file, L"image \"" + file + L"\" is not in the skin archive");
-  } else {
-    image = Decode(bytes, file, description.mask, max_image_bytes_ - image_bytes_);
-  }
+  std::unique_ptr<DecodedImage> image = description.mask ? nullptr : TakeDecodedAhead(key);
+  if (!image) image = ReadAndDecode(file, description);
   if (image) {
     image->scale = scale;
     image_bytes_ += DecodedBytes(image->width, image->height, static_cast<UINT>(image->frames.size()));
@@ -270,6 +277,67 @@ const DecodedImage* SkinResources::Load(const std::wstring& file, const ImageDes
   const DecodedImage* result = image.get();
   images_.emplace(std::move(key), std::move(image));
   return result;
+}
+
+std::unique_ptr<DecodedImage> SkinResources::TakeDecodedAhead(const std::wstring& key) {
+  std::unique_ptr<DecodedImage> image = prefetch_.Take(key);
+  // Beyond what the window has left: decoded (and refused, logged) as ever.
+  if (image && DecodedBytes(image->width, image->height, static_cast<UINT>(image->frames.size())) >
+                   max_image_bytes_ - image_bytes_)
+    image.reset();
+  return image;
+}
+
+std::unique_ptr<DecodedImage> SkinResources::ReadAndDecode(const std::wstring& file,
+                                                           const ImageDescription& description) {
+  std::string bytes;
+  if (archive_ == nullptr || archive_->Read(file, &bytes) != ZipError::kNone) {
+    LogOnce(L"image-missing:" + file, L"image \"" + file + L"\" is not in the skin archive");
+    return nullptr;
+  }
+  auto image = Decode(bytes, file, description.mask, max_image_bytes_ - image_bytes_);
+  return image;
+}
+
+void SkinResources::DecodeAhead(int dpi, const std::vector<std::wstring>& first) {
+  if (archive_ == nullptr) return;
+  std::set<std::wstring> sharp_names;  // keys of the @2x variants the archive holds
+  for (const ZipMember& member : archive_->members()) {
+    if (!IsImageName(member.name)) continue;
+    const std::wstring sharp = DoubleResolutionName(member.name);
+    if (archive_->Contains(sharp)) sharp_names.insert(ZipArchive::NormalizeName(sharp));
+  }
+  std::vector<ImagePrefetch::Job> jobs;
+  std::set<std::wstring> queued;
+  const auto add = [&](const std::wstring& file) {
+    std::wstring chosen = file;
+    int scale = 1;
+    if (sharp_names.contains(ZipArchive::NormalizeName(file))) {
+      if (dpi < kHighDpi) return;  // a variant only high-DPI windows draw
+      scale = 2;
+    } else if (dpi >= kHighDpi && sharp_names.contains(ZipArchive::NormalizeName(DoubleResolutionName(file)))) {
+      chosen = DoubleResolutionName(file);
+      scale = 2;
+    }
+    std::wstring key = ZipArchive::NormalizeName(chosen);
+    if (!archive_->Contains(chosen) || images_.contains(key) || !queued.insert(key).second) return;
+    jobs.push_back({std::move(key), std::move(chosen), scale});
+  };
+  for (const std::wstring& file : first) add(file);
+  for (const ZipMember& member : archive_->members()) {
+    if (IsImageName(member.name)) add(member.name);
+  }
+  // The helper's own account of the bound: what it decodes may all be drawn.
+  prefetch_.Start(std::move(jobs), [this, used = uint64_t{0}](const ImagePrefetch::Job& job) mutable {
+    std::string bytes;
+    if (archive_->Read(job.file, &bytes) != ZipError::kNone) return std::unique_ptr<DecodedImage>();
+    std::unique_ptr<DecodedImage> image = Decode(bytes, job.file, std::nullopt, max_image_bytes_ - used);
+    if (image) {
+      image->scale = job.scale;
+      used += DecodedBytes(image->width, image->height, static_cast<UINT>(image->frames.size()));
+    }
+    return image;
+  });
 }
 
 std::wstring DoubleResolutionName(const std::wstring& file) {

@@ -11,6 +11,7 @@
 #include "platform/windows_api.h"
 #include "toolkit/attribute_values.h"
 #include "toolkit/gdi_owners.h"
+#include "toolkit/image_prefetch.h"
 
 namespace Gdiplus {
 class Bitmap;
@@ -69,6 +70,13 @@ class SkinResources {
   // usable one. nullptr when missing, undecodable or beyond the memory
   // bounds (logged once per file).
   [[nodiscard]] const DecodedImage* Image(const ImageDescription& description, int dpi = kBaseDpi);
+  // Starts decoding, on a helper thread, the images a window at `dpi` may
+  // draw: the files in `first` (what shows first), then every other image
+  // in the archive, each as Image() would choose it (the @2x variant from
+  // kHighDpi when there is one). Image() takes them from there and decodes
+  // only what is not done yet. Once per resources; the images decoded
+  // ahead count against the same memory bound.
+  void DecodeAhead(int dpi, const std::vector<std::wstring>& first);
 
   void AddFont(int id, const FontDescription& font, bool is_default);
   // The font for `id` (the default font for unknown ids) at `dpi`.
@@ -90,6 +98,9 @@ class SkinResources {
 
  private:
   [[nodiscard]] const DecodedImage* Load(const std::wstring& file, const ImageDescription& description, int scale);
+  [[nodiscard]] std::unique_ptr<DecodedImage> TakeDecodedAhead(const std::wstring& key);
+  [[nodiscard]] std::unique_ptr<DecodedImage> ReadAndDecode(const std::wstring& file,
+                                                            const ImageDescription& description);
 
   std::shared_ptr<const ZipArchive> archive_;
   std::map<std::wstring, std::unique_ptr<DecodedImage>> images_;  // null: failed once
@@ -101,6 +112,7 @@ class SkinResources {
   std::map<std::wstring, std::wstring> defaults_;
   std::map<std::wstring, std::wstring> named_images_;
   std::map<std::wstring, std::wstring> language_;
+  ImagePrefetch prefetch_;  // last: its helper reads the archive and the bounds above
 };
 
 // Width, height and frames from an image file's headers, read without

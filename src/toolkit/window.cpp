@@ -13,6 +13,7 @@
 #include "toolkit/markup.h"
 #include "toolkit/native_edits.h"
 #include "toolkit/skin_resources.h"
+#include "toolkit/taskbar_button.h"
 #include "toolkit/web_browser.h"
 #include "toolkit/window_class.h"
 #include "toolkit/window_messages.h"
@@ -38,6 +39,27 @@ std::unique_ptr<WindowDescription> EmptyDescription() {
   description->root = std::make_unique<Control>(L"Window");
   description->resources = std::make_shared<SkinResources>(nullptr);
   return description;
+}
+
+// Sent to every top-level window when the shell makes its taskbar button
+// (also after the shell restarts).
+UINT TaskbarButtonCreatedMessage() {
+  static const UINT message = ::RegisterWindowMessageW(L"TaskbarButtonCreated");
+  return message;
+}
+
+// The images the controls that show at first draw in their usual state.
+std::vector<std::wstring> ShownImages(Control& root) {
+  std::vector<std::wstring> files;
+  WalkTree(root, [&files](Control& control) {
+    if (!control.visible()) return Walk::kPastChildren;
+    for (const ImageDescription* image :
+         {&control.style().bk_image, &control.style().normal_image, &control.style().fore_image}) {
+      if (!image->file.empty()) files.push_back(image->file);
+    }
+    return Walk::kIntoChildren;
+  });
+  return files;
 }
 
 Point PointFromLParam(LPARAM lparam) {
@@ -90,8 +112,7 @@ class Window::Host : public WindowCore, public NativeChildren {
 
   void AddBrowser(WebBrowser& browser) override {
     if (browser.name().empty()) return;
-    window_.browsers_[browser.name()] = {
-        &browser, std::make_unique<HostedBrowser>(window_.hwnd(), nullptr, browser.navigate_timeout_ms())};
+    window_.browsers_[browser.name()] = {&browser, nullptr, nullptr};
   }
 
  protected:
@@ -113,6 +134,7 @@ WindowCore& Window::core() { return *core_; }
 Control* Window::FindControl(std::wstring_view name) const { return core_->FindControl(name); }
 
 Window::~Window() {
+  taskbar_.reset();
   browsers_.clear();
   timers_.reset();
   // This object goes first: the window's last messages must not reach it.
@@ -135,10 +157,13 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
     if (error != nullptr) *error = L"the window class cannot be registered";
     return false;
   }
+  if (options.decode_images_ahead)
+    built.description->resources->DecodeAhead(DpiOfWindow(nullptr), ShownImages(*built.description->root));
   const std::wstring title = options.caption.empty() ? built.description->title : options.caption;
   core_ = std::make_unique<Host>(*this, std::move(built.description), 96);
   core_->SetNotificationSink([this](const Notification& notification) { OnNotify(notification); });
   owner_ = options.owner;
+  taskbar_progress_ = options.taskbar_progress;
   HWND hwnd = ::CreateWindowExW(options.ex_style, kClassName, title.c_str(), options.style & ~WS_VISIBLE, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, options.owner, nullptr,
                                 ::GetModuleHandleW(nullptr), this);
@@ -207,8 +232,9 @@ void Window::CreateNativeChildren() {
 
 void Window::PlaceNativeChildren() {
   if (edits_) edits_->Place();
-  for (auto& [name, browser] : browsers_)
-    browser.native->Place(browser.control->rect(), browser.control->IsVisibleInTree());
+  for (auto& [name, browser] : browsers_) {
+    if (browser.native) browser.native->Place(browser.control->rect(), browser.control->IsVisibleInTree());
+  }
 }
 
 void Window::ShowModeless() {
@@ -353,7 +379,8 @@ void Window::SetControlHandler(const std::wstring& name, NotificationHandler han
 bool Window::SetBrowserEventHandler(const std::wstring& name, IWebBrowserEvents* handler) {
   auto found = browsers_.find(name);
   if (found == browsers_.end()) return false;
-  found->second.native->SetHandler(handler);
+  found->second.handler = handler;
+  if (found->second.native) found->second.native->SetHandler(handler);
   return true;
 }
 
@@ -361,9 +388,43 @@ void Window::Navigate(const std::wstring& name, const std::wstring& url) {
   PostToUiThread([this, name, url] {
     auto found = browsers_.find(name);
     if (found == browsers_.end()) return;
-    if (found->second.native->Navigate(url))
+    if (NativeBrowser(found->second).Navigate(url))
       ::SetTimer(window_.Get(), kBrowserWatchTimer, kBrowserWatchPeriodMs, nullptr);
   });
+}
+
+void Window::SetTaskbarProgress(TaskbarState state, int percent) {
+  HWND hwnd = window_.Get();
+  if (hwnd == nullptr) return;
+  if (!taskbar_) {
+    if (!taskbar_progress_ || state == TaskbarState::None) return;  // nothing shows yet: no need to ask the shell
+    taskbar_ = std::make_unique<TaskbarButton>(hwnd);
+  }
+  taskbar_->Show(state, percent);
+}
+
+HostedBrowser& Window::NativeBrowser(Browser& browser) {
+  if (!browser.native) {
+    browser.native =
+        std::make_unique<HostedBrowser>(window_.Get(), browser.handler, browser.control->navigate_timeout_ms());
+    browser.native->Place(browser.control->rect(), browser.control->IsVisibleInTree());
+  }
+  return *browser.native;
+}
+
+void Window::StartIdleParts() {
+  // One per tick: each is a stall of its own, and input may come between.
+  if (taskbar_progress_ && !taskbar_) {
+    taskbar_ = std::make_unique<TaskbarButton>(window_.Get());
+    taskbar_->Connect();
+    return;
+  }
+  for (auto& [name, browser] : browsers_) {
+    if (browser.native) continue;
+    (void)NativeBrowser(browser);
+    return;
+  }
+  ::KillTimer(window_.Get(), kIdleStartTimer);
 }
 
 void Window::PostToUiThread(std::function<void()> work) { (void)queue_.Post(std::move(work)); }
@@ -476,6 +537,12 @@ void Window::OnPaint() {
     ::BitBlt(dc, dirty.left, dirty.top, dirty.width(), dirty.height(), back_dc_.Get(), dirty.left, dirty.top, SRCCOPY);
   }
   (void)core_->TakeDirty();
+  if (!first_frame_painted_) {
+    first_frame_painted_ = true;
+    // A timer comes only when no input or posted work waits: the browsers
+    // and the taskbar's interface are made when the window is otherwise idle.
+    if (!browsers_.empty() || taskbar_progress_) ::SetTimer(window_.Get(), kIdleStartTimer, 0, nullptr);
+  }
 }
 
 LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -495,6 +562,10 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT message, WPARAM wparam, LPAR
 LRESULT Window::HandleMessage(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
   LRESULT result = 0;
   if (OnMessage(message, wparam, lparam, &result)) return result;
+  if (message == TaskbarButtonCreatedMessage() && message != 0) {
+    if (taskbar_) taskbar_->ButtonCreated();
+    return 0;
+  }
   switch (message) {
     case WM_PAINT: OnPaint(); return 0;
     case WM_ERASEBKGND: return 1;
@@ -662,9 +733,13 @@ bool Window::OnKeyDown(UINT key) {
 }
 
 void Window::OnTimer(UINT id) {
+  if (id == kIdleStartTimer) {
+    StartIdleParts();
+    return;
+  }
   if (id == kBrowserWatchTimer) {
     bool pending = false;
-    for (auto& [name, browser] : browsers_) pending = browser.native->CheckTimeout() || pending;
+    for (auto& [name, browser] : browsers_) pending = (browser.native && browser.native->CheckTimeout()) || pending;
     if (!pending) ::KillTimer(window_.Get(), kBrowserWatchTimer);
     return;
   }
@@ -692,6 +767,7 @@ void Window::OnCloseRequest(int code) {
 
 void Window::OnNcDestroy(HWND hwnd) {
   CloseDropDown();
+  taskbar_.reset();
   browsers_.clear();
   timers_.reset();
   edits_.reset();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "toolkit/gdi_owners.h"
+#include "toolkit/taskbar_state.h"
 #include "toolkit/ui_task_queue.h"
 #include "toolkit/web_browser_events.h"
 #include "toolkit/window_core.h"
@@ -24,6 +25,7 @@ namespace toolkit {
 class ZipArchive;
 class ControlTimers;
 class HostedBrowser;
+class TaskbarButton;
 class DropDownList;
 class Combo;
 class NativeEdits;
@@ -41,6 +43,14 @@ struct WindowOptions {
   DWORD style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
   DWORD ex_style = 0;
   std::wstring icon;  // .ico file in the skin archive; none when empty
+  // The skin's images are decoded on a helper thread from the start, those
+  // the window shows first first: a main window then shows its first frame
+  // and later pages without decoding while the user waits.
+  bool decode_images_ahead = false;
+  // The window shows progress on its taskbar button (SetTaskbarProgress):
+  // the shell's interface is asked for once the first frame is up, not
+  // when the first progress comes.
+  bool taskbar_progress = false;
 };
 
 class Window {
@@ -97,6 +107,10 @@ class Window {
   // window. Navigate may be called from any thread.
   bool SetBrowserEventHandler(const std::wstring& name, IWebBrowserEvents* handler);
   void Navigate(const std::wstring& name, const std::wstring& url);
+
+  // Progress on the window's taskbar button; nothing where the shell
+  // offers no such display (asked once, on first use).
+  void SetTaskbarProgress(TaskbarState state, int percent);
 
   // Runs `work` on the window's thread (from any thread); dropped if the
   // window is gone first.
@@ -165,11 +179,18 @@ class Window {
   UniqueIcon small_icon_;
   std::unique_ptr<ControlTimers> timers_;
   // The hosted browsers by control name, each with the control it shows in.
+  // Making one loads the system's browser (tens of milliseconds): that waits
+  // until the first frame is on the screen, or until it is first needed.
   struct Browser {
-    WebBrowser* control;
+    WebBrowser* control = nullptr;
+    IWebBrowserEvents* handler = nullptr;  // handed to the native one when it is made
     std::unique_ptr<HostedBrowser> native;
   };
+  HostedBrowser& NativeBrowser(Browser& browser);
+  // After the first frame, when idle: the parts that take long to make.
+  void StartIdleParts();
   std::map<std::wstring, Browser> browsers_;
+  std::unique_ptr<TaskbarButton> taskbar_;  // made on first use
   std::unique_ptr<DropDownList> drop_down_;
   Combo* drop_down_for_ = nullptr;
   UINT drop_down_generation_ = 0;  // tells a late answer of a closed list apart
@@ -177,6 +198,8 @@ class Window {
   bool closed_ = false;
   int close_code_ = 0;
   bool window_init_sent_ = false;
+  bool first_frame_painted_ = false;
+  bool taskbar_progress_ = false;
   UiTaskQueue queue_;
 };
 

@@ -64,6 +64,8 @@ bool MainWindow::Open(std::shared_ptr<const toolkit::ZipArchive> archive, const 
   options.style = WS_POPUP | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX;
   options.ex_style = WS_EX_APPWINDOW;
   options.icon = kWindowIcon;
+  options.decode_images_ahead = true;
+  options.taskbar_progress = true;
   if (!window_->CreateOrExit(std::move(archive), description, options)) return false;
   regions_ = ClickRegionsFromConfig();
   g_filtering_window = this;
@@ -133,6 +135,10 @@ void MainWindow::Quit() {
 void MainWindow::SetTimer(UINT id, UINT elapse_ms) { (void)window_->SetTimer(id, elapse_ms); }
 
 void MainWindow::KillTimer(UINT id) { window_->KillTimer(id); }
+
+void MainWindow::SetTaskbarProgress(toolkit::TaskbarState state, int percent) {
+  window_->SetTaskbarProgress(state, percent);
+}
 
 void MainWindow::PostToUiThread(std::function<void()> work) { window_->PostToUiThread(std::move(work)); }
 

@@ -58,6 +58,7 @@ class MainWindow final : public IWindowOperations {
   void Quit() override;
   void SetTimer(UINT id, UINT elapse_ms) override;
   void KillTimer(UINT id) override;
+  void SetTaskbarProgress(toolkit::TaskbarState state, int percent) override;
   void PostToUiThread(std::function<void()> work) override;
   [[nodiscard]] int ShowDialog(const DialogTexts& texts) override;
   [[nodiscard]] std::wstring BrowseForFolder() override;

@@ -42,14 +42,21 @@ void UiPipelineView::TipText(const std::wstring& text) {
   Post([text](UiPipelineView& view) { view.window_.SetText(kProgressTip, text); });
 }
 
+void UiPipelineView::TransferStalled() {
+  Post([](UiPipelineView& view) { view.window_.SetTaskbarProgress(toolkit::TaskbarState::Paused, view.percent_); });
+}
+
 void UiPipelineView::SwitchPage(install::WizardPage page) {
   Post([page](UiPipelineView& view) {
+    if (page == install::WizardPage::Finish || page == install::WizardPage::Home)
+      view.window_.SetTaskbarProgress(toolkit::TaskbarState::None, 0);
     if (view.handlers_.switch_page) view.handlers_.switch_page(page);
   });
 }
 
 void UiPipelineView::Failure(install::WizardPage page, int32_t code) {
   Post([page, code](UiPipelineView& view) {
+    view.window_.SetTaskbarProgress(toolkit::TaskbarState::Error, view.percent_);
     view.rate_.Reset();
     view.ShowRate();
     if (view.handlers_.failure) view.handlers_.failure(page, code);
@@ -63,6 +70,8 @@ void UiPipelineView::ResetTransfer() {
 }
 
 void UiPipelineView::ShowPercent(int percent) {
+  percent_ = percent;
+  window_.SetTaskbarProgress(toolkit::TaskbarState::Normal, percent);
   window_.SetAttribute(kProgressBar, L"value", platform::DecimalText(percent));
   window_.SetText(kProgressPercent, platform::DecimalText(percent) + L"%");
 }

@@ -2,6 +2,9 @@
 // from (download worker, stage thread, the UI thread itself), is posted to
 // the UI thread as a closure holding values only, so reports reach the
 // controls in the order they were made and no worker touches a control.
+// The taskbar button follows: the value while downloading and installing,
+// paused after a stall, the error colour on a failure page, nothing once
+// the run leaves the progress tab for the finish or home page.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +41,7 @@ class UiPipelineView final : public install::IPipelineView {
   void TransferBytes(uint64_t done, uint64_t total) override;
   void Stage(int percent) override;
   void TipText(const std::wstring& text) override;
+  void TransferStalled() override;
   void SwitchPage(install::WizardPage page) override;
   void Failure(install::WizardPage page, int32_t code) override;
 
@@ -52,6 +56,7 @@ class UiPipelineView final : public install::IPipelineView {
 
   IWindowOperations& window_;
   Handlers handlers_;
+  int percent_ = 0;    // UI thread: the bar's value
   TransferRate rate_;  // UI thread only
   // Closures hold a weak reference: a report still queued when the wizard
   // ends finds the view gone and does nothing.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/windows_api.h"
+#include "toolkit/taskbar_state.h"
 
 namespace toolkit {
 class IWebBrowserEvents;
@@ -74,6 +75,9 @@ class IWindowOperations {
   virtual void Quit() = 0;
   virtual void SetTimer(UINT id, UINT elapse_ms) = 0;
   virtual void KillTimer(UINT id) = 0;
+  // Progress on the window's taskbar button (percent 0 to 100); nothing
+  // where the system has no such display.
+  virtual void SetTaskbarProgress(toolkit::TaskbarState state, int percent) = 0;
   // Runs `work` on the UI thread later; callable from any thread.
   virtual void PostToUiThread(std::function<void()> work) = 0;
 

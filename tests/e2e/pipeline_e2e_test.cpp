@@ -518,6 +518,27 @@ TEST(PipelineEndToEndTest, RetryAfterARangeFailureResumesTheKeptRanges) {
   EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
   EXPECT_EQ(test_support::ReadBytes(scene.DownloadTarget()), scene.installer_bytes());
   EXPECT_EQ(view.failures().front().substr(0, 4), "2:33");
+  EXPECT_TRUE(view.stalls().empty()) << "a dropped connection is no stall";
+}
+
+// The stall watchdog ends a transfer whose one connection went silent: the
+// view hears of the stall (the taskbar button shows it paused), the kept
+// ranges are resumed, and progress is reported again after it.
+TEST(PipelineEndToEndTest, AStalledTransferIsReportedThenResumed) {
+  REQUIRE_FIXTURE();
+  PipelineScene world(ConfigKeys{{"DownloadThreadCount", "3"}});
+  auto& [scene, stores, view] = world;
+  net::ReleaseInfo record = HomePageRecord(scene);
+  record.sources[0].url =
+      scene.GoodUrl("?stall=1&stalltoken=" + platform::WideToAnsi(test_support::UniqueName(L"stall")));
+  install::PipelineTuning tuning;
+  tuning.stall_limit_seconds = 2;
+  CDownloadPipeline pipeline([&] { return record; }, Settings(scene), view, {}, tuning);
+  const install::PipelineResult result = pipeline.Run();
+  EXPECT_EQ(result.end, PipelineEnd::Installed) << result.failure_code;
+  ASSERT_EQ(view.stalls().size(), 1u);
+  EXPECT_LT(view.stalls().front(), view.progress().size()) << "no progress after the stall";
+  EXPECT_EQ(test_support::ReadBytes(scene.DownloadTarget()), scene.installer_bytes());
 }
 
 }  // namespace

@@ -76,6 +76,16 @@ void RecordingView::Failure(install::WizardPage page, int32_t code) {
   failures_.push_back(std::to_string(static_cast<int>(page)) + ":" + std::to_string(code));
 }
 
+void RecordingView::TransferStalled() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  stalls_.push_back(progress_.size());
+}
+
+std::vector<size_t> RecordingView::stalls() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return stalls_;
+}
+
 std::vector<install::WizardPage> RecordingView::pages() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return pages_;

@@ -47,6 +47,7 @@ class RecordingView final : public install::IPipelineView {
   void TipText(const std::wstring& text) override;
   void SwitchPage(install::WizardPage page) override;
   void Failure(install::WizardPage page, int32_t code) override;
+  void TransferStalled() override;
 
   [[nodiscard]] std::vector<int> stages() const;
   [[nodiscard]] std::vector<int> progress() const;
@@ -54,6 +55,8 @@ class RecordingView final : public install::IPipelineView {
   [[nodiscard]] std::vector<install::WizardPage> pages() const;
   // Failure pages as "page:code".
   [[nodiscard]] std::vector<std::string> failures() const;
+  // Per stall reported, how many progress reports had come before it.
+  [[nodiscard]] std::vector<size_t> stalls() const;
 
  private:
   mutable std::mutex mutex_;
@@ -62,6 +65,7 @@ class RecordingView final : public install::IPipelineView {
   std::vector<std::wstring> tips_;
   std::vector<install::WizardPage> pages_;
   std::vector<std::string> failures_;
+  std::vector<size_t> stalls_;
 };
 
 // Uninstall settings for entries under `address` whose keys start with "Foo"

@@ -236,8 +236,10 @@ TEST_F(DownloadTest, APersistentDropKeepsFailingInTheRangeBand) {
   CDownloadHelper helper;
   const DownloadOutcome result = Fetch(helper, FileUrl("small.bin", "drop=1000"), 2);
   EXPECT_TRUE(result.IsRangeFailure()) << Text(result);
+  EXPECT_FALSE(helper.EndedByStall());
   const DownloadOutcome again = helper.ResumeTransfer();
   EXPECT_TRUE(again.IsRangeFailure()) << Text(again);
+  EXPECT_FALSE(helper.EndedByStall());
   EXPECT_FALSE(platform::FileExists(target_));
 }
 
@@ -247,7 +249,9 @@ TEST_F(DownloadTest, StalledAndSilentConnectionsEndWithTheStallCodeThenResume) {
     helper.SetStallLimitSeconds(2);
     const std::string token = platform::WideToAnsi(test_support::UniqueName(L"s"));
     EXPECT_EQ(Text(Fetch(helper, FileUrl("small.bin", fault + token), 3)), "range: libcurl 23") << fault;
+    EXPECT_TRUE(helper.EndedByStall()) << fault;
     EXPECT_EQ(Text(helper.ResumeTransfer()), "ok") << fault;
+    EXPECT_FALSE(helper.EndedByStall()) << fault;
     EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin")) << fault;
   }
 }

@@ -105,6 +105,55 @@ TEST_F(ProductConfigTest, StartupLanguageFallsBackToEnglish) {
   EXPECT_EQ(Config().Get("InstallerName"), L"");
 }
 
+// UseUserLanguage=1 starts in the user's interface language when it is
+// offered and its file is there, else as without the key; without the key
+// the user's language is never consulted.
+TEST_F(ProductConfigTest, UserLanguageIsUsedOnlyWhenAskedForAndShipped) {
+  constexpr LANGID kChineseTaiwan = 0x0404, kChineseChina = 0x0804, kEnglishUk = 0x0809, kGerman = 0x0407;
+  constexpr LANGID kSpanishMexico = 0x080A, kNeutral = 0x0000;
+  ASSERT_TRUE(WriteBytes(folder_.File(L"English.ini"), "[string]\nHello=Hello\n"));
+  ASSERT_TRUE(WriteBytes(folder_.File(L"Chinese.ini"), "[string]\nHello=\xE4\xBD\xA0\xE5\xA5\xBD\n"));
+  ASSERT_TRUE(WriteBytes(folder_.File(L"Spanish.ini"), "[string]\nHello=Hola\n"));
+  const std::string languages = "[Language]\nEnglish=English\nChinese=Zh\nSpanish=Es\n";
+  const auto start = [&](const std::string& product, LANGID user) {
+    Config().Clear();
+    EXPECT_TRUE(WriteBytes(folder_.File(L"InitConfigure.ini"), "[Product]\n" + product + languages));
+    return startup::LoadStartupConfiguration(folder_.path(), user);
+  };
+  struct Case {
+    const char* product;
+    LANGID user;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"", kEnglishUk, "Chinese"},  // not set: as ever
+      {"UseUserLanguage=0\n", kEnglishUk, "Chinese"},
+      {"UseUserLanguage=1\n", kEnglishUk, "English"},
+      {"UseUserLanguage=1\n", kChineseTaiwan, "Chinese"},
+      {"UseUserLanguage=1\n", kChineseChina, "Chinese"},
+      {"UseUserLanguage=1\n", kSpanishMexico, "Spanish"},
+      {"UseUserLanguage=1\n", kGerman, "Chinese"},  // no German.ini
+      {"UseUserLanguage=1\n", kNeutral, "Chinese"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(start(c.product, c.user), c.expected) << c.product << std::hex << c.user;
+  }
+  EXPECT_EQ(start("UseUserLanguage=1\n", kEnglishUk), "English");
+  EXPECT_EQ(Strings().Get("Hello"), L"Hello");
+
+  // Spanish.ini is there but Spanish not offered; then offered without its file.
+  Config().Clear();
+  ASSERT_TRUE(WriteBytes(folder_.File(L"InitConfigure.ini"),
+                         "[Product]\nUseUserLanguage=1\n[Language]\nEnglish=English\nChinese=Zh\n"));
+  EXPECT_EQ(startup::LoadStartupConfiguration(folder_.path(), kSpanishMexico), "Chinese");
+  ::DeleteFileW(folder_.File(L"Spanish.ini").c_str());
+  EXPECT_EQ(start("UseUserLanguage=1\n", kSpanishMexico), "Chinese");
+  // The usual language's own fallback still applies.
+  ::DeleteFileW(folder_.File(L"Chinese.ini").c_str());
+  EXPECT_EQ(start("UseUserLanguage=1\n", kChineseChina), "English");
+  EXPECT_EQ(start("UseUserLanguage=1\n", kEnglishUk), "English");
+}
+
 TEST_F(ProductConfigTest, ShippedSampleConfigurationIsCompleteAndCoherent) {
   const std::wstring dist = test_support::PathFromEnvironment("WEBINSTALLER_DIST_DIR") + L"\\";
   EXPECT_EQ(startup::LoadStartupConfiguration(dist), "Chinese");

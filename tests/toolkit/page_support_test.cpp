@@ -56,10 +56,15 @@ TEST(PageSupportTest, AHiddenBrowserHidesItsOwnWindowWhetherItOrItsTabGoes) {
   toolkit::Window window;
   ASSERT_TRUE(window.Create(OpenTestSkin(L"pages"), L"main.xml", {}));
   window.ShowModeless();
-  Pump();
-  // The engine's window inside ours; the control's Visible property alone
-  // leaves it drawn over whatever the page shows instead.
-  HWND native = ChildOfClass(window.hwnd(), L"Shell Embedding");
+  // The engine's window inside ours, made once the first frame is up; the
+  // control's Visible property alone leaves it drawn over whatever the page
+  // shows instead.
+  HWND native = nullptr;
+  for (int i = 0; i < 200 && native == nullptr; ++i) {
+    Pump();
+    native = ChildOfClass(window.hwnd(), L"Shell Embedding");
+    if (native == nullptr) ::Sleep(10);
+  }
   ASSERT_NE(native, nullptr) << "no embedded browser window";
   EXPECT_TRUE(::IsWindowVisible(native));
   EXPECT_TRUE(window.SetAttribute(L"browser", L"visible", L"false"));

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -21,6 +22,7 @@
 #include "toolkit/edit.h"
 #include "toolkit/gif_anim.h"
 #include "toolkit/label.h"
+#include "toolkit/log.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
 #include "toolkit/hosted_browser.h"
@@ -522,6 +524,48 @@ TEST_F(WindowTest, TimersResizeAndPostedClose) {
   window_.Close(3);
   EXPECT_NE(window_.hwnd(), nullptr) << "the close is posted, not done at once";
   EXPECT_TRUE(PumpUntil([&] { return window_.hwnd() == nullptr; }));
+}
+
+// Whatever the system's taskbar offers (under Wine it may be missing or do
+// nothing), progress on the button never fails the window: the interface is
+// asked for once (made when idle after the first frame), a missing one is
+// logged once, and the window goes on answering, also when the shell
+// announces a new button. A window that did not ask for it never asks.
+TEST(TaskbarWindowTest, TaskbarProgressIsOptionalAndAskedForOnce) {
+  std::vector<std::wstring> lines;
+  toolkit::SetLogSink([&](const std::wstring& line) { lines.push_back(line); });
+  const auto taskbar_lines = [&] {
+    return std::count_if(lines.begin(), lines.end(),
+                         [](const std::wstring& line) { return line.find(L"taskbar") != std::wstring::npos; });
+  };
+  {
+    RecordingWindow plain;
+    ASSERT_TRUE(plain.Create(OpenTestSkin(L"basic"), L"main.xml", {}));
+    plain.ShowModeless();
+    plain.SetTaskbarProgress(toolkit::TaskbarState::Error, 50);
+    PumpFor(50);
+  }
+  toolkit::WindowOptions options;
+  options.taskbar_progress = true;
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"basic"), L"main.xml", options));
+  window.SetTaskbarProgress(toolkit::TaskbarState::None, 0);  // nothing to show: the shell is not asked
+  window.ShowModeless();
+  PumpFor(100);  // the first frame, then the idle start
+  for (int round = 0; round < 2; ++round) {
+    for (int percent : {-5, 0, 40, 100, 250}) window.SetTaskbarProgress(toolkit::TaskbarState::Normal, percent);
+    window.SetTaskbarProgress(toolkit::TaskbarState::Paused, 40);
+    window.SetTaskbarProgress(toolkit::TaskbarState::Error, 40);
+    ::SendMessageW(window.hwnd(), ::RegisterWindowMessageW(L"TaskbarButtonCreated"), 0, 0);
+    window.SetTaskbarProgress(toolkit::TaskbarState::None, 0);
+  }
+  PumpFor(50);
+  toolkit::SetLogSink(nullptr);
+  EXPECT_LE(taskbar_lines(), 1);
+  DWORD_PTR answer = 0;
+  EXPECT_NE(::SendMessageTimeoutW(window.hwnd(), WM_NULL, 0, 0, SMTO_NORMAL, 2000, &answer), 0);
+  window.Close(1);
+  EXPECT_TRUE(PumpUntil([&] { return window.hwnd() == nullptr; }));
 }
 
 TEST(ResizableWindowTest, SizeBoxBordersResizeWithinTheMinimumAndMaximum) {

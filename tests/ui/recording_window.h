@@ -32,6 +32,8 @@ class RecordingWindow final : public ui::IWindowOperations {
   bool intercept = false;
   std::vector<std::pair<int, int>> resizes;
   std::set<UINT> timers;
+  // What the taskbar button showed, in turn (repeats included).
+  std::vector<std::pair<toolkit::TaskbarState, int>> taskbar;
   int quits = 0;
   int minimizes = 0;
   // Every control name the pages set, read, select, fill, measure or
@@ -50,6 +52,7 @@ class RecordingWindow final : public ui::IWindowOperations {
   void Quit() override { ++quits; }
   void SetTimer(UINT id, UINT elapse_ms) override;
   void KillTimer(UINT id) override { timers.erase(id); }
+  void SetTaskbarProgress(toolkit::TaskbarState state, int percent) override { taskbar.emplace_back(state, percent); }
   void PostToUiThread(std::function<void()> work) override { posted_.push_back(std::move(work)); }
   [[nodiscard]] int ShowDialog(const ui::DialogTexts& texts) override;
   [[nodiscard]] std::wstring BrowseForFolder() override { return browse_result; }

@@ -141,6 +141,9 @@ TEST(HomePageTest, ReleaseCheckTimerEnablesThePageOrGoesToTheFailurePage) {
     rig.window.RunPosted();
     EXPECT_EQ(rig.tab(), 2);
     EXPECT_EQ(rig.wizard.progress().pipeline()->LastErrorCode(), 1105);
+    ASSERT_FALSE(rig.window.taskbar.empty());
+    EXPECT_EQ(rig.window.taskbar.front(), std::make_pair(toolkit::TaskbarState::Normal, 0));
+    EXPECT_EQ(rig.window.taskbar.back(), std::make_pair(toolkit::TaskbarState::Error, 0));
   }
   {
     // The user quit while the check ran: nothing starts afterwards.
@@ -702,6 +705,42 @@ TEST(ProgressPageTest, ViewPostsWorkerReportsAndAppliesThemInOrder) {
   // The view is gone before its last report ran: nothing happens.
   EXPECT_EQ(window.RunPosted(), 1u);
   EXPECT_EQ(window.Get(L"progressValue", L"text"), L"20%");
+}
+
+// The taskbar button through a whole run as the pipeline reports it: the
+// value while downloading and installing, paused after a stall until bytes
+// move again, the error colour on a failure page (its value kept), from 0
+// again on a retry, nothing on the finish or home page.
+TEST(ProgressPageTest, TaskbarButtonFollowsTheRun) {
+  UiStores stores;
+  RecordingWindow window;
+  ui::UiPipelineView view(window, {});
+  using State = toolkit::TaskbarState;
+  using Shown = std::vector<std::pair<State, int>>;
+  std::thread worker([&] {
+    view.Progress(10);
+    view.TransferStalled();
+    view.Progress(25);
+  });
+  worker.join();
+  EXPECT_TRUE(window.taskbar.empty()) << "a worker thread reached the window";
+  view.Stage(96);
+  view.Failure(install::WizardPage::InstallFailure, 6001);
+  window.RunPosted();
+  EXPECT_EQ(
+      window.taskbar,
+      (Shown{{State::Normal, 10}, {State::Paused, 10}, {State::Normal, 25}, {State::Normal, 96}, {State::Error, 96}}));
+  window.taskbar.clear();
+  view.ResetTransfer();  // "try again"
+  view.Progress(40);
+  view.SwitchPage(install::WizardPage::Finish);
+  window.RunPosted();
+  EXPECT_EQ(window.taskbar, (Shown{{State::Normal, 0}, {State::Normal, 40}, {State::None, 0}}));
+  window.taskbar.clear();
+  view.TransferStalled();
+  view.SwitchPage(install::WizardPage::Home);
+  window.RunPosted();
+  EXPECT_EQ(window.taskbar, (Shown{{State::Paused, 40}, {State::None, 0}}));
 }
 
 TEST(ProgressPageTest, CarouselSlidesTwoSlotsAndWrapsAround) {

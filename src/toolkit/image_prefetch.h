@@ -1,0 +1,55 @@
+// Images decoded ahead on a helper thread, so the UI thread finds them ready
+// instead of decoding them while the user waits for a frame. The UI thread
+// never waits for work still queued: it takes such an image back and
+// decodes it itself. It waits only for the one image the helper is decoding
+// at that moment (never longer than that one decode).
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace toolkit {
+
+struct DecodedImage;
+
+class ImagePrefetch {
+ public:
+  struct Job {
+    std::wstring key;   // the cache's key
+    std::wstring file;  // the archive member
+    int scale = 1;
+  };
+  // Runs on the helper thread; nullptr when the image cannot be used.
+  using Decoder = std::function<std::unique_ptr<DecodedImage>(const Job& job)>;
+
+  ImagePrefetch() = default;
+  ImagePrefetch(const ImagePrefetch&) = delete;
+  ImagePrefetch& operator=(const ImagePrefetch&) = delete;
+
+  // Starts the helper on `jobs`, in order; once only (later calls do nothing).
+  void Start(std::vector<Job> jobs, Decoder decoder);
+  // The image for `key` if the helper decoded it; nullptr when the caller
+  // is to decode it (never queued, taken back from the queue here, or the
+  // helper could not use it).
+  [[nodiscard]] std::unique_ptr<DecodedImage> Take(const std::wstring& key);
+
+ private:
+  void Run(const std::stop_token& stop);
+
+  Decoder decoder_;
+  std::mutex lock_;
+  std::condition_variable done_;
+  std::deque<Job> queue_;                                     // guarded by lock_
+  std::wstring in_hand_;                                      // guarded by lock_: the key being decoded
+  std::map<std::wstring, std::unique_ptr<DecodedImage>> ready_;  // guarded by lock_
+  std::jthread helper_;  // last: stopped after the image in hand and joined before the members it uses go
+};
+
+}  // namespace toolkit
