@@ -5,10 +5,11 @@
 
 namespace toolkit {
 
-void ImagePrefetch::Start(std::vector<Job> jobs, Decoder decoder) {
+void ImagePrefetch::Start(std::vector<Job> jobs, size_t urgent, Decoder decoder) {
   if (helper_.joinable() || jobs.empty()) return;
   decoder_ = std::move(decoder);
   queue_.assign(jobs.begin(), jobs.end());
+  urgent_left_ = urgent;
   try {
     helper_ = std::jthread([this](std::stop_token stop) { Run(stop); });
   } catch (...) {
@@ -17,12 +18,25 @@ void ImagePrefetch::Start(std::vector<Job> jobs, Decoder decoder) {
   }
 }
 
+void ImagePrefetch::Continue() {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    go_on_ = true;
+  }
+  go_on_signal_.notify_all();
+}
+
 void ImagePrefetch::Run(const std::stop_token& stop) {
   const ScopedOle com;  // the system's decoders may be COM objects
   for (;;) {
     Job job;
     {
-      std::lock_guard<std::mutex> guard(lock_);
+      std::unique_lock<std::mutex> guard(lock_);
+      if (urgent_left_ == 0) {
+        go_on_signal_.wait(guard, stop, [this] { return go_on_; });
+      } else {
+        --urgent_left_;
+      }
       if (stop.stop_requested() || queue_.empty()) return;
       job = std::move(queue_.front());
       queue_.pop_front();

@@ -34,7 +34,11 @@ class ImagePrefetch {
   ImagePrefetch& operator=(const ImagePrefetch&) = delete;
 
   // Starts the helper on `jobs`, in order; once only (later calls do nothing).
-  void Start(std::vector<Job> jobs, Decoder decoder);
+  // It stops after the first `urgent` ones until Continue(): what the first
+  // frame needs does not share the processor with what it does not.
+  void Start(std::vector<Job> jobs, size_t urgent, Decoder decoder);
+  // The helper goes on with the rest (any thread).
+  void Continue();
   // The image for `key` if the helper decoded it; nullptr when the caller
   // is to decode it (never queued, taken back from the queue here, or the
   // helper could not use it).
@@ -46,8 +50,11 @@ class ImagePrefetch {
   Decoder decoder_;
   std::mutex lock_;
   std::condition_variable done_;
-  std::deque<Job> queue_;                                     // guarded by lock_
-  std::wstring in_hand_;                                      // guarded by lock_: the key being decoded
+  std::condition_variable_any go_on_signal_;
+  std::deque<Job> queue_;                                        // guarded by lock_
+  size_t urgent_left_ = 0;                                       // guarded by lock_
+  bool go_on_ = false;                                           // guarded by lock_
+  std::wstring in_hand_;                                         // guarded by lock_: the key being decoded
   std::map<std::wstring, std::unique_ptr<DecodedImage>> ready_;  // guarded by lock_
   std::jthread helper_;  // last: stopped after the image in hand and joined before the members it uses go
 };

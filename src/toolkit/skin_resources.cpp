@@ -324,11 +324,12 @@ void SkinResources::DecodeAhead(int dpi, const std::vector<std::wstring>& first)
     jobs.push_back({std::move(key), std::move(chosen), scale});
   };
   for (const std::wstring& file : first) add(file);
+  const size_t urgent = jobs.size();
   for (const ZipMember& member : archive_->members()) {
     if (IsImageName(member.name)) add(member.name);
   }
   // The helper's own account of the bound: what it decodes may all be drawn.
-  prefetch_.Start(std::move(jobs), [this, used = uint64_t{0}](const ImagePrefetch::Job& job) mutable {
+  prefetch_.Start(std::move(jobs), urgent, [this, used = uint64_t{0}](const ImagePrefetch::Job& job) mutable {
     std::string bytes;
     if (archive_->Read(job.file, &bytes) != ZipError::kNone) return std::unique_ptr<DecodedImage>();
     std::unique_ptr<DecodedImage> image = Decode(bytes, job.file, std::nullopt, max_image_bytes_ - used);

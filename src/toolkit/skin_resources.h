@@ -75,8 +75,10 @@ class SkinResources {
   // in the archive, each as Image() would choose it (the @2x variant from
   // kHighDpi when there is one). Image() takes them from there and decodes
   // only what is not done yet. Once per resources; the images decoded
-  // ahead count against the same memory bound.
+  // ahead count against the same memory bound. The others wait for
+  // ContinueDecodingAhead() (the first frame is up).
   void DecodeAhead(int dpi, const std::vector<std::wstring>& first);
+  void ContinueDecodingAhead() { prefetch_.Continue(); }
 
   void AddFont(int id, const FontDescription& font, bool is_default);
   // The font for `id` (the default font for unknown ids) at `dpi`.

@@ -539,6 +539,7 @@ void Window::OnPaint() {
   (void)core_->TakeDirty();
   if (!first_frame_painted_) {
     first_frame_painted_ = true;
+    core_->resources().ContinueDecodingAhead();
     // A timer comes only when no input or posted work waits: the browsers
     // and the taskbar's interface are made when the window is otherwise idle.
     if (!browsers_.empty() || taskbar_progress_) ::SetTimer(window_.Get(), kIdleStartTimer, 0, nullptr);
