@@ -4,7 +4,9 @@
 // starts clean and never mixes old bytes with new ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -81,6 +83,21 @@ class DownloadResumeTest : public ::testing::Test {
   void SetUp() override {
     if (!net_test::FixtureAvailable()) GTEST_SKIP() << "run through net_fixture.sh";
   }
+  // A second downloader for `url` that must start clean (nothing resumed)
+  // and end with the served bytes and no journal; returns its requests.
+  std::vector<std::string> FetchAgainClean(const ServedFile& file, const std::string& url) {
+    const size_t earlier = file.Requests().size();
+    CDownloadHelper second;
+    EXPECT_TRUE(second.StartDownload(url, target_, "test-agent", 4, nullptr, nullptr).Ok());
+    EXPECT_EQ(second.ResumedBytes(), 0);
+    EXPECT_EQ(ReadBytes(target_), file.bytes());
+    EXPECT_FALSE(platform::FileExists(journal_));
+    std::vector<std::string> requests = file.Requests();
+    requests.erase(requests.begin(),
+                   requests.begin() + static_cast<std::ptrdiff_t>(std::min(earlier, requests.size())));
+    return requests;
+  }
+
   TempFolder folder_;
   std::wstring target_ = folder_.File(L"setup.exe");
   std::wstring journal_ = target_ + L".temp.journal";
@@ -133,17 +150,11 @@ TEST_F(DownloadResumeTest, WithoutAValidatorThereIsNoJournalAndNoResume) {
     FetchUntilFirstReport(first, url, target_);
     ASSERT_EQ(first.outcome.cause, DownloadCause::Stopped) << validators;
     EXPECT_FALSE(platform::FileExists(journal_)) << validators;
-    const size_t first_requests = file.Requests().size();
 
-    CDownloadHelper second;
-    ASSERT_TRUE(second.StartDownload(url, target_, "test-agent", 4, nullptr, nullptr).Ok()) << validators;
-    EXPECT_EQ(second.ResumedBytes(), 0);
-    EXPECT_EQ(ReadBytes(target_), file.bytes());
-    const std::vector<std::string> requests = file.Requests();
     int64_t asked = 0;
-    for (size_t i = first_requests; i < requests.size(); ++i) {
-      asked += AskedBytes(requests[i]);
-      EXPECT_EQ(requests[i].find("if-range"), std::string::npos) << requests[i];
+    for (const std::string& request : FetchAgainClean(file, url)) {
+      asked += AskedBytes(request);
+      EXPECT_EQ(request.find("if-range"), std::string::npos) << request;
     }
     EXPECT_EQ(asked, static_cast<int64_t>(kFileBytes)) << validators;
   }
@@ -160,15 +171,9 @@ TEST_F(DownloadResumeTest, AFileChangedBetweenRunsStartsClean) {
   ASSERT_TRUE(DownloadJournal(first.helper.TempPath()).Load());
   ::Sleep(20);  // a modification time of its own
   file.Write('b');
-  const size_t first_requests = file.Requests().size();
 
-  CDownloadHelper second;
-  ASSERT_TRUE(second.StartDownload(url, target_, "test-agent", 4, nullptr, nullptr).Ok());
-  EXPECT_EQ(second.ResumedBytes(), 0);
-  EXPECT_EQ(ReadBytes(target_), file.bytes());
-  const std::vector<std::string> requests = file.Requests();
-  for (size_t i = first_requests; i < requests.size(); ++i) {
-    EXPECT_EQ(requests[i].find("if-range"), std::string::npos) << requests[i];
+  for (const std::string& request : FetchAgainClean(file, url)) {
+    EXPECT_EQ(request.find("if-range"), std::string::npos) << request;
   }
 }
 
@@ -190,21 +195,14 @@ TEST_F(DownloadResumeTest, AnIfRangeAnsweredWithTheWholeFileStartsCleanAndNeverM
   ASSERT_EQ(kept.size(), kFileBytes);
   for (char& c : kept) c = static_cast<char>(~c);
   ASSERT_TRUE(WriteBytes(first.helper.TempPath(), kept));
-  const size_t first_requests = file.Requests().size();
 
-  CDownloadHelper second;
-  ASSERT_TRUE(second.StartDownload(url, target_, "test-agent", 4, nullptr, nullptr).Ok());
-  EXPECT_EQ(second.ResumedBytes(), 0);
-  EXPECT_EQ(ReadBytes(target_), file.bytes());
-  EXPECT_FALSE(platform::FileExists(journal_));
-  const std::vector<std::string> requests = file.Requests();
   int64_t asked_clean = 0;
   bool conditional_seen = false;
-  for (size_t i = first_requests; i < requests.size(); ++i) {
-    if (requests[i].find("if-range") != std::string::npos) {
+  for (const std::string& request : FetchAgainClean(file, url)) {
+    if (request.find("if-range") != std::string::npos) {
       conditional_seen = true;
     } else {
-      asked_clean += AskedBytes(requests[i]);
+      asked_clean += AskedBytes(request);
     }
   }
   EXPECT_TRUE(conditional_seen);
@@ -221,16 +219,9 @@ TEST_F(DownloadResumeTest, ADamagedJournalIsIgnoredAndReplaced) {
   ASSERT_FALSE(bytes.empty());
   bytes[bytes.size() / 3] = static_cast<char>(bytes[bytes.size() / 3] ^ 0x10);
   ASSERT_TRUE(WriteBytes(journal_, bytes));
-  const size_t first_requests = file.Requests().size();
 
-  CDownloadHelper second;
-  ASSERT_TRUE(second.StartDownload(url, target_, "test-agent", 4, nullptr, nullptr).Ok());
-  EXPECT_EQ(second.ResumedBytes(), 0);
-  EXPECT_EQ(ReadBytes(target_), file.bytes());
-  EXPECT_FALSE(platform::FileExists(journal_));
   int64_t asked = 0;
-  const std::vector<std::string> requests = file.Requests();
-  for (size_t i = first_requests; i < requests.size(); ++i) asked += AskedBytes(requests[i]);
+  for (const std::string& request : FetchAgainClean(file, url)) asked += AskedBytes(request);
   EXPECT_EQ(asked, static_cast<int64_t>(kFileBytes));
 }
 
