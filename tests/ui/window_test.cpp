@@ -56,28 +56,38 @@ class ShownMainWindow {
 
 // Runs `texts` as a question over `owner`; `act` runs once the question is
 // on screen (from the question's own modal loop), with its window.
-// Real input can be lost on a loaded display: a question still open after
-// the bound is closed from a timer and the test fails instead of hanging.
+// Real input can be lost on a loaded display: a question still open a few
+// seconds later gets `act` again, and one still open after that is closed
+// from a timer so the test fails instead of hanging.
 HWND g_open_question = nullptr;
+std::function<void(HWND)> g_question_act;
+int g_question_retries_left = 0;
 bool g_question_timed_out = false;
 
-void CALLBACK CloseForgottenQuestion(HWND, UINT, UINT_PTR, DWORD) {
+void CALLBACK ActAgainOrCloseQuestion(HWND, UINT, UINT_PTR, DWORD) {
   if (g_open_question == nullptr || !::IsWindow(g_open_question)) return;
+  if (g_question_retries_left-- > 0) {
+    ::SetForegroundWindow(g_open_question);
+    g_question_act(g_open_question);
+    return;
+  }
   g_question_timed_out = true;
   ::PostMessageW(g_open_question, WM_CLOSE, 0, 0);
 }
 
 int AskWhile(ui::MainWindow& owner, const ui::DialogTexts& texts, std::function<void(HWND)> act) {
   g_open_question = nullptr;
+  g_question_act = std::move(act);
+  g_question_retries_left = 3;
   g_question_timed_out = false;
-  owner.PostToUiThread([title = texts.title, act = std::move(act)] {
+  owner.PostToUiThread([title = texts.title] {
     HWND dialog = ::FindWindowW(L"ToolkitWindow", title.c_str());
     EXPECT_NE(dialog, nullptr);
     g_open_question = dialog;
     ::SetForegroundWindow(dialog);
-    act(dialog);
+    g_question_act(dialog);
   });
-  const UINT_PTR bound = ::SetTimer(nullptr, 0, 20000, CloseForgottenQuestion);
+  const UINT_PTR bound = ::SetTimer(nullptr, 0, 5000, ActAgainOrCloseQuestion);
   const int result = owner.ShowDialog(texts);
   ::KillTimer(nullptr, bound);
   EXPECT_FALSE(g_question_timed_out) << "the question never got its answer";
