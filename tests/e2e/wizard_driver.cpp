@@ -78,16 +78,22 @@ HWND FolderBrowser(const WizardRun& run) {
   return dialog;
 }
 
-void ClickDialogButton(HWND dialog, int id) {
+// Clicks the dialog's button until the dialog is gone: a loaded display
+// can lose a synthetic click.
+bool ClickDialogButtonUntilClosed(HWND dialog, int id) {
   HWND button = ::GetDlgItem(dialog, id);
   if (button == nullptr) {
     ADD_FAILURE() << "the folder browser has no button " << id;
-    return;
+    return false;
   }
-  ::SetForegroundWindow(dialog);
-  RECT rect;
-  ::GetWindowRect(button, &rect);
-  test_support::ClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    ::SetForegroundWindow(dialog);
+    RECT rect;
+    ::GetWindowRect(button, &rect);
+    test_support::ClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+    if (WaitFor([&] { return !::IsWindow(dialog); }, 5000)) return true;
+  }
+  return false;
 }
 
 // The folder browser's tree in setup.exe, read through a buffer placed in
@@ -394,15 +400,13 @@ bool ChooseInFolderBrowser(const WizardRun& run, const std::wstring& folder) {
     return false;
   }
   ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
-  ClickDialogButton(dialog, IDOK);
-  return WaitFor([&] { return !::IsWindow(dialog); }, 10000);
+  return ClickDialogButtonUntilClosed(dialog, IDOK);
 }
 
 bool CancelFolderBrowser(const WizardRun& run) {
   HWND dialog = FolderBrowser(run);
   if (dialog == nullptr) return false;
-  ClickDialogButton(dialog, IDCANCEL);
-  return WaitFor([&] { return !::IsWindow(dialog); }, 10000);
+  return ClickDialogButtonUntilClosed(dialog, IDCANCEL);
 }
 
 }  // namespace e2e_test

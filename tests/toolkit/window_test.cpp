@@ -326,9 +326,13 @@ TEST_F(WindowTest, TheComboDropsARealListChosenByMouseOrKeyboard) {
 
 TEST_F(WindowTest, TheComboListClosesOnOutsideClicksMovesAndLostActivationAndScrollsLongLists) {
   HWND host = window_.hwnd();
+  // A loaded display can lose a synthetic click: click again while the list is not up.
   auto open = [&] {
-    ClickAt(ScreenPointOf(window_, L"combo"));
-    return PumpUntil([&] { return VisibleDropDown(host) != nullptr; });
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      ClickAt(ScreenPointOf(window_, L"combo"));
+      if (PumpUntil([&] { return VisibleDropDown(host) != nullptr; }, 4000)) return true;
+    }
+    return false;
   };
   ASSERT_TRUE(open());
   window_.seen.clear();
