@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/process_list.h"
 #include "platform/system_paths.h"
 #include "startup/launch_parameters.h"
 #include "startup/product_config.h"
@@ -94,6 +95,17 @@ TEST_F(SetupProcessTest, UnattendedModeDoesNothingWhileTheProductRuns) {
                                 sandbox_.folder().File(name)));
   test_support::BackgroundProcess product(sandbox_.folder().File(name), L"sleep 30000");
   ASSERT_TRUE(product.IsRunning());
+  // A process just started can be missing from a snapshot for a moment on a loaded system.
+  const auto listed = [&] {
+    bool found = false;
+    (void)platform::ForEachProcess([&](const platform::ProcessEntry& entry) {
+      found = _wcsicmp(entry.exe_name.c_str(), name.c_str()) == 0;
+      return found ? platform::Walk::Stop : platform::Walk::Continue;
+    });
+    return found;
+  };
+  for (int waited = 0; !listed() && waited < 10000; waited += 50) ::Sleep(50);
+  ASSERT_TRUE(listed());
   sandbox_.WriteConfig(L"InitConfigure.ini",
                        "[Product]\nProductProcess=other.exe," + std::string(name.begin(), name.end()) + "\n");
   const test_support::ProcessResult result = sandbox_.Run(L"INSTALL_TYPE=1");
