@@ -32,6 +32,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   // milliseconds to set up under some systems: it is made beside the
   // window's start. Every transfer waits for it through the same once-flag.
   const std::jthread transfers_set_up(net::InitializeTransfers);
+  // The user's proxy settings, and the discovery of a configuration script
+  // on networks that announce one, are looked up beside it, so the first
+  // transfer rarely waits for them. The lookup's worker is never joined: a
+  // run that makes no transfer does not wait for it at exit.
+  net::StartProxyLookup();
   startup::LaunchModeBodies bodies;
   bodies.companion_fetch = [](const std::string& url, const std::wstring& target) {
     (void)install::RunCompanionFetch(startup::Parameters().Get("REFERNUMBER"), url, target);

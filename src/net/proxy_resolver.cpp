@@ -17,10 +17,17 @@
 namespace net {
 namespace {
 
-// A script download or a discovery that takes longer than this is given up
-// for the run: the user would otherwise wait on every start.
-constexpr DWORD kAutomaticLimitMs = 5000;
-constexpr int kAutomaticStepTimeoutMs = 4000;
+// A script that takes longer than this to answer for an address is given
+// up for the run: the user would otherwise wait on every start. The user or
+// the administrator named that script, so it is worth a wait.
+constexpr DWORD kScriptLimitMs = 5000;
+constexpr int kScriptStepTimeoutMs = 4000;
+// Discovery is on by default, and where no network announces a script,
+// nothing may answer at all: most users would pay its whole wait before the
+// release check. A network that announces one answers within a few hundred
+// milliseconds (one DHCP exchange or one name lookup), so 2 s, counted from
+// program start, still finds it on a slow link.
+constexpr DWORD kDiscoveryLimitMs = 2000;
 
 std::string Lower(std::string_view text) { return platform::AsciiLower(std::string(text)); }
 
@@ -113,6 +120,7 @@ class WinHttp {
     open_ = Lookup<OpenFunction>("WinHttpOpen");
     set_timeouts_ = Lookup<SetTimeoutsFunction>("WinHttpSetTimeouts");
     proxy_for_url_ = Lookup<ProxyForUrlFunction>("WinHttpGetProxyForUrl");
+    detect_ = Lookup<DetectFunction>("WinHttpDetectAutoProxyConfigUrl");
     close_ = Lookup<CloseFunction>("WinHttpCloseHandle");
   }
 
@@ -130,8 +138,21 @@ class WinHttp {
     return true;
   }
 
-  // The script's or the discovery's answer for `url`: the proxy list
-  // ("" for direct) and its bypass list; nullopt when it failed.
+  // The address of the script the network announces, by DHCP or by name
+  // (WPAD); nullopt when none does.
+  [[nodiscard]] std::optional<std::string> DiscoverScript() const {
+    if (detect_ == nullptr) return std::nullopt;
+    wchar_t* found = nullptr;
+    if (!detect_(WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A, &found) || found == nullptr) {
+      return std::nullopt;
+    }
+    std::string address = Narrow(found);
+    (void)::GlobalFree(found);
+    return address;
+  }
+
+  // The script's answer for `url`: the proxy list ("" for direct) and its
+  // bypass list; nullopt when it failed.
   [[nodiscard]] std::optional<std::pair<std::string, std::string>> ProxyFor(const std::wstring& url,
                                                                             const std::wstring& script_url) const {
     if (open_ == nullptr || proxy_for_url_ == nullptr || close_ == nullptr) return std::nullopt;
@@ -139,23 +160,18 @@ class WinHttp {
         open_(L"Wendlebox-Agent/1.0", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (session == nullptr) return std::nullopt;
     if (set_timeouts_ != nullptr) {
-      (void)set_timeouts_(session, kAutomaticStepTimeoutMs, kAutomaticStepTimeoutMs, kAutomaticStepTimeoutMs,
-                          kAutomaticStepTimeoutMs);  // refused: the overall limit still holds
+      (void)set_timeouts_(session, kScriptStepTimeoutMs, kScriptStepTimeoutMs, kScriptStepTimeoutMs,
+                          kScriptStepTimeoutMs);  // refused: the overall limit still holds
     }
     WINHTTP_AUTOPROXY_OPTIONS options{};
-    if (script_url.empty()) {
-      options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
-      options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
-    } else {
-      options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
-      options.lpszAutoConfigUrl = script_url.c_str();
-    }
+    options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
+    options.lpszAutoConfigUrl = script_url.c_str();
     WINHTTP_PROXY_INFO info{};
     const BOOL found = proxy_for_url_(session, url.c_str(), &options, &info);
     const DWORD error = found ? 0 : ::GetLastError();
     (void)close_(session);
     if (!found) {
-      startup::Log("Proxy: the automatic configuration gave no answer, system error %u\n", error);
+      startup::Log("Proxy: the automatic configuration script gave no answer, system error %u\n", error);
       return std::nullopt;
     }
     std::pair<std::string, std::string> answer;
@@ -173,6 +189,7 @@ class WinHttp {
   using SetTimeoutsFunction = BOOL(WINAPI*)(HINTERNET, int, int, int, int);
   using ProxyForUrlFunction = BOOL(WINAPI*)(HINTERNET, LPCWSTR, WINHTTP_AUTOPROXY_OPTIONS*, WINHTTP_PROXY_INFO*);
   using CloseFunction = BOOL(WINAPI*)(HINTERNET);
+  using DetectFunction = BOOL(WINAPI*)(DWORD, LPWSTR*);
 
   template <class Function>
   Function Lookup(const char* name) const {
@@ -185,10 +202,11 @@ class WinHttp {
   SetTimeoutsFunction set_timeouts_ = nullptr;
   ProxyForUrlFunction proxy_for_url_ = nullptr;
   CloseFunction close_ = nullptr;
+  DetectFunction detect_ = nullptr;
 };
 
-// One automatic lookup on a thread of its own, so that a discovery that
-// hangs costs the caller kAutomaticLimitMs at most; the thread owns its state
+// One script lookup on a thread of its own, so that a script server that
+// hangs costs the caller kScriptLimitMs at most; the thread owns its state
 // and finishes alone.
 struct AutomaticLookup {
   std::wstring url;
@@ -197,8 +215,8 @@ struct AutomaticLookup {
   platform::Signal done;
 };
 
-std::optional<std::pair<std::string, std::string>> LookUpAutomatically(const std::string& url,
-                                                                       const std::string& script_url) {
+std::optional<std::pair<std::string, std::string>> LookUpByScript(const std::string& url,
+                                                                  const std::string& script_url) {
   auto lookup = std::make_shared<AutomaticLookup>();
   lookup->url = platform::Utf8ToWide(url);
   lookup->script_url = platform::Utf8ToWide(script_url);
@@ -215,11 +233,18 @@ std::optional<std::pair<std::string, std::string>> LookUpAutomatically(const std
   } catch (...) {
     return std::nullopt;
   }
-  if (::WaitForSingleObject(lookup->done.Handle(), kAutomaticLimitMs) != WAIT_OBJECT_0) {
-    startup::Log("Proxy: the automatic configuration took longer than %u ms; not used this run\n", kAutomaticLimitMs);
+  if (::WaitForSingleObject(lookup->done.Handle(), kScriptLimitMs) != WAIT_OBJECT_0) {
+    startup::Log("Proxy: the automatic configuration script took longer than %u ms; not used this run\n",
+                 kScriptLimitMs);
     return std::nullopt;
   }
   return lookup->answer;
+}
+
+// What is left of `limit_ms` counted from `started` (GetTickCount).
+DWORD Remaining(DWORD started, DWORD limit_ms) {
+  const DWORD spent = ::GetTickCount() - started;
+  return spent < limit_ms ? limit_ms - spent : 0;
 }
 
 const char* RouteText(ProxyChoice::Route route) {
@@ -296,46 +321,134 @@ bool IsBypassed(std::string_view bypass_list, std::string_view host) {
   return false;
 }
 
-ProxyChoice ProxyResolver::ChooseFor(const std::string& url) {
-  if (settings_.mode == ProxySettings::Mode::Direct) return {ProxyChoice::Route::Direct, {}};
-  if (settings_.mode == ProxySettings::Mode::Fixed) return {ProxyChoice::Route::Through, settings_.address};
+// The worker writes each part before it sets that part's signal and touches
+// nothing else, so it may outlive every resolver and run past the end of
+// the program without harm.
+struct SystemProxy::Early {
+  DWORD started = ::GetTickCount();
+  bool read = false;  // the settings could be read
+  SystemProxyConfig settings;
+  platform::Signal settings_read;
+  std::optional<std::string> discovered;
+  platform::Signal discovery_over;  // also set when no discovery was needed
+};
+
+SystemProxy::SystemProxy(Discovery discovery) : early_(std::make_shared<Early>()) {
+  if (!discovery) {
+    discovery = [] {
+      const WinHttp winhttp;
+      return winhttp.DiscoverScript();
+    };
+  }
+  try {
+    std::thread([early = early_, discovery = std::move(discovery)] {
+      platform::SignalOnExit over(early->discovery_over);
+      {
+        platform::SignalOnExit read(early->settings_read);
+        try {
+          const WinHttp winhttp;
+          early->read = winhttp.ReadUserConfig(early->settings);
+        } catch (...) {
+          return;  // out of memory: nothing read
+        }
+      }
+      if (!early->settings.auto_detect || !early->settings.auto_config_url.empty()) return;
+      try {
+        early->discovered = discovery();
+      } catch (...) {
+        // Out of memory: nothing discovered.
+      }
+    }).detach();
+  } catch (...) {
+    // No thread: the signals stay clear and the first transfer waits out the
+    // bound, then goes without the user's settings.
+  }
+}
+
+std::shared_ptr<SystemProxy> SystemProxy::ForRun() {
+  static const std::shared_ptr<SystemProxy> run = std::make_shared<SystemProxy>();
+  return run;
+}
+
+void StartProxyLookup() { (void)SystemProxy::ForRun(); }
+
+void SystemProxy::AwaitEarlyLookup() {
+  awaited_ = true;
+  // Reading the settings is quick; only a system in trouble takes the whole
+  // discovery bound for it.
+  if (::WaitForSingleObject(early_->settings_read.Handle(), Remaining(early_->started, kDiscoveryLimitMs)) !=
+      WAIT_OBJECT_0) {
+    startup::Log("Proxy: the user's proxy settings were not read within %u ms; not used this run\n", kDiscoveryLimitMs);
+    return;
+  }
+  if (!early_->read) {
+    startup::Log("Proxy: the user's proxy settings could not be read\n");
+    return;
+  }
+  settings_ = early_->settings;
+  if (!settings_.auto_config_url.empty() || !settings_.auto_detect) {
+    script_url_ = settings_.auto_config_url;
+    return;
+  }
+  if (::WaitForSingleObject(early_->discovery_over.Handle(), Remaining(early_->started, kDiscoveryLimitMs)) !=
+      WAIT_OBJECT_0) {
+    startup::Log("Proxy: automatic discovery found no configuration script within %u ms; not used this run\n",
+                 kDiscoveryLimitMs);
+    return;
+  }
+  if (!early_->discovered) {
+    startup::Log("Proxy: automatic discovery found no configuration script\n");
+    return;
+  }
+  script_url_ = *early_->discovered;
+  startup::Log("Proxy: automatic discovery found the configuration script %S\n", script_url_);
+}
+
+ProxyChoice SystemProxy::ChooseFor(const std::string& url) {
   const std::optional<UrlParts> parts = SplitUrl(url);
   if (!parts) return {};
   const std::string key = parts->scheme + "://" + parts->host + ":" + parts->port;
   const std::lock_guard<std::mutex> lock(mutex_);
   const auto known = by_host_.find(key);
   if (known != by_host_.end()) return known->second;
+  if (!awaited_) AwaitEarlyLookup();
   const ProxyChoice choice = Resolve(url, parts->scheme, parts->host);
   by_host_[key] = choice;
   startup::Log("Proxy for %S: %S %S\n", key, std::string(RouteText(choice.route)), choice.proxy);
   return choice;
 }
 
-ProxyChoice ProxyResolver::Resolve(const std::string& url, const std::string& scheme, const std::string& host) {
-  if (!system_) {
-    SystemProxyConfig config;
-    const WinHttp winhttp;
-    if (!winhttp.ReadUserConfig(config)) startup::Log("Proxy: the user's proxy settings could not be read\n");
-    system_ = config;
-  }
-  if (const std::optional<ProxyChoice> automatic = ResolveAutomatically(url, scheme, host)) return *automatic;
-  const std::string entry = ProxyForScheme(system_->proxy, scheme);
+ProxyChoice SystemProxy::Resolve(const std::string& url, const std::string& scheme, const std::string& host) {
+  if (const std::optional<ProxyChoice> scripted = ResolveByScript(url, scheme, host)) return *scripted;
+  const std::string entry = ProxyForScheme(settings_.proxy, scheme);
   if (entry.empty()) return {};
-  if (IsBypassed(system_->bypass, host)) return {ProxyChoice::Route::Direct, {}};
+  if (IsBypassed(settings_.bypass, host)) return {ProxyChoice::Route::Direct, {}};
   return {ProxyChoice::Route::Through, AsProxyUrl(entry)};
 }
 
-std::optional<ProxyChoice> ProxyResolver::ResolveAutomatically(const std::string& url, const std::string& scheme,
-                                                               const std::string& host) {
-  if (automatic_failed_ || (!system_->auto_detect && system_->auto_config_url.empty())) return std::nullopt;
-  const auto answer = LookUpAutomatically(url, system_->auto_config_url);
+std::optional<ProxyChoice> SystemProxy::ResolveByScript(const std::string& url, const std::string& scheme,
+                                                        const std::string& host) {
+  if (script_failed_ || script_url_.empty()) return std::nullopt;
+  const auto answer = LookUpByScript(url, script_url_);
   if (!answer) {
-    automatic_failed_ = true;
+    script_failed_ = true;
     return std::nullopt;
   }
   const std::string entry = ProxyForScheme(answer->first, scheme);
   if (entry.empty() || IsBypassed(answer->second, host)) return ProxyChoice{ProxyChoice::Route::Direct, {}};
   return ProxyChoice{ProxyChoice::Route::Through, AsProxyUrl(entry)};
+}
+
+ProxyResolver::ProxyResolver(ProxySettings settings, std::shared_ptr<SystemProxy> system)
+    : settings_(std::move(settings)),
+      system_(settings_.mode != ProxySettings::Mode::System ? nullptr
+              : system                                      ? std::move(system)
+                                                            : SystemProxy::ForRun()) {}
+
+ProxyChoice ProxyResolver::ChooseFor(const std::string& url) {
+  if (settings_.mode == ProxySettings::Mode::Direct) return {ProxyChoice::Route::Direct, {}};
+  if (settings_.mode == ProxySettings::Mode::Fixed) return {ProxyChoice::Route::Through, settings_.address};
+  return system_->ChooseFor(url);
 }
 
 }  // namespace net

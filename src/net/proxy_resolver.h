@@ -1,11 +1,13 @@
 // Which proxy a transfer goes through. The configuration may force one or
 // none; otherwise the user's own settings decide, as the system's HTTP
 // stack reads them: an automatic configuration script or auto-discovery
-// first, then the static proxy with its bypass list. The answer is looked
-// up once per scheme, host and port and kept for the run.
+// first, then the static proxy with its bypass list. The settings are read
+// once per run, from program start; the answer is looked up once per
+// scheme, host and port and kept for the run.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -53,10 +55,55 @@ struct SystemProxyConfig {
 // "*" wildcards; case-insensitive).
 [[nodiscard]] bool IsBypassed(std::string_view bypass_list, std::string_view host);
 
+// The user's own settings for a run. Reading them, and discovering the
+// automatic configuration script when they ask for discovery, needs no
+// address: it starts on a short-lived worker of its own the moment this is
+// made, so the first transfer waits only for what is left of it. Each
+// address is then looked up once, and a script that failed is not tried
+// again. Shared by every resolver of the run (any thread).
+class SystemProxy {
+ public:
+  // The address of the script the network announces (WPAD); nullopt when
+  // none answers.
+  using Discovery = std::function<std::optional<std::string>()>;
+
+  // The worker is never waited for when this goes: it owns what it writes.
+  explicit SystemProxy(Discovery discovery = nullptr);  // null: the system's discovery
+  SystemProxy(const SystemProxy&) = delete;
+  SystemProxy& operator=(const SystemProxy&) = delete;
+
+  // The run's, made and started by the first call.
+  [[nodiscard]] static std::shared_ptr<SystemProxy> ForRun();
+
+  [[nodiscard]] ProxyChoice ChooseFor(const std::string& url);
+
+ private:
+  struct Early;  // written by the worker, read once it has signalled
+
+  // Takes the early lookup's settings and script, waiting at most for what
+  // is left of its time.
+  void AwaitEarlyLookup();
+  [[nodiscard]] ProxyChoice Resolve(const std::string& url, const std::string& scheme, const std::string& host);
+  [[nodiscard]] std::optional<ProxyChoice> ResolveByScript(const std::string& url, const std::string& scheme,
+                                                           const std::string& host);
+
+  const std::shared_ptr<Early> early_;
+  std::mutex mutex_;                            // guards what follows; held while an address is resolved
+  bool awaited_ = false;                        // the early lookup was waited for
+  SystemProxyConfig settings_;                  // the user's, as read early (empty if that failed)
+  std::string script_url_;                      // configured or discovered; empty: none
+  bool script_failed_ = false;                  // the script failed once: not again this run
+  std::map<std::string, ProxyChoice> by_host_;  // "scheme://host:port"
+};
+
+// Starts the run's lookup of the user's settings (program start).
+void StartProxyLookup();
+
 // Shared by every transfer of a run (any thread).
 class ProxyResolver {
  public:
-  explicit ProxyResolver(ProxySettings settings) : settings_(std::move(settings)) {}
+  // A null `system` takes the run's.
+  explicit ProxyResolver(ProxySettings settings, std::shared_ptr<SystemProxy> system = nullptr);
   ProxyResolver(const ProxyResolver&) = delete;
   ProxyResolver& operator=(const ProxyResolver&) = delete;
 
@@ -64,15 +111,8 @@ class ProxyResolver {
   [[nodiscard]] const ProxySettings& settings() const { return settings_; }
 
  private:
-  [[nodiscard]] ProxyChoice Resolve(const std::string& url, const std::string& scheme, const std::string& host);
-  [[nodiscard]] std::optional<ProxyChoice> ResolveAutomatically(const std::string& url, const std::string& scheme,
-                                                                const std::string& host);
-
   const ProxySettings settings_;
-  std::mutex mutex_;                            // guards what follows; held while an address is resolved
-  std::optional<SystemProxyConfig> system_;     // read on first use
-  bool automatic_failed_ = false;               // the script or discovery failed once: not again this run
-  std::map<std::string, ProxyChoice> by_host_;  // "scheme://host:port"
+  const std::shared_ptr<SystemProxy> system_;  // null unless the user's settings decide
 };
 
 }  // namespace net

@@ -18,6 +18,7 @@
 #include "net/release_client.h"
 #include "net_fixture.h"
 #include "platform/registry_key.h"
+#include "platform/signal.h"
 #include "platform/text.h"
 
 namespace net {
@@ -52,10 +53,25 @@ size_t ProxiedRequests(const std::string& mark) {
   return count;
 }
 
-TlsSettings Through(ProxySettings settings) {
+// The user's settings as they are now (a lookup of the test's own, not the
+// run's, which read them when the binary started), or those of `system`.
+TlsSettings Through(ProxySettings settings, std::shared_ptr<SystemProxy> system = nullptr) {
   TlsSettings tls;
-  tls.proxy = std::make_shared<ProxyResolver>(std::move(settings));
+  if (!system) system = std::make_shared<SystemProxy>();
+  tls.proxy = std::make_shared<ProxyResolver>(std::move(settings), std::move(system));
   return tls;
+}
+
+// A script that sends everything except "localhost" through `proxy`
+// ("DIRECT" for none), served from GET /scripted?key=<key>.
+std::string ScriptThrough(const std::string& key, const std::string& proxy, const std::string& options = "") {
+  const std::string route = proxy == "DIRECT" ? proxy : "PROXY " + proxy.substr(7);
+  net_test::ScriptReply(key,
+                        "function FindProxyForURL(url, host) { if (host == \"localhost\") return \"DIRECT\"; "
+                        "return \"" +
+                            route + "\"; }",
+                        options);
+  return HttpBase() + "/scripted?key=" + key;
 }
 
 ProxySettings Fixed(const std::string& address, const std::string& user = "", const std::string& password = "") {
@@ -66,7 +82,7 @@ ProxySettings Fixed(const std::string& address, const std::string& user = "", co
 // DefaultConnectionSettings value), restored afterwards.
 class ScopedUserProxy {
  public:
-  static constexpr DWORD kDirect = 1, kStatic = 2, kScript = 4;
+  static constexpr DWORD kDirect = 1, kStatic = 2, kScript = 4, kDiscover = 8;
   ScopedUserProxy(DWORD flags, const std::string& proxy, const std::string& bypass, const std::string& script) {
     key_ = platform::RegistryKey::Create(HKEY_CURRENT_USER, kPath, platform::RegistryView::Default);
     DWORD type = 0, size = 0;
@@ -288,6 +304,86 @@ TEST(ProxyTransferTest, FollowsTheUsersAutomaticConfigurationScript) {
   EXPECT_EQ(ProbeFileSize(LocalhostBase() + "/files/ten.bin?pac=direct", "", system).size, 10);
   EXPECT_EQ(ProxiedRequests("pac=proxied"), 2u);
   EXPECT_EQ(ProxiedRequests("pac=direct"), 0u);
+}
+
+// The settings and each address's answer are looked up once for the run:
+// resolvers made later share them, even after the user's settings change,
+// and a new address asks the script the settings named at start.
+TEST(ProxyTransferTest, LooksUpTheUsersSettingsOnceForTheRun) {
+  REQUIRE_PROXY();
+  const ScopedUserProxy user(ScopedUserProxy::kScript | ScopedUserProxy::kDirect, "", "",
+                             ScriptThrough("pac_once", ProxyAddress()));
+  const auto run = std::make_shared<SystemProxy>();
+  EXPECT_EQ(ProbeFileSize(HttpBase() + "/files/ten.bin?once=first", "", Through(ProxySettings{}, run)).size, 10);
+  EXPECT_EQ(ProxiedRequests("once=first"), 1u);
+
+  const ScopedUserProxy no_proxy(ScopedUserProxy::kDirect, "", "", "");
+  const TlsSettings later = Through(ProxySettings{}, run);
+  EXPECT_EQ(ProbeFileSize(HttpBase() + "/files/ten.bin?once=again", "", later).size, 10);
+  EXPECT_EQ(ProxiedRequests("once=again"), 1u);
+
+  const ScopedUserProxy static_proxy(ScopedUserProxy::kStatic | ScopedUserProxy::kDirect, ProxyAddress().substr(7), "",
+                                     "");
+  EXPECT_EQ(ProbeFileSize(LocalhostBase() + "/files/ten.bin?once=new_address", "", later).size, 10);
+  EXPECT_EQ(ProxiedRequests("once=new_address"), 0u);  // the script's answer for "localhost"
+}
+
+// A script server that does not answer within the script's bound is given
+// up: the download goes direct and arrives intact, and no later resolver of
+// the run asks that script again, even once it would answer.
+TEST(ProxyTransferTest, GivesUpASlowScriptAndGoesDirectForTheRun) {
+  REQUIRE_PROXY();
+  const ScopedUserProxy user(ScopedUserProxy::kScript | ScopedUserProxy::kDirect, "", "",
+                             ScriptThrough("pac_slow", ProxyAddress(), "&delay=20"));
+  const auto run = std::make_shared<SystemProxy>();
+  const test_support::TempFolder folder;
+  CDownloadHelper downloader;
+  downloader.SetTlsSettings(Through(ProxySettings{}, run));
+  EXPECT_TRUE(
+      downloader.StartDownload(HttpBase() + "/files/mid.bin?pac=slow", folder.File(L"mid.bin"), "", 4, nullptr, nullptr)
+          .Ok());
+  EXPECT_EQ(test_support::ReadBytes(folder.File(L"mid.bin")), net_test::DataBytes("mid.bin"));
+  EXPECT_EQ(ProxiedRequests("pac=slow"), 0u);
+
+  (void)ScriptThrough("pac_slow", ProxyAddress());
+  EXPECT_EQ(ProbeFileSize(HttpBase() + "/files/small.bin?pac=slow_later", "", Through(ProxySettings{}, run)).size,
+            100 * 1024 + 7);
+  EXPECT_EQ(ProxiedRequests("pac=slow_later"), 0u);
+}
+
+// Discovery, when the settings ask for it: a script it finds routes the
+// transfers; one that never ends is given up after its bound for the
+// static proxy, as when it finds nothing, and its worker, still waiting,
+// holds up neither the lookup's end nor this binary's exit.
+TEST(ProxyTransferTest, UsesWhatDiscoveryFindsAndGivesUpDiscoveryThatNeverEnds) {
+  REQUIRE_PROXY();
+  const std::string script = ScriptThrough("pac_found", ProxyAddress());
+  {
+    const ScopedUserProxy user(ScopedUserProxy::kDiscover | ScopedUserProxy::kDirect, "", "", "");
+    const auto found = std::make_shared<SystemProxy>([script] { return std::optional<std::string>(script); });
+    EXPECT_EQ(ProbeFileSize(HttpBase() + "/files/ten.bin?wpad=found", "", Through(ProxySettings{}, found)).size, 10);
+    EXPECT_EQ(ProxiedRequests("wpad=found"), 1u);
+    const auto nothing = std::make_shared<SystemProxy>([] { return std::optional<std::string>(); });
+    EXPECT_EQ(ProbeFileSize(HttpBase() + "/files/ten.bin?wpad=none", "", Through(ProxySettings{}, nothing)).size, 10);
+    EXPECT_EQ(ProxiedRequests("wpad=none"), 0u);
+  }
+
+  const ScopedUserProxy user(ScopedUserProxy::kDiscover | ScopedUserProxy::kStatic | ScopedUserProxy::kDirect,
+                             ProxyAddress().substr(7), "", "");
+  auto never = std::make_shared<platform::Signal>();  // never set: the worker outlives the test
+  const TlsSettings tls = Through(ProxySettings{}, std::make_shared<SystemProxy>([never] {
+                                    (void)::WaitForSingleObject(never->Handle(), INFINITE);
+                                    return std::optional<std::string>();
+                                  }));
+  const test_support::TempFolder folder;
+  CDownloadHelper downloader;
+  downloader.SetTlsSettings(tls);
+  EXPECT_TRUE(
+      downloader
+          .StartDownload(HttpBase() + "/files/mid.bin?wpad=never", folder.File(L"mid.bin"), "", 4, nullptr, nullptr)
+          .Ok());
+  EXPECT_EQ(test_support::ReadBytes(folder.File(L"mid.bin")), net_test::DataBytes("mid.bin"));
+  EXPECT_EQ(ProxiedRequests("/files/mid.bin?wpad=never"), 5u);  // the probe and four ranges
 }
 
 }  // namespace
