@@ -382,19 +382,19 @@ TEST_F(DownloadTest, AStartOrResumeWhileRunningIsRefused) {
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
-// Out of memory while the range threads start: the ranges already running
-// are stopped and joined, the start fails with its code, and a resume later
-// finishes the file. The failing allocation is the copy of the URL that
-// each range's thread takes along (a length no other allocation has).
-TEST_F(DownloadTest, NoMemoryWhileTheRangesStartStopsTheOnesRunning) {
+// Out of memory while the range transfers are set up: none of them runs,
+// the start fails with its code, and a resume later finishes the file. The
+// failing allocation is the copy of the URL that each range's transfer
+// takes along (a length no other allocation has).
+TEST_F(DownloadTest, NoMemoryWhileTheRangesAreSetUpFailsTheStart) {
   CDownloadHelper helper;
   const std::string before = test_support::ReadBytes(startup::MainLog().path());
   std::string url = FileUrl("mid.bin", "rate=200000&pad=");
   ASSERT_LT(url.size(), 1000u);
   url.append(1000 - url.size(), 'p');  // an even length: no wide text has the odd byte count
   {
-    // The worker copies the URL once for the round, then twice per range.
-    const net_test::FailingAllocations no_memory(url.size() + 1, 5);
+    // The worker copies the URL once for the round, then once per range.
+    const net_test::FailingAllocations no_memory(url.size() + 1, 3);
     EXPECT_EQ(Text(Fetch(helper, url, 4)), "no thread");
   }
   EXPECT_NE(

@@ -1,0 +1,30 @@
+// Runs the range transfers of one download side by side on the calling
+// thread through one libcurl multi handle: a thread per connection costs
+// more memory than its socket and buffers on some systems.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "net/range_transfer.h"
+
+namespace net {
+
+class MultiTransfer {
+ public:
+  // `tick` runs on the calling thread about every `tick_ms` while the
+  // transfers run (progress, journal).
+  MultiTransfer(std::function<void()> tick, unsigned long tick_ms) : tick_(std::move(tick)), tick_ms_(tick_ms) {}
+
+  // Runs every transfer until it ended; a result per transfer, in order.
+  // A busy server's pause takes that transfer's handle out of the run until
+  // it is over, so the others go on meanwhile.
+  [[nodiscard]] std::vector<RangeResult> Run(const std::vector<std::unique_ptr<RangeTransfer>>& transfers);
+
+ private:
+  std::function<void()> tick_;
+  unsigned long tick_ms_;
+};
+
+}  // namespace net
