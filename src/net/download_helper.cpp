@@ -104,6 +104,7 @@ std::wstring CDownloadHelper::NumberedName(const std::wstring& path, int number)
 void CDownloadHelper::StopDownload() {
   startup::Log("[TERNWELL]user stop download file\n");
   stop_requested_ = true;
+  waker_.Wake();
 }
 
 void CDownloadHelper::RecordWriteError(DWORD error) {
@@ -153,6 +154,9 @@ DownloadOutcome CDownloadHelper::Run(RunKind kind) {
                  kMaxConnections, kMaxConnections);
     thread_count_ = kMaxConnections;
   }
+
+  if (!waker_.Open())
+    startup::Log("StartDownload: no wake-up socket; a stop is noticed within a fraction of a second\n");
 
   platform::Signal finished;
   platform::Signal ranges_started;  // the watchdog's clock starts with the ranges
@@ -379,7 +383,7 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
           ReportProgress();
           SaveJournal(JournalTiming::WhenDue);
         },
-        kProgressIntervalMs);
+        kProgressIntervalMs, &waker_);
     const std::vector<RangeResult> results = multi.Run(transfers);
     transfers.clear();
     ReportProgress();

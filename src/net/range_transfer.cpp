@@ -149,6 +149,7 @@ size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
       state->last_sample_ms = now;
       state->watch->AddSample(static_cast<int64_t>(speed));
     }
+    state->received += to_write;
     return to_write;
   } catch (...) {
     return 0;

@@ -60,6 +60,7 @@ struct RangeTransferState {
   bool changed = false;       // rejected because If-Range no longer matched
   std::string content_range;  // of the latest response (a redirect starts a new one)
   std::string retry_after;    // likewise
+  uint64_t received = 0;      // body bytes taken, of every response
   ULONGLONG last_sample_ms = 0;
 };
 
@@ -81,6 +82,8 @@ class RangeTransfer {
   // to wait before the same request again, or -1 when the transfer is over.
   [[nodiscard]] int RetryPause(CURLcode code);
   [[nodiscard]] bool IsStopOrStall() const;
+  // Body bytes the handle delivered so far: whether a receive brought any.
+  [[nodiscard]] uint64_t Received() const { return state_.received; }
   // Writes what is still pending and judges the end. The handle is no
   // longer run by anyone.
   [[nodiscard]] RangeResult Finish(CURLcode code);
