@@ -18,6 +18,11 @@ struct CurlEasyDeleter {
 };
 using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 
+struct CurlMultiDeleter {
+  void operator()(CURLM* multi) const { (void)curl_multi_cleanup(multi); }
+};
+using CurlMulti = std::unique_ptr<CURLM, CurlMultiDeleter>;
+
 struct CurlHeadersDeleter {
   void operator()(curl_slist* list) const { curl_slist_free_all(list); }
 };

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "net/http_client.h"
+#include "net/multi_transfer.h"
 #include "net/range_transfer.h"
 #include "net/resume_plan.h"
 #include "platform/file_io.h"
@@ -103,6 +104,7 @@ std::wstring CDownloadHelper::NumberedName(const std::wstring& path, int number)
 void CDownloadHelper::StopDownload() {
   startup::Log("[TERNWELL]user stop download file\n");
   stop_requested_ = true;
+  waker_.Wake();
 }
 
 void CDownloadHelper::RecordWriteError(DWORD error) {
@@ -152,6 +154,9 @@ DownloadOutcome CDownloadHelper::Run(RunKind kind) {
                  kMaxConnections, kMaxConnections);
     thread_count_ = kMaxConnections;
   }
+
+  if (!waker_.Open())
+    startup::Log("StartDownload: no wake-up socket; a stop is noticed within a fraction of a second\n");
 
   platform::Signal finished;
   platform::Signal ranges_started;  // the watchdog's clock starts with the ranges
@@ -356,49 +361,35 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
     request.watch = &watch;
 
     const size_t count = ranges_.size();
-    std::vector<RangeResult> results(count);
-    std::vector<std::thread> threads;
-    threads.reserve(count);
-    std::atomic<size_t> running{count};
-    platform::Signal all_done;
-    if (count == 0) all_done.Set();
-    bool start_failed = false;
+    std::vector<std::unique_ptr<RangeTransfer>> transfers;
+    transfers.reserve(count);
     for (size_t i = 0; i < count; ++i) {
       DownloadRange* range = ranges_[i].get();
       try {
         RangeRequest own = request;
         own.send_range = !(whole_file_ && range->next.load() == 0);
-        threads.emplace_back([own, range, &results, i, &running, &all_done] {
-          try {
-            results[i] = RunRangeTransfer(own, *range);
-          } catch (...) {
-            // Out of memory; nothing may leave a thread entry.
-            results[i].outcome = Failed(DownloadStage::Range, DownloadCause::NoWorker);
-          }
-          if (--running == 0) all_done.Set();
-        });
+        transfers.push_back(std::make_unique<RangeTransfer>(std::move(own), *range));
       } catch (...) {
-        // No thread or no memory for this range: the ranges already running
-        // are stopped and joined below; their bytes stay for a resume.
+        // No memory for this range: none of them runs; what earlier runs
+        // fetched stays for a resume.
         startup::Log("StartDownload: range %d of %d could not start\n", static_cast<int>(i), static_cast<int>(count));
-        start_failed = true;
-        stop_requested_ = true;
-        if (running.fetch_sub(count - i) == count - i) all_done.Set();
-        break;
+        return Failed(DownloadStage::Range, DownloadCause::NoWorker);
       }
     }
-    // Thread handles are not waited on directly, so any number of connections works.
-    while (::WaitForSingleObject(all_done.Handle(), kProgressIntervalMs) == WAIT_TIMEOUT) {
-      ReportProgress();
-      SaveJournal(JournalTiming::WhenDue);
-      if (stop_requested_) break;  // the transfers see the flag in their progress callback
-    }
-    for (std::thread& thread : threads) thread.join();
+    // All ranges on this thread: the tick reports progress and keeps the
+    // journal while they run.
+    MultiTransfer multi(
+        [this] {
+          ReportProgress();
+          SaveJournal(JournalTiming::WhenDue);
+        },
+        kProgressIntervalMs, &waker_);
+    const std::vector<RangeResult> results = multi.Run(transfers);
+    transfers.clear();
     ReportProgress();
     SaveJournal(JournalTiming::Now);
     startup::Log("WAIT_OBJECT_O m_remoteFileLen:%I64d\n", static_cast<long long>(remote_file_len_));
 
-    if (start_failed) return Failed(DownloadStage::Range, DownloadCause::NoWorker);
     if (stop_requested_) return Failed(DownloadStage::Range, DownloadCause::Stopped);
     if (file_changed_) return Failed(DownloadStage::Range, DownloadCause::ServerDisagrees);
     if (const DWORD error = write_error_.load(); error != 0) {

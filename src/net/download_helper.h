@@ -13,6 +13,7 @@
 #include "net/download_journal.h"
 #include "net/download_outcome.h"
 #include "net/http_client.h"
+#include "net/loop_waker.h"
 #include "net/transfer_watch.h"
 #include "platform/unique_resource.h"
 
@@ -138,6 +139,7 @@ class CDownloadHelper {
   TlsSettings tls_;
   int stall_limit_seconds_ = 120;
   long connect_timeout_seconds_ = 30;
+  LoopWaker waker_;  // a stop ends the transfer loop's wait at once
   std::thread worker_;
   std::thread watchdog_;
 };

@@ -18,23 +18,7 @@ constexpr int kReceiveWindowBytes = 8 * 1024 * 1024;
 // How often one range follows a busy server's Retry-After before it fails.
 constexpr int kRetryAfterPauses = 3;
 
-struct TransferState {
-  DownloadRange* range = nullptr;
-  std::vector<char> pending;  // received, not yet written: reserved once, never grown
-  TransferWatch* watch = nullptr;
-  HANDLE file = nullptr;  // this transfer's own handle, positioned at range->next
-  CURL* easy = nullptr;
-  int64_t requested_first = 0;
-  int64_t expected_total = 0;
-  bool ranged = true;
-  bool conditional = false;  // the request carried If-Range
-  bool checked = false;
-  bool rejected = false;
-  bool changed = false;       // rejected because If-Range no longer matched
-  std::string content_range;  // of the latest response (a redirect starts a new one)
-  std::string retry_after;    // likewise
-  ULONGLONG last_sample_ms = 0;
-};
+using TransferState = RangeTransferState;
 
 bool ParseNumber(std::string_view& text, int64_t& value) {
   size_t i = 0;
@@ -165,6 +149,7 @@ size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
       state->last_sample_ms = now;
       state->watch->AddSample(static_cast<int64_t>(speed));
     }
+    state->received += to_write;
     return to_write;
   } catch (...) {
     return 0;
@@ -199,16 +184,6 @@ int RetryAfterOf503(const TransferState& state, CURLcode code) {
   return wait ? BoundedRetryAfter(*wait) : -1;
 }
 
-// False when a stop or a stall ended the pause.
-bool PauseUnlessStopped(const TransferState& state, int seconds) {
-  const ULONGLONG end = ::GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
-  while (::GetTickCount64() < end) {
-    if (state.watch->IsStalled() || state.range->owner->IsStopRequested()) return false;
-    ::Sleep(50);
-  }
-  return true;
-}
-
 }  // namespace
 
 bool ParseContentRange(std::string_view value, int64_t& first, int64_t& last, int64_t& total) {
@@ -221,89 +196,92 @@ bool ParseContentRange(std::string_view value, int64_t& first, int64_t& last, in
   return ParseNumber(value, total) && value.empty() && first <= last && last < total;
 }
 
-RangeResult RunRangeTransfer(const RangeRequest& request, DownloadRange& range) {
-  if (range.IsComplete() || range.owner == nullptr || request.watch == nullptr) return {};
-  CurlEasy easy(curl_easy_init());
-  if (!easy) return Failed(DownloadCause::NoRangeHandle);
-  if (range.owner->IsStopRequested()) return Failed(DownloadCause::Stopped);
+std::optional<RangeResult> RangeTransfer::Prepare() {
+  if (range_.IsComplete() || range_.owner == nullptr || request_.watch == nullptr) return RangeResult{};
+  easy_.reset(curl_easy_init());
+  if (!easy_) return Failed(DownloadCause::NoRangeHandle);
+  if (range_.owner->IsStopRequested()) return Failed(DownloadCause::Stopped);
 
   // Shared with the other ranges' handles; each writes only its own part.
-  platform::UniqueHandle file(::CreateFileW(request.temp_path.c_str(), GENERIC_WRITE,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  file_.Reset(::CreateFileW(request_.temp_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   LARGE_INTEGER start{};
-  start.QuadPart = range.next.load();
-  if (!file.IsValid() || !::SetFilePointerEx(file.Get(), start, nullptr, FILE_BEGIN)) {
+  start.QuadPart = range_.next.load();
+  if (!file_.IsValid() || !::SetFilePointerEx(file_.Get(), start, nullptr, FILE_BEGIN)) {
     const DWORD error = ::GetLastError();
     startup::Log("Open file error (range), system error %u\n", error);
     return Failed(DownloadCause::Open, error);
   }
 
-  TransferState state;
-  state.pending.reserve(std::max<size_t>(request.write_bytes, 1));
-  state.range = &range;
-  state.watch = request.watch;
-  state.file = file.Get();
-  state.easy = easy.get();
-  state.requested_first = range.next.load();
-  state.expected_total = request.expected_total;
-  state.ranged = request.send_range;
-  state.conditional = request.send_range && !request.if_range.empty();
-  const std::string range_text = std::to_string(state.requested_first) + "-" + std::to_string(range.last);
+  state_.pending.reserve(std::max<size_t>(request_.write_bytes, 1));
+  state_.range = &range_;
+  state_.watch = request_.watch;
+  state_.file = file_.Get();
+  state_.easy = easy_.get();
+  state_.requested_first = range_.next.load();
+  state_.expected_total = request_.expected_total;
+  state_.ranged = request_.send_range;
+  state_.conditional = request_.send_range && !request_.if_range.empty();
+  range_text_ = std::to_string(state_.requested_first) + "-" + std::to_string(range_.last);
 
-  CURL* e = easy.get();
-  (void)curl_easy_setopt(e, CURLOPT_URL, request.url.c_str());
+  CURL* e = easy_.get();
+  (void)curl_easy_setopt(e, CURLOPT_URL, request_.url.c_str());
   SetCurlCallback(e, CURLOPT_WRITEFUNCTION, &WriteRange);
-  (void)curl_easy_setopt(e, CURLOPT_WRITEDATA, &state);
-  ApplyTransferSafety(e, request.tls, request.url);
-  (void)curl_easy_setopt(e, CURLOPT_BUFFERSIZE, request.buffer_bytes);
-  if (state.ranged) (void)curl_easy_setopt(e, CURLOPT_RANGE, range_text.c_str());
-  if (!request.user_agent.empty()) (void)curl_easy_setopt(e, CURLOPT_USERAGENT, request.user_agent.c_str());
-  (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, request.connect_timeout_seconds);
+  (void)curl_easy_setopt(e, CURLOPT_WRITEDATA, &state_);
+  ApplyTransferSafety(e, request_.tls, request_.url);
+  (void)curl_easy_setopt(e, CURLOPT_BUFFERSIZE, request_.buffer_bytes);
+  if (state_.ranged) (void)curl_easy_setopt(e, CURLOPT_RANGE, range_text_.c_str());
+  if (!request_.user_agent.empty()) (void)curl_easy_setopt(e, CURLOPT_USERAGENT, request_.user_agent.c_str());
+  (void)curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, request_.connect_timeout_seconds);
   (void)curl_easy_setopt(e, CURLOPT_FAILONERROR, 1L);  // an error page is never written
   (void)curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
   (void)curl_easy_setopt(e, CURLOPT_MAXREDIRS, 5L);
   SetCurlCallback(e, CURLOPT_HEADERFUNCTION, &CaptureHeader);
-  (void)curl_easy_setopt(e, CURLOPT_HEADERDATA, &state);
+  (void)curl_easy_setopt(e, CURLOPT_HEADERDATA, &state_);
   SetCurlCallback(e, CURLOPT_XFERINFOFUNCTION, &StopOrStall);
-  (void)curl_easy_setopt(e, CURLOPT_XFERINFODATA, &state);
+  (void)curl_easy_setopt(e, CURLOPT_XFERINFODATA, &state_);
   (void)curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
   SetCurlCallback(e, CURLOPT_SOCKOPTFUNCTION, &WidenReceiveWindow);
-  CurlHeaders headers;
-  if (state.conditional) {
-    headers.reset(curl_slist_append(nullptr, ("If-Range: " + request.if_range).c_str()));
-    if (!headers) return Failed(DownloadCause::NoRangeHandle);
-    (void)curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get());
+  if (state_.conditional) {
+    headers_.reset(curl_slist_append(nullptr, ("If-Range: " + request_.if_range).c_str()));
+    if (!headers_) return Failed(DownloadCause::NoRangeHandle);
+    (void)curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers_.get());
   }
+  return std::nullopt;
+}
 
-  CURLcode code = curl_easy_perform(e);
-  for (int pause = 0; pause < kRetryAfterPauses; ++pause) {
-    // A busy server's 503 is refused before a byte is written: the same
-    // request again after the pause it asked for.
-    const int seconds = RetryAfterOf503(state, code);
-    if (seconds < 0) break;
-    startup::Log("Range %lld-%lld: the server is busy; again in %d s\n", static_cast<long long>(state.requested_first),
-                 static_cast<long long>(range.last), seconds);
-    if (!PauseUnlessStopped(state, seconds)) break;
-    code = curl_easy_perform(e);
-  }
-  easy.reset();
+int RangeTransfer::RetryPause(CURLcode code) {
+  // A busy server's 503 is refused before a byte is written: the same
+  // request again after the pause it asked for.
+  if (pauses_ >= kRetryAfterPauses || IsStopOrStall()) return -1;
+  const int seconds = RetryAfterOf503(state_, code);
+  if (seconds < 0) return -1;
+  ++pauses_;
+  startup::Log("Range %lld-%lld: the server is busy; again in %d s\n", static_cast<long long>(state_.requested_first),
+               static_cast<long long>(range_.last), seconds);
+  return seconds;
+}
+
+bool RangeTransfer::IsStopOrStall() const { return request_.watch->IsStalled() || range_.owner->IsStopRequested(); }
+
+RangeResult RangeTransfer::Finish(CURLcode code) {
+  easy_.reset();
   // Whatever arrived is kept, also when the transfer failed or was stopped:
   // a resume then fetches only the rest.
   // (A failed write is recorded in the owner, which reports it.)
-  if (!state.rejected && !FlushPending(state)) return Failed(DownloadCause::TempFile);
-  if (state.changed) return {RangeAnswer::Changed, {}};
-  if (state.rejected) return {RangeAnswer::Rejected, {}};
-  if (range.owner->IsStopRequested()) return Failed(DownloadCause::Stopped);
+  if (!state_.rejected && !FlushPending(state_)) return Failed(DownloadCause::TempFile);
+  if (state_.changed) return {RangeAnswer::Changed, {}};
+  if (state_.rejected) return {RangeAnswer::Rejected, {}};
+  if (range_.owner->IsStopRequested()) return Failed(DownloadCause::Stopped);
   // A stall aborts through the callbacks: reported as the write error it
   // has always been, whichever callback noticed it first.
-  if (request.watch->IsStalled() || code == CURLE_ABORTED_BY_CALLBACK) {
+  if (request_.watch->IsStalled() || code == CURLE_ABORTED_BY_CALLBACK) {
     return {RangeAnswer::Matched, DownloadOutcome::CurlFailed(DownloadStage::Range, CURLE_WRITE_ERROR)};
   }
   if (code != CURLE_OK) {
     return {RangeAnswer::Matched, DownloadOutcome::CurlFailed(DownloadStage::Range, static_cast<int32_t>(code))};
   }
-  if (!range.IsComplete()) return Failed(DownloadCause::ShortRange);
+  if (!range_.IsComplete()) return Failed(DownloadCause::ShortRange);
   return {};
 }
 

@@ -164,6 +164,59 @@ TEST_F(DownloadTest, ABusyServerIsAskedAgainAfterItsRetryAfter) {
   EXPECT_EQ(ReadBytes(target_), DataBytes("small.bin"));
 }
 
+// While one range waits out a busy server's pause, the others go on: the
+// progress shows them complete before the paused range asks again. Each of
+// them is larger than the sockets buffer and the pause is longer than they
+// take, so a loop that sat out the pause could not show that.
+TEST_F(DownloadTest, OtherRangesKeepReceivingWhileOneRangeWaitsOutABusyServer) {
+  const std::string key = platform::WideToAnsi(test_support::UniqueName(L"busy"));
+  const auto ranges = CDownloadHelper::SplitRanges(static_cast<int64_t>(DataBytes("large.bin").size()), 3);
+  ASSERT_EQ(ranges.size(), 3u) << "large.bin is missing";
+  const int64_t two_shortest = 2 * (ranges[0].second - ranges[0].first + 1);
+  const auto ranged_requests = [&key] {
+    size_t ranged = 0;
+    for (const auto& [method, range] : net_test::Recorded(key)) ranged += method == "GET" && range != "-" ? 1 : 0;
+    return ranged;
+  };
+  std::atomic<bool> others_done_first{false};
+  ProgressProbe probe;
+  probe.on_report = [&](const DownloadProgress& progress) {
+    if (progress.downloaded >= two_shortest && ranged_requests() == 3) others_done_first = true;
+  };
+  CDownloadHelper helper;
+  EXPECT_EQ(Text(Fetch(helper, FileUrl("large.bin", "busy=4&busytoken=" + key + "&log=" + key), 3, &probe)), "ok");
+  EXPECT_EQ(ReadBytes(target_), DataBytes("large.bin"));
+  EXPECT_EQ(ranged_requests(), 4u);  // three ranges, the one asked again
+  EXPECT_TRUE(others_done_first);
+}
+
+// A stop while no range can make progress, every one paused by a busy
+// server or held by a server that went silent mid-answer, ends the download
+// at once with its own outcome; the bound only keeps a failure from hanging.
+TEST_F(DownloadTest, AStopEndsEveryRangeThatWaitsOrIsStalled) {
+  for (const char* fault : {"busy=3600", "stall=1"}) {
+    CDownloadHelper helper;
+    helper.SetStallLimitSeconds(600);  // the stall must not end it first
+    std::atomic<bool> done{false};
+    DownloadOutcome outcome;
+    std::thread download([&] {
+      outcome = helper.StartDownload(FileUrl("mid.bin", fault), target_, "test-agent", 4, nullptr, nullptr);
+      done = true;
+    });
+    // Long enough for every range to reach its pause or stall.
+    ::Sleep(1500);
+    helper.StopDownload();
+    for (int i = 0; i < 300 && !done; ++i) ::Sleep(100);
+    if (!done) {
+      ADD_FAILURE() << fault << ": the stop was not noticed";
+      std::_Exit(1);  // the thread still runs and would hang the binary
+    }
+    download.join();
+    EXPECT_EQ(Text(outcome), "stopped") << fault;
+    EXPECT_FALSE(platform::FileExists(target_)) << fault;
+  }
+}
+
 TEST_F(DownloadTest, ServersThatMisanswerRangesFallBackToOneConnection) {
   for (const char* fault : {"norange=1", "badrange=1", "badtotal=1"}) {
     CDownloadHelper helper;
@@ -382,19 +435,19 @@ TEST_F(DownloadTest, AStartOrResumeWhileRunningIsRefused) {
   EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
 }
 
-// Out of memory while the range threads start: the ranges already running
-// are stopped and joined, the start fails with its code, and a resume later
-// finishes the file. The failing allocation is the copy of the URL that
-// each range's thread takes along (a length no other allocation has).
-TEST_F(DownloadTest, NoMemoryWhileTheRangesStartStopsTheOnesRunning) {
+// Out of memory while the range transfers are set up: none of them runs,
+// the start fails with its code, and a resume later finishes the file. The
+// failing allocation is the copy of the URL that each range's transfer
+// takes along (a length no other allocation has).
+TEST_F(DownloadTest, NoMemoryWhileTheRangesAreSetUpFailsTheStart) {
   CDownloadHelper helper;
   const std::string before = test_support::ReadBytes(startup::MainLog().path());
   std::string url = FileUrl("mid.bin", "rate=200000&pad=");
   ASSERT_LT(url.size(), 1000u);
   url.append(1000 - url.size(), 'p');  // an even length: no wide text has the odd byte count
   {
-    // The worker copies the URL once for the round, then twice per range.
-    const net_test::FailingAllocations no_memory(url.size() + 1, 5);
+    // The worker copies the URL once for the round, then once per range.
+    const net_test::FailingAllocations no_memory(url.size() + 1, 3);
     EXPECT_EQ(Text(Fetch(helper, url, 4)), "no thread");
   }
   EXPECT_NE(

@@ -1,0 +1,326 @@
+#include "net/multi_transfer.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "net/curl_handle.h"
+#include "platform/windows_api.h"
+
+namespace net {
+namespace {
+
+// The longest wait for the sockets: a stall, which the watchdog flags from
+// its own thread without a wake-up, is noticed within it.
+constexpr ULONGLONG kMaxWaitMs = 200;
+// Rounds over the readable sockets before the loop looks at the clock
+// (tick, pauses) again.
+constexpr int kMaxReadRounds = 64;
+
+enum class Phase : uint8_t { Running, Paused, Over };
+
+struct Slot {
+  Phase phase = Phase::Over;
+  ULONGLONG resume_ms = 0;  // paused: when the same request goes again
+  CURLcode last_code = CURLE_OK;
+};
+
+// A socket libcurl asked to have watched, and for what (CURL_POLL_*).
+struct Watched {
+  curl_socket_t socket;
+  int what;
+};
+
+// A socket the wait found ready, with what it is ready for (CURL_CSELECT_*).
+struct Ready {
+  curl_socket_t socket;
+  int events;
+};
+
+// What libcurl asks of the loop through its callbacks (the loop's thread only).
+struct Requests {
+  std::vector<Watched> sockets;
+  std::optional<ULONGLONG> timer_due;  // when libcurl wants to be called for its timeouts
+};
+
+int WatchSocket(CURL*, curl_socket_t socket, int what, void* user, void*) noexcept {
+  std::vector<Watched>& sockets = static_cast<Requests*>(user)->sockets;
+  const auto it =
+      std::find_if(sockets.begin(), sockets.end(), [socket](const Watched& w) { return w.socket == socket; });
+  if (what == CURL_POLL_REMOVE) {
+    if (it != sockets.end()) sockets.erase(it);
+  } else if (it != sockets.end()) {
+    it->what = what;
+  } else {
+    try {
+      sockets.push_back({socket, what});
+    } catch (...) {
+      // Out of memory: unwatched, the transfer ends at its time-out or stall.
+    }
+  }
+  return 0;
+}
+
+int SetTimer(CURLM*, long timeout_ms, void* user) noexcept {
+  std::optional<ULONGLONG>& due = static_cast<Requests*>(user)->timer_due;
+  if (timeout_ms < 0) {
+    due.reset();
+  } else {
+    due = ::GetTickCount64() + static_cast<ULONGLONG>(timeout_ms);
+  }
+  return 0;
+}
+
+RangeResult NoHandle() {
+  return {RangeAnswer::Matched, DownloadOutcome::Failed(DownloadStage::Range, DownloadCause::NoRangeHandle)};
+}
+
+// One run of the transfers. libcurl is driven socket by socket: told which
+// socket is readable, it receives without first asking the system again, and
+// a socket is read for as long as it delivers before the loop waits for all
+// of them at once. Under some systems each of those calls is a round trip
+// to a system service, so this is what keeps a connection near the speed of
+// a plain receive loop.
+class Loop {
+ public:
+  Loop(CURLM* multi, const std::vector<std::unique_ptr<RangeTransfer>>& transfers, LoopWaker* waker)
+      : multi_(multi), transfers_(transfers), waker_(waker), slots_(transfers.size()), results_(transfers.size()) {}
+  Loop(const Loop&) = delete;
+  Loop& operator=(const Loop&) = delete;
+  // Takes the handles still in the run out of it before the multi handle
+  // goes, also when the loop ends early; the multi handle's clean-up must
+  // not call back into what is gone by then.
+  ~Loop() {
+    for (size_t i = 0; i < slots_.size(); ++i) {
+      if (slots_[i].phase == Phase::Running) (void)curl_multi_remove_handle(multi_, transfers_[i]->Handle());
+    }
+    (void)curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, nullptr);
+    (void)curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, nullptr);
+  }
+
+  [[nodiscard]] std::vector<RangeResult> Run(const std::function<void()>& tick, unsigned long tick_ms);
+
+ private:
+  void Start();
+  [[nodiscard]] bool IsStopOrStall() const;
+  [[nodiscard]] ULONGLONG NextDeadline(ULONGLONG next_tick) const;
+  void Wait(ULONGLONG deadline);
+  void ReadReadySockets();
+  void RunTimer();
+  void CollectFinished();
+  void ResumePaused();
+  void End(size_t i, CURLcode code);
+  void EndAll();
+  [[nodiscard]] uint64_t Received() const;
+  [[nodiscard]] bool IsWatchedForReading(curl_socket_t socket) const;
+
+  CURLM* multi_;
+  const std::vector<std::unique_ptr<RangeTransfer>>& transfers_;
+  LoopWaker* waker_;
+  std::vector<Slot> slots_;
+  std::vector<RangeResult> results_;
+  Requests requests_;
+  std::vector<Ready> ready_;
+  size_t active_ = 0;
+};
+
+std::vector<RangeResult> Loop::Run(const std::function<void()>& tick, unsigned long tick_ms) {
+  // Every handle has at most a couple of sockets (a second address family
+  // tried while connecting): reserved so the callbacks rarely allocate.
+  requests_.sockets.reserve(2 * transfers_.size() + 2);
+  ready_.reserve(2 * transfers_.size() + 2);
+  (void)curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &WatchSocket);
+  (void)curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, &requests_);
+  (void)curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &SetTimer);
+  (void)curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, &requests_);
+  Start();
+  ULONGLONG next_tick = ::GetTickCount64() + tick_ms;
+  while (active_ > 0) {
+    if (IsStopOrStall()) {
+      EndAll();
+      break;
+    }
+    Wait(NextDeadline(next_tick));
+    ReadReadySockets();
+    RunTimer();
+    CollectFinished();
+    ResumePaused();
+    if (const ULONGLONG now = ::GetTickCount64(); now >= next_tick) {
+      next_tick = now + tick_ms;
+      if (tick) tick();
+    }
+  }
+  return results_;
+}
+
+void Loop::Start() {
+  for (size_t i = 0; i < transfers_.size(); ++i) {
+    if (std::optional<RangeResult> early = transfers_[i]->Prepare()) {
+      results_[i] = *early;
+    } else if (curl_multi_add_handle(multi_, transfers_[i]->Handle()) != CURLM_OK) {
+      results_[i] = NoHandle();
+    } else {
+      slots_[i].phase = Phase::Running;
+      ++active_;
+    }
+  }
+}
+
+// The stop and stall flags are the download's, the same for every transfer.
+bool Loop::IsStopOrStall() const {
+  for (size_t i = 0; i < slots_.size(); ++i) {
+    if (slots_[i].phase != Phase::Over) return transfers_[i]->IsStopOrStall();
+  }
+  return false;
+}
+
+ULONGLONG Loop::NextDeadline(ULONGLONG next_tick) const {
+  ULONGLONG deadline = std::min(next_tick, ::GetTickCount64() + kMaxWaitMs);
+  if (requests_.timer_due) deadline = std::min(deadline, *requests_.timer_due);
+  for (const Slot& slot : slots_) {
+    if (slot.phase == Phase::Paused) deadline = std::min(deadline, slot.resume_ms);
+  }
+  return deadline;
+}
+
+// One wait for every watched socket (and the waker) until `deadline`; the
+// sockets found ready go into ready_.
+void Loop::Wait(ULONGLONG deadline) {
+  ready_.clear();
+  const ULONGLONG now = ::GetTickCount64();
+  const ULONGLONG wait_ms = deadline > now ? deadline - now : 0;
+  fd_set readable, writable, failed;
+  FD_ZERO(&readable);
+  FD_ZERO(&writable);
+  FD_ZERO(&failed);
+  for (const Watched& w : requests_.sockets) {
+    if ((w.what & CURL_POLL_IN) != 0) FD_SET(w.socket, &readable);
+    // A connect that failed shows as an exception, not as writable.
+    if ((w.what & CURL_POLL_OUT) != 0) {
+      FD_SET(w.socket, &writable);
+      FD_SET(w.socket, &failed);
+    }
+  }
+  const SOCKET wake = waker_ != nullptr ? waker_->Socket() : INVALID_SOCKET;
+  if (wake != INVALID_SOCKET) FD_SET(wake, &readable);
+  if (readable.fd_count == 0 && writable.fd_count == 0) {
+    ::Sleep(static_cast<DWORD>(wait_ms));  // nothing to watch: select would refuse empty sets
+    return;
+  }
+  timeval timeout{static_cast<long>(wait_ms / 1000), static_cast<long>(wait_ms % 1000 * 1000)};
+  const int count = ::select(0, &readable, &writable, &failed, &timeout);
+  if (count == SOCKET_ERROR) {
+    // Not expected; libcurl looks at each socket itself then.
+    for (const Watched& w : requests_.sockets) ready_.push_back({w.socket, 0});
+    ::Sleep(10);
+    return;
+  }
+  if (count == 0) return;
+  if (wake != INVALID_SOCKET && FD_ISSET(wake, &readable)) waker_->Drain();
+  for (const Watched& w : requests_.sockets) {
+    const int events = (FD_ISSET(w.socket, &readable) ? CURL_CSELECT_IN : 0) |
+                       (FD_ISSET(w.socket, &writable) ? CURL_CSELECT_OUT : 0) |
+                       (FD_ISSET(w.socket, &failed) ? CURL_CSELECT_ERR : 0);
+    if (events != 0) ready_.push_back({w.socket, events});
+  }
+}
+
+// Hands each ready socket to libcurl in turn, again and again while it
+// delivers bytes, so no connection waits for another to run dry.
+void Loop::ReadReadySockets() {
+  for (int round = 0; round < kMaxReadRounds && !ready_.empty(); ++round) {
+    for (Ready& ready : ready_) {
+      const uint64_t before = Received();
+      int running = 0;
+      (void)curl_multi_socket_action(multi_, ready.socket, ready.events, &running);
+      const bool delivered = (ready.events & CURL_CSELECT_IN) != 0 && Received() > before;
+      ready.events = delivered && IsWatchedForReading(ready.socket) ? CURL_CSELECT_IN : 0;
+    }
+    std::erase_if(ready_, [](const Ready& ready) { return ready.events == 0; });
+    CollectFinished();
+    if (IsStopOrStall()) return;
+  }
+}
+
+void Loop::RunTimer() {
+  if (!requests_.timer_due || *requests_.timer_due > ::GetTickCount64()) return;
+  requests_.timer_due.reset();  // libcurl sets the next one during the call
+  int running = 0;
+  (void)curl_multi_socket_action(multi_, CURL_SOCKET_TIMEOUT, 0, &running);
+}
+
+void Loop::CollectFinished() {
+  int queued = 0;
+  while (const CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+    if (message->msg != CURLMSG_DONE) continue;
+    // The message goes with the removal below: read it first.
+    const CURL* easy = message->easy_handle;
+    const CURLcode code = message->data.result;
+    size_t i = 0;
+    while (i < transfers_.size() && transfers_[i]->Handle() != easy) ++i;
+    if (i == transfers_.size() || slots_[i].phase != Phase::Running) continue;
+    (void)curl_multi_remove_handle(multi_, transfers_[i]->Handle());
+    const int pause = transfers_[i]->RetryPause(code);
+    if (pause >= 0) {
+      slots_[i] = {Phase::Paused, ::GetTickCount64() + static_cast<ULONGLONG>(pause) * 1000, code};
+    } else {
+      End(i, code);
+    }
+  }
+}
+
+void Loop::ResumePaused() {
+  const ULONGLONG now = ::GetTickCount64();
+  for (size_t i = 0; i < slots_.size(); ++i) {
+    if (slots_[i].phase != Phase::Paused || now < slots_[i].resume_ms) continue;
+    if (curl_multi_add_handle(multi_, transfers_[i]->Handle()) == CURLM_OK) {
+      slots_[i].phase = Phase::Running;
+    } else {
+      End(i, slots_[i].last_code);
+    }
+  }
+}
+
+// The transfer is out of the run (or never went back into it) and ends with `code`.
+void Loop::End(size_t i, CURLcode code) {
+  slots_[i].phase = Phase::Over;
+  results_[i] = transfers_[i]->Finish(code);
+  --active_;
+}
+
+// A stop or stall: every transfer ends now, a running one as if its
+// callbacks had aborted it.
+void Loop::EndAll() {
+  for (size_t i = 0; i < slots_.size(); ++i) {
+    if (slots_[i].phase == Phase::Running) {
+      (void)curl_multi_remove_handle(multi_, transfers_[i]->Handle());
+      End(i, CURLE_ABORTED_BY_CALLBACK);
+    } else if (slots_[i].phase == Phase::Paused) {
+      End(i, slots_[i].last_code);
+    }
+  }
+}
+
+uint64_t Loop::Received() const {
+  uint64_t total = 0;
+  for (const auto& transfer : transfers_) total += transfer->Received();
+  return total;
+}
+
+bool Loop::IsWatchedForReading(curl_socket_t socket) const {
+  return std::any_of(requests_.sockets.begin(), requests_.sockets.end(),
+                     [socket](const Watched& w) { return w.socket == socket && (w.what & CURL_POLL_IN) != 0; });
+}
+
+}  // namespace
+
+std::vector<RangeResult> MultiTransfer::Run(const std::vector<std::unique_ptr<RangeTransfer>>& transfers) {
+  CurlMulti multi(curl_multi_init());
+  if (!multi) return std::vector<RangeResult>(transfers.size(), NoHandle());
+  // A connection of its own per range, as with one handle per thread: never
+  // several ranges multiplexed over one connection.
+  (void)curl_multi_setopt(multi.get(), CURLMOPT_PIPELINING, CURLPIPE_NOTHING);
+  Loop loop(multi.get(), transfers, waker_);
+  return loop.Run(tick_, tick_ms_);
+}
+
+}  // namespace net
