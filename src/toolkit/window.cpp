@@ -48,11 +48,15 @@ UINT TaskbarButtonCreatedMessage() {
   return message;
 }
 
-// The images the controls that show at first draw in their usual state.
-std::vector<std::wstring> ShownImages(Control& root) {
+enum class Which { kShown, kAll };
+
+// The images the controls draw in their usual state, in the tree's order
+// (a tab layout's pages in the order of their tabs): those that show at
+// first, or all.
+std::vector<std::wstring> TreeImages(Control& root, Which which) {
   std::vector<std::wstring> files;
-  WalkTree(root, [&files](Control& control) {
-    if (!control.visible()) return Walk::kPastChildren;
+  WalkTree(root, [&files, which](Control& control) {
+    if (which == Which::kShown && !control.visible()) return Walk::kPastChildren;
     for (const ImageDescription* image :
          {&control.style().bk_image, &control.style().normal_image, &control.style().fore_image}) {
       if (!image->file.empty()) files.push_back(image->file);
@@ -158,7 +162,8 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
     return false;
   }
   if (options.decode_images_ahead)
-    built.description->resources->DecodeAhead(DpiOfWindow(nullptr), ShownImages(*built.description->root));
+    built.description->resources->DecodeAhead(DpiOfWindow(nullptr), TreeImages(*built.description->root, Which::kShown),
+                                              TreeImages(*built.description->root, Which::kAll));
   const std::wstring title = options.caption.empty() ? built.description->title : options.caption;
   core_ = std::make_unique<Host>(*this, std::move(built.description), 96);
   core_->SetNotificationSink([this](const Notification& notification) { OnNotify(notification); });
@@ -306,6 +311,7 @@ void Window::Resize(int width, int height) {
   height = std::max(1, height);
   RECT now;
   ::GetWindowRect(hwnd, &now);
+  if (now.right - now.left == width && now.bottom - now.top == height) return;  // a move and relayout for nothing
   // A window that grows past the bottom or right of its screen's work area
   // moves up or left just enough to stay whole (never above or left of it).
   MONITORINFO monitor{};
