@@ -179,25 +179,36 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
     return false;
   }
   timers_ = std::make_unique<ControlTimers>(hwnd, kFirstControlTimer, kLastControlTimer);
-  if (!options.icon.empty()) {
-    std::string bytes;
-    if (archive->Read(options.icon, &bytes) == ZipError::kNone) {
-      big_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXICON));
-      small_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXSMICON));
-      if (big_icon_) ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.Get()));
-      if (small_icon_) ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.Get()));
-    }
-    if (!big_icon_) LogOnce(L"icon:" + options.icon, L"window icon \"" + options.icon + L"\" cannot be loaded");
-  }
+  icon_file_ = options.icon;
+  if (!icon_file_.empty()) icon_archive_ = std::move(archive);
   ApplyDpi(DpiOfWindow(hwnd));
   CreateNativeChildren();
   CenterOnOwner();
+  return true;
+}
+
+void Window::ApplyIcon() {
+  std::string bytes;
+  if (icon_archive_->Read(icon_file_, &bytes) == ZipError::kNone) {
+    big_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXICON));
+    small_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXSMICON));
+    if (big_icon_) ::SendMessageW(window_.Get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.Get()));
+    if (small_icon_) ::SendMessageW(window_.Get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.Get()));
+  }
+  if (!big_icon_) LogOnce(L"icon:" + icon_file_, L"window icon \"" + icon_file_ + L"\" cannot be loaded");
+  icon_file_.clear();
+  icon_archive_.reset();
+}
+
+void Window::CreateTooltip() {
   INITCOMMONCONTROLSEX init{sizeof(init), ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&init);
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.Get(), nullptr,
                                ::GetModuleHandleW(nullptr), nullptr);
-  return true;
+  // A tooltip window that cannot be made is not asked for again.
+  if (tooltip_ == nullptr) LogOnce(L"tooltip", L"the tooltip window cannot be made");
+  tooltip_made_ = true;
 }
 
 bool Window::CreateOrExit(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
@@ -420,6 +431,14 @@ HostedBrowser& Window::NativeBrowser(Browser& browser) {
 
 void Window::StartIdleParts() {
   // One per tick: each is a stall of its own, and input may come between.
+  if (!icon_file_.empty()) {
+    ApplyIcon();
+    return;
+  }
+  if (!tooltip_made_) {
+    CreateTooltip();
+    return;
+  }
   if (taskbar_progress_ && !taskbar_) {
     taskbar_ = std::make_unique<TaskbarButton>(window_.Get());
     taskbar_->Connect();
@@ -546,9 +565,10 @@ void Window::OnPaint() {
   if (!first_frame_painted_) {
     first_frame_painted_ = true;
     core_->resources().ContinueDecodingAhead();
-    // A timer comes only when no input or posted work waits: the browsers
-    // and the taskbar's interface are made when the window is otherwise idle.
-    if (!browsers_.empty() || taskbar_progress_) ::SetTimer(window_.Get(), kIdleStartTimer, 0, nullptr);
+    // A timer comes only when no input or posted work waits: the icon, the
+    // tooltip, the browsers and the taskbar's interface are made when the
+    // window is otherwise idle.
+    ::SetTimer(window_.Get(), kIdleStartTimer, 0, nullptr);
   }
 }
 
