@@ -299,7 +299,8 @@ std::unique_ptr<DecodedImage> SkinResources::ReadAndDecode(const std::wstring& f
   return image;
 }
 
-void SkinResources::DecodeAhead(int dpi, const std::vector<std::wstring>& first) {
+void SkinResources::DecodeAhead(int dpi, const std::vector<std::wstring>& first,
+                                const std::vector<std::wstring>& next) {
   if (archive_ == nullptr) return;
   std::set<std::wstring> sharp_names;  // keys of the @2x variants the archive holds
   for (const ZipMember& member : archive_->members()) {
@@ -325,6 +326,7 @@ void SkinResources::DecodeAhead(int dpi, const std::vector<std::wstring>& first)
   };
   for (const std::wstring& file : first) add(file);
   const size_t urgent = jobs.size();
+  for (const std::wstring& file : next) add(file);
   for (const ZipMember& member : archive_->members()) {
     if (IsImageName(member.name)) add(member.name);
   }

@@ -71,13 +71,14 @@ class SkinResources {
   // bounds (logged once per file).
   [[nodiscard]] const DecodedImage* Image(const ImageDescription& description, int dpi = kBaseDpi);
   // Starts decoding, on a helper thread, the images a window at `dpi` may
-  // draw: the files in `first` (what shows first), then every other image
-  // in the archive, each as Image() would choose it (the @2x variant from
+  // draw: the files in `first` (what shows first), then those in `next`
+  // (what may show soon), then every other image in the archive, each as
+  // Image() would choose it (the @2x variant from
   // kHighDpi when there is one). Image() takes them from there and decodes
   // only what is not done yet. Once per resources; the images decoded
   // ahead count against the same memory bound. The others wait for
   // ContinueDecodingAhead() (the first frame is up).
-  void DecodeAhead(int dpi, const std::vector<std::wstring>& first);
+  void DecodeAhead(int dpi, const std::vector<std::wstring>& first, const std::vector<std::wstring>& next);
   void ContinueDecodingAhead() { prefetch_.Continue(); }
 
   void AddFont(int id, const FontDescription& font, bool is_default);

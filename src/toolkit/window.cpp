@@ -48,11 +48,15 @@ UINT TaskbarButtonCreatedMessage() {
   return message;
 }
 
-// The images the controls that show at first draw in their usual state.
-std::vector<std::wstring> ShownImages(Control& root) {
+enum class Which { kShown, kAll };
+
+// The images the controls draw in their usual state, in the tree's order
+// (a tab layout's pages in the order of their tabs): those that show at
+// first, or all.
+std::vector<std::wstring> TreeImages(Control& root, Which which) {
   std::vector<std::wstring> files;
-  WalkTree(root, [&files](Control& control) {
-    if (!control.visible()) return Walk::kPastChildren;
+  WalkTree(root, [&files, which](Control& control) {
+    if (which == Which::kShown && !control.visible()) return Walk::kPastChildren;
     for (const ImageDescription* image :
          {&control.style().bk_image, &control.style().normal_image, &control.style().fore_image}) {
       if (!image->file.empty()) files.push_back(image->file);
@@ -158,7 +162,8 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
     return false;
   }
   if (options.decode_images_ahead)
-    built.description->resources->DecodeAhead(DpiOfWindow(nullptr), ShownImages(*built.description->root));
+    built.description->resources->DecodeAhead(DpiOfWindow(nullptr), TreeImages(*built.description->root, Which::kShown),
+                                              TreeImages(*built.description->root, Which::kAll));
   const std::wstring title = options.caption.empty() ? built.description->title : options.caption;
   core_ = std::make_unique<Host>(*this, std::move(built.description), 96);
   core_->SetNotificationSink([this](const Notification& notification) { OnNotify(notification); });
@@ -174,25 +179,36 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
     return false;
   }
   timers_ = std::make_unique<ControlTimers>(hwnd, kFirstControlTimer, kLastControlTimer);
-  if (!options.icon.empty()) {
-    std::string bytes;
-    if (archive->Read(options.icon, &bytes) == ZipError::kNone) {
-      big_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXICON));
-      small_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXSMICON));
-      if (big_icon_) ::SendMessageW(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.Get()));
-      if (small_icon_) ::SendMessageW(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.Get()));
-    }
-    if (!big_icon_) LogOnce(L"icon:" + options.icon, L"window icon \"" + options.icon + L"\" cannot be loaded");
-  }
+  icon_file_ = options.icon;
+  if (!icon_file_.empty()) icon_archive_ = std::move(archive);
   ApplyDpi(DpiOfWindow(hwnd));
   CreateNativeChildren();
   CenterOnOwner();
+  return true;
+}
+
+void Window::ApplyIcon() {
+  std::string bytes;
+  if (icon_archive_->Read(icon_file_, &bytes) == ZipError::kNone) {
+    big_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXICON));
+    small_icon_ = IconFromIcoBytes(bytes, ::GetSystemMetrics(SM_CXSMICON));
+    if (big_icon_) ::SendMessageW(window_.Get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big_icon_.Get()));
+    if (small_icon_) ::SendMessageW(window_.Get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small_icon_.Get()));
+  }
+  if (!big_icon_) LogOnce(L"icon:" + icon_file_, L"window icon \"" + icon_file_ + L"\" cannot be loaded");
+  icon_file_.clear();
+  icon_archive_.reset();
+}
+
+void Window::CreateTooltip() {
   INITCOMMONCONTROLSEX init{sizeof(init), ICC_WIN95_CLASSES};
   ::InitCommonControlsEx(&init);
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
-                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.Get(), nullptr,
                                ::GetModuleHandleW(nullptr), nullptr);
-  return true;
+  // A tooltip window that cannot be made is not asked for again.
+  if (tooltip_ == nullptr) LogOnce(L"tooltip", L"the tooltip window cannot be made");
+  tooltip_made_ = true;
 }
 
 bool Window::CreateOrExit(std::shared_ptr<const ZipArchive> archive, const std::wstring& description_file,
@@ -306,6 +322,7 @@ void Window::Resize(int width, int height) {
   height = std::max(1, height);
   RECT now;
   ::GetWindowRect(hwnd, &now);
+  if (now.right - now.left == width && now.bottom - now.top == height) return;  // a move and relayout for nothing
   // A window that grows past the bottom or right of its screen's work area
   // moves up or left just enough to stay whole (never above or left of it).
   MONITORINFO monitor{};
@@ -414,6 +431,14 @@ HostedBrowser& Window::NativeBrowser(Browser& browser) {
 
 void Window::StartIdleParts() {
   // One per tick: each is a stall of its own, and input may come between.
+  if (!icon_file_.empty()) {
+    ApplyIcon();
+    return;
+  }
+  if (!tooltip_made_) {
+    CreateTooltip();
+    return;
+  }
   if (taskbar_progress_ && !taskbar_) {
     taskbar_ = std::make_unique<TaskbarButton>(window_.Get());
     taskbar_->Connect();
@@ -540,9 +565,10 @@ void Window::OnPaint() {
   if (!first_frame_painted_) {
     first_frame_painted_ = true;
     core_->resources().ContinueDecodingAhead();
-    // A timer comes only when no input or posted work waits: the browsers
-    // and the taskbar's interface are made when the window is otherwise idle.
-    if (!browsers_.empty() || taskbar_progress_) ::SetTimer(window_.Get(), kIdleStartTimer, 0, nullptr);
+    // A timer comes only when no input or posted work waits: the icon, the
+    // tooltip, the browsers and the taskbar's interface are made when the
+    // window is otherwise idle.
+    ::SetTimer(window_.Get(), kIdleStartTimer, 0, nullptr);
   }
 }
 

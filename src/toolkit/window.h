@@ -189,6 +189,11 @@ class Window {
   HostedBrowser& NativeBrowser(Browser& browser);
   // After the first frame, when idle: the parts that take long to make.
   void StartIdleParts();
+  // Idle parts too: nothing shows them before the first frame.
+  void ApplyIcon();
+  void CreateTooltip();
+  std::shared_ptr<const ZipArchive> icon_archive_;  // until the icon is applied
+  std::wstring icon_file_;
   std::map<std::wstring, Browser> browsers_;
   std::unique_ptr<TaskbarButton> taskbar_;  // made on first use
   std::unique_ptr<DropDownList> drop_down_;
@@ -199,6 +204,7 @@ class Window {
   int close_code_ = 0;
   bool window_init_sent_ = false;
   bool first_frame_painted_ = false;
+  bool tooltip_made_ = false;  // tried, whether or not it could be made
   bool taskbar_progress_ = false;
   UiTaskQueue queue_;
 };

@@ -142,6 +142,8 @@ void MainWindow::SetTaskbarProgress(toolkit::TaskbarState state, int percent) {
 
 void MainWindow::PostToUiThread(std::function<void()> work) { window_->PostToUiThread(std::move(work)); }
 
+bool MainWindow::CatchUp() { return platform::DispatchPendingMessages(); }
+
 int MainWindow::ShowDialog(const DialogTexts& texts) {
   if (hwnd() == nullptr) return kDialogNoOwner;
   if (open_dialogs_ > 0) {

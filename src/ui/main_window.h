@@ -60,6 +60,7 @@ class MainWindow final : public IWindowOperations {
   void KillTimer(UINT id) override;
   void SetTaskbarProgress(toolkit::TaskbarState state, int percent) override;
   void PostToUiThread(std::function<void()> work) override;
+  [[nodiscard]] bool CatchUp() override;
   [[nodiscard]] int ShowDialog(const DialogTexts& texts) override;
   [[nodiscard]] std::wstring BrowseForFolder() override;
   [[nodiscard]] bool LoadWebContent(const std::wstring& name, const std::wstring& url,

@@ -55,6 +55,9 @@ void ProgressPage::PrepareTab() {
 
 void ProgressPage::Start(const install::OptionMap& options, install::ReleaseSource release_source) {
   PrepareTab();
+  // The tab is on the screen before the pipeline's set-up and first file
+  // checks: the window answers and paints in between, not after all of it.
+  if (!window().CatchUp() || flow().gate().closed()) return;
   install::PipelineHooks hooks;
   hooks.show_ads = [this](const std::string& url) { return ads_.Load(url); };
   pipeline_ = std::make_unique<install::CDownloadPipeline>(

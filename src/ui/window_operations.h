@@ -80,6 +80,10 @@ class IWindowOperations {
   virtual void SetTaskbarProgress(toolkit::TaskbarState state, int percent) = 0;
   // Runs `work` on the UI thread later; callable from any thread.
   virtual void PostToUiThread(std::function<void()> work) = 0;
+  // Answers what waits now (sent messages, input, posted work, the paint of
+  // what changed) before long work on the UI thread; false once a quit is
+  // pending.
+  [[nodiscard]] virtual bool CatchUp() = 0;
 
   // A modal question over this window (see DialogResult).
   [[nodiscard]] virtual int ShowDialog(const DialogTexts& texts) = 0;

@@ -133,6 +133,29 @@ TEST_F(WindowTest, ShowsTheDescriptionAtItsSizeWithIconAndWindowInit) {
   EXPECT_NE(::FindWindowExW(window_.hwnd(), nullptr, L"EDIT", nullptr), nullptr);
 }
 
+TEST(WindowStartTest, IconAndTooltipWaitForTheFirstFrame) {
+  (void)toolkit::EnableDpiAwareness();
+  RecordingWindow window;
+  toolkit::WindowOptions options;
+  options.icon = L"images/app.ico";
+  std::wstring error;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"main.xml", options, &error)) << testing::PrintToString(error);
+  const auto own_tooltip = [&window] {
+    for (HWND tip = ::FindWindowW(TOOLTIPS_CLASSW, nullptr); tip != nullptr;
+         tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) {
+      if (::GetWindow(tip, GW_OWNER) == window.hwnd()) return true;
+    }
+    return false;
+  };
+  // Neither shows before the window does: they cost the first frame nothing.
+  EXPECT_EQ(::SendMessageW(window.hwnd(), WM_GETICON, ICON_BIG, 0), 0);
+  EXPECT_FALSE(own_tooltip());
+  window.ShowModeless();
+  EXPECT_TRUE(PumpUntil([&] { return ::SendMessageW(window.hwnd(), WM_GETICON, ICON_BIG, 0) != 0; }));
+  EXPECT_NE(::SendMessageW(window.hwnd(), WM_GETICON, ICON_SMALL, 0), 0);
+  EXPECT_TRUE(PumpUntil(own_tooltip));
+}
+
 TEST_F(WindowTest, RealMouseClicksRaiseNotificationsAndRealKeysMoveFocus) {
   ClickAt(ScreenPointOf(window_, L"nine"));
   EXPECT_TRUE(PumpUntil([&] { return window_.Saw(L"click", L"nine"); }));

@@ -35,6 +35,8 @@ class RecordingWindow final : public ui::IWindowOperations {
   // What the taskbar button showed, in turn (repeats included).
   std::vector<std::pair<toolkit::TaskbarState, int>> taskbar;
   int quits = 0;
+  int catch_ups = 0;
+  std::function<void()> during_catch_up;
   int minimizes = 0;
   // Every control name the pages set, read, select, fill, measure or
   // handle, to hold against the shipped skin.
@@ -54,6 +56,13 @@ class RecordingWindow final : public ui::IWindowOperations {
   void KillTimer(UINT id) override { timers.erase(id); }
   void SetTaskbarProgress(toolkit::TaskbarState state, int percent) override { taskbar.emplace_back(state, percent); }
   void PostToUiThread(std::function<void()> work) override { posted_.push_back(std::move(work)); }
+  // Counts the catch-ups and runs `during_catch_up` as the messages a real
+  // one dispatches; false once Quit was called.
+  [[nodiscard]] bool CatchUp() override {
+    ++catch_ups;
+    if (during_catch_up) during_catch_up();
+    return quits == 0;
+  }
   [[nodiscard]] int ShowDialog(const ui::DialogTexts& texts) override;
   [[nodiscard]] std::wstring BrowseForFolder() override { return browse_result; }
   [[nodiscard]] bool LoadWebContent(const std::wstring& name, const std::wstring& url,

@@ -711,6 +711,38 @@ TEST(ProgressPageTest, ViewPostsWorkerReportsAndAppliesThemInOrder) {
 // value while downloading and installing, paused after a stall until bytes
 // move again, the error colour on a failure page (its value kept), from 0
 // again on a retry, nothing on the finish or home page.
+TEST(ProgressPageTest, TheTabShowsBeforeThePipelineIsMadeAndAQuitThenStartsNothing) {
+  UiStores stores;
+  {
+    WizardRig rig(stores);
+    rig.Ready(Release(kEmptyReply));
+    int tab_at_catch_up = -1;
+    bool pipeline_at_catch_up = true;
+    rig.window.during_catch_up = [&] {
+      tab_at_catch_up = rig.tab();
+      pipeline_at_catch_up = rig.wizard.progress().pipeline() != nullptr;
+    };
+    rig.window.Click(L"btn_Install");
+    rig.window.RunPosted();
+    EXPECT_EQ(rig.window.catch_ups, 1);
+    EXPECT_EQ(tab_at_catch_up, 1);  // the progress tab, already selected
+    EXPECT_FALSE(pipeline_at_catch_up);
+    ASSERT_NE(rig.wizard.progress().pipeline(), nullptr);
+    EXPECT_EQ(rig.tab(), 2);  // then the run went on to its failure page
+  }
+  {
+    // The user quits while the tab first paints: no pipeline starts.
+    WizardRig rig(stores);
+    rig.Ready(Release(kEmptyReply));
+    rig.window.during_catch_up = [&] { rig.wizard.Quit(); };
+    rig.window.Click(L"btn_Install");
+    rig.window.RunPosted();
+    EXPECT_EQ(rig.window.catch_ups, 1);
+    EXPECT_EQ(rig.wizard.progress().pipeline(), nullptr);
+    EXPECT_EQ(rig.window.quits, 1);
+  }
+}
+
 TEST(ProgressPageTest, TaskbarButtonFollowsTheRun) {
   UiStores stores;
   RecordingWindow window;
