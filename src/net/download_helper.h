@@ -123,10 +123,9 @@ class CDownloadHelper {
   void* progress_context_ = nullptr;
   RunKind kind_ = RunKind::Start;
   bool started_ = false;
-  bool running_ = false;  // UI thread: a start or resume is on the stack
-  bool whole_file_ = false;
-  bool ended_by_stall_ =
-      false;  // UI thread, after the threads are joined  // the server ignored ranges: one connection from now on
+  bool running_ = false;         // UI thread: a start or resume is on the stack
+  bool whole_file_ = false;      // the server ignored ranges: one connection from now on
+  bool ended_by_stall_ = false;  // UI thread, after the threads are joined
   int64_t remote_file_len_ = 0;
   RemoteValidators validators_;  // of the size probe
   std::string if_range_;         // sent with the ranges of a resumed start
