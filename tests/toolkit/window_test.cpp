@@ -963,6 +963,16 @@ TEST(LaterEditWindowTest, IdleMakesTheRestInPlaceWithWhatWasSetBefore) {
   EXPECT_EQ(NativeText(hidden->native()), L"secret");
   ASSERT_TRUE(window.SetAttribute(L"more", L"visible", L"true"));
   ExpectPlacedOver(window, *hidden);
+  // Set once the child is there, they apply to it as well, whenever the
+  // idle tick happened to come.
+  ASSERT_TRUE(window.SetAttribute(L"shown", L"readonly", L"false"));
+  ASSERT_TRUE(window.SetAttribute(L"hidden", L"password", L"false"));
+  ASSERT_TRUE(window.SetAttribute(L"hidden", L"maxchar", L"4"));
+  ASSERT_TRUE(window.SetAttribute(L"later", L"password", L"true"));
+  EXPECT_EQ(::GetWindowLongPtrW(shown->native(), GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_EQ(::SendMessageW(hidden->native(), EM_GETPASSWORDCHAR, 0, 0), 0);
+  EXPECT_EQ(::SendMessageW(hidden->native(), EM_GETLIMITTEXT, 0, 0), 4);
+  EXPECT_NE(::SendMessageW(later->native(), EM_GETPASSWORDCHAR, 0, 0), 0);
   // One child per edit, and the map answers for each.
   int children = 0;
   for (HWND child = ::FindWindowExW(window.hwnd(), nullptr, L"EDIT", nullptr); child != nullptr;
