@@ -1,5 +1,7 @@
 #include "toolkit/edit.h"
 
+#include <richedit.h>
+
 namespace toolkit {
 namespace {
 
@@ -21,21 +23,41 @@ Edit::Edit(std::wstring class_name, EditKind kind) : Label(std::move(class_name)
 }
 
 bool Edit::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
-  if (name == L"password")
+  if (name == L"password") {
     password_ = ParseBool(value).value_or(false);
-  else if (name == L"readonly")
+    UpdateNative();
+  } else if (name == L"readonly") {
     read_only_ = ParseBool(value).value_or(false);
-  else if (name == L"maxchar")
+    UpdateNative();
+  } else if (name == L"maxchar") {
     max_chars_ = std::clamp(ParseInt(value).value_or(255), 1, 1 << 20);
-  else if (name == L"nativebkcolor")
+    UpdateNative();
+  } else if (name == L"nativebkcolor") {
     native_bk_color_ = ParseColor(value).value_or(native_bk_color_);
-  else if (name == L"wordwrap")
+    UpdateNative();
+  } else if (name == L"wordwrap")
     word_wrap_ = ParseBool(value).value_or(true);
   else if (name == L"numberonly" || name == L"rich" || name == L"vscrollbar" || name == L"autovscroll" ||
            name == L"wantreturn" || name == L"wantctrlreturn" || name == L"transparent" || name == L"autohscroll") {
   } else
     return Label::ApplyAttribute(name, value);
   return true;
+}
+
+void Edit::UpdateNative() {
+  // A child not made yet takes them all when it is made.
+  if (native_ == nullptr) return;
+  ::SendMessageW(native_, EM_SETREADONLY, read_only_ ? TRUE : FALSE, 0);
+  ::SendMessageW(native_, EM_SETPASSWORDCHAR, password_ ? L'\x25CF' : 0, 0);
+  ::SendMessageW(native_, EM_SETLIMITTEXT, static_cast<WPARAM>(max_chars_), 0);
+  if (rich_) {
+    // Rich edits take their limit and background through messages of their own.
+    ::SendMessageW(native_, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(max_chars_));
+    const Argb back = native_bk_color_;
+    ::SendMessageW(native_, EM_SETBKGNDCOLOR, 0, RGB((back >> 16) & 0xFF, (back >> 8) & 0xFF, back & 0xFF));
+  }
+  // A plain EDIT asks for its colours again when it repaints.
+  ::InvalidateRect(native_, nullptr, TRUE);
 }
 
 void Edit::SetText(const std::wstring& text) {

@@ -45,6 +45,8 @@ class Edit : public Label {
   void PaintText(Painter& painter) override;
 
  private:
+  // Flags, limit and colour changed after the native child was made.
+  void UpdateNative();
   bool password_ = false;
   bool read_only_ = false;
   bool rich_;

@@ -1,5 +1,7 @@
 #include "toolkit/native_edits.h"
 
+#include <algorithm>
+
 #include <commctrl.h>
 #include <richedit.h>
 
@@ -59,7 +61,12 @@ NativeEdits::~NativeEdits() {
   }
 }
 
-void NativeEdits::Add(Edit& edit) {
+void NativeEdits::Add(Edit& edit) { waiting_.push_back(&edit); }
+
+HWND NativeEdits::MakeNative(Edit& edit) {
+  std::erase(waiting_, &edit);
+  // It may have been shown a moment ago, with no layout since.
+  core_.LayoutIfNeeded();
   const bool rich = IsRich(edit);
   HWND native = ::CreateWindowExW(
       0, rich ? SystemRichEditClass().window_class : L"EDIT", edit.text().c_str(), StyleOf(edit), 0, 0, 0, 0, parent_,
@@ -67,7 +74,7 @@ void NativeEdits::Add(Edit& edit) {
   if (native == nullptr) {
     LogLine(L"the native edit of \"" + edit.name() + L"\" cannot be made (" + platform::DecimalText(::GetLastError()) +
             L")");
-    return;
+    return nullptr;
   }
   edits_[native] = {&edit, UniqueWindow(native)};
   edit.SetNative(native);
@@ -81,9 +88,29 @@ void NativeEdits::Add(Edit& edit) {
     ::SendMessageW(native, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
   ::SetWindowSubclass(native, KeyProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  PlaceOne(native, edit);
+  // The control painted its own text until now; the child covers only its
+  // inner part.
+  edit.Invalidate();
+  return native;
+}
+
+bool NativeEdits::MakeNext(Waiting which) {
+  if (which == Waiting::kNone) return false;
+  auto next = std::find_if(waiting_.begin(), waiting_.end(), [](const Edit* edit) { return edit->IsVisibleInTree(); });
+  if (next == waiting_.end() && which == Waiting::kAll) next = waiting_.begin();
+  if (next == waiting_.end()) return false;
+  (void)MakeNative(**next);  // a failure is logged, and not tried again
+  return true;
+}
+
+HWND NativeEdits::Make(const Control* control) {
+  auto waiting = std::find(waiting_.begin(), waiting_.end(), control);
+  return waiting != waiting_.end() ? MakeNative(**waiting) : NativeOf(control);
 }
 
 void NativeEdits::Remove(const Control* control) {
+  std::erase(waiting_, control);
   std::erase_if(edits_, [control](const auto& entry) { return entry.second.edit == control; });
 }
 
@@ -106,22 +133,25 @@ void NativeEdits::ApplyFonts() {
   }
 }
 
-void NativeEdits::Place() {
-  for (auto& [native, child] : edits_) {
-    const Edit* edit = child.edit;
-    const int inset = edit->Scale(std::max(edit->style().border_size, 1)) + edit->Scale(2);
-    Rect r = edit->rect().Deflate({inset, inset, inset, inset});
-    if (!edit->multi_line()) {
-      // Single-line edits sit vertically centred on their font's height.
-      const int line = core_.resources().FontInfo(edit->style().font).size;
-      const int height = std::min(r.height(), edit->Scale(line + 4));
-      r.top += (r.height() - height) / 2;
-      r.bottom = r.top + height;
-    }
-    ::SetWindowPos(native, nullptr, r.left, r.top, r.width(), r.height(),
-                   SWP_NOZORDER | SWP_NOACTIVATE | (edit->IsVisibleInTree() ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
-    ::EnableWindow(native, edit->IsEnabledInTree());
+void NativeEdits::Place(Waiting making) {
+  while (MakeNext(making)) {
   }
+  for (const auto& [native, child] : edits_) PlaceOne(native, *child.edit);
+}
+
+void NativeEdits::PlaceOne(HWND native, const Edit& edit) {
+  const int inset = edit.Scale(std::max(edit.style().border_size, 1)) + edit.Scale(2);
+  Rect r = edit.rect().Deflate({inset, inset, inset, inset});
+  if (!edit.multi_line()) {
+    // Single-line edits sit vertically centred on their font's height.
+    const int line = core_.resources().FontInfo(edit.style().font).size;
+    const int height = std::min(r.height(), edit.Scale(line + 4));
+    r.top += (r.height() - height) / 2;
+    r.bottom = r.top + height;
+  }
+  ::SetWindowPos(native, nullptr, r.left, r.top, r.width(), r.height(),
+                 SWP_NOZORDER | SWP_NOACTIVATE | (edit.IsVisibleInTree() ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+  ::EnableWindow(native, edit.IsEnabledInTree());
 }
 
 bool NativeEdits::OnCommand(WPARAM wparam, LPARAM lparam) {

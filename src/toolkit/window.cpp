@@ -241,13 +241,15 @@ void Window::CreateNativeChildren() {
     control.RequestNative(*core_);
     return Walk::kIntoChildren;
   });
-  // Hidden ones hide before the window first shows.
-  core_->LayoutIfNeeded();
-  PlaceNativeChildren();
 }
 
 void Window::PlaceNativeChildren() {
-  if (edits_) edits_->Place();
+  // Nothing is made before the first frame (but an edit given the focus):
+  // the edits it shows paint their own text in it and get their children
+  // when the window is idle, and the frame lays out once, not once per
+  // change. After it, a control just shown has no place until the layout.
+  if (first_frame_painted_) core_->LayoutIfNeeded();
+  if (edits_) edits_->Place(first_frame_painted_ ? Waiting::kShown : Waiting::kNone);
   for (auto& [name, browser] : browsers_) {
     if (browser.native) browser.native->Place(browser.control->rect(), browser.control->IsVisibleInTree());
   }
@@ -354,10 +356,7 @@ bool Window::SetAttribute(std::wstring_view name, std::wstring_view attribute, c
 
 bool Window::SelectItem(std::wstring_view name, int index) {
   const bool done = core_->SelectItem(name, index);
-  if (done) {
-    core_->LayoutIfNeeded();
-    PlaceNativeChildren();
-  }
+  if (done) PlaceNativeChildren();
   return done;
 }
 
@@ -431,6 +430,8 @@ HostedBrowser& Window::NativeBrowser(Browser& browser) {
 
 void Window::StartIdleParts() {
   // One per tick: each is a stall of its own, and input may come between.
+  // The edits on the screen come first: the user may click into them.
+  if (edits_ && edits_->MakeNext(Waiting::kShown)) return;
   if (!icon_file_.empty()) {
     ApplyIcon();
     return;
@@ -439,6 +440,7 @@ void Window::StartIdleParts() {
     CreateTooltip();
     return;
   }
+  if (edits_ && edits_->MakeNext(Waiting::kAll)) return;
   if (taskbar_progress_ && !taskbar_) {
     taskbar_ = std::make_unique<TaskbarButton>(window_.Get());
     taskbar_->Connect();
@@ -455,7 +457,7 @@ void Window::StartIdleParts() {
 void Window::PostToUiThread(std::function<void()> work) { (void)queue_.Post(std::move(work)); }
 
 void Window::ShowFocus(Control* control) {
-  HWND native = edits_ != nullptr ? edits_->NativeOf(control) : nullptr;
+  HWND native = edits_ != nullptr ? edits_->Make(control) : nullptr;
   HWND target = native != nullptr ? native : window_.Get();
   if (target != nullptr && ::GetFocus() != target && ::IsWindowVisible(window_.Get())) ::SetFocus(target);
 }
@@ -565,9 +567,9 @@ void Window::OnPaint() {
   if (!first_frame_painted_) {
     first_frame_painted_ = true;
     core_->resources().ContinueDecodingAhead();
-    // A timer comes only when no input or posted work waits: the icon, the
-    // tooltip, the browsers and the taskbar's interface are made when the
-    // window is otherwise idle.
+    // A timer comes only when no input or posted work waits: the native
+    // edits, the icon, the tooltip, the browsers and the taskbar's interface
+    // are made when the window is otherwise idle.
     ::SetTimer(window_.Get(), kIdleStartTimer, 0, nullptr);
   }
 }

@@ -22,7 +22,8 @@ constexpr UINT kFirstControlTimer = 0x10000;
 constexpr UINT kLastControlTimer = 0xFFFEF;
 constexpr UINT kBrowserWatchTimer = 0xFFFF0;
 // After the first frame, while idle: makes what takes long to make
-// (the hosted browsers, the taskbar's interface), one per tick.
+// (the native edits, the hosted browsers, the taskbar's interface), one
+// per tick.
 constexpr UINT kIdleStartTimer = 0xFFFF1;
 
 }  // namespace toolkit

@@ -464,7 +464,9 @@ TEST(RichEditWindowTest, RichEditsAreNativeRichEditsWithTheDescriptionsLook) {
   auto* notes = dynamic_cast<toolkit::Edit*>(window.FindControl(L"notes"));
   auto* licence = dynamic_cast<toolkit::Edit*>(window.FindControl(L"licence"));
   auto* nowrap = dynamic_cast<toolkit::Edit*>(window.FindControl(L"nowrap"));
-  ASSERT_TRUE(notes && licence && nowrap && notes->native() && licence->native() && nowrap->native());
+  ASSERT_TRUE(notes && licence && nowrap);
+  // Made one per idle tick after the first frame.
+  ASSERT_TRUE(PumpUntil([&] { return notes->native() && licence->native() && nowrap->native(); }));
   for (HWND native : {notes->native(), licence->native(), nowrap->native()}) {
     EXPECT_EQ(::CompareStringOrdinal(ClassOf(native).c_str(), -1, system.window_class, -1, TRUE), CSTR_EQUAL)
         << testing::PrintToString(ClassOf(native));
@@ -858,6 +860,149 @@ TEST(TabFocusWindowTest, KeysTypedAfterTheEditsPageWentAwayReachNoHiddenEdit) {
   EXPECT_EQ(window.ReadState(L"name", L"text"), L"typed");
   EXPECT_FALSE(window.Saw(L"textchanged", L"name"));
   EXPECT_FALSE(window.Saw(L"return", L"name"));
+}
+
+toolkit::Edit* EditOf(const toolkit::Window& window, const wchar_t* name) {
+  return dynamic_cast<toolkit::Edit*>(window.FindControl(name));
+}
+
+// The native child sits over its control's inner part (inside the border),
+// shown, as wide as that part and vertically centred on it.
+void ExpectPlacedOver(const toolkit::Window& window, const toolkit::Edit& edit) {
+  ASSERT_NE(edit.native(), nullptr) << testing::PrintToString(edit.name());
+  EXPECT_TRUE(::IsWindowVisible(edit.native())) << testing::PrintToString(edit.name());
+  RECT native;
+  ::GetWindowRect(edit.native(), &native);
+  ::MapWindowPoints(nullptr, window.hwnd(), reinterpret_cast<POINT*>(&native), 2);
+  const toolkit::Rect r = edit.rect();
+  const int inset = edit.Scale(1) + edit.Scale(2);
+  EXPECT_EQ(native.left, r.left + inset) << testing::PrintToString(edit.name());
+  EXPECT_EQ(native.right, r.right - inset) << testing::PrintToString(edit.name());
+  EXPECT_GT(native.bottom - native.top, edit.Scale(12)) << testing::PrintToString(edit.name());
+  EXPECT_GE(native.top, r.top + inset);
+  EXPECT_LE(std::abs((native.top - r.top) - (r.bottom - native.bottom)), 1) << testing::PrintToString(edit.name());
+}
+
+std::wstring NativeText(HWND native) {
+  wchar_t text[64] = {};
+  ::GetWindowTextW(native, text, 64);
+  return text;
+}
+
+// Native edits are made when first needed, never for the first frame: a
+// page shown later gets its edit then, with the text the program set before.
+TEST(LaterEditWindowTest, NoEditWaitsForTheFirstFrameAndAPageShownLaterKeepsItsTextAndTakesTyping) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"later_edits.xml", {}));
+  toolkit::Edit* shown = EditOf(window, L"shown");
+  toolkit::Edit* later = EditOf(window, L"later");
+  toolkit::Edit* hidden = EditOf(window, L"hidden");
+  ASSERT_TRUE(shown && later && hidden);
+  ASSERT_TRUE(window.SetAttribute(L"later", L"text", L"set early"));
+  ASSERT_TRUE(window.SetAttribute(L"hidden", L"text", L"never shown"));
+  // Read before any child exists: what was set.
+  EXPECT_EQ(window.ReadState(L"later", L"text"), L"set early");
+  EXPECT_EQ(window.ReadState(L"hidden", L"text"), L"never shown");
+  window.ShowModeless();
+  ::SetForegroundWindow(window.hwnd());
+  ::UpdateWindow(window.hwnd());
+  // The first frame is painted and nothing has been pumped since: no child yet.
+  EXPECT_EQ(::FindWindowExW(window.hwnd(), nullptr, L"EDIT", nullptr), nullptr);
+  EXPECT_TRUE(shown->native() == nullptr && later->native() == nullptr && hidden->native() == nullptr);
+  // The first page painted the edit's text itself.
+  const toolkit::RenderedImage first = Screenshot(window.hwnd(), ScreenshotPath(L"later_edits_first_frame"));
+  const toolkit::Rect text_area = shown->rect().Deflate({4, 4, 4, 4});
+  int dark = 0;
+  for (int y = text_area.top; y < text_area.bottom; ++y) {
+    for (int x = text_area.left; x < text_area.right; ++x) {
+      if (toolkit_test::ColorNear(first.At(x, y), {0, 0, 0}, 90)) ++dark;
+    }
+  }
+  EXPECT_GT(dark, 10);
+  // Showing the later page makes its edit at once, with the text set before.
+  ASSERT_TRUE(window.SelectItem(L"pages", 1));
+  ASSERT_NE(later->native(), nullptr);
+  EXPECT_EQ(NativeText(later->native()), L"set early");
+  ExpectPlacedOver(window, *later);
+  EXPECT_EQ(hidden->native(), nullptr) << "a part still hidden waits for idle";
+  ClickAt(ScreenPointOf(window, L"later"));
+  ASSERT_TRUE(PumpUntil([&] { return ::GetFocus() == later->native(); }));
+  ::SendMessageW(later->native(), EM_SETSEL, 100, 100);
+  PressKey('X');
+  EXPECT_TRUE(PumpUntil([&] { return window.Saw(L"textchanged", L"later"); }));
+  EXPECT_EQ(window.ReadState(L"later", L"text"), L"set earlyx");
+}
+
+// What is left is made when the window is idle after its first frame: in
+// place, at the description's font, with the flags and limit set before.
+TEST(LaterEditWindowTest, IdleMakesTheRestInPlaceWithWhatWasSetBefore) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"later_edits.xml", {}));
+  ASSERT_TRUE(window.SetAttribute(L"hidden", L"password", L"true"));
+  ASSERT_TRUE(window.SetAttribute(L"hidden", L"maxchar", L"8"));
+  ASSERT_TRUE(window.SetAttribute(L"shown", L"readonly", L"true"));
+  window.ShowModeless();
+  ::UpdateWindow(window.hwnd());
+  toolkit::Edit* shown = EditOf(window, L"shown");
+  toolkit::Edit* later = EditOf(window, L"later");
+  toolkit::Edit* hidden = EditOf(window, L"hidden");
+  ASSERT_TRUE(PumpUntil([&] { return shown->native() && later->native() && hidden->native(); }));
+  ExpectPlacedOver(window, *shown);
+  EXPECT_EQ(NativeText(shown->native()), L"on the first page");
+  EXPECT_NE(::GetWindowLongPtrW(shown->native(), GWL_STYLE) & ES_READONLY, 0);
+  LOGFONTW font{};
+  ASSERT_NE(
+      ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(shown->native(), WM_GETFONT, 0, 0)), sizeof(font), &font), 0);
+  EXPECT_EQ(font.lfHeight, -shown->Scale(12));
+  EXPECT_EQ(std::wstring(font.lfFaceName), L"Tahoma");
+  // The hidden ones are made hidden.
+  EXPECT_FALSE(::IsWindowVisible(later->native()));
+  EXPECT_FALSE(::IsWindowVisible(hidden->native()));
+  EXPECT_NE(::GetWindowLongPtrW(hidden->native(), GWL_STYLE) & ES_PASSWORD, 0);
+  EXPECT_EQ(::SendMessageW(hidden->native(), EM_GETLIMITTEXT, 0, 0), 8);
+  EXPECT_EQ(NativeText(hidden->native()), L"secret");
+  ASSERT_TRUE(window.SetAttribute(L"more", L"visible", L"true"));
+  ExpectPlacedOver(window, *hidden);
+  // Set once the child is there, they apply to it as well, whenever the
+  // idle tick happened to come.
+  ASSERT_TRUE(window.SetAttribute(L"shown", L"readonly", L"false"));
+  ASSERT_TRUE(window.SetAttribute(L"hidden", L"password", L"false"));
+  ASSERT_TRUE(window.SetAttribute(L"hidden", L"maxchar", L"4"));
+  ASSERT_TRUE(window.SetAttribute(L"later", L"password", L"true"));
+  EXPECT_EQ(::GetWindowLongPtrW(shown->native(), GWL_STYLE) & ES_READONLY, 0);
+  EXPECT_EQ(::SendMessageW(hidden->native(), EM_GETPASSWORDCHAR, 0, 0), 0);
+  EXPECT_EQ(::SendMessageW(hidden->native(), EM_GETLIMITTEXT, 0, 0), 4);
+  EXPECT_NE(::SendMessageW(later->native(), EM_GETPASSWORDCHAR, 0, 0), 0);
+  // One child per edit, and the map answers for each.
+  int children = 0;
+  for (HWND child = ::FindWindowExW(window.hwnd(), nullptr, L"EDIT", nullptr); child != nullptr;
+       child = ::FindWindowExW(window.hwnd(), child, L"EDIT", nullptr)) {
+    ++children;
+  }
+  EXPECT_EQ(children, 3);
+}
+
+// Focus given to an edit that has never shown, before any paint or idle
+// tick could make it: the child is made then and takes the keys.
+TEST(LaterEditWindowTest, FocusMovedToAHiddenUntilNowEditMakesItAndTypingReachesIt) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"later_edits.xml", {}));
+  window.ShowModeless();
+  ::SetForegroundWindow(window.hwnd());
+  ::UpdateWindow(window.hwnd());
+  toolkit::Edit* hidden = EditOf(window, L"hidden");
+  ASSERT_EQ(hidden->native(), nullptr);
+  // Shown through the core alone: no paint, no placing has run since.
+  ASSERT_TRUE(window.core().SetAttribute(L"more", L"visible", L"true"));
+  window.core().SetFocus(hidden);
+  ASSERT_NE(hidden->native(), nullptr);
+  EXPECT_EQ(::GetFocus(), hidden->native());
+  EXPECT_TRUE(::IsWindowVisible(hidden->native()));
+  ::SendMessageW(hidden->native(), EM_SETSEL, 100, 100);
+  PressKey('Y');
+  EXPECT_TRUE(PumpUntil([&] { return window.Saw(L"textchanged", L"hidden"); }));
+  EXPECT_EQ(window.ReadState(L"hidden", L"text"), L"secrety");
+  ExpectPlacedOver(window, *hidden);
 }
 
 TEST(FailedWindowTest, EveryOperationAfterAFailedCreateAnswersWithoutAWindow) {
