@@ -6,6 +6,7 @@
 #include <richedit.h>
 
 #include "platform/text.h"
+#include "toolkit/common_controls.h"
 #include "toolkit/edit.h"
 #include "toolkit/log.h"
 #include "toolkit/rich_edit_library.h"
@@ -87,7 +88,11 @@ HWND NativeEdits::MakeNative(Edit& edit) {
     ::SendMessageW(native, EM_SETLIMITTEXT, static_cast<WPARAM>(edit.max_chars()), 0);
     ::SendMessageW(native, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
-  ::SetWindowSubclass(native, KeyProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  // Without the subclass, Tab, Enter and Esc stay with the edit.
+  const CommonControls& controls = LoadCommonControls();
+  if (controls.set_subclass != nullptr && controls.def_subclass_proc != nullptr) {
+    (void)controls.set_subclass(native, KeyProc, 1, reinterpret_cast<DWORD_PTR>(this));
+  }
   PlaceOne(native, edit);
   // The control painted its own text until now; the child covers only its
   // inner part.
@@ -199,9 +204,10 @@ LRESULT CALLBACK NativeEdits::KeyProc(HWND hwnd, UINT message, WPARAM wparam, LP
     }
   }
   if (message == WM_CHAR && (wparam == L'\t' || wparam == 27 || (wparam == L'\r' && !IsMultiLine(hwnd))))
-    return 0;  // no beep for keys handled above
-  if (message == WM_NCDESTROY) ::RemoveWindowSubclass(hwnd, KeyProc, 1);
-  return ::DefSubclassProc(hwnd, message, wparam, lparam);
+    return 0;                                             // no beep for keys handled above
+  const CommonControls& controls = LoadCommonControls();  // loaded when the subclass was set
+  if (message == WM_NCDESTROY && controls.remove_subclass != nullptr) controls.remove_subclass(hwnd, KeyProc, 1);
+  return controls.def_subclass_proc(hwnd, message, wparam, lparam);
 }
 
 }  // namespace toolkit

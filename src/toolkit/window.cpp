@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 #include "toolkit/combo.h"
+#include "toolkit/common_controls.h"
 #include "toolkit/control_timers.h"
 #include "toolkit/dpi.h"
 #include "toolkit/drop_down_list.h"
@@ -201,8 +202,9 @@ void Window::ApplyIcon() {
 }
 
 void Window::CreateTooltip() {
-  INITCOMMONCONTROLSEX init{sizeof(init), ICC_WIN95_CLASSES};
-  ::InitCommonControlsEx(&init);
+  const INITCOMMONCONTROLSEX init{sizeof(init), ICC_WIN95_CLASSES};
+  const CommonControls& controls = LoadCommonControls();
+  if (controls.init != nullptr) (void)controls.init(&init);
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_.Get(), nullptr,
                                ::GetModuleHandleW(nullptr), nullptr);

@@ -983,7 +983,8 @@ TEST(LaterEditWindowTest, IdleMakesTheRestInPlaceWithWhatWasSetBefore) {
 }
 
 // Focus given to an edit that has never shown, before any paint or idle
-// tick could make it: the child is made then and takes the keys.
+// tick could make it: the child is made then and takes the keys, and hands
+// the window's own keys on.
 TEST(LaterEditWindowTest, FocusMovedToAHiddenUntilNowEditMakesItAndTypingReachesIt) {
   RecordingWindow window;
   ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"later_edits.xml", {}));
@@ -1003,6 +1004,13 @@ TEST(LaterEditWindowTest, FocusMovedToAHiddenUntilNowEditMakesItAndTypingReaches
   EXPECT_TRUE(PumpUntil([&] { return window.Saw(L"textchanged", L"hidden"); }));
   EXPECT_EQ(window.ReadState(L"hidden", L"text"), L"secrety");
   ExpectPlacedOver(window, *hidden);
+  // Enter and Tab typed into the child reach the window, as anywhere else in it.
+  window.seen.clear();
+  PressKey(VK_RETURN);
+  EXPECT_TRUE(PumpUntil([&] { return window.Saw(L"return", L"hidden"); }));
+  PressKey(VK_TAB);
+  EXPECT_TRUE(PumpUntil([&] { return window.core().focused() != hidden && ::GetFocus() != hidden->native(); }));
+  EXPECT_EQ(window.ReadState(L"hidden", L"text"), L"secrety");
 }
 
 TEST(FailedWindowTest, EveryOperationAfterAFailedCreateAnswersWithoutAWindow) {
