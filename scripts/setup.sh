@@ -5,12 +5,16 @@
 set -euo pipefail
 
 CURL_CACHE_ROOT="${CURL_CACHE_ROOT:-$HOME/.cache/webinstaller}"
+# Our changes to libcurl, applied in name order to a copy of Debian's source.
+shopt -s nullglob
+CURL_PATCHES=("$(cd "$(dirname "$0")" && pwd)"/patches/curl-*.patch)
+shopt -u nullglob
 PACKAGES=(
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
   libz-mingw-w64-dev googletest cmake ninja-build
   wine64 wine xvfb xauth imagemagick xdotool librsvg2-bin
   fonts-wine fonts-liberation fonts-wqy-microhei libfreetype6 libfontconfig1 libxrender1
-  dpkg-dev nginx tinyproxy aria2 openssl osslsigncode python3 clang libclang-rt-14-dev zip clang-format-14
+  dpkg-dev patch nginx tinyproxy aria2 openssl osslsigncode python3 clang libclang-rt-14-dev zip clang-format-14
 )
 
 log() { echo "setup: $*"; }
@@ -60,6 +64,15 @@ curl_source_dir() {
   echo "$CURL_CACHE_ROOT/src/curl-$1"
 }
 
+# A short name of our patches' contents.
+curl_patches_tag() {
+  cat "${CURL_PATCHES[@]}" /dev/null | sha256sum | cut -c1-8
+}
+
+patched_source_dir() {
+  echo "$CURL_CACHE_ROOT/src/curl-$1-patched-$(curl_patches_tag)"
+}
+
 # What the product uses of libcurl: HTTP and HTTPS over Schannel (with a CA
 # file), redirects, ranges, proxies from the environment with Basic auth,
 # IPv6, progress callbacks and time-outs. Everything else is switched off to
@@ -90,9 +103,10 @@ CURL_OPTIONS=(
   -DCURL_DISABLE_NTLM=ON -DENABLE_UNIX_SOCKETS=OFF
 )
 
-# A short name of the option set: a changed set builds into a new folder.
+# A short name of the option set and our patches: a change to either builds
+# into a new folder.
 curl_options_tag() {
-  printf '%s\n' "$(curl_c_flags "$1")" "${CURL_OPTIONS[@]}" | sha256sum | cut -c1-8
+  printf '%s\n' "$(curl_c_flags "$1")" "${CURL_OPTIONS[@]}" "$(curl_patches_tag)" | sha256sum | cut -c1-8
 }
 
 curl_prefix() {
@@ -108,7 +122,7 @@ build_curl() {
   mkdir -p "$CURL_CACHE_ROOT/build"
   toolchain="$(cd "$(dirname "$0")/.." && pwd)/cmake/toolchain-$arch.cmake"
   rm -rf "$build" "$prefix"
-  cmake -S "$(curl_source_dir "$upstream")" -B "$build" -G Ninja \
+  cmake -S "$(patched_source_dir "$upstream")" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DCMAKE_C_FLAGS="$(curl_c_flags "$arch")" \
     -DCMAKE_INSTALL_PREFIX="$prefix" "${CURL_OPTIONS[@]}" \
@@ -134,6 +148,22 @@ fetch_curl_source() {
   [ -d "$dir" ] || { echo "setup: curl source not found at $dir" >&2; exit 1; }
 }
 
+# Debian's tree stays as it came; the patched copy appears whole or not at all.
+patch_curl_source() {
+  local upstream=$1 dir work patch
+  dir=$(patched_source_dir "$upstream")
+  [ -d "$dir" ] && return 0
+  log "applying ${#CURL_PATCHES[@]} patch(es) to a copy of the curl source"
+  work="$dir.partial"
+  rm -rf "$work"
+  cp -a "$(curl_source_dir "$upstream")" "$work"
+  for patch in "${CURL_PATCHES[@]}"; do
+    patch -d "$work" -p1 --batch --forward --quiet <"$patch" || {
+      echo "setup: $patch does not apply to curl $upstream" >&2; rm -rf "$work"; exit 1; }
+  done
+  mv "$work" "$dir"
+}
+
 main() {
   ensure_deb_src
   ensure_packages
@@ -143,6 +173,7 @@ main() {
   upstream=${full#*:}
   upstream=${upstream%-*}
   fetch_curl_source "$full" "$upstream"
+  patch_curl_source "$upstream"
   local version=${full//:/_}
   for arch in x86_64 i686; do
     build_curl "$version" "$upstream" "$arch"

@@ -21,13 +21,12 @@ constexpr DWORD kProgressIntervalMs = 800;
 // like an attack to it, whatever the configuration asks.
 constexpr int32_t kMaxConnections = 16;
 // Each connection has libcurl's receive buffer and a block of received bytes
-// not yet written. Under some systems every receive, and the readiness
-// check libcurl makes after it, is a round trip to a system service, so a
-// few connections get large receive buffers (fewer receives per MiB). Both
-// shrink as connections grow so the process stays small (measured: 8
-// connections of 512 KiB receive buffers, or of 256 KiB blocks, pass 32 MiB
-// of working set); receive buffers never go below 128 KiB, where a
-// connection's throughput starts to drop.
+// not yet written. Under some systems every receive is a round trip to a
+// system service, so a few connections get large receive buffers (fewer
+// receives per MiB). Both shrink as connections grow so the process stays
+// small (measured: 8 connections of 512 KiB receive buffers, or of 256 KiB
+// blocks, pass 32 MiB of working set); receive buffers never go below
+// 128 KiB, where a connection's throughput starts to drop.
 struct ConnectionBuffers {
   long receive_bytes;
   size_t write_bytes;

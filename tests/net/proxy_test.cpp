@@ -17,6 +17,7 @@
 #include "net/http_client.h"
 #include "net/release_client.h"
 #include "net_fixture.h"
+#include "platform/file_io.h"
 #include "platform/registry_key.h"
 #include "platform/signal.h"
 #include "platform/text.h"
@@ -265,6 +266,32 @@ TEST(ProxyTransferTest, AuthenticatesAndFailsClearly) {
   EXPECT_EQ(outcome.stage, DownloadStage::SizeProbe);
   EXPECT_EQ(outcome.curl_code, 7);
   EXPECT_LT(::GetTickCount() - started, 60000u);  // failures, not hangs
+}
+
+// HTTPS goes through the proxy's tunnel: libcurl reads the proxy's reply
+// to CONNECT, then every range arrives whole through TLS; with a wrong
+// password the proxy refuses the tunnel, so the bytes did come through it.
+TEST(ProxyTransferTest, TunnelsHttpsThroughTheProxy) {
+  REQUIRE_PROXY();
+  const test_support::TempFolder folder;
+  TlsSettings right = Through(Fixed(AuthProxyAddress(), "fixture", "secret"));
+  right.ca_file = net_test::TestCaFile();
+  CDownloadHelper downloader;
+  downloader.SetTlsSettings(right);
+  const DownloadOutcome outcome = downloader.StartDownload(net_test::HttpsBase("https") + "/files/mid.bin",
+                                                           folder.File(L"mid.bin"), "", 4, nullptr, nullptr);
+  EXPECT_TRUE(outcome.Ok()) << StageName(outcome.stage) << " " << outcome.curl_code;
+  EXPECT_EQ(test_support::ReadBytes(folder.File(L"mid.bin")), net_test::DataBytes("mid.bin"));
+
+  TlsSettings wrong = Through(Fixed(AuthProxyAddress(), "fixture", "not-the-password"));
+  wrong.ca_file = net_test::TestCaFile();
+  CDownloadHelper refused;
+  refused.SetTlsSettings(wrong);
+  const DownloadOutcome failed = refused.StartDownload(net_test::HttpsBase("https") + "/files/mid.bin?tunnel=wrong",
+                                                       folder.File(L"refused.bin"), "", 4, nullptr, nullptr);
+  EXPECT_EQ(failed.stage, DownloadStage::SizeProbe);
+  EXPECT_EQ(failed.curl_code, 22);  // the proxy's 407 to CONNECT
+  EXPECT_FALSE(platform::FileExists(folder.File(L"refused.bin")));
 }
 
 // The user's static proxy with its bypass list: 127.0.0.1 goes through
