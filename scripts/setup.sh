@@ -60,8 +60,9 @@ ensure_packages() {
   fi
 }
 
+# Debian's source of one package version (a security update is a new folder).
 curl_source_dir() {
-  echo "$CURL_CACHE_ROOT/src/curl-$1"
+  echo "$CURL_CACHE_ROOT/src/$1/curl-$2"
 }
 
 # A short name of our patches' contents.
@@ -70,7 +71,7 @@ curl_patches_tag() {
 }
 
 patched_source_dir() {
-  echo "$CURL_CACHE_ROOT/src/curl-$1-patched-$(curl_patches_tag)"
+  echo "$(curl_source_dir "$1" "$2")-patched-$(curl_patches_tag)"
 }
 
 # What the product uses of libcurl: HTTP and HTTPS over Schannel (with a CA
@@ -122,7 +123,7 @@ build_curl() {
   mkdir -p "$CURL_CACHE_ROOT/build"
   toolchain="$(cd "$(dirname "$0")/.." && pwd)/cmake/toolchain-$arch.cmake"
   rm -rf "$build" "$prefix"
-  cmake -S "$(patched_source_dir "$upstream")" -B "$build" -G Ninja \
+  cmake -S "$(patched_source_dir "$version" "$upstream")" -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel \
     -DCMAKE_C_FLAGS="$(curl_c_flags "$arch")" \
     -DCMAKE_INSTALL_PREFIX="$prefix" "${CURL_OPTIONS[@]}" \
@@ -137,26 +138,31 @@ link_curl() {
   ln -sfn "$(curl_prefix "$version" "$arch")" "$CURL_CACHE_ROOT/curl-$arch"
 }
 
+# The source folder appears whole or not at all.
 fetch_curl_source() {
-  local full=$1 upstream=$2 dir
-  dir=$(curl_source_dir "$upstream")
+  local full=$1 version=$2 upstream=$3 dir work
+  dir=$(curl_source_dir "$version" "$upstream")
   [ -d "$dir" ] && return 0
   log "fetching Debian's curl $full source"
-  mkdir -p "$CURL_CACHE_ROOT/src"
-  (cd "$CURL_CACHE_ROOT/src" && apt-get source -qq "curl=$full" >/dev/null 2>&1) || {
-    echo "setup: apt-get source curl=$full failed" >&2; exit 1; }
-  [ -d "$dir" ] || { echo "setup: curl source not found at $dir" >&2; exit 1; }
+  work="$CURL_CACHE_ROOT/src/$version.partial"
+  rm -rf "$work"
+  mkdir -p "$work"
+  (cd "$work" && apt-get source -qq "curl=$full" >/dev/null 2>&1) || {
+    echo "setup: apt-get source curl=$full failed" >&2; rm -rf "$work"; exit 1; }
+  [ -d "$work/curl-$upstream" ] || { echo "setup: curl source not found in $work" >&2; rm -rf "$work"; exit 1; }
+  rm -rf "$CURL_CACHE_ROOT/src/$version"
+  mv "$work" "$CURL_CACHE_ROOT/src/$version"
 }
 
 # Debian's tree stays as it came; the patched copy appears whole or not at all.
 patch_curl_source() {
-  local upstream=$1 dir work patch
-  dir=$(patched_source_dir "$upstream")
+  local version=$1 upstream=$2 dir work patch
+  dir=$(patched_source_dir "$version" "$upstream")
   [ -d "$dir" ] && return 0
   log "applying ${#CURL_PATCHES[@]} patch(es) to a copy of the curl source"
   work="$dir.partial"
   rm -rf "$work"
-  cp -a "$(curl_source_dir "$upstream")" "$work"
+  cp -a "$(curl_source_dir "$version" "$upstream")" "$work"
   for patch in "${CURL_PATCHES[@]}"; do
     patch -d "$work" -p1 --batch --forward --quiet <"$patch" || {
       echo "setup: $patch does not apply to curl $upstream" >&2; rm -rf "$work"; exit 1; }
@@ -172,9 +178,9 @@ main() {
   full=$(apt-cache policy curl | awk '/Candidate:/{print $2}')
   upstream=${full#*:}
   upstream=${upstream%-*}
-  fetch_curl_source "$full" "$upstream"
-  patch_curl_source "$upstream"
   local version=${full//:/_}
+  fetch_curl_source "$full" "$version" "$upstream"
+  patch_curl_source "$version" "$upstream"
   for arch in x86_64 i686; do
     build_curl "$version" "$upstream" "$arch"
     link_curl "$version" "$arch"
