@@ -216,13 +216,25 @@ int wmain(int argc, wchar_t** argv) {
     wizard.push_back(
         FirstFrame(setup, L"\"" + parameters + L"\"", folder, caption.c_str(), kInstallButton, IsColoured));
   }
+  // Each run's pair starts moments apart, so its difference is steadier
+  // than the difference of two medians when the machine's pace drifts.
+  std::vector<double> beyond;
+  for (size_t i = 0; i < bare.size(); ++i) {
+    if (bare[i] >= 0 && wizard[i] >= 0) beyond.push_back(wizard[i] - bare[i]);
+  }
+  std::sort(beyond.begin(), beyond.end());
   std::sort(bare.begin(), bare.end());
   std::sort(wizard.begin(), wizard.end());
   std::printf("Start to first painted frame, median of %d (min .. max):\n", runs);
   std::printf("  bare window (reference): %7.1f ms (%.1f .. %.1f)\n", bare[bare.size() / 2], bare.front(), bare.back());
   std::printf("  setup.exe with its skin: %7.1f ms (%.1f .. %.1f); target <= 150 ms\n", wizard[wizard.size() / 2],
               wizard.front(), wizard.back());
-  std::printf("  setup.exe beyond the reference: %.1f ms\n", wizard[wizard.size() / 2] - bare[bare.size() / 2]);
+  std::printf("  setup.exe beyond the reference: %.1f ms (difference of the medians)\n",
+              wizard[wizard.size() / 2] - bare[bare.size() / 2]);
+  if (!beyond.empty()) {
+    std::printf("  setup.exe beyond the reference: %.1f ms (median of %zu paired runs; %.1f .. %.1f)\n",
+                beyond[beyond.size() / 2], beyond.size(), beyond.front(), beyond.back());
+  }
   Responsiveness(setup, folder, caption.c_str(), L"\"" + parameters + L"\"");
   return 0;
 }
