@@ -1,6 +1,6 @@
 #include "toolkit/edit.h"
 
-#include <richedit.h>
+#include "toolkit/native_edits.h"
 
 namespace toolkit {
 namespace {
@@ -46,18 +46,7 @@ bool Edit::ApplyAttribute(std::wstring_view name, const std::wstring& value) {
 
 void Edit::UpdateNative() {
   // A child not made yet takes them all when it is made.
-  if (native_ == nullptr) return;
-  ::SendMessageW(native_, EM_SETREADONLY, read_only_ ? TRUE : FALSE, 0);
-  ::SendMessageW(native_, EM_SETPASSWORDCHAR, password_ ? L'\x25CF' : 0, 0);
-  ::SendMessageW(native_, EM_SETLIMITTEXT, static_cast<WPARAM>(max_chars_), 0);
-  if (rich_) {
-    // Rich edits take their limit and background through messages of their own.
-    ::SendMessageW(native_, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(max_chars_));
-    const Argb back = native_bk_color_;
-    ::SendMessageW(native_, EM_SETBKGNDCOLOR, 0, RGB((back >> 16) & 0xFF, (back >> 8) & 0xFF, back & 0xFF));
-  }
-  // A plain EDIT asks for its colours again when it repaints.
-  ::InvalidateRect(native_, nullptr, TRUE);
+  if (native_ != nullptr) UpdateNativeEdit(native_, *this);
 }
 
 void Edit::SetText(const std::wstring& text) {

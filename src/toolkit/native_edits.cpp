@@ -53,6 +53,19 @@ void ApplyRichEditLook(HWND native, const Edit& edit, HFONT font) {
 
 }  // namespace
 
+void UpdateNativeEdit(HWND native, const Edit& edit) {
+  ::SendMessageW(native, EM_SETREADONLY, edit.read_only() ? TRUE : FALSE, 0);
+  ::SendMessageW(native, EM_SETPASSWORDCHAR, edit.password() ? L'\x25CF' : 0, 0);
+  ::SendMessageW(native, EM_SETLIMITTEXT, static_cast<WPARAM>(edit.max_chars()), 0);
+  if (IsRich(edit)) {
+    // Rich edits take their limit and background through messages of their own.
+    ::SendMessageW(native, EM_EXLIMITTEXT, 0, static_cast<LPARAM>(edit.max_chars()));
+    ::SendMessageW(native, EM_SETBKGNDCOLOR, 0, static_cast<LPARAM>(ColorRefOf(edit.native_bk_color())));
+  }
+  // A plain EDIT asks for its colours again when it repaints.
+  ::InvalidateRect(native, nullptr, TRUE);
+}
+
 NativeEdits::NativeEdits(HWND parent, WindowCore& core) : parent_(parent), core_(core) {}
 
 NativeEdits::~NativeEdits() {

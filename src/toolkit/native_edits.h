@@ -29,6 +29,10 @@ enum class Waiting {
   kAll,
 };
 
+// Read-only and password flags, limit and (rich edits) background of
+// `edit` onto its native child, after they changed.
+void UpdateNativeEdit(HWND native, const Edit& edit);
+
 class NativeEdits {
  public:
   NativeEdits(HWND parent, WindowCore& core);
