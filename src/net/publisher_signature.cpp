@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "net/file_digest.h"
+#include "net/trust_library.h"
 #include "platform/text.h"
 #include "startup/log.h"
 #include "startup/product_config.h"
@@ -41,7 +42,8 @@ SignatureVerdict VerdictOf(LONG result) {
 // One verification's state, closed again on every path.
 class TrustSession {
  public:
-  TrustSession(HANDLE file, const std::wstring& path, DWORD revocation) {
+  TrustSession(const TrustLibrary& library, HANDLE file, const std::wstring& path, DWORD revocation)
+      : library_(library) {
     // The digest left the file pointer at the end; some providers read from it.
     const LARGE_INTEGER start{};
     (void)::SetFilePointerEx(file, start, nullptr, FILE_BEGIN);  // a failed seek fails the read below
@@ -55,12 +57,12 @@ class TrustSession {
     data_.pFile = &file_;
     data_.dwStateAction = WTD_STATEACTION_VERIFY;
     data_.dwProvFlags = revocation == WTD_REVOKE_NONE ? 0 : WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
-    result_ = ::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
+    result_ = library_.verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);
   }
   ~TrustSession() {
     if (data_.hWVTStateData == nullptr) return;
     data_.dwStateAction = WTD_STATEACTION_CLOSE;
-    (void)::WinVerifyTrust(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);  // frees the state
+    (void)library_.verify(static_cast<HWND>(INVALID_HANDLE_VALUE), &action_, &data_);  // frees the state
   }
   TrustSession(const TrustSession&) = delete;
   TrustSession& operator=(const TrustSession&) = delete;
@@ -68,12 +70,13 @@ class TrustSession {
   [[nodiscard]] LONG result() const { return result_; }
   // The first signer's certificate chain as the verification built it.
   [[nodiscard]] const CRYPT_PROVIDER_SGNR* Signer() const {
-    CRYPT_PROVIDER_DATA* provider = ::WTHelperProvDataFromStateData(data_.hWVTStateData);
+    CRYPT_PROVIDER_DATA* provider = library_.provider_data(data_.hWVTStateData);
     if (provider == nullptr) return nullptr;
-    return ::WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0);
+    return library_.signer(provider, 0, FALSE, 0);
   }
 
  private:
+  const TrustLibrary& library_;  // complete: the caller checked
   GUID action_ = WINTRUST_ACTION_GENERIC_VERIFY_V2;
   WINTRUST_FILE_INFO file_{};
   WINTRUST_DATA data_{};
@@ -152,6 +155,11 @@ std::optional<std::string> NormalizedThumbprint(const std::string& text) {
 }
 
 SignatureCheck VerifyPublisher(HANDLE file, const std::wstring& path, const PublisherRule& rule) {
+  return VerifyPublisherWith(LoadTrustLibrary(), file, path, rule);
+}
+
+SignatureCheck VerifyPublisherWith(const TrustLibrary& library, HANDLE file, const std::wstring& path,
+                                   const PublisherRule& rule) {
   std::string thumbprint;
   if (!rule.thumbprint.empty()) {
     const std::optional<std::string> normal = NormalizedThumbprint(rule.thumbprint);
@@ -163,9 +171,15 @@ SignatureCheck VerifyPublisher(HANDLE file, const std::wstring& path, const Publ
     }
     thumbprint = *normal;
   }
+  if (!library.Complete()) {
+    startup::Log("Publisher signature of %s: the system's signature check is not available\n", path);
+    SignatureCheck check;
+    check.verdict = SignatureVerdict::CheckFailed;
+    return check;
+  }
   std::optional<SignatureCheck> judged;
   {
-    const TrustSession session(file, path, WTD_REVOKE_WHOLECHAIN);
+    const TrustSession session(library, file, path, WTD_REVOKE_WHOLECHAIN);
     if (RevocationUnreachable(session.result())) {
       startup::Log("Publisher signature of %s: revocation could not be checked (0x%x): verified without it\n", path,
                    static_cast<unsigned long>(session.result()));
@@ -174,7 +188,7 @@ SignatureCheck VerifyPublisher(HANDLE file, const std::wstring& path, const Publ
     }
   }
   if (!judged) {
-    const TrustSession session(file, path, WTD_REVOKE_NONE);
+    const TrustSession session(library, file, path, WTD_REVOKE_NONE);
     judged = Judge(session, path, rule, thumbprint);
   }
   startup::Log("Publisher signature of %s: %s (trust result 0x%x, signer \"%s\")\n", path, VerdictName(judged->verdict),

@@ -12,6 +12,8 @@
 
 namespace net {
 
+struct TrustLibrary;
+
 // The signer a program must carry.
 struct PublisherRule {
   std::wstring name;       // the signer certificate's simple name, exactly; empty: any name
@@ -49,6 +51,9 @@ struct SignatureCheck {
 // the signer against `rule`. Logs its verdict. Blocks while revocation is
 // fetched: call it off the UI thread.
 [[nodiscard]] SignatureCheck VerifyPublisher(HANDLE file, const std::wstring& path, const PublisherRule& rule);
+// The same through `library`'s functions; CheckFailed when any is missing.
+[[nodiscard]] SignatureCheck VerifyPublisherWith(const TrustLibrary& library, HANDLE file, const std::wstring& path,
+                                                 const PublisherRule& rule);
 
 [[nodiscard]] const char* VerdictName(SignatureVerdict verdict);
 

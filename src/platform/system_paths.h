@@ -21,6 +21,14 @@ namespace platform {
 // path (a planted DLL beside the download must not be picked up).
 [[nodiscard]] UniqueModule LoadSystemLibrary(const std::wstring& file_name);
 
+// The export `name` of `module` as the function type it is declared with;
+// nullptr when the module or the export is missing.
+template <class Function>
+[[nodiscard]] Function FunctionOf(HMODULE module, const char* name) {
+  return module == nullptr ? nullptr
+                           : reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)));
+}
+
 // Text after the last backslash or slash.
 [[nodiscard]] std::wstring FileNameOf(const std::wstring& path);
 

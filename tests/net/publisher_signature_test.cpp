@@ -1,13 +1,14 @@
 // The publisher check on files the fixture signs (osslsigncode) with a test
 // root trusted in the prefix: unsigned, signed by the expected and by another
 // publisher, the expected name under an unknown root, changed after signing,
-// not a program at all, and thumbprint rules.
+// not a program at all, thumbprint rules, and no system verification to call.
 #include "net/publisher_signature.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 
+#include "net/trust_library.h"
 #include "net_fixture.h"
 #include "platform/system_paths.h"
 #include "platform/text.h"
@@ -26,12 +27,13 @@ std::string Field(const std::string& answer, const std::string& name) {
   return answer.substr(value, answer.find(' ', value) - value);
 }
 
-SignatureCheck CheckFile(const std::string& name, const PublisherRule& rule) {
+SignatureCheck CheckFile(const std::string& name, const PublisherRule& rule,
+                         const TrustLibrary& library = LoadTrustLibrary()) {
   const std::wstring path = net_test::DataFile(name);
   platform::UniqueHandle held(
       ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
   EXPECT_TRUE(held.IsValid()) << name;
-  return VerifyPublisher(held.Get(), path, rule);
+  return VerifyPublisherWith(library, held.Get(), path, rule);
 }
 
 TEST(PublisherSignatureTest, OnlyTheExpectedPublishersIntactTrustedSignaturePasses) {
@@ -89,6 +91,17 @@ TEST(PublisherSignatureTest, OnlyTheExpectedPublishersIntactTrustedSignaturePass
   for (const auto& c : cases) EXPECT_EQ(CheckFile(c.file, c.rule).verdict, c.verdict) << c.name;
   EXPECT_EQ(CheckFile(base + "-good.exe", by_name).signer, kPublisher);
   EXPECT_EQ(CheckFile(base + "-other.exe", by_name).signer, L"Other Test Publisher");
+  // Without the system's verification (no such library, or one without
+  // its functions) even the good file cannot pass, and nothing crashes.
+  const TrustLibrary missing = TrustLibraryFrom(L"no-such-trust-library.dll");
+  const TrustLibrary without_functions = TrustLibraryFrom(L"version.dll");
+  EXPECT_FALSE(missing.Complete());
+  EXPECT_FALSE(without_functions.Complete());
+  EXPECT_EQ(CheckFile(base + "-good.exe", by_name, missing).verdict, SignatureVerdict::CheckFailed);
+  EXPECT_EQ(CheckFile(base + "-good.exe", by_name, without_functions).verdict, SignatureVerdict::CheckFailed);
+  TrustLibrary partial = LoadTrustLibrary();
+  partial.signer = nullptr;
+  EXPECT_EQ(CheckFile(base + "-good.exe", by_name, partial).verdict, SignatureVerdict::CheckFailed);
   for (const char* suffix : {".exe", "-good.exe", "-other.exe", "-stray.exe", "-changed.exe", ".txt"}) {
     ::DeleteFileW(net_test::DataFile(base + suffix).c_str());
   }
