@@ -1,9 +1,7 @@
 #include "install/default_install_folder.h"
 
-#include "platform/windows_api.h"
+#include "platform/shell_library.h"
 #include "startup/product_config.h"
-
-#include <shlobj.h>
 
 namespace install {
 namespace {
@@ -34,10 +32,10 @@ std::wstring BrowsedInstallFolder(const std::wstring& chosen, const std::wstring
 }
 
 std::wstring ProgramFilesFolder() {
+  const platform::ShellLibrary& shell = platform::LoadShellLibrary();
+  if (shell.folder_path == nullptr) return {};
   wchar_t path[MAX_PATH] = {};
-  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path))) {
-    return {};
-  }
+  if (FAILED(shell.folder_path(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
   return path;
 }
 

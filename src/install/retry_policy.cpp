@@ -1,7 +1,6 @@
 #include "install/retry_policy.h"
 
-#include <shellapi.h>
-
+#include "platform/shell_library.h"
 #include "platform/text.h"
 #include "startup/log.h"
 
@@ -60,8 +59,10 @@ std::optional<std::wstring> OfflineLinkFor(WizardPage page, const net::ReleaseSt
 
 UrlOpener ShellUrlOpener() {
   return [](const std::wstring& url) {
+    const platform::ShellLibrary& shell = platform::LoadShellLibrary();
+    if (shell.execute == nullptr) return false;
     const auto result =
-        reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        reinterpret_cast<INT_PTR>(shell.execute(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
   };
 }

@@ -2,7 +2,8 @@
 
 #include <memory>
 
-#include <shlobj.h>
+#include "platform/shell_library.h"
+#include "startup/log.h"
 
 namespace ui {
 namespace {
@@ -15,17 +16,22 @@ using ItemList = std::unique_ptr<ITEMIDLIST, CoTaskMemDeleter>;
 }  // namespace
 
 std::wstring BrowseForFolderOwnedBy(HWND owner) {
+  const platform::ShellLibrary& shell = platform::LoadShellLibrary();
+  if (shell.special_folder == nullptr || shell.browse_for_folder == nullptr || shell.path_from_list == nullptr) {
+    startup::Log("No folder browser: the desktop shell is not available\n");
+    return {};
+  }
   PIDLIST_ABSOLUTE raw_root = nullptr;
-  (void)::SHGetSpecialFolderLocation(owner, CSIDL_DRIVES, &raw_root);
+  (void)shell.special_folder(owner, CSIDL_DRIVES, &raw_root);
   const ItemList root(raw_root);
   BROWSEINFOW info{};
   info.hwndOwner = owner;
   info.pidlRoot = root.get();
   info.ulFlags = BIF_RETURNONLYFSDIRS;
-  const ItemList chosen(::SHBrowseForFolderW(&info));
+  const ItemList chosen(shell.browse_for_folder(&info));
   if (!chosen) return {};
   wchar_t path[MAX_PATH] = {};
-  if (!::SHGetPathFromIDListW(chosen.get(), path)) return {};
+  if (!shell.path_from_list(chosen.get(), path)) return {};
   return path;
 }
 

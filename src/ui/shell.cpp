@@ -1,22 +1,29 @@
 #include "ui/shell.h"
 
-#include "platform/windows_api.h"
-
-#include <shellapi.h>
-
 #include "install/retry_policy.h"
+#include "platform/shell_library.h"
 #include "startup/log.h"
 
 namespace ui {
 
 bool SystemShell::OpenUrl(const std::wstring& url) {
+  const platform::ShellLibrary& shell = platform::LoadShellLibrary();
+  if (shell.execute == nullptr) {
+    startup::Log("Cannot open %s: the desktop shell is not available\n", url);
+    return false;
+  }
   const auto result =
-      reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+      reinterpret_cast<INT_PTR>(shell.execute(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   return result > 32;
 }
 
 bool SystemShell::StartProgram(const std::wstring& program, const std::wstring& folder) {
-  const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteW(
+  const platform::ShellLibrary& shell = platform::LoadShellLibrary();
+  if (shell.execute == nullptr) {
+    startup::Log("Cannot start %s: the desktop shell is not available\n", program);
+    return false;
+  }
+  const auto result = reinterpret_cast<INT_PTR>(shell.execute(
       nullptr, nullptr, program.c_str(), nullptr, folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL));
   if (result <= 32) startup::Log("Cannot start %s: %d\n", program, static_cast<int>(result));
   return result > 32;

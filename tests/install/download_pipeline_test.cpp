@@ -9,6 +9,7 @@
 #include "install/unattended_modes.h"
 #include "net/file_digest.h"
 #include "platform/file_io.h"
+#include "platform/shell_library.h"
 #include "platform/system_paths.h"
 #include "platform/text.h"
 #include "startup/launch_parameters.h"
@@ -70,7 +71,13 @@ TEST(DownloadPipelineTest, DefaultInstallFolderJoinsItsParts) {
       {{L"C:\\Apps", L""}, L"C:\\Apps"},
   };
   for (const auto& c : cases) EXPECT_EQ(install::JoinInstallFolder(c.parts), c.expected);
+  // The folder as the shell names it, though read without the shell.
+  const platform::ShellLibrary& shell = platform::LoadShellLibrary();
+  ASSERT_NE(shell.folder_path, nullptr);
+  wchar_t from_shell[MAX_PATH] = {};
+  ASSERT_TRUE(SUCCEEDED(shell.folder_path(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, from_shell)));
   EXPECT_FALSE(install::ProgramFilesFolder().empty());
+  EXPECT_EQ(install::ProgramFilesFolder(), from_shell);
 }
 
 TEST(DownloadPipelineTest, BrowsedFolderGetsTheExtentWithoutADoubledBackslash) {
