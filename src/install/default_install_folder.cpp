@@ -1,5 +1,6 @@
 #include "install/default_install_folder.h"
 
+#include "platform/registry_key.h"
 #include "platform/shell_library.h"
 #include "startup/product_config.h"
 
@@ -31,7 +32,21 @@ std::wstring BrowsedInstallFolder(const std::wstring& chosen, const std::wstring
   return JoinInstallFolder({chosen, extent_folder});
 }
 
+std::wstring StoredProgramFilesFolder() {
+  const std::wstring stored =
+      platform::RegistryKey::Open(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                                  platform::RegistryView::Default)
+          .ReadString(L"ProgramFilesDir")
+          .value_or(L"");
+  return stored.find(L'%') == std::wstring::npos ? stored : std::wstring();  // unexpanded: not usable
+}
+
 std::wstring ProgramFilesFolder() {
+  // Read directly because the home page shows the folder: asking the shell
+  // would load shell32 before the window's first frame. The shell remains
+  // the answer when the value is missing.
+  const std::wstring stored = StoredProgramFilesFolder();
+  if (!stored.empty()) return stored;
   const platform::ShellLibrary& shell = platform::LoadShellLibrary();
   if (shell.folder_path == nullptr) return {};
   wchar_t path[MAX_PATH] = {};

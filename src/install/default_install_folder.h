@@ -26,6 +26,9 @@ struct InstallFolderParts {
 // The system's Program Files folder as this process sees it; empty when the
 // system does not say.
 [[nodiscard]] std::wstring ProgramFilesFolder();
+// The registry value the shell answers that from, in this process's view (a
+// 32-bit program gets the 32-bit folder); empty when missing or unexpanded.
+[[nodiscard]] std::wstring StoredProgramFilesFolder();
 
 // The parts from the configuration and the system.
 [[nodiscard]] InstallFolderParts InstallFolderPartsFromConfig();

@@ -78,6 +78,7 @@ TEST(DownloadPipelineTest, DefaultInstallFolderJoinsItsParts) {
   ASSERT_TRUE(SUCCEEDED(shell.folder_path(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, from_shell)));
   EXPECT_FALSE(install::ProgramFilesFolder().empty());
   EXPECT_EQ(install::ProgramFilesFolder(), from_shell);
+  EXPECT_EQ(install::StoredProgramFilesFolder(), from_shell);
 }
 
 TEST(DownloadPipelineTest, BrowsedFolderGetsTheExtentWithoutADoubledBackslash) {
