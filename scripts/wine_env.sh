@@ -9,7 +9,10 @@ WINESERVER=/usr/lib/wine/wineserver
 wine_prepare_prefix() {
   local prefix=$1
   export WINEPREFIX=$prefix WINEDEBUG=-all
-  [ -f "$prefix/.prepared" ] && return 0
+  # The marker names the settings' revision: a prefix prepared with older
+  # settings is prepared again.
+  local marker="$prefix/.prepared-2"
+  [ -f "$marker" ] && return 0
   echo "wine: preparing prefix $prefix (once)"
   mkdir -p "$prefix"
   # No Mono or Gecko packages here: keep wineboot from asking for them.
@@ -36,12 +39,16 @@ text = "\r\n".join([
     r"[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]",
     '"Microsoft YaHei"="WenQuanYi Micro Hei"', "",
     r"[HKEY_CURRENT_USER\Software\Wine\X11 Driver]",
-    '"Managed"="N"', "", ""])
+    '"Managed"="N"', "",
+    # A crashing program must end with an error, not wait on a dialog that
+    # no one will close (a crashed test would hang until its time-out).
+    r"[HKEY_CURRENT_USER\Software\Wine\WineDbg]",
+    '"ShowCrashDialog"=dword:00000000', "", ""])
 open(sys.argv[1], "w", encoding="utf-16").write(text)
 PY
   "$WINE64" regedit /S "$(winepath_of "$reg")" </dev/null >/dev/null 2>&1
   "$WINESERVER" -w
-  touch "$prefix/.prepared"
+  touch "$marker"
 }
 
 # Z: maps the host's root inside every prefix.
