@@ -37,7 +37,8 @@ VariantChoice VariantFromHomepage(const std::wstring& homepage) {
   return {0, L"install.xml"};
 }
 
-void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) {
+void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context,
+                          const std::function<void()>& after_first_frame) {
   (void)instance;  // the toolkit's windows belong to this module
   toolkit::SetLogSink([](const std::wstring& line) { startup::Log("Toolkit: %s\n", line); });
   (void)toolkit::EnableDpiAwareness();
@@ -58,12 +59,19 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) 
     settings.variant = choice.variant;
     settings.language = context.language;
     settings.language_folder = platform::ExecutableFolder();
-    settings.check_release = [release_check = net::ReleaseCheckSettingsFromStores()](const std::string& language) {
-      return net::CheckReleaseFromConfiguration(release_check, language);
+    // Read when the check runs: reading them starts the proxy lookup, which
+    // waits for the first frame.
+    settings.check_release = [](const std::string& language) {
+      return net::CheckReleaseFromConfiguration(net::ReleaseCheckSettingsFromStores(), language);
     };
     Wizard wizard(window, shell, std::move(settings));
-    window.SetHooks({[&wizard] { wizard.RequestClose(); }, [&wizard](UINT id) { wizard.OnTimer(id); }});
-    wizard.Start();
+    const auto first_frame = [&] {
+      startup::Log("The first frame is on the screen\n");
+      after_first_frame();
+      // The release check's transfer too waits for the first frame.
+      if (!wizard.quitting()) wizard.Start();
+    };
+    window.SetHooks({[&wizard] { wizard.RequestClose(); }, [&wizard](UINT id) { wizard.OnTimer(id); }, first_frame});
     (void)window.RunModal();
     window.ClearHooks();
     context.language = wizard.first_page().language();
