@@ -4,6 +4,8 @@
 
 #include <shlobj.h>
 
+#include "toolkit/com_owners.h"
+
 namespace ui {
 namespace {
 
@@ -15,6 +17,7 @@ using ItemList = std::unique_ptr<ITEMIDLIST, CoTaskMemDeleter>;
 }  // namespace
 
 std::wstring BrowseForFolderOwnedBy(HWND owner) {
+  const toolkit::ScopedOle ole;  // the dialog needs it; usually the run's is up already
   PIDLIST_ABSOLUTE raw_root = nullptr;
   (void)::SHGetSpecialFolderLocation(owner, CSIDL_DRIVES, &raw_root);
   const ItemList root(raw_root);

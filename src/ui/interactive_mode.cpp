@@ -1,11 +1,12 @@
 #include "ui/interactive_mode.h"
 
-#include <ole2.h>
+#include <optional>
 
 #include "net/release_client.h"
 #include "platform/system_paths.h"
 #include "startup/log.h"
 #include "startup/product_config.h"
+#include "toolkit/com_owners.h"
 #include "toolkit/dpi.h"
 #include "toolkit/log.h"
 #include "toolkit/zip_archive.h"
@@ -13,23 +14,6 @@
 #include "ui/wizard.h"
 
 namespace ui {
-namespace {
-
-// The folder browser and the hosted browser need COM on this thread.
-class OleSession {
- public:
-  OleSession() : initialized_(SUCCEEDED(::OleInitialize(nullptr))) {}
-  ~OleSession() {
-    if (initialized_) ::OleUninitialize();
-  }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-
- private:
-  bool initialized_;
-};
-
-}  // namespace
 
 VariantChoice VariantFromHomepage(const std::wstring& homepage) {
   if (homepage == L"qsHomePage") return {1, L"installQS.xml"};
@@ -42,7 +26,10 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context,
   (void)instance;  // the toolkit's windows belong to this module
   toolkit::SetLogSink([](const std::wstring& line) { startup::Log("Toolkit: %s\n", line); });
   (void)toolkit::EnableDpiAwareness();
-  const OleSession ole;
+  // The folder browser and the shell's programs need OLE on this thread. It
+  // loads much of the system's object machinery, so it starts once the first
+  // frame is on the screen, and it outlives the window.
+  std::optional<toolkit::ScopedOle> ole;
 
   const VariantChoice choice = VariantFromHomepage(startup::Config().Get("homepage"));
   auto archive = std::make_shared<toolkit::ZipArchive>();
@@ -68,6 +55,7 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context,
     const auto first_frame = [&] {
       startup::Log("The first frame is on the screen\n");
       after_first_frame();
+      ole.emplace();
       // The release check's transfer too waits for the first frame.
       if (!wizard.quitting()) wizard.Start();
     };
