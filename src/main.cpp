@@ -1,5 +1,6 @@
 // setup.exe: the web installer. Size budget: the shipped i686 build stays
 // under 1 MiB, self-contained (static runtime, no DLLs beside it).
+#include <system_error>
 #include <thread>
 
 #include "install/unattended_modes.h"
@@ -24,28 +25,50 @@ void HardenProcess() {
   (void)::HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 }
 
+// Readies what the first transfer needs beside the run's other work:
+// libcurl's global state (sockets, the TLS provider: tens of milliseconds
+// under some systems) on a thread joined when this goes, and the user's
+// proxy settings, whose lookup's worker is never joined (a run that makes
+// no transfer does not wait for it at exit). Every transfer waits for
+// whatever of it is not done yet.
+class TransferWarmUp {
+ public:
+  void Start() {
+    if (started_) return;
+    started_ = true;
+    try {
+      set_up_ = std::jthread(net::InitializeTransfers);
+    } catch (const std::system_error&) {
+      // No thread: the first transfer sets libcurl up itself.
+    }
+    net::StartProxyLookup();
+  }
+
+ private:
+  bool started_ = false;  // entry thread, or the wizard's (UI) thread
+  std::jthread set_up_;
+};
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   HardenProcess();
-  // libcurl's global state (sockets, the TLS provider) takes tens of
-  // milliseconds to set up under some systems: it is made beside the
-  // window's start. Every transfer waits for it through the same once-flag.
-  const std::jthread transfers_set_up(net::InitializeTransfers);
-  // The user's proxy settings, and the discovery of a configuration script
-  // on networks that announce one, are looked up beside it, so the first
-  // transfer rarely waits for them. The lookup's worker is never joined: a
-  // run that makes no transfer does not wait for it at exit.
-  net::StartProxyLookup();
+  // The modes without a window start it at once; the wizard once its first
+  // frame is on the screen, which it would otherwise compete with for the
+  // processor and the system's loader.
+  TransferWarmUp warm_up;
   startup::LaunchModeBodies bodies;
+  bodies.mode_chosen = [&warm_up](startup::LaunchMode mode) {
+    if (mode != startup::LaunchMode::Interactive) warm_up.Start();
+  };
   bodies.companion_fetch = [](const std::string& url, const std::wstring& target) {
     (void)install::RunCompanionFetch(startup::Parameters().Get("REFERNUMBER"), url, target);
   };
   bodies.unattended_install = [](startup::StartupContext& context) {
     (void)install::RunUnattendedInstall(context.language);
   };
-  bodies.interactive = [](HINSTANCE module, startup::StartupContext& context) {
-    ui::RunInteractiveWizard(module, context);
+  bodies.interactive = [&warm_up](HINSTANCE module, startup::StartupContext& context) {
+    ui::RunInteractiveWizard(module, context, [&warm_up] { warm_up.Start(); });
   };
   bodies.run_started = [] { net::Reporter().MarkStartTime(); };
   bodies.run_ended = [] {

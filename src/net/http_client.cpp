@@ -246,7 +246,10 @@ TlsSettings TlsSettingsFromConfig() {
 
 void InitializeTransfers() {
   static std::once_flag once;
-  std::call_once(once, [] { (void)curl_global_init(CURL_GLOBAL_ALL); });
+  std::call_once(once, [] {
+    const CURLcode code = curl_global_init(CURL_GLOBAL_ALL);
+    startup::Log("Transfers: libcurl set up, code %d\n", static_cast<int>(code));
+  });
 }
 
 std::string EncodeFormValue(std::string_view value) {

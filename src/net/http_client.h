@@ -39,7 +39,8 @@ struct TlsSettings {
 [[nodiscard]] TlsSettings TlsSettingsFromConfig();
 
 // libcurl's global state, once per process: the entry point starts it on a
-// thread of its own; every transfer calls it first and waits until it is made.
+// thread of its own (at once, or once the wizard's first frame is on the
+// screen); every transfer calls it first and waits until it is made.
 void InitializeTransfers();
 
 // Percent-encodes the bytes that could add or cut a form field (& = + % #)

@@ -366,7 +366,10 @@ SystemProxy::SystemProxy(Discovery discovery) : early_(std::make_shared<Early>()
 }
 
 std::shared_ptr<SystemProxy> SystemProxy::ForRun() {
-  static const std::shared_ptr<SystemProxy> run = std::make_shared<SystemProxy>();
+  static const std::shared_ptr<SystemProxy> run = [] {
+    startup::Log("Proxy: looking up the user's settings\n");
+    return std::make_shared<SystemProxy>();
+  }();
   return run;
 }
 

@@ -184,7 +184,8 @@ ReleaseInfo CReleaseClient::QueryReleaseInfo(const std::string& service_url, con
                                              const std::string& version_url, const std::string& user_agent) {
   service_url_ = service_url;
   version_url_ = version_url;
-  InitializeTransfers();
+  // libcurl's set-up, which may still be under way, is waited for on the
+  // attempt's worker, not here on the UI thread.
   post_fields_ = BuildFormFields(parameters);
   info_.userAgent = user_agent;
   const TlsSettings tls = tls_ ? *tls_ : TlsSettingsFromConfig();

@@ -110,8 +110,9 @@ void PrepareRun(StartupContext& context, const std::wstring& config_folder) {
 int RunEntry(HINSTANCE instance, const wchar_t* command_line, const LaunchModeBodies& bodies) {
   if (instance == nullptr) return kExitInteractive;
   Parameters().Parse(command_line);
-  RemoveStaleRunFolders();
   const LaunchMode mode = ModeFromInstallType(Parameters().Get("INSTALL_TYPE"));
+  if (bodies.mode_chosen) bodies.mode_chosen(mode);
+  RemoveStaleRunFolders();
   if (mode == LaunchMode::CompanionFetch) return RunCompanionFetch(bodies);
 
   RunEndGuard run_end(bodies.run_started, bodies.run_ended);

@@ -31,6 +31,8 @@ struct LaunchModeBodies {
   std::function<void(StartupContext&)> unattended_install;
   // Shows the wizard until it closes (single instance already claimed).
   std::function<void(HINSTANCE, StartupContext&)> interactive;
+  // Called once the mode is known, before anything else of the run.
+  std::function<void(LaunchMode)> mode_chosen;
   // Called first thing in the unattended and interactive modes, and on every
   // return from them (the run report's start time and final report).
   std::function<void()> run_started;

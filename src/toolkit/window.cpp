@@ -431,6 +431,15 @@ HostedBrowser& Window::NativeBrowser(Browser& browser) {
 }
 
 void Window::StartIdleParts() {
+  if (!first_frame_reported_) {
+    first_frame_reported_ = true;
+    if (first_frame_hook_) {
+      const std::function<void()> hook = std::move(first_frame_hook_);
+      first_frame_hook_ = nullptr;
+      hook();
+      return;  // a stall of its own, as each part below
+    }
+  }
   // One per tick: each is a stall of its own, and input may come between.
   // The edits on the screen come first: the user may click into them.
   if (edits_ && edits_->MakeNext(Waiting::kShown)) return;

@@ -112,6 +112,13 @@ class Window {
   // offers no such display (asked once, on first use).
   void SetTaskbarProgress(TaskbarState state, int percent);
 
+  // Runs `hook` once, on the window's thread, when its first frame is on
+  // the screen: at the first idle tick after the first paint, which comes
+  // only after the thread has waited for messages (a window's drawing
+  // reaches the screen then). Set before the window shows. For work the
+  // first frame must not wait for.
+  void SetFirstFrameHook(std::function<void()> hook) { first_frame_hook_ = std::move(hook); }
+
   // Runs `work` on the window's thread (from any thread); dropped if the
   // window is gone first.
   void PostToUiThread(std::function<void()> work);
@@ -204,6 +211,8 @@ class Window {
   int close_code_ = 0;
   bool window_init_sent_ = false;
   bool first_frame_painted_ = false;
+  bool first_frame_reported_ = false;  // the first idle tick came
+  std::function<void()> first_frame_hook_;
   bool tooltip_made_ = false;  // tried, whether or not it could be made
   bool taskbar_progress_ = false;
   UiTaskQueue queue_;

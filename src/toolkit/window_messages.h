@@ -21,9 +21,9 @@ constexpr UINT kDpiChangedMessage = 0x02E0;
 constexpr UINT kFirstControlTimer = 0x10000;
 constexpr UINT kLastControlTimer = 0xFFFEF;
 constexpr UINT kBrowserWatchTimer = 0xFFFF0;
-// After the first frame, while idle: makes what takes long to make
-// (the native edits, the hosted browsers, the taskbar's interface), one
-// per tick.
+// After the first frame, while idle: reports the first frame to its hook,
+// then makes what takes long to make (the native edits, the hosted
+// browsers, the taskbar's interface), one per tick.
 constexpr UINT kIdleStartTimer = 0xFFFF1;
 
 }  // namespace toolkit

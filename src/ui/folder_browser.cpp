@@ -4,6 +4,7 @@
 
 #include "platform/shell_library.h"
 #include "startup/log.h"
+#include "toolkit/com_owners.h"
 
 namespace ui {
 namespace {
@@ -21,6 +22,7 @@ std::wstring BrowseForFolderOwnedBy(HWND owner) {
     startup::Log("No folder browser: the desktop shell is not available\n");
     return {};
   }
+  const toolkit::ScopedOle ole;  // the dialog needs it; usually the run's is up already
   PIDLIST_ABSOLUTE raw_root = nullptr;
   (void)shell.special_folder(owner, CSIDL_DRIVES, &raw_root);
   const ItemList root(raw_root);

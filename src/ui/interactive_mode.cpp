@@ -1,11 +1,12 @@
 #include "ui/interactive_mode.h"
 
-#include <ole2.h>
+#include <optional>
 
 #include "net/release_client.h"
 #include "platform/system_paths.h"
 #include "startup/log.h"
 #include "startup/product_config.h"
+#include "toolkit/com_owners.h"
 #include "toolkit/dpi.h"
 #include "toolkit/log.h"
 #include "toolkit/zip_archive.h"
@@ -13,23 +14,6 @@
 #include "ui/wizard.h"
 
 namespace ui {
-namespace {
-
-// The folder browser and the hosted browser need COM on this thread.
-class OleSession {
- public:
-  OleSession() : initialized_(SUCCEEDED(::OleInitialize(nullptr))) {}
-  ~OleSession() {
-    if (initialized_) ::OleUninitialize();
-  }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-
- private:
-  bool initialized_;
-};
-
-}  // namespace
 
 VariantChoice VariantFromHomepage(const std::wstring& homepage) {
   if (homepage == L"qsHomePage") return {1, L"installQS.xml"};
@@ -37,11 +21,15 @@ VariantChoice VariantFromHomepage(const std::wstring& homepage) {
   return {0, L"install.xml"};
 }
 
-void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) {
+void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context,
+                          const std::function<void()>& after_first_frame) {
   (void)instance;  // the toolkit's windows belong to this module
   toolkit::SetLogSink([](const std::wstring& line) { startup::Log("Toolkit: %s\n", line); });
   (void)toolkit::EnableDpiAwareness();
-  const OleSession ole;
+  // The folder browser and the shell's programs need OLE on this thread. It
+  // loads much of the system's object machinery, so it starts once the first
+  // frame is on the screen, and it outlives the window.
+  std::optional<toolkit::ScopedOle> ole;
 
   const VariantChoice choice = VariantFromHomepage(startup::Config().Get("homepage"));
   auto archive = std::make_shared<toolkit::ZipArchive>();
@@ -58,12 +46,20 @@ void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context) 
     settings.variant = choice.variant;
     settings.language = context.language;
     settings.language_folder = platform::ExecutableFolder();
-    settings.check_release = [release_check = net::ReleaseCheckSettingsFromStores()](const std::string& language) {
-      return net::CheckReleaseFromConfiguration(release_check, language);
+    // Read when the check runs: reading them starts the proxy lookup, which
+    // waits for the first frame.
+    settings.check_release = [](const std::string& language) {
+      return net::CheckReleaseFromConfiguration(net::ReleaseCheckSettingsFromStores(), language);
     };
     Wizard wizard(window, shell, std::move(settings));
-    window.SetHooks({[&wizard] { wizard.RequestClose(); }, [&wizard](UINT id) { wizard.OnTimer(id); }});
-    wizard.Start();
+    const auto first_frame = [&] {
+      startup::Log("The first frame is on the screen\n");
+      after_first_frame();
+      ole.emplace();
+      // The release check's transfer too waits for the first frame.
+      if (!wizard.quitting()) wizard.Start();
+    };
+    window.SetHooks({[&wizard] { wizard.RequestClose(); }, [&wizard](UINT id) { wizard.OnTimer(id); }, first_frame});
     (void)window.RunModal();
     window.ClearHooks();
     context.language = wizard.first_page().language();

@@ -3,6 +3,7 @@
 // and the pages deleted before the window.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/windows_api.h"
@@ -18,7 +19,10 @@ struct VariantChoice {
 // From the configuration key "homepage".
 [[nodiscard]] VariantChoice VariantFromHomepage(const std::wstring& homepage);
 
-// Runs the wizard until it closes or quits.
-void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context);
+// Runs the wizard until it closes or quits. `after_first_frame` runs once on
+// this thread when the window's first frame is on the screen: work started
+// earlier would compete with it for the processor and the system's loader.
+void RunInteractiveWizard(HINSTANCE instance, startup::StartupContext& context,
+                          const std::function<void()>& after_first_frame);
 
 }  // namespace ui

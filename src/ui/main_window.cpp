@@ -67,6 +67,9 @@ bool MainWindow::Open(std::shared_ptr<const toolkit::ZipArchive> archive, const 
   options.decode_images_ahead = true;
   options.taskbar_progress = true;
   if (!window_->CreateOrExit(std::move(archive), description, options)) return false;
+  window_->SetFirstFrameHook([this] {
+    if (hooks_.first_frame) hooks_.first_frame();
+  });
   regions_ = ClickRegionsFromConfig();
   g_filtering_window = this;
   platform::SetMessagePreTranslator(&FilterForPumps);

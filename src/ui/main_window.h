@@ -25,6 +25,7 @@ class MainWindow final : public IWindowOperations {
   struct Hooks {
     std::function<void()> close;         // the close command, whatever its source
     std::function<void(UINT id)> timer;  // the wizard's timers (20 to 23)
+    std::function<void()> first_frame;   // once, when the first frame is on the screen
   };
 
   MainWindow();

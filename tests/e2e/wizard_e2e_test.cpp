@@ -111,6 +111,17 @@ TEST(WizardEndToEndTest, ChosenOptionsReachTheInstallerAndStartNowStartsTheInsta
   WizardRun run(scene);
   ASSERT_NE(run.window(), nullptr);
   ASSERT_TRUE(run.LogSays("Release check done: status 0"));
+  // Nothing competes with the first frame: libcurl's set-up and the proxy
+  // lookup (the release check's too) start once it is on the screen.
+  const std::string start_log = scene.Log();
+  const size_t first_frame = start_log.find("The first frame is on the screen");
+  const size_t set_up = start_log.find("Transfers: libcurl set up, code 0");
+  const size_t proxy_lookup = start_log.find("Proxy: looking up the user's settings");
+  ASSERT_NE(first_frame, std::string::npos) << start_log;
+  ASSERT_NE(set_up, std::string::npos) << start_log;
+  ASSERT_NE(proxy_lookup, std::string::npos) << start_log;
+  EXPECT_GT(set_up, first_frame) << start_log;
+  EXPECT_GT(proxy_lookup, first_frame) << start_log;
 
   // The custom-install area opens below the page.
   SkinLayout home(scene, kMainDescription);

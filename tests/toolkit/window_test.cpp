@@ -156,6 +156,47 @@ TEST(WindowStartTest, IconAndTooltipWaitForTheFirstFrame) {
   EXPECT_TRUE(PumpUntil(own_tooltip));
 }
 
+// Work the first frame must not wait for runs once, on the window's thread,
+// with the first frame already drawn: not before the window shows, not
+// inside the first paint, not again for later frames or a second showing;
+// the idle parts still follow it.
+TEST(WindowStartTest, TheFirstFrameHookRunsOnceAfterTheFirstPaint) {
+  (void)toolkit::EnableDpiAwareness();
+  RecordingWindow window;
+  toolkit::WindowOptions options;
+  options.icon = L"images/app.ico";
+  ASSERT_TRUE(window.Create(OpenTestSkin(L"gallery"), L"main.xml", options));
+  int calls = 0;
+  DWORD thread = 0;
+  uint32_t red_at_hook = 0;
+  window.SetFirstFrameHook([&] {
+    ++calls;
+    thread = ::GetCurrentThreadId();
+    const toolkit::Rect red = window.FindControl(L"red")->rect();
+    const toolkit::ScopedWindowDc dc(window.hwnd());
+    const COLORREF pixel = ::GetPixel(dc.Get(), (red.left + red.right) / 2, (red.top + red.bottom) / 2);
+    red_at_hook = (GetRValue(pixel) << 16) | (GetGValue(pixel) << 8) | GetBValue(pixel);
+  });
+  PumpFor(50);
+  EXPECT_EQ(calls, 0) << "not before the window shows";
+  window.ShowModeless();
+  EXPECT_EQ(calls, 0) << "not inside the first paint";
+  ASSERT_TRUE(PumpUntil([&] { return calls == 1; }));
+  EXPECT_EQ(thread, ::GetCurrentThreadId());
+  EXPECT_TRUE(toolkit_test::ColorNear(red_at_hook, {255, 0, 0})) << "the first frame was drawn before the hook";
+  for (int frame = 0; frame < 3; ++frame) {
+    ::InvalidateRect(window.hwnd(), nullptr, FALSE);
+    ::UpdateWindow(window.hwnd());
+    PumpFor(30);
+  }
+  window.Hide();
+  PumpFor(30);
+  window.ShowModeless();
+  PumpFor(100);
+  EXPECT_EQ(calls, 1);
+  EXPECT_TRUE(PumpUntil([&] { return ::SendMessageW(window.hwnd(), WM_GETICON, ICON_BIG, 0) != 0; }));
+}
+
 TEST_F(WindowTest, RealMouseClicksRaiseNotificationsAndRealKeysMoveFocus) {
   ClickAt(ScreenPointOf(window_, L"nine"));
   EXPECT_TRUE(PumpUntil([&] { return window_.Saw(L"click", L"nine"); }));

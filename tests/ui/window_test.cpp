@@ -208,7 +208,8 @@ TEST(MainWindowTest, TimersCloseCommandCopyDataResizeAndQuit) {
                         [&](UINT id) {
                           timers.push_back(id);
                           main.window.KillTimer(id);
-                        }});
+                        },
+                        nullptr});
   main.window.SetTimer(20, 0);
   main.window.SetTimer(23, 10);
   EXPECT_TRUE(PumpUntil([&] { return timers.size() == 2; }));

@@ -262,7 +262,7 @@ TEST(WizardScreensTest, EveryTabAndQuestionFitsInEnglishAndChinese) {
     settings.language_folder = stores.folder();
     settings.check_release = [](const std::string&) { return Release(kEmptyReply); };
     ui::Wizard wizard(main, shell, settings);
-    main.SetHooks({[] {}, [&](UINT id) { wizard.OnTimer(id); }});
+    main.SetHooks({[] {}, [&](UINT id) { wizard.OnTimer(id); }, nullptr});
     main.toolkit_window().ShowModeless();
     ::SetForegroundWindow(main.hwnd());
     const std::wstring folder = ScreensFolder(main.toolkit_window().core().dpi());
