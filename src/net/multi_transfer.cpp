@@ -108,7 +108,7 @@ class Loop {
  private:
   void Start();
   [[nodiscard]] bool IsStopOrStall() const;
-  [[nodiscard]] ULONGLONG NextDeadline(ULONGLONG next_tick) const;
+  [[nodiscard]] ULONGLONG NextDeadline(std::optional<ULONGLONG> next_tick) const;
   void Wait(ULONGLONG deadline);
   void ReadReadySockets();
   void RunTimer();
@@ -139,7 +139,10 @@ std::vector<RangeResult> Loop::Run(const std::function<void()>& tick, unsigned l
   (void)curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &SetTimer);
   (void)curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, &requests_);
   Start();
-  ULONGLONG next_tick = ::GetTickCount64() + tick_ms;
+  // A loop without a tick waits for its sockets alone: a tick that is always
+  // due would make every wait return at once.
+  std::optional<ULONGLONG> next_tick;
+  if (tick) next_tick = ::GetTickCount64() + tick_ms;
   while (active_ > 0) {
     if (IsStopOrStall()) {
       EndAll();
@@ -150,9 +153,9 @@ std::vector<RangeResult> Loop::Run(const std::function<void()>& tick, unsigned l
     RunTimer();
     CollectFinished();
     ResumePaused();
-    if (const ULONGLONG now = ::GetTickCount64(); now >= next_tick) {
+    if (const ULONGLONG now = ::GetTickCount64(); next_tick && now >= *next_tick) {
       next_tick = now + tick_ms;
-      if (tick) tick();
+      tick();
     }
   }
   return results_;
@@ -179,8 +182,9 @@ bool Loop::IsStopOrStall() const {
   return false;
 }
 
-ULONGLONG Loop::NextDeadline(ULONGLONG next_tick) const {
-  ULONGLONG deadline = std::min(next_tick, ::GetTickCount64() + kMaxWaitMs);
+ULONGLONG Loop::NextDeadline(std::optional<ULONGLONG> next_tick) const {
+  ULONGLONG deadline = ::GetTickCount64() + kMaxWaitMs;
+  if (next_tick) deadline = std::min(deadline, *next_tick);
   if (requests_.timer_due) deadline = std::min(deadline, *requests_.timer_due);
   for (const Slot& slot : slots_) {
     if (slot.phase == Phase::Paused) deadline = std::min(deadline, slot.resume_ms);
