@@ -377,8 +377,8 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
         return Failed(DownloadStage::Range, DownloadCause::NoWorker);
       }
     }
-    // All ranges on this thread: the tick reports progress and keeps the
-    // journal while they run.
+    // The ranges run on one loop per core; the tick, on this thread, reports
+    // progress and keeps the journal while they run.
     MultiTransfer multi(
         [this] {
           ReportProgress();

@@ -182,6 +182,8 @@ bool Loop::IsStopOrStall() const {
   return false;
 }
 
+// A paused range's end is a deadline too: a loop whose ranges all wait out
+// a busy server wakes for it with no socket to watch.
 ULONGLONG Loop::NextDeadline(std::optional<ULONGLONG> next_tick) const {
   ULONGLONG deadline = ::GetTickCount64() + kMaxWaitMs;
   if (next_tick) deadline = std::min(deadline, *next_tick);
@@ -225,7 +227,12 @@ void Loop::Wait(ULONGLONG deadline) {
     return;
   }
   if (count == 0) return;
-  // A stop's wake-up stays for the other loops of the download to see.
+  // Only a stop wakes the loops, and its wake-up stays unread so that every
+  // loop of the download sees it. The waker is the downloader's, kept over
+  // its runs: the next run's first wait finds that wake-up, returns at once
+  // and takes it here, one extra pass. Should a loop take a new stop's
+  // wake-up with an old one, the other loops see the stop flag within
+  // kMaxWaitMs. A stall sends none: the same bound covers it.
   if (wake != INVALID_SOCKET && FD_ISSET(wake, &readable) && !IsStopOrStall()) waker_->Drain();
   for (const Watched& w : requests_.sockets) {
     const int events = (FD_ISSET(w.socket, &readable) ? CURL_CSELECT_IN : 0) |
@@ -324,9 +331,9 @@ bool Loop::IsWatchedForReading(curl_socket_t socket) const {
 
 // One loop over `share` (indices into `transfers`) with a multi handle of
 // its own; a result per transfer of the share, in its order.
-std::vector<RangeResult> RunShare(const std::vector<std::unique_ptr<RangeTransfer>>& transfers,
-                                  const std::vector<size_t>& share, const std::function<void()>& tick,
-                                  unsigned long tick_ms, LoopWaker* waker) {
+std::vector<RangeResult> RunLoop(const std::vector<std::unique_ptr<RangeTransfer>>& transfers,
+                                 const std::vector<size_t>& share, const std::function<void()>& tick,
+                                 unsigned long tick_ms, LoopWaker* waker) {
   std::vector<RangeTransfer*> own;
   own.reserve(share.size());
   for (const size_t i : share) own.push_back(transfers[i].get());
@@ -337,6 +344,19 @@ std::vector<RangeResult> RunShare(const std::vector<std::unique_ptr<RangeTransfe
   (void)curl_multi_setopt(multi.get(), CURLMOPT_PIPELINING, CURLPIPE_NOTHING);
   Loop loop(multi.get(), own, waker);
   return loop.Run(tick, tick_ms);
+}
+
+// RunLoop with its failures as values: out of memory inside a loop (the
+// only exception there, bad_alloc) leaves the share's transfers without
+// results, which counts them as failed; the other loops and the tick go on.
+std::vector<RangeResult> RunShare(const std::vector<std::unique_ptr<RangeTransfer>>& transfers,
+                                  const std::vector<size_t>& share, const std::function<void()>& tick,
+                                  unsigned long tick_ms, LoopWaker* waker) noexcept {
+  try {
+    return RunLoop(transfers, share, tick, tick_ms, waker);
+  } catch (...) {
+    return {};
+  }
 }
 
 size_t LoopCount(size_t transfers) {
@@ -359,18 +379,18 @@ std::vector<RangeResult> MultiTransfer::Run(const std::vector<std::unique_ptr<Ra
     // start joins it.
     std::vector<std::jthread> threads;
     threads.reserve(loops);
-    std::vector<size_t> own = shares[0];
+    std::vector<size_t> own;
+    own.reserve(transfers.size());  // taking a share in below allocates nothing
+    own = shares[0];
     for (size_t k = 1; k < loops; ++k) {
       try {
         threads.emplace_back([&, k] {
           const platform::SignalOnExit finished(done[k]);
-          try {
-            share_results[k] = RunShare(transfers, shares[k], nullptr, 0, waker_);
-          } catch (...) {
-            // Out of memory: the share's transfers keep their failed results.
-          }
+          share_results[k] = RunShare(transfers, shares[k], nullptr, 0, waker_);
         });
       } catch (...) {
+        // std::system_error when the system gives no thread, bad_alloc when
+        // there is no memory for its start: the share runs here instead.
         own.insert(own.end(), shares[k].begin(), shares[k].end());
         shares[k].clear();
         done[k].Set();
