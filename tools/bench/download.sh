@@ -138,9 +138,9 @@ aria_seconds() {  # <connections> -> seconds of aria2c on the capped file
     "$base/capped/file.bin"
   python3 -c "print($(now) - $start)"
 }
-t_ours_capped=$(ours "$base/capped/file.bin" 8 | cut -d' ' -f1)
+read -r t_ours_capped c_ours_capped <<<"$(ours "$base/capped/file.bin" 8)"
 echo "1. capped, limit_rate ${cap_mib}m per connection, 8 connections:"
-echo "   ours / (8 x cap) = $(ratio "$(mib_per_s "$t_ours_capped")" $((8 * cap_mib)))   (target >= 0.95)"
+echo "   ours / (8 x cap) = $(ratio "$(mib_per_s "$t_ours_capped")" $((8 * cap_mib)))   (target >= 0.95)   ours $(cpu_per_gib "$c_ours_capped") CPU s/GiB"
 if command -v aria2c >/dev/null; then
   t_aria=$(aria_seconds 8)
   echo "   ours      $(mib_per_s "$t_ours_capped") MiB/s   aria2c $(mib_per_s "$t_aria") MiB/s"
