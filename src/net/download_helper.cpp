@@ -22,18 +22,24 @@ constexpr DWORD kProgressIntervalMs = 800;
 constexpr int32_t kMaxConnections = 16;
 // Each connection has libcurl's receive buffer and a block of received bytes
 // not yet written. Under some systems every receive is a round trip to a
-// system service, so a few connections get large receive buffers (fewer
-// receives per MiB). Both shrink as connections grow so the process stays
-// small (measured: 8 connections of 512 KiB receive buffers, or of 256 KiB
-// blocks, pass 32 MiB of working set); receive buffers never go below
-// 128 KiB, where a connection's throughput starts to drop.
+// system service, so receive buffers are kept large where they can be
+// (fewer receives per MiB) and blocks shrink first. A receive buffer is
+// touched as far as the largest receive reached, and a program that falls
+// behind the data (a busy machine) fills it to its end: so the buffers of
+// all connections together stay within 9 MiB, which with the program's own
+// 22 MiB keeps the process within 32 MiB (measured: 2 connections of 4 MiB
+// and 1 MiB, or 8 of 1 MiB and 256 KiB, reached 32.4-32.8 MiB). Receive
+// buffers never go below 128 KiB, where a connection's throughput starts to
+// drop.
 struct ConnectionBuffers {
   long receive_bytes;
   size_t write_bytes;
 };
 ConnectionBuffers BuffersFor(size_t connections) {
-  if (connections <= 2) return {4 * 1024 * 1024, 1024 * 1024};
+  if (connections <= 1) return {4 * 1024 * 1024, 1024 * 1024};
+  if (connections <= 2) return {2 * 1024 * 1024, 1024 * 1024};
   if (connections <= 4) return {1024 * 1024, 512 * 1024};
+  if (connections <= 8) return {1024 * 1024, 128 * 1024};
   if (connections <= 16) return {256 * 1024, 128 * 1024};
   return {128 * 1024, 64 * 1024};
 }
@@ -375,8 +381,8 @@ DownloadOutcome CDownloadHelper::TransferRanges(platform::Signal& ranges_started
         return Failed(DownloadStage::Range, DownloadCause::NoWorker);
       }
     }
-    // All ranges on this thread: the tick reports progress and keeps the
-    // journal while they run.
+    // The ranges run on one loop per core; the tick, on this thread, reports
+    // progress and keeps the journal while they run.
     MultiTransfer multi(
         [this] {
           ReportProgress();

@@ -34,12 +34,15 @@ using DownloadProgressCallback = void (*)(void* context, const DownloadProgress*
 class CDownloadHelper;
 
 struct DownloadRange {
-  HANDLE file = nullptr;         // the temporary file while a run uses it (owned by the helper;
-                                 // each transfer writes through its own handle on it)
-  std::atomic<int64_t> next{0};  // written under the download lock by the range's thread
-  int64_t last = -1;             // inclusive
+  HANDLE file = nullptr;  // the temporary file while a run uses it (owned by the helper;
+                          // each transfer writes through its own handle on it)
+  // Written by the loop thread that runs the range; read by the progress and
+  // journal tick on another thread. Atomic, so no read tears (also where a
+  // 64-bit value takes two moves).
+  std::atomic<int64_t> next{0};
+  int64_t last = -1;  // inclusive; fixed while a run goes on
   CDownloadHelper* owner = nullptr;
-  std::atomic<int64_t> speed{0};  // written by the range's thread
+  std::atomic<int64_t> speed{0};  // likewise
 
   [[nodiscard]] bool IsComplete() const { return next.load() > last; }
   [[nodiscard]] int64_t Remaining() const { return IsComplete() ? 0 : last - next.load() + 1; }

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <optional>
+#include <thread>
 
 #include "net/curl_handle.h"
+#include "platform/signal.h"
 #include "platform/windows_api.h"
 
 namespace net {
@@ -15,6 +17,10 @@ constexpr ULONGLONG kMaxWaitMs = 200;
 // Rounds over the readable sockets before the loop looks at the clock
 // (tick, pauses) again.
 constexpr int kMaxReadRounds = 64;
+// Loops (each a thread) a download's ranges are spread over, at most one per
+// core: under some systems every receive and write waits on a system
+// service, so one thread cannot keep several fast connections busy.
+constexpr size_t kMaxLoops = 4;
 
 enum class Phase : uint8_t { Running, Paused, Over };
 
@@ -82,7 +88,7 @@ RangeResult NoHandle() {
 // a plain receive loop.
 class Loop {
  public:
-  Loop(CURLM* multi, const std::vector<std::unique_ptr<RangeTransfer>>& transfers, LoopWaker* waker)
+  Loop(CURLM* multi, const std::vector<RangeTransfer*>& transfers, LoopWaker* waker)
       : multi_(multi), transfers_(transfers), waker_(waker), slots_(transfers.size()), results_(transfers.size()) {}
   Loop(const Loop&) = delete;
   Loop& operator=(const Loop&) = delete;
@@ -102,7 +108,7 @@ class Loop {
  private:
   void Start();
   [[nodiscard]] bool IsStopOrStall() const;
-  [[nodiscard]] ULONGLONG NextDeadline(ULONGLONG next_tick) const;
+  [[nodiscard]] ULONGLONG NextDeadline(std::optional<ULONGLONG> next_tick) const;
   void Wait(ULONGLONG deadline);
   void ReadReadySockets();
   void RunTimer();
@@ -114,7 +120,7 @@ class Loop {
   [[nodiscard]] bool IsWatchedForReading(curl_socket_t socket) const;
 
   CURLM* multi_;
-  const std::vector<std::unique_ptr<RangeTransfer>>& transfers_;
+  const std::vector<RangeTransfer*>& transfers_;
   LoopWaker* waker_;
   std::vector<Slot> slots_;
   std::vector<RangeResult> results_;
@@ -133,7 +139,10 @@ std::vector<RangeResult> Loop::Run(const std::function<void()>& tick, unsigned l
   (void)curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &SetTimer);
   (void)curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, &requests_);
   Start();
-  ULONGLONG next_tick = ::GetTickCount64() + tick_ms;
+  // A loop without a tick waits for its sockets alone: a tick that is always
+  // due would make every wait return at once.
+  std::optional<ULONGLONG> next_tick;
+  if (tick) next_tick = ::GetTickCount64() + tick_ms;
   while (active_ > 0) {
     if (IsStopOrStall()) {
       EndAll();
@@ -144,9 +153,9 @@ std::vector<RangeResult> Loop::Run(const std::function<void()>& tick, unsigned l
     RunTimer();
     CollectFinished();
     ResumePaused();
-    if (const ULONGLONG now = ::GetTickCount64(); now >= next_tick) {
+    if (const ULONGLONG now = ::GetTickCount64(); next_tick && now >= *next_tick) {
       next_tick = now + tick_ms;
-      if (tick) tick();
+      tick();
     }
   }
   return results_;
@@ -173,8 +182,11 @@ bool Loop::IsStopOrStall() const {
   return false;
 }
 
-ULONGLONG Loop::NextDeadline(ULONGLONG next_tick) const {
-  ULONGLONG deadline = std::min(next_tick, ::GetTickCount64() + kMaxWaitMs);
+// A paused range's end is a deadline too: a loop whose ranges all wait out
+// a busy server wakes for it with no socket to watch.
+ULONGLONG Loop::NextDeadline(std::optional<ULONGLONG> next_tick) const {
+  ULONGLONG deadline = ::GetTickCount64() + kMaxWaitMs;
+  if (next_tick) deadline = std::min(deadline, *next_tick);
   if (requests_.timer_due) deadline = std::min(deadline, *requests_.timer_due);
   for (const Slot& slot : slots_) {
     if (slot.phase == Phase::Paused) deadline = std::min(deadline, slot.resume_ms);
@@ -215,7 +227,13 @@ void Loop::Wait(ULONGLONG deadline) {
     return;
   }
   if (count == 0) return;
-  if (wake != INVALID_SOCKET && FD_ISSET(wake, &readable)) waker_->Drain();
+  // Only a stop wakes the loops, and its wake-up stays unread so that every
+  // loop of the download sees it. The waker is the downloader's, kept over
+  // its runs: the next run's first wait finds that wake-up, returns at once
+  // and takes it here, one extra pass. Should a loop take a new stop's
+  // wake-up with an old one, the other loops see the stop flag within
+  // kMaxWaitMs. A stall sends none: the same bound covers it.
+  if (wake != INVALID_SOCKET && FD_ISSET(wake, &readable) && !IsStopOrStall()) waker_->Drain();
   for (const Watched& w : requests_.sockets) {
     const int events = (FD_ISSET(w.socket, &readable) ? CURL_CSELECT_IN : 0) |
                        (FD_ISSET(w.socket, &writable) ? CURL_CSELECT_OUT : 0) |
@@ -302,7 +320,7 @@ void Loop::EndAll() {
 
 uint64_t Loop::Received() const {
   uint64_t total = 0;
-  for (const auto& transfer : transfers_) total += transfer->Received();
+  for (const RangeTransfer* transfer : transfers_) total += transfer->Received();
   return total;
 }
 
@@ -311,16 +329,90 @@ bool Loop::IsWatchedForReading(curl_socket_t socket) const {
                      [socket](const Watched& w) { return w.socket == socket && (w.what & CURL_POLL_IN) != 0; });
 }
 
-}  // namespace
-
-std::vector<RangeResult> MultiTransfer::Run(const std::vector<std::unique_ptr<RangeTransfer>>& transfers) {
+// One loop over `share` (indices into `transfers`) with a multi handle of
+// its own; a result per transfer of the share, in its order.
+std::vector<RangeResult> RunLoop(const std::vector<std::unique_ptr<RangeTransfer>>& transfers,
+                                 const std::vector<size_t>& share, const std::function<void()>& tick,
+                                 unsigned long tick_ms, LoopWaker* waker) {
+  std::vector<RangeTransfer*> own;
+  own.reserve(share.size());
+  for (const size_t i : share) own.push_back(transfers[i].get());
   CurlMulti multi(curl_multi_init());
-  if (!multi) return std::vector<RangeResult>(transfers.size(), NoHandle());
+  if (!multi) return std::vector<RangeResult>(own.size(), NoHandle());
   // A connection of its own per range, as with one handle per thread: never
   // several ranges multiplexed over one connection.
   (void)curl_multi_setopt(multi.get(), CURLMOPT_PIPELINING, CURLPIPE_NOTHING);
-  Loop loop(multi.get(), transfers, waker_);
-  return loop.Run(tick_, tick_ms_);
+  Loop loop(multi.get(), own, waker);
+  return loop.Run(tick, tick_ms);
+}
+
+// RunLoop with its failures as values: out of memory inside a loop (the
+// only exception there, bad_alloc) leaves the share's transfers without
+// results, which counts them as failed; the other loops and the tick go on.
+std::vector<RangeResult> RunShare(const std::vector<std::unique_ptr<RangeTransfer>>& transfers,
+                                  const std::vector<size_t>& share, const std::function<void()>& tick,
+                                  unsigned long tick_ms, LoopWaker* waker) noexcept {
+  try {
+    return RunLoop(transfers, share, tick, tick_ms, waker);
+  } catch (...) {
+    return {};
+  }
+}
+
+size_t LoopCount(size_t transfers) {
+  SYSTEM_INFO info{};
+  ::GetNativeSystemInfo(&info);
+  return std::max<size_t>(1, std::min({transfers, static_cast<size_t>(info.dwNumberOfProcessors), kMaxLoops}));
+}
+
+}  // namespace
+
+std::vector<RangeResult> MultiTransfer::Run(const std::vector<std::unique_ptr<RangeTransfer>>& transfers) {
+  // Every loop gets every n-th range, so the shares are as even as the count allows.
+  const size_t loops = LoopCount(transfers.size());
+  std::vector<std::vector<size_t>> shares(loops);
+  for (size_t i = 0; i < transfers.size(); ++i) shares[i % loops].push_back(i);
+  std::vector<std::vector<RangeResult>> share_results(loops);
+  std::vector<platform::Signal> done(loops);
+  {
+    // The first share runs here with the tick; a share whose thread cannot
+    // start joins it.
+    std::vector<std::jthread> threads;
+    threads.reserve(loops);
+    std::vector<size_t> own;
+    own.reserve(transfers.size());  // taking a share in below allocates nothing
+    own = shares[0];
+    for (size_t k = 1; k < loops; ++k) {
+      try {
+        threads.emplace_back([&, k] {
+          const platform::SignalOnExit finished(done[k]);
+          share_results[k] = RunShare(transfers, shares[k], nullptr, 0, waker_);
+        });
+      } catch (...) {
+        // std::system_error when the system gives no thread, bad_alloc when
+        // there is no memory for its start: the share runs here instead.
+        own.insert(own.end(), shares[k].begin(), shares[k].end());
+        shares[k].clear();
+        done[k].Set();
+      }
+    }
+    shares[0] = std::move(own);
+    share_results[0] = RunShare(transfers, shares[0], tick_, tick_ms_, waker_);
+    // The tick goes on while the other loops finish their shares.
+    for (size_t k = 1; k < loops; ++k) {
+      while (::WaitForSingleObject(done[k].Handle(), tick_ms_) == WAIT_TIMEOUT) {
+        if (tick_) tick_();
+      }
+    }
+  }
+  // A transfer no loop reported on (its loop ran out of memory) failed.
+  std::vector<RangeResult> results(transfers.size(), NoHandle());
+  for (size_t k = 0; k < loops; ++k) {
+    for (size_t j = 0; j < shares[k].size() && j < share_results[k].size(); ++j) {
+      results[shares[k][j]] = share_results[k][j];
+    }
+  }
+  return results;
 }
 
 }  // namespace net

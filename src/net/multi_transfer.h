@@ -1,6 +1,8 @@
-// Runs the range transfers of one download side by side on the calling
-// thread through one libcurl multi handle: a thread per connection costs
-// more memory than its socket and buffers on some systems.
+// Runs the range transfers of one download side by side through libcurl
+// multi handles: one loop per core (at most four), each over an even share
+// of the ranges, the calling thread running the first. Not a thread per
+// connection: that costs more memory than its socket and buffers on some
+// systems.
 #pragma once
 
 #include <functional>

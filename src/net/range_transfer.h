@@ -83,6 +83,7 @@ class RangeTransfer {
   [[nodiscard]] int RetryPause(CURLcode code);
   [[nodiscard]] bool IsStopOrStall() const;
   // Body bytes the handle delivered so far: whether a receive brought any.
+  // The running loop's thread only; other threads read the range's `next`.
   [[nodiscard]] uint64_t Received() const { return state_.received; }
   // Writes what is still pending and judges the end. The handle is no
   // longer run by anyone.

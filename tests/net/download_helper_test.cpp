@@ -7,6 +7,7 @@
 
 #include <optional>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <functional>
@@ -215,6 +216,109 @@ TEST_F(DownloadTest, AStopEndsEveryRangeThatWaitsOrIsStalled) {
     EXPECT_EQ(Text(outcome), "stopped") << fault;
     EXPECT_FALSE(platform::FileExists(target_)) << fault;
   }
+}
+
+// The ranges run on one loop per core, the calling thread's first. With
+// four connections on two cores or more, range 1 runs on a loop of another
+// thread: the query that confines a fault to the range starting at its first
+// byte. (On one core the same cases run on one loop.)
+std::string FaultOnSecondOfFourRanges(const std::string& name, const std::string& fault) {
+  const auto ranges = CDownloadHelper::SplitRanges(static_cast<int64_t>(DataBytes(name).size()), 4);
+  return "faultat=" + std::to_string(ranges.at(1).first) + "&" + fault;
+}
+
+// User + kernel milliseconds of this process so far.
+ULONGLONG ProcessCpuMs() {
+  FILETIME created, exited, kernel, user;
+  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
+  const auto ms = [](const FILETIME& t) {
+    return ((static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 10000;
+  };
+  return ms(kernel) + ms(user);
+}
+
+// The other ranges end at once while one on another loop takes about four
+// seconds: progress goes on being reported until it ends, the loops wait
+// for their sockets meanwhile instead of spinning, the watchdog sees the
+// slow range's samples (above the floor: no stall), and the file is exact.
+TEST_F(DownloadTest, ASlowRangeOnAnotherLoopKeepsProgressGoingUntilItEnds) {
+  std::vector<int64_t> partial;  // what each report before the end showed
+  ProgressProbe probe;
+  probe.on_report = [&partial](const DownloadProgress& progress) {
+    if (progress.downloaded < progress.total) partial.push_back(progress.downloaded);
+  };
+  CDownloadHelper helper;
+  helper.SetStallLimitSeconds(2);
+  const ULONGLONG wall_start = ::GetTickCount64();
+  const ULONGLONG cpu_start = ProcessCpuMs();
+  ASSERT_EQ(Text(Fetch(helper, FileUrl("mid.bin", FaultOnSecondOfFourRanges("mid.bin", "rate=200000")), 4, &probe)),
+            "ok");
+  const ULONGLONG cpu = ProcessCpuMs() - cpu_start;
+  const ULONGLONG wall = ::GetTickCount64() - wall_start;
+  EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+  EXPECT_FALSE(helper.EndedByStall());
+  EXPECT_GE(partial.size(), 3u);  // a report every 0.8 s
+  EXPECT_TRUE(std::is_sorted(partial.begin(), partial.end()));
+  // Waiting loops use a sliver of a core; loops whose waits return at once, most of one.
+  EXPECT_LT(cpu * 4, wall) << cpu << " ms of CPU in " << wall << " ms";
+}
+
+// A stop ends every loop at once with the stop's outcome: while all of them
+// run (slowly: forty seconds to the end), and after the calling thread's
+// loop ended while another loop's range is held by a server gone silent.
+TEST_F(DownloadTest, AStopEndsEveryLoop) {
+  for (const std::string& query : {std::string("rate=20000"), FaultOnSecondOfFourRanges("mid.bin", "stall=1")}) {
+    CDownloadHelper helper;
+    helper.SetStallLimitSeconds(600);  // the stop ends it, not the watchdog
+    ProgressProbe probe;
+    probe.on_report = [&helper](const DownloadProgress&) { helper.StopDownload(); };
+    std::atomic<bool> done{false};
+    DownloadOutcome outcome;
+    std::thread download([&] {
+      outcome = Fetch(helper, FileUrl("mid.bin", query), 4, &probe);
+      done = true;
+    });
+    for (int i = 0; i < 150 && !done; ++i) ::Sleep(100);
+    if (!done) {
+      ADD_FAILURE() << query << ": a loop did not notice the stop";
+      std::_Exit(1);  // the thread still runs and would hang the binary
+    }
+    download.join();
+    EXPECT_EQ(Text(outcome), "stopped") << query;
+    EXPECT_FALSE(platform::FileExists(target_)) << query;
+    EXPECT_TRUE(platform::FileExists(helper.TempPath())) << query;
+  }
+}
+
+// A range on another loop is paused for a busy server and asked again, and
+// its stall or crawl ends the download as the watchdog judges it; after a
+// stall a resume finishes the file.
+TEST_F(DownloadTest, ARangeOnAnotherLoopIsPausedAndWatched) {
+  const std::string key = platform::WideToAnsi(test_support::UniqueName(L"busy"));
+  {
+    CDownloadHelper helper;
+    const std::string busy = FaultOnSecondOfFourRanges("mid.bin", "busy=1&busytoken=" + key + "&log=" + key);
+    EXPECT_EQ(Text(Fetch(helper, FileUrl("mid.bin", busy), 4)), "ok");
+    EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+    EXPECT_EQ(net_test::Recorded(key).size(), 6u);  // the probe, four ranges, the one asked again
+  }
+  {
+    CDownloadHelper helper;
+    helper.SetStallLimitSeconds(2);
+    const std::string token = platform::WideToAnsi(test_support::UniqueName(L"s"));
+    const std::string stall = FaultOnSecondOfFourRanges("mid.bin", "stall=1&stalltoken=" + token);
+    const ULONGLONG started = ::GetTickCount64();
+    EXPECT_EQ(Text(Fetch(helper, FileUrl("mid.bin", stall), 4)), "range: libcurl 23");
+    EXPECT_LT(::GetTickCount64() - started, 15000u);  // ended by the watchdog, not a time-out
+    EXPECT_TRUE(helper.EndedByStall());
+    EXPECT_EQ(Text(helper.ResumeTransfer()), "ok");
+    EXPECT_EQ(ReadBytes(target_), DataBytes("mid.bin"));
+  }
+  CDownloadHelper crawling;  // 300 B/s, below the floor
+  crawling.SetStallLimitSeconds(2);
+  EXPECT_EQ(Text(Fetch(crawling, FileUrl("mid.bin", FaultOnSecondOfFourRanges("mid.bin", "drip=30")), 4)),
+            "range: libcurl 23");
+  EXPECT_TRUE(crawling.EndedByStall());
 }
 
 TEST_F(DownloadTest, ServersThatMisanswerRangesFallBackToOneConnection) {

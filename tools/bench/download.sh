@@ -7,10 +7,11 @@
 #     libcurl source, same Wine) and native curl to /dev/null (the machine's
 #     ceiling)
 #  3. digest: our MD5 vs md5sum, our SHA-256 vs sha256sum
-#  4. peak working set of our download process
+#  4. peak working set of our download process, 2, 8 and 16 connections
 #  5. 32 connections asked for (the downloader opens at most 16 per server),
 #     capped: ours vs aria2c -x16 -s16, and the peak working set
-# Prints figures and ratios; asserts nothing. Ours, the baseline and curl.exe
+# Prints figures and ratios; asserts nothing. BENCH_ROUNDS (default 8) sets
+# the rounds of step 2. Ours, the baseline and curl.exe
 # are timed in-process (curl's time_total), aria2c, native curl, md5sum and
 # sha256sum natively. CPU is the downloading process's own user + kernel time.
 # BENCH_PRESET=x86_64-dev measures the build without link-time optimisation.
@@ -92,8 +93,37 @@ baseline() {  # <url> <connections> -> "seconds cpu_seconds"
   cmp -s "$work/out/setup.exe" "$work/data/file.bin" || { echo "bench: the baseline's file differs" >&2; exit 1; }
   echo "$(echo "$line" | field seconds) $(echo "$line" | field cpu_seconds)"
 }
-# The least value of column <1|2> in a file of "seconds cpu_seconds" lines.
-least() { python3 -c "print(min(float(l.split()[$2 - 1]) for l in open('$1')))"; }
+# CPU ticks (1/100 s) of this prefix's wineserver so far: it works for every
+# wait, receive and write a Wine program makes, so its ticks per download say
+# how many of those calls a program needs. Its working folder names the
+# prefix's device and inode.
+server_ticks() {
+  local dir p
+  dir="server-$(stat -c %D "$WINEPREFIX")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
+  for p in /proc/[0-9]*; do
+    case "$(readlink "$p/cwd" 2>/dev/null)" in
+      */"$dir") awk '{print $14 + $15}' "$p/stat"; return ;;
+    esac
+  done
+  echo 0
+}
+# The median of column <n> in a file of "round seconds cpu_seconds
+# server_ticks" lines.
+median() { python3 -c "import statistics; print(statistics.median(float(l.split()[$2 - 1]) for l in open('$1')))"; }
+# Per round: baseline seconds / ours (the throughput ratio of runs made close
+# together); their median, and their least and greatest.
+round_ratios() {
+  python3 - "$1" "$2" "$3" <<'PY'
+import statistics, sys
+def seconds(path):
+    return {l.split()[0]: float(l.split()[1]) for l in open(path)}
+base, ours = seconds(sys.argv[1]), seconds(sys.argv[2])
+ratios = [base[r] / ours[r] for r in base if r in ours]
+print(f"{statistics.median(ratios):.3f}" if sys.argv[3] == "median" else f"{min(ratios):.2f}-{max(ratios):.2f}")
+PY
+}
+paired_ratio() { round_ratios "$1" "$2" median; }
+ratio_range() { round_ratios "$1" "$2" range; }
 cpu_per_gib() { python3 -c "print(f'{$1 / ($bytes / 1073741824):.2f}')"; }
 
 echo "download benchmark: ${size_mib} MiB over loopback nginx ($(nproc) cores)"
@@ -108,9 +138,9 @@ aria_seconds() {  # <connections> -> seconds of aria2c on the capped file
     "$base/capped/file.bin"
   python3 -c "print($(now) - $start)"
 }
-t_ours_capped=$(ours "$base/capped/file.bin" 8 | cut -d' ' -f1)
+read -r t_ours_capped c_ours_capped <<<"$(ours "$base/capped/file.bin" 8)"
 echo "1. capped, limit_rate ${cap_mib}m per connection, 8 connections:"
-echo "   ours / (8 x cap) = $(ratio "$(mib_per_s "$t_ours_capped")" $((8 * cap_mib)))   (target >= 0.95)"
+echo "   ours / (8 x cap) = $(ratio "$(mib_per_s "$t_ours_capped")" $((8 * cap_mib)))   (target >= 0.95)   ours $(cpu_per_gib "$c_ours_capped") CPU s/GiB"
 if command -v aria2c >/dev/null; then
   t_aria=$(aria_seconds 8)
   echo "   ours      $(mib_per_s "$t_ours_capped") MiB/s   aria2c $(mib_per_s "$t_aria") MiB/s"
@@ -119,23 +149,30 @@ else
   echo "   ours      $(mib_per_s "$t_ours_capped") MiB/s   (aria2c missing: no reference)"
 fi
 
-# 2. uncapped. Ours and the baseline take turns, so load on the machine
-# falls on both; each figure is the best of three runs.
-for _ in 1 2 3; do
-  for n in 1 8; do
-    ours "$base/file.bin" "$n" >>"$work/ours$n"
-    baseline "$base/file.bin" "$n" >>"$work/baseline$n"
+# 2. uncapped. A program run right after another is markedly slower, so the
+# four runs of a round (ours and the baseline, 1 and 8 connections) start one
+# place later each round, and every figure is a median over the rounds.
+rounds=${BENCH_ROUNDS:-8}
+runs=("ours 1" "baseline 1" "ours 8" "baseline 8")
+for ((r = 0; r < rounds; r++)); do
+  for ((i = 0; i < ${#runs[@]}; i++)); do
+    read -r program n <<<"${runs[$(((i + r) % ${#runs[@]}))]}"
+    before=$(server_ticks)
+    line=$("$program" "$base/file.bin" "$n")  # a failed run ends the benchmark
+    echo "$r $line $(($(server_ticks) - before))" >>"$work/$program$n"
+    [ "$program$n" = ours8 ] && cat "$work/peak" >>"$work/peaks8"
   done
 done
-peak8=$(cat "$work/peak")
 t_curl_exe=$(best_of_3 curl_exe_seconds "$base/file.bin")
 t_native=$(best_of_3 native_curl_seconds "$base/file.bin")
-echo "2. uncapped (best of three runs each):"
+echo "2. uncapped (medians of $rounds rounds, the order rotated each round; load $(cut -d' ' -f1-3 /proc/loadavg)):"
 for n in 1 8; do
-  t_ours=$(least "$work/ours$n" 1); c_ours=$(least "$work/ours$n" 2)
-  t_base=$(least "$work/baseline$n" 1); c_base=$(least "$work/baseline$n" 2)
+  t_ours=$(median "$work/ours$n" 2); c_ours=$(median "$work/ours$n" 3)
+  t_base=$(median "$work/baseline$n" 2); c_base=$(median "$work/baseline$n" 3)
   echo "   x$n: ours $(mib_per_s "$t_ours") MiB/s $(cpu_per_gib "$c_ours") CPU s/GiB   baseline $(mib_per_s "$t_base") MiB/s $(cpu_per_gib "$c_base") CPU s/GiB"
   echo "   x$n: ours / baseline throughput = $(ratio "$t_base" "$t_ours") (target >= 0.8)   CPU per GiB = $(ratio "$c_ours" "$c_base") (target <= 1.5)"
+  echo "   x$n: wineserver CPU s/GiB: ours $(cpu_per_gib "$(median "$work/ours$n" 4) / 100")   baseline $(cpu_per_gib "$(median "$work/baseline$n" 4) / 100")"
+  echo "   x$n: median of the rounds' own ratios = $(paired_ratio "$work/baseline$n" "$work/ours$n")   range $(ratio_range "$work/baseline$n" "$work/ours$n")"
   [ "$n" = 1 ] && t_ours1=$t_ours || t_ours8=$t_ours
 done
 echo "   curl.exe $(mib_per_s "$t_curl_exe") MiB/s   native curl $(mib_per_s "$t_native") MiB/s"
@@ -158,8 +195,19 @@ t_sha256sum=$(python3 -c "print($(now) - $start)")
 [ "$(echo "$sha_line" | field sha256)" = "$native_sha" ] || { echo "bench: SHA-256 digests differ" >&2; exit 1; }
 echo "   SHA-256: ours $(mib_per_s "$t_sha_ours") MiB/s   sha256sum $(mib_per_s "$t_sha256sum") MiB/s   ours / sha256sum = $(ratio "$t_sha256sum" "$t_sha_ours")   (target >= 0.8)"
 
-# 4. memory
-echo "4. peak working set of the download process (8 connections): $(python3 -c "print(f'{$peak8 / 1048576:.1f}')") MiB   (target <= 32)"
+# 4. memory: the highest peak over the 8-connection rounds, and over three
+# uncapped runs each with 2 and 16 connections. A receive buffer is touched
+# only as far as the largest receive into it reached: the peak nears the
+# whole of the buffers when the program falls behind the data (a busy
+# machine) or has few connections (2: the largest buffers).
+for n in 2 16; do
+  for _ in 1 2 3; do
+    ours "$base/file.bin" "$n" >/dev/null
+    cat "$work/peak" >>"$work/peaks$n"
+  done
+done
+highest_mib() { python3 -c "print(f'{max(int(l) for l in open(\"$1\")) / 1048576:.1f}')"; }
+echo "4. peak working set of the download process: 2 connections $(highest_mib "$work/peaks2") MiB, 8 connections $(highest_mib "$work/peaks8") MiB, 16 connections $(highest_mib "$work/peaks16") MiB   (target <= 32)"
 
 # 5. 32 asked for: the downloader opens 16 (at most 16 per server)
 t_ours_32=$(ours "$base/capped/file.bin" 32 | cut -d' ' -f1)
