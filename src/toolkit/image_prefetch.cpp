@@ -5,15 +5,40 @@
 
 namespace toolkit {
 
+ImagePrefetch::~ImagePrefetch() {
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    stopping_ = true;
+  }
+  go_on_signal_.notify_all();
+}
+
+void ImagePrefetch::Begin(std::function<void()> warm_up) {
+  if (helper_.joinable()) return;
+  warm_up_ = std::move(warm_up);
+  StartHelper();
+}
+
 void ImagePrefetch::Start(std::vector<Job> jobs, size_t urgent, Decoder decoder) {
-  if (helper_.joinable() || jobs.empty()) return;
-  decoder_ = std::move(decoder);
-  queue_.assign(jobs.begin(), jobs.end());
-  urgent_left_ = urgent;
+  if (jobs.empty()) return;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (jobs_given_) return;
+    jobs_given_ = true;
+    decoder_ = std::move(decoder);
+    queue_.assign(jobs.begin(), jobs.end());
+    urgent_left_ = urgent;
+  }
+  go_on_signal_.notify_all();
+  if (!helper_.joinable()) StartHelper();
+}
+
+void ImagePrefetch::StartHelper() {
   try {
-    helper_ = std::jthread([this](std::stop_token stop) { Run(stop); });
+    helper_ = std::jthread([this] { Run(); });
   } catch (...) {
     // No thread: every image is decoded on the UI thread when it is drawn.
+    std::lock_guard<std::mutex> guard(lock_);
     queue_.clear();
   }
 }
@@ -26,18 +51,24 @@ void ImagePrefetch::Continue() {
   go_on_signal_.notify_all();
 }
 
-void ImagePrefetch::Run(const std::stop_token& stop) {
+void ImagePrefetch::Run() {
   const ScopedOle com;  // the system's decoders may be COM objects
+  if (warm_up_) warm_up_();
+  {
+    std::unique_lock<std::mutex> guard(lock_);
+    go_on_signal_.wait(guard, [this] { return jobs_given_ || stopping_; });
+    if (stopping_) return;
+  }
   for (;;) {
     Job job;
     {
       std::unique_lock<std::mutex> guard(lock_);
       if (urgent_left_ == 0) {
-        go_on_signal_.wait(guard, stop, [this] { return go_on_; });
+        go_on_signal_.wait(guard, [this] { return go_on_ || stopping_; });
       } else {
         --urgent_left_;
       }
-      if (stop.stop_requested() || queue_.empty()) return;
+      if (stopping_ || queue_.empty()) return;
       job = std::move(queue_.front());
       queue_.pop_front();
       in_hand_ = job.key;

@@ -30,12 +30,18 @@ class ImagePrefetch {
   using Decoder = std::function<std::unique_ptr<DecodedImage>(const Job& job)>;
 
   ImagePrefetch() = default;
+  ~ImagePrefetch();
   ImagePrefetch(const ImagePrefetch&) = delete;
   ImagePrefetch& operator=(const ImagePrefetch&) = delete;
 
-  // Starts the helper on `jobs`, in order; once only (later calls do nothing).
-  // It stops after the first `urgent` ones until Continue(): what the first
-  // frame needs does not share the processor with what it does not.
+  // Starts the helper before its jobs are known: it readies the system's
+  // decoders (`warm_up`: tens of milliseconds) while the caller goes on to
+  // make its window. Once only; nothing when the helper runs already.
+  void Begin(std::function<void()> warm_up);
+  // Gives the helper `jobs`, in order, starting it if Begin() did not; once
+  // only (later calls do nothing). It stops after the first `urgent` ones
+  // until Continue(): what the first frame needs does not share the
+  // processor with what it does not.
   void Start(std::vector<Job> jobs, size_t urgent, Decoder decoder);
   // The helper goes on with the rest (any thread).
   void Continue();
@@ -45,18 +51,24 @@ class ImagePrefetch {
   [[nodiscard]] std::unique_ptr<DecodedImage> Take(const std::wstring& key);
 
  private:
-  void Run(const std::stop_token& stop);
+  void StartHelper();
+  void Run();
 
-  Decoder decoder_;
+  std::function<void()> warm_up_;  // set before the helper starts
+  Decoder decoder_;                // set before jobs_given_
   std::mutex lock_;
   std::condition_variable done_;
-  std::condition_variable_any go_on_signal_;
+  std::condition_variable go_on_signal_;
   std::deque<Job> queue_;                                        // guarded by lock_
+  bool jobs_given_ = false;                                      // guarded by lock_
   size_t urgent_left_ = 0;                                       // guarded by lock_
   bool go_on_ = false;                                           // guarded by lock_
+  bool stopping_ = false;                                        // guarded by lock_
   std::wstring in_hand_;                                         // guarded by lock_: the key being decoded
   std::map<std::wstring, std::unique_ptr<DecodedImage>> ready_;  // guarded by lock_
-  std::jthread helper_;  // last: stopped after the image in hand and joined before the members it uses go
+  // Last: stopped (stopping_, set first thing in the destructor) after the
+  // image in hand and joined before the members it uses go.
+  std::jthread helper_;
 };
 
 }  // namespace toolkit
