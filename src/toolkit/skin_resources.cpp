@@ -299,6 +299,10 @@ std::unique_ptr<DecodedImage> SkinResources::ReadAndDecode(const std::wstring& f
   return image;
 }
 
+void SkinResources::BeginDecodingAhead() {
+  if (archive_ != nullptr) prefetch_.Begin([] { (void)EnsureGdiplus(); });
+}
+
 void SkinResources::DecodeAhead(int dpi, const std::vector<std::wstring>& first,
                                 const std::vector<std::wstring>& next) {
   if (archive_ == nullptr) return;

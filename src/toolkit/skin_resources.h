@@ -79,6 +79,9 @@ class SkinResources {
   // ahead count against the same memory bound. The others wait for
   // ContinueDecodingAhead() (the first frame is up).
   void DecodeAhead(int dpi, const std::vector<std::wstring>& first, const std::vector<std::wstring>& next);
+  // Starts DecodeAhead()'s helper early: it starts the decoders while the
+  // caller makes its window, before the images to decode are known.
+  void BeginDecodingAhead();
   void ContinueDecodingAhead() { prefetch_.Continue(); }
 
   void AddFont(int id, const FontDescription& font, bool is_default);

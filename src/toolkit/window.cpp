@@ -158,6 +158,9 @@ bool Window::Create(std::shared_ptr<const ZipArchive> archive, const std::wstrin
     if (error != nullptr) *error = built.error;
     return false;
   }
+  // The image decoders start on the helper while this thread readies the
+  // display for the class and the DPI (tens of milliseconds each).
+  if (options.decode_images_ahead) built.description->resources->BeginDecodingAhead();
   if (!RegisterToolkitWindowClass(kClassName, StaticProc, CS_DBLCLKS)) {
     if (error != nullptr) *error = L"the window class cannot be registered";
     return false;
