@@ -35,7 +35,8 @@ class Journal {
   }
   bool WaitFor(const std::string& event) {
     std::unique_lock<std::mutex> guard(lock_);
-    return changed_.wait_for(guard, kPatience, [&] { return std::find(events_.begin(), events_.end(), event) != events_.end(); });
+    return changed_.wait_for(guard, kPatience,
+                             [&] { return std::find(events_.begin(), events_.end(), event) != events_.end(); });
   }
   std::vector<std::string> events() {
     std::lock_guard<std::mutex> guard(lock_);
@@ -76,7 +77,8 @@ TEST(ImagePrefetchTest, BeginReadiesTheDecodersOnTheHelperWhileTheCallerGoesOn) 
   prefetch.Begin([&] {
     journal.Add("warm-up");
     // Returns only once the caller is past Begin(): Begin() must not wait for it.
-    journal.Add(went_on.wait_for(kPatience) == std::future_status::ready ? "warm-up saw the caller" : "warm-up timed out");
+    journal.Add(went_on.wait_for(kPatience) == std::future_status::ready ? "warm-up saw the caller"
+                                                                         : "warm-up timed out");
   });
   prefetch.Begin([&] { journal.Add("second warm-up"); });  // the helper runs already
   caller_went_on.set_value();
@@ -96,8 +98,8 @@ TEST(ImagePrefetchTest, BeginReadiesTheDecodersOnTheHelperWhileTheCallerGoesOn) 
   // Continue() lets the rest go.
   prefetch.Continue();
   ASSERT_TRUE(journal.WaitFor("decode abcd"));
-  EXPECT_EQ(journal.events(), (std::vector<std::string>{"warm-up", "warm-up saw the caller", "decode ab",
-                                                          "decode abc", "decode abcd"}));
+  EXPECT_EQ(journal.events(),
+            (std::vector<std::string>{"warm-up", "warm-up saw the caller", "decode ab", "decode abc", "decode abcd"}));
   EXPECT_NE(journal.thread_of(0), std::this_thread::get_id());
   EXPECT_EQ(journal.thread_of(2), journal.thread_of(0));  // the decoders are readied where they are used
 }
