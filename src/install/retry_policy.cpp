@@ -58,13 +58,7 @@ std::optional<std::wstring> OfflineLinkFor(WizardPage page, const net::ReleaseSt
 }
 
 UrlOpener ShellUrlOpener() {
-  return [](const std::wstring& url) {
-    const platform::ShellLibrary& shell = platform::LoadShellLibrary();
-    if (shell.execute == nullptr) return false;
-    const auto result =
-        reinterpret_cast<INT_PTR>(shell.execute(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    return result > 32;
-  };
+  return [](const std::wstring& url) { return platform::OpenWithShell(url); };
 }
 
 bool OpenOfflineLink(WizardPage page, const net::ReleaseStatus& release_status,

@@ -22,4 +22,13 @@ const ShellLibrary& LoadShellLibrary() {
   return loaded;
 }
 
+bool OpenWithShell(const std::wstring& target) {
+  const ShellLibrary& shell = LoadShellLibrary();
+  if (shell.execute == nullptr) return false;
+  // ShellExecuteW's "instance" is an error code at or below 32.
+  const auto result =
+      reinterpret_cast<INT_PTR>(shell.execute(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  return result > 32;
+}
+
 }  // namespace platform

@@ -37,4 +37,8 @@ struct ShellLibrary {
 // process's life (what LoadShellLibrary does once for shell32.dll).
 [[nodiscard]] ShellLibrary ShellLibraryFrom(const std::wstring& file_name);
 
+// Opens `target` (a web address, a document) with the shell's "open" verb;
+// false when the shell is missing or refused it.
+[[nodiscard]] bool OpenWithShell(const std::wstring& target);
+
 }  // namespace platform

@@ -7,14 +7,9 @@
 namespace ui {
 
 bool SystemShell::OpenUrl(const std::wstring& url) {
-  const platform::ShellLibrary& shell = platform::LoadShellLibrary();
-  if (shell.execute == nullptr) {
-    startup::Log("Cannot open %s: the desktop shell is not available\n", url);
-    return false;
-  }
-  const auto result =
-      reinterpret_cast<INT_PTR>(shell.execute(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-  return result > 32;
+  if (platform::OpenWithShell(url)) return true;
+  startup::Log("Cannot open %s: the desktop shell refused it or is not available\n", url);
+  return false;
 }
 
 bool SystemShell::StartProgram(const std::wstring& program, const std::wstring& folder) {

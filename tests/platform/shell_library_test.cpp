@@ -30,4 +30,13 @@ TEST(ShellLibraryTest, RealShellHasEveryFunctionAndOthersHaveNone) {
   }
 }
 
+// The shell's "instance" answer is an error code at or below 32: a refused
+// open must read as a failure, not as opened.
+TEST(ShellLibraryTest, OpenWithShellReportsARefusedTarget) {
+  wchar_t folder[MAX_PATH] = {};
+  ASSERT_GT(::GetTempPathW(MAX_PATH, folder), 0u);
+  EXPECT_FALSE(platform::OpenWithShell(std::wstring(folder) + L"no-such-document-4711.txt"));
+  EXPECT_FALSE(platform::OpenWithShell(L""));
+}
+
 }  // namespace
