@@ -20,25 +20,25 @@ constexpr DWORD kProgressIntervalMs = 800;
 // download goes to one server: past 16 a fleet of installers would look
 // like an attack to it, whatever the configuration asks.
 constexpr int32_t kMaxConnections = 16;
-// Each connection has libcurl's receive buffer and a block of received bytes
-// not yet written. Under some systems every receive is a round trip to a
-// system service, so receive buffers are kept large where they can be
-// (fewer receives per MiB) and blocks shrink first. A receive buffer is
-// touched as far as the largest receive reached, and a program that falls
-// behind the data (a busy machine) fills it to its end: so the buffers of
-// all connections together stay within 9 MiB, which with the program's own
-// 22 MiB keeps the process within 32 MiB (measured: 2 connections of 4 MiB
-// and 1 MiB, or 8 of 1 MiB and 256 KiB, reached 32.4-32.8 MiB). Receive
-// buffers never go below 128 KiB, where a connection's throughput starts to
-// drop.
+// Each connection has libcurl's receive buffer and a block that gathers
+// receives smaller than itself (larger ones are written as they come).
+// Under some systems every receive is a round trip to a system service, so
+// receive buffers are kept at 1 MiB where they can be (fewer receives per
+// MiB) and blocks shrink first; larger receive buffers were slower: a
+// receive of several MiB has left the processor's cache before its write.
+// A receive buffer is touched as far as the largest receive reached, and a
+// program that falls behind the data (a busy machine) fills it to its end:
+// so the buffers of all connections together stay within 9 MiB, which with
+// the program's own 22 MiB keeps the process within 32 MiB (measured: 2
+// connections of 4 MiB and 1 MiB, or 8 of 1 MiB and 256 KiB, reached
+// 32.4-32.8 MiB). Receive buffers never go below 128 KiB, where a
+// connection's throughput starts to drop.
 struct ConnectionBuffers {
   long receive_bytes;
   size_t write_bytes;
 };
 ConnectionBuffers BuffersFor(size_t connections) {
-  if (connections <= 1) return {4 * 1024 * 1024, 1024 * 1024};
-  if (connections <= 2) return {2 * 1024 * 1024, 1024 * 1024};
-  if (connections <= 4) return {1024 * 1024, 512 * 1024};
+  if (connections <= 4) return {1024 * 1024, 256 * 1024};
   if (connections <= 8) return {1024 * 1024, 128 * 1024};
   if (connections <= 16) return {256 * 1024, 128 * 1024};
   return {128 * 1024, 64 * 1024};

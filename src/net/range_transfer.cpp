@@ -85,20 +85,26 @@ bool AnswerMatches(const TransferState& state) {
   return status == 200 && (length < 0 || length == state.expected_total);
 }
 
-// Writes what is pending at range->next; false (and the error recorded) when
-// the file refuses it.
-bool FlushPending(TransferState& state) {
+// Writes `bytes` at range->next; false (and the error recorded) when the file
+// refuses them.
+bool WriteAtNext(TransferState& state, const char* data, size_t size) {
   DownloadRange& range = *state.range;
-  if (state.pending.empty()) return true;
   DWORD written = 0;
-  const DWORD bytes = static_cast<DWORD>(state.pending.size());
-  if (!::WriteFile(state.file, state.pending.data(), bytes, &written, nullptr) || written != bytes) {
+  const DWORD bytes = static_cast<DWORD>(size);
+  if (!::WriteFile(state.file, data, bytes, &written, nullptr) || written != bytes) {
     const DWORD error = ::GetLastError();
     range.owner->RecordWriteError(error != 0 ? error : ERROR_WRITE_FAULT);
     return false;
   }
   // Only bytes on disk count as fetched: a resume starts after them.
   range.next = range.next.load() + bytes;
+  return true;
+}
+
+// Writes what is pending at range->next.
+bool FlushPending(TransferState& state) {
+  if (state.pending.empty()) return true;
+  if (!WriteAtNext(state, state.pending.data(), state.pending.size())) return false;
   state.pending.clear();
   return true;
 }
@@ -132,10 +138,17 @@ size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
     const int64_t room = range.last - (range.next.load() + static_cast<int64_t>(state->pending.size())) + 1;
     // More than the range asked for: keep what belongs to it, end the transfer.
     const size_t to_write = room <= 0 ? 0 : (static_cast<int64_t>(bytes) > room ? static_cast<size_t>(room) : bytes);
-    // libcurl hands over 16 KiB at a time; each write is a system call (and
-    // more under some systems), so blocks are gathered into large writes.
+    // libcurl hands over each receive whole (our build of it): a receive of
+    // a block or more is written as it is, smaller ones are gathered into a
+    // block, since each write is a system call (and more under some systems).
     size_t taken = 0;
     while (taken < to_write) {
+      // A receive of a block or more goes to the file as it is: copied into
+      // the block first, it would leave the cache before its write.
+      if (state->pending.empty() && to_write - taken >= state->pending.capacity()) {
+        if (!WriteAtNext(*state, data + taken, to_write - taken)) return 0;
+        break;
+      }
       const size_t part = std::min(to_write - taken, state->pending.capacity() - state->pending.size());
       state->pending.insert(state->pending.end(), data + taken, data + taken + part);
       taken += part;
