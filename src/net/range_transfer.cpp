@@ -138,13 +138,13 @@ size_t WriteRange(char* data, size_t size, size_t count, void* user) noexcept {
     const int64_t room = range.last - (range.next.load() + static_cast<int64_t>(state->pending.size())) + 1;
     // More than the range asked for: keep what belongs to it, end the transfer.
     const size_t to_write = room <= 0 ? 0 : (static_cast<int64_t>(bytes) > room ? static_cast<size_t>(room) : bytes);
-    // libcurl hands over each receive whole (our build of it): a receive of
-    // a block or more is written as it is, smaller ones are gathered into a
-    // block, since each write is a system call (and more under some systems).
+    // libcurl hands over each receive whole (our build of it). Each write is
+    // a system call (and more under some systems), so receives smaller than
+    // a block are gathered into one; a receive of a block or more goes to
+    // the file as it is: copied into the block first, it would leave the
+    // processor's cache before its write.
     size_t taken = 0;
     while (taken < to_write) {
-      // A receive of a block or more goes to the file as it is: copied into
-      // the block first, it would leave the cache before its write.
       if (state->pending.empty() && to_write - taken >= state->pending.capacity()) {
         if (!WriteAtNext(*state, data + taken, to_write - taken)) return 0;
         break;
