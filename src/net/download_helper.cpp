@@ -29,9 +29,9 @@ constexpr int32_t kMaxConnections = 16;
 // A receive buffer is touched as far as the largest receive reached, and a
 // program that falls behind the data (a busy machine) fills it to its end:
 // so the buffers of all connections together stay within 9 MiB, which with
-// the program's own 22 MiB keeps the process within 32 MiB (measured: 2
-// connections of 4 MiB and 1 MiB, or 8 of 1 MiB and 256 KiB, reached
-// 32.4-32.8 MiB). Receive buffers never go below 128 KiB, where a
+// the program's own 22 MiB keeps the process within 32 MiB (earlier sizes
+// above it, 2 connections of 4 MiB and 1 MiB or 8 of 1 MiB and 256 KiB,
+// reached 32.4-32.8 MiB). Receive buffers never go below 128 KiB, where a
 // connection's throughput starts to drop.
 struct ConnectionBuffers {
   long receive_bytes;

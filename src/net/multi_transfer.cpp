@@ -379,9 +379,8 @@ std::vector<RangeResult> MultiTransfer::Run(const std::vector<std::unique_ptr<Ra
     // start joins it.
     std::vector<std::jthread> threads;
     threads.reserve(loops);
-    std::vector<size_t> own;
+    std::vector<size_t> own = shares[0];
     own.reserve(transfers.size());  // taking a share in below allocates nothing
-    own = shares[0];
     for (size_t k = 1; k < loops; ++k) {
       try {
         threads.emplace_back([&, k] {
